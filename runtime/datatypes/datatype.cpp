@@ -1,0 +1,53 @@
+// datatype!: values that denote a datatype (word 1 holds the id they denote).
+#include <cstring>
+
+#include "interpreter/stack.h"
+#include "runtime/action_types.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/values.h"
+
+namespace zol::datatype {
+namespace {
+
+int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
+  const TypeInfo& t = info(static_cast<uint8_t>(value->w1));
+  const char* name = t.name ? t.name : "?";
+  uint32_t len = t.name ? t.name_length : 1;
+  string::concatenate_literal_part(buffer, name, len);
+  return limit - static_cast<int>(len);
+}
+
+int mold(const Cell* value, Cell* buffer, bool, bool all, bool, const Cell*, int limit, int) {
+  const char* name = datatype::name(static_cast<uint8_t>(value->w1));
+  if (all) string::concatenate_literal(buffer, "#(");
+  string::concatenate_literal(buffer, name);
+  if (all) string::concatenate_literal(buffer, ")");
+  return limit - static_cast<int>(std::strlen(name)) - (all ? 3 : 0);
+}
+
+int compare(const Cell* a, const Cell* b, int op) {
+  switch (op) {
+    case C_EQUAL: case C_NOT_EQUAL: case C_STRICT_EQUAL: case C_SAME: case C_FIND:
+      return b->is(T_DATATYPE) && b->w1 == a->w1 ? 0 : 1;
+    default:
+      return COMPARE_NOT_COMPARABLE;
+  }
+}
+
+}  // namespace
+
+void init() {
+  register_type(T_DATATYPE, 0, "datatype!",
+                make_row(nullptr, {{A_FORM, action_fn(form)},
+                                   {A_MOLD, action_fn(mold)},
+                                   {A_COMPARE, action_fn(compare)}}));
+}
+
+void make_in(NodeRef block, uint8_t id) { *memory::alloc_tail_cell(block) = values::of_datatype(id); }
+
+Cell* push(uint8_t id) {
+  Cell c = values::of_datatype(id);
+  return stack::push(&c);
+}
+
+}  // namespace zol::datatype

@@ -1,0 +1,62 @@
+// none!: the value of nothing. Series actions that find nothing answer none, so
+// none answers them too (clear, find, remove, select, take give none; length? has
+// no length).
+#include "interpreter/stack.h"
+#include "runtime/action_types.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/values.h"
+
+namespace zol {
+namespace unset {
+int compare_same_type_only(const Cell* a, const Cell* b, int op);
+}
+
+namespace none {
+namespace {
+
+Cell* make(Cell*, Cell*, int) { return const_cast<Cell*>(&values::none); }
+
+int form(const Cell*, Cell* buffer, const Cell*, int limit) {
+  string::concatenate_literal(buffer, "none");
+  return limit - 4;
+}
+
+int mold(const Cell*, Cell* buffer, bool, bool all, bool, const Cell*, int limit, int) {
+  string::concatenate_literal(buffer, all ? "#(none)" : "none");
+  return limit - (all ? 7 : 4);
+}
+
+// The series actions that look for something answer none.
+Cell* none_value() { return const_cast<Cell*>(&values::none); }
+Cell* clear(Cell*) { return none_value(); }
+Cell* find(Cell*, const Cell*, const Cell*, bool, bool, bool, bool, const Cell*, const Cell*,
+           bool, bool, bool, bool) { return none_value(); }
+Cell* select(Cell*, const Cell*, const Cell*, bool, bool, bool, bool, const Cell*, const Cell*,
+             bool, bool) { return none_value(); }
+Cell* remove(Cell*, const Cell*, const Cell*) { return none_value(); }
+Cell* take(Cell*, const Cell*, bool, bool) { return none_value(); }
+int32_t no_length(const Cell*) { return -1; }
+
+}  // namespace
+
+void init() {
+  datatype::register_type(T_NONE, 0, "none!",
+                          datatype::make_row(nullptr, {{A_MAKE, action_fn(make)},
+                                                       {A_TO, action_fn(make)},
+                                                       {A_FORM, action_fn(form)},
+                                                       {A_MOLD, action_fn(mold)},
+                                                       {A_COMPARE, action_fn(unset::compare_same_type_only)},
+                                                       {A_CLEAR, action_fn(clear)},
+                                                       {A_FIND, action_fn(find)},
+                                                       {A_REMOVE, action_fn(remove)},
+                                                       {A_SELECT, action_fn(select)},
+                                                       {A_TAKE, action_fn(take)},
+                                                       {A_LENGTH_Q, action_fn(no_length)}}));
+}
+
+Cell* push_last() { return stack::set_last(&values::none); }
+void make_in(NodeRef block) { *memory::alloc_tail_cell(block) = values::none; }
+Cell* push() { return stack::push(&values::none); }
+
+}  // namespace none
+}  // namespace zol

@@ -1,0 +1,29 @@
+// Test support: one runtime per test process, and running code in a child process
+// to observe how it ends (fatal reports and exits end the process).
+#pragma once
+#include <functional>
+#include <string>
+
+#include "runtime/cell.h"
+
+namespace zol::test {
+
+struct ChildResult {
+  std::string out;     // what the child wrote to standard output
+  int status = -1;     // exit status, or -signal when killed by a signal
+};
+
+// Forks, runs fn in the child with stdout captured, and waits for it.
+ChildResult run_in_child(const std::function<void()>& fn);
+
+// Runs fn and answers the error it raised as "category/id", or "" when none.
+std::string raised(const std::function<void()>& fn);
+
+inline std::string error_name(int category, int id) {
+  return std::to_string(category) + "/" + std::to_string(id);
+}
+
+std::string mold(const Cell& value, bool all = false);
+std::string form(const Cell& value);
+
+}  // namespace zol::test
