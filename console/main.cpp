@@ -2,14 +2,25 @@
 // runs the console there.
 #include "console/console.h"
 #include "platform/platform.h"
+#include "runtime/exits.h"
 #include "runtime/runtime.h"
+#include "runtime/system.h"
 
 namespace {
+// Any exit that escapes everything else lands in the top catch.
 int runtime_main(void*) {
-  zol::runtime::init();
-  int status = zol::console::run(zol::platform::arg_count(), zol::platform::arg_vector());
-  zol::runtime::cleanup();
-  return status;
+  return zol::exits::guard(
+      0xFFFFFFFFu,
+      [] {
+        zol::runtime::init();
+        int status = zol::console::run(zol::platform::arg_count(), zol::platform::arg_vector());
+        zol::runtime::cleanup();
+        return status;
+      },
+      [](uint32_t code) -> int {
+        zol::system::thrown_code = code;
+        zol::system::top_catch();
+      });
 }
 }  // namespace
 

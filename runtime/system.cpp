@@ -131,6 +131,13 @@ void runtime_error(int code, uintptr_t address) {
   std::exit(code);
 }
 
+uint32_t thrown_code = 0;
+
+void top_catch() {
+  if (thrown_code == QUIT_MARKER) runtime_error(FATAL_QUIT, 0);
+  runtime_error(FATAL_NO_CATCH, reinterpret_cast<uintptr_t>(&top_catch));
+}
+
 void* allocate(size_t size) {
   if (size > MAX_TRACKED_SIZE) out_of_memory();
   auto* b = static_cast<TrackedBlock*>(std::malloc(size + sizeof(TrackedBlock)));

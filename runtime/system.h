@@ -26,6 +26,14 @@ enum FatalCode : int {
   FATAL_NO_SWITCH = 101,
 };
 
+// The code of the throw in flight; QUIT_MARKER marks a quit.
+constexpr uint32_t QUIT_MARKER = 0x0BADCAFE;
+extern uint32_t thrown_code;
+
+// Handler of the outermost catch: a quit ends silently with status 0, any other
+// throw that nothing caught is fatal error 95.
+[[noreturn]] void top_catch();
+
 // Message of a fatal code, "unknown error code!" for codes without one.
 const char* runtime_error_message(int code);
 

@@ -163,3 +163,24 @@ TEST(SystemHelpers, TypedPrintAndMoldedChars) {
 
 }  // namespace
 }  // namespace zol
+
+namespace zol {
+namespace {
+
+TEST(TopCatch, QuitIsSilentAndOtherThrowsAreFatal) {
+  auto quit = test::run_in_child([] {
+    system::thrown_code = system::QUIT_MARKER;
+    system::top_catch();
+  });
+  EXPECT_EQ(quit.status, 0);
+  EXPECT_EQ(quit.out, "");
+  auto other = test::run_in_child([] {
+    system::thrown_code = 0x7FFFFFFA;
+    system::top_catch();
+  });
+  EXPECT_EQ(other.status, 95);
+  EXPECT_NE(other.out.find("*** Runtime Error 95: no CATCH for THROW"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zol
