@@ -63,10 +63,10 @@ void remove_range(NodeRef table, int32_t index, int32_t count) {
 
 bool shift_indexes(NodeRef table, int32_t offset, int32_t start, int32_t count, bool adjust) {
   if (count >= SHIFT_LIMIT) return true;
-  if (count <= 0 || offset == 0) return false;
   Table* t = record(table);
   if (adjust && offset < 0)
     for (int32_t i = std::max(0, start + offset); i < start; i++) forget_cell(t, i);
+  if (count <= 0 || offset == 0) return false;
   auto shifted = [offset](int32_t i) { return i + offset; };
   renumber(t, start, start + count, shifted);
   if (!adjust) return false;
