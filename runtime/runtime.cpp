@@ -4,12 +4,18 @@
 
 #include "interpreter/stack.h"
 #include "runtime/collector.h"
+#include "runtime/context.h"
 #include "runtime/datatype.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/hashtable.h"
 #include "runtime/memory.h"
 #include "runtime/mold.h"
+#include "runtime/ownership.h"
 #include "runtime/random.h"
+#include "runtime/symbol.h"
 #include "runtime/system.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::runtime {
 
@@ -23,6 +29,10 @@ void register_datatypes() {
   unset::init();
   none::init();
   logic::init();
+  symbol::init();
+  context::init();
+  word::init();
+  issue::init();
 }
 
 void append_block_ref(NodeRef block, NodeRef series) {
@@ -33,6 +43,7 @@ void append_block_ref(NodeRef block, NodeRef series) {
 
 void init() {
   if (initialized) return;
+  word::startup = true;
   random::init();
   memory::init();
   register_datatypes();
@@ -41,7 +52,16 @@ void init() {
   root_block = memory::alloc_cells(ROOT_BLOCK_CELLS);
   stack::init();
   append_block_ref(root_block, stack::value_stack_node);
+  hashtable::init_engine();
+  context::init_global();
+  symbol::init_table();
+  datatype::init_words();
+  words::init();
+  ownership::init();
   cycles::init();
+  slots::init();
+  // Until a program entry loads a boot image, start-up ends here.
+  word::startup = false;
   initialized = true;
 }
 

@@ -20,6 +20,7 @@ namespace datatype {
 void init();                              // registers datatype!
 void make_in(NodeRef block, uint8_t id);  // appends a datatype! cell
 Cell* push(uint8_t id);
+void init_words();                        // the name word of every registered type
 }  // namespace datatype
 
 namespace unset {

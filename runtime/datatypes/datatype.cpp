@@ -4,6 +4,7 @@
 #include "interpreter/stack.h"
 #include "runtime/action_types.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/datatypes/word.h"
 #include "runtime/values.h"
 
 namespace zol::datatype {
@@ -44,6 +45,14 @@ void init() {
 }
 
 void make_in(NodeRef block, uint8_t id) { *memory::alloc_tail_cell(block) = values::of_datatype(id); }
+
+void init_words() {
+  for (int id = 1; id <= highest_id(); id++) {
+    if (!info(uint8_t(id)).registered) continue;
+    Cell name = word::load(info(uint8_t(id)).name);
+    set_word_symbol(uint8_t(id), word_cell::symbol(&name));
+  }
+}
 
 Cell* push(uint8_t id) {
   Cell c = values::of_datatype(id);
