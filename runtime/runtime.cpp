@@ -2,9 +2,12 @@
 // sequence at their place as they are built.
 #include "runtime/runtime.h"
 
+#include "interpreter/actions.h"
 #include "interpreter/stack.h"
 #include "runtime/collector.h"
 #include "runtime/datatype.h"
+#include "runtime/datatypes/integer.h"
+#include "runtime/datatypes/typeset.h"
 #include "runtime/memory.h"
 #include "runtime/mold.h"
 #include "runtime/random.h"
@@ -23,6 +26,9 @@ void register_datatypes() {
   unset::init();
   none::init();
   logic::init();
+  series::init();
+  integer::init();
+  typeset::init();
 }
 
 void append_block_ref(NodeRef block, NodeRef series) {
@@ -36,11 +42,13 @@ void init() {
   random::init();
   memory::init();
   register_datatypes();
+  actions::init();
   memory::new_node_frame(NODE_FRAME_CAPACITY);
   memory::new_series_frame();
   root_block = memory::alloc_cells(ROOT_BLOCK_CELLS);
   stack::init();
   append_block_ref(root_block, stack::value_stack_node);
+  append_block_ref(root_block, stack::frame_stack_node);
   cycles::init();
   initialized = true;
 }

@@ -10,6 +10,7 @@
 
 #include "console/output.h"
 #include "interpreter/actions.h"
+#include "interpreter/stack.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/error.h"
 #include "runtime/exits.h"
@@ -42,13 +43,24 @@ ChildResult run_in_child(const std::function<void()>& fn) {
 }
 
 std::string raised(const std::function<void()>& fn) {
+  // A try frame around fn, as the try native opens, but fn keeps the caller's
+  // arguments so that it can act on a frame the test built.
+  Cell* saved_arguments = stack::arguments;
+  Cell* saved_top = stack::top;
+  stack::mark_try(nullptr);
+  stack::arguments = saved_arguments;
   return exits::guard(
       exits::ERROR,
       [&] {
         fn();
+        stack::unroll();
+        stack::top = saved_top;
         return std::string();
       },
-      [&](uint32_t) {
+      [&](uint32_t code) {
+        if (code != exits::ERROR) exits::raise(code);
+        stack::arguments = saved_arguments;
+        stack::top = saved_top;
         return std::to_string(error::category_of(&exits::value)) + "/" +
                std::to_string(error::id_of(&exits::value));
       });

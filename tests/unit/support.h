@@ -16,7 +16,8 @@ struct ChildResult {
 // Forks, runs fn in the child with stdout captured, and waits for it.
 ChildResult run_in_child(const std::function<void()>& fn);
 
-// Runs fn and answers the error it raised as "category/id", or "" when none.
+// Runs fn inside a try frame and answers the error it raised as "category/id", or
+// "" when none. The stacks are left as they were before the call.
 std::string raised(const std::function<void()>& fn);
 
 inline std::string error_name(int category, int id) {
