@@ -325,9 +325,10 @@ struct SavedPointers {
 
 // The receiving frame of break, continue, return, exit or throw. Pops records from
 // the current frame (from the one below it with `pop_current`) down to the first
-// one that `receives`; then that frame is current again and the caller continues
-// in its arguments with an empty frame. A try/all frame on the way, or no receiver
-// at all, leaves the stacks as they were and raises the throw-category error `id`.
+// one that `receives`, restoring the function frames it leaves; then that frame is
+// current again and the caller continues in its arguments with an empty frame.
+// A try/all frame on the way, or no receiver at all, leaves the stacks as they
+// were and raises the throw-category error `id`.
 template <class Receives>
 void pop_to_receiver(bool pop_current, Receives receives, int id, const Cell* error_arg) {
   const SavedPointers saved{arguments, top, frame_top};
@@ -341,6 +342,10 @@ void pop_to_receiver(bool pop_current, Receives receives, int id, const Cell* er
     }
     if (receives(pop_record())) break;
   }
+  // Only now that the exit is sure to leave them are the function frames above the
+  // receiver restored, innermost first.
+  Frame* receiver = frame_top;
+  for (Frame* f = saved.frame_top; f - 1 > receiver;) restore_function(--f);
   frame_top++;
   // The record above the receiver saved the receiver's own arguments; when the
   // receiver is the frame that was current, they are the current ones.
@@ -390,6 +395,7 @@ void throw_value(uint32_t code) {
   Cell thrown = arguments[0];
   Cell name = arguments[1];
   pop_to_receiver(true, is_catch, err::throw_::THROW, &thrown);
+  throw_origin = nullptr;   // the throw has arrived: no later error starts from it
   push(&thrown);
   push(&name);
   exits::raise_with(code, thrown);

@@ -66,6 +66,17 @@ std::string raised(const std::function<void()>& fn) {
       });
 }
 
+Cell call_on_frame(std::initializer_list<Cell> args, const std::function<void()>& fn) {
+  Cell* saved_top = stack::top;
+  stack::mark_native(nullptr);
+  for (const Cell& a : args) stack::push(&a);
+  fn();
+  Cell result = *stack::arguments;
+  stack::unwind();
+  stack::top = saved_top;
+  return result;
+}
+
 std::string mold(const Cell& value, bool all) {
   Cell s = actions::mold_to_string(&value, all);
   return string::to_utf8(&s);

@@ -2,6 +2,7 @@
 // to observe how it ends (fatal reports and exits end the process).
 #pragma once
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "runtime/cell.h"
@@ -23,6 +24,10 @@ std::string raised(const std::function<void()>& fn);
 inline std::string error_name(int category, int id) {
   return std::to_string(category) + "/" + std::to_string(id);
 }
+
+// Opens a native frame holding `args`, runs fn (an action entry, or an
+// implementation that reads the frame), closes the frame and answers its result.
+Cell call_on_frame(std::initializer_list<Cell> args, const std::function<void()>& fn);
 
 std::string mold(const Cell& value, bool all = false);
 std::string form(const Cell& value);
