@@ -46,7 +46,7 @@ constexpr int ERROR_ROOM = 5;
 
 Cell* saved_arguments(const Frame* f) { return cell_of(f->saved_arguments); }
 
-// The values word of a context record (cell 0 of the context's series).
+// A context's record: cell 0 of its series; word 2 is its values word.
 Cell* context_record(NodeRef context) { return memory::buffer_of(context)->cells(); }
 
 void restore_context(const Frame* f) {
@@ -333,7 +333,6 @@ template <class Receives>
 void pop_to_receiver(bool pop_current, Receives receives, int id, const Cell* error_arg) {
   const SavedPointers saved{arguments, top, frame_top};
   if (pop_current && frame_top > frame_base) frame_top--;
-  if (id == err::throw_::THROW && !throw_origin) throw_origin = frame_top;
   for (;;) {
     bool at_popped_record = frame_top < saved.frame_top;
     if ((at_popped_record && frame_type(frame_top) == FT_TRY_ALL) || frame_top <= frame_base) {
@@ -394,6 +393,9 @@ void return_or_exit(bool with_value, bool keep_current) {
 void throw_value(uint32_t code) {
   Cell thrown = arguments[0];
   Cell name = arguments[1];
+  // The throw starts from the frame that called the throw native (a throw passed
+  // on keeps its first origin).
+  if (!throw_origin) throw_origin = current_frame() ? current_frame() : frame_top;
   pop_to_receiver(true, is_catch, err::throw_::THROW, &thrown);
   throw_origin = nullptr;   // the throw has arrived: no later error starts from it
   push(&thrown);
