@@ -1,12 +1,13 @@
 // fire() and the provisional error! cell (see error.h).
 #include "runtime/error.h"
 
-#include "runtime/exits.h"
+#include "interpreter/stack.h"
 
 namespace zol {
 namespace error {
 
 Cell last_args[3] = {{T_NONE, 0, 0, 0}, {T_NONE, 0, 0, 0}, {T_NONE, 0, 0, 0}};
+Cell last_where{T_NONE, 0, 0, 0};
 
 Cell create(int category, int id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
   const Cell* args[3] = {arg1, arg2, arg3};
@@ -22,7 +23,7 @@ int code_of(const Cell* e) { return category_of(e) * 100 + id_of(e) - 2; }
 
 void fire(int category, int id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
   Cell e = error::create(category, id, arg1, arg2, arg3);
-  exits::raise_with(exits::ERROR, e);
+  stack::throw_error(e);
 }
 
 }  // namespace zol

@@ -196,6 +196,9 @@ int category_of(const Cell* error);
 int id_of(const Cell* error);
 int code_of(const Cell* error);
 extern Cell last_args[3];
+// The location of the most recent error raised inside a frame (the word naming
+// the nearest named frame), until error! values carry it.
+extern Cell last_where;
 
 }  // namespace error
 }  // namespace zol

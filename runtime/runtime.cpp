@@ -2,10 +2,13 @@
 // sequence at their place as they are built.
 #include "runtime/runtime.h"
 
+#include "interpreter/actions.h"
 #include "interpreter/stack.h"
 #include "runtime/collector.h"
 #include "runtime/context.h"
 #include "runtime/datatype.h"
+#include "runtime/datatypes/integer.h"
+#include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/hashtable.h"
 #include "runtime/memory.h"
@@ -29,10 +32,13 @@ void register_datatypes() {
   unset::init();
   none::init();
   logic::init();
+  series::init();
+  integer::init();
   symbol::init();
   context::init();
   word::init();
   issue::init();
+  typeset::init();
 }
 
 void append_block_ref(NodeRef block, NodeRef series) {
@@ -47,11 +53,13 @@ void init() {
   random::init();
   memory::init();
   register_datatypes();
+  actions::init();
   memory::new_node_frame(NODE_FRAME_CAPACITY);
   memory::new_series_frame();
   root_block = memory::alloc_cells(ROOT_BLOCK_CELLS);
   stack::init();
   append_block_ref(root_block, stack::value_stack_node);
+  append_block_ref(root_block, stack::frame_stack_node);
   hashtable::init_engine();
   context::init_global();
   symbol::init_table();

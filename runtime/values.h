@@ -52,4 +52,8 @@ bool arg_true();                          // the same; unset raises no-return
 bool is_false();                          // negated truth of the last pushed value
 }  // namespace logic
 
+namespace series {
+void init();                              // registers the abstract series! parent
+}  // namespace series
+
 }  // namespace zol

@@ -1,6 +1,7 @@
 // Start-up symbols (see words.h).
 #include "runtime/words.h"
 
+#include "interpreter/stack.h"
 #include "runtime/symbol.h"
 
 namespace zol::words {
@@ -13,6 +14,11 @@ void init() {
   self = symbol::make("self");
   true_ = symbol::make("true");
   false_ = symbol::make("false");
+  // The frame walks recognise the frames that are not calls of a named function.
+  stack::body_symbol = symbol::make("<body>");
+  stack::anon_symbol = symbol::make("<anon>");
+  stack::not_found_symbol = symbol::make("<not-found>");
+  stack::self_symbol = self;
 }
 
 }  // namespace zol::words

@@ -110,7 +110,7 @@ TEST(BlockStorage, CompareEach) {
   const Case cases[] = {
       {&a, &b, C_EQUAL, 0},  {&a, &b, C_SAME, -1}, {&a, &a, C_SAME, 0},
       {&a, &c, C_EQUAL, 1},  {&c, &a, C_SORT, -1},   {&e, &a, C_LESSER, -1},
-      {&c, &a, C_LESSER, -2},
+      {&c, &a, C_LESSER, -1},
       {&e, &a, C_EQUAL, 1},  {&e, &e, C_EQUAL, 0},  {&a, &dt, C_SORT, 1},
   };
   for (const Case& k : cases) EXPECT_EQ(block::compare_each(k.x, k.y, k.op), k.result) << k.op;

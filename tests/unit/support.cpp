@@ -10,6 +10,7 @@
 
 #include "console/output.h"
 #include "interpreter/actions.h"
+#include "interpreter/stack.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/error.h"
 #include "runtime/exits.h"
@@ -42,16 +43,38 @@ ChildResult run_in_child(const std::function<void()>& fn) {
 }
 
 std::string raised(const std::function<void()>& fn) {
+  // A try frame around fn, as the try native opens, but fn keeps the caller's
+  // arguments so that it can act on a frame the test built.
+  Cell* saved_arguments = stack::arguments;
+  Cell* saved_top = stack::top;
+  stack::mark_try(nullptr);
+  stack::arguments = saved_arguments;
   return exits::guard(
       exits::ERROR,
       [&] {
         fn();
+        stack::unroll();
+        stack::top = saved_top;
         return std::string();
       },
-      [&](uint32_t) {
+      [&](uint32_t code) {
+        if (code != exits::ERROR) exits::raise(code);
+        stack::arguments = saved_arguments;
+        stack::top = saved_top;
         return std::to_string(error::category_of(&exits::value)) + "/" +
                std::to_string(error::id_of(&exits::value));
       });
+}
+
+Cell call_on_frame(std::initializer_list<Cell> args, const std::function<void()>& fn) {
+  Cell* saved_top = stack::top;
+  stack::mark_native(nullptr);
+  for (const Cell& a : args) stack::push(&a);
+  fn();
+  Cell result = *stack::arguments;
+  stack::unwind();
+  stack::top = saved_top;
+  return result;
 }
 
 std::string mold(const Cell& value, bool all) {

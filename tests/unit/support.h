@@ -2,6 +2,7 @@
 // to observe how it ends (fatal reports and exits end the process).
 #pragma once
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "runtime/cell.h"
@@ -16,12 +17,17 @@ struct ChildResult {
 // Forks, runs fn in the child with stdout captured, and waits for it.
 ChildResult run_in_child(const std::function<void()>& fn);
 
-// Runs fn and answers the error it raised as "category/id", or "" when none.
+// Runs fn inside a try frame and answers the error it raised as "category/id", or
+// "" when none. The stacks are left as they were before the call.
 std::string raised(const std::function<void()>& fn);
 
 inline std::string error_name(int category, int id) {
   return std::to_string(category) + "/" + std::to_string(id);
 }
+
+// Opens a native frame holding `args`, runs fn (an action entry, or an
+// implementation that reads the frame), closes the frame and answers its result.
+Cell call_on_frame(std::initializer_list<Cell> args, const std::function<void()>& fn);
 
 std::string mold(const Cell& value, bool all = false);
 std::string form(const Cell& value);

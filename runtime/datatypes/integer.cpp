@@ -1,0 +1,463 @@
+// integer!: arithmetic that never wraps (a result outside the integers becomes a
+// float!; only results without a sensible float raise math errors), rounding,
+// comparison, conversions and random draws.
+#include "runtime/datatypes/integer.h"
+
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+#include "interpreter/actions.h"
+#include "interpreter/stack.h"
+#include "runtime/action_types.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/error.h"
+#include "runtime/memory.h"
+#include "runtime/number.h"
+#include "runtime/random.h"
+#include "runtime/system.h"
+#include "runtime/values.h"
+
+namespace zol::integer {
+namespace {
+
+constexpr int32_t MIN = INT32_MIN;
+
+Cell datatype_of(uint8_t type) { return values::of_datatype(type); }
+
+[[noreturn]] void math_error(int id) { fire(err::MATH, id); }
+
+void put_float(Cell* c, double d) {
+  cell::set(c, T_UNSET);
+  cell::put_double(c, d);
+  cell::set_type(c, T_FLOAT);
+}
+
+// How a value that is not a multiple of the scale moves: away from zero or towards
+// it. Flags are looked at in this order; a tie is a remainder of half the scale.
+enum class Rounding { NEAREST, EVEN, DOWN, HALF_DOWN, FLOOR, CEILING, HALF_CEILING };
+
+Rounding rounding_of(bool even, bool down, bool half_down, bool floor, bool ceiling,
+                     bool half_ceiling) {
+  if (down) return Rounding::DOWN;
+  if (floor) return Rounding::FLOOR;
+  if (ceiling) return Rounding::CEILING;
+  if (even) return Rounding::EVEN;
+  if (half_down) return Rounding::HALF_DOWN;
+  if (half_ceiling) return Rounding::HALF_CEILING;
+  return Rounding::NEAREST;
+}
+
+// `below` is the distance down to the lower multiple (towards zero), `above` the
+// distance up to the next one; `quotient_even` tells whether the lower multiple is
+// an even multiple of the scale.
+template <class T>
+bool rounds_away(Rounding mode, bool negative, T below, T above, bool quotient_even) {
+  switch (mode) {
+    case Rounding::DOWN: return false;
+    case Rounding::FLOOR: return negative;
+    case Rounding::CEILING: return !negative;
+    default: break;
+  }
+  if (below != above) return below > above;
+  switch (mode) {
+    case Rounding::EVEN: return !quotient_even;
+    case Rounding::HALF_DOWN: return false;
+    case Rounding::HALF_CEILING: return !negative;
+    default: return true;
+  }
+}
+
+// --- the float arithmetic integer! hands over to --------------------------------------
+//
+// Until float! exists, the operations integer! needs of it live here: arithmetic and
+// power on an integer and a float, comparison with a float, and rounding by a scale
+// that is not an integer. Each writes a float! result into the value cell.
+namespace float_services {
+
+double math_op(double a, double b, int op) {
+  switch (op) {
+    case OP_ADD: return a + b;
+    case OP_SUBTRACT: return a - b;
+    case OP_MULTIPLY: return a * b;
+    case OP_DIVIDE:
+      if (b == 0.0) math_error(err::math::ZERO_DIVIDE);
+      return a / b;
+    case OP_REMAINDER:
+      if (b == 0.0) math_error(err::math::ZERO_DIVIDE);
+      return std::fmod(a, b);
+    default: {
+      Cell type = datatype_of(T_FLOAT);
+      fire(err::SCRIPT, err::script::INVALID_TYPE, &type);
+    }
+  }
+}
+
+void do_math(Cell* left, const Cell* right, int op) {
+  put_float(left, math_op(double(get(left)), cell::get_double(right), op));
+}
+
+int compare(double a, double b) {
+  if (a < b) return -1;
+  if (a > b) return 1;
+  return a == b ? 0 : COMPARE_NOT_COMPARABLE;
+}
+
+void power(Cell* base, const Cell* exponent) {
+  double e = exponent->is(T_FLOAT) ? cell::get_double(exponent) : double(get(exponent));
+  put_float(base, std::pow(double(get(base)), e));
+}
+
+Cell* round(Cell* value, double scale, Rounding mode) {
+  double v = double(get(value));
+  double s = std::fabs(scale);
+  double a = std::fabs(v);
+  double below = s == 0.0 ? 0.0 : std::fmod(a, s);
+  if (below != 0.0) {
+    double above = s - below;
+    bool even = std::fmod(std::floor(a / s), 2.0) == 0.0;
+    double rounded = rounds_away(mode, v < 0, below, above, even) ? a + above : a - below;
+    v = v < 0 ? -rounded : rounded;
+  }
+  put_float(value, v);
+  return value;
+}
+
+}  // namespace float_services
+
+// --- arithmetic ------------------------------------------------------------------------
+
+int32_t float_result(double d, Cell* result) {
+  if (!result) math_error(err::math::OVERFLOW);
+  put_float(result, d);
+  return 0;
+}
+
+void check_divisor(int32_t left, int32_t right) {
+  if (right == 0) math_error(err::math::ZERO_DIVIDE);
+  if (left == MIN && right == -1) math_error(err::math::OVERFLOW);
+}
+
+// Exponentiation by squaring; nothing when a product leaves the integers.
+std::optional<int32_t> power_by_squaring(int32_t base, int32_t exponent) {
+  int64_t result = 1;
+  int64_t b = base;
+  auto fits = [](int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; };
+  while (exponent) {
+    if (exponent & 1) {
+      result *= b;
+      if (!fits(result)) return std::nullopt;
+    }
+    exponent >>= 1;
+    if (exponent) {
+      b *= b;
+      if (!fits(b)) return std::nullopt;
+    }
+  }
+  return static_cast<int32_t>(result);
+}
+
+// --- actions -----------------------------------------------------------------------------
+
+Cell* to(Cell* proto, Cell* spec, int);
+
+Cell* make(Cell* proto, Cell* spec, int type) {
+  if (spec->is(T_LOGIC)) return make_at(proto, logic::get(spec) ? 1 : 0);
+  return to(proto, spec, type);
+}
+
+[[noreturn]] void bad_to_arg(const Cell* spec) {
+  Cell type = datatype_of(T_INTEGER);
+  fire(err::SCRIPT, err::script::BAD_TO_ARG, &type, spec);
+}
+
+int32_t truncated(double d) {
+  int32_t n;
+  if (!number::truncate_to_int32(d, &n)) {
+    Cell type = datatype_of(T_INTEGER);
+    fire(err::SCRIPT, err::script::TYPE_LIMIT, &type);
+  }
+  return n;
+}
+
+// Up to four bytes from the binary's head, big-endian.
+int32_t from_binary(const Cell* binary) {
+  SeriesBuffer* b = memory::buffer_of(series_cell::node(binary));
+  uint32_t head = static_cast<uint32_t>(series_cell::head(binary));
+  uint32_t length = b->length() > head ? b->length() - head : 0;
+  const uint8_t* bytes = b->head() + head;
+  uint32_t n = 0;
+  for (uint32_t i = 0; i < length && i < 4; i++) n = n << 8 | bytes[i];
+  return static_cast<int32_t>(n);
+}
+
+Cell* to(Cell* proto, Cell* spec, int) {
+  switch (spec->type()) {
+    case T_INTEGER: return spec;
+    case T_CHAR: return make_at(proto, get(spec));
+    case T_FLOAT: case T_PERCENT: return make_at(proto, truncated(cell::get_double(spec)));
+    case T_TIME: return make_at(proto, truncated(cell::get_double(spec) + 0.5));
+    case T_BINARY: return make_at(proto, from_binary(spec));
+    case T_STRING: case T_FILE: case T_URL: case T_TAG: case T_EMAIL: case T_REF: {
+      int32_t n;
+      if (!parse_decimal(spec, &n)) bad_to_arg(spec);
+      return make_at(proto, n);
+    }
+    default: bad_to_arg(spec);
+  }
+}
+
+Cell* random(Cell* value, bool seed, bool secure, bool) {
+  if (seed) {
+    random::seed(static_cast<uint32_t>(get(value)));
+    return cell::copy(&values::unset, value);
+  }
+  value->w2 = static_cast<uint32_t>(random::integer(secure, get(value)));
+  return value;
+}
+
+int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
+  char text[12];
+  int n = form_signed(get(value), text);
+  string::concatenate_literal_part(buffer, text, static_cast<uint32_t>(n));
+  return limit - n;
+}
+
+int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell* part, int limit, int) {
+  return form(value, buffer, part, limit);
+}
+
+int order(int32_t a, int32_t b) { return (a > b) - (a < b); }
+
+int compare(const Cell* a, const Cell* b, int op) {
+  if ((op == C_STRICT_EQUAL || op == C_FIND) && !b->is(T_INTEGER)) return 1;
+  switch (b->type()) {
+    case T_INTEGER: case T_CHAR: return order(get(a), get(b));
+    case T_FLOAT: case T_PERCENT: case T_TIME:
+      return float_services::compare(double(get(a)), cell::get_double(b));
+    default: return COMPARE_NOT_COMPARABLE;
+  }
+}
+
+void absolute() {
+  Cell* v = stack::arg(0);
+  v->w2 = static_cast<uint32_t>(abs(get(v)));
+}
+
+Cell* negate(Cell* value) {
+  if (get(value) == MIN) math_error(err::math::OVERFLOW);
+  value->w2 = static_cast<uint32_t>(-get(value));
+  return value;
+}
+
+Cell* complement(Cell* value) {
+  value->w2 = ~value->w2;
+  return value;
+}
+
+bool even_q(const Cell* value) { return (value->w2 & 1u) == 0; }
+bool odd_q(const Cell* value) { return (value->w2 & 1u) != 0; }
+
+void power() {
+  Cell* base = stack::arg(0);
+  const Cell* exponent = stack::arg(1);
+  if (!exponent->is(T_INTEGER) && !exponent->is(T_FLOAT))
+    actions::fire_expect_arg(exponent->type());
+  if (exponent->is(T_INTEGER) && get(exponent) >= 0) {
+    if (auto n = power_by_squaring(get(base), get(exponent))) {
+      base->w2 = static_cast<uint32_t>(*n);
+      return;
+    }
+  }
+  float_services::power(base, exponent);
+}
+
+Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
+            bool ceiling, bool half_ceiling) {
+  if (scale && scale->is(T_MONEY)) {
+    Cell money = datatype_of(T_MONEY);
+    fire(err::SCRIPT, err::script::NOT_RELATED, &money);
+  }
+  Rounding mode = rounding_of(even, down, half_down, floor, ceiling, half_ceiling);
+  if (scale && !scale->is(T_INTEGER)) {
+    if (!scale->is(T_FLOAT) && !scale->is(T_PERCENT)) {
+      Cell type = datatype_of(scale->type());
+      fire(err::SCRIPT, err::script::INVALID_TYPE, &type);
+    }
+    return float_services::round(value, cell::get_double(scale), mode);
+  }
+  int64_t s = scale ? abs(get(scale)) : 1;
+  int64_t v = get(value);
+  int64_t a = v < 0 ? -v : v;
+  int64_t below = s == 0 ? 0 : a % s;
+  if (below == 0) return value;
+  int64_t above = s - below;
+  int64_t rounded = rounds_away(mode, v < 0, below, above, (a / s) % 2 == 0) ? a + above
+                                                                             : a - below;
+  int64_t result = v < 0 ? -rounded : rounded;
+  if (result < INT32_MIN || result > INT32_MAX) math_error(err::math::OVERFLOW);
+  value->w2 = static_cast<uint32_t>(static_cast<int32_t>(result));
+  return value;
+}
+
+template <int Op>
+void math_action() { do_math(Op); }
+
+}  // namespace
+
+int32_t get_arg() { return get(stack::arg(0)); }
+int32_t get_arg_checked() { return stack::arg(0)->is(T_INTEGER) ? get_arg() : 0; }
+
+Cell* make_at(Cell* c, int32_t value) {
+  *c = values::integer(value);
+  return c;
+}
+
+Cell* box(int32_t value) { return make_at(stack::arguments, value); }
+
+void make_in(NodeRef block, int32_t value) { *memory::alloc_tail_cell(block) = values::integer(value); }
+
+Cell* push(int32_t value) {
+  Cell c = values::integer(value);
+  return stack::push(&c);
+}
+
+int32_t abs(int32_t value) {
+  if (value == MIN) math_error(err::math::OVERFLOW);
+  return value < 0 ? -value : value;
+}
+
+bool float_overflow(const Cell* float_cell) {
+  return !number::fits_int32(cell::get_double(float_cell));
+}
+
+int form_signed(int32_t value, char* buf) {
+  char digits[10];
+  int n = 0;
+  // Work on the magnitude as unsigned so that -2147483648 needs no special case.
+  uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+  do {
+    digits[n++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude);
+  int length = 0;
+  if (value < 0) buf[length++] = '-';
+  while (n) buf[length++] = digits[--n];
+  return length;
+}
+
+int32_t do_math_op(int32_t left, int32_t right, int op, Cell* result) {
+  int32_t value;
+  switch (op) {
+    case OP_ADD:
+      if (__builtin_add_overflow(left, right, &value))
+        return float_result(double(left) + double(right), result);
+      break;
+    case OP_SUBTRACT:
+      if (__builtin_sub_overflow(left, right, &value))
+        return float_result(double(left) - double(right), result);
+      break;
+    case OP_MULTIPLY:
+      if (__builtin_mul_overflow(left, right, &value))
+        return float_result(double(left) * double(right), result);
+      break;
+    case OP_DIVIDE:
+      check_divisor(left, right);
+      if (result && left % right != 0) return float_result(double(left) / double(right), result);
+      value = left / right;
+      break;
+    case OP_REMAINDER:
+      check_divisor(left, right);
+      value = left % right;
+      break;
+    case OP_OR: value = left | right; break;
+    case OP_AND: value = left & right; break;
+    case OP_XOR: value = left ^ right; break;
+    default:
+      system::runtime_error(system::FATAL_NO_SWITCH, reinterpret_cast<uintptr_t>(&do_math_op));
+  }
+  if (result) result->w2 = static_cast<uint32_t>(value);
+  return value;
+}
+
+void do_math(int op) {
+  Cell* left = stack::arg(0);
+  const Cell* right = stack::arg(1);
+  switch (right->type()) {
+    case T_INTEGER: case T_CHAR: do_math_op(get(left), get(right), op, left); return;
+    case T_FLOAT: float_services::do_math(left, right, op); return;
+    default: {
+      Cell type = datatype_of(right->type());
+      fire(err::SCRIPT, err::script::INVALID_TYPE, &type);
+    }
+  }
+}
+
+bool parse_decimal(const Cell* text, int32_t* out) {
+  SeriesBuffer* b = memory::buffer_of(series_cell::node(text));
+  uint32_t unit = b->unit();
+  const uint8_t* p = b->head() + uint64_t(series_cell::head(text)) * unit;
+  const uint8_t* end = b->tail_ptr();
+  if (p >= end) return false;
+  bool negative = false;
+  uint32_t first = string::get_char(p, unit);
+  if (first == '+' || first == '-') {
+    negative = first == '-';
+    p += unit;
+  }
+  if (p >= end) return false;
+  int64_t limit = negative ? int64_t(INT32_MAX) + 1 : INT32_MAX;
+  int64_t n = 0;
+  for (; p < end; p += unit) {
+    uint32_t c = string::get_char(p, unit);
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + (c - '0');
+    if (n > limit) return false;
+  }
+  *out = static_cast<int32_t>(negative ? -n : n);
+  return true;
+}
+
+int32_t from_hex_spelling(const char* spelling, size_t length, const Cell* issue) {
+  uint32_t n = 0;
+  bool valid = length <= 8;
+  for (size_t i = 0; valid && i < length; i++) {
+    unsigned char c = static_cast<unsigned char>(spelling[i]);
+    int digit = c >= '0' && c <= '9' ? c - '0'
+              : c >= 'A' && c <= 'F' ? c - 'A' + 10
+              : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                     : -1;
+    valid = digit >= 0;
+    n = n << 4 | static_cast<uint32_t>(digit);
+  }
+  if (!valid) fire(err::SCRIPT, err::script::INVALID_DATA, issue);
+  return static_cast<int32_t>(n);
+}
+
+void init() {
+  datatype::register_type(
+      T_INTEGER, 0, "integer!",
+      datatype::make_row(nullptr, {{A_MAKE, action_fn(make)},
+                                   {A_RANDOM, action_fn(random)},
+                                   {A_TO, action_fn(to)},
+                                   {A_FORM, action_fn(form)},
+                                   {A_MOLD, action_fn(mold)},
+                                   {A_COMPARE, action_fn(compare)},
+                                   {A_ABSOLUTE, action_fn(absolute)},
+                                   {A_ADD, action_fn(math_action<OP_ADD>)},
+                                   {A_DIVIDE, action_fn(math_action<OP_DIVIDE>)},
+                                   {A_MULTIPLY, action_fn(math_action<OP_MULTIPLY>)},
+                                   {A_NEGATE, action_fn(negate)},
+                                   {A_POWER, action_fn(power)},
+                                   {A_REMAINDER, action_fn(math_action<OP_REMAINDER>)},
+                                   {A_ROUND, action_fn(round)},
+                                   {A_SUBTRACT, action_fn(math_action<OP_SUBTRACT>)},
+                                   {A_EVEN_Q, action_fn(even_q)},
+                                   {A_ODD_Q, action_fn(odd_q)},
+                                   {A_AND_T, action_fn(math_action<OP_AND>)},
+                                   {A_COMPLEMENT, action_fn(complement)},
+                                   {A_OR_T, action_fn(math_action<OP_OR>)},
+                                   {A_XOR_T, action_fn(math_action<OP_XOR>)}}));
+}
+
+}  // namespace zol::integer
