@@ -3,12 +3,15 @@
 #include "runtime/runtime.h"
 
 #include "interpreter/stack.h"
+#include "runtime/casefold.h"
 #include "runtime/collector.h"
 #include "runtime/datatype.h"
+#include "runtime/datatypes/string.h"
 #include "runtime/memory.h"
 #include "runtime/mold.h"
 #include "runtime/random.h"
 #include "runtime/system.h"
+#include "runtime/unicode.h"
 #include "runtime/values.h"
 
 namespace zol::runtime {
@@ -23,6 +26,7 @@ void register_datatypes() {
   unset::init();
   none::init();
   logic::init();
+  string::init();
 }
 
 void append_block_ref(NodeRef block, NodeRef series) {
@@ -41,6 +45,8 @@ void init() {
   root_block = memory::alloc_cells(ROOT_BLOCK_CELLS);
   stack::init();
   append_block_ref(root_block, stack::value_stack_node);
+  case_folding::init();
+  unicode::init();
   cycles::init();
   initialized = true;
 }
