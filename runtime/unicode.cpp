@@ -87,6 +87,18 @@ uint8_t* scratch(uint64_t bytes) {
 
 bool is_surrogate(uint32_t cp) { return cp >= 0xD800 && cp <= 0xDFFF; }
 
+// Whether a sequence of `length` bytes whose bits so far are `prefix`, with
+// `missing` continuation bytes still to come, can still decode to a code point that
+// is neither overlong, nor a surrogate, nor beyond U+10FFFF. With nothing missing
+// this is the validity of the decoded code point itself.
+bool can_complete(uint32_t prefix, uint32_t length, uint32_t missing) {
+  constexpr uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};   // by sequence length
+  uint32_t low = prefix << (6 * missing);
+  uint32_t high = low | ((1u << (6 * missing)) - 1);
+  if (high < smallest[length] || low > MAX_CODE_POINT) return false;
+  return !(low >= 0xD800 && high <= 0xDFFF);
+}
+
 // The narrowest unit that holds a code point.
 uint32_t unit_for(uint32_t cp) { return cp > 0xFFFF ? 4 : cp > 0xFF ? 2 : 1; }
 
@@ -287,14 +299,14 @@ int32_t decode_utf8_char_checked(const uint8_t* p, uint32_t* available) {
   }
   if (lead < 0xC0 || lead >= 0xF8) raise_invalid_utf8(p, have);
   uint32_t length = static_cast<uint32_t>(utf8_char_size(static_cast<uint8_t>(lead)));
-  constexpr uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};   // by sequence length
+  uint32_t present = length < have ? length : have;
   uint32_t cp = lead & (0x7Fu >> length);
-  for (uint32_t i = 1; i < length && i < have; i++) {
+  for (uint32_t i = 1; i < present; i++) {
     if ((p[i] & 0xC0) != 0x80) raise_invalid_utf8(p, have);
     cp = cp << 6 | (p[i] & 0x3Fu);
   }
-  if (have < length) return -1;
-  if (cp < smallest[length] || is_surrogate(cp) || cp > MAX_CODE_POINT) raise_invalid_utf8(p, have);
+  if (!can_complete(cp, length, length - present)) raise_invalid_utf8(p, have);
+  if (present < length) return -1;
   *available = length;
   return static_cast<int32_t>(cp);
 }

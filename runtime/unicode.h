@@ -42,8 +42,8 @@ int utf8_char_size(uint8_t lead);
 
 // Validating decoder. *available holds the bytes readable from p; on success it
 // receives the bytes consumed and the code point is returned. A sequence cut off by
-// the end answers -1 (the caller may wait for more bytes); a malformed one raises
-// access `invalid-utf8` with the bytes at p.
+// the end that more bytes could still complete answers -1 (the caller may wait for
+// them); a malformed one raises access `invalid-utf8` with the bytes at p.
 int32_t decode_utf8_char_checked(const uint8_t* p, uint32_t* available);
 
 // Raise access `invalid-utf8`, or script `invalid-data` for UTF-16LE, with a
