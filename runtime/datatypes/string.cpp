@@ -354,18 +354,18 @@ Cell* concatenate(Cell* target, const Cell* source, int32_t part, int32_t offset
 
   uint32_t count = uint32_t(length(source));
   if (part >= 0 && uint32_t(part) < count) count = uint32_t(part);
-  uint32_t bytes = count * unit;
-  if (bytes == 0) return target;
+  uint64_t wanted = uint64_t(count) * unit;
+  if (wanted == 0) return target;
   uint32_t used = t->used_bytes();
-  if (uint64_t(t->offset) + used + bytes > t->size) {
-    t = memory::expand_series_copy(t, 2 * (int64_t(used) + bytes));
+  if (t->offset + used + wanted > t->size) {   // too large a size raises no-memory here
+    t = memory::expand_series_copy(t, 2 * (int64_t(used) + int64_t(wanted)));
     if (shared) s = t;
   }
+  uint32_t bytes = static_cast<uint32_t>(wanted);
 
   // Byte positions from the target's first used unit.
-  uint32_t at = mode == CONCAT_APPEND
-                    ? used
-                    : std::min(uint32_t(head_index(target) + std::max(offset, 0)) * unit, used);
+  uint64_t position = (uint64_t(head_index(target)) + uint64_t(std::max(offset, 0))) * unit;
+  uint32_t at = mode == CONCAT_APPEND ? used : static_cast<uint32_t>(std::min<uint64_t>(position, used));
   uint32_t from = uint32_t(head_index(source)) * source_unit;
   uint8_t* base = t->head();
   if (mode == CONCAT_INSERT) std::memmove(base + at + bytes, base + at, used - at);
