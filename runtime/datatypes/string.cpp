@@ -9,6 +9,7 @@
 #include "runtime/error.h"
 #include "runtime/system.h"
 #include "runtime/unicode.h"
+#include "runtime/values.h"
 
 namespace zol::string {
 
@@ -30,7 +31,7 @@ uint32_t append_unit(uint32_t cp) { return cp > 0xFFFF ? 4 : cp > 0x7F ? 2 : 1; 
 // used unit.
 SeriesBuffer* ensure_capacity(SeriesBuffer* b, uint64_t bytes) {
   if (b->offset + bytes <= b->size) return b;
-  uint64_t size = b->size ? b->size : 16;
+  uint64_t size = uint64_t(b->size) * 2;
   while (size < bytes) size *= 2;
   return memory::expand_series_copy(b, static_cast<int64_t>(size));
 }
@@ -45,7 +46,7 @@ Cell* become_string(Cell* c, NodeRef node) {
 
 void check_encoding(int encoding) {
   if (encoding == ENCODING_UTF8 || encoding == ENCODING_UTF16LE) return;
-  Cell arg{T_INTEGER, 0, static_cast<uint32_t>(encoding), 0};
+  Cell arg = values::integer(encoding);
   fire(err::SCRIPT, err::script::INVALID_ARG, &arg);
 }
 

@@ -27,11 +27,6 @@ namespace zol::string {
 // Allocates the shared scratch area of swap_ranges; start-up calls it once.
 void init();
 
-inline bool is_any_string(uint8_t type) {
-  return type == T_STRING || type == T_FILE || type == T_URL || type == T_TAG ||
-         type == T_EMAIL || type == T_REF;
-}
-
 // --- reading single characters --------------------------------------------------
 
 // A unit other than 1, 2 or 4 reaching code that dispatches on it: the fatal
@@ -113,7 +108,7 @@ Cell* push(const Cell* cell);
 
 // --- buffer editors (indexes in characters from the first used unit) -------------
 
-// Widens to `new_unit` (2 or 4; anything wider than 4 is fatal 101); never narrows.
+// Widens to `new_unit` (2 or 4; any other wider unit is fatal 101); never narrows.
 SeriesBuffer* widen_to(SeriesBuffer* buffer, uint32_t new_unit);
 // Appends one code point at the tail.
 SeriesBuffer* append_char(SeriesBuffer* buffer, uint32_t cp);
@@ -147,11 +142,11 @@ void swap_ranges(uint8_t* first, uint32_t first_size, uint8_t* second, uint32_t 
 // --- joining --------------------------------------------------------------------------
 
 enum ConcatMode : int { CONCAT_APPEND = 0, CONCAT_INSERT = 1, CONCAT_OVERWRITE = 2 };
-// Writes the source's characters from its head (at most `part` when part >= 0) into
-// the target: at its tail, or inserted / overwriting at `offset` characters after
-// its head. Units are unified first: the target widens to a wider source; a wider
-// target widens the source in place unless keep_source, in which case characters
-// are converted one by one. Returns the target.
+// Writes the characters of a string-family source from its head (at most `part`
+// when part >= 0) into the target: at its tail, or inserted / overwriting at
+// `offset` characters after its head. Units are unified first: the target widens to
+// a wider source; a wider target widens the source in place unless keep_source, in
+// which case characters are converted as they are copied. Returns the target.
 Cell* concatenate(Cell* target, const Cell* source, int32_t part, int32_t offset, bool keep_source,
                   ConcatMode mode);
 // Appends each byte of a NUL-terminated string (or its first n bytes) as one code
