@@ -109,7 +109,7 @@ uint32_t utf16_unit_needed(const uint8_t* units, uint32_t count);
 // LF (room for a CR) and for every code point from U+10000 (the second unit).
 int64_t utf16_extra_size(const uint8_t* start, const uint8_t* end, uint32_t unit);
 // Loads UTF-16LE into a string buffer of the narrowest unit (a target cell's buffer
-// is overwritten and takes that unit). With `crlf` every CR is dropped. A high
+// is overwritten and keeps its unit when that is wider). With `crlf` every CR is dropped. A high
 // surrogate without its low one, or a low one alone, raises script `invalid-data`
 // with the offending bytes, before anything is written. Returns the node.
 NodeRef load_utf16(const uint8_t* units, uint32_t count, Cell* target, bool crlf);
