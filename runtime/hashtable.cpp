@@ -7,6 +7,7 @@
 
 #include "runtime/action_types.h"
 #include "runtime/array.h"
+#include "runtime/casefold.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/error.h"
 #include "runtime/hashtable_internal.h"
@@ -49,9 +50,6 @@ uint32_t murmur_mapped(const uint8_t* p, size_t length, uint32_t h) {
   }
   return fmix32(h ^ uint32_t(length));
 }
-
-// Upper-cases ASCII letters only; the Unicode case-folding tables replace it.
-uint32_t upper_case_ascii_only(uint32_t cp) { return cp >= 'a' && cp <= 'z' ? cp - 0x20 : cp; }
 
 uint32_t hash_bytes_of_series(const Cell* v) {
   SeriesBuffer* b = memory::buffer_of(series_cell::node(v));
@@ -108,7 +106,7 @@ uint32_t hash_string(const Cell* s, bool case_sensitive) {
   uint32_t h = seed, count = 0;
   for (; p < b->tail_ptr(); p += unit, count++) {
     uint32_t cp = string::get_char(p, unit);
-    h = mix_block(h, case_sensitive ? cp : upper_case_ascii_only(cp));
+    h = mix_block(h, case_sensitive ? cp : case_folding::to_upper_char(cp));
   }
   return fmix32(h ^ (4 * count));
 }

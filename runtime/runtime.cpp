@@ -4,12 +4,14 @@
 
 #include "interpreter/actions.h"
 #include "interpreter/stack.h"
+#include "runtime/casefold.h"
 #include "runtime/collector.h"
 #include "runtime/context.h"
 #include "runtime/datatype.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/datatypes/string.h"
 #include "runtime/hashtable.h"
 #include "runtime/memory.h"
 #include "runtime/mold.h"
@@ -17,6 +19,7 @@
 #include "runtime/random.h"
 #include "runtime/symbol.h"
 #include "runtime/system.h"
+#include "runtime/unicode.h"
 #include "runtime/values.h"
 #include "runtime/words.h"
 
@@ -33,6 +36,7 @@ void register_datatypes() {
   none::init();
   logic::init();
   series::init();
+  string::init();
   integer::init();
   symbol::init();
   context::init();
@@ -60,6 +64,8 @@ void init() {
   stack::init();
   append_block_ref(root_block, stack::value_stack_node);
   append_block_ref(root_block, stack::frame_stack_node);
+  case_folding::init();
+  unicode::init();
   hashtable::init_engine();
   context::init_global();
   symbol::init_table();

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "console/output.h"
+#include "runtime/asan.h"
 
 namespace zol::system {
 namespace {
@@ -284,7 +285,7 @@ double normalize_angle(double x, int mode) {
 
 }  // namespace zol::system
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(ZOL_ASAN)
 // Allocation failures must reach our own out-of-memory report rather than
 // AddressSanitizer's abort, and the collector's stack scan needs locals on the real
 // stack (no fake stacks).

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Zol and runs every test: an optimised build, then a debug build under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then a bounded fuzzing run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -12,3 +12,11 @@ ninja -C build
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZOL_SANITIZE=ON >/dev/null
 ninja -C build-asan
 (cd build-asan && ctest -j"$jobs" --output-on-failure)
+
+# A bounded libFuzzer run of the text decoders (clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer). The corpus grows in build-fuzz from run to run;
+# a finding is written there too and fails the stage.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZOL_SANITIZE=ON -DZOL_FUZZ=ON >/dev/null
+ninja -C build-fuzz fuzz_utf8
+mkdir -p build-fuzz/corpus/utf8
+./build-fuzz/tests/fuzz/fuzz_utf8 -max_total_time=30 -artifact_prefix=build-fuzz/ build-fuzz/corpus/utf8

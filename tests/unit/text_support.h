@@ -1,0 +1,44 @@
+// Test helpers for text: strings made from and read back as code points, their
+// unit, and the bytes of a binary! error argument.
+#pragma once
+#include <string>
+
+#include "runtime/cell.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/memory.h"
+
+namespace zol::test {
+
+inline SeriesBuffer* buffer(const Cell& c) { return memory::buffer_of(series_cell::node(&c)); }
+inline uint32_t unit(const Cell& c) { return buffer(c)->unit(); }
+
+// The characters from the head.
+inline std::u32string chars(const Cell& c) {
+  std::u32string out;
+  SeriesBuffer* b = buffer(c);
+  uint32_t u = b->unit();
+  for (const uint8_t* p = b->head() + uint32_t(string::head_index(&c)) * u; p < b->tail_ptr(); p += u)
+    out += char32_t(string::get_char(p, u));
+  return out;
+}
+
+// A string! of exactly `unit`, holding `text` (set_char_at never widens past what a
+// character needs, and the buffer starts at the asked unit).
+inline Cell text_of_unit(const std::u32string& text, uint32_t u) {
+  Cell c;
+  string::make_at_units(&c, uint32_t(text.size()), u);
+  SeriesBuffer* b = buffer(c);
+  for (size_t i = 0; i < text.size(); i++) b = string::set_char_at(b, uint32_t(i), text[i]);
+  return c;
+}
+
+// The narrowest unit for `text`.
+inline Cell text(const std::u32string& t) { return text_of_unit(t, 1); }
+
+// The bytes of a binary! (an error argument).
+inline std::string binary_bytes(const Cell& c) {
+  SeriesBuffer* b = buffer(c);
+  return std::string(reinterpret_cast<const char*>(b->head()), b->used_bytes());
+}
+
+}  // namespace zol::test
