@@ -135,7 +135,7 @@ constexpr u128 ERROR_UNITS = 2;
 // one: within the error of a multiple, the value is that multiple.
 constexpr int SNAP_POWER = -26;
 
-// x * 2^e2 * 10^p for values below 2^62 (the callers' shifts are 5 to 117 bits).
+// x * 2^e2 * 10^p for values below 2^62 (the callers' shifts are 4 to 117 bits).
 // The truncated table entry costs less than x / 2^shift < 1 unit, the final shift
 // less than another.
 Fixed scaled(uint64_t x, int e2, int p) {
@@ -324,6 +324,22 @@ char* put_zeros(char* at, int count) {
   return at;
 }
 
+// The digits with the decimal point after the first `point` of them (zeros fill
+// in when there are fewer; "0." and zeros lead when point <= 0). The point is
+// written even when no digit follows it.
+char* put_plain(char* at, const char* digits, int count, int point) {
+  if (point <= 0) {
+    at = put_text(at, "0.", 2);
+    at = put_zeros(at, -point);
+    return put_text(at, digits, count);
+  }
+  int whole = point < count ? point : count;
+  at = put_text(at, digits, whole);
+  at = put_zeros(at, point - whole);
+  *at++ = '.';
+  return put_text(at, digits + whole, count - whole);
+}
+
 char* put_exponent(char* at, int exponent) {
   if (exponent < 0) {
     *at++ = '-';
@@ -364,21 +380,7 @@ int form_buffer(char* out, double value, int precision, bool trailing_zero) {
   char* at = out;
   if (d.negative) *at++ = '-';
   bool exponent_form = d.point > 17 || d.point < -6;
-  if (exponent_form) {
-    *at++ = d.text[0];
-    *at++ = '.';
-    at = put_text(at, d.text + 1, d.length - 1);
-  } else if (d.point > 0) {
-    int whole = d.point < d.length ? d.point : d.length;
-    at = put_text(at, d.text, whole);
-    at = put_zeros(at, d.point - whole);
-    *at++ = '.';
-    at = put_text(at, d.text + whole, d.length - whole);
-  } else {
-    at = put_text(at, "0.", 2);
-    at = put_zeros(at, -d.point);
-    at = put_text(at, d.text, d.length);
-  }
+  at = put_plain(at, d.text, d.length, exponent_form ? 1 : d.point);
   if (at[-1] == '.') {
     if (trailing_zero) {
       *at++ = '0';
@@ -406,32 +408,17 @@ int format_general(char* out, double value, int precision) {
   int point;
   int count = rounded_digits(detail::parts_of(bits & ~detail::SIGN_BIT), digits_wanted, digits, &point);
   int exponent = point - 1;
-  if (exponent >= -4 && exponent < digits_wanted) {
-    if (point > 0) {
-      int whole = point < count ? point : count;
-      at = put_text(at, digits, whole);
-      at = put_zeros(at, point - whole);
-      if (count > whole) {
-        *at++ = '.';
-        at = put_text(at, digits + whole, count - whole);
-      }
-    } else {
-      at = put_text(at, "0.", 2);
-      at = put_zeros(at, -point);
-      at = put_text(at, digits, count);
-    }
-    return finish_text(out, at);
+  bool plain = exponent >= -4 && exponent < digits_wanted;
+  at = put_plain(at, digits, count, plain ? point : 1);
+  if (at[-1] == '.') at--;
+  if (!plain) {
+    *at++ = 'e';
+    *at++ = exponent < 0 ? '-' : '+';
+    if (exponent < 0) exponent = -exponent;
+    if (exponent < 10) *at++ = '0';
+    at = put_exponent(at, exponent);
   }
-  *at++ = digits[0];
-  if (count > 1) {
-    *at++ = '.';
-    at = put_text(at, digits + 1, count - 1);
-  }
-  *at++ = 'e';
-  *at++ = exponent < 0 ? '-' : '+';
-  if (exponent < 0) exponent = -exponent;
-  if (exponent < 10) *at++ = '0';
-  return finish_text(out, put_exponent(at, exponent));
+  return finish_text(out, at);
 }
 
 namespace {
