@@ -2,9 +2,15 @@
 // natives see them, and the marking API that other modules' roots use.
 //
 // A collection runs only inside a series allocation or through recycle, and only
-// once start-up has enabled it. Modules that own series outside the value graph
-// (symbol table, contexts, hash tables, ownership table) reach the collector
-// through marking callbacks (`keep`), the hash-table hook and sweepers.
+// once start-up has enabled it. It marks everything reachable, then slides live
+// buffers down inside the series frames and may move the live nodes of sparse node
+// frames into fuller ones, rewriting the node words of every live cell.
+//
+// What is found on the native stack is never moved (see docs/design.md). Neither is
+// a node marked through this API by value (mark_node, mark_block, mark_context,
+// the cells given to mark_values, survives): its holder may keep the NodeRef
+// anywhere, so the collector leaves the node where it is. Nodes reached only
+// through cells may move; their cells are rewritten.
 #pragma once
 #include <cstdint>
 
@@ -16,12 +22,25 @@ extern int enabled;       // a cycle runs only when this is exactly 1
 bool active();            // a cycle is running
 void collect();           // runs a cycle when enabled
 uint64_t cycles();        // completed cycles
+uint64_t node_compactions();   // cycles that emptied at least one node frame
+
+// Stress mode: when set (from ZOL_GC_STRESS), every stress_every-th series
+// allocation runs collect_moving_all(): a cycle that moves every buffer and every
+// node that is not pinned, so that a stale pointer or NodeRef shows at once.
+extern uint32_t stress_every;
+void collect_moving_all();
+
+void init();              // counters to 0; reads ZOL_GC_STRESS
 
 // Marking, for use inside marking callbacks.
 bool mark_node(NodeRef node);                       // true when newly marked
 void mark_block(NodeRef node);                      // the node and its cells
 void mark_values(const Cell* first, const Cell* end);
 void mark_context(NodeRef node);
+
+// For sweepers: whether the node's series survives this cycle. A surviving node
+// then keeps its place, so a weak reference held outside cells stays valid.
+bool survives(NodeRef node);
 
 // Marking callbacks run on every cycle, in registration order (at most 100).
 using MarkFn = void (*)();

@@ -5,6 +5,7 @@
 #include "interpreter/stack.h"
 #include "runtime/collector.h"
 #include "runtime/datatype.h"
+#include "runtime/extref.h"
 #include "runtime/memory.h"
 #include "runtime/mold.h"
 #include "runtime/random.h"
@@ -35,6 +36,7 @@ void init() {
   if (initialized) return;
   random::init();
   memory::init();
+  extref::init();
   register_datatypes();
   memory::new_node_frame(NODE_FRAME_CAPACITY);
   memory::new_series_frame();
@@ -42,10 +44,13 @@ void init() {
   stack::init();
   append_block_ref(root_block, stack::value_stack_node);
   cycles::init();
+  collector::init();
+  collector::enabled = 1;
   initialized = true;
 }
 
 void cleanup() {
+  collector::enabled = 0;
   memory::free_all_frames();
   system::free_all();
   root_block = 0;
