@@ -125,7 +125,7 @@ bool mark_ref(NodeRef ref, bool pin) {
 void mark_cells(const Cell* first, const Cell* end, uint32_t container_flags, bool pin) {
   for (const Cell* c = first; c < end; c++)
     for_each_reference(c, container_flags, [pin](uint32_t word, Follow how) {
-      if (word) follow(word, how, pin);
+      if (word || how == Follow::EXTREF) follow(word, how, pin);   // slot 0 is a slot
     });
 }
 

@@ -36,6 +36,8 @@ int32_t capacity();
 int register_handler(uint32_t code, ReleaseFn release);
 
 // Takes a free slot for `value`; `flags` holds the handler index in its low byte.
+// Only cells keep a slot alive: store the index in its cell before anything else
+// allocates, or the next collection releases it.
 int32_t alloc(uintptr_t value, uint32_t flags);
 uintptr_t value(int32_t index);
 // Replaces the value; a different old value is released through the handler.
