@@ -3,6 +3,7 @@
 
 #include <sys/mman.h>
 
+#include <bitset>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -19,6 +20,9 @@ uintptr_t* node_base = nullptr;
 namespace {
 
 NodeFrame* frames_by_number[MAX_NODE_FRAMES];
+// Which numbers have a frame. The stack scan asks about every word it reads; this
+// small table answers most of them without touching the pages of frames_by_number.
+std::bitset<MAX_NODE_FRAMES> frame_numbers_in_use;
 uint32_t last_frame_number = 0;   // numbers are handed out round-robin
 uint64_t series_allocations = 0;
 constexpr size_t NODE_REGION_BYTES = size_t(MAX_NODE_FRAMES) * NODE_FRAME_STRIDE * sizeof(uintptr_t);
@@ -105,7 +109,7 @@ SeriesBuffer* replace_buffer(SeriesBuffer*& buffer, int64_t new_size) {
 
 NodeFrame* node_frame_of(NodeRef ref) {
   uint32_t number = ref >> NODE_FRAME_SHIFT;
-  if (number == 0 || number >= MAX_NODE_FRAMES) return nullptr;
+  if (number == 0 || number >= MAX_NODE_FRAMES || !frame_numbers_in_use.test(number)) return nullptr;
   NodeFrame* f = frames_by_number[number];
   if (!f || (ref & (NODE_FRAME_STRIDE - 1)) >= f->capacity) return nullptr;
   return f;
@@ -153,6 +157,7 @@ NodeFrame* new_node_frame(uint32_t capacity) {
     slots[i] = free_slot_word(i + 1 < capacity ? i + 2 : 0);
   f->free_head = 1;
   frames_by_number[number] = f;
+  frame_numbers_in_use.set(number);
   root.total += size_t(capacity) * sizeof(uintptr_t);
   f->prev = root.node_tail;
   if (root.node_tail) root.node_tail->next = f; else root.node_head = root.node_current = f;
@@ -195,6 +200,7 @@ void free_node_frame(NodeFrame* f) {
   size_t bytes = system::align(size_t(f->capacity) * sizeof(uintptr_t), platform::PAGE_SIZE);
   platform::discard_pages(frame_slots(f), bytes);
   frames_by_number[f->number] = nullptr;
+  frame_numbers_in_use.reset(f->number);
   root.total -= size_t(f->capacity) * sizeof(uintptr_t);
   system::free(f);
 }
@@ -435,6 +441,7 @@ void free_all_frames() {
     uintptr_t* slots = node_base + (size_t(f->number) << NODE_FRAME_SHIFT);
     std::memset(slots, 0, size_t(f->capacity) * sizeof(uintptr_t));
     frames_by_number[f->number] = nullptr;
+    frame_numbers_in_use.reset(f->number);
     system::free(f);
     f = next;
   }
