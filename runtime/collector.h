@@ -47,7 +47,9 @@ using MarkFn = void (*)();
 void keep(MarkFn fn);
 void unkeep(MarkFn fn);
 
-// Hash tables are marked by their own engine, which installs this hook.
+// Hash tables are marked by their own engine, which installs this hook. It runs
+// once per table and cycle, after the table's own node is marked, and marks the
+// table's arrays through the calls above.
 extern void (*mark_hashtable)(NodeRef table);
 
 // Sweepers run after marking, before compaction, to drop weak entries whose

@@ -38,28 +38,23 @@ constexpr size_t MIN_MOVE_ROOM = 52429;
 
 // --- node moves -----------------------------------------------------------------------
 
-NodeRef* forward_tables[MAX_NODE_FRAMES];   // per emptied frame: new ref by slot, 0 = kept
+NodeRef* forward_tables[MAX_NODE_FRAMES];   // per source frame: new ref by slot, 0 = kept
 std::vector<std::vector<NodeRef>> forward_storage;
 std::vector<NodeFrame*> sources;
-
-uintptr_t* slots_of(const NodeFrame* f) {
-  return memory::node_base + (size_t(f->number) << NODE_FRAME_SHIFT);
-}
 
 NodeRef ref_of(const NodeFrame* f, uint32_t slot) { return (f->number << NODE_FRAME_SHIFT) | slot; }
 
 NodeRef forward(NodeRef ref) {
   uint32_t number = ref >> NODE_FRAME_SHIFT;
   if (number >= MAX_NODE_FRAMES || !forward_tables[number]) return ref;
-  uint32_t slot = ref & (NODE_FRAME_STRIDE - 1);
-  NodeRef moved = slot < NODE_FRAME_CAPACITY ? forward_tables[number][slot] : 0;
+  NodeRef moved = forward_tables[number][ref & (NODE_FRAME_STRIDE - 1)];
   return moved ? moved : ref;
 }
 
 // A node that was taken but not yet given a buffer holds 0: its holder expects it
 // to stay, so the frame cannot be emptied.
 bool has_unset_node(const NodeFrame* f) {
-  const uintptr_t* slots = slots_of(f);
+  const uintptr_t* slots = memory::node_frame_slots(f);
   for (uint32_t i = 0; i < f->capacity; i++)
     if (slots[i] == 0) return true;
   return false;
@@ -107,10 +102,10 @@ struct Destination {
 size_t copy_live_nodes(Destination& to) {
   size_t moved = 0;
   for (NodeFrame* f : sources) {
-    forward_storage.emplace_back(f->capacity, 0);
+    forward_storage.emplace_back(NODE_FRAME_STRIDE, 0);
     NodeRef* table = forward_storage.back().data();
     forward_tables[f->number] = table;
-    uintptr_t* slots = slots_of(f);
+    uintptr_t* slots = memory::node_frame_slots(f);
     for (uint32_t i = 0; i < f->capacity; i++) {
       uintptr_t v = slots[i];
       if (v == 0 || memory::node_is_free_slot(v)) continue;

@@ -48,10 +48,6 @@ uint32_t next_frame_number() {
   no_memory();
 }
 
-uintptr_t* frame_slots(const NodeFrame* f) {
-  return node_base + (size_t(f->number) << NODE_FRAME_SHIFT);
-}
-
 void link_series_frame(SeriesFrame* f) {
   // Keep the list in ascending address order.
   SeriesFrame* after = nullptr;
@@ -152,7 +148,7 @@ NodeFrame* new_node_frame(uint32_t capacity) {
   f->number = number;
   f->capacity = capacity;
   f->cycle = static_cast<uint32_t>(collector::cycles());
-  uintptr_t* slots = frame_slots(f);
+  uintptr_t* slots = node_frame_slots(f);
   for (uint32_t i = 0; i < capacity; i++)
     slots[i] = free_slot_word(i + 1 < capacity ? i + 2 : 0);
   f->free_head = 1;
@@ -198,7 +194,7 @@ void free_node_frame(NodeFrame* f) {
   if (root.node_current == f) root.node_current = root.node_head;
   // The slots read as 0 from now on, so a stale NodeRef never looks live.
   size_t bytes = system::align(size_t(f->capacity) * sizeof(uintptr_t), platform::PAGE_SIZE);
-  platform::discard_pages(frame_slots(f), bytes);
+  platform::discard_pages(node_frame_slots(f), bytes);
   frames_by_number[f->number] = nullptr;
   frame_numbers_in_use.reset(f->number);
   root.total -= size_t(f->capacity) * sizeof(uintptr_t);
@@ -438,8 +434,7 @@ void free_all_frames() {
   }
   for (NodeFrame* f = root.node_head; f;) {
     NodeFrame* next = f->next;
-    uintptr_t* slots = node_base + (size_t(f->number) << NODE_FRAME_SHIFT);
-    std::memset(slots, 0, size_t(f->capacity) * sizeof(uintptr_t));
+    std::memset(node_frame_slots(f), 0, size_t(f->capacity) * sizeof(uintptr_t));
     frames_by_number[f->number] = nullptr;
     frame_numbers_in_use.reset(f->number);
     system::free(f);

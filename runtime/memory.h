@@ -134,6 +134,9 @@ extern MemoryRoot root;
 extern uintptr_t* node_base;   // the reserved node-slot region, indexed by NodeRef
 
 inline uintptr_t& node_slot(NodeRef ref) { return node_base[ref]; }
+inline uintptr_t* node_frame_slots(const NodeFrame* f) {
+  return node_base + (size_t(f->number) << NODE_FRAME_SHIFT);
+}
 inline bool node_is_free_slot(uintptr_t v) { return (v & 1) != 0; }
 inline SeriesBuffer* buffer_of(NodeRef ref) {
   return reinterpret_cast<SeriesBuffer*>(node_base[ref]);
