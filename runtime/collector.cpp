@@ -50,22 +50,36 @@ void pin_node(NodeRef ref, SeriesBuffer* b) {
   pinned_frames.set(ref >> NODE_FRAME_SHIFT);
 }
 
-// Newly marked cell buffers wait in the queue for their cells to be walked.
 bool set_mark(SeriesBuffer* b) {
   if (b->flags & FLAG_MARK) return false;
   b->flags |= FLAG_MARK;
+  return true;
+}
+
+// Newly marked cell buffers wait in the queue for their cells to be walked.
+bool mark_and_queue(SeriesBuffer* b) {
+  if (!set_mark(b)) return false;
   if (b->unit() == sizeof(Cell)) queue.push_back(b);
   return true;
+}
+
+// The node's buffer, pinned when asked; nullptr when the ref names no live node.
+SeriesBuffer* live_buffer(NodeRef ref, bool pin) {
+  if (!memory::is_live_node(ref)) return nullptr;
+  SeriesBuffer* b = memory::buffer_of(ref);
+  if (pin) pin_node(ref, b);
+  return b;
 }
 
 void follow(uint32_t word, detail::Follow how, bool pin) {
   using detail::Follow;
   if (how == Follow::EXTREF) {
     if (static_cast<int32_t>(word) >= 0) extref::mark(static_cast<int32_t>(word));
-    return;
+  } else if (how == Follow::TABLE && mark_hashtable) {
+    if (live_buffer(word, pin)) mark_hashtable(word);
+  } else {
+    detail::mark_ref(word, pin);
   }
-  if (!detail::mark_ref(word, pin)) return;
-  if (how == Follow::TABLE && mark_hashtable) mark_hashtable(word);
 }
 
 void walk_cells(SeriesBuffer* b) {
@@ -75,8 +89,17 @@ void walk_cells(SeriesBuffer* b) {
   detail::mark_cells(first, end, b->flags, false);
 }
 
+// What start-up appended to the root block is usually held in a static as well,
+// so the nodes the root block names directly keep their place.
+void mark_root_block() {
+  SeriesBuffer* root = live_buffer(runtime::root_block, true);
+  if (!root) return;
+  mark_and_queue(root);
+  detail::mark_cells(root->cells(), root->cell_tail(), root->flags, true);
+}
+
 void mark_roots() {
-  detail::mark_ref(runtime::root_block, true);
+  mark_root_block();
   if (stack::ready()) {
     detail::mark_ref(stack::value_stack_node, true);
     detail::mark_cells(stack::bottom, stack::top, 0, false);
@@ -116,10 +139,8 @@ void run_cycle(bool move_all) {
 namespace detail {
 
 bool mark_ref(NodeRef ref, bool pin) {
-  if (!memory::is_live_node(ref)) return false;
-  SeriesBuffer* b = memory::buffer_of(ref);
-  if (pin) pin_node(ref, b);
-  return set_mark(b);
+  SeriesBuffer* b = live_buffer(ref, pin);
+  return b && mark_and_queue(b);
 }
 
 void mark_cells(const Cell* first, const Cell* end, uint32_t container_flags, bool pin) {
@@ -131,7 +152,7 @@ void mark_cells(const Cell* first, const Cell* end, uint32_t container_flags, bo
 
 void mark_found_buffer(SeriesBuffer* b, bool pin) {
   if (pin) b->flags |= FLAG_PINNED;
-  set_mark(b);
+  mark_and_queue(b);
 }
 
 void drain() {
@@ -185,13 +206,16 @@ void collect_moving_all() {
 }
 
 bool mark_node(NodeRef node) {
-  bool newly = detail::mark_ref(node, true);
-  detail::drain();
-  return newly;
+  SeriesBuffer* b = live_buffer(node, true);
+  return b && set_mark(b);
 }
 
-void mark_block(NodeRef node) { mark_node(node); }
-void mark_context(NodeRef node) { mark_node(node); }
+void mark_block(NodeRef node) {
+  detail::mark_ref(node, true);
+  detail::drain();
+}
+
+void mark_context(NodeRef node) { mark_block(node); }
 
 void mark_values(const Cell* first, const Cell* end) {
   detail::mark_cells(first, end, 0, true);

@@ -32,11 +32,13 @@ void collect_moving_all();
 
 void init();              // counters to 0; reads ZOL_GC_STRESS
 
-// Marking, for use inside marking callbacks.
-bool mark_node(NodeRef node);                       // true when newly marked
+// Marking, for use inside marking callbacks. mark_node marks the buffer alone
+// (true when newly marked): a series of cells reached that way has its cells
+// walked only if something marks it with mark_block first.
+bool mark_node(NodeRef node);
 void mark_block(NodeRef node);                      // the node and its cells
 void mark_values(const Cell* first, const Cell* end);
-void mark_context(NodeRef node);
+void mark_context(NodeRef node);                    // the record and its cells
 
 // For sweepers: whether the node's series survives this cycle. A surviving node
 // then keeps its place, so a weak reference held outside cells stays valid.
@@ -47,9 +49,9 @@ using MarkFn = void (*)();
 void keep(MarkFn fn);
 void unkeep(MarkFn fn);
 
-// Hash tables are marked by their own engine, which installs this hook. It runs
-// once per table and cycle, after the table's own node is marked, and marks the
-// table's arrays through the calls above.
+// Hash tables are marked by their own engine, which installs this hook: for each
+// table a cell refers to, it marks the table's node and arrays through the calls
+// above. Without the hook a table is marked like any series.
 extern void (*mark_hashtable)(NodeRef table);
 
 // Sweepers run after marking, before compaction, to drop weak entries whose

@@ -12,6 +12,7 @@
 #include "runtime/collector.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/memory.h"
+#include "runtime/runtime.h"
 #include "runtime/system.h"
 #include "runtime/values.h"
 #include "support.h"
@@ -185,6 +186,69 @@ TEST(Collector, BigSeriesKeepTheirAddressOrAreFreed) {
   for (BigSeries* b = memory::root.big_head; b; b = b->next)
     EXPECT_NE(b->buffer()->unit(), 1u) << "both byte series are freed";
   EXPECT_FALSE(memory::is_live_node(dropped) && buf(dropped)->unit() == 1);
+}
+
+// --- NodeRefs held outside cells ---------------------------------------------------------
+
+// Statics are not scanned: these series live only through the root block, a
+// marking callback, or the hash-table hook. Every collection below moves every node
+// it may move, so a ref that was not kept in place would be stale.
+NodeRef in_root_block = 0;
+NodeRef by_callback = 0;
+void mark_by_callback() { collector::mark_block(by_callback); }
+
+[[gnu::noinline]] void make_statics() {
+  Cell text = string_of("in the root block");
+  *memory::alloc_tail_cell(runtime::root_block) = text;
+  in_root_block = text.w2;
+  NodeRef block = memory::alloc_cells(1);
+  text = string_of("reached from a callback");
+  *memory::alloc_tail_cell(block) = text;
+  by_callback = block;
+  collector::keep(mark_by_callback);
+}
+
+// A table record names its array by NodeRef in raw bytes, as hash tables do.
+int hook_calls = 0;
+void mark_table(NodeRef table) {
+  hook_calls++;
+  NodeRef array;
+  std::memcpy(&array, buf(table)->data(), sizeof array);
+  if (collector::mark_node(table)) collector::mark_node(array);
+}
+
+// Only the hook marks the array, so nothing allocates once the table holds it.
+[[gnu::noinline]] NodeRef make_hash_holder() {
+  NodeRef holder = memory::alloc_cells(2);
+  NodeRef keys[2] = {memory::alloc_cells(1), memory::alloc_cells(1)};
+  NodeRef array = memory::alloc_bytes_filled(64, 0x5C);
+  NodeRef table = memory::alloc_bytes(sizeof(NodeRef));
+  std::memcpy(buf(table)->data(), &array, sizeof array);
+  for (NodeRef k : keys) *memory::alloc_tail_cell(holder) = Cell{T_HASH, 0, k, table};
+  return holder;
+}
+
+TEST(Collector, NodesHeldOutsideCellsKeepTheirRef) {
+  make_statics();
+  auto saved_hook = collector::mark_hashtable;
+  collector::mark_hashtable = mark_table;
+  NodeRef holder = make_hash_holder();
+  hook_calls = 0;
+  collector::collect_moving_all();
+  collector::collect_moving_all();
+  collector::mark_hashtable = saved_hook;
+
+  Cell root_entry{T_STRING, 0, in_root_block, 0};
+  EXPECT_EQ(string::to_utf8(&root_entry), "in the root block");
+  EXPECT_EQ(string::to_utf8(buf(by_callback)->cells()), "reached from a callback");
+  EXPECT_EQ(hook_calls, 4) << "the hook runs for each table reference";
+  NodeRef table = buf(holder)->cells()[0].w3;
+  NodeRef array;
+  std::memcpy(&array, buf(table)->data(), sizeof array);
+  ASSERT_TRUE(memory::is_live_node(array)) << "what the hook marks keeps its ref";
+  EXPECT_EQ(buf(array)->data()[63], 0x5C);
+  collector::unkeep(mark_by_callback);
+  expect_heap_consistent();
 }
 
 // --- node-frame compaction ------------------------------------------------------------
