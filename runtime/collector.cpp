@@ -94,7 +94,7 @@ void walk_cells(SeriesBuffer* b) {
 void mark_root_block() {
   SeriesBuffer* root = live_buffer(runtime::root_block, true);
   if (!root) return;
-  mark_and_queue(root);
+  set_mark(root);
   detail::mark_cells(root->cells(), root->cell_tail(), root->flags, true);
 }
 
