@@ -12,6 +12,10 @@ void* allocate_pages(size_t bytes) {
 
 bool free_pages(void* address, size_t bytes) { return munmap(address, bytes) == 0; }
 
+void discard_pages(void* address, size_t bytes) {
+  if (bytes) madvise(address, bytes, MADV_DONTNEED);
+}
+
 namespace {
 int saved_argc = 0;
 char** saved_argv = nullptr;

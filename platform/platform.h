@@ -33,6 +33,9 @@ constexpr size_t RUNTIME_STACK_BYTES = size_t(1) << 30;
 // Page-granular blocks for memory frames. Returns nullptr on failure.
 void* allocate_pages(size_t bytes);
 bool free_pages(void* address, size_t bytes);
+// Gives the physical pages of a range back to the OS; the range stays mapped and
+// reads as zeros. The range must be page-aligned.
+void discard_pages(void* address, size_t bytes);
 constexpr size_t PAGE_SIZE = 4096;
 
 // The argument vector, already UTF-8 on this system.

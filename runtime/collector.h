@@ -2,9 +2,15 @@
 // natives see them, and the marking API that other modules' roots use.
 //
 // A collection runs only inside a series allocation or through recycle, and only
-// once start-up has enabled it. Modules that own series outside the value graph
-// (symbol table, contexts, hash tables, ownership table) reach the collector
-// through marking callbacks (`keep`), the hash-table hook and sweepers.
+// once start-up has enabled it. It marks everything reachable, then slides live
+// buffers down inside the series frames and may move the live nodes of sparse node
+// frames into fuller ones, rewriting the node words of every live cell.
+//
+// What is found on the native stack is never moved (see docs/design.md). Neither is
+// a node marked through this API by value (mark_node, mark_block, mark_context,
+// the cells given to mark_values, survives): its holder may keep the NodeRef
+// anywhere, so the collector leaves the node where it is. Nodes reached only
+// through cells may move; their cells are rewritten.
 #pragma once
 #include <cstdint>
 
@@ -16,20 +22,41 @@ extern int enabled;       // a cycle runs only when this is exactly 1
 bool active();            // a cycle is running
 void collect();           // runs a cycle when enabled
 uint64_t cycles();        // completed cycles
+uint64_t node_compactions();   // cycles that emptied at least one node frame
 
-// Marking, for use inside marking callbacks.
-bool mark_node(NodeRef node);                       // true when newly marked
+// Stress mode: when set (from ZOL_GC_STRESS), every stress_every-th series
+// allocation runs collect_moving_all(): a cycle that moves every buffer and every
+// node that is not pinned, so that a stale pointer or NodeRef shows at once.
+extern uint32_t stress_every;
+void collect_moving_all();
+
+void init();              // counters to 0; reads ZOL_GC_STRESS
+
+// Marking, for use inside marking callbacks. mark_node marks the buffer alone
+// (true when newly marked): a series of cells reached that way has its cells
+// walked only if something marks it with mark_block first.
+bool mark_node(NodeRef node);
 void mark_block(NodeRef node);                      // the node and its cells
 void mark_values(const Cell* first, const Cell* end);
-void mark_context(NodeRef node);
+void mark_context(NodeRef node);                    // the record and its cells
+
+// For sweepers: whether the node's series survives this cycle. A surviving node
+// then keeps its place, so a weak reference held outside cells stays valid.
+bool survives(NodeRef node);
 
 // Marking callbacks run on every cycle, in registration order (at most 100).
 using MarkFn = void (*)();
 void keep(MarkFn fn);
 void unkeep(MarkFn fn);
 
-// Hash tables are marked by their own engine, which installs this hook.
+// Hash tables are marked by their own engine, which installs these hooks:
+// mark_hashtable for each table a cell refers to. A table's record series carries
+// FLAG_TABLE_RECORD; whenever such a buffer is newly marked, from wherever it was
+// reached (a cell, a root, the native stack), the collector calls mark_table_parts
+// so that the table's other series live with it. Without the hooks a table is
+// marked like any series.
 extern void (*mark_hashtable)(NodeRef table);
+extern void (*mark_table_parts)(NodeRef table);
 
 // Sweepers run after marking, before compaction, to drop weak entries whose
 // series died (ownership table, weak hash tables). At most 16.

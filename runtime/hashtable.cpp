@@ -310,6 +310,7 @@ Table* record(NodeRef table) { return reinterpret_cast<Table*>(memory::buffer_of
 
 NodeRef init(int32_t size, NodeRef block, int32_t kind, int32_t value_cells) {
   NodeRef table = memory::alloc_bytes_filled(sizeof(Table), 0);
+  memory::set_series_flag(table, FLAG_TABLE_RECORD);
   if (kind == K_SYMBOL && size > 3999) size *= 2;
   if (size < 4) size = 4;
   int32_t buckets = buckets_for(size);
@@ -601,22 +602,35 @@ void refresh(NodeRef table) {
 
 // --- marking -------------------------------------------------------------------------------
 
+// Marking a table marks its record; the collector then calls mark_parts for it
+// (the record carries FLAG_TABLE_RECORD), however the record was reached.
 void mark(NodeRef table) {
-  if (!table || !collector::mark_node(table)) return;
+  if (table) collector::mark_node(table);
+}
+
+// A table being built may not have all its parts yet: absent parts are 0. The
+// group arrays are walked whether or not the groups array was marked already (it
+// may have been found on the native stack first).
+void mark_parts(NodeRef table) {
   Table* t = record(table);
   collector::mark_node(t->flags);
   collector::mark_node(t->keys);
   if (t->kind == K_HASH) {
     collector::mark_node(t->aux);
-    collector::mark_node(t->groups);
-    int32_t* groups = reinterpret_cast<int32_t*>(array::head(t->groups));
-    for (int32_t g = 0; g < array::length(t->groups); g++)
-      if (groups[g]) collector::mark_node(reinterpret_cast<NodeRef&>(groups[g]));
+    if (t->groups) {
+      collector::mark_node(t->groups);
+      int32_t* groups = reinterpret_cast<int32_t*>(array::head(t->groups));
+      for (int32_t g = 0; g < array::length(t->groups); g++)
+        if (groups[g]) collector::mark_node(reinterpret_cast<NodeRef&>(groups[g]));
+    }
   }
   if (t->kind >= K_INTEGER) return mark_records(t);
   collector::mark_block(t->block);
 }
 
-void init_engine() { collector::mark_hashtable = mark; }
+void init_engine() {
+  collector::mark_hashtable = mark;
+  collector::mark_table_parts = mark_parts;
+}
 
 }  // namespace zol::hashtable

@@ -126,6 +126,8 @@ Cell* delete_int(NodeRef table, uint32_t key);
 // Collector support: marks every series of the table (the hook the collector
 // calls), and drops the records of a weak table whose nodes died.
 void mark(NodeRef table);
+// Marks the parts of a table whose record was just marked (the collector calls it).
+void mark_parts(NodeRef table);
 void sweep(NodeRef table);
 
 // Symbol-keyed tables. intern: the id of the UTF-8 name in a table over symbol

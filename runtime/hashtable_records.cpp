@@ -4,6 +4,7 @@
 // cell (header unset! while the record is in use, 0 once freed; word 1 the key)
 // followed by the value cells. Buckets hold the byte offset of their record. A
 // deleted bucket keeps naming its record, which the next insertion there reuses.
+#include "runtime/collector.h"
 #include "runtime/error.h"
 #include "runtime/hashtable_internal.h"
 
@@ -60,10 +61,6 @@ void place_record(Table* t, int32_t offset) {
   keys_of(t)[p.i] = offset;
   t->size++;
   t->occupied++;
-}
-
-bool survives(NodeRef node) {
-  return memory::is_live_node(node) && (memory::buffer_of(node)->flags & FLAG_MARK);
 }
 
 }  // namespace
@@ -177,7 +174,10 @@ void sweep(NodeRef table) {
   for (int32_t b = 0; b < t->buckets; b++) {
     if (state(flags_of(t), b) != B_OCCUPIED) continue;
     Cell* rec = record_at(t, keys_of(t)[b]);
-    bool dead = !survives(rec->w1) || (weak_owner && rec[2].w1 && !survives(rec[2].w1));
+    // A surviving key is pinned by the collector: the record holds its NodeRef
+    // outside any cell the collector could rewrite.
+    bool dead = !collector::survives(rec->w1) ||
+                (weak_owner && rec[2].w1 && !collector::survives(rec[2].w1));
     if (!dead) continue;
     set_deleted(flags_of(t), b);
     t->size--;

@@ -3,6 +3,7 @@
 
 #include <sys/mman.h>
 
+#include <bitset>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -19,6 +20,10 @@ uintptr_t* node_base = nullptr;
 namespace {
 
 NodeFrame* frames_by_number[MAX_NODE_FRAMES];
+// Which numbers have a frame. The stack scan asks about every word it reads; this
+// small table answers most of them without touching the pages of frames_by_number.
+std::bitset<MAX_NODE_FRAMES> frame_numbers_in_use;
+uint32_t last_frame_number = 0;   // numbers are handed out round-robin
 uint64_t series_allocations = 0;
 constexpr size_t NODE_REGION_BYTES = size_t(MAX_NODE_FRAMES) * NODE_FRAME_STRIDE * sizeof(uintptr_t);
 
@@ -32,6 +37,16 @@ uint32_t checked_data_size(int64_t units, uint32_t unit) {
 }
 
 uint32_t free_slot_word(uint32_t next_index) { return (next_index << 1) | 1u; }
+
+// Frame numbers are taken round-robin rather than lowest first, so that a NodeRef
+// kept past the release of its frame does not soon name a node of a new frame.
+uint32_t next_frame_number() {
+  for (uint32_t tries = 1; tries < MAX_NODE_FRAMES; tries++) {
+    uint32_t number = (last_frame_number + tries) % MAX_NODE_FRAMES;
+    if (number != 0 && !frames_by_number[number]) return last_frame_number = number;
+  }
+  no_memory();
+}
 
 void link_series_frame(SeriesFrame* f) {
   // Keep the list in ascending address order.
@@ -77,7 +92,7 @@ SeriesBuffer* replace_buffer(SeriesBuffer*& buffer, int64_t new_size) {
   uint32_t unit = buffer->unit();
   SeriesBuffer* nb = alloc_series_buffer(new_size / unit, unit, 0);
   if (node) buffer = buffer_of(node);   // a collection may have run
-  nb->flags = (buffer->flags & ~(FLAG_BIG | FLAG_MARK | FLAG_PINNED)) | (nb->flags & FLAG_BIG);
+  nb->flags = (buffer->flags & ~(FLAG_BIG | FLAG_COLLECTOR_BITS)) | (nb->flags & FLAG_BIG);
   nb->node = node;
   nb->tail = nb->offset + (buffer->tail - buffer->offset);
   if (node) set_buffer(node, nb);
@@ -90,7 +105,7 @@ SeriesBuffer* replace_buffer(SeriesBuffer*& buffer, int64_t new_size) {
 
 NodeFrame* node_frame_of(NodeRef ref) {
   uint32_t number = ref >> NODE_FRAME_SHIFT;
-  if (number == 0 || number >= MAX_NODE_FRAMES) return nullptr;
+  if (number == 0 || number >= MAX_NODE_FRAMES || !frame_numbers_in_use.test(number)) return nullptr;
   NodeFrame* f = frames_by_number[number];
   if (!f || (ref & (NODE_FRAME_STRIDE - 1)) >= f->capacity) return nullptr;
   return f;
@@ -128,18 +143,17 @@ void free_frame(void* address, size_t rounded) {
 
 NodeFrame* new_node_frame(uint32_t capacity) {
   if (capacity == 0 || capacity > NODE_FRAME_STRIDE) capacity = NODE_FRAME_CAPACITY;
-  uint32_t number = 1;
-  while (number < MAX_NODE_FRAMES && frames_by_number[number]) number++;
-  if (number == MAX_NODE_FRAMES) no_memory();
+  uint32_t number = next_frame_number();
   auto* f = static_cast<NodeFrame*>(system::allocate_zeroed(sizeof(NodeFrame)));
   f->number = number;
   f->capacity = capacity;
   f->cycle = static_cast<uint32_t>(collector::cycles());
-  uintptr_t* slots = node_base + (size_t(number) << NODE_FRAME_SHIFT);
+  uintptr_t* slots = node_frame_slots(f);
   for (uint32_t i = 0; i < capacity; i++)
     slots[i] = free_slot_word(i + 1 < capacity ? i + 2 : 0);
   f->free_head = 1;
   frames_by_number[number] = f;
+  frame_numbers_in_use.set(number);
   root.total += size_t(capacity) * sizeof(uintptr_t);
   f->prev = root.node_tail;
   if (root.node_tail) root.node_tail->next = f; else root.node_head = root.node_current = f;
@@ -155,6 +169,10 @@ NodeRef alloc_node() {
     if (!f) f = new_node_frame(NODE_FRAME_CAPACITY);
     root.node_current = f;
   }
+  return alloc_node_in(f);
+}
+
+NodeRef alloc_node_in(NodeFrame* f) {
   NodeRef ref = (f->number << NODE_FRAME_SHIFT) | (f->free_head - 1);
   f->free_head = static_cast<uint32_t>(node_base[ref] >> 1);
   node_base[ref] = 0;
@@ -170,17 +188,51 @@ void free_node(NodeRef ref) {
   f->in_use--;
 }
 
+void free_node_frame(NodeFrame* f) {
+  if (f->prev) f->prev->next = f->next; else root.node_head = f->next;
+  if (f->next) f->next->prev = f->prev; else root.node_tail = f->prev;
+  if (root.node_current == f) root.node_current = root.node_head;
+  // The slots read as 0 from now on, so a stale NodeRef never looks live.
+  size_t bytes = system::align(size_t(f->capacity) * sizeof(uintptr_t), platform::PAGE_SIZE);
+  platform::discard_pages(node_frame_slots(f), bytes);
+  frames_by_number[f->number] = nullptr;
+  frame_numbers_in_use.reset(f->number);
+  root.total -= size_t(f->capacity) * sizeof(uintptr_t);
+  system::free(f);
+}
+
+void trim_node_frames() {
+  for (NodeFrame* f = root.node_head; f;) {
+    NodeFrame* next = f->next;
+    bool only_frame = f == root.node_head && !f->next;
+    if (f->release || (f->in_use == 0 && !only_frame)) {
+      free_node_frame(f);
+    } else {
+      f->history = (f->history << 1) | (f->in_use == f->previous_in_use ? 1u : 0u);
+      f->previous_in_use = f->in_use;
+    }
+    f = next;
+  }
+  NodeFrame* current = root.node_head;
+  while (current && current->free_head == 0) current = current->next;
+  root.node_current = current ? current : root.node_head;
+}
+
 // --- series frames -----------------------------------------------------------------
 
-SeriesFrame* new_series_frame() {
+SeriesFrame* new_series_frame_of(uint32_t data_size) {
   size_t rounded = 0;
-  size_t data = root.current_frame_size;
-  auto* f = static_cast<SeriesFrame*>(alloc_frame(sizeof(SeriesFrame) + data, &rounded));
+  auto* f = static_cast<SeriesFrame*>(alloc_frame(sizeof(SeriesFrame) + data_size, &rounded));
   f->size = rounded;
   f->top = f->data();
   f->end = reinterpret_cast<uint8_t*>(f) + rounded;
   ZOL_POISON(f->top, size_t(f->end - f->top));
   link_series_frame(f);
+  return f;
+}
+
+SeriesFrame* new_series_frame() {
+  SeriesFrame* f = new_series_frame_of(root.current_frame_size);
   if (root.current_frame_size < root.max_frame_size) {
     root.current_frame_size *= 2;
     if (root.current_frame_size > root.max_frame_size) root.current_frame_size = root.max_frame_size;
@@ -194,12 +246,22 @@ SeriesFrame* find_series_frame(uint32_t bytes) {
   return nullptr;
 }
 
+void free_series_frame(SeriesFrame* f) {
+  if (f->prev) f->prev->next = f->next; else root.series_head = f->next;
+  if (f->next) f->next->prev = f->prev; else root.series_tail = f->prev;
+  if (root.series_current == f) root.series_current = root.series_head;
+  ZOL_UNPOISON(f, f->size);
+  free_frame(f, f->size);
+}
+
 // --- buffers -----------------------------------------------------------------------
 
 SeriesBuffer* alloc_series_buffer(int64_t units, uint32_t unit, int32_t offset) {
   uint32_t size = checked_data_size(units, unit);
   uint64_t needed = uint64_t(size) + BUFFER_OVERHEAD;
   series_allocations++;
+  if (collector::stress_every && series_allocations % collector::stress_every == 0)
+    collector::collect_moving_all();
   SeriesBuffer* b;
   uint32_t big = 0;
   if (needed >= root.max_frame_size) {
@@ -301,7 +363,7 @@ NodeRef copy_series(SeriesBuffer* buffer) {
   NodeRef ref = alloc_series(buffer->size, 1, 0);
   if (source) buffer = buffer_of(source);   // a collection may have run
   SeriesBuffer* nb = buffer_of(ref);
-  nb->flags = (buffer->flags & ~(FLAG_BIG | FLAG_MARK | FLAG_PINNED)) | (nb->flags & FLAG_BIG);
+  nb->flags = (buffer->flags & ~(FLAG_BIG | FLAG_COLLECTOR_BITS)) | (nb->flags & FLAG_BIG);
   nb->offset = 0;
   nb->tail = buffer->tail - buffer->offset;
   std::memcpy(nb->data(), buffer->head(), buffer->size - buffer->offset);
@@ -343,6 +405,21 @@ void free_big_series(SeriesBuffer* buffer) {
 
 bool is_big(const SeriesBuffer* b) { return (b->flags & FLAG_BIG) != 0; }
 
+void sweep_big_series() {
+  for (BigSeries** link = &root.big_head; *link;) {
+    BigSeries* big = *link;
+    SeriesBuffer* b = big->buffer();
+    if (b->flags & FLAG_MARK) {
+      b->flags &= ~FLAG_COLLECTOR_BITS;
+      link = &big->next;
+      continue;
+    }
+    if (b->node && buffer_of(b->node) == b) free_node(b->node);
+    *link = big->next;
+    free_frame(big, big->alloc_size);
+  }
+}
+
 void free_all_frames() {
   while (root.big_head) {
     BigSeries* big = root.big_head;
@@ -357,9 +434,9 @@ void free_all_frames() {
   }
   for (NodeFrame* f = root.node_head; f;) {
     NodeFrame* next = f->next;
-    uintptr_t* slots = node_base + (size_t(f->number) << NODE_FRAME_SHIFT);
-    std::memset(slots, 0, size_t(f->capacity) * sizeof(uintptr_t));
+    std::memset(node_frame_slots(f), 0, size_t(f->capacity) * sizeof(uintptr_t));
     frames_by_number[f->number] = nullptr;
+    frame_numbers_in_use.reset(f->number);
     system::free(f);
     f = next;
   }

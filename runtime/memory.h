@@ -19,6 +19,14 @@
 //
 // Big series. A buffer of 2 MB or more lives alone in its own page allocation,
 // linked into the big-series list; it is never moved.
+//
+// A buffer whose unit is 16 bytes holds value cells between its offset and tail:
+// the collector reads them as cells (and rewrites their node words when it moves
+// nodes). Raw data therefore never uses a unit of 16.
+//
+// The walk over a series frame also meets headers that belong to no series:
+// abandoned buffers (expansion left them behind) and the dead fillers the
+// collector writes into a gap it cannot close. Both have FLAG_IN_USE clear.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -55,12 +63,16 @@ constexpr uint32_t FLAG_IN_USE = 0x80000000u;
 constexpr uint32_t FLAG_ALLOCATED = 0x20000000u;
 constexpr uint32_t FLAG_MIDDLE = 0x10000000u;      // made with its first unit mid-area
 constexpr uint32_t FLAG_MARK = 0x08000000u;        // collector's mark
-constexpr uint32_t FLAG_PINNED = 0x02000000u;      // collector: found by the stack scan
+constexpr uint32_t FLAG_NODE_PINNED = 0x04000000u; // collector: the node may not move
+constexpr uint32_t FLAG_PINNED = 0x02000000u;      // collector: the buffer may not move
 constexpr uint32_t FLAG_BIG = 0x01000000u;         // big series, outside the frames
+constexpr uint32_t FLAG_TABLE_RECORD = 0x00800000u; // a hash table's record: marks its parts
 constexpr uint32_t FLAG_STACK_CONTEXT = 0x00400000u;
 constexpr uint32_t FLAG_COMPLEMENTED = 0x00080000u;
 constexpr uint32_t FLAG_OWNED = 0x00020000u;
 constexpr uint32_t FLAG_FIELDS_OWNED = 0x00010000u;
+// Bits that live only during a collection and are never copied to a new buffer.
+constexpr uint32_t FLAG_COLLECTOR_BITS = FLAG_MARK | FLAG_NODE_PINNED | FLAG_PINNED;
 
 constexpr uint32_t BUFFER_OVERHEAD = sizeof(SeriesBuffer);
 constexpr uint32_t MAX_FRAME_SIZE = 0x200000;      // also the big-series threshold
@@ -123,6 +135,9 @@ extern MemoryRoot root;
 extern uintptr_t* node_base;   // the reserved node-slot region, indexed by NodeRef
 
 inline uintptr_t& node_slot(NodeRef ref) { return node_base[ref]; }
+inline uintptr_t* node_frame_slots(const NodeFrame* f) {
+  return node_base + (size_t(f->number) << NODE_FRAME_SHIFT);
+}
 inline bool node_is_free_slot(uintptr_t v) { return (v & 1) != 0; }
 inline SeriesBuffer* buffer_of(NodeRef ref) {
   return reinterpret_cast<SeriesBuffer*>(node_base[ref]);
@@ -143,10 +158,18 @@ void free_frame(void* address, size_t rounded);
 
 NodeFrame* new_node_frame(uint32_t capacity);
 NodeRef alloc_node();
+NodeRef alloc_node_in(NodeFrame* f);     // f must have a free node
 void free_node(NodeRef ref);
+void free_node_frame(NodeFrame* f);
+// After a collection: frees node frames left with no node in use (all but one) or
+// emptied by the collector, records each frame's history and picks the current
+// frame again.
+void trim_node_frames();
 
 SeriesFrame* new_series_frame();
+SeriesFrame* new_series_frame_of(uint32_t data_size);   // fixed size, no growth
 SeriesFrame* find_series_frame(uint32_t bytes);
+void free_series_frame(SeriesFrame* f);
 
 // Buffers. `offset` is the byte offset of the first used unit, or -1 for the middle
 // of the data area. Allocation may run the collector and never clears the data.
@@ -177,6 +200,9 @@ void zero_words(uint32_t* from, uint32_t* to);
 SeriesBuffer* alloc_big_series(size_t bytes);
 void free_big_series(SeriesBuffer* buffer);
 bool is_big(const SeriesBuffer* b);
+// After marking: frees every unmarked big series with its node; the others lose
+// the collector's bits.
+void sweep_big_series();
 
 void free_all_frames();
 
@@ -186,6 +212,13 @@ uint8_t* alloc_tail_bytes(NodeRef ref, uint32_t n);
 
 // Number of series allocations so far (the collector's stress mode counts them).
 uint64_t allocation_count();
+
+// Memory statistics. Answers the bytes in use: 8 per used node, the used bytes of
+// every series frame and the size of every big series. With mode 2 or more it also
+// appends to `result` (a block): a block of [free used capacity] per node frame, a
+// block of [free used size] bytes per series frame, a block of big-series sizes,
+// then the bytes of all frames and the bytes of tracked allocations.
+double stats(NodeRef result, int mode);
 
 }  // namespace memory
 }  // namespace zol

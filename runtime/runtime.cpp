@@ -9,9 +9,10 @@
 #include "runtime/context.h"
 #include "runtime/datatype.h"
 #include "runtime/datatypes/integer.h"
+#include "runtime/datatypes/string.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word.h"
-#include "runtime/datatypes/string.h"
+#include "runtime/extref.h"
 #include "runtime/hashtable.h"
 #include "runtime/memory.h"
 #include "runtime/mold.h"
@@ -56,6 +57,7 @@ void init() {
   word::startup = true;
   random::init();
   memory::init();
+  extref::init();
   register_datatypes();
   actions::init();
   memory::new_node_frame(NODE_FRAME_CAPACITY);
@@ -74,12 +76,15 @@ void init() {
   ownership::init();
   cycles::init();
   slots::init();
+  collector::init();
   // Until a program entry loads a boot image, start-up ends here.
   word::startup = false;
+  collector::enabled = 1;
   initialized = true;
 }
 
 void cleanup() {
+  collector::enabled = 0;
   memory::free_all_frames();
   system::free_all();
   root_block = 0;

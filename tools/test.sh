@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Builds Zol and runs every test: an optimised build, then a debug build under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then a bounded fuzzing run.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then that build's tests again
+# with the collector's stress mode (a moving collection on every series
+# allocation), which shows any stale pointer or NodeRef held by C++ code, then a
+# bounded fuzzing run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -12,6 +15,7 @@ ninja -C build
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZOL_SANITIZE=ON >/dev/null
 ninja -C build-asan
 (cd build-asan && ctest -j"$jobs" --output-on-failure)
+(cd build-asan && ZOL_GC_STRESS=1 ctest -j"$jobs" --output-on-failure)
 
 # A bounded libFuzzer run of the text decoders (clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer). The corpus grows in build-fuzz from run to run;
