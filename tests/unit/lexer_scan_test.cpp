@@ -125,7 +125,7 @@ TEST(LexerScan, EveryLiteralFormHasItsTypeAndExtent) {
       {"a ; note\nb;x", {"word! a", "comment ; note", "word! b", "comment ;x"}},
       {"", {}},
       {" \t\r\n\x01\x1F ", {}},   // control characters count as blanks
-      {"a\x01b", {"word! a", "word! b"}},
+      {"a\x01" "b", {"word! a", "word! b"}},
       {"(1, 2) (1.5, -2, 3e2)", {"point2D! (1, 2)", "point2D! (1.5, -2, 3e2)"}},
   };
   for (const Case& c : cases) EXPECT_EQ(scan(c.src), c.tokens) << c.src;
