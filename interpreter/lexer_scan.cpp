@@ -244,6 +244,7 @@ Scanner::Scanner(const uint8_t* text, uint32_t length, Options options)
 void Scanner::seek(uint32_t offset) {
   pos_ = offset < length_ ? offset : length_;
   finished_ = false;
+  word_rest_from_ = NO_REST;
 }
 
 Token Scanner::next() {
@@ -270,6 +271,12 @@ Token Scanner::next() {
 // feeds and control characters are skipped first (the transitions keep state 0 for
 // exactly those).
 Scanner::Run Scanner::run(uint8_t entry) {
+  if (entry == S_BETWEEN && pos_ == word_rest_from_) {
+    word_rest_from_ = NO_REST;
+    word_rest_.new_line = carried_new_line_;
+    carried_new_line_ = false;
+    return word_rest_;
+  }
   Run r{};
   r.entry = entry;
   r.new_line = carried_new_line_;
@@ -363,6 +370,7 @@ Token Scanner::fail(int problem, uint32_t start, uint32_t report_from, uint32_t 
   open_.clear();
   entry_ = S_BETWEEN;
   pos_ = resume;
+  word_rest_from_ = NO_REST;
   return t;
 }
 
@@ -648,8 +656,11 @@ bool Scanner::word(const Run& r, Token& out) {
     return false;
   }
   uint32_t end = start;
+  uint32_t flags = 0;
   while (end < stop) {
-    if (text_[end] < 0x80) {
+    uint8_t b = text_[end];
+    if (b < 0x80) {
+      flags |= char_classes.entry[b];
       end++;
       continue;
     }
@@ -659,13 +670,22 @@ bool Scanner::word(const Run& r, Token& out) {
       return true;
     }
     if (is_unicode_blank(cp)) break;
+    flags |= char_classes.entry[b];
     end += uint32_t(n);
+  }
+  // Between tokens the rest scans from its blank's lead byte in the word state,
+  // as the cut word did: the same run, from a later start.
+  if (end < stop && r.entry == S_BETWEEN) {
+    word_rest_ = r;
+    word_rest_.start = end;
+    word_rest_from_ = end;
   }
   pos_ = end;
   out = token(K_WORD, T_WORD, r, end);
   out.start = out.body_start = start;
+  out.flags = (flags & ~CLASS_MASK) | (r.new_line ? TOKEN_NEW_LINE : 0);
   if (!options_.prescan) {
-    int type = word_type(start, end, r.flags);
+    int type = word_type(start, end, flags);
     if (type < 0) {
       out = fail(-type, start, start, end);
       return true;

@@ -184,6 +184,13 @@ class Scanner {
   bool finished_ = false;
   // A line feed before a run of Unicode blanks that was skipped like blanks.
   bool carried_new_line_ = false;
+  // A word cut short at a Unicode blank: the rest, from that blank to the end of
+  // the automaton's run, would scan again to the same stop, so the run is kept
+  // rather than repeated (repeating it would make a long run of such words cost
+  // the square of its length).
+  static constexpr uint32_t NO_REST = UINT32_MAX;
+  uint32_t word_rest_from_ = NO_REST;
+  Run word_rest_{};
   // A point literal's "(" is not a token of its own: the point token starts there.
   uint32_t point_start_ = 0;
   bool point_new_line_ = false;
