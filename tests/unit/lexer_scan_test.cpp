@@ -207,7 +207,7 @@ TEST(LexerScan, UnicodeBlanksSeparateWords) {
   // U+00A0 and U+3000 around and between words; a word of blanks alone vanishes.
   EXPECT_EQ(scan("\xC2\xA0" "a" "\xC2\xA0" "b" "\xE3\x80\x80"), (Tokens{"word! a", "word! b"}));
   EXPECT_EQ(scan("[\xC2\xA0]"), (Tokens{"open block! [", "close block! ]"}));
-  EXPECT_EQ(scan("x\xC2\xA0y:\xC2\x85z"), (Tokens{"word! x", "set-word! y:", "word! z"}));
+  EXPECT_EQ(scan("x\xC2\xA0'y\xC2\x85z"), (Tokens{"word! x", "lit-word! 'y", "word! z"}));
   EXPECT_EQ(scan("\xC3\xA9t\xC3\xA9"), (Tokens{"word! été"}));
 }
 
