@@ -499,10 +499,12 @@ Token Scanner::comma(const Run& r) {
 Token Scanner::open_path(const Run& r) {
   uint8_t first = text_[r.start];
   uint8_t type = first == '\'' ? T_LIT_PATH : first == ':' ? T_GET_PATH : T_PATH;
-  open_.push_back(Container{type, 0, false, r.start, 0});
   Token t = token(K_PATH_OPEN, type, r, r.stop + 1);
   t.body_start = r.start + (type == T_PATH ? 0 : 1);
   t.body_end = r.stop;
+  if (!valid_string_text(text_ + t.body_start, text_ + t.body_end, false))
+    return fail(T_WORD, r.start, r.start, r.stop);
+  open_.push_back(Container{type, 0, false, r.start, 0});
   pos_ = r.stop + 1;
   entry_ = S_PATH_ELEMENT;
   return t;
@@ -699,7 +701,7 @@ bool Scanner::word(const Run& r, Token& out) {
 }
 
 // Every other literal: its extent and body from its shape, then the checks the
-// scanner owns (string text, issue form, raw-string closing).
+// scanner owns (string text, issue form, names in UTF-8, raw-string closing).
 Token Scanner::value(const Run& r) {
   Kind kind = Kind(r.final_state);
   Token t = token(kind, final_state_types[kind - FIRST_FINAL], r, r.stop);
@@ -730,6 +732,10 @@ Token Scanner::value(const Run& r) {
     case K_ISSUE:
       if (!options_.prescan && (t.end - t.start < 2 || text_[t.start] != '#'))
         return fail(T_ISSUE, t.start, t.start, t.end);
+      [[fallthrough]];
+    case K_REFINEMENT:   // names, like words, must be UTF-8
+      if (!valid_string_text(text_ + t.body_start, text_ + t.body_end, false))
+        return fail(t.type, t.start, t.start, t.end);
       break;
     default:
       break;
