@@ -9,11 +9,19 @@
 //
 // Tokens come one at a time from Scanner::next(). Every value token, every opener
 // and closer, every comment and comma is one token; a whole braced string, raw
-// string or point literal is one token. A path comes as PathOpen (which carries
+// string or point literal is one token. A path comes as K_PATH_OPEN (which carries
 // the head word), its elements as ordinary tokens (a paren element as its own
-// opener and closer), then PathClose.
+// opener and closer), then K_PATH_CLOSE.
 //
-// Errors do not unwind: next() returns an Error token naming the problem, and the
+// For the loaders: `kind - FIRST_FINAL` indexes tables kept per final state; a
+// token's body is the text to convert, without delimiters or prefixes; its flags
+// tell what that text holds (unit_of_flags gives the string unit, F_CARET escapes,
+// F_QUOTE ' separators, F_DOT, F_EXPONENT, F_COLON ...); TOKEN_NEW_LINE gives the
+// cell its new-line marker; a word's type (set-word!, get-word! ...) is decided
+// already; and the scanner has moved past the token, closing delimiters included.
+// A loader that finds the text malformed asks error_in() for the error token.
+//
+// Errors do not unwind: next() returns a K_ERROR token naming the problem, and the
 // caller raises it (Scanner::raise) or, when it scans quietly, carries on. After
 // an error the scanner is back between tokens at the top level (every open
 // container is abandoned) and always moves forward, so a quiet caller cannot loop.

@@ -2,6 +2,9 @@
 # CC=clang CXX=clang++ -DZOL_FUZZ=ON). The scanner's sources are compiled into the
 # target itself so that libFuzzer's coverage instrumentation and AddressSanitizer
 # see them; the rest of the core comes from zolcore.
+if(TARGET fuzz_lexer_scan)
+  return()   # already made by a directory that builds every fuzz_*.cpp
+endif()
 add_executable(fuzz_lexer_scan
   ${CMAKE_CURRENT_LIST_DIR}/fuzz_lexer_scan.cpp
   ${CMAKE_SOURCE_DIR}/interpreter/lexer_scan.cpp
