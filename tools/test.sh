@@ -17,10 +17,13 @@ ninja -C build-asan
 (cd build-asan && ctest -j"$jobs" --output-on-failure)
 (cd build-asan && ZOL_GC_STRESS=1 ctest -j"$jobs" --output-on-failure)
 
-# A bounded libFuzzer run of the text decoders (clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer). The corpus grows in build-fuzz from run to run;
-# a finding is written there too and fails the stage.
+# Bounded libFuzzer runs of the text decoders and the lexer's scanner (clang,
+# AddressSanitizer and UndefinedBehaviorSanitizer). Each corpus grows in build-fuzz
+# from run to run; a finding is written there too and fails the stage.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZOL_SANITIZE=ON -DZOL_FUZZ=ON >/dev/null
-ninja -C build-fuzz fuzz_utf8
-mkdir -p build-fuzz/corpus/utf8
-./build-fuzz/tests/fuzz/fuzz_utf8 -max_total_time=30 -artifact_prefix=build-fuzz/ build-fuzz/corpus/utf8
+for fuzzer in fuzz_utf8 fuzz_lexer_scan; do
+  ninja -C build-fuzz "$fuzzer"
+  mkdir -p "build-fuzz/corpus/$fuzzer"
+  "./build-fuzz/tests/fuzz/$fuzzer" -max_total_time=30 -max_len=65536 -timeout=10 \
+    -artifact_prefix=build-fuzz/ "build-fuzz/corpus/$fuzzer"
+done
