@@ -16,6 +16,7 @@
 #include "runtime/memory.h"
 #include "runtime/values.h"
 #include "support.h"
+#include "text_support.h"
 
 namespace zol {
 namespace {
@@ -123,30 +124,16 @@ TEST(Char, CompareWithCharsAndIntegers) {
   EXPECT_EQ(actions::compare_typed(&a, &f, C_EQUAL), COMPARE_NOT_COMPARABLE);
 }
 
-Cell text(const char* s) {
-  Cell c;
-  string::make_at(&c, 16);
-  string::concatenate_literal(&c, s);
-  return c;
-}
-
-Cell binary(std::initializer_list<uint8_t> bytes) {
-  NodeRef node = memory::alloc_bytes(static_cast<int64_t>(bytes.size()) + 1);
-  for (uint8_t b : bytes) *memory::alloc_tail_bytes(node, 1) = b;
-  return Cell{T_BINARY, 0, node, 0};
-}
-
 TEST(Char, MakeAndTo) {
-  Cell wide = text("");
-  string::append_char(memory::buffer_of(wide.w2), 0x263A);
-  Cell past_head = text("ab");
+  Cell wide = test::text(U"\u263A");
+  Cell past_head = test::text(U"ab");
   series_cell::set_head(&past_head, 1);
   struct Case { const char* what; Cell spec; Outcome want; };
   const Case cases[] = {
-      {"text", text("xyz"), R('x')},
+      {"text", test::text(U"xyz"), R('x')},
       {"text from its head", past_head, R('b')},
       {"wide text", wide, R(0x263A)},
-      {"empty text", text(""), E(BAD_TO_ARG)},
+      {"empty text", test::text(U""), E(BAD_TO_ARG)},
       {"integer", I(65), R('A')},
       {"top of the range", I(0x10FFFF), R(0x10FFFF)},
       {"past the range", I(0x110000), E(OUT_OF_RANGE)},
@@ -155,11 +142,11 @@ TEST(Char, MakeAndTo) {
       {"float", F(65.9), R('A')},
       {"percent", F(66.5, T_PERCENT), R('B')},
       {"float past the integers", F(1e20), E(OUT_OF_RANGE)},
-      {"utf-8", binary({0xE2, 0x82, 0xAC}), R(0x20AC)},
-      {"ascii byte", binary({'q', 0xFF}), R('q')},
-      {"cut utf-8", binary({0xE2, 0x82}), E(BAD_TO_ARG)},
-      {"empty binary", binary({}), E(BAD_TO_ARG)},
-      {"bad utf-8", binary({0xFF}), E(test::error_name(err::ACCESS, err::access::INVALID_UTF8))},
+      {"utf-8", test::binary({0xE2, 0x82, 0xAC}), R(0x20AC)},
+      {"ascii byte", test::binary({'q', 0xFF}), R('q')},
+      {"cut utf-8", test::binary({0xE2, 0x82}), E(BAD_TO_ARG)},
+      {"empty binary", test::binary({}), E(BAD_TO_ARG)},
+      {"bad utf-8", test::binary({0xFF}), E(test::error_name(err::ACCESS, err::access::INVALID_UTF8))},
       {"none", values::none, E(BAD_TO_ARG)},
   };
   for (const Case& c : cases) {

@@ -22,6 +22,7 @@
 #include "runtime/number.h"
 #include "runtime/values.h"
 #include "support.h"
+#include "text_support.h"
 
 namespace zol {
 namespace {
@@ -355,23 +356,10 @@ TEST(FloatRound, RefinementsUnitsAndResultTypes) {
   }
 }
 
-Cell binary(std::initializer_list<uint8_t> bytes) {
-  NodeRef node = memory::alloc_bytes(static_cast<int64_t>(bytes.size()) + 1);
-  for (uint8_t b : bytes) *memory::alloc_tail_bytes(node, 1) = b;
-  return Cell{T_BINARY, 0, node, 0};
-}
-
 Cell block_of(std::initializer_list<Cell> items, uint8_t type = T_BLOCK) {
   NodeRef node = memory::alloc_cells(static_cast<int32_t>(items.size()) + 1);
   for (const Cell& c : items) *memory::alloc_tail_cell(node) = c;
   return Cell{type, 0, node, 0};
-}
-
-Cell text(const char* s) {
-  Cell c;
-  string::make_at(&c, 16);
-  string::concatenate_literal(&c, s);
-  return c;
 }
 
 Outcome convert(uint8_t target, Cell spec) {
@@ -390,10 +378,10 @@ TEST(FloatMake, FromNumbersBinariesAndBlocks) {
       {T_PERCENT, F(0.5), R(T_PERCENT, 0.5)},
       {T_PERCENT, I(2), R(T_PERCENT, 2.0)},
       {T_FLOAT, T(90.5), R(T_FLOAT, 90.5)},
-      {T_FLOAT, binary({0x3F, 0xF0, 0, 0, 0, 0, 0, 0}), R(T_FLOAT, 1.0)},
-      {T_FLOAT, binary({0x3F, 0xF0}), R(T_FLOAT, std::bit_cast<double>(uint64_t{0x3FF0}))},
-      {T_FLOAT, binary({0x3F, 0xF0, 0, 0, 0, 0, 0, 0, 0xFF}), R(T_FLOAT, 1.0)},
-      {T_FLOAT, binary({}), R(T_FLOAT, 0.0)},
+      {T_FLOAT, test::binary({0x3F, 0xF0, 0, 0, 0, 0, 0, 0}), R(T_FLOAT, 1.0)},
+      {T_FLOAT, test::binary({0x3F, 0xF0}), R(T_FLOAT, std::bit_cast<double>(uint64_t{0x3FF0}))},
+      {T_FLOAT, test::binary({0x3F, 0xF0, 0, 0, 0, 0, 0, 0, 0xFF}), R(T_FLOAT, 1.0)},
+      {T_FLOAT, test::binary({}), R(T_FLOAT, 0.0)},
       {T_FLOAT, block_of({I(5), I(2)}), R(T_FLOAT, 500.0)},
       {T_FLOAT, block_of({F(2.5), F(-1.9)}), R(T_FLOAT, 0.25)},
       {T_FLOAT, block_of({I(5), I(2)}, T_PAREN), R(T_FLOAT, 500.0)},
@@ -431,24 +419,27 @@ Cell* test_load(const Cell* string, Cell* result) {
 
 TEST(FloatMake, FromTextThroughTheLexerHooks) {
   const std::string feature_na = err_name(err::INTERNAL, err::internal::FEATURE_NA);
-  EXPECT_EQ(convert(T_FLOAT, text("1.5")).error, feature_na) << "no lexer yet";
-  EXPECT_EQ(convert(T_PERCENT, text("1.5")).error, feature_na) << "no lexer yet";
+  EXPECT_EQ(convert(T_FLOAT, test::text(U"1.5")).error, feature_na) << "no lexer yet";
+  EXPECT_EQ(convert(T_PERCENT, test::text(U"1.5")).error, feature_na) << "no lexer yet";
   float_::token_check = test_float_token;
   float_::load_string = test_load;
-  struct Case { uint8_t target; const char* text; Outcome want; };
-  const std::string long_text(313, '1');
+  struct Case { uint8_t target; std::u32string text; Outcome want; };
+  const std::u32string long_text(313, U'1');
   const Case cases[] = {
-      {T_FLOAT, "1,5", R(T_FLOAT, 1.5)},
-      {T_FLOAT, "-1'000.25", R(T_FLOAT, -1000.25)},
-      {T_FLOAT, "1e400", R(T_FLOAT, INF)},
-      {T_FLOAT, "abc", E(BAD_TO_ARG)},
-      {T_FLOAT, "1.5.", E(BAD_TO_ARG)},   // passes the token check, not fully read
-      {T_FLOAT, long_text.c_str(), E(BAD_TO_ARG)},
-      {T_PERCENT, "p", R(T_PERCENT, 0.25)},
-      {T_PERCENT, "i", R(T_PERCENT, 3.0)},
-      {T_PERCENT, "w", E(BAD_TO_ARG)},
+      {T_FLOAT, U"1,5", R(T_FLOAT, 1.5)},
+      {T_FLOAT, U"-1'000.25", R(T_FLOAT, -1000.25)},
+      {T_FLOAT, U"1e400", R(T_FLOAT, INF)},
+      {T_FLOAT, U"abc", E(BAD_TO_ARG)},
+      {T_FLOAT, U"1.5.", E(BAD_TO_ARG)},   // passes the token check, not fully read
+      {T_FLOAT, long_text, E(BAD_TO_ARG)},
+      {T_PERCENT, U"p", R(T_PERCENT, 0.25)},
+      {T_PERCENT, U"i", R(T_PERCENT, 3.0)},
+      {T_PERCENT, U"w", E(BAD_TO_ARG)},
   };
-  for (const Case& c : cases) expect_outcome(convert(c.target, text(c.text)), c.want, c.text);
+  for (const Case& c : cases) {
+    Cell spec = test::text(c.text);
+    expect_outcome(convert(c.target, spec), c.want, string::to_utf8(&spec));
+  }
   float_::token_check = nullptr;
   float_::load_string = nullptr;
 }

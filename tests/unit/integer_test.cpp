@@ -16,6 +16,7 @@
 #include "runtime/number.h"
 #include "runtime/values.h"
 #include "support.h"
+#include "text_support.h"
 
 namespace zol {
 namespace {
@@ -220,12 +221,6 @@ TEST(Integer, Compare) {
         << test::mold(c.a) << " op " << c.op;
 }
 
-Cell binary(std::initializer_list<uint8_t> bytes, int32_t head = 0) {
-  NodeRef node = memory::alloc_bytes(static_cast<int64_t>(bytes.size()) + 1);
-  for (uint8_t b : bytes) *memory::alloc_tail_bytes(node, 1) = b;
-  return Cell{T_BINARY, static_cast<uint32_t>(head), node, 0};
-}
-
 Cell text(const char* s) {
   Cell c;
   string::make_at(&c, 16);
@@ -253,11 +248,11 @@ TEST(Integer, ConversionsToInteger) {
       {"time rounds half up", double_cell(T_TIME, 1.5), I(2)},
       {"time", double_cell(T_TIME, 1.4), I(1)},
       {"char", Cell{T_CHAR, 0, 0x263A, 0}, I(0x263A)},
-      {"binary", binary({1, 2, 3, 4, 5}), I(16909060)},
-      {"binary of one byte", binary({1}), I(1)},
-      {"binary from its head", binary({9, 1, 0}, 1), I(256)},
-      {"empty binary", binary({}), I(0)},
-      {"binary of all ones", binary({255, 255, 255, 255}), I(-1)},
+      {"binary", test::binary({1, 2, 3, 4, 5}), I(16909060)},
+      {"binary of one byte", test::binary({1}), I(1)},
+      {"binary from its head", test::binary({9, 1, 0}, 1), I(256)},
+      {"empty binary", test::binary({}), I(0)},
+      {"binary of all ones", test::binary({255, 255, 255, 255}), I(-1)},
       {"text", text("42"), I(42)},
       {"signed text", text("+7"), I(7)},
       {"grouped text", text("-1'000'000"), I(-1000000)},
