@@ -1,4 +1,5 @@
-// Indentation, repeat fill and the cycle-detection stack (see mold.h).
+// Indentation, character escapes, repeat fill and the cycle-detection stack (see
+// mold.h).
 #include "runtime/mold.h"
 
 #include <cstring>
@@ -12,6 +13,38 @@ namespace zol {
 int mold::indent(Cell* out, int n, int part) {
   for (int i = 0; i < n; i++) string::concatenate_literal(out, "    ");
   return part - 4 * n;
+}
+
+namespace {
+// The letter after the caret for the code points below 95 that have one. 0x1E is
+// absent: its letter would be "^" itself, so it is always written in hex.
+constexpr char CARET_LETTERS[95] = {
+    '@', 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', '-', '/', 'K', 'L', 'M', 'N', 'O',
+    'P', 'Q', 'R', 'S', 'T', 'U', 'V', 'W', 'X', 'Y', 'Z', '[', '\\', ']', 0, '_',
+    0, 0, '"', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, '^',
+};
+constexpr uint32_t DEL = 0x7F;
+}  // namespace
+
+void mold::append_escaped_char(Cell* out, uint32_t cp, int mode, bool all) {
+  if (cp == 0x1E || (cp >= 0x80 && cp <= 0x9F) || (all && cp > DEL)) {
+    string::concatenate_literal(out, "^(");
+    string::concatenate_literal(out, string::to_hex(static_cast<int32_t>(cp), true));
+    string::concatenate_literal(out, ")");
+    return;
+  }
+  if (mode == ESCAPE_MOLD) {
+    char letter = cp < sizeof CARET_LETTERS ? CARET_LETTERS[cp] : cp == DEL ? '~' : 0;
+    if (letter) {
+      char escape[3] = {'^', letter, 0};
+      string::concatenate_literal(out, escape);
+      return;
+    }
+  }
+  string::append_char(memory::buffer_of(series_cell::node(out)), cp);
 }
 
 uint8_t* runtime::fill_repeat(uint8_t* buffer, size_t chunk, size_t count) {

@@ -1,7 +1,7 @@
 // Shared services of the printers and walkers of nested values: indentation of
-// molded blocks, repeat fill, and the cycle-detection stack that keeps form, mold,
-// compare, deep copy and ownership walks from looping on a series that contains
-// itself.
+// molded blocks, the caret escapes of molded characters, repeat fill, and the
+// cycle-detection stack that keeps form, mold, compare, deep copy and ownership
+// walks from looping on a series that contains itself.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +13,14 @@ namespace zol {
 namespace mold {
 // Appends n times four spaces; returns part - 4n.
 int indent(Cell* out, int n, int part);
+
+// The escaping mode of molded text: control characters, the double quote, the
+// caret and DEL get their caret letter (^/ for a line feed, ^- for a tab, ^" ...).
+constexpr int ESCAPE_MOLD = 0xFD;
+// Appends one code point to a string as mold writes it: 0x1E, 0x80-0x9F and, with
+// `all`, everything above 0x7F as "^(" hex digits ")"; then, in ESCAPE_MOLD, the
+// caret letters; anything else as itself.
+void append_escaped_char(Cell* out, uint32_t cp, int mode, bool all);
 }  // namespace mold
 
 namespace runtime {

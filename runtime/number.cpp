@@ -14,7 +14,7 @@ bool truncate_to_int32(double d, int32_t* out) {
 }
 
 int32_t get_int_from(const Cell* value) {
-  if (!value->is(T_FLOAT)) return cell::get_int(value);
+  if (!holds_double(value->type())) return cell::get_int(value);
   int32_t n;
   if (!truncate_to_int32(cell::get_double(value), &n))
     fire(err::SCRIPT, err::script::OUT_OF_RANGE, value);

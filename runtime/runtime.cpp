@@ -8,7 +8,10 @@
 #include "runtime/collector.h"
 #include "runtime/context.h"
 #include "runtime/datatype.h"
+#include "runtime/datatypes/char.h"
+#include "runtime/datatypes/float.h"
 #include "runtime/datatypes/integer.h"
+#include "runtime/datatypes/percent.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word.h"
@@ -42,8 +45,11 @@ void register_datatypes() {
   symbol::init();
   context::init();
   word::init();
+  char_::init();
   issue::init();
+  float_::init();
   typeset::init();
+  percent::init();
 }
 
 void append_block_ref(NodeRef block, NodeRef series) {

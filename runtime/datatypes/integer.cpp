@@ -1,20 +1,23 @@
 // integer!: arithmetic that never wraps (a result outside the integers becomes a
 // float!; only results without a sensible float raise math errors), rounding,
-// comparison, conversions and random draws.
+// comparison, conversions and random draws. Whatever needs a float (a float
+// operand, a power or a rounding scale with no integer result) is float!'s work.
 #include "runtime/datatypes/integer.h"
 
-#include <cmath>
 #include <cstring>
 #include <optional>
 
 #include "interpreter/actions.h"
 #include "interpreter/stack.h"
 #include "runtime/action_types.h"
+#include "runtime/datatypes/float.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/error.h"
 #include "runtime/memory.h"
 #include "runtime/number.h"
+#include "runtime/number_scan.h"
 #include "runtime/random.h"
+#include "runtime/rounding.h"
 #include "runtime/system.h"
 #include "runtime/values.h"
 
@@ -27,111 +30,17 @@ Cell datatype_of(uint8_t type) { return values::of_datatype(type); }
 
 [[noreturn]] void math_error(int id) { fire(err::MATH, id); }
 
-void put_float(Cell* c, double d) {
-  cell::set(c, T_UNSET);
-  cell::put_double(c, d);
-  cell::set_type(c, T_FLOAT);
-}
-
-// How a value that is not a multiple of the scale moves: away from zero or towards
-// it. Flags are looked at in this order; a tie is a remainder of half the scale.
-enum class Rounding { NEAREST, EVEN, DOWN, HALF_DOWN, FLOOR, CEILING, HALF_CEILING };
-
-Rounding rounding_of(bool even, bool down, bool half_down, bool floor, bool ceiling,
-                     bool half_ceiling) {
-  if (down) return Rounding::DOWN;
-  if (floor) return Rounding::FLOOR;
-  if (ceiling) return Rounding::CEILING;
-  if (even) return Rounding::EVEN;
-  if (half_down) return Rounding::HALF_DOWN;
-  if (half_ceiling) return Rounding::HALF_CEILING;
-  return Rounding::NEAREST;
-}
-
-// `below` is the distance down to the lower multiple (towards zero), `above` the
-// distance up to the next one; `quotient_even` tells whether the lower multiple is
-// an even multiple of the scale.
-template <class T>
-bool rounds_away(Rounding mode, bool negative, T below, T above, bool quotient_even) {
-  switch (mode) {
-    case Rounding::DOWN: return false;
-    case Rounding::FLOOR: return negative;
-    case Rounding::CEILING: return !negative;
-    default: break;
-  }
-  if (below != above) return below > above;
-  switch (mode) {
-    case Rounding::EVEN: return !quotient_even;
-    case Rounding::HALF_DOWN: return false;
-    case Rounding::HALF_CEILING: return !negative;
-    default: return true;
-  }
-}
-
-// --- the float arithmetic integer! hands over to --------------------------------------
-//
-// Until float! exists, the operations integer! needs of it live here: arithmetic and
-// power on an integer and a float, comparison with a float, and rounding by a scale
-// that is not an integer. Each writes a float! result into the value cell.
-namespace float_services {
-
-double math_op(double a, double b, int op) {
-  switch (op) {
-    case OP_ADD: return a + b;
-    case OP_SUBTRACT: return a - b;
-    case OP_MULTIPLY: return a * b;
-    case OP_DIVIDE:
-      if (b == 0.0) math_error(err::math::ZERO_DIVIDE);
-      return a / b;
-    case OP_REMAINDER:
-      if (b == 0.0) math_error(err::math::ZERO_DIVIDE);
-      return std::fmod(a, b);
-    default: {
-      Cell type = datatype_of(T_FLOAT);
-      fire(err::SCRIPT, err::script::INVALID_TYPE, &type);
-    }
-  }
-}
-
-void do_math(Cell* left, const Cell* right, int op) {
-  put_float(left, math_op(double(get(left)), cell::get_double(right), op));
-}
-
-int compare(double a, double b) {
-  if (a < b) return -1;
-  if (a > b) return 1;
-  return a == b ? 0 : COMPARE_NOT_COMPARABLE;
-}
-
-void power(Cell* base, const Cell* exponent) {
-  double e = exponent->is(T_FLOAT) ? cell::get_double(exponent) : double(get(exponent));
-  put_float(base, std::pow(double(get(base)), e));
-}
-
-Cell* round(Cell* value, double scale, Rounding mode) {
-  double v = double(get(value));
-  double s = std::fabs(scale);
-  double a = std::fabs(v);
-  double below = s == 0.0 ? 0.0 : std::fmod(a, s);
-  if (below != 0.0) {
-    double above = s - below;
-    bool even = std::fmod(std::floor(a / s), 2.0) == 0.0;
-    double rounded = rounds_away(mode, v < 0, below, above, even) ? a + above : a - below;
-    v = v < 0 ? -rounded : rounded;
-  }
-  put_float(value, v);
-  return value;
-}
-
-}  // namespace float_services
-
 // --- arithmetic ------------------------------------------------------------------------
 
 int32_t float_result(double d, Cell* result) {
   if (!result) math_error(err::math::OVERFLOW);
-  put_float(result, d);
+  float_::make_at(result, d);
   return 0;
 }
+
+// The value cell becomes the float! of its integer, for the float operations that
+// take over when an integer result is impossible.
+Cell* as_float(Cell* value) { return float_::make_at(value, double(get(value))); }
 
 void check_divisor(int32_t left, int32_t right) {
   if (right == 0) math_error(err::math::ZERO_DIVIDE);
@@ -191,6 +100,16 @@ int32_t from_binary(const Cell* binary) {
   return static_cast<int32_t>(n);
 }
 
+// Decimal text with an optional sign and "'" group marks.
+int32_t from_text(Cell* text) {
+  int error = 0;
+  SeriesBuffer* b = memory::buffer_of(series_cell::node(text));
+  int32_t n = number::scan_integer(string::zs_head(text), string::zs_length(text),
+                                   static_cast<int>(b->unit()), &error);
+  if (error != 0) bad_to_arg(text);
+  return n;
+}
+
 Cell* to(Cell* proto, Cell* spec, int) {
   switch (spec->type()) {
     case T_INTEGER: return spec;
@@ -198,11 +117,8 @@ Cell* to(Cell* proto, Cell* spec, int) {
     case T_FLOAT: case T_PERCENT: return make_at(proto, truncated(cell::get_double(spec)));
     case T_TIME: return make_at(proto, truncated(cell::get_double(spec) + 0.5));
     case T_BINARY: return make_at(proto, from_binary(spec));
-    case T_STRING: case T_FILE: case T_URL: case T_TAG: case T_EMAIL: case T_REF: {
-      int32_t n;
-      if (!parse_decimal(spec, &n)) bad_to_arg(spec);
-      return make_at(proto, n);
-    }
+    case T_STRING: case T_FILE: case T_URL: case T_TAG: case T_EMAIL: case T_REF:
+      return make_at(proto, from_text(spec));
     default: bad_to_arg(spec);
   }
 }
@@ -229,12 +145,17 @@ int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell* part, in
 
 int order(int32_t a, int32_t b) { return (a > b) - (a < b); }
 
+// Against a float the integer compares as a float, from a copy of its cell that
+// keeps the integer! type but holds the double.
 int compare(const Cell* a, const Cell* b, int op) {
   if ((op == C_STRICT_EQUAL || op == C_FIND) && !b->is(T_INTEGER)) return 1;
   switch (b->type()) {
     case T_INTEGER: case T_CHAR: return order(get(a), get(b));
-    case T_FLOAT: case T_PERCENT: case T_TIME:
-      return float_services::compare(double(get(a)), cell::get_double(b));
+    case T_FLOAT: case T_PERCENT: case T_TIME: {
+      Cell as_double = *a;
+      cell::put_double(&as_double, double(get(a)));
+      return float_::compare(&as_double, b, op);
+    }
     default: return COMPARE_NOT_COMPARABLE;
   }
 }
@@ -269,7 +190,8 @@ void power() {
       return;
     }
   }
-  float_services::power(base, exponent);
+  as_float(base);
+  float_::power();
 }
 
 Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
@@ -278,22 +200,18 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
     Cell money = datatype_of(T_MONEY);
     fire(err::SCRIPT, err::script::NOT_RELATED, &money);
   }
-  Rounding mode = rounding_of(even, down, half_down, floor, ceiling, half_ceiling);
-  if (scale && !scale->is(T_INTEGER)) {
-    if (!scale->is(T_FLOAT) && !scale->is(T_PERCENT)) {
-      Cell type = datatype_of(scale->type());
-      fire(err::SCRIPT, err::script::INVALID_TYPE, &type);
-    }
-    return float_services::round(value, cell::get_double(scale), mode);
-  }
+  if (scale && !scale->is(T_INTEGER))
+    return float_::round(as_float(value), scale, even, down, half_down, floor, ceiling,
+                         half_ceiling);
+  rounding::Mode mode = rounding::mode_of(even, down, half_down, floor, ceiling, half_ceiling);
   int64_t s = scale ? abs(get(scale)) : 1;
   int64_t v = get(value);
   int64_t a = v < 0 ? -v : v;
   int64_t below = s == 0 ? 0 : a % s;
   if (below == 0) return value;
   int64_t above = s - below;
-  int64_t rounded = rounds_away(mode, v < 0, below, above, (a / s) % 2 == 0) ? a + above
-                                                                             : a - below;
+  bool away = rounding::away_from_zero(mode, v < 0, below, above, (a / s) % 2 == 0);
+  int64_t rounded = away ? a + above : a - below;
   int64_t result = v < 0 ? -rounded : rounded;
   if (result < INT32_MIN || result > INT32_MAX) math_error(err::math::OVERFLOW);
   value->w2 = static_cast<uint32_t>(static_cast<int32_t>(result));
@@ -385,37 +303,12 @@ void do_math(int op) {
   const Cell* right = stack::arg(1);
   switch (right->type()) {
     case T_INTEGER: case T_CHAR: do_math_op(get(left), get(right), op, left); return;
-    case T_FLOAT: float_services::do_math(left, right, op); return;
+    case T_FLOAT: case T_PERCENT: case T_TIME: float_::do_math(op); return;
     default: {
       Cell type = datatype_of(right->type());
       fire(err::SCRIPT, err::script::INVALID_TYPE, &type);
     }
   }
-}
-
-bool parse_decimal(const Cell* text, int32_t* out) {
-  SeriesBuffer* b = memory::buffer_of(series_cell::node(text));
-  uint32_t unit = b->unit();
-  const uint8_t* p = b->head() + uint64_t(series_cell::head(text)) * unit;
-  const uint8_t* end = b->tail_ptr();
-  if (p >= end) return false;
-  bool negative = false;
-  uint32_t first = string::get_char(p, unit);
-  if (first == '+' || first == '-') {
-    negative = first == '-';
-    p += unit;
-  }
-  if (p >= end) return false;
-  int64_t limit = negative ? int64_t(INT32_MAX) + 1 : INT32_MAX;
-  int64_t n = 0;
-  for (; p < end; p += unit) {
-    uint32_t c = string::get_char(p, unit);
-    if (c < '0' || c > '9') return false;
-    n = n * 10 + (c - '0');
-    if (n > limit) return false;
-  }
-  *out = static_cast<int32_t>(negative ? -n : n);
-  return true;
 }
 
 int32_t from_hex_spelling(const char* spelling, size_t length, const Cell* issue) {

@@ -38,10 +38,8 @@ int32_t do_math_op(int32_t left, int32_t right, int op, Cell* result);
 // The math actions on the frame's two arguments; the result replaces the first.
 void do_math(int op);
 
-// Text conversions. Decimal text is an optional sign and at least one digit;
-// values outside the integers fail. An issue's spelling is read as at most 8
-// hexadecimal digits (anything else raises invalid-data with the issue).
-bool parse_decimal(const Cell* text, int32_t* out);
+// An issue's spelling read as at most 8 hexadecimal digits (anything else raises
+// invalid-data with the issue).
 int32_t from_hex_spelling(const char* spelling, size_t length, const Cell* issue);
 
 }  // namespace zol::integer

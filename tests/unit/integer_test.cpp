@@ -16,6 +16,7 @@
 #include "runtime/number.h"
 #include "runtime/values.h"
 #include "support.h"
+#include "text_support.h"
 
 namespace zol {
 namespace {
@@ -46,7 +47,7 @@ Outcome outcome_of(const std::function<Cell()>& compute) {
   Cell r{};
   std::string e = test::raised([&] { r = compute(); });
   if (!e.empty()) return {0, 0, e};
-  return {r.type(), r.is(T_FLOAT) ? cell::get_double(&r) : double(cell::get_int(&r)), ""};
+  return {r.type(), number::get_double_from(&r), ""};
 }
 
 Outcome run_entry(void (*entry)(), Cell a, Cell b) {
@@ -86,8 +87,12 @@ TEST(Integer, ArithmeticThroughTheActionEntriesNeverWraps) {
       {actions::and_t, "and", int_(12), int_(10), I(8)},
       {actions::or_t, "or", int_(12), int_(3), I(15)},
       {actions::xor_t, "xor", int_(12), int_(10), I(6)},
+      // A float operand hands the operation to float!: IEEE results, no errors.
       {actions::add, "+", int_(1), float_(0.5), F(1.5)},
-      {actions::divide, "/", int_(3), float_(0.0), E(ZERO_DIVIDE)},
+      {actions::divide, "/", int_(3), float_(0.0), F(INF)},
+      {actions::add, "+", int_(1), double_cell(T_PERCENT, 0.1), F(1.1)},
+      {actions::and_t, "and", int_(1), float_(1.0),
+       E(test::error_name(err::SCRIPT, err::script::CANNOT_USE))},
       {actions::add, "+", int_(1), values::none,
        E(test::error_name(err::SCRIPT, err::script::INVALID_TYPE))},
   };
@@ -176,6 +181,7 @@ TEST(Integer, Rounding) {
       // A scale that is not an integer rounds as a float.
       {7, float_(0.5), "", F(7.0)},    {7, float_(2.5), "", F(7.5)},
       {-7, float_(2.5), "d", F(-5.0)}, {7, float_(2.0), "e", F(8.0)},
+      {7, double_cell(T_PERCENT, 2.0), "", {T_PERCENT, 8.0, ""}},
       {5, double_cell(T_MONEY, 1.0), "",
        E(test::error_name(err::SCRIPT, err::script::NOT_RELATED))},
   };
@@ -201,7 +207,10 @@ TEST(Integer, Compare) {
       {int_(3), Cell{T_CHAR, 0, 3, 0}, C_EQUAL, 0},
       {int_(2), float_(2.0), C_EQUAL, 0},
       {int_(2), float_(2.5), C_LESSER, -1},
-      {int_(2), float_(NaN), C_EQUAL, COMPARE_NOT_COMPARABLE},
+      {int_(2), float_(NaN), C_EQUAL, 1},
+      {int_(2), float_(NaN), C_LESSER, 1},
+      {int_(2), float_(2.0000000000000004), C_EQUAL, 0},
+      {int_(2), double_cell(T_PERCENT, 2.0), C_SAME, 1},
       {int_(2), float_(2.0), C_STRICT_EQUAL, 1},
       {int_(2), float_(2.0), C_FIND, 1},
       {int_(2), int_(2), C_STRICT_EQUAL, 0},
@@ -210,12 +219,6 @@ TEST(Integer, Compare) {
   for (const Case& c : cases)
     EXPECT_EQ(actions::compare_typed(&c.a, &c.b, c.op), c.result)
         << test::mold(c.a) << " op " << c.op;
-}
-
-Cell binary(std::initializer_list<uint8_t> bytes, int32_t head = 0) {
-  NodeRef node = memory::alloc_bytes(static_cast<int64_t>(bytes.size()) + 1);
-  for (uint8_t b : bytes) *memory::alloc_tail_bytes(node, 1) = b;
-  return Cell{T_BINARY, static_cast<uint32_t>(head), node, 0};
 }
 
 Cell text(const char* s) {
@@ -245,13 +248,14 @@ TEST(Integer, ConversionsToInteger) {
       {"time rounds half up", double_cell(T_TIME, 1.5), I(2)},
       {"time", double_cell(T_TIME, 1.4), I(1)},
       {"char", Cell{T_CHAR, 0, 0x263A, 0}, I(0x263A)},
-      {"binary", binary({1, 2, 3, 4, 5}), I(16909060)},
-      {"binary of one byte", binary({1}), I(1)},
-      {"binary from its head", binary({9, 1, 0}, 1), I(256)},
-      {"empty binary", binary({}), I(0)},
-      {"binary of all ones", binary({255, 255, 255, 255}), I(-1)},
+      {"binary", test::binary({1, 2, 3, 4, 5}), I(16909060)},
+      {"binary of one byte", test::binary({1}), I(1)},
+      {"binary from its head", test::binary({9, 1, 0}, 1), I(256)},
+      {"empty binary", test::binary({}), I(0)},
+      {"binary of all ones", test::binary({255, 255, 255, 255}), I(-1)},
       {"text", text("42"), I(42)},
       {"signed text", text("+7"), I(7)},
+      {"grouped text", text("-1'000'000"), I(-1000000)},
       {"lowest text", text("-2147483648"), I(-2147483647.0 - 1)},
       {"wide text", wide, I(-12)},
       {"text past the top", text("2147483648"), E(bad_to_arg)},

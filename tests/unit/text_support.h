@@ -1,6 +1,7 @@
 // Test helpers for text: strings made from and read back as code points, their
-// unit, and the bytes of a binary! error argument.
+// unit, binaries made from bytes, and the bytes of a binary! error argument.
 #pragma once
+#include <initializer_list>
 #include <string>
 
 #include "runtime/cell.h"
@@ -34,6 +35,13 @@ inline Cell text_of_unit(const std::u32string& text, uint32_t u) {
 
 // The narrowest unit for `text`.
 inline Cell text(const std::u32string& t) { return text_of_unit(t, 1); }
+
+// A binary! holding the bytes, its head at `head`.
+inline Cell binary(std::initializer_list<uint8_t> bytes, int32_t head = 0) {
+  NodeRef node = memory::alloc_bytes(static_cast<int64_t>(bytes.size()) + 1);
+  for (uint8_t b : bytes) *memory::alloc_tail_bytes(node, 1) = b;
+  return Cell{T_BINARY, static_cast<uint32_t>(head), node, 0};
+}
 
 // The bytes of a binary! (an error argument).
 inline std::string binary_bytes(const Cell& c) {
