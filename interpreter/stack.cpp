@@ -432,4 +432,25 @@ void mark_roots() {
   }
 }
 
+bool try_run(const std::function<void()>& body) {
+  Cell* saved_arguments = arguments;
+  Cell* saved_top = top;
+  mark_try(nullptr);
+  arguments = saved_arguments;
+  return exits::guard(
+      exits::ERROR,
+      [&] {
+        body();
+        unroll();
+        top = saved_top;
+        return true;
+      },
+      [&](uint32_t code) {
+        if (code != exits::ERROR) exits::raise(code);
+        arguments = saved_arguments;
+        top = saved_top;
+        return false;
+      });
+}
+
 }  // namespace zol::stack

@@ -26,6 +26,7 @@
 // nearest catch frame. A try/all frame on the way stops break, continue, return,
 // exit and throw and turns them into errors.
 #pragma once
+#include <functional>
 #include <cstdint>
 
 #include "runtime/cell.h"
@@ -155,6 +156,12 @@ void unwind_pop();
 void unwind_keep();              // the frame's result becomes the caller's result
 void unwind_last_keep();
 void unroll();
+
+// Runs body under a try frame (as the try native does) that keeps the caller's
+// arguments. Answers true when body finished, false when an error ended it: the
+// error waits in exits::value and both stacks are as they were before the call.
+// Exits other than errors pass through.
+bool try_run(const std::function<void()>& body);
 void unroll_to(uint32_t type, bool keep);
 void unroll_to_keep(uint32_t type);
 inline void unroll_loop(bool keep) { unroll_to(FT_LOOP, keep); }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "interpreter/stack.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/exits.h"
 #include "runtime/runtime.h"
@@ -27,8 +28,7 @@ void require(bool rule) {
 // Runs fn; false when it raised a language error.
 template <class Fn>
 bool completes(Fn&& fn) {
-  return exits::guard(
-      exits::ERROR, [&] { fn(); return true; }, [](uint32_t) { return false; });
+  return stack::try_run(fn);
 }
 
 bool fast_decoder_accepts(const uint8_t* p, const uint8_t* end) {

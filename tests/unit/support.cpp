@@ -43,27 +43,9 @@ ChildResult run_in_child(const std::function<void()>& fn) {
 }
 
 std::string raised(const std::function<void()>& fn) {
-  // A try frame around fn, as the try native opens, but fn keeps the caller's
-  // arguments so that it can act on a frame the test built.
-  Cell* saved_arguments = stack::arguments;
-  Cell* saved_top = stack::top;
-  stack::mark_try(nullptr);
-  stack::arguments = saved_arguments;
-  return exits::guard(
-      exits::ERROR,
-      [&] {
-        fn();
-        stack::unroll();
-        stack::top = saved_top;
-        return std::string();
-      },
-      [&](uint32_t code) {
-        if (code != exits::ERROR) exits::raise(code);
-        stack::arguments = saved_arguments;
-        stack::top = saved_top;
-        return std::to_string(error::category_of(&exits::value)) + "/" +
-               std::to_string(error::id_of(&exits::value));
-      });
+  if (stack::try_run(fn)) return std::string();
+  return std::to_string(error::category_of(&exits::value)) + "/" +
+         std::to_string(error::id_of(&exits::value));
 }
 
 Cell call_on_frame(std::initializer_list<Cell> args, const std::function<void()>& fn) {
