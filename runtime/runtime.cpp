@@ -8,7 +8,10 @@
 #include "runtime/collector.h"
 #include "runtime/context.h"
 #include "runtime/datatype.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/hash.h"
 #include "runtime/datatypes/integer.h"
+#include "runtime/datatypes/path.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/datatypes/string.h"
@@ -36,13 +39,17 @@ void register_datatypes() {
   none::init();
   logic::init();
   series::init();
+  block::init();
   string::init();
   integer::init();
   symbol::init();
   context::init();
   word::init();
+  path::init();
+  paren::init();
   issue::init();
   typeset::init();
+  hash::init();
 }
 
 void append_block_ref(NodeRef block, NodeRef series) {
