@@ -268,8 +268,10 @@ Cell* remove(Cell* s, const Cell* part, const Cell* key) {
     Cell found = *s;
     Cell k = *key;
     if (actions::find_typed(&found, &k, nullptr, false, false, false, false, nullptr, nullptr,
-                            false, false, false, false)->is(T_NONE))
-      return none_result();
+                            false, false, false, false)->is(T_NONE)) {
+      *s = values::none;   // remove's entry leaves the result to the implementation
+      return s;
+    }
     pos = series_cell::head(&found);
     count++;   // the key and its value
   }
@@ -525,7 +527,10 @@ Cell* random(Cell* s, bool seed, bool secure, bool only) {
   }
   if (only) {
     int32_t count = buffer_length(s) - head_index(s);
-    if (count < 1) return none_result();
+    if (count < 1) {
+      *s = values::none;
+      return s;
+    }
     int32_t r = random::integer(secure, count);
     *s = element_at(s, unit_at(s, head_index(s) + r - 1));
     return s;
