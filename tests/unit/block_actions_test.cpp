@@ -231,6 +231,9 @@ TEST(BlockChange, ReplacesAndCountsPastTheTail) {
     series_cell::set_head(&whole, 0);
     EXPECT_EQ(test::mold(whole), c.whole);
   }
+  Cell unchanged = value("[a b]"), x = value("x");
+  actions::insert_typed(&unchanged, &x, -1, false, -2);
+  EXPECT_EQ(test::mold(unchanged), "[a b]") << "a negative /dup inserts nothing";
   Cell self = value("[a b c]");
   Cell tail = self;
   series_cell::set_head(&tail, 1);

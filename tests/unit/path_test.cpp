@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 
 #include "block_text.h"
 #include "interpreter/actions.h"
@@ -80,6 +81,11 @@ TEST(PathMake, SizesConversionsAndCopies) {
   cell::put_double(&decimal, 2.7);
   EXPECT_EQ(make(T_PATH, values::integer(0)), "1 @1 ");
   EXPECT_EQ(make(T_PATH, decimal), "2 @1 ");
+  EXPECT_EQ(make(T_PATH, values::integer(-7)), "1 @1 ") << "a negative size is clamped";
+  cell::put_double(&decimal, std::nan(""));
+  EXPECT_EQ(make(T_PATH, decimal), "error " + test::error_name(err::SCRIPT, err::script::BAD_MAKE_ARG));
+  cell::put_double(&decimal, 1e12);
+  EXPECT_EQ(make(T_PATH, decimal), "error " + test::error_name(err::INTERNAL, err::internal::NO_MEMORY));
   EXPECT_EQ(make(T_SET_PATH, value("[a b]")), "2 @1 a/b:");
   EXPECT_EQ(make(T_PATH, value("x")),
             "error " + test::error_name(err::SCRIPT, err::script::BAD_MAKE_ARG));
