@@ -324,6 +324,18 @@ struct Span {
   int32_t start, count;
 };
 
+// The units of the span as a new series of the source's type and new-line marker
+// (a vector! keeps its element type).
+Cell units_as_series(const Cell* s, Span span) {
+  NodeRef node = new_like(s, span.count);
+  SeriesBuffer* b = memory::buffer_of(node);
+  uint32_t unit = b->unit();
+  std::memcpy(b->head(), unit_at(s, span.start), size_t(span.count) * unit);
+  b->tail = b->offset + uint32_t(span.count) * unit;
+  uint32_t header = s->header & (HEADER_TYPE_MASK | HEADER_NEW_LINE);
+  return Cell{header, 0, node, s->is(T_VECTOR) ? s->w3 : 0};
+}
+
 Span take_span(const Cell* s, const Cell* part, bool last) {
   int32_t head = head_index(s), length = buffer_length(s);
   int32_t available = length - head;
@@ -356,12 +368,7 @@ Cell* take_units(Cell* s, const Cell* part, bool last) {
   if (now.count < 1 && !part) return none_result();
   Cell taken = now.count > 0 ? element_at(s, unit_at(s, now.start)) : values::none;
   if (part) {
-    NodeRef node = new_like(s, now.count);
-    SeriesBuffer* b = memory::buffer_of(node);
-    uint32_t unit = b->unit();
-    std::memcpy(b->head(), unit_at(s, now.start), size_t(now.count) * unit);
-    b->tail = b->offset + uint32_t(now.count) * unit;
-    taken = Cell{s->type(), 0, node, 0};
+    taken = units_as_series(s, now);
     if (s->is(T_HASH)) hash::index_block(&taken, &taken);
   }
   if (now.count > 0) cut(s, now.start, now.count);
@@ -401,17 +408,7 @@ Span copy_span(const Cell* s, const Cell* part) {
 
 }  // namespace
 
-// Copies the units of the span into a new series cell of the source's type.
-Cell copy_units(const Cell* s, const Cell* part) {
-  Span span = copy_span(s, part);
-  NodeRef node = new_like(s, span.count);
-  SeriesBuffer* b = memory::buffer_of(node);
-  uint32_t unit = b->unit();
-  std::memcpy(b->head(), unit_at(s, span.start), size_t(span.count) * unit);
-  b->tail = b->offset + uint32_t(span.count) * unit;
-  uint32_t header = s->header & (HEADER_TYPE_MASK | HEADER_NEW_LINE);
-  return Cell{header, 0, node, s->is(T_VECTOR) ? s->w3 : 0};
-}
+Cell copy_units(const Cell* s, const Cell* part) { return units_as_series(s, copy_span(s, part)); }
 
 namespace {
 
