@@ -78,7 +78,7 @@ Cell one_value_block(const Cell* value) {
   return out;
 }
 
-// A new block of the values of a converted spec (to and the path family's make).
+// A new block of the values a spec converts to.
 Cell converted(const Cell* spec, uint8_t type) {
   switch (spec->type()) {
     case T_OBJECT: case T_MAP: return body_of(spec);
@@ -125,6 +125,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
       made = shallow_copy(spec, t);
   }
   cell::set_type(&made, t);
+  made.w3 = 0;
   *proto = made;
   return proto;
 }
@@ -367,9 +368,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
 // --- inserting and changing -----------------------------------------------------------------
 
 // The cells an insert or change writes: the value's cells from its head when it
-// spreads (an any-block without /only), else the value itself. A value in the
-// edited block's own buffer is copied aside first, so that opening the gap does
-// not move it.
+// spreads (an any-block without /only), else the value itself.
 struct Source {
   Cell value;
   bool spread;
@@ -411,9 +410,9 @@ void enter(const Cell* blk, int32_t at, int32_t count, bool rebuild) {
 
 // The cells an edit adds, checked against the largest buffer.
 int32_t checked_total(const Cell* blk, int64_t count, int64_t dup) {
-  int64_t total = count * dup;
-  if (total * int64_t(sizeof(Cell)) + buffer(blk)->used_bytes() > int64_t(MAX_DATA_SIZE))
-    fire(err::INTERNAL, err::internal::NO_MEMORY);
+  int64_t total = count * dup;   // both at most 2^31: no overflow
+  int64_t room = (int64_t(MAX_DATA_SIZE) - buffer(blk)->used_bytes()) / int64_t(sizeof(Cell));
+  if (total > room) fire(err::INTERNAL, err::internal::NO_MEMORY);
   return int32_t(total);
 }
 

@@ -191,11 +191,11 @@ Cell* sort(Cell* blk, bool case_, const Cell* skip, const Cell* compare, const C
   o.size = record_size(skip, range.count, all);
   comparator_of(compare, skip != nullptr, o);
   bool told = series::editing(blk, series::E_SORT, &values::none, range.start, range.count);
+  range = sort_range(blk, part);   // the owner may have edited it
+  range.count -= range.count % o.size;
   if (o.function) {
     sort_copy(blk, range, o, stable);
   } else {
-    range = sort_range(blk, part);   // the owner may have edited it
-    range.count -= range.count % o.size;
     run_sort(reinterpret_cast<uint8_t*>(buffer(blk)->cells() + range.start), range.count / o.size,
              o, stable);
   }

@@ -461,12 +461,8 @@ void move_within(Cell* s, int32_t from, int32_t to, int32_t count) {
   if (NodeRef table = block::hash_table(s)) hashtable::move(table, from, to, count);
 }
 
+// Only series reach move (the action layer refuses other origins with expect-arg).
 Cell* move(Cell* origin, Cell* target, const Cell* part) {
-  if (!is_series(origin->type())) {
-    Cell name = word::make_global(symbol::make("move"));
-    Cell type = values::of_datatype(origin->type());
-    fire(err::SCRIPT, err::script::EXPECT_ARG, &name, &type);
-  }
   if (zs_tail_q(origin)) return target;
   int32_t count = 1;
   if (part) {
