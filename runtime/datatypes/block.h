@@ -59,8 +59,9 @@ uint8_t append_stack();
 Cell* clone(const Cell* blk, bool deep, bool deep_any);
 
 // Replaces, in place, each selected cell of [from, to) (every `step`-th) by a copy
-// made with the copy action: the nested series, bitsets, objects, errors and maps,
-// filtered by `types` (a datatype! or typeset!) when given.
+// made with the copy action: with `types` (a datatype! or typeset!), the nested
+// series, bitsets, objects, errors and maps of those types; without, every nested
+// series.
 void copy_nested(const Cell* blk, int32_t from, int32_t to, int32_t step, bool deep,
                  const Cell* types);
 
@@ -99,20 +100,16 @@ void init();   // registers block!
 // make and to: the capacity a number spec asks for, at least 1; NaN raises
 // bad-make-arg for `type`, a size beyond any buffer the internal no-memory.
 int32_t capacity_of(const Cell* spec, uint8_t type);
-Cell* make(Cell* proto, Cell* spec, int type);
 Cell* to(Cell* proto, Cell* spec, int type);
-int form(const Cell* blk, Cell* buffer, const Cell* part_arg, int limit);
 int mold(const Cell* blk, Cell* buffer, bool only, bool all, bool flat, const Cell* part_arg,
          int limit, int indent);
 // mold with the one-character brackets of the type around the cells (left out
 // with only); a block already being molded writes its cycle placeholder.
 int mold_between(const Cell* blk, Cell* buffer, const char* open, const char* close, bool only,
                  bool all, bool flat, const Cell* part_arg, int limit, int indent);
-int compare(const Cell* a, const Cell* b, int op);
 Cell* copy(Cell* blk, Cell* destination, const Cell* part, bool deep, const Cell* types);
 Cell* sort(Cell* blk, bool case_, const Cell* skip, const Cell* compare, const Cell* part,
            bool all, bool reverse, bool stable);
-Cell* trim(Cell* blk, bool head, bool tail, bool auto_, bool lines, bool all, const Cell* with);
 
 // The refinements of find and select, and the search both run: the index of the
 // matching cell from the buffer start, or -1; *span is the number of cells the

@@ -114,6 +114,8 @@ int32_t capacity_of(const Cell* spec, uint8_t type) {
   return int32_t(n);
 }
 
+namespace {
+
 Cell* make(Cell* proto, Cell* spec, int type) {
   uint8_t t = uint8_t(type);
   Cell made;
@@ -129,6 +131,8 @@ Cell* make(Cell* proto, Cell* spec, int type) {
   *proto = made;
   return proto;
 }
+
+}  // namespace
 
 Cell* to(Cell* proto, Cell* spec, int type) {
   Cell made = converted(spec, uint8_t(type));
@@ -149,8 +153,6 @@ bool ends_with_break(const Cell* text) {
   return c == '\t' || c == '\n' || c == '\r';
 }
 
-}  // namespace
-
 int form(const Cell* blk, Cell* buffer, const Cell* part_arg, int limit) {
   if (cycles::detect(blk, buffer, &limit, false)) return limit;
   Cell source = *blk;
@@ -167,6 +169,8 @@ int form(const Cell* blk, Cell* buffer, const Cell* part_arg, int limit) {
   cycles::pop();
   return limit;
 }
+
+}  // namespace
 
 int mold_between(const Cell* blk, Cell* buffer, const char* open, const char* close, bool only,
                  bool all, bool flat, const Cell* part_arg, int limit, int indent) {
@@ -188,6 +192,8 @@ int mold(const Cell* blk, Cell* buffer, bool only, bool all, bool flat, const Ce
   return mold_between(blk, buffer, "[", "]", only, all, flat, part_arg, limit, indent);
 }
 
+namespace {
+
 int compare(const Cell* a, const Cell* b, int op) {
   if (a->type() != b->type()) {
     auto plain_path = [](const Cell* c) { return c->is(T_PATH) || c->is(T_LIT_PATH); };
@@ -198,8 +204,6 @@ int compare(const Cell* a, const Cell* b, int op) {
 }
 
 // --- searching ----------------------------------------------------------------------------
-
-namespace {
 
 enum class Mode { VALUE, TYPE, TYPESET, SEQUENCE };
 
@@ -490,8 +494,6 @@ Cell* swap(Cell* first, Cell* second) {
   return first;
 }
 
-}  // namespace
-
 Cell* trim(Cell* blk, bool, bool, bool, bool, bool, const Cell*) {
   bool told = series::editing(blk, series::E_TRIM, &values::none, series::head_index(blk), 0);
   int32_t head = series::head_index(blk), length = whole(blk);
@@ -507,6 +509,8 @@ Cell* trim(Cell* blk, bool, bool, bool, bool, bool, const Cell*) {
   if (told) series::edited(blk, series::E_TRIM, &values::none, head, length - kept);
   return blk;
 }
+
+}  // namespace
 
 Cell* copy(Cell* blk, Cell* destination, const Cell* part, bool deep, const Cell* types) {
   Cell source = *blk;
