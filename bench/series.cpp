@@ -54,7 +54,8 @@ Cell random_block(int32_t n, uint32_t seed) {
 
 double sort_integers(int32_t n) {
   Cell blk = random_block(n, 11);
-  return seconds([&] { actions::sort_typed(&blk, false, nullptr, nullptr, nullptr, false, false, false); });
+  return seconds(
+      [&] { actions::sort_typed(&blk, false, nullptr, nullptr, nullptr, false, false, false); });
 }
 
 double find_in_hash(int32_t size, int32_t finds) {

@@ -456,7 +456,8 @@ Cell* change(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup) {
   int32_t head = clip_head(blk);
   int32_t replaced = replaced_by(head, inserted);
   bool rebuild = false;
-  if (inserted > replaced) series::open_gap(blk, head + replaced, inserted - replaced, false, &rebuild);
+  if (inserted > replaced)
+    series::open_gap(blk, head + replaced, inserted - replaced, false, &rebuild);
   if (inserted < replaced) series::cut(blk, head + inserted, replaced - inserted);
   if (inserted > 0) fill(blk, head, s, s.count, dups);
   if (NodeRef table = hash_table(blk)) hashtable::rebuild(table, whole(blk));

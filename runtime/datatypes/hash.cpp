@@ -14,7 +14,8 @@ namespace zol::hash {
 Cell* index_block(Cell* out, const Cell* blk) {
   Cell b = *blk;
   int32_t length = int32_t(block::buffer(&b)->length());
-  NodeRef table = hashtable::init(length < 1 ? 1 : length, series_cell::node(&b), hashtable::K_HASH);
+  NodeRef table =
+      hashtable::init(length < 1 ? 1 : length, series_cell::node(&b), hashtable::K_HASH);
   *out = Cell{T_HASH | (b.header & HEADER_NEW_LINE), b.w1, b.w2, table};
   return out;
 }

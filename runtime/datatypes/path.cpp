@@ -117,9 +117,10 @@ void init() {
                                              {A_RANDOM, nullptr},
                                              {A_SORT, nullptr},
                                              {A_TRIM, nullptr}}));
-  datatype::register_type(T_LIT_PATH, T_PATH, "lit-path!", make_row(INHERIT, {{A_MOLD, action_fn(mold)}}));
-  datatype::register_type(T_SET_PATH, T_PATH, "set-path!", make_row(INHERIT, {{A_MOLD, action_fn(mold)}}));
-  datatype::register_type(T_GET_PATH, T_PATH, "get-path!", make_row(INHERIT, {{A_MOLD, action_fn(mold)}}));
+  const datatype::ActionRow decorated = make_row(INHERIT, {{A_MOLD, action_fn(mold)}});
+  datatype::register_type(T_LIT_PATH, T_PATH, "lit-path!", decorated);
+  datatype::register_type(T_SET_PATH, T_PATH, "set-path!", decorated);
+  datatype::register_type(T_GET_PATH, T_PATH, "get-path!", decorated);
 }
 
 }  // namespace zol::path

@@ -200,7 +200,9 @@ int32_t element_position(const Cell* s, int32_t index) {
 }
 
 // Exchanges two records of `width` bytes.
-void exchange(uint8_t* a, uint8_t* b, size_t width) { zol::sort::swap(a, b, width, width % 4 != 0); }
+void exchange(uint8_t* a, uint8_t* b, size_t width) {
+  zol::sort::swap(a, b, width, width % 4 != 0);
+}
 
 // --- navigation (minimal entries: they read and rewrite the frame) ------------------------
 
@@ -473,7 +475,8 @@ Cell* move(Cell* origin, Cell* target, const Cell* part) {
   count = std::min(count, buffer_length(origin) - head_index(origin));
   bool same = series_cell::node(origin) == series_cell::node(target);
   if (!same) {
-    bool blocks = block::is_any_block(origin->type()), other_blocks = block::is_any_block(target->type());
+    bool blocks = block::is_any_block(origin->type());
+    bool other_blocks = block::is_any_block(target->type());
     bool raw = origin->is(T_BINARY) || origin->is(T_VECTOR) || target->is(T_BINARY) ||
                target->is(T_VECTOR);
     if (blocks != other_blocks || (raw && buffer(origin)->unit() != buffer(target)->unit()))
@@ -488,7 +491,8 @@ Cell* move(Cell* origin, Cell* target, const Cell* part) {
   int32_t to = std::min(series_cell::head(target), buffer_length(target));
   if (same) {
     if (to == from) return target;
-    if (to > from && to < buffer_length(origin) && buffer_length(origin) - to < count) return origin;
+    int32_t length = buffer_length(origin);
+    if (to > from && to < length && length - to < count) return origin;
   }
   bool told = editing(origin, E_MOVE, target, from, count);
   count = std::min(count, buffer_length(origin) - head_index(origin));

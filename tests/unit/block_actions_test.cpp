@@ -356,6 +356,11 @@ TEST(BlockCompare, OrderAndEquality) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(actions::compare_typed(&c.a, &c.b, c.op), c.expected) << test::mold(c.a) << " " << c.op;
+  Cell looped = value("[x]"), other = value("[x]");
+  block::zs_append(&looped, &looped);
+  block::zs_append(&other, &other);
+  EXPECT_EQ(actions::compare_typed(&looped, &other, C_EQUAL), 0) << "self-containing blocks end";
+  EXPECT_EQ(cycles::depth(), 0);
   // Blocks of mismatched cells inside a walk leave the walk's own entry in place.
   Cell outer = value("[x]");
   cycles::push(outer.w2);

@@ -69,22 +69,52 @@ std::vector<Edit> edits() {
     return s;
   };
   return {
-      {"append", "appended", [](Cell s) { Cell v = value("[x y]"); actions::append_typed(&s, &v, -1, false, 2); }},
-      {"insert", "inserted", [=](Cell s) { Cell p = at(s, 1); Cell v = value("x"); actions::insert_typed(&p, &v, -1, false, 1); }},
+      {"append", "appended", [](Cell s) {
+         Cell v = value("[x y]");
+         actions::append_typed(&s, &v, -1, false, 2);
+       }},
+      {"insert", "inserted", [=](Cell s) {
+         Cell p = at(s, 1);
+         Cell v = value("x");
+         actions::insert_typed(&p, &v, -1, false, 1);
+       }},
       {"insert", "inserted", [](Cell s) { actions::insert_typed(&s, &s, -1, false, 1); }},
-      {"change", "changed", [=](Cell s) { Cell p = at(s, 2); Cell v = value("[x y z]"); actions::change_typed(&p, &v, 1, false, 1); }},
-      {"change", "changed", [=](Cell s) { Cell p = at(s, 1); actions::change_typed(&p, &s, -1, false, 1); }},
+      {"change", "changed", [=](Cell s) {
+         Cell p = at(s, 2);
+         Cell v = value("[x y z]");
+         actions::change_typed(&p, &v, 1, false, 1);
+       }},
+      {"change", "changed", [=](Cell s) {
+         Cell p = at(s, 1);
+         actions::change_typed(&p, &s, -1, false, 1);
+       }},
       {"clear", "cleared", [=](Cell s) { Cell p = at(s, 3); actions::clear_typed(&p); }},
-      {"poke", "poked", [](Cell s) { Cell v = value("x"), i = I(2); actions::poke_typed(&s, 2, &v, &i); }},
+      {"poke", "poked", [](Cell s) {
+         Cell v = value("x"), i = I(2);
+         actions::poke_typed(&s, 2, &v, &i);
+       }},
       {"remove", "removed", [](Cell s) { Cell n = I(2); actions::remove_typed(&s, &n, nullptr); }},
       {"reverse", "reversed", [](Cell s) { actions::reverse_typed(&s, nullptr, nullptr); }},
       {"take", "taken", [](Cell s) { Cell n = I(2); actions::take_typed(&s, &n, false, true); }},
       {"move", "moved", [=](Cell s) { Cell to = at(s, 3); actions::move_typed(&s, &to, nullptr); }},
-      {"move", "moved", [](Cell s) { Cell to = value("[q]"); actions::move_typed(&s, &to, nullptr); }},
-      {"put", "put-ed", [](Cell s) { Cell k = value("k"), v = I(1); actions::put_typed(&s, &k, &v, false); }},
-      {"sort", "sorted", [](Cell s) { actions::sort_typed(&s, false, nullptr, nullptr, nullptr, false, false, false); }},
-      {"swap", "swaped", [](Cell s) { Cell other = value("[q]"); actions::swap_typed(&s, &other); }},
-      {"trim", "trimmed", [](Cell s) { actions::trim_typed(&s, false, false, false, false, false, nullptr); }},
+      {"move", "moved", [](Cell s) {
+         Cell to = value("[q]");
+         actions::move_typed(&s, &to, nullptr);
+       }},
+      {"put", "put-ed", [](Cell s) {
+         Cell k = value("k"), v = I(1);
+         actions::put_typed(&s, &k, &v, false);
+       }},
+      {"sort", "sorted", [](Cell s) {
+         actions::sort_typed(&s, false, nullptr, nullptr, nullptr, false, false, false);
+       }},
+      {"swap", "swaped", [](Cell s) {
+         Cell other = value("[q]");
+         actions::swap_typed(&s, &other);
+       }},
+      {"trim", "trimmed", [](Cell s) {
+         actions::trim_typed(&s, false, false, false, false, false, nullptr);
+       }},
       {"random", "randomized", [](Cell s) { actions::random_typed(&s, false, false, false); }},
   };
 }

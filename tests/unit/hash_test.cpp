@@ -123,21 +123,48 @@ TEST(Hash, TheTableFollowsEveryEdit) {
   };
   const Step steps[] = {
       {"append", [&](Cell s) { actions::append_typed(&s, &block_value, -1, false, 1); }},
-      {"insert", [&](Cell s) { Cell v = value("q"); Cell p = at(s, 2); actions::insert_typed(&p, &v, -1, false, 3); }},
-      {"insert block", [&](Cell s) { Cell p = at(s, 1); actions::insert_typed(&p, &block_value, -1, false, 1); }},
-      {"change", [&](Cell s) { Cell p = at(s, 3); actions::change_typed(&p, &block_value, 1, false, 1); }},
+      {"insert", [&](Cell s) {
+         Cell v = value("q");
+         Cell p = at(s, 2);
+         actions::insert_typed(&p, &v, -1, false, 3);
+       }},
+      {"insert block", [&](Cell s) {
+         Cell p = at(s, 1);
+         actions::insert_typed(&p, &block_value, -1, false, 1);
+       }},
+      {"change", [&](Cell s) {
+         Cell p = at(s, 3);
+         actions::change_typed(&p, &block_value, 1, false, 1);
+       }},
       {"remove", [&](Cell s) { Cell p = at(s, 2); actions::remove_typed(&p, &three, nullptr); }},
       {"take", [&](Cell s) { Cell p = at(s, 1); actions::take_typed(&p, &two, false, false); }},
       {"take last", [&](Cell s) { actions::take_typed(&s, nullptr, false, true); }},
-      {"poke", [&](Cell s) { Cell v = value("b"); Cell i = I(2); actions::poke_typed(&s, 2, &v, &i); }},
+      {"poke", [&](Cell s) {
+         Cell v = value("b");
+         Cell i = I(2);
+         actions::poke_typed(&s, 2, &v, &i);
+       }},
       {"reverse", [&](Cell s) { actions::reverse_typed(&s, nullptr, nullptr); }},
       {"swap", [&](Cell s) { Cell p = at(s, 3); actions::swap_typed(&s, &p); }},
       {"move", [&](Cell s) { Cell p = at(s, 4); actions::move_typed(&s, &p, &two); }},
       {"move back", [&](Cell s) { Cell from = at(s, 4); actions::move_typed(&from, &s, nullptr); }},
-      {"put", [&](Cell s) { Cell k = value("zz"), v = I(9); actions::put_typed(&s, &k, &v, false); }},
-      {"put again", [&](Cell s) { Cell k = value("zz"), v = I(8); actions::put_typed(&s, &k, &v, false); }},
-      {"sort", [&](Cell s) { actions::sort_typed(&s, false, nullptr, nullptr, nullptr, false, false, false); }},
-      {"trim", [&](Cell s) { Cell n = values::none; Cell p = at(s, 1); actions::poke_typed(&p, 1, &n, &n); actions::trim_typed(&s, false, false, false, false, false, nullptr); }},
+      {"put", [&](Cell s) {
+         Cell k = value("zz"), v = I(9);
+         actions::put_typed(&s, &k, &v, false);
+       }},
+      {"put again", [&](Cell s) {
+         Cell k = value("zz"), v = I(8);
+         actions::put_typed(&s, &k, &v, false);
+       }},
+      {"sort", [&](Cell s) {
+         actions::sort_typed(&s, false, nullptr, nullptr, nullptr, false, false, false);
+       }},
+      {"trim", [&](Cell s) {
+         Cell n = values::none;
+         Cell p = at(s, 1);
+         actions::poke_typed(&p, 1, &n, &n);
+         actions::trim_typed(&s, false, false, false, false, false, nullptr);
+       }},
       {"clear", [&](Cell s) { Cell p = at(s, 5); actions::clear_typed(&p); }},
   };
   for (const Step& step : steps) {
