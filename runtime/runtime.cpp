@@ -8,9 +8,12 @@
 #include "runtime/collector.h"
 #include "runtime/context.h"
 #include "runtime/datatype.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/float.h"
+#include "runtime/datatypes/hash.h"
 #include "runtime/datatypes/integer.h"
+#include "runtime/datatypes/path.h"
 #include "runtime/datatypes/percent.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/typeset.h"
@@ -40,15 +43,19 @@ void register_datatypes() {
   none::init();
   logic::init();
   series::init();
+  block::init();
   string::init();
   integer::init();
   symbol::init();
   context::init();
   word::init();
   char_::init();
+  path::init();
+  paren::init();
   issue::init();
   float_::init();
   typeset::init();
+  hash::init();
   percent::init();
 }
 

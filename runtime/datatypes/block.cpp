@@ -6,9 +6,14 @@
 #include "interpreter/actions.h"
 #include "interpreter/stack.h"
 #include "runtime/action_types.h"
+#include "runtime/datatype.h"
+#include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/hashtable.h"
 #include "runtime/mold.h"
 #include "runtime/runtime.h"
+#include "runtime/symbol.h"
 #include "runtime/values.h"
 
 namespace zol::block {
@@ -132,10 +137,16 @@ void insert_value(Cell* blk, const Cell* value, bool advance, bool at_start) {
   if (b->size - b->offset < needed) b = memory::expand_series_copy(b, int64_t(needed) * 2);
   uint32_t index = at_start ? 0 : uint32_t(head_of(blk));
   if (index > b->length()) index = b->length();
+  NodeRef table = hash_table(blk);
+  bool rebuild = table && hashtable::shift_indexes(table, 1, int32_t(index),
+                                                   int32_t(b->length() - index), true);
+  b = buffer(blk);   // the table's bookkeeping may have allocated
   uint8_t* at = b->head() + index * sizeof(Cell);
   std::memmove(at + sizeof(Cell), at, size_t(b->tail_ptr() - at));
   b->tail += sizeof(Cell);
   std::memcpy(at, &v, sizeof(Cell));
+  if (rebuild) hashtable::rebuild(table, int32_t(b->length()));
+  else if (table) hashtable::put(table, reinterpret_cast<Cell*>(at));
   if (advance) series_cell::set_head(blk, int32_t(index) + 1);
 }
 
@@ -146,6 +157,21 @@ void insert_each(Cell* blk, const Cell* source) {
     Cell v = *cells_at(&src, head_of(&src) + i);
     insert_value(blk, &v, true, false);
   }
+}
+
+Cell* append_value(Cell* blk, const Cell* value) {
+  Cell* c = zs_append(blk, value);
+  if (NodeRef table = hash_table(blk)) hashtable::put(table, c);
+  return blk;
+}
+
+Cell* append_arg() { return append_value(stack::arguments - 1, stack::arguments); }
+Cell* append_top() { return append_value(stack::top - 2, stack::top - 1); }
+
+uint8_t append_stack() {
+  const Cell* value = stack::top - 1;
+  append_value(stack::arguments, value);
+  return value->type();
 }
 
 Cell* clone(const Cell* blk, bool deep, bool deep_any) {
@@ -169,6 +195,51 @@ Cell* clone(const Cell* blk, bool deep, bool deep_any) {
   }
   result->header = src.type();
   return result;
+}
+
+namespace {
+
+// What copy_nested replaces: with a types filter, nested series, bitsets, objects,
+// errors and maps of those types; without one, every nested series.
+bool nested_copy_wanted(const Cell* v, const Cell* types) {
+  uint8_t t = v->type();
+  if (!types) return series::is_series(t);
+  bool copyable = series::is_series(t) || t == T_BITSET || t == T_OBJECT || t == T_ERROR ||
+                  t == T_MAP;
+  if (!copyable) return false;
+  if (types->is(T_DATATYPE)) return types->w1 == t;
+  return typeset::has(types, t);
+}
+
+}  // namespace
+
+void copy_nested(const Cell* blk, int32_t from, int32_t to, int32_t step, bool deep,
+                 const Cell* types) {
+  Cell series = *blk;
+  Cell kinds = types ? *types : values::none;
+  for (int32_t i = from; i < to && i < whole_length(&series); i += step) {
+    Cell v = *cells_at(&series, i);
+    if (!nested_copy_wanted(&v, types ? &kinds : nullptr)) continue;
+    Cell copied;
+    actions::copy_typed(&v, &copied, nullptr, deep, deep && types ? &kinds : nullptr);
+    *cells_at(&series, i) = copied;   // re-read: copying allocates
+  }
+}
+
+const Cell* select_word(const Cell* blk, const Cell* word, bool case_) {
+  auto spelling = [case_](const Cell* w) {
+    uint32_t s = word_cell::symbol(w);
+    return case_ ? s : symbol::resolve(s);
+  };
+  uint32_t wanted = spelling(word);
+  int32_t n = zs_length(blk);
+  for (int32_t i = 0; i < n; i++) {
+    const Cell* c = cells_at(blk, head_of(blk) + i);
+    bool plain_word = c->is(T_WORD) || c->is(T_SET_WORD) || c->is(T_LIT_WORD) || c->is(T_GET_WORD);
+    if (plain_word && spelling(c) == wanted)
+      return i + 1 < n ? cells_at(blk, head_of(blk) + i + 1) : &values::none;
+  }
+  return &values::none;
 }
 
 const Cell* select_compare(const Cell* blk, const Cell* value) {
@@ -197,6 +268,20 @@ bool remove_compare(Cell* blk, const Cell* value, bool from_start) {
   return false;
 }
 
+int compare_cells(const Cell* a, const Cell* b, int op) {
+  if (datatype::action(a->type(), A_COMPARE)) return actions::compare_typed(a, b, op);
+  if (a->type() != b->type()) return a->type() < b->type() ? -1 : 1;
+  int r = std::memcmp(&a->w1, &b->w1, 3 * sizeof(uint32_t));
+  return (r > 0) - (r < 0);
+}
+
+void reindex(const Cell* blk, int32_t index) {
+  NodeRef table = hash_table(blk);
+  if (!table) return;
+  hashtable::remove_range(table, index, whole_length(blk) - index);
+  hashtable::put_all(table, index, 1);
+}
+
 int compare_each(const Cell* a, const Cell* b, int op) {
   if (a->w2 == b->w2 && series_cell::head(a) == series_cell::head(b)) return 0;
   if (op == C_SAME) return -1;
@@ -217,9 +302,9 @@ int compare_each(const Cell* a, const Cell* b, int op) {
       result = x.type() < y.type() ? -1 : 1;
       break;
     }
-    result = actions::compare_typed(&x, &y, op);
+    result = compare_cells(&x, &y, op);
   }
-  cycles::pop();
+  cycles::pop();   // once for each push, whichever way the walk ended
   cycles::pop();
   return result != 0 ? result : length_order(na, nb);
 }

@@ -6,6 +6,7 @@
 #include "interpreter/actions.h"
 #include "interpreter/stack.h"
 #include "runtime/action_types.h"
+#include "runtime/hashtable.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/mold.h"
@@ -131,6 +132,34 @@ TEST(BlockStorage, MoldEachLaysOutNewLines) {
   int left = block::mold_each(&b, &out, true, false, true, &part, 6, 0);
   EXPECT_LE(left, 0);
   EXPECT_EQ(string::to_utf8(&out), "true false") << "a spent budget stops before the next cell";
+}
+
+TEST(BlockStorage, StackBuildersAndInsertionKeepAHashInStep) {
+  Cell proto = values::of_datatype(T_HASH);
+  Cell spec = make_block({T});
+  Cell h = *actions::make_typed(&proto, &spec);
+  Cell* saved_arguments = stack::arguments;
+  Cell* saved_top = stack::top;
+  stack::push(&h);
+  stack::arguments = stack::push(&F);
+  block::append_arg();                        // the argument joins the block just below
+  stack::arguments = stack::push(&h);
+  stack::push(&N);
+  EXPECT_EQ(block::append_stack(), T_NONE);   // the top value joins the frame's block
+  Cell other = make_block({});
+  stack::push(&other);
+  stack::push(&T);
+  block::append_top();                        // the top value joins the block below it
+  stack::arguments = saved_arguments;
+  stack::top = saved_top;
+  EXPECT_EQ(mold_cells(h), "true false none");
+  EXPECT_EQ(mold_cells(other), "true");
+  block::insert_value(&h, &N, true, true);
+  NodeRef table = block::hash_table(&h);
+  for (int32_t i = 0; i < 4; i++) {
+    Cell key = *block::zs_abs_at(&h, i);
+    EXPECT_EQ(hashtable::get(table, &key, i), block::zs_abs_at(&h, i)) << "cell " << i;
+  }
 }
 
 }  // namespace

@@ -338,6 +338,9 @@ TEST(NodeKeyedTables, StayValidAfterNodesMoved) {
   // Roomy tables (a rebuild sizes them by the block), so that a stale bucket is not
   // met by chance on a key's new probe path.
   NodeRef a = memory::alloc_cells(1), b = memory::alloc_cells(1);
+  // Different contents: blocks compare by their cells, hash by their identity.
+  *memory::alloc_tail_cell(a) = integer(1);
+  *memory::alloc_tail_cell(b) = integer(2);
   std::vector<Cell> keys = {block_value(a), integer(1), block_value(b)};
   for (int32_t i = 0; i < 300; i++) keys.push_back(integer(1000 + i));
   NodeRef block = block_of_cells(keys, 400);

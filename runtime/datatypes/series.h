@@ -1,0 +1,77 @@
+// series!: the abstract parent of every series type, and the helpers its actions
+// share with the block and string actions.
+//
+// A series cell holds its head index in units (word 1), the node of its buffer
+// (word 2) and a per-type word 3 (the hash table of a hash!). The shared actions
+// work on raw units of the buffer, whatever their width (1, 2 or 4 bytes of text,
+// 16-byte cells), so every series type inherits them.
+//
+// Every in-place edit is announced to the owner of an owned series before and
+// after it happens (`editing` / `edited`). The owner's handler runs Zol code that
+// may grow, move, shorten or collect the series: after `editing` returns, every
+// buffer address and position must be read again.
+#pragma once
+#include <cstdint>
+
+#include "runtime/cell.h"
+#include "runtime/memory.h"
+
+namespace zol::series {
+
+inline SeriesBuffer* buffer(const Cell* s) { return memory::buffer_of(series_cell::node(s)); }
+
+inline bool is_any_string(uint8_t t) {
+  return t == T_STRING || t == T_FILE || t == T_URL || t == T_TAG || t == T_EMAIL || t == T_REF;
+}
+bool is_series(uint8_t t);   // any-block, any-string, binary!, vector!, image!
+
+// Units from the buffer's first used unit to its tail.
+int32_t buffer_length(const Cell* s);
+// The head clipped into [0, buffer length].
+int32_t head_index(const Cell* s);
+bool zs_tail_q(const Cell* s);
+// Advances the head by n units when that does not pass the tail; answers whether
+// the head is then at or past the tail.
+bool get_position(Cell* s, int32_t n);
+// The head at/skip give for an integer! index (anything else raises invalid-arg),
+// clipped into [0, buffer length]. `at` counts index 1 (and 0) as the head.
+int32_t get_offset(const Cell* s, const Cell* index, bool at);
+// Units from the head (or the buffer start) to the tail; a head past the tail is
+// moved back to it.
+int32_t get_length(Cell* s, bool from_start);
+
+// The count a /part argument gives against the series: an integer!, or a position
+// in the same series (its head minus the series head). Another series raises
+// invalid-refine-arg naming the refinement.
+int32_t part_count(const Cell* s, const Cell* part, const char* refinement = "part");
+[[noreturn]] void fire_refine_arg(const char* refinement, const Cell* value);
+
+// A new buffer for `units` units of the source's unit (at least one unit of room).
+NodeRef new_like(const Cell* source, int32_t units);
+// The element stored at `at` as a value: the cell of an any-block, an integer! for
+// a binary! byte, a char! for text.
+Cell element_at(const Cell* s, const uint8_t* at);
+
+// Layout edits that keep a hash! table in step. cut removes `count` units at
+// `index`. open_gap opens `count` units at `index` (growing the buffer, to twice
+// the needed size when double_room) and answers their address; the caller fills
+// them and, for a hash!, enters them, or rebuilds the table when *rebuild is set.
+void cut(const Cell* s, int32_t index, int32_t count);
+uint8_t* open_gap(Cell* s, int32_t index, int32_t count, bool double_room, bool* rebuild);
+
+// The shared take and copy on raw units. take_units answers in s the taken units
+// as a new series of the same type with /part, else the element (the shared none
+// when nothing is left); copy_units answers the units /part selects (all from the
+// head without it) as a new series of the source's type and new-line flag.
+Cell* take_units(Cell* s, const Cell* part, bool last);
+Cell copy_units(const Cell* s, const Cell* part);
+
+// Change notification around an in-place edit.
+enum Edit : int {
+  E_APPEND, E_INSERT, E_CHANGE, E_CLEAR, E_POKE, E_REMOVE, E_REVERSE, E_TAKE, E_MOVE,
+  E_PUT, E_SORT, E_SWAP, E_TRIM, E_RANDOM,
+};
+bool editing(Cell* s, Edit edit, const Cell* value, int32_t index, int32_t part);
+void edited(Cell* s, Edit edit, const Cell* value, int32_t index, int32_t part);
+
+}  // namespace zol::series
