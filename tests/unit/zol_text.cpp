@@ -27,6 +27,11 @@ std::string eval(const std::string& text) {
   std::string e = raised([&] { result = interpreter::do_block(&code); });
   if (!e.empty()) return "error " + std::to_string(error::category_of(&exits::value)) + " " +
                         std::to_string(error::id_of(&exits::value));
+  // error! values cannot be molded until error! objects exist: their category and id
+  // stand for them.
+  if (result.is(T_ERROR))
+    return "error! " + std::to_string(error::category_of(&result)) + " " +
+           std::to_string(error::id_of(&result));
   return mold(result);
 }
 

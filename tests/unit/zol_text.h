@@ -14,8 +14,9 @@ void boot();
 // The block of values a source text holds.
 Cell source(const std::string& text);
 
-// Evaluates a source text and answers the mold of its value, or "error <category>
-// <id>" naming the error it raised (the stacks are then as they were before).
+// Evaluates a source text and answers the mold of its value ("error! <category>
+// <id>" for an error! value), or "error <category> <id>" naming the error it raised
+// (the stacks are then as they were before).
 std::string eval(const std::string& text);
 
 // Evaluates a source text and answers its value (errors raise).
