@@ -14,7 +14,7 @@ zol_out=$(./build-bench/bench/bench_interp $(printf "bench/interp/%s.zol " "${wo
 printf "%-10s %8s %8s %8s %10s %10s\n" workload zol python lua zol/python zol/lua
 for w in "${workloads[@]}"; do
   z=$(echo "$zol_out" | awk -v f="bench/interp/$w" '$1 == f {print $2}' | head -1)
-  p=$(python3 -c "import time; s=time.perf_counter(); exec(open('bench/interp/$w.py').read()); print('%.3f' % (time.perf_counter()-s))")
+  p=$(python3 -c "import time; t0=time.perf_counter(); exec(open('bench/interp/$w.py').read(), {}); print('%.3f' % (time.perf_counter()-t0))")
   l=$(lua5.4 -e "local t=os.clock() dofile('bench/interp/$w.lua') print(string.format('%.3f', os.clock()-t))")
   awk -v w="$w" -v z="$z" -v p="$p" -v l="$l" \
     'BEGIN { printf "%-10s %8.3f %8.3f %8.3f %10.2f %10.2f\n", w, z, p, l, z / p, z / l }'

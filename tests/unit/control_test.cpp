@@ -237,12 +237,14 @@ TEST(Control, DoEvaluates) {
 TEST(Control, DeepRecursion) {
   int status = platform::run_on_large_stack(
       [](void*) {
-        check({
-            {"f: func [n] [either n > 0 [1 + f n - 1] [0]] f 12000", "12000"},
-            {"g: func [n] [g n + 1] g 1",
-             error_text(err::INTERNAL, err::internal::STACK_OVERFLOW)},
-            {"f 10", "10"},
-        });
+        check({{"f: func [n] [either n > 0 [1 + f n - 1] [0]] f 12000", "12000"}});
+#if !defined(ZOL_SANITIZE)
+        // AddressSanitizer cannot clean the shadow of a stack this deep when the
+        // error leaves it (its own limit); the small-stack test covers it there.
+        check({{"g: func [n] [g n + 1] g 1",
+                error_text(err::INTERNAL, err::internal::STACK_OVERFLOW)}});
+#endif
+        check({{"f 10", "10"}});
         return 0;
       },
       nullptr, platform::RUNTIME_STACK_BYTES);
