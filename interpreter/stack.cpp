@@ -61,11 +61,6 @@ Frame* pop_record() { return --frame_top; }
 
 void make_room_for_error() { top = top - bottom > ERROR_ROOM ? top - ERROR_ROOM : bottom; }
 
-[[noreturn]] void overflow() {
-  make_room_for_error();
-  cycles::reset();
-  fire(err::INTERNAL, err::internal::STACK_OVERFLOW);
-}
 
 // Frames that are not calls of a named function (and frames opened without a
 // word) never name a location.
@@ -95,6 +90,12 @@ void init_frame_stack() {
 
 }  // namespace
 
+void overflow() {
+  make_room_for_error();
+  cycles::reset();
+  fire(err::INTERNAL, err::internal::STACK_OVERFLOW);
+}
+
 void init() {
   init_value_stack();
   init_frame_stack();
@@ -120,6 +121,12 @@ Cell* mark_func(const Cell* word, NodeRef function_context) {
   Frame* f = frame_top - 1;
   f->function_context = function_context;
   f->saved_values = function_context ? context_record(function_context)->w2 : 0;
+  return args;
+}
+
+Cell* mark_interp_func(const Cell* word, NodeRef function_context) {
+  Cell* args = mark_func(word, function_context);
+  frame_top[-1].header |= HEADER_INTERPRETED;
   return args;
 }
 
@@ -379,22 +386,22 @@ void throw_error(const Cell& error) {
   exits::raise_with(exits::ERROR, error);
 }
 
-void break_or_continue(bool with_value, bool is_continue) {
+void signal_break_or_continue(bool with_value, bool is_continue) {
   Cell value = with_value ? *arguments : values::unset;
   pop_to_receiver(true, is_loop, is_continue ? err::throw_::CONTINUE : err::throw_::BREAK,
                   nullptr);
   cell::copy(&value, arguments);
-  exits::raise_with(is_continue ? exits::CONTINUE : exits::BREAK, value);
+  exits::signal(is_continue ? exits::CONTINUE : exits::BREAK, value);
 }
 
-void return_or_exit(bool with_value, bool keep_current) {
+void signal_return_or_exit(bool with_value, bool keep_current) {
   Cell value = with_value ? *arguments : values::unset;
   pop_to_receiver(!keep_current, has_return_mark, err::throw_::RETURN, nullptr);
   cell::copy(&value, arguments);
-  exits::raise_with(with_value ? exits::RETURN : exits::EXIT, value);
+  exits::signal(with_value ? exits::RETURN : exits::EXIT, value);
 }
 
-void throw_value(uint32_t code) {
+void signal_throw(uint32_t code) {
   Cell thrown = arguments[0];
   Cell name = arguments[1];
   // The throw starts from the frame that called the throw native (a throw passed
@@ -404,7 +411,30 @@ void throw_value(uint32_t code) {
   throw_origin = nullptr;   // the throw has arrived: no later error starts from it
   push(&thrown);
   push(&name);
-  exits::raise_with(code, thrown);
+  exits::signal(code, thrown);
+}
+
+namespace {
+[[noreturn]] void raise_pending() {
+  uint32_t code = exits::pending;
+  exits::pending = 0;
+  exits::raise(code);
+}
+}  // namespace
+
+void break_or_continue(bool with_value, bool is_continue) {
+  signal_break_or_continue(with_value, is_continue);
+  raise_pending();
+}
+
+void return_or_exit(bool with_value, bool keep_current) {
+  signal_return_or_exit(with_value, keep_current);
+  raise_pending();
+}
+
+void throw_value(uint32_t code) {
+  signal_throw(code);
+  raise_pending();
 }
 
 Cell find_function_frame() {

@@ -33,8 +33,10 @@
 
 namespace zol::stack {
 
-constexpr int VALUE_STACK_CELLS = 20000;
-constexpr int FRAME_STACK_CELLS = 15000;
+// Sized for 12000 nested calls of an interpreted function, each of which takes a
+// few frames (the call, its body, the natives it runs) and a few cells.
+constexpr int VALUE_STACK_CELLS = 200000;
+constexpr int FRAME_STACK_CELLS = 150000;
 
 // A value-stack cell named in a 32-bit word: its 1-based position, 0 for none.
 // Frame records and the values word of contexts whose values live on the stack
@@ -107,6 +109,8 @@ Cell* mark_func_ctx(const Cell* word, NodeRef function_context);
 inline Cell* mark_native(const Cell* word) { return mark(word, H_NATIVE); }
 inline Cell* mark_interp_native(const Cell* word) { return mark(word, H_INTERP_NATIVE); }
 inline Cell* mark_interp_function(const Cell* word) { return mark(word, H_INTERP_FUNCTION); }
+// The interpreter's function frame: records the function context like mark_func.
+Cell* mark_interp_func(const Cell* word, NodeRef function_context);
 inline Cell* mark_try(const Cell* word) { return mark(word, H_TRY); }
 inline Cell* mark_try_all(const Cell* word) { return mark(word, H_TRY_ALL); }
 inline Cell* mark_catch(const Cell* word) { return mark(word, H_CATCH); }
@@ -166,7 +170,18 @@ void unroll_to(uint32_t type, bool keep);
 void unroll_to_keep(uint32_t type);
 inline void unroll_loop(bool keep) { unroll_to(FT_LOOP, keep); }
 
-// Non-local exits; none returns.
+// Raises the internal stack-overflow error after making room for it on the value
+// stack (also used when the native stack runs low).
+[[noreturn]] void overflow();
+
+// Non-local exits. The signal_ forms leave the stacks for the receiving frame and
+// start the exit by status (exits::pending); their caller returns at once. When
+// there is no receiving frame they raise the throw-category error instead. The
+// forms without the prefix do the same and raise the exit as an exception; none of
+// them returns.
+void signal_break_or_continue(bool with_value, bool is_continue);
+void signal_return_or_exit(bool with_value, bool keep_current);
+void signal_throw(uint32_t code);
 [[noreturn]] void throw_error(const Cell& error);
 [[noreturn]] void break_or_continue(bool with_value, bool is_continue);
 [[noreturn]] void return_or_exit(bool with_value, bool keep_current);

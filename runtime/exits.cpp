@@ -4,6 +4,7 @@
 namespace zol::exits {
 
 Cell value{T_UNSET, 0, 0, 0};
+uint32_t pending = 0;
 
 void raise(uint32_t code) { throw Unwind{code}; }
 

@@ -2,7 +2,9 @@
 // sequence at their place as they are built.
 #include "runtime/runtime.h"
 
+#include "boot/boot.h"
 #include "interpreter/actions.h"
+#include "interpreter/interpreter.h"
 #include "interpreter/stack.h"
 #include "runtime/casefold.h"
 #include "runtime/collector.h"
@@ -11,8 +13,10 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/float.h"
+#include "runtime/datatypes/function.h"
 #include "runtime/datatypes/hash.h"
 #include "runtime/datatypes/integer.h"
+#include "runtime/datatypes/native.h"
 #include "runtime/datatypes/path.h"
 #include "runtime/datatypes/percent.h"
 #include "runtime/datatypes/string.h"
@@ -50,7 +54,10 @@ void register_datatypes() {
   context::init();
   word::init();
   char_::init();
+  native::init();
   path::init();
+  function::init();
+  routine::init();
   paren::init();
   issue::init();
   float_::init();
@@ -89,11 +96,14 @@ void init() {
   ownership::init();
   cycles::init();
   slots::init();
+  interpreter::init();
   collector::init();
-  // Until a program entry loads a boot image, start-up ends here.
+  // Until a program entry loads a boot image, start-up ends with the bootstrap
+  // text (when a loader for it is installed).
   word::startup = false;
   collector::enabled = 1;
   initialized = true;
+  boot::init();
 }
 
 void cleanup() {

@@ -194,12 +194,14 @@ void call_comparator(const Cell*, NodeRef, const Cell*, int kind) {
 
 struct ComparatorTest : ::testing::Test {
   Cell function;
+  decltype(interpreter::call_function) installed = nullptr;
   void SetUp() override {
     function = Cell{T_FUNCTION, context::create(2, true, false, 0, 0), 0, 0};
+    installed = interpreter::call_function;
     interpreter::call_function = call_comparator;
     calls = 0;
   }
-  void TearDown() override { interpreter::call_function = nullptr; }
+  void TearDown() override { interpreter::call_function = installed; }
 
   std::string sort(Cell blk, Comparator m, bool reverse = false, bool stable = false,
                    const Cell* skip = nullptr, bool all = false) {

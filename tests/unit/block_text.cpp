@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/float.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/values.h"
@@ -18,11 +19,18 @@ struct Reader {
   const std::string& text;
   size_t at = 0;
 
-  // Skips blanks; answers whether a line break was among them.
+  // Skips blanks and comments; answers whether a line break was among them.
   bool blanks() {
     bool line = false;
-    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
-      line |= text[at++] == '\n';
+    while (at < text.size()) {
+      if (text[at] == ';') {
+        while (at < text.size() && text[at] != '\n') at++;
+      } else if (std::isspace(static_cast<unsigned char>(text[at]))) {
+        line |= text[at++] == '\n';
+      } else {
+        break;
+      }
+    }
     return line;
   }
 
@@ -83,8 +91,27 @@ struct Reader {
     return true;
   }
 
+  static bool is_decimal(const std::string& t) {
+    size_t dot = t.find('.');
+    return dot != std::string::npos && dot > 0 && dot + 1 < t.size() &&
+           is_integer(t.substr(0, dot)) && is_integer(t.substr(dot + 1)) &&
+           std::isdigit(static_cast<unsigned char>(t[dot + 1]));
+  }
+
+  static bool all_slashes(const std::string& t) {
+    return !t.empty() && t.find_first_not_of('/') == std::string::npos;
+  }
+
   static Cell scalar(const std::string& t) {
     if (is_integer(t)) return values::integer(std::atoi(t.c_str()));
+    if (is_decimal(t)) {
+      Cell f;
+      float_::make_at(&f, std::strtod(t.c_str(), nullptr));
+      return f;
+    }
+    if (all_slashes(t)) return word::load(t.c_str());
+    if (t.back() == ':' && all_slashes(t.substr(0, t.size() - 1)))
+      return word::load(t.substr(0, t.size() - 1).c_str(), T_SET_WORD);
     if (t.size() > 1 && t.find('/', 1) != std::string::npos) return path(t);
     if (t[0] == '\'') return word::load(t.substr(1).c_str(), T_LIT_WORD);
     if (t[0] == ':') return word::load(t.substr(1).c_str(), T_GET_WORD);

@@ -1,0 +1,7 @@
+# Summing a list of 1 million integers with a for loop (the list is built first).
+b = []
+for i in range(1, 1000001):
+    b.append(i)
+s = 0
+for x in b:
+    s = s + x

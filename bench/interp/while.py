@@ -1,0 +1,4 @@
+# 10 million integer additions in a conditional loop.
+i = 0
+while i < 10000000:
+    i = i + 1

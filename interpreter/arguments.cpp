@@ -1,0 +1,373 @@
+// Argument gathering: the arguments cache of each callable, and the gathering of
+// arguments and refinements from the code into the call's frame.
+//
+// The cache is a block made from the spec on the first call and kept in cell 1 of
+// the callable's "more" block. Its cells, in spec order:
+//   typeset!     one per argument word: the types its spec block allows (all but
+//                unset! without one); header flags ARG_GET (a get-word in the spec:
+//                the next value is taken as it is) or ARG_LITERAL (a lit-word: taken
+//                as it is, except that a paren is evaluated and a get-word or
+//                get-path gives its value); both flags mark the `return:` types,
+//                never fetched
+//   refinement!  one per refinement but /local; word 3 is its 1-based number
+//   integer!     function! and routine!: the local slots (/local and the words
+//                after it), when there are any; native! and action!: the number
+//                of refinements, when there are any
+// A function's frame holds one cell per typeset and refinement entry (arguments,
+// refinements as logic!, refinement arguments) and then its locals. A native's frame
+// holds its fixed arguments, then the arguments of the refinements used, in the
+// order of the path; the native receives per refinement the position of its first
+// argument (-1 when unused).
+#include <utility>
+
+#include "interpreter/actions.h"
+#include "interpreter/eval.h"
+#include "interpreter/interpreter.h"
+#include "interpreter/natives.h"
+#include "interpreter/stack.h"
+#include "interpreter/trace.h"
+#include "runtime/context.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/error.h"
+#include "runtime/exits.h"
+#include "runtime/symbol.h"
+#include "runtime/values.h"
+
+namespace zol::interpreter {
+namespace {
+
+constexpr uint32_t ARG_GET = 0x100000;
+constexpr uint32_t ARG_LITERAL = 0x200000;
+constexpr uint32_t ARG_RETURN = ARG_GET | ARG_LITERAL;
+constexpr int MAX_REFINEMENTS = 16;
+
+bool has_frame_slots(const Cell& callable) {
+  return callable.is(T_FUNCTION) || callable.is(T_ROUTINE);
+}
+
+// --- building the cache -----------------------------------------------------------------------
+
+// The types a spec type block names; words that name no datatype or typeset (types
+// not built into this system) add nothing.
+Cell types_of(const Cell* types) {
+  Cell set;
+  typeset::clear(&set);
+  Cell b = *types;
+  for (int32_t i = series_cell::head(&b); i < int32_t(block::buffer(&b)->length()); i++) {
+    Cell w = block::buffer(&b)->cells()[i];
+    if (!w.is(T_WORD) || !word_cell::context(&w)) continue;
+    const Cell* v = word_value(&w);
+    if (v->is(T_DATATYPE) || v->is(T_TYPESET)) typeset::add_type(&set, v);
+  }
+  return set;
+}
+
+class CacheBuilder {
+ public:
+  explicit CacheBuilder(const Cell& callable) : spec_{T_BLOCK, 0, callable.w2, 0} {
+    block::make_at(&cache_, 8);
+  }
+
+  Cell build(bool frame_slots) {
+    int32_t n = length();
+    int32_t i = series_cell::head(&spec_);
+    if (i < n && at(i).is(T_BLOCK)) i++;   // attributes
+    for (; i < n; i++) i = entry(i);
+    if (frame_slots && locals_ > 0) append(values::integer(locals_));
+    if (!frame_slots && refinements_ > 0) append(values::integer(refinements_));
+    return cache_;
+  }
+
+ private:
+  Cell spec_;
+  Cell cache_;
+  int32_t refinements_ = 0;
+  int32_t locals_ = 0;
+  bool in_locals_ = false;
+
+  int32_t length() const { return int32_t(block::buffer(&spec_)->length()); }
+  Cell at(int32_t i) const { return block::buffer(&spec_)->cells()[i]; }
+  void append(const Cell& c) { block::zs_append(&cache_, &c); }
+
+  // The types for the word at i, and the index of the last spec cell it used.
+  Cell typeset_after(int32_t i, int32_t* last) {
+    *last = i;
+    Cell set;
+    if (i + 1 < length() && at(i + 1).is(T_BLOCK)) {
+      Cell types = at(i + 1);
+      set = types_of(&types);
+      *last = i + 1;
+    } else {
+      typeset::make_all(&set);
+    }
+    return set;
+  }
+
+  int32_t entry(int32_t i) {
+    Cell c = at(i);
+    if (in_locals_) {
+      if (c.is(T_WORD)) locals_++;
+      if (!c.is(T_SET_WORD)) return i;
+      in_locals_ = false;
+    }
+    int32_t last = i;
+    switch (c.type()) {
+      case T_WORD: case T_GET_WORD: case T_LIT_WORD: {
+        Cell set = typeset_after(i, &last);
+        if (c.is(T_GET_WORD)) set.header |= ARG_GET;
+        if (c.is(T_LIT_WORD)) set.header |= ARG_LITERAL;
+        append(set);
+        break;
+      }
+      case T_REFINEMENT:
+        if (symbol::resolve(word_cell::symbol(&c)) == symbol::resolve(symbol::make("local"))) {
+          in_locals_ = true;
+          locals_ = 1;
+        } else {
+          append(Cell{T_REFINEMENT, 0, word_cell::symbol(&c), uint32_t(++refinements_)});
+        }
+        break;
+      case T_SET_WORD: {
+        if (symbol::resolve(word_cell::symbol(&c)) != symbol::resolve(symbol::make("return")))
+          fire(err::SCRIPT, err::script::BAD_FUNC_DEF, &c);
+        Cell set = typeset_after(i, &last);
+        set.header |= ARG_RETURN;
+        append(set);
+        break;
+      }
+      default:
+        break;
+    }
+    return last;
+  }
+};
+
+// The cache of a callable, built on its first call.
+Cell cache_of(const Cell& callable) {
+  Cell* slot = function::more(&callable, function::MORE_CACHE);
+  if (slot->is(T_BLOCK)) return *slot;
+  Cell cache = CacheBuilder(callable).build(has_frame_slots(callable));
+  *function::more(&callable, function::MORE_CACHE) = cache;
+  return cache;
+}
+
+// --- gathering ------------------------------------------------------------------------------
+
+// The word of the spec entry that cache entry `k` was made from, for messages.
+Cell arg_word(const Cell& callable, int32_t k) {
+  Cell spec{T_BLOCK, 0, callable.w2, 0};
+  SeriesBuffer* b = block::buffer(&spec);
+  for (int32_t i = 0; i < int32_t(b->length()); i++) {
+    Cell c = b->cells()[i];
+    bool counted = c.is(T_WORD) || c.is(T_GET_WORD) || c.is(T_LIT_WORD) || c.is(T_SET_WORD) ||
+                   (c.is(T_REFINEMENT) &&
+                    symbol::resolve(word_cell::symbol(&c)) != symbol::resolve(symbol::make("local")));
+    if (counted && k-- == 0) {
+      cell::set_type(&c, T_WORD);
+      return c;
+    }
+  }
+  return values::none;
+}
+
+class Gatherer {
+ public:
+  Gatherer(const Cell& callable, const Code& code, const Cell* name, bool infix)
+      : callable_(callable), code_(code), name_(*name), infix_(infix),
+        frame_slots_(has_frame_slots(callable)), cache_(cache_of(callable)) {
+    for (int32_t& r : refinement_args_) r = -1;
+  }
+
+  int32_t gather(int32_t pos, const PathRefinements* path) {
+    pos = first_pass(pos);
+    if (exits::pending) return pos;
+    if (path) pos = refinements_from_path(*path, pos);
+    if (exits::pending) return pos;
+    trace::event(trace::CALL, &code_.block, pos, &callable_, &name_);
+    if (frame_slots_) {
+      if (locals_ > 0) function::init_locals(locals_);
+    } else {
+      call_entry();
+    }
+    return pos;
+  }
+
+ private:
+  Cell callable_;
+  const Code& code_;
+  Cell name_;
+  bool infix_;
+  bool frame_slots_;
+  Cell cache_;
+  int32_t locals_ = 0;
+  int32_t refinement_count_ = 0;
+  int32_t fetched_ = 0;   // argument cells in a native's frame
+  int32_t refinement_args_[MAX_REFINEMENTS];
+  uint32_t refinements_seen_ = 0;
+  Cell path_ = values::none;   // the path giving the refinements
+
+  int32_t cache_length() const { return int32_t(block::buffer(&cache_)->length()); }
+  Cell entry(int32_t k) const { return block::buffer(&cache_)->cells()[k]; }
+
+  [[noreturn]] void missing(int32_t k) {
+    Cell word = arg_word(callable_, k);
+    fire(err::SCRIPT, err::script::NO_ARG, &name_, &word);
+  }
+
+  void check_type(const Cell& types, int32_t k) {
+    uint8_t t = stack::top_type();
+    if (typeset::has(&types, t)) return;
+    Cell type = values::of_datatype(t);
+    Cell word = arg_word(callable_, k);
+    fire(err::SCRIPT, err::script::EXPECT_ARG, &name_, &type, &word);
+  }
+
+  // Pushes one argument taken from the code as the flags say.
+  int32_t fetch(int32_t pos, uint32_t flags, int32_t k) {
+    if (pos >= code_.length()) missing(k);
+    if (!flags) return expression(code_, pos, infix_);
+    Cell v = *code_.at(pos);
+    trace::event(trace::FETCH, &code_.block, pos, &v);
+    if (flags == ARG_GET) {
+      stack::push(&v);
+      return pos + 1;
+    }
+    switch (v.type()) {
+      case T_PAREN: {
+        Cell name = anon_word();
+        stack::mark(&name, stack::H_INTERP_NATIVE);
+        run_block(&v);
+        if (exits::pending) return pos;
+        stack::unwind();
+        return pos + 1;
+      }
+      case T_GET_WORD: stack::push(word_value(&v)); return pos + 1;
+      case T_GET_PATH: return eval_path(v, code_, pos + 1, false, true, nullptr);
+      default: stack::push(&v); return pos + 1;
+    }
+  }
+
+  int32_t first_pass(int32_t pos) {
+    bool active = true;
+    bool left_operand = infix_;
+    for (int32_t k = 0; k < cache_length(); k++) {
+      Cell e = entry(k);
+      switch (e.type()) {
+        case T_TYPESET: {
+          uint32_t flags = e.header & ARG_RETURN;
+          if (flags == ARG_RETURN) break;
+          if (!active) {
+            if (frame_slots_) stack::push(&values::none);
+            break;
+          }
+          if (left_operand) {
+            left_operand = false;
+          } else if (pos >= code_.length() && flags == ARG_LITERAL && typeset::has(&e, T_UNSET)) {
+            stack::push(&values::unset);
+          } else {
+            pos = fetch(pos, flags, k);
+            if (exits::pending) return pos;
+          }
+          check_type(e, k);
+          fetched_++;
+          break;
+        }
+        case T_REFINEMENT:
+          if (frame_slots_) stack::push(&values::false_value);
+          active = false;
+          break;
+        case T_INTEGER:
+          if (frame_slots_) locals_ = cell::get_int(&e);
+          else refinement_count_ = cell::get_int(&e);
+          break;
+        default:
+          break;
+      }
+    }
+    return pos;
+  }
+
+  // The cache index of a refinement and the frame slot it takes (functions).
+  bool find_refinement(const Cell& element, int32_t* k_out, int32_t* slot_out) {
+    uint32_t s = symbol::resolve(word_cell::symbol(&element));
+    int32_t slot = 0;
+    for (int32_t k = 0; k < cache_length(); k++) {
+      Cell e = entry(k);
+      if (e.is(T_REFINEMENT) && symbol::resolve(word_cell::symbol(&e)) == s) {
+        *k_out = k;
+        *slot_out = slot;
+        return true;
+      }
+      if (e.is(T_REFINEMENT) || (e.is(T_TYPESET) && (e.header & ARG_RETURN) != ARG_RETURN)) slot++;
+    }
+    return false;
+  }
+
+  int32_t refinements_from_path(const PathRefinements& path, int32_t pos) {
+    Cell p = *path.path;
+    path_ = p;
+    for (int32_t i = path.next; i < int32_t(block::buffer(&p)->length()); i++) {
+      Cell element = block::buffer(&p)->cells()[i];
+      if (!element.is(T_WORD) && !element.is(T_GET_WORD))
+        fire(err::SCRIPT, err::script::BAD_REFINE, &element);
+      bool on = !element.is(T_GET_WORD) || logic::true_value(word_value(&element));
+      int32_t k, slot;
+      if (!find_refinement(element, &k, &slot))
+        fire(err::SCRIPT, err::script::NO_REFINE, &name_, &element);
+      pos = use_refinement(entry(k), k, slot, on, pos);
+      if (exits::pending) return pos;
+    }
+    return pos;
+  }
+
+  [[noreturn]] void duplicate() { fire(err::SCRIPT, err::script::DUP_REFINE, &path_); }
+
+  int32_t use_refinement(const Cell& refinement, int32_t k, int32_t slot, bool on, int32_t pos) {
+    if (frame_slots_) {
+      Cell* flag = stack::arguments + slot;
+      if (logic::true_value(flag)) duplicate();
+      *flag = values::logic(on);
+    } else {
+      uint32_t bit = 1u << (refinement.w3 - 1);
+      if (refinements_seen_ & bit) duplicate();
+      refinements_seen_ |= bit;
+      if (on) refinement_args_[refinement.w3 - 1] = fetched_;
+    }
+    for (int32_t j = k + 1; j < cache_length(); j++) {
+      Cell e = entry(j);
+      if (!e.is(T_TYPESET) || (e.header & ARG_RETURN) == ARG_RETURN) break;
+      pos = fetch(pos, e.header & ARG_RETURN, j);
+      if (exits::pending) return pos;
+      if (!on) {
+        stack::pop(1);
+      } else {
+        check_type(e, j);
+        if (frame_slots_) {
+          stack::arguments[slot + (j - k)] = *--stack::top;
+        } else {
+          fetched_++;
+        }
+      }
+    }
+    return pos;
+  }
+
+  void call_entry() {
+    bool is_native = callable_.is(T_NATIVE);
+    ActionFn fn = is_native ? natives::entry(int32_t(callable_.w1) + 1)
+                            : actions::generic[callable_.w1];
+    if (!fn) natives::not_done();
+    natives::call(fn, is_native, refinement_args_, refinement_count_);
+  }
+};
+
+}  // namespace
+
+int32_t fetch_arguments(const Cell& callable, const Code& code, int32_t pos, const Cell* name,
+                        const PathRefinements* refinements, bool infix) {
+  return Gatherer(callable, code, name, infix).gather(pos, refinements);
+}
+
+}  // namespace zol::interpreter

@@ -1,0 +1,406 @@
+// Evaluation of blocks, expressions, infix operators, calls and paths (see
+// interpreter.h and eval.h).
+#include <climits>
+
+#include "interpreter/actions.h"
+#include "interpreter/callback.h"
+#include "interpreter/eval.h"
+#include "interpreter/interpreter.h"
+#include "interpreter/natives.h"
+#include "interpreter/stack.h"
+#include "interpreter/trace.h"
+#include "platform/platform.h"
+#include "runtime/context.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/integer.h"
+#include "runtime/datatypes/native.h"
+#include "runtime/error.h"
+#include "runtime/exits.h"
+#include "runtime/symbol.h"
+#include "runtime/values.h"
+
+namespace zol::interpreter {
+namespace {
+
+// --- the native stack ----------------------------------------------------------------------
+
+// Deep recursion raises stack-overflow while this much native stack is left, so that
+// the error can still be built and reported.
+#if defined(ZOL_SANITIZE)
+constexpr uintptr_t NATIVE_STACK_MARGIN = uintptr_t(2) << 20;
+#else
+constexpr uintptr_t NATIVE_STACK_MARGIN = uintptr_t(256) << 10;
+#endif
+
+thread_local uintptr_t native_stack_limit = 0;
+
+void check_native_stack() {
+  auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+  if (!native_stack_limit) {
+    platform::StackBounds b = platform::current_stack_bounds();
+    native_stack_limit = b.low + NATIVE_STACK_MARGIN;
+  }
+  if (here < native_stack_limit) stack::overflow();
+}
+
+// --- values of words ------------------------------------------------------------------------
+
+// The value slot of a bound word whose context has its values, else null.
+Cell* bound_slot(const Cell* w) {
+  NodeRef ctx = word_cell::context(w);
+  int32_t index = word_cell::index(w);
+  if (!ctx || index < 0) return nullptr;
+  const Cell* rec = context::record_of(ctx);
+  uint32_t values = rec->w2;
+  if (!values) return nullptr;
+  Cell* base = (rec->header & context::STACK_VALUES) ? stack::bottom + (values - 1)
+                                                     : memory::buffer_of(values)->cells();
+  return base + index;
+}
+
+// --- infix operators ----------------------------------------------------------------------
+
+// The operation an operator's fast path computes on two integers: a math op code,
+// or a comparison code + COMPARE_BASE; -1 when it has none.
+constexpr int COMPARE_BASE = 100;
+
+int fast_operation(const Cell* op) {
+  uint8_t kind = native::op_kind(op);
+  int32_t entry = int32_t(op->w1) + 1;
+  if (kind == T_ACTION) {
+    switch (entry) {
+      case A_ADD: return OP_ADD;
+      case A_SUBTRACT: return OP_SUBTRACT;
+      case A_MULTIPLY: return OP_MULTIPLY;
+      default: return -1;
+    }
+  }
+  if (kind == T_NATIVE) {
+    int code = natives::comparison_of(entry);
+    return code < 0 ? -1 : COMPARE_BASE + code;
+  }
+  return -1;
+}
+
+bool compare_integers(int32_t a, int32_t b, int code) {
+  switch (code) {
+    case C_EQUAL: case C_STRICT_EQUAL: case C_SAME: return a == b;
+    case C_NOT_EQUAL: return a != b;
+    case C_LESSER: return a < b;
+    case C_LESSER_EQUAL: return a <= b;
+    case C_GREATER: return a > b;
+    default: return a >= b;
+  }
+}
+
+// Integer operands take a short cut that gives what the generic call gives: the
+// right operand is an integer! in the code or a word holding one. Answers whether
+// it applied.
+bool fast_infix(const Cell* op, const Code& code, int32_t pos) {
+  if (trace::tracing || pos >= code.length()) return false;
+  int operation = fast_operation(op);
+  Cell* left = stack::top - 1;
+  if (operation < 0 || !left->is(T_INTEGER)) return false;
+  const Cell* right = code.at(pos);
+  if (right->is(T_WORD)) right = bound_slot(right);
+  if (!right || !right->is(T_INTEGER)) return false;
+  int32_t a = cell::get_int(left), b = cell::get_int(right);
+  if (operation >= COMPARE_BASE) *left = values::logic(compare_integers(a, b, operation - COMPARE_BASE));
+  else integer::do_math_op(a, b, operation, left);
+  return true;
+}
+
+// Applies the operators that follow a value (start is its stack cell) from left to
+// right; answers the position after the last one.
+int32_t infix_chain(const Code& code, int32_t pos, Cell* start) {
+  while (pos < code.length()) {
+    const Cell* next = code.at(pos);
+    if (!next->is(T_WORD)) break;
+    const Cell* slot = bound_slot(next);
+    if (!slot || !slot->is(T_OP)) break;
+    Cell op = *slot;
+    Cell name = *next;
+    trace::event(trace::FETCH, &code.block, pos, &name);
+    stack::top = start + 1;
+    if (fast_infix(&op, code, pos + 1)) {
+      pos += 2;
+      continue;
+    }
+    pos = eval_code(native::op_source(&op), code, pos + 1, &name, nullptr, true);
+    if (exits::pending) return pos;
+  }
+  return pos;
+}
+
+// --- expressions ----------------------------------------------------------------------------
+
+[[noreturn]] void no_value(const Cell* word) { fire(err::SCRIPT, err::script::NO_VALUE, word); }
+
+void eval_paren(const Cell& paren) {
+  Cell name = body_word();
+  stack::mark(&name, stack::H_INTERP_NATIVE);
+  run_block(&paren);
+  if (exits::pending) return;
+  stack::unwind();
+}
+
+int32_t set_word(const Code& code, int32_t pos, Cell word) {
+  if (pos >= code.length()) fire(err::SCRIPT, err::script::NEED_VALUE, &word);
+  pos = expression(code, pos, false);
+  if (exits::pending) return pos;
+  Cell* value = stack::top - 1;
+  if (value->is(T_UNSET)) fire(err::SCRIPT, err::script::NEED_VALUE, &word);
+  trace::event(trace::SET, &code.block, pos, value, &word);
+  context::set(&word, value);
+  return pos;
+}
+
+int32_t set_path(const Code& code, int32_t pos, const Cell& path) {
+  if (pos >= code.length()) fire(err::SCRIPT, err::script::NEED_VALUE, &path);
+  Cell* value = stack::top;
+  pos = expression(code, pos, false);
+  if (exits::pending) return pos;
+  trace::event(trace::SET, &code.block, pos, value, &path);
+  eval_path(path, code, pos, true, false, value);
+  stack::top = value + 1;
+  return pos;
+}
+
+bool is_system_word(const Cell* issue) {
+  uint32_t s = symbol::resolve(word_cell::symbol(issue));
+  return s == symbol::resolve(symbol::make("system")) ||
+         s == symbol::resolve(symbol::make("system-global"));
+}
+
+int32_t word_expression(const Code& code, int32_t pos, const Cell& word) {
+  Cell* slot = bound_slot(&word);
+  if (!slot) slot = word_value(&word);
+  switch (slot->type()) {
+    case T_UNSET: no_value(&word);
+    case T_NATIVE: case T_ACTION: case T_FUNCTION: case T_ROUTINE: {
+      Cell callable = *slot;
+      return eval_code(callable, code, pos, &word, nullptr, false);
+    }
+    case T_OP: fire(err::SCRIPT, err::script::NO_OP_ARG, &word);
+    default: stack::push(slot); return pos;
+  }
+}
+
+}  // namespace
+
+// --- shared helpers -----------------------------------------------------------------------
+
+Code code_of(const Cell* block) { return Code{*block, INT32_MAX}; }
+
+Cell* word_value(const Cell* word) {
+  if (Cell* slot = bound_slot(word)) return slot;
+  if (!word_cell::context(word)) no_value(word);
+  return context::get(word);
+}
+
+Cell body_word() { return Cell{T_WORD, 0, stack::body_symbol, 0xFFFFFFFFu}; }
+Cell anon_word() { return Cell{T_WORD, 0, stack::anon_symbol, 0xFFFFFFFFu}; }
+
+bool is_callable(uint8_t t) {
+  return t == T_NATIVE || t == T_ACTION || t == T_FUNCTION || t == T_ROUTINE;
+}
+
+int32_t expression(const Code& code, int32_t pos, bool prefix) {
+  Cell* start = stack::top;
+  Cell v = *code.at(pos);
+  trace::event(trace::FETCH, &code.block, pos, &v);
+  pos++;
+  switch (v.type()) {
+    case T_WORD: pos = word_expression(code, pos, v); break;
+    case T_SET_WORD: pos = set_word(code, pos, v); break;
+    case T_SET_PATH: pos = set_path(code, pos, v); break;
+    case T_GET_WORD: stack::push(word_value(&v)); break;
+    case T_LIT_WORD: cell::set_type(&v, T_WORD); stack::push(&v); break;
+    case T_PAREN: eval_paren(v); break;
+    case T_PATH: pos = eval_path(v, code, pos, false, false, nullptr); break;
+    case T_GET_PATH: pos = eval_path(v, code, pos, false, true, nullptr); break;
+    case T_LIT_PATH: cell::set_type(&v, T_PATH); v.w3 = 0; stack::push(&v); break;
+    case T_OP: fire(err::INTERNAL, err::internal::NOT_DONE);
+    case T_NATIVE: case T_ACTION: case T_FUNCTION: case T_ROUTINE: {
+      Cell name = anon_word();
+      pos = eval_code(v, code, pos, &name, nullptr, false);
+      break;
+    }
+    case T_ISSUE:
+      if (pos < code.length() && code.at(pos)->is(T_BLOCK) && is_system_word(&v))
+        fire(err::INTERNAL, err::internal::ZOL_SYSTEM, &v);
+      stack::push(&v);
+      break;
+    default: stack::push(&v); break;
+  }
+  if (exits::pending) return pos;
+  trace::event(trace::PUSH, &code.block, pos, start);
+  if (!prefix) pos = infix_chain(code, pos, start);
+  return pos;
+}
+
+int32_t eval_code(const Cell& callable, const Code& code, int32_t pos, const Cell* name,
+                  const PathRefinements* refinements, bool infix) {
+  check_native_stack();
+  Cell frame_name = name && block::is_any_word(name->type()) ? *name : anon_word();
+  trace::event(trace::OPEN, &code.block, pos, nullptr, &frame_name);
+  Cell* result = infix ? stack::top - 1 : stack::push(&callable);
+  if (infix) stack::top = result;
+  if (callable.is(T_FUNCTION)) stack::mark_interp_func(&frame_name, callable.w1);
+  else stack::mark(&frame_name, stack::H_INTERP_NATIVE);
+  if (infix) stack::top++;
+  pos = fetch_arguments(callable, code, pos, &frame_name, refinements, infix);
+  if (exits::pending) return pos;
+  if (callable.is(T_FUNCTION)) run_function(&callable, 0, &frame_name, 0);
+  else if (callable.is(T_ROUTINE)) routine::exec(&callable);
+  if (exits::pending) return pos;
+  *result = *stack::arguments;
+  stack::unwind();
+  stack::top = result + 1;
+  trace::event(trace::RETURN, &code.block, pos, result, &frame_name);
+  return pos;
+}
+
+// --- paths ------------------------------------------------------------------------------------
+
+int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, bool get,
+                  const Cell* value) {
+  Code elements = code_of(&path);
+  int32_t head = series_cell::head(&path) < 0 ? 0 : series_cell::head(&path);
+  if (head >= elements.length()) fire(err::SCRIPT, err::script::EMPTY_PATH, &path);
+  Cell first = *elements.at(head);
+  if (!first.is(T_WORD)) fire(err::SCRIPT, err::script::WORD_FIRST, &path);
+  trace::event(trace::ENTER, &path, head, nullptr);
+  Cell* parent = stack::push(word_value(&first));
+  if (parent->is(T_UNSET)) fire(err::SCRIPT, err::script::UNSET_PATH, &path, &first);
+  if (is_callable(parent->type()) && (set || get))
+    fire(err::SCRIPT, set ? err::script::INVALID_PATH_SET : err::script::INVALID_PATH_GET, &path);
+  for (int32_t i = head;; i++) {
+    if (is_callable(parent->type()) && !set && !get) {
+      Cell callable = *parent;
+      Cell name = *elements.at(i);
+      stack::top = parent;
+      PathRefinements refinements{&path, i + 1};
+      return eval_code(callable, code, pos, &name, &refinements, false);
+    }
+    if (i + 1 >= elements.length()) break;
+    Cell element = *elements.at(i + 1);
+    if (element.is(T_GET_WORD)) {
+      element = *word_value(&element);
+    } else if (element.is(T_PAREN)) {
+      eval_paren(element);
+      if (exits::pending) return pos;
+      element = *--stack::top;
+    }
+    bool last = i + 2 >= elements.length();
+    Cell* to_set = set && last ? const_cast<Cell*>(value) : nullptr;
+    Cell* result = actions::eval_path_typed(parent, &element, to_set, const_cast<Cell*>(&path),
+                                            nullptr, nullptr, i + 1 - head, nullptr, nullptr,
+                                            last, false);
+    if (!result || result->is(T_UNSET)) fire(err::SCRIPT, err::script::INVALID_PATH, &path, &element);
+    *parent = *result;
+    stack::top = parent + 1;
+  }
+  trace::event(trace::EXIT, &path, elements.length(), parent);
+  return pos;
+}
+
+// --- blocks ----------------------------------------------------------------------------------
+
+void run_block(const Cell* block) {
+  Code code = code_of(block);
+  int32_t pos = series_cell::head(block) < 0 ? 0 : series_cell::head(block);
+  Cell* first = stack::arguments;
+  if (pos >= code.length()) {
+    stack::set_result(&values::unset);
+    return;
+  }
+  trace::event(trace::ENTER, &code.block, pos, nullptr);
+  while (pos < code.length()) {
+    stack::top = first;
+    pos = expression(code, pos, false);
+    if (exits::pending) return;
+    trace::event(trace::EXPR, &code.block, pos, first, nullptr);
+  }
+  trace::event(trace::EXIT, &code.block, pos, first);
+}
+
+void eval_block(const Cell* block, bool chain) {
+  Cell name = body_word();
+  stack::mark(&name, stack::H_EVAL);
+  run_block(block);
+  if (exits::pending) return;
+  if (chain) stack::unwind_keep(); else stack::unwind();
+}
+
+int32_t eval_next(const Cell* block, int32_t position) {
+  return expression(code_of(block), position, false);
+}
+
+Cell do_block(const Cell* block) {
+  Cell* saved_top = stack::top;
+  Cell name = body_word();
+  stack::mark(&name, stack::H_EVAL);
+  run_block(block);
+  exits::settle();
+  Cell result = *stack::arguments;
+  stack::unwind();
+  stack::top = saved_top;
+  return result;
+}
+
+// --- functions -------------------------------------------------------------------------------
+
+namespace {
+
+uint32_t tracing_inside(const Cell* function) {
+  if (function->header & function::FLAG_NO_TRACE) return 0;
+  if (function->header & function::FLAG_TRACE) return trace::saved_tracing;
+  return trace::tracing;
+}
+
+}  // namespace
+
+void run_function(const Cell* function, NodeRef, const Cell* name, int kind) {
+  NodeRef ctx = function->w1;
+  uint32_t saved_values = context::record_of(ctx)->w2;
+  context::set_stack_frame(ctx, stack::arguments);
+  stack::set_return_mark(true);
+  uint32_t saved_tracing = trace::tracing;
+  trace::tracing = kind ? trace::callback_tracing(kind) : tracing_inside(function);
+  Cell body = *function::more(function, function::MORE_BODY);
+  trace::event(trace::PROLOG, &body, series_cell::head(&body), function, name);
+  exits::guard(
+      exits::RETURN,
+      [&] {
+        if (body.is(T_BLOCK)) eval_block(&body, true);
+        else stack::set_last(&values::unset);
+      },
+      [](uint32_t code) {
+        if (code != exits::RETURN && code != exits::EXIT) exits::pending = code;
+      });
+  if (!exits::pending) trace::event(trace::EPILOG, &body, -1, stack::arguments, name);
+  trace::tracing = saved_tracing;
+  if (exits::pending) return;
+  stack::set_return_mark(false);
+  context::record_of(ctx)->w2 = saved_values;
+}
+
+namespace {
+
+// Calls from the datatypes (sort comparators): an exit that leaves the function
+// goes on as an exception, since the caller does not look at exits::pending.
+void callback_entry(const Cell* function, NodeRef context, const Cell* name, int kind) {
+  run_function(function, context, name, kind);
+  exits::settle();
+}
+
+}  // namespace
+
+void init() {
+  call_function = callback_entry;
+  trace::init();
+}
+
+}  // namespace zol::interpreter

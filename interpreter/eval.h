@@ -1,0 +1,64 @@
+// What the interpreter's files share: the code being evaluated, one expression,
+// calling a callable with the arguments gathered from the code, and paths.
+#pragma once
+#include <cstdint>
+
+#include "runtime/cell.h"
+#include "runtime/memory.h"
+
+namespace zol::interpreter {
+
+// The block being evaluated. Positions are 0-based indexes into the buffer (the
+// block's head is one); the buffer is read again at every step, since the code may
+// change (and move) the block it runs. `end` can stop evaluation before the tail.
+struct Code {
+  Cell block;
+  int32_t end;
+
+  SeriesBuffer* buffer() const { return memory::buffer_of(block.w2); }
+  Cell* at(int32_t i) const { return buffer()->cells() + i; }
+  int32_t length() const {
+    int32_t n = int32_t(buffer()->length());
+    return n < end ? n : end;
+  }
+};
+
+Code code_of(const Cell* block);
+
+// One expression at pos, its value pushed; answers the position after it. With
+// prefix no infix operator is applied after the value.
+int32_t expression(const Code& code, int32_t pos, bool prefix);
+
+// A path whose elements from `next` on are refinements of the callable it reached.
+struct PathRefinements {
+  const Cell* path;
+  int32_t next;   // index of the first refinement element (absolute)
+};
+
+// Calls a callable: its arguments come from the code at pos (an infix call finds
+// its left operand on the top of the stack). The result replaces the callable's
+// pushed cell (the left operand for an infix call). Answers the position after the
+// arguments.
+int32_t eval_code(const Cell& callable, const Code& code, int32_t pos, const Cell* name,
+                  const PathRefinements* refinements, bool infix);
+
+// Gathers the arguments of a callable into the current frame (opened by eval_code)
+// and, for natives and actions, calls them; answers the position after them.
+int32_t fetch_arguments(const Cell& callable, const Code& code, int32_t pos, const Cell* name,
+                        const PathRefinements* refinements, bool infix);
+
+// Evaluates a path, pushing its value (set: assigns `value` to its last element and
+// pushes the value); answers the position after what it consumed.
+int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, bool get,
+                  const Cell* value);
+
+// The value slot of a word, raising no-value / not-in-context as context::get does.
+Cell* word_value(const Cell* word);
+
+// A word naming frames that are no calls of a named function.
+Cell body_word();
+Cell anon_word();
+
+bool is_callable(uint8_t type);
+
+}  // namespace zol::interpreter

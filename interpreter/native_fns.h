@@ -1,0 +1,49 @@
+// The C++ functions of the natives built so far (see natives.h for their calling
+// convention), grouped by the files that hold them.
+#pragma once
+
+namespace zol::natives {
+
+// Conditionals and the comparison natives (natives_control.cpp).
+void if_(int check);
+void unless(int check);
+void either(int check);
+void any(int check);
+void all(int check);
+void switch_(int check, int default_);
+void case_(int check, int all);
+void equal_q(int check);
+void not_equal_q(int check);
+void strict_equal_q(int check);
+void lesser_q(int check);
+void greater_q(int check);
+void lesser_or_equal_q(int check);
+void greater_or_equal_q(int check);
+void same_q(int check);
+void not_(int check);
+
+// Loops (natives_loops.cpp).
+void while_(int check);
+void until(int check);
+void loop(int check);
+void repeat(int check);
+void forever(int check);
+void foreach(int check);
+void forall(int check);
+void remove_each(int check);
+
+// Exits, evaluation and the function makers (natives_exits.cpp).
+void break_(int check, int return_);
+void continue_(int check);
+void exit(int check);
+void return_(int check);
+void throw_(int check, int name);
+void catch_(int check, int name);
+void try_(int check, int all, int keep);
+void do_(int check, int expand, int args, int next, int trace);
+void func(int check);
+void function(int check);
+void does(int check);
+void has(int check);
+
+}  // namespace zol::natives

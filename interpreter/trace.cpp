@@ -1,0 +1,121 @@
+// Evaluation tracing (see trace.h): delivering events to the tracer function.
+#include "interpreter/trace.h"
+
+#include "interpreter/eval.h"
+#include "interpreter/interpreter.h"
+#include "interpreter/stack.h"
+#include "runtime/context.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/exits.h"
+#include "runtime/memory.h"
+#include "runtime/runtime.h"
+#include "runtime/symbol.h"
+#include "runtime/values.h"
+
+namespace zol::trace {
+
+uint32_t tracing = 0;
+uint32_t saved_tracing = 0;
+uint32_t event_mask = 0;
+int32_t tracer_locals = 0;
+
+namespace {
+
+// The tracer lives in a cell of the root block (so that the collector keeps it);
+// its index, since the root block may grow.
+int32_t tracer_index = -1;
+
+constexpr const char* EVENT_NAMES[] = {"init", "end",  "prolog", "epilog", "enter", "exit",
+                                       "open", "return", "fetch", "push", "set", "call",
+                                       "error", "throw", "catch", "expr"};
+
+Cell event_word(uint32_t event) {
+  int bit = __builtin_ctz(event);
+  return context::add_global(symbol::make(EVENT_NAMES[bit]));
+}
+
+// The position as an offset from the block's head, -1 outside the block.
+int32_t offset_in(const Cell* block, int32_t position) {
+  if (!block || position < 0) return -1;
+  int32_t offset = position - series_cell::head(block);
+  int32_t length = int32_t(memory::buffer_of(block->w2)->length()) - series_cell::head(block);
+  return offset < 0 || offset > length ? -1 : offset;
+}
+
+}  // namespace
+
+void init() {
+  Cell* c = memory::alloc_tail_cell(runtime::root_block);
+  *c = values::none;
+  tracer_index = int32_t(memory::buffer_of(runtime::root_block)->length()) - 1;
+  tracing = saved_tracing = event_mask = 0;
+  tracer_locals = 0;
+}
+
+Cell* tracer() { return memory::buffer_of(runtime::root_block)->cells() + tracer_index; }
+
+void fire(uint32_t event, const Cell* block, int32_t position, const Cell* value,
+          const Cell* reference) {
+  if (!(event_mask & event)) return;
+  Cell* saved_arguments = stack::arguments;
+  Cell* saved_top = stack::top;
+  stack::Frame* saved_frame_top = stack::frame_top;
+  Cell depths{T_PAIR, 0, uint32_t(saved_arguments - stack::bottom),
+              uint32_t(saved_top - stack::bottom)};
+  Cell args[6] = {event_word(event), block && block->type() ? *block : values::none,
+                  values::integer(offset_in(block, position)),
+                  value && value->type() ? *value : values::none, values::none, depths};
+  if (reference && (event & (SET | EPILOG | PROLOG | RETURN | CALL))) args[4] = *reference;
+  Cell fn = *tracer();
+  stack::grow_top();
+  Cell name = context::add_global(symbol::make("<interp-callback>"));
+  stack::mark_func(&name, fn.w1);
+  for (const Cell& a : args) stack::push(&a);
+  for (int32_t i = 0; i < tracer_locals; i++) stack::push(&values::none);
+  tracing = 0;
+  interpreter::run_function(&fn, 0, &name, 0);
+  if (exits::pending) return;
+  tracing = 1;
+  stack::unwind_last();
+  stack::top = saved_top;
+  stack::frame_top = saved_frame_top;
+}
+
+uint32_t mask_of(const Cell* fn) {
+  Cell body = *function::more(fn, function::MORE_BODY);
+  if (!body.is(T_BLOCK) || block::zs_length(&body) < 1) return ALL_EVENTS;
+  Cell words = *block::zs_abs_at(&body, series_cell::head(&body));
+  if (!words.is(T_BLOCK)) return ALL_EVENTS;
+  uint32_t mask = 0;
+  for (int32_t i = series_cell::head(&words); i < int32_t(block::buffer(&words)->length()); i++) {
+    Cell w = block::buffer(&words)->cells()[i];
+    if (!w.is(T_WORD)) continue;
+    for (uint32_t bit = 0; bit < std::size(EVENT_NAMES); bit++)
+      if (symbol::resolve(word_cell::symbol(&w)) == symbol::resolve(symbol::make(EVENT_NAMES[bit])))
+        mask |= 1u << bit;
+  }
+  return mask;
+}
+
+void start(const Cell* fn) {
+  Cell spec{T_BLOCK, 0, fn->w2, 0};
+  int32_t locals = function::count_locals(&spec, 0, false);
+  tracer_locals = locals > 0 ? locals : 0;
+  event_mask = mask_of(fn);
+  *tracer() = *fn;
+  tracing = saved_tracing = 1;
+  fire(INIT, nullptr, -1, nullptr, nullptr);
+}
+
+void stop() {
+  if (!exits::pending) event(END, nullptr, -1, nullptr);
+  tracing = saved_tracing = 0;
+}
+
+uint32_t callback_tracing(int kind) {
+  (void)kind;
+  return 0;
+}
+
+}  // namespace zol::trace

@@ -1,0 +1,159 @@
+// native!, action! and op! (see native.h): making, reflection and text.
+#include "runtime/datatypes/native.h"
+
+#include <string>
+
+#include "runtime/action_types.h"
+#include "runtime/context.h"
+#include "runtime/datatype.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/error.h"
+#include "runtime/memory.h"
+#include "runtime/symbol.h"
+#include "runtime/values.h"
+
+namespace zol::native {
+namespace {
+
+bool is_symbol(const Cell* c, const char* name) {
+  return symbol::resolve(word_cell::symbol(c)) == symbol::resolve(symbol::make(name));
+}
+
+int32_t table_size(uint8_t type) { return type == T_NATIVE ? TABLE_SIZE : ACTION_SLOTS; }
+
+// make native! [spec index] and make action! [spec index].
+Cell* make_callable(Cell* proto, Cell* spec, int type) {
+  auto refuse = [&] {
+    Cell make_word = context::add_global(symbol::make("make"));
+    Cell kind = values::of_datatype(uint8_t(type));
+    fire(err::SCRIPT, err::script::EXPECT_ARG, &make_word, &kind, spec);
+  };
+  if (!spec->is(T_BLOCK) || block::zs_length(spec) != 2) refuse();
+  Cell s = *spec;
+  Cell fn_spec = *block::zs_abs_at(&s, series_cell::head(&s));
+  Cell index = *block::zs_abs_at(&s, series_cell::head(&s) + 1);
+  if (!fn_spec.is(T_BLOCK) || !index.is(T_INTEGER) || cell::get_int(&index) < 1 ||
+      cell::get_int(&index) > table_size(uint8_t(type)))
+    refuse();
+  *proto = make(uint8_t(type), &fn_spec, cell::get_int(&index));
+  return proto;
+}
+
+Cell* reflect(Cell* value, uint32_t field) {
+  uint32_t f = symbol::resolve(field);
+  if (f == symbol::resolve(symbol::make("spec"))) {
+    *value = Cell{T_BLOCK, 0, value->w2, 0};
+  } else if (f == symbol::resolve(symbol::make("body"))) {
+    uint8_t kind = value->is(T_OP) ? op_kind(value) : value->type();
+    if (kind == T_FUNCTION || kind == T_ROUTINE) *value = *function::more(value, function::MORE_BODY);
+    else *value = values::integer(int32_t(value->w1) + 1);
+  } else {
+    fire(err::INTERNAL, err::internal::NOT_DONE);
+  }
+  return value;
+}
+
+int append_text(Cell* buffer, const char* text, int limit) {
+  string::concatenate_literal(buffer, text);
+  return limit - int(std::char_traits<char>::length(text));
+}
+
+template <const char* Text>
+int form_as(const Cell*, Cell* buffer, const Cell*, int limit) {
+  return append_text(buffer, Text, limit);
+}
+constexpr char NATIVE_TEXT[] = "?native?";
+constexpr char ACTION_TEXT[] = "?action?";
+constexpr char OP_TEXT[] = "?op?";
+
+int mold_spec(const Cell* c, Cell* buffer, bool all, bool flat, const Cell* part, int limit,
+              int indent) {
+  Cell spec{T_BLOCK, 0, c->w2, 0};
+  return block::mold(&spec, buffer, false, all, flat, part, limit, indent);
+}
+
+int mold_native(const Cell* c, Cell* buffer, bool, bool all, bool flat, const Cell* part,
+                int limit, int indent) {
+  limit = append_text(buffer, c->is(T_NATIVE) ? "make native! [" : "make action! [", limit);
+  limit = mold_spec(c, buffer, all, flat, part, limit, indent);
+  return append_text(buffer, "]", limit);
+}
+
+int mold_op(const Cell* c, Cell* buffer, bool, bool all, bool flat, const Cell* part, int limit,
+            int indent) {
+  bool from_function = op_kind(c) == T_FUNCTION;
+  limit = append_text(buffer, "make op! ", limit);
+  limit = append_text(buffer, from_function ? "func " : "[", limit);
+  limit = mold_spec(c, buffer, all, flat, part, limit, indent);
+  if (!from_function) return append_text(buffer, "]", limit);
+  Cell body = *function::more(c, function::MORE_BODY);
+  if (!body.is(T_BLOCK)) return limit;
+  limit = append_text(buffer, " ", limit);
+  return block::mold(&body, buffer, false, all, flat, part, limit, indent);
+}
+
+Cell* make_op(Cell* proto, Cell* value, int) {
+  uint8_t kind = value->type();
+  if (kind != T_NATIVE && kind != T_ACTION && kind != T_FUNCTION && kind != T_ROUTINE) {
+    Cell t = values::of_datatype(kind);
+    fire(err::SCRIPT, err::script::INVALID_TYPE, &t);
+  }
+  Cell spec{T_BLOCK, 0, value->w2, 0};
+  if (!op_spec_ok(&spec)) fire(err::SCRIPT, err::script::BAD_OP_SPEC);
+  Cell op = *value;
+  op.header = T_OP | uint32_t(kind) << OP_KIND_SHIFT;
+  if (kind == T_FUNCTION || kind == T_ROUTINE) *function::more(value, function::MORE_SOURCE) = *value;
+  *proto = op;
+  return proto;
+}
+
+}  // namespace
+
+void init() {
+  using datatype::make_row;
+  datatype::register_type(T_NATIVE, 0, "native!",
+                          make_row(nullptr, {{A_MAKE, action_fn(make_callable)},
+                                             {A_REFLECT, action_fn(reflect)},
+                                             {A_FORM, action_fn(form_as<NATIVE_TEXT>)},
+                                             {A_MOLD, action_fn(mold_native)},
+                                             {A_COMPARE, action_fn(function::compare_callables)}}));
+  datatype::register_type(T_ACTION, T_NATIVE, "action!",
+                          make_row(INHERIT, {{A_FORM, action_fn(form_as<ACTION_TEXT>)}}));
+  datatype::register_type(T_OP, T_NATIVE, "op!",
+                          make_row(INHERIT, {{A_MAKE, action_fn(make_op)},
+                                             {A_FORM, action_fn(form_as<OP_TEXT>)},
+                                             {A_MOLD, action_fn(mold_op)}}));
+}
+
+Cell make(uint8_t type, const Cell* spec_in, int32_t index) {
+  Cell spec = *spec_in;
+  NodeRef more = memory::alloc_unset_cells(2);
+  memory::buffer_of(more)->tail = 2 * sizeof(Cell);
+  NodeRef ctx = context::make_from_spec(&spec, false, false, 0, 0);
+  SeriesBuffer* b = memory::buffer_of(more);
+  b->cells()[0] = *context::record_of(ctx);
+  b->cells()[1] = values::none;
+  return Cell{type, uint32_t(index - 1), series_cell::node(&spec), more};
+}
+
+bool op_spec_ok(const Cell* spec) {
+  int args = 0;
+  SeriesBuffer* b = block::buffer(spec);
+  for (int32_t i = series_cell::head(spec); i < int32_t(b->length()); i++) {
+    const Cell* c = b->cells() + i;
+    if (c->is(T_WORD)) {
+      args++;
+    } else if (c->is(T_LIT_WORD) || c->is(T_GET_WORD)) {
+      if (args == 0) return false;
+      args++;
+    } else if (c->is(T_REFINEMENT)) {
+      if (is_symbol(c, "local") || is_symbol(c, "extern")) break;
+      return false;
+    }
+  }
+  return args == 2;
+}
+
+}  // namespace zol::native

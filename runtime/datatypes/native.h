@@ -1,0 +1,40 @@
+// native!, action! and op!: the built-in callables and the infix operators.
+//
+// native! and action! cell (types 21 and 22):
+//   word 1  the code entry: index - 1 in the natives table (native!) or the slot
+//           - 1 of the generic action table (action!)
+//   word 2  the node of the spec block
+//   word 3  the node of a 2-cell "more" block: cell 0 the record of the context
+//           made from the spec, cell 1 the arguments cache (none until first call)
+// op! cell (type 23): a copy of the callable it was made from (native!, action!,
+// function! or routine!) with the type byte 23 and the source's type id in header
+// bits 16-23. An op! made from a function! or routine! shares its "more" block,
+// whose cell 3 then holds a copy of the source.
+#pragma once
+#include <cstdint>
+
+#include "runtime/cell.h"
+
+namespace zol::native {
+
+constexpr int32_t TABLE_SIZE = 120;   // natives table entries (index 1 to 120)
+constexpr int OP_KIND_SHIFT = 16;
+
+void init();   // registers native!, action! and op!
+
+// A native! (index 1..120) or action! (slot 1..62) with its spec block.
+Cell make(uint8_t type, const Cell* spec, int32_t index);
+
+// The callable type an op! wraps.
+inline uint8_t op_kind(const Cell* op) { return uint8_t(op->header >> OP_KIND_SHIFT); }
+// The op! cell turned back into the callable it wraps.
+inline Cell op_source(const Cell* op) {
+  Cell c = *op;
+  c.header = op_kind(op);
+  return c;
+}
+
+// An op!'s spec: exactly two arguments, the first not literal or get.
+bool op_spec_ok(const Cell* spec);
+
+}  // namespace zol::native

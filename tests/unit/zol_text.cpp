@@ -1,0 +1,43 @@
+// Zol-level test support (see zol_text.h).
+#include "zol_text.h"
+
+#include "block_text.h"
+#include "boot/boot.h"
+#include "interpreter/interpreter.h"
+#include "runtime/error.h"
+#include "runtime/exits.h"
+#include "support.h"
+
+namespace zol::test {
+
+void boot() {
+  if (boot::done()) return;
+  boot::load_text = [](const char* utf8, size_t length) { return load(std::string(utf8, length)); };
+  boot::init();
+}
+
+Cell source(const std::string& text) {
+  boot();
+  return load(text);
+}
+
+std::string eval(const std::string& text) {
+  Cell code = source(text);
+  Cell result;
+  std::string e = raised([&] { result = interpreter::do_block(&code); });
+  if (!e.empty()) return "error " + std::to_string(error::category_of(&exits::value)) + " " +
+                        std::to_string(error::id_of(&exits::value));
+  // error! values cannot be molded until error! objects exist: their category and id
+  // stand for them.
+  if (result.is(T_ERROR))
+    return "error! " + std::to_string(error::category_of(&result)) + " " +
+           std::to_string(error::id_of(&result));
+  return mold(result);
+}
+
+Cell eval_value(const std::string& text) {
+  Cell code = source(text);
+  return interpreter::do_block(&code);
+}
+
+}  // namespace zol::test

@@ -1,0 +1,25 @@
+// Zol-level tests: source text in, the molded result out. Until the lexer's load
+// entry exists the text is read by the test reader of block_text.h, which is also
+// installed as the bootstrap loader; switching to the real lexer changes source().
+#pragma once
+#include <string>
+
+#include "runtime/cell.h"
+
+namespace zol::test {
+
+// Binds the natives and actions from the bootstrap text (once per process).
+void boot();
+
+// The block of values a source text holds.
+Cell source(const std::string& text);
+
+// Evaluates a source text and answers the mold of its value ("error! <category>
+// <id>" for an error! value), or "error <category> <id>" naming the error it raised
+// (the stacks are then as they were before).
+std::string eval(const std::string& text);
+
+// Evaluates a source text and answers its value (errors raise).
+Cell eval_value(const std::string& text);
+
+}  // namespace zol::test
