@@ -268,7 +268,9 @@ void validate_spec(const Cell* spec_in) {
   Cell spec = *spec_in;
   int32_t n = length_of(&spec);
   int32_t i = head_of(&spec);
-  auto type_at = [&](int32_t k) -> uint8_t { return k < n ? cell_at(&spec, k)->type() : T_EMPTY; };
+  auto type_at = [&](int32_t k) -> uint8_t {
+    return k < n ? cell_at(&spec, k)->type() : uint8_t(T_EMPTY);
+  };
   if (type_at(i) == T_BLOCK) {
     Cell attrs = *cell_at(&spec, i);
     if (attributes(&attrs) < 0) bad_func_def(&spec);
