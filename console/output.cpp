@@ -1,9 +1,11 @@
 // Console output to standard output, with the raw-output hook list.
 #include "console/output.h"
 
-#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+
+#include "runtime/floattext.h"
 
 namespace zol::output {
 namespace {
@@ -11,12 +13,14 @@ constexpr int MAX_RAW_HOOKS = 16;
 RawHook raw_hooks[MAX_RAW_HOOKS];
 int raw_hook_count = 0;
 
+// "%.Ng" through the program's own float text, independent of the C locale.
 void print_float_digits(double v, int precision) {
-  // Diagnostics only: general format with a fixed number of significant digits,
-  // independent of the C locale.
+  if (!std::isfinite(v)) {
+    print_c_string(std::isnan(v) ? "nan" : v < 0 ? "-inf" : "inf");
+    return;
+  }
   char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, precision);
-  write(buf, static_cast<size_t>(r.ptr - buf));
+  write(buf, static_cast<size_t>(float_text::format_general(buf, v, precision)));
 }
 }  // namespace
 
@@ -34,8 +38,11 @@ const char* print_c_string(const char* s) {
 
 void print_integer(int32_t v) {
   char buf[16];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  write(buf, static_cast<size_t>(r.ptr - buf));
+  int n = 0;
+  uint32_t u = v < 0 ? 0u - uint32_t(v) : uint32_t(v);
+  do buf[15 - n++] = char('0' + u % 10); while ((u /= 10) != 0);
+  if (v < 0) buf[15 - n++] = '-';
+  write(buf + 16 - n, size_t(n));
 }
 
 void print_hex(uint32_t v) {

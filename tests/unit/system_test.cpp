@@ -159,10 +159,14 @@ TEST(SystemHelpers, TypedPrintAndMoldedChars) {
     system::print_line({system::PrintItem::logic(true), system::PrintItem::integer(-42),
                         system::PrintItem::chr('x'), system::PrintItem::str("s"),
                         system::PrintItem::hex(0xBEEF)});
+    system::print_line({system::PrintItem::float64(1.0 / 3), system::PrintItem::chr(' '),
+                        system::PrintItem::float32(0.1f), system::PrintItem::chr(' '),
+                        system::PrintItem::float64(1e300), system::PrintItem::chr(' '),
+                        system::PrintItem::integer(INT32_MIN)});
     for (unsigned char c : {0, 1, 9, 10, 27, 65, 200}) system::print_char_molded(c);
     system::print_n("abcdef", 3);
   });
-  EXPECT_EQ(r.out, "true-42xs0000BEEF\n#\"^@\"#\"^A\"#\"^-\"#\"^/\"#\"^]\"#\"A\"#\"^(C8)\"abc");
+  EXPECT_EQ(r.out, "true-42xs0000BEEF\n0.3333333333333333 0.1 1e+300 -2147483648\n#\"^@\"#\"^A\"#\"^-\"#\"^/\"#\"^]\"#\"A\"#\"^(C8)\"abc");
 }
 
 }  // namespace
