@@ -146,16 +146,24 @@ void write_piece(Cell* s, Piece p, int32_t dups, int32_t offset, ConcatMode mode
   concatenate(s, &p.text, p.count, offset, true, mode);
 }
 
+// One character, written without a piece of text around it.
+void write_char(Cell* s, uint32_t cp, int32_t at, bool append) {
+  if (append) append_char(buffer_of(s), cp);
+  else insert_char(buffer_of(s), uint32_t(at), cp);
+}
+
 Cell* insert(Cell* s, Cell* value, int32_t part, bool, int32_t dup, bool append) {
-  Piece p = piece_of(value, part);
+  bool one_char = value->is(T_CHAR) && dup == 1;
+  Piece p = one_char ? Piece{*value, 1} : piece_of(value, part);
   int32_t dups = std::max(dup, 0);
-  int32_t total = written_total(s, p, dups);
+  int32_t total = one_char ? 1 : written_total(s, p, dups);
   if (total == 0) return s;
   series::Edit edit = append ? series::E_APPEND : series::E_INSERT;
   bool told = series::editing(s, edit, value, clip_head(s), total);
   int32_t head = clip_head(s);
   int32_t at = append ? zs_abs_length(s) : head;
-  write_piece(s, p, dups, 0, append ? CONCAT_APPEND : CONCAT_INSERT);
+  if (one_char) write_char(s, value->w2, at, append);
+  else write_piece(s, p, dups, 0, append ? CONCAT_APPEND : CONCAT_INSERT);
   if (told) series::edited(s, edit, value, at, total);
   series_cell::set_head(s, append ? 0 : std::min(at + total, zs_abs_length(s)));
   return s;
