@@ -313,11 +313,7 @@ Cell* put(Cell* blk, Cell* key, Cell* value, bool case_) {
 
 Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
                 const Cell*, const Cell*, bool, bool) {
-  if (element->is(T_INTEGER)) {
-    int32_t index = cell::get_int(element);
-    if (value) return actions::poke_typed(parent, index, value, element);
-    return actions::pick_typed(parent, index, element);
-  }
+  if (element->is(T_INTEGER)) return series::index_step(parent, element, value);
   if (!value) {
     if (element->is(T_WORD) && !parent->is(T_HASH)) {
       *parent = *select_word(parent, element, false);

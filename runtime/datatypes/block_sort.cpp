@@ -195,11 +195,7 @@ void collect_records(Cell* result, const Cell* from, const Cell* other, int set_
 }  // namespace
 
 void do_set_op(bool case_, const Cell* skip, int op) {
-  Cell first = *stack::arg(0);
-  Cell second = op == OP_UNIQUE ? first : *stack::arg(1);
-  int32_t step = series::set_op_step(skip);
-  series_cell::set_head(&first, series::head_index(&first));
-  series_cell::set_head(&second, series::head_index(&second));
+  auto [first, second, step] = series::set_operands(skip, op);
   int32_t capacity = zs_length(&first) + (op == OP_UNION ? zs_length(&second) : 0);
   Cell* result = stack::push_unset();
   make_at(result, capacity, T_HASH);

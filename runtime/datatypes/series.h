@@ -138,9 +138,17 @@ Cell call_comparator(const SortRecords& records, const Cell* first, const Cell* 
 void sort_copy(Cell* s, Range range, void (*run)(uint8_t* base, const void* how),
                const void* how);
 
-// The record size of a set operation's /skip: 1 without it; anything but an integer!
-// of at least 1 raises invalid-refine-arg.
-int32_t set_op_step(const Cell* skip);
+// The operands of a set operation on the frame (the second is the first again for
+// unique), their heads clipped, and the record size /skip gives: 1 without it;
+// anything but an integer! of at least 1 raises invalid-refine-arg.
+struct SetOperands {
+  Cell first, second;
+  int32_t step;
+};
+SetOperands set_operands(const Cell* skip, int op);
+
+// The path step of an integer! element: pick, or poke when a value is given.
+Cell* index_step(Cell* parent, Cell* element, Cell* value);
 
 // Change notification around an in-place edit.
 enum Edit : int {

@@ -1,12 +1,13 @@
 // The argument handling that find, select, sort and the set operations share
 // across blocks and text: where a search walks, which units a sort covers and how
-// its records are laid out, and the call of a Zol comparator. What a match or an
-// order means stays with each datatype.
+// its records are laid out, the call of a Zol comparator, and the operands of a
+// set operation. What a match or an order means stays with each datatype.
 #include <algorithm>
 #include <cstring>
 
 #include "interpreter/callback.h"
 #include "interpreter/stack.h"
+#include "runtime/action_types.h"
 #include "runtime/context.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/word.h"
@@ -134,10 +135,13 @@ void sort_copy(Cell* s, Range range, void (*run)(uint8_t* base, const void* how)
   else unicode::widen_units(to, unit, buffer(&copy)->head(), copy_unit, uint32_t(n));   // widened text
 }
 
-int32_t set_op_step(const Cell* skip) {
-  if (!skip) return 1;
-  if (!skip->is(T_INTEGER) || cell::get_int(skip) < 1) fire_refine_arg("skip", skip);
-  return cell::get_int(skip);
+SetOperands set_operands(const Cell* skip, int op) {
+  if (skip && (!skip->is(T_INTEGER) || cell::get_int(skip) < 1)) fire_refine_arg("skip", skip);
+  SetOperands o{*stack::arg(0), op == OP_UNIQUE ? *stack::arg(0) : *stack::arg(1),
+                skip ? cell::get_int(skip) : 1};
+  series_cell::set_head(&o.first, head_index(&o.first));
+  series_cell::set_head(&o.second, head_index(&o.second));
+  return o;
 }
 
 }  // namespace zol::series

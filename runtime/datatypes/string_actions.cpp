@@ -219,11 +219,7 @@ Cell* change(Cell* s, Cell* value, int32_t part, bool, int32_t dup) {
 
 Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
                 const Cell*, const Cell*, bool, bool) {
-  if (element->is(T_INTEGER)) {
-    int32_t index = cell::get_int(element);
-    if (value) return actions::poke_typed(parent, index, value, element);
-    return actions::pick_typed(parent, index, element);
-  }
+  if (element->is(T_INTEGER)) return series::index_step(parent, element, value);
   if (!value)
     return select(parent, element, nullptr, false, false, false, false, nullptr, nullptr, false, false);
   Cell after = *parent;

@@ -27,13 +27,7 @@ using test::chars;
 using test::text;
 using test::text_of_unit;
 
-Cell S(const char* utf8, uint8_t type = T_STRING) {
-  Cell s;
-  string::load(reinterpret_cast<const uint8_t*>(utf8), uint32_t(std::strlen(utf8)), &s,
-               string::ENCODING_UTF8);
-  cell::set_type(&s, type);
-  return s;
-}
+Cell S(const std::string& utf8, uint8_t type = T_STRING) { return test::utf8_text(utf8, type); }
 
 Cell I(int32_t n) { return values::integer(n); }
 std::string utf8(const Cell& s) { return string::to_utf8(&s); }

@@ -1,5 +1,6 @@
-// Test helpers for text: strings made from and read back as code points, their
-// unit, binaries made from bytes, and the bytes of a binary! error argument.
+// Test helpers for text: strings made from and read back as code points or loaded
+// from UTF-8, their unit, binaries made from bytes, and the bytes of a binary!
+// error argument.
 #pragma once
 #include <initializer_list>
 #include <string>
@@ -35,6 +36,15 @@ inline Cell text_of_unit(const std::u32string& text, uint32_t u) {
 
 // The narrowest unit for `text`.
 inline Cell text(const std::u32string& t) { return text_of_unit(t, 1); }
+
+// A value of a text type loaded from UTF-8.
+inline Cell utf8_text(const std::string& utf8, uint8_t type = T_STRING) {
+  Cell s;
+  string::load(reinterpret_cast<const uint8_t*>(utf8.data()), uint32_t(utf8.size()), &s,
+               string::ENCODING_UTF8);
+  cell::set_type(&s, type);
+  return s;
+}
 
 // A binary! holding the bytes, its head at `head`.
 inline Cell binary(std::initializer_list<uint8_t> bytes, int32_t head = 0) {

@@ -24,13 +24,7 @@
 namespace zol {
 namespace {
 
-Cell S(const std::string& utf8, uint8_t type = T_STRING) {
-  Cell s;
-  string::load(reinterpret_cast<const uint8_t*>(utf8.data()), uint32_t(utf8.size()), &s,
-               string::ENCODING_UTF8);
-  cell::set_type(&s, type);
-  return s;
-}
+Cell S(const std::string& utf8, uint8_t type = T_STRING) { return test::utf8_text(utf8, type); }
 
 std::string utf8(const Cell& s) { return string::to_utf8(&s); }
 std::string error_of(int category, int id) { return "error " + test::error_name(category, id); }
