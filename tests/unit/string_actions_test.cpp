@@ -31,13 +31,8 @@ Cell S(const std::string& utf8, uint8_t type = T_STRING) { return test::utf8_tex
 
 Cell I(int32_t n) { return values::integer(n); }
 std::string utf8(const Cell& s) { return string::to_utf8(&s); }
-std::string error_of(int category, int id) { return "error " + test::error_name(category, id); }
-
-std::string outcome(const std::function<std::string()>& fn) {
-  std::string shown;
-  std::string e = test::raised([&] { shown = fn(); });
-  return e.empty() ? shown : "error " + e;
-}
+using test::outcome;
+std::string error_of(int category, int id) { return test::error_text(category, id); }
 
 // --- comparison ----------------------------------------------------------------------------
 

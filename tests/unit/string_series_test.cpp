@@ -98,7 +98,7 @@ void run_cases(const std::vector<Case>& cases) {
   current_unit = 1;
 }
 
-std::string error_of(int category, int id) { return "error " + test::error_name(category, id); }
+std::string error_of(int category, int id) { return test::error_text(category, id); }
 
 // --- find and select ---------------------------------------------------------------------
 
