@@ -138,12 +138,11 @@ Piece private_copy(const Piece& p, int32_t dups) {
   return {made, p.count * dups};
 }
 
-// Writes the piece `dups` times at `offset` characters after the head (inserting)
-// or at the tail (appending).
-void write_piece(Cell* s, Piece p, int32_t dups, int32_t offset, ConcatMode mode) {
-  if (dups > 1 || series_cell::node(&p.text) == series_cell::node(s)) p = private_copy(p, dups);
+// Writes the piece `dups` times at the head (inserting) or at the tail (appending).
+void write_piece(Cell* s, Piece p, int32_t dups, ConcatMode mode) {
   p.count = std::min(p.count, length(&p.text));   // an owner may have shortened the value
-  concatenate(s, &p.text, p.count, offset, true, mode);
+  if (dups > 1 || series_cell::node(&p.text) == series_cell::node(s)) p = private_copy(p, dups);
+  concatenate(s, &p.text, p.count, 0, true, mode);
 }
 
 // One character, written without a piece of text around it.
@@ -163,13 +162,13 @@ Cell* insert(Cell* s, Cell* value, int32_t part, bool, int32_t dup, bool append)
   int32_t head = clip_head(s);
   int32_t at = append ? zs_abs_length(s) : head;
   if (one_char) write_char(s, value->w2, at, append);
-  else write_piece(s, p, dups, 0, append ? CONCAT_APPEND : CONCAT_INSERT);
+  else write_piece(s, p, dups, append ? CONCAT_APPEND : CONCAT_INSERT);
   if (told) series::edited(s, edit, value, at, total);
   series_cell::set_head(s, append ? 0 : std::min(at + total, zs_abs_length(s)));
   return s;
 }
 
-// Swaps the head characters of two texts.
+// Writes the head character of a text (the head byte of a binary!).
 void put_head(Cell* s, uint32_t cp) {
   if (s->is(T_BINARY)) *zs_head(s) = uint8_t(cp);
   else poke_char(buffer_of(s), zs_head(s), cp);
@@ -207,11 +206,13 @@ Cell* change(Cell* s, Cell* value, int32_t part, bool, int32_t dup) {
     return std::min(part >= 0 ? part : written, zs_abs_length(s) - head);
   };
   bool told = series::editing(s, series::E_CHANGE, value, clip_head(s), replaced_from(clip_head(s)));
+  p.count = std::min(p.count, length(&p.text));   // an owner may have shortened the value
+  written = p.count * dups;
   int32_t head = clip_head(s);
   int32_t replaced = replaced_from(head);
   if (series_cell::node(&p.text) == series_cell::node(s)) p = private_copy(p, 1);
   remove_part(buffer_of(s), uint32_t(head), uint32_t(replaced));
-  if (written > 0) write_piece(s, p, dups, 0, CONCAT_INSERT);
+  if (written > 0) write_piece(s, p, dups, CONCAT_INSERT);
   if (told) series::edited(s, series::E_CHANGE, value, head, replaced);
   series_cell::set_head(s, std::min(head + written, zs_abs_length(s)));
   return s;
