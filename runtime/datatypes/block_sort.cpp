@@ -126,7 +126,8 @@ Cell* sort(Cell* blk, bool case_, const Cell* skip, const Cell* compare, const C
            bool all, bool reverse, bool stable) {
   series::Range range = series::sort_range(blk, part);
   if (range.count == 0) return blk;
-  Order o{case_ ? C_CASE_SORT : C_SORT, reverse, series::sort_records(skip, compare, all, range.count)};
+  Order o{case_ ? C_CASE_SORT : C_SORT, reverse,
+          series::sort_records(skip, compare, all, range.count)};
   bool told = series::editing(blk, series::E_SORT, &values::none, range.start, range.count);
   range = series::sort_range(blk, part);   // the owner may have edited it
   range.count -= range.count % o.records.size;

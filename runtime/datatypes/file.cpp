@@ -83,14 +83,10 @@ int mold(const Cell* file, Cell* out, bool, bool, bool, const Cell* part_arg, in
   return limit - n - 1;
 }
 
-void need_service(const void* service) {
-  if (!service) fire(err::INTERNAL, err::internal::FEATURE_NA);
-}
-
 Cell* read(Cell* file, const Cell* part, const Cell* seek, bool binary, bool lines, bool info,
            const Cell* as) {
   if (part || seek) fire(err::INTERNAL, err::internal::NOT_DONE);
-  need_service(reinterpret_cast<const void*>(services.read));
+  url::need_service(services.read != nullptr);
   *file = *services.read(file, to_local_text(file), binary, lines, info, as);
   return file;
 }
@@ -98,25 +94,25 @@ Cell* read(Cell* file, const Cell* part, const Cell* seek, bool binary, bool lin
 Cell* write(Cell* file, Cell* data, bool binary, bool lines, bool info, bool append,
             const Cell* part, const Cell* seek, const Cell* allow, const Cell* as) {
   if (allow || as) fire(err::INTERNAL, err::internal::NOT_DONE);
-  need_service(reinterpret_cast<const void*>(services.write));
+  url::need_service(services.write != nullptr);
   *file = *services.write(file, to_local_text(file), data, binary, lines, info, append, part, seek);
   return file;
 }
 
 Cell* remove(Cell* file) {
-  need_service(reinterpret_cast<const void*>(services.remove));
+  url::need_service(services.remove != nullptr);
   *file = values::logic(services.remove(file, to_local_text(file)));
   return file;
 }
 
 Cell* query(Cell* file) {
-  need_service(reinterpret_cast<const void*>(services.query));
+  url::need_service(services.query != nullptr);
   *file = services.query(file, to_local_text(file));
   return file;
 }
 
 Cell* rename(Cell* from, Cell* to) {
-  need_service(reinterpret_cast<const void*>(services.rename));
+  url::need_service(services.rename != nullptr);
   std::string old_path = to_local_text(from);
   *from = values::logic(services.rename(old_path.c_str(), to_local_text(to)));
   return from;

@@ -132,7 +132,7 @@ void sort_copy(Cell* s, Range range, void (*run)(uint8_t* base, const void* how)
   uint32_t unit = buffer(s)->unit(), copy_unit = buffer(&copy)->unit();
   uint8_t* to = buffer(s)->head() + size_t(range.start) * unit;
   if (unit == copy_unit) std::memcpy(to, buffer(&copy)->head(), size_t(n) * unit);
-  else unicode::widen_units(to, unit, buffer(&copy)->head(), copy_unit, uint32_t(n));   // widened text
+  else unicode::widen_units(to, unit, buffer(&copy)->head(), copy_unit, uint32_t(n));   // widened
 }
 
 SetOperands set_operands(const Cell* skip, int op) {

@@ -122,7 +122,8 @@ Piece piece_of(const Cell* value, int32_t part) {
 int32_t written_total(const Cell* s, const Piece& p, int32_t dups) {
   uint32_t unit = std::max(buffer_of(s)->unit(), buffer_of(&p.text)->unit());
   uint64_t total = uint64_t(p.count) * uint64_t(dups);
-  if ((total + buffer_of(s)->length()) * unit > MAX_DATA_SIZE) fire(err::INTERNAL, err::internal::NO_MEMORY);
+  if ((total + buffer_of(s)->length()) * unit > MAX_DATA_SIZE)
+    fire(err::INTERNAL, err::internal::NO_MEMORY);
   return int32_t(total);
 }
 
@@ -205,7 +206,8 @@ Cell* change(Cell* s, Cell* value, int32_t part, bool, int32_t dup) {
   auto replaced_from = [&](int32_t head) {
     return std::min(part >= 0 ? part : written, zs_abs_length(s) - head);
   };
-  bool told = series::editing(s, series::E_CHANGE, value, clip_head(s), replaced_from(clip_head(s)));
+  int32_t at = clip_head(s);
+  bool told = series::editing(s, series::E_CHANGE, value, at, replaced_from(at));
   p.count = std::min(p.count, length(&p.text));   // an owner may have shortened the value
   written = p.count * dups;
   int32_t head = clip_head(s);
@@ -222,7 +224,8 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
                 const Cell*, const Cell*, bool, bool) {
   if (element->is(T_INTEGER)) return series::index_step(parent, element, value);
   if (!value)
-    return select(parent, element, nullptr, false, false, false, false, nullptr, nullptr, false, false);
+    return select(parent, element, nullptr, false, false, false, false, nullptr, nullptr, false,
+                  false);
   Cell after = *parent;
   if (find(&after, element, nullptr, false, false, false, false, nullptr, nullptr, false, false,
            true, false)->is(T_NONE)) {

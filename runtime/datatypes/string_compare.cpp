@@ -58,7 +58,8 @@ bool exact_op(int op) { return op == C_STRICT_EQUAL || op == C_CASE_SORT; }
 
 bool same_position(const Cell* a, const Cell* b) {
   return series::is_any_string(a->type()) && series::is_any_string(b->type()) &&
-         series_cell::node(a) == series_cell::node(b) && series_cell::head(a) == series_cell::head(b);
+         series_cell::node(a) == series_cell::node(b) &&
+         series_cell::head(a) == series_cell::head(b);
 }
 
 // The order of the first n characters, 0 when they agree.

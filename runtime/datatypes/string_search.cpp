@@ -46,7 +46,8 @@ int32_t search(const Cell* s, const Search& how, int32_t* span) {
   Needle kind = Needle::TEXT;
   if (how.value->is(T_CHAR)) kind = Needle::CHAR;
   else if (how.value->is(T_BITSET)) kind = Needle::BITSET;
-  else if (!series::is_any_string(text.type()) && !word::any_word(text.type())) text = formed(&text);
+  else if (!series::is_any_string(text.type()) && !word::any_word(text.type()))
+    text = formed(&text);
   *span = kind == Needle::TEXT ? view(&text).length : 1;
   if (*span == 0) return -1;
   series::Walk w;
@@ -59,10 +60,12 @@ int32_t search(const Cell* s, const Search& how, int32_t* span) {
   switch (kind) {
     case Needle::CHAR: {
       uint32_t cp = fold(how.value->w2, exact);
-      return series::walk_search(w, how.match, [&](int32_t pos) { return fold(hay[pos], exact) == cp; });
+      return series::walk_search(w, how.match,
+                                 [&](int32_t pos) { return fold(hay[pos], exact) == cp; });
     }
     case Needle::BITSET:
-      return series::walk_search(w, how.match, [&](int32_t pos) { return bitset_has(how.value, hay[pos]); });
+      return series::walk_search(w, how.match,
+                                 [&](int32_t pos) { return bitset_has(how.value, hay[pos]); });
     case Needle::TEXT: break;
   }
   Text needle = view(&text);
@@ -155,7 +158,8 @@ void do_set_op(bool case_, const Cell* skip, int op) {
   Cell* result = stack::push_unset();
   make_at_units(result, uint32_t(std::max(room, 1)), 1);
   collect_records(result, &first, &second, op, step, case_);
-  if (op == OP_UNION || op == OP_DIFFERENCE) collect_records(result, &second, &first, op, step, case_);
+  if (op == OP_UNION || op == OP_DIFFERENCE)
+    collect_records(result, &second, &first, op, step, case_);
   stack::set_result(result);
 }
 

@@ -123,7 +123,8 @@ Removed removed_set(const Cell* s, const Cell* with, Cell* held) {
     r.cp = with->w2;
     return r;
   }
-  *held = series_cell::node(with) == series_cell::node(s) ? series::copy_units(with, nullptr) : *with;
+  bool own_text = series_cell::node(with) == series_cell::node(s);
+  *held = own_text ? series::copy_units(with, nullptr) : *with;
   r.kind = Removed::TEXT;
   r.text = view(held);
   return r;

@@ -46,7 +46,8 @@ int tag_mold(const Cell* tag, Cell* out, bool, bool, bool, const Cell* part_arg,
   return tag_text(tag, out, part_arg, limit);
 }
 
-int email_mold(const Cell* email, Cell* out, bool, bool, bool, const Cell* part_arg, int limit, int) {
+int email_mold(const Cell* email, Cell* out, bool, bool, bool, const Cell* part_arg, int limit,
+               int) {
   return string::form(email, out, part_arg, limit);
 }
 

@@ -45,12 +45,16 @@ int hex_value(uint8_t c) {
   return -1;
 }
 
-void put(Cell* out, uint32_t cp) { string::append_char(memory::buffer_of(series_cell::node(out)), cp); }
+void put(Cell* out, uint32_t cp) {
+  string::append_char(memory::buffer_of(series_cell::node(out)), cp);
+}
 
 // The escaped UTF-8 sequence at p: true when its lead escape is followed at once by
 // the escapes of all the continuation bytes it announces; they go to `bytes`.
-bool escaped_sequence(const uint8_t* p, const uint8_t* end, uint8_t lead, uint8_t* bytes, int* count) {
+bool escaped_sequence(const uint8_t* p, const uint8_t* end, uint8_t lead, uint8_t* bytes,
+                      int* count) {
   *count = unicode::utf8_char_size(lead);
+  if (end - p < 3 * *count) return false;
   bytes[0] = lead;
   for (int i = 1; i < *count; i++)
     if (!decode_hex_pair(p + 3 * i, end, &bytes[i])) return false;
@@ -142,6 +146,10 @@ Cell* load_decoded(const uint8_t* bytes, uint32_t size) {
 
 Cell* push(const Cell* url) { return stack::push(url); }
 
+void need_service(bool installed) {
+  if (!installed) fire(err::INTERNAL, err::internal::FEATURE_NA);
+}
+
 // --- url! actions --------------------------------------------------------------------------------
 
 namespace {
@@ -187,7 +195,8 @@ Cell url_of_block(const Cell* blk) {
 }
 
 Cell* make(Cell* proto, Cell* spec, int type) {
-  if (!spec->is(T_BLOCK) && !spec->is(T_PAREN) && !spec->is(T_HASH)) return string::to(proto, spec, type);
+  bool parts = spec->is(T_BLOCK) || spec->is(T_PAREN) || spec->is(T_HASH);
+  if (!parts) return string::to(proto, spec, type);
   Cell made = url_of_block(spec);
   *proto = Cell{uint32_t(type), 0, series_cell::node(&made), 0};
   return proto;
@@ -223,10 +232,6 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
   return parent;
 }
 
-void need_service(const void* service) {
-  if (!service) fire(err::INTERNAL, err::internal::FEATURE_NA);
-}
-
 bool is_http(const Cell* url) { return string::match_cstr(url, "http"); }
 
 Cell word_named(const char* name) { return word::make_global(symbol::make(name)); }
@@ -234,13 +239,13 @@ Cell word_named(const char* name) { return word::make_global(symbol::make(name))
 Cell* read(Cell* url, const Cell* part, const Cell* seek, bool binary, bool lines, bool info,
            const Cell* as) {
   if (!is_http(url)) {
-    need_service(reinterpret_cast<const void*>(services.parse));
+    need_service(services.parse != nullptr);
     Cell port = services.parse(url, false);
     *url = *actions::read_typed(&port, part, seek, binary, lines, info, as);
     return url;
   }
   if (part || seek || as) fire(err::INTERNAL, err::internal::NOT_DONE);
-  need_service(reinterpret_cast<const void*>(services.http_request));
+  need_service(services.http_request != nullptr);
   Cell method = word_named("get");
   Cell* answer = services.http_request(&method, url, nullptr, nullptr);
   if (answer->is(T_NONE)) fire(err::ACCESS, err::access::CANNOT_OPEN, url);
@@ -250,7 +255,7 @@ Cell* read(Cell* url, const Cell* part, const Cell* seek, bool binary, bool line
 
 // An HTTP write: [method headers data] or plain data, posted.
 Cell* write_http(Cell* url, Cell* data) {
-  need_service(reinterpret_cast<const void*>(services.http_request));
+  need_service(services.http_request != nullptr);
   if (!data->is(T_STRING) && !data->is(T_BINARY) && !data->is(T_BLOCK))
     fire(err::SCRIPT, err::script::INVALID_ARG, data);
   if (!data->is(T_BLOCK)) {
@@ -272,14 +277,14 @@ Cell* write_http(Cell* url, Cell* data) {
 Cell* write(Cell* url, Cell* data, bool binary, bool lines, bool info, bool append,
             const Cell* part, const Cell* seek, const Cell* allow, const Cell* as) {
   if (is_http(url)) return write_http(url, data);
-  need_service(reinterpret_cast<const void*>(services.parse));
+  need_service(services.parse != nullptr);
   Cell port = services.parse(url, false);
   *url = *actions::write_typed(&port, data, binary, lines, info, append, part, seek, allow, as);
   return url;
 }
 
 Cell* open(Cell* url, bool, bool, bool, bool, const Cell*) {
-  need_service(reinterpret_cast<const void*>(services.parse));
+  need_service(services.parse != nullptr);
   *url = services.parse(url, true);
   return url;
 }

@@ -65,6 +65,9 @@ struct Services {
 };
 extern Services services;
 
+// Raises internal feature-na for a service nobody installed.
+void need_service(bool installed);
+
 }  // namespace zol::url
 
 namespace zol::file {
