@@ -1,8 +1,10 @@
 // The Linux layer beneath the runtime: hardware-fault reporting, the native stack,
-// page-granular memory for frames, and the program's argument vector.
+// page-granular memory for frames, the current directory, and the program's
+// argument vector.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace zol::platform {
 
@@ -37,6 +39,9 @@ bool free_pages(void* address, size_t bytes);
 // reads as zeros. The range must be page-aligned.
 void discard_pages(void* address, size_t bytes);
 constexpr size_t PAGE_SIZE = 4096;
+
+// The process's current directory as UTF-8 (empty when it cannot be read).
+std::string current_directory();
 
 // The argument vector, already UTF-8 on this system.
 void init_argv(int argc, char** argv);

@@ -20,7 +20,9 @@
 #include "runtime/datatypes/path.h"
 #include "runtime/datatypes/percent.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/datatypes/tag.h"
 #include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/url.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/extref.h"
 #include "runtime/hashtable.h"
@@ -60,10 +62,15 @@ void register_datatypes() {
   routine::init();
   paren::init();
   issue::init();
+  url::init();
+  file::init();
   float_::init();
   typeset::init();
   hash::init();
   percent::init();
+  tag::init();
+  email::init();
+  ref::init();
 }
 
 void append_block_ref(NodeRef block, NodeRef series) {

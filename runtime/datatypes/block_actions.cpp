@@ -230,65 +230,35 @@ bool matches_at(const Cell* blk, int32_t pos, const Cell* value, Mode mode, int3
   return true;
 }
 
-// The /part limit of a search: the last cell that may match, -1 for none.
-int32_t search_limit(const Cell* blk, const Cell* part, int32_t head) {
-  int32_t last = whole(blk) - 1;
-  if (!part) return last;
-  if (part->is(T_INTEGER)) {
-    int32_t n = cell::get_int(part);
-    return n <= 0 ? -1 : int32_t(std::min<int64_t>(int64_t(head) + n - 1, last));
-  }
-  series::part_count(blk, part);   // the same series, or invalid-refine-arg
-  return std::min(series::head_index(part), last);
-}
-
-int32_t search_step(const Cell* skip) {
-  if (!skip) return 1;
-  if (!skip->is(T_INTEGER)) series::fire_refine_arg("skip", skip);
-  if (cell::get_int(skip) < 1) fire(err::SCRIPT, err::script::OUT_OF_RANGE, skip);
-  return cell::get_int(skip);
-}
-
 // The hash! path: a probe for the nearest equal key in the search's direction.
-int32_t hashed_search(const Cell* blk, const Search& how, int32_t head, int32_t limit,
-                      int32_t step, int op) {
-  bool backwards = how.last || how.reverse;
-  int32_t start = !backwards ? head : how.part ? limit + 1 : how.last ? whole(blk) : head;
+int32_t hashed_search(const Cell* blk, const Search& how, const series::Walk& w, int op) {
+  int32_t start = !w.backwards ? w.head : how.part ? w.limit + 1 : how.last ? whole(blk) : w.head;
   Cell key = *how.value;
-  Cell* found = hashtable::get(hash_table(blk), &key, start, step, op, backwards, backwards);
+  Cell* found = hashtable::get(hash_table(blk), &key, start, w.step, op, w.backwards, w.backwards);
   if (!found) return -1;
   int32_t pos = int32_t(found - buffer(blk)->cells());
-  return !backwards && pos > limit ? -1 : pos;
+  return !w.backwards && pos > w.limit ? -1 : pos;
 }
 
 }  // namespace
 
 int32_t search(const Cell* blk, const Search& how, int32_t* span) {
   *span = 1;
-  int32_t length = whole(blk);
-  if (length == 0) return -1;
-  if (series_cell::head(blk) >= length && !how.reverse) return -1;
-  int32_t head = series::head_index(blk);
-  int32_t step = search_step(how.skip);
-  int32_t limit = search_limit(blk, how.part, head);
-  if (limit < 0) return -1;
   Mode mode = mode_of(how);
   if (mode == Mode::SEQUENCE) {
     *span = zs_length(how.value);
     if (*span == 0) return -1;
   }
+  series::Walk w;
+  if (!series::plan_search(blk, how.part, how.skip, how.last, how.reverse, *span, false, &w))
+    return -1;
   int op = how.same ? C_SAME : how.case_ ? C_STRICT_EQUAL : C_FIND;
   bool hashed = hash_table(blk) && mode == Mode::VALUE && !how.match &&
                 !(how.value->is(T_OBJECT) && !how.same);
-  if (hashed) return hashed_search(blk, how, head, limit, step, op);
-  bool backwards = how.last || how.reverse;
-  int32_t from = !backwards ? head : how.part ? limit : (how.last ? length : head) - *span;
-  if (from < 0) return -1;
-  for (int32_t pos = from; backwards ? pos >= 0 : pos <= limit; pos += backwards ? -step : step) {
-    if (matches_at(blk, pos, how.value, mode, *span, op)) return pos;
-    if (how.match) break;
-  }
-  return -1;
+  if (hashed) return hashed_search(blk, how, w, op);
+  return series::walk_search(w, how.match, [&](int32_t pos) {
+    return matches_at(blk, pos, how.value, mode, *span, op);
+  });
 }
 
 namespace {
@@ -343,11 +313,7 @@ Cell* put(Cell* blk, Cell* key, Cell* value, bool case_) {
 
 Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
                 const Cell*, const Cell*, bool, bool) {
-  if (element->is(T_INTEGER)) {
-    int32_t index = cell::get_int(element);
-    if (value) return actions::poke_typed(parent, index, value, element);
-    return actions::pick_typed(parent, index, element);
-  }
+  if (element->is(T_INTEGER)) return series::index_step(parent, element, value);
   if (!value) {
     if (element->is(T_WORD) && !parent->is(T_HASH)) {
       *parent = *select_word(parent, element, false);

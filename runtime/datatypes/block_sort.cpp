@@ -8,20 +8,15 @@
 // The set operations build their result in a new block indexed by its own hash
 // table, looking membership up in the other operand's table.
 #include <algorithm>
-#include <cstring>
 
-#include "interpreter/callback.h"
 #include "interpreter/stack.h"
 #include "runtime/action_types.h"
 #include "runtime/collector.h"
-#include "runtime/context.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/series.h"
-#include "runtime/datatypes/word.h"
 #include "runtime/error.h"
 #include "runtime/hashtable.h"
 #include "runtime/sort.h"
-#include "runtime/symbol.h"
 #include "runtime/values.h"
 
 namespace zol::block {
@@ -33,11 +28,7 @@ namespace {
 struct Order {
   int op;                   // C_SORT, or C_CASE_SORT with /case
   bool reverse;
-  bool all;                 // every cell of the record, else the one at `offset`
-  int32_t size;             // cells per record
-  int32_t offset;
-  const Cell* function;     // a Zol comparator, or null
-  Cell name;                // the word naming its calls
+  series::SortRecords records;
 };
 
 int typed_order(const Cell* a, const Cell* b, int op) {
@@ -48,8 +39,8 @@ int typed_order(const Cell* a, const Cell* b, int op) {
 
 int32_t compare_typed_records(const Cell* a, const Cell* b, const Order& o) {
   if (o.reverse) std::swap(a, b);
-  if (!o.all) return typed_order(a + o.offset, b + o.offset, o.op);
-  for (int32_t i = 0; i < o.size; i++)
+  if (!o.records.all) return typed_order(a + o.records.offset, b + o.records.offset, o.op);
+  for (int32_t i = 0; i < o.records.size; i++)
     if (int r = typed_order(a + i, b + i, o.op)) return r;
   return 0;
 }
@@ -94,19 +85,13 @@ int32_t order_of_answer(const Cell* r) {
   }
 }
 
-int32_t call_comparator(const Cell* a, const Cell* b, const Order& o) {
-  if (!interpreter::call_function) fire(err::INTERNAL, err::internal::FEATURE_NA);
-  Cell first = o.all ? record_block(0, a, o.size) : a[o.offset];
-  Cell second = o.all ? record_block(1, b, o.size) : b[o.offset];
-  Cell* saved_top = stack::top;
-  Cell function = *o.function;
-  stack::mark_func(&o.name, function.w1);
-  stack::push(o.reverse ? &first : &second);
-  stack::push(o.reverse ? &second : &first);
-  interpreter::call_function(&function, context::global, &o.name, interpreter::CALLBACK_COMPARE);
-  Cell answer = *stack::arguments;
-  stack::unwind_last();
-  stack::top = saved_top;
+// The comparator hears the second record first unless /reverse.
+int32_t call_records(const Cell* a, const Cell* b, const Order& o) {
+  const series::SortRecords& r = o.records;
+  Cell first = r.all ? record_block(0, a, r.size) : a[r.offset];
+  Cell second = r.all ? record_block(1, b, r.size) : b[r.offset];
+  Cell answer = o.reverse ? series::call_comparator(r, &first, &second)
+                          : series::call_comparator(r, &second, &first);
   return order_of_answer(&answer);
 }
 
@@ -114,90 +99,45 @@ int32_t compare_records(const void* a, const void* b, intptr_t order, intptr_t) 
   const Order& o = *reinterpret_cast<const Order*>(order);
   auto* x = static_cast<const Cell*>(a);
   auto* y = static_cast<const Cell*>(b);
-  return o.function ? call_comparator(x, y, o) : compare_typed_records(x, y, o);
-}
-
-// --- arguments ------------------------------------------------------------------------------
-
-// The cells a sort covers: [start, start + count).
-struct Range {
-  int32_t start, count;
-};
-
-Range sort_range(const Cell* blk, const Cell* part) {
-  int32_t head = series::head_index(blk);
-  int32_t count = series::buffer_length(blk) - head;
-  if (!part) return {head, count};
-  int32_t n = series::part_count(blk, part);
-  if (n < 0) {
-    int32_t before = std::min(-n, head);
-    return {head - before, before};
-  }
-  return {head, std::min(n, count)};
-}
-
-int32_t record_size(const Cell* skip, int32_t count, bool all) {
-  if (!skip) {
-    if (all) fire(err::SCRIPT, err::script::BAD_REFINES);
-    return 1;
-  }
-  int32_t size = skip->is(T_INTEGER) ? cell::get_int(skip) : 0;
-  if (size < 1 || size > count || count % size != 0) series::fire_refine_arg("skip", skip);
-  return size;
-}
-
-// /compare: a function!, or the 1-based field of a record (/skip without /all).
-void comparator_of(const Cell* compare, bool has_skip, Order& o) {
-  if (!compare) return;
-  if (compare->is(T_FUNCTION)) {
-    o.function = compare;
-    o.name = word::make_global(symbol::make("<compare-callback>"));
-    return;
-  }
-  if (!compare->is(T_INTEGER)) series::fire_refine_arg("compare", compare);
-  if (!has_skip || o.all) fire(err::SCRIPT, err::script::BAD_REFINES);
-  int32_t field = cell::get_int(compare);
-  if (field < 1 || field > o.size) fire(err::SCRIPT, err::script::OUT_OF_RANGE, compare);
-  o.offset = field - 1;
+  return o.records.function ? call_records(x, y, o) : compare_typed_records(x, y, o);
 }
 
 void run_sort(uint8_t* base, int32_t records, const Order& o, bool stable) {
   auto sorter = stable ? zol::sort::mergesort : zol::sort::qsort;
-  sorter(base, size_t(records), size_t(o.size) * sizeof(Cell), reinterpret_cast<intptr_t>(&o), 0,
-         compare_records);
+  sorter(base, size_t(records), size_t(o.records.size) * sizeof(Cell),
+         reinterpret_cast<intptr_t>(&o), 0, compare_records);
 }
 
-// A Zol comparator sorts a private copy; the order is written back over what the
-// block holds by then (its comparator may have edited it).
-void sort_copy(Cell* blk, Range range, const Order& o, bool stable) {
-  Cell part = values::integer(range.count);
-  Cell from = *blk;
-  series_cell::set_head(&from, range.start);
-  Cell copy = series::copy_units(&from, &part);
-  run_sort(reinterpret_cast<uint8_t*>(buffer(&copy)->cells()), range.count / o.size, o, stable);
-  int32_t room = std::max(series::buffer_length(blk) - range.start, 0);
-  int32_t n = std::min(range.count, room);
-  std::memcpy(buffer(blk)->cells() + range.start, buffer(&copy)->cells(), size_t(n) * sizeof(Cell));
-  shrink_record_blocks();
+// What sort_copy runs over the private copy.
+struct CopyRun {
+  const Order& order;
+  int32_t records;
+  bool stable;
+};
+
+void run_copy(uint8_t* base, const void* how) {
+  auto* c = static_cast<const CopyRun*>(how);
+  run_sort(base, c->records, c->order, c->stable);
 }
 
 }  // namespace
 
 Cell* sort(Cell* blk, bool case_, const Cell* skip, const Cell* compare, const Cell* part,
            bool all, bool reverse, bool stable) {
-  Range range = sort_range(blk, part);
+  series::Range range = series::sort_range(blk, part);
   if (range.count == 0) return blk;
-  Order o{case_ ? C_CASE_SORT : C_SORT, reverse, all, 1, 0, nullptr, values::none};
-  o.size = record_size(skip, range.count, all);
-  comparator_of(compare, skip != nullptr, o);
+  Order o{case_ ? C_CASE_SORT : C_SORT, reverse,
+          series::sort_records(skip, compare, all, range.count)};
   bool told = series::editing(blk, series::E_SORT, &values::none, range.start, range.count);
-  range = sort_range(blk, part);   // the owner may have edited it
-  range.count -= range.count % o.size;
-  if (o.function) {
-    sort_copy(blk, range, o, stable);
+  range = series::sort_range(blk, part);   // the owner may have edited it
+  range.count -= range.count % o.records.size;
+  int32_t records = range.count / o.records.size;
+  if (o.records.function) {
+    CopyRun run{o, records, stable};
+    series::sort_copy(blk, range, run_copy, &run);
+    shrink_record_blocks();
   } else {
-    run_sort(reinterpret_cast<uint8_t*>(buffer(blk)->cells() + range.start), range.count / o.size,
-             o, stable);
+    run_sort(reinterpret_cast<uint8_t*>(buffer(blk)->cells() + range.start), records, o, stable);
   }
   reindex(blk, range.start);
   if (told) series::edited(blk, series::E_SORT, &values::none, range.start, range.count);
@@ -256,15 +196,7 @@ void collect_records(Cell* result, const Cell* from, const Cell* other, int set_
 }  // namespace
 
 void do_set_op(bool case_, const Cell* skip, int op) {
-  Cell first = *stack::arg(0);
-  Cell second = op == OP_UNIQUE ? first : *stack::arg(1);
-  int32_t step = 1;
-  if (skip) {
-    if (!skip->is(T_INTEGER) || cell::get_int(skip) < 1) series::fire_refine_arg("skip", skip);
-    step = cell::get_int(skip);
-  }
-  series_cell::set_head(&first, series::head_index(&first));
-  series_cell::set_head(&second, series::head_index(&second));
+  auto [first, second, step] = series::set_operands(skip, op);
   int32_t capacity = zs_length(&first) + (op == OP_UNION ? zs_length(&second) : 0);
   Cell* result = stack::push_unset();
   make_at(result, capacity, T_HASH);

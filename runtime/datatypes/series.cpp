@@ -92,6 +92,12 @@ Cell element_at(const Cell* s, const uint8_t* at) {
   return Cell{T_CHAR, 0, string::get_char(at, buffer(s)->unit()), 0};
 }
 
+Cell* index_step(Cell* parent, Cell* element, Cell* value) {
+  int32_t index = cell::get_int(element);
+  if (value) return actions::poke_typed(parent, index, value, element);
+  return actions::pick_typed(parent, index, element);
+}
+
 // --- change notification ------------------------------------------------------------------
 
 namespace {

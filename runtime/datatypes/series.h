@@ -66,6 +66,90 @@ uint8_t* open_gap(Cell* s, int32_t index, int32_t count, bool double_room, bool*
 Cell* take_units(Cell* s, const Cell* part, bool last);
 Cell copy_units(const Cell* s, const Cell* part);
 
+// --- find and select, shared by blocks and text -------------------------------------
+
+// The /skip step of a search: 1 without it; not an integer! raises
+// invalid-refine-arg, a size below 1 out-of-range.
+int32_t search_step(const Cell* skip);
+
+// The positions a search visits, in units from the buffer start: forward from
+// `from` while at most `limit` (the last unit a match may start at), or backwards
+// from `from` down to 0, `step` units at a time.
+struct Walk {
+  int32_t head;   // the series head, clipped
+  int32_t limit;
+  int32_t step;
+  int32_t from;
+  bool backwards;
+};
+
+// Plans the search for a match `span` units long under /part, /skip, /last and
+// /reverse. With `fit_part` a match must end inside the /part range, else only start
+// inside it. Answers false when nothing can match: an empty series, a head at the
+// tail searched forwards, an empty range, no room before the head. A bad /skip or
+// /part raises.
+bool plan_search(const Cell* s, const Cell* part, const Cell* skip, bool last, bool reverse,
+                 int32_t span, bool fit_part, Walk* walk);
+
+// The first position of the walk that `accept` takes, or -1; with `match_only` only
+// the first position is tried.
+template <class Accept>
+int32_t walk_search(const Walk& w, bool match_only, Accept accept) {
+  for (int32_t pos = w.from; w.backwards ? pos >= 0 : pos <= w.limit;
+       pos += w.backwards ? -w.step : w.step) {
+    if (accept(pos)) return pos;
+    if (match_only) break;
+  }
+  return -1;
+}
+
+// --- sort and the set operations, shared by blocks and text ------------------------------
+
+// The units a sort covers: [start, start + count).
+struct Range {
+  int32_t start, count;
+};
+// From the head to the tail, or /part of it (a negative count: the units before
+// the head).
+Range sort_range(const Cell* s, const Cell* part);
+
+// How records are ordered: `size` units each, compared at `offset` or whole (/all),
+// or by a Zol function named `name` in its calls.
+struct SortRecords {
+  int32_t size = 1;
+  int32_t offset = 0;
+  bool all = false;
+  const Cell* function = nullptr;
+  Cell name;
+};
+// Reads /skip, /compare and /all for a sort over `count` units: /all or a field
+// without /skip (or a field with /all) raise bad-refines; a /skip that does not
+// divide the count and a /compare that is neither a function! nor an integer!
+// raise invalid-refine-arg; a field outside the record out-of-range.
+SortRecords sort_records(const Cell* skip, const Cell* compare, bool all, int32_t count);
+
+// Calls a Zol comparator with the two values in that order and answers its result.
+// Without an interpreter it raises internal feature-na.
+Cell call_comparator(const SortRecords& records, const Cell* first, const Cell* second);
+
+// Sorts a private copy of the range (`run` orders the units at `base`) and writes it
+// back over whatever the series holds afterwards: a Zol comparator may grow, move or
+// empty the series meanwhile.
+void sort_copy(Cell* s, Range range, void (*run)(uint8_t* base, const void* how),
+               const void* how);
+
+// The operands of a set operation on the frame (the second is the first again for
+// unique), their heads clipped, and the record size /skip gives: 1 without it;
+// anything but an integer! of at least 1 raises invalid-refine-arg.
+struct SetOperands {
+  Cell first, second;
+  int32_t step;
+};
+SetOperands set_operands(const Cell* skip, int op);
+
+// The path step of an integer! element: pick, or poke when a value is given.
+Cell* index_step(Cell* parent, Cell* element, Cell* value);
+
 // Change notification around an in-place edit.
 enum Edit : int {
   E_APPEND, E_INSERT, E_CHANGE, E_CLEAR, E_POKE, E_REMOVE, E_REVERSE, E_TAKE, E_MOVE,

@@ -6,7 +6,9 @@
 
 #include "interpreter/stack.h"
 #include "runtime/casefold.h"
+#include "runtime/datatypes/string_actions.h"
 #include "runtime/error.h"
+#include "runtime/floattext.h"
 #include "runtime/system.h"
 #include "runtime/unicode.h"
 #include "runtime/values.h"
@@ -117,6 +119,7 @@ char hex_digit(uint32_t nibble) { return "0123456789ABCDEF"[nibble & 15]; }
 void init() {
   scratch = static_cast<uint8_t*>(system::allocate(SCRATCH_SIZE));
   scratch_size = SCRATCH_SIZE;
+  register_type();
 }
 
 void bad_unit() {
@@ -405,6 +408,12 @@ const char* to_hex(int32_t value, bool trim) {
   }
   while (i > 0) text[--i] = fill ? 'F' : '0';
   return text;
+}
+
+double bytes_to_float(const uint8_t* at, uint32_t length) {
+  const char* text = reinterpret_cast<const char*>(at);
+  int unconsumed = 0;
+  return float_text::from_text(text, text + length, 0, &unconsumed);
 }
 
 std::string to_utf8(const Cell* cell) {

@@ -24,7 +24,8 @@
 
 namespace zol::string {
 
-// Allocates the shared scratch area of swap_ranges; start-up calls it once.
+// Allocates the shared scratch area of swap_ranges and registers string!; start-up
+// calls it once.
 void init();
 
 // --- reading single characters --------------------------------------------------
@@ -162,6 +163,10 @@ const char* byte_to_hex(uint8_t byte);
 // The value in upper-case hex: with `trim` only its significant digits ("00" for
 // 0), else all eight digits of its two's-complement form. Static buffer as above.
 const char* to_hex(int32_t value, bool trim);
+
+// The double that `length` bytes of decimal text stand for, read by the float text
+// reader (correctly rounded; text without digits reads as zero).
+double bytes_to_float(const uint8_t* at, uint32_t length);
 
 // The whole text from the head as UTF-8 (tests and diagnostics).
 std::string to_utf8(const Cell* cell);

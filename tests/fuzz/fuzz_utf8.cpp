@@ -1,14 +1,17 @@
-// Fuzz target for the text decoders. Each input is read three ways: by the fast
-// UTF-8 decoder, by the validating UTF-8 loader and, as UTF-16LE units, by the
-// UTF-16 loader. The two UTF-8 readers must agree on what is valid; what loads must
-// write back out to the very same bytes; what does not load must be refused with a
-// language error. A crash, a sanitizer report or a broken rule (abort) is a finding.
+// Fuzz target for the text decoders. Each input is read four ways: by the fast
+// UTF-8 decoder, by the validating UTF-8 loader, as UTF-16LE units by the UTF-16
+// loader, and as the text of a url literal by the percent decoder. The two UTF-8
+// readers must agree on what is valid; what loads must write back out to the very
+// same bytes (a decoded url: encode and decode to the same text); what does not
+// load must be refused with a language error. A crash, a sanitizer report or a
+// broken rule (abort) is a finding.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "interpreter/stack.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/datatypes/url.h"
 #include "runtime/exits.h"
 #include "runtime/runtime.h"
 #include "runtime/unicode.h"
@@ -85,6 +88,24 @@ void fuzz_utf16(const uint8_t* data, size_t size) {
   require(back != nullptr && uint32_t(units) == count && same_bytes(back, data, size_t(count) * 2));
 }
 
+// Percent-decoding: what decodes, encoded in the strict set and decoded again, is
+// the same text.
+void fuzz_percent(const uint8_t* data, size_t size) {
+  Cell* top = stack::top;
+  Cell decoded;
+  if (completes([&] { decoded = *url::load_decoded(data, uint32_t(size)); })) {
+    Cell encoded, again;
+    string::make_at(&encoded, 0);
+    string::make_at(&again, 0);
+    url::encode_percent(&decoded, &encoded, url::MODE_STRICT);
+    url::decode_percent(&encoded, &again);
+    require(string::length(&again) == string::length(&decoded));
+    for (int32_t i = 0; i < string::length(&decoded); i++)
+      require(string::zs_abs_at(&again, i) == string::zs_abs_at(&decoded, i));
+  }
+  stack::top = top;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -95,5 +116,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   fuzz_utf8(data, size);
   fuzz_utf16(data, size);
+  fuzz_percent(data, size);
   return 0;
 }

@@ -3,6 +3,7 @@
 // a model across collections at random points.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
@@ -298,6 +299,28 @@ struct StressOff {
     if (!middle || index % 50 == 0) *out++ = *c;
   }
   b->tail = uint32_t(reinterpret_cast<uint8_t*>(out) - b->data());
+}
+
+int counted_calls = 0;
+void count_calls() { counted_calls++; }
+
+TEST(Collector, ACallbackIsRegisteredOnce) {
+  collector::keep(count_calls);
+  collector::keep(count_calls);
+  collector::unkeep(count_calls);
+  counted_calls = 0;
+  collector::collect_moving_all();
+  EXPECT_EQ(counted_calls, 0) << "the second keep added nothing that unkeep left behind";
+  // Every start-up registers the runtime's callbacks and sweepers again.
+  test::ChildResult r = test::run_in_child([] {
+    for (int i = 0; i < 40; i++) {
+      runtime::cleanup();
+      runtime::init();
+    }
+    std::printf("restarted");
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "restarted");
 }
 
 TEST(Collector, SparseNodeFramesAreEmptiedAndCellsFollow) {

@@ -2,6 +2,8 @@
 // the bounds of the fixed-size registries the modules fill.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <utility>
 #include <vector>
 
 #include "runtime/collector.h"
@@ -131,15 +133,24 @@ TEST(Slots, AllocFreeAndGrowth) {
   EXPECT_EQ(test::raised([] { slots::free(-1); }), limit_hit);
 }
 
+// Distinct functions to register: the same one registers only once.
+template <size_t N>
 void noop() {}
+template <size_t... N>
+constexpr std::array<void (*)(), sizeof...(N)> noops(std::index_sequence<N...>) {
+  return {&noop<N>...};
+}
+constexpr auto distinct = noops(std::make_index_sequence<200>{});
 
 TEST(Registries, MarkingCallbacksAndSweepersStopAtTheirBound) {
   auto r = test::run_in_child([] {
     std::string error;
-    for (int i = 0; i < 200 && error.empty(); i++) error = test::raised([] { collector::keep(noop); });
+    for (size_t i = 0; i < distinct.size() && error.empty(); i++)
+      error = test::raised([&] { collector::keep(distinct[i]); });
     std::printf("%s|", error.c_str());
     error.clear();
-    for (int i = 0; i < 40 && error.empty(); i++) error = test::raised([] { collector::add_sweeper(noop); });
+    for (size_t i = 0; i < 40 && error.empty(); i++)
+      error = test::raised([&] { collector::add_sweeper(distinct[i]); });
     std::printf("%s", error.c_str());
   });
   const std::string limit_hit = test::error_name(err::INTERNAL, err::internal::LIMIT_HIT);

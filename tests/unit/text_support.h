@@ -1,12 +1,15 @@
-// Test helpers for text: strings made from and read back as code points, their
-// unit, binaries made from bytes, and the bytes of a binary! error argument.
+// Test helpers for text: strings made from and read back as code points or loaded
+// from UTF-8, their unit, binaries made from bytes, the bytes of a binary! error
+// argument, and results shown as text or as the error raised.
 #pragma once
+#include <functional>
 #include <initializer_list>
 #include <string>
 
 #include "runtime/cell.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/memory.h"
+#include "support.h"
 
 namespace zol::test {
 
@@ -36,11 +39,30 @@ inline Cell text_of_unit(const std::u32string& text, uint32_t u) {
 // The narrowest unit for `text`.
 inline Cell text(const std::u32string& t) { return text_of_unit(t, 1); }
 
+// A value of a text type loaded from UTF-8.
+inline Cell utf8_text(const std::string& utf8, uint8_t type = T_STRING) {
+  Cell s;
+  string::load(reinterpret_cast<const uint8_t*>(utf8.data()), uint32_t(utf8.size()), &s,
+               string::ENCODING_UTF8);
+  cell::set_type(&s, type);
+  return s;
+}
+
 // A binary! holding the bytes, its head at `head`.
 inline Cell binary(std::initializer_list<uint8_t> bytes, int32_t head = 0) {
   NodeRef node = memory::alloc_bytes(static_cast<int64_t>(bytes.size()) + 1);
   for (uint8_t b : bytes) *memory::alloc_tail_bytes(node, 1) = b;
   return Cell{T_BINARY, static_cast<uint32_t>(head), node, 0};
+}
+
+// An expected error as outcome() shows it: "error category/id".
+inline std::string error_text(int category, int id) { return "error " + error_name(category, id); }
+
+// What fn answers, or the error it raised as error_text() writes it.
+inline std::string outcome(const std::function<std::string()>& fn) {
+  std::string shown;
+  std::string e = raised([&] { shown = fn(); });
+  return e.empty() ? shown : "error " + e;
 }
 
 // The bytes of a binary! (an error argument).
