@@ -16,6 +16,7 @@
 #include "runtime/values.h"
 #include "support.h"
 #include "text_support.h"
+#include "zol_text.h"
 
 namespace zol {
 namespace {
@@ -180,11 +181,11 @@ TEST_F(StringComparatorTest, AComparatorThatWidensOrRaises) {
   EXPECT_EQ(sort(U"cadb", Answer::RAISE), "error " + test::error_name(err::SCRIPT, err::script::INVALID_ARG));
 }
 
-TEST(StringSort, WithoutAnInterpreterAFunctionCannotCompare) {
-  Cell function{T_FUNCTION, context::create(2, true, false, 0, 0), 0, 0};
-  Cell s = test::text(U"ba");
-  EXPECT_EQ(sorted(s, {.compare = &function}),
-            "error " + test::error_name(err::INTERNAL, err::internal::FEATURE_NA));
+TEST(StringSort, AZolFunctionComparesThroughTheInterpreter) {
+  test::boot();
+  Cell function = test::eval_value("func [a b] [a < b]");
+  Cell s = test::text(U"bdac");
+  EXPECT_EQ(sorted(s, {.compare = &function}), "dcba") << "a true answer puts the first after";
 }
 
 // --- set operations ------------------------------------------------------------------------------
