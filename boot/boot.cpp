@@ -10,6 +10,7 @@
 #include "interpreter/natives.h"
 #include "runtime/context.h"
 #include "runtime/datatype.h"
+#include "runtime/error.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/typeset.h"
@@ -185,6 +186,7 @@ void init() {
     if (!name.is(T_WORD) || !section.is(T_BLOCK)) fail("malformed section", &name);
     apply_section(name, section);
   }
+  error::bind_system();
 }
 
 bool done() { return finished; }

@@ -308,8 +308,37 @@ int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, boo
 
 // --- blocks ----------------------------------------------------------------------------------
 
+// --- the position near errors ---------------------------------------------------------
+
+namespace {
+
+// The innermost expression being evaluated. Each evaluation that walks a block
+// records where it stands and gives the place back when it ends, however it ends,
+// so the block named here is always one whose evaluation is still running.
+struct Near {
+  const Code* code = nullptr;
+  int32_t pos = 0;
+};
+Near near_now;
+
+struct NearScope {
+  Near saved = near_now;
+  explicit NearScope(const Code* code) { near_now.code = code; }
+  ~NearScope() { near_now = saved; }
+};
+
+}  // namespace
+
+Cell near_position() {
+  if (!near_now.code) return values::none;
+  Cell at = near_now.code->block;
+  series_cell::set_head(&at, near_now.pos);
+  return at;
+}
+
 void run_block(const Cell* block) {
   Code code = code_of(block);
+  NearScope near(&code);
   int32_t pos = series_cell::head(block) < 0 ? 0 : series_cell::head(block);
   Cell* first = stack::arguments;
   if (pos >= code.length()) {
@@ -319,6 +348,7 @@ void run_block(const Cell* block) {
   trace::event(trace::ENTER, &code.block, pos, nullptr);
   while (pos < code.length()) {
     stack::top = first;
+    near_now.pos = pos;
     pos = expression(code, pos, false);
     if (exits::pending) return;
     trace::event(trace::EXPR, &code.block, pos, first, nullptr);
@@ -335,7 +365,10 @@ void eval_block(const Cell* block, bool chain) {
 }
 
 int32_t eval_next(const Cell* block, int32_t position) {
-  return expression(code_of(block), position, false);
+  Code code = code_of(block);
+  NearScope near(&code);
+  near_now.pos = position;
+  return expression(code, position, false);
 }
 
 Cell do_block(const Cell* block) {

@@ -39,4 +39,7 @@ Cell do_block(const Cell* block);
 // first cell. `kind` is the callback kind (0 for calls made by the interpreter).
 void run_function(const Cell* function, NodeRef context, const Cell* name, int kind);
 
+// The expression being evaluated, innermost: its block with the head at the
+// expression (none outside any evaluation). Errors keep it as the code near them.
+Cell near_position();
 }  // namespace zol::interpreter

@@ -46,4 +46,22 @@ void function(int check);
 void does(int check);
 void has(int check);
 
+// Words, values, block building and output (natives_words.cpp).
+void get(int check, int any, int case_);
+void set(int check, int any, int case_, int only, int some);
+void value_q(int check);
+void unset(int check);
+void bind(int check, int copy);
+void in(int check);
+void context_q(int check);
+void construct(int check, int with, int only);
+void type_q(int check, int word);
+void as(int check);
+void reduce(int check, int into);
+void compose(int check, int deep, int only, int into);
+void new_line(int check, int all, int skip);
+void new_line_q(int check);
+void print(int check);
+void prin(int check);
+
 }  // namespace zol::natives

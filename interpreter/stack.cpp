@@ -373,7 +373,8 @@ void throw_error(const Cell& error) {
   if (!ready()) exits::raise_with(exits::ERROR, error);
   bool received = false;
   if (frame_top > frame_base) {
-    error::last_where = find_function_frame();
+    Cell where = find_function_frame();
+    if (error.is(T_ERROR)) error::set_where(&error, &where);
     Cell* raised_at = top;
     unroll_to(FT_TRY, false);
     uint32_t type = frame_type(pop_record());

@@ -186,19 +186,37 @@ namespace zol {
 [[noreturn]] void fire(int category, int id, const Cell* arg1 = nullptr,
                        const Cell* arg2 = nullptr, const Cell* arg3 = nullptr);
 
+// error! values: objects (see runtime/datatypes/object.h) of class 1 whose context
+// holds ten fields in this order.
 namespace error {
 
-// Makes an error! value. Until error! objects exist the cell carries the category
-// in word 1 and the id in word 2, and the arguments of the most recent error wait
-// in error::last_args.
+enum Field : int {
+  F_CODE = 0, F_TYPE, F_ID, F_ARG1, F_ARG2, F_ARG3, F_NEAR, F_WHERE, F_STACK, F_FILES,
+  FIELD_COUNT
+};
+constexpr uint32_t ERROR_CLASS = 1;
+
+void init();   // registers error!
+// Takes the catalogue, the error prototype and the state object from the system
+// object once the bootstrap text has defined it.
+void bind_system();
+bool catalogue_ready();
+
+// A new error! for a category and id of the catalogue with up to three arguments.
 Cell create(int category, int id, const Cell* arg1, const Cell* arg2, const Cell* arg3);
+Cell* field(const Cell* error, int index);
+int code_of(const Cell* error);
 int category_of(const Cell* error);
 int id_of(const Cell* error);
-int code_of(const Cell* error);
+// Stores where only while the field is still none.
+void set_where(const Cell* error, const Cell* value);
+// Replaces a captured frame position in `stack` by the list of calls.
+void set_stack(const Cell* error);
+// The report: "*** Category: message", "*** Where: ...", "*** Near : ..." lines.
+Cell report(const Cell* error);
+
+// The arguments of the most recent error, kept for diagnostics (a collector root).
 extern Cell last_args[3];
-// The location of the most recent error raised inside a frame (the word naming
-// the nearest named frame), until error! values carry it.
-extern Cell last_where;
 
 }  // namespace error
 }  // namespace zol

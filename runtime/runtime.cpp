@@ -9,6 +9,7 @@
 #include "runtime/casefold.h"
 #include "runtime/collector.h"
 #include "runtime/context.h"
+#include "runtime/error.h"
 #include "runtime/datatype.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/char.h"
@@ -17,6 +18,7 @@
 #include "runtime/datatypes/hash.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/native.h"
+#include "runtime/datatypes/object.h"
 #include "runtime/datatypes/path.h"
 #include "runtime/datatypes/percent.h"
 #include "runtime/datatypes/string.h"
@@ -64,8 +66,10 @@ void register_datatypes() {
   issue::init();
   url::init();
   file::init();
+  object::init();
   float_::init();
   typeset::init();
+  error::init();
   hash::init();
   percent::init();
   tag::init();

@@ -10,6 +10,7 @@
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/error.h"
+#include "runtime/symbol.h"
 #include "runtime/memory.h"
 #include "runtime/values.h"
 #include "support.h"
@@ -84,7 +85,8 @@ TEST(Actions, TheGenericTableHasAnEntryForEverySlotButSetPath) {
 TEST(Actions, AnUnsupportedActionNamesTheFunctionTheTypeAndTheArgument) {
   // "append does not allow integer! for its series argument": the function's word
   // comes from the frame that named the call.
-  Cell append_word = word(42);
+  uint32_t append_symbol = symbol::make("append");
+  Cell append_word = word(append_symbol);
   std::string e = test::raised([&] {
     stack::mark_native(&append_word);
     Cell one = values::integer(1);
@@ -94,7 +96,7 @@ TEST(Actions, AnUnsupportedActionNamesTheFunctionTheTypeAndTheArgument) {
   });
   EXPECT_EQ(e, test::error_name(err::SCRIPT, err::script::EXPECT_ARG));
   EXPECT_TRUE(error::last_args[0].is(T_WORD));
-  EXPECT_EQ(word_cell::symbol(&error::last_args[0]), 42u);
+  EXPECT_EQ(word_cell::symbol(&error::last_args[0]), append_symbol);
   EXPECT_TRUE(error::last_args[1].is(T_DATATYPE));
   EXPECT_EQ(error::last_args[1].w1, uint32_t(T_INTEGER));
 }

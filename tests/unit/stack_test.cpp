@@ -286,7 +286,7 @@ TEST_F(Stacks, TheErrorLocationIsTheNamedFrameBelowTheThrow) {
   stack::body_symbol = 0;
   EXPECT_EQ(e, test::error_name(err::THROW, err::throw_::THROW));
   EXPECT_EQ(integer::get(&error::last_args[0]), 1) << "no catch for throw: 1";
-  EXPECT_EQ(word_cell::symbol(&error::last_where), 101u);
+  EXPECT_EQ(word_cell::symbol(error::field(&exits::value, error::F_WHERE)), 101u);
 }
 
 TEST_F(Stacks, FrameHeaderHelpers) {

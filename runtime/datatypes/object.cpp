@@ -1,0 +1,515 @@
+// object!: construction, copying, change notification, reflection and printing
+// (see object.h).
+#include "runtime/datatypes/object.h"
+
+#include "interpreter/actions.h"
+#include "interpreter/callback.h"
+#include "interpreter/interpreter.h"
+#include "interpreter/stack.h"
+#include "runtime/action_types.h"
+#include "runtime/context.h"
+#include "runtime/datatype.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/error.h"
+#include "runtime/mold.h"
+#include "runtime/ownership.h"
+#include "runtime/symbol.h"
+#include "runtime/values.h"
+#include "runtime/words.h"
+
+namespace zol::object {
+namespace {
+
+// Class ids 1 and below are taken: 1 is the class of every error!.
+uint32_t last_class_id = 1;
+
+constexpr int ON_CHANGE = 0;
+constexpr int ON_DEEP_CHANGE = 1;
+constexpr int32_t NO_HANDLER = -1;
+
+uint32_t sym(const char* name) { return symbol::resolve(symbol::make(name)); }
+bool is_named(const Cell* word, const char* name) {
+  return symbol::resolve(word_cell::symbol(word)) == sym(name);
+}
+bool is_handler_word(const Cell* word) {
+  return is_named(word, "on-change*") || is_named(word, "on-deep-change*");
+}
+
+SeriesBuffer* words_of(NodeRef ctx) { return context::get_words(ctx); }
+int32_t count_of(NodeRef ctx) { return int32_t(words_of(ctx)->length()); }
+Cell* word_at(NodeRef ctx, int32_t i) { return context::get_word(ctx, i); }
+Cell* slot_at(NodeRef ctx, int32_t i) { return context::value_at(ctx, i); }
+
+// A handler slot recorded in the object's handler record, -1 when absent.
+int32_t handler_slot(const Cell* obj, int which) {
+  if (!obj->w3) return NO_HANDLER;
+  return int32_t(memory::buffer_of(obj->w3)->cells()[which].w2);
+}
+
+// Runs a handler function with the arguments pushed by `push_args`; the object's
+// context is the handler's self.
+template <class PushArgs>
+void call_handler(const Cell* obj, int32_t slot, const char* frame_name, PushArgs push_args) {
+  Cell handler = *slot_at(obj->w1, slot);
+  if (!handler.is(T_FUNCTION)) return;
+  Cell* saved_top = stack::top;
+  Cell name = word::make_global(symbol::make(frame_name));
+  Cell* first = stack::mark_func(&name, handler.w1);
+  push_args();
+  int32_t wanted = count_of(handler.w1);
+  while (stack::top - first < wanted) stack::push(&values::none);
+  interpreter::call_function(&handler, obj->w1, &name, 0);
+  stack::unwind_last();
+  stack::top = saved_top;
+}
+
+// The deep-change hook of series ownership: the owner's on-deep-change* hears
+// (owner word target action new-value index part).
+void deep_change(Cell* owner, Cell* word, Cell* target, const Cell* action,
+                 const Cell* new_value, int32_t index, int32_t part) {
+  Cell obj = *owner;
+  if (!obj.w3) fire(err::SCRIPT, err::script::INVALID_OBJ_EVT, &obj);
+  int32_t slot = handler_slot(&obj, ON_DEEP_CHANGE);
+  if (slot == NO_HANDLER) return;
+  Cell w = *word, t = *target, a = *action;
+  Cell v = new_value ? *new_value : values::none;
+  Cell i = values::integer(index), p = values::integer(part);
+  call_handler(&obj, slot, "on-deep-change*", [&] {
+    for (const Cell* c : {&obj, &w, &t, &a, &v, &i, &p}) stack::push(c);
+  });
+}
+
+// The context layer's hook after a tracked slot of an object changed.
+void context_changed(NodeRef ctx, const Cell* word, const Cell* old_value, Cell* slot) {
+  Cell obj = context::record_of(ctx)[1];
+  if (is_handler_word(word)) return;
+  Cell new_value = *slot;
+  notify_owner(&obj, word, old_value, &new_value);
+}
+
+void clear_marks(NodeRef ctx) {
+  SeriesBuffer* list = words_of(ctx);
+  for (Cell* w = list->cells(); w < list->cell_tail(); w++) {
+    w->header &= ~context::OWNED_SLOT;
+    cell::set_new_line(w, false);
+  }
+}
+
+// --- copying ------------------------------------------------------------------------------
+
+bool is_copied_series(uint8_t t) {
+  return t == T_BLOCK || t == T_PAREN || t == T_STRING || t == T_FILE || t == T_URL ||
+         (t >= T_PATH && t <= T_GET_PATH) || t == T_TAG || t == T_EMAIL || t == T_REF;
+}
+
+// A function of the source gets a body of its own, bound to the new context.
+void rebind_function(Cell* slot, NodeRef ctx) {
+  Cell fn = *slot;
+  Cell body = *function::more(&fn, function::MORE_BODY);
+  if (!body.is(T_BLOCK)) fire(err::SCRIPT, err::script::BAD_FUNC_DEF, &fn);
+  Cell spec{T_BLOCK, 0, fn.w2, 0};
+  Cell copied = *block::clone(&body, true, false);
+  context::bind(&copied, ctx, true);
+  Cell made = function::make(&spec, &copied);
+  *slot = made;
+}
+
+void copy_values(NodeRef ctx, bool deep, const Cell* types) {
+  for (int32_t i = 0; i < count_of(ctx); i++) {
+    Cell v = *slot_at(ctx, i);
+    if (v.is(T_FUNCTION)) {
+      rebind_function(slot_at(ctx, i), ctx);
+    } else if (deep && is_copied_series(v.type())) {
+      Cell copied;
+      actions::copy_typed(&v, &copied, nullptr, types == nullptr, types);
+      *slot_at(ctx, i) = copied;
+    }
+  }
+}
+
+// --- printing ----------------------------------------------------------------------------
+
+int text(Cell* buffer, const char* s, int limit, int cost) {
+  string::concatenate_literal(buffer, s);
+  return limit - cost;
+}
+
+}  // namespace
+
+uint32_t new_class_id() { return ++last_class_id; }
+
+Cell make_empty(int32_t capacity) {
+  NodeRef ctx = context::create(capacity, false, false, 0, context::OBJECT);
+  Cell obj{T_OBJECT, ctx, new_class_id(), 0};
+  refresh(&obj);
+  return obj;
+}
+
+void refresh(const Cell* obj) { context::record_of(obj->w1)[1] = *obj; }
+
+Cell* value_at(const Cell* obj, int32_t index) { return slot_at(obj->w1, index); }
+int32_t word_count(const Cell* obj) { return count_of(obj->w1); }
+
+Cell* value_of(const Cell* obj, uint32_t symbol) {
+  int32_t i = context::find_word(obj->w1, symbol, true);
+  return i < 0 ? nullptr : slot_at(obj->w1, word_cell::index(word_at(obj->w1, i)));
+}
+
+void build_handlers(Cell* obj) {
+  NodeRef ctx = obj->w1;
+  int32_t slots[2] = {NO_HANDLER, NO_HANDLER};
+  for (int32_t i = 0; i < count_of(ctx); i++) {
+    Cell* w = word_at(ctx, i);
+    int which = is_named(w, "on-change*") ? ON_CHANGE
+                : is_named(w, "on-deep-change*") ? ON_DEEP_CHANGE : -1;
+    if (which < 0) continue;
+    Cell v = *slot_at(ctx, i);
+    if (!v.is(T_FUNCTION) && !v.is(T_ROUTINE)) {
+      Cell type = values::of_datatype(v.type());
+      Cell word = *w;
+      fire(err::SCRIPT, err::script::BAD_FIELD_SET, &word, &type);
+    }
+    slots[which] = i;
+  }
+  if (slots[ON_CHANGE] == NO_HANDLER && slots[ON_DEEP_CHANGE] == NO_HANDLER) {
+    obj->w3 = 0;
+    refresh(obj);
+    return;
+  }
+  NodeRef record = memory::alloc_cells(2);
+  for (int which : {ON_CHANGE, ON_DEEP_CHANGE})
+    *memory::alloc_tail_cell(record) = values::integer(slots[which]);
+  obj->w3 = record;
+  refresh(obj);
+  if (slots[ON_DEEP_CHANGE] == NO_HANDLER) return;
+  for (int32_t i = 0; i < count_of(ctx); i++) {
+    Cell word = *word_at(ctx, i);
+    if (!is_handler_word(&word)) ownership::set_owner_deep(slot_at(ctx, i), obj, &word);
+  }
+  context::record_of(ctx)->header |= context::FIELDS_OWNED;
+}
+
+bool has_deep_handler(const Cell* obj) { return handler_slot(obj, ON_DEEP_CHANGE) != NO_HANDLER; }
+
+void notify_owner(const Cell* obj_in, const Cell* word_in, const Cell* old_in,
+                  const Cell* new_in) {
+  Cell obj = *obj_in;
+  int32_t slot = handler_slot(&obj, ON_CHANGE);
+  if (slot == NO_HANDLER) return;
+  Cell handler = *slot_at(obj.w1, slot);
+  if (!handler.is(T_FUNCTION)) fire(err::SCRIPT, err::script::INVALID_OBJ_EVT, &handler);
+  Cell word = *word_in, old_value = *old_in, new_value = *new_in;
+  word.header = (word.header & ~0xFFu) | T_WORD;
+  if (word_cell::context(&word) != obj.w1) context::bind_word(obj.w1, &word);
+  call_handler(&obj, slot, "on-change*", [&] {
+    stack::push(&word);
+    stack::push(&old_value);
+    stack::push(&new_value);
+  });
+}
+
+Cell copy(const Cell* src_in, bool deep, const Cell* types, bool keep_handlers) {
+  Cell src = *src_in;
+  NodeRef from = src.w1;
+  int32_t n = count_of(from);
+  NodeRef ctx = context::create(n, false, false, from, context::OBJECT);
+  SeriesBuffer* list = words_of(ctx);
+  for (Cell* w = list->cells(); w < list->cell_tail(); w++) w->w1 = ctx;
+  NodeRef values = context::record_of(ctx)->w2;
+  for (int32_t i = 0; i < n; i++) *memory::alloc_tail_cell(values) = *slot_at(from, i);
+  if (deep && types == nullptr && cycles::find(from))
+    fire(err::INTERNAL, err::internal::NO_CYCLE);
+  cycles::push(from);
+  copy_values(ctx, deep, types);
+  cycles::pop();
+  Cell obj{src.header, ctx, src.w2, keep_handlers ? src.w3 : 0};
+  refresh(&obj);
+  if (!keep_handlers) build_handlers(&obj);
+  return obj;
+}
+
+Cell* make(Cell* proto, Cell* spec, int type) {
+  Cell* result = stack::push_unset();
+  bool from_object = proto->is(T_OBJECT);
+  Cell obj = from_object ? copy(proto, false, nullptr, true) : make_empty(4);
+  *result = obj;
+  NodeRef ctx = obj.w1;
+  int32_t before = count_of(ctx);
+  if (spec->is(T_OBJECT)) {
+    Cell source = *spec;
+    for (int32_t i = 0; i < count_of(source.w1); i++) {
+      Cell word = *word_at(source.w1, i);
+      Cell value = *slot_at(source.w1, i);
+      context::put(ctx, &word, &value);
+    }
+    copy_values(ctx, false, nullptr);
+  } else if (spec->is(T_BLOCK)) {
+    Cell body = *spec;
+    context::collect_set_words(ctx, &body);
+    SeriesBuffer* list = words_of(ctx);
+    for (Cell* w = list->cells(); w < list->cell_tail(); w++) w->w1 = ctx;
+    context::bind(&body, ctx, true);
+    interpreter::do_block(&body);
+    ctx = result->w1;
+    clear_marks(ctx);
+  } else {
+    fire(err::SYNTAX, err::syntax::MALCONSTRUCT, spec);
+  }
+  if (count_of(ctx) > before || !from_object) result->w2 = new_class_id();
+  result->header = (result->header & ~0xFFu) | uint8_t(type ? type : T_OBJECT);
+  build_handlers(result);
+  *proto = *result;
+  stack::top = result;
+  return proto;
+}
+
+Cell construct(const Cell* spec_in, const Cell* proto, bool only) {
+  Cell spec = *spec_in;
+  Cell obj = proto ? copy(proto, false, nullptr, false) : make_empty(4);
+  if (!proto) obj.w2 = new_class_id();
+  SeriesBuffer* b = block::buffer(&spec);
+  int32_t n = int32_t(b->length());
+  for (int32_t i = series_cell::head(&spec); i < n; i++) {
+    Cell w = block::buffer(&spec)->cells()[i];
+    if (!w.is(T_SET_WORD)) continue;
+    int32_t j = i + 1;
+    while (j < n && block::buffer(&spec)->cells()[j].is(T_SET_WORD)) j++;
+    Cell value = j < n ? block::buffer(&spec)->cells()[j] : values::none;
+    if (!only && value.is(T_WORD)) {
+      uint32_t s = symbol::resolve(word_cell::symbol(&value));
+      if (s == sym("true") || s == sym("yes") || s == sym("on")) value = values::true_value;
+      else if (s == sym("false") || s == sym("no") || s == sym("off")) value = values::false_value;
+      else if (s == sym("none")) value = values::none;
+    }
+    context::put(obj.w1, &w, &value);
+  }
+  SeriesBuffer* list = words_of(obj.w1);
+  for (Cell* w = list->cells(); w < list->cell_tail(); w++) w->w1 = obj.w1;
+  refresh(&obj);
+  return obj;
+}
+
+void set_many(Cell* obj_in, const Cell* value_in, bool any, bool only, bool some) {
+  Cell obj = *obj_in, value = *value_in;
+  NodeRef ctx = obj.w1;
+  int32_t n = count_of(ctx);
+  bool spread = (value.is(T_BLOCK) || value.is(T_OBJECT)) && !only;
+  auto source = [&](int32_t i) -> Cell {
+    if (!spread) return value;
+    if (value.is(T_OBJECT)) {
+      Cell* found = value_of(&value, word_cell::symbol(word_at(ctx, i)));
+      return found ? *found : values::unset;
+    }
+    int32_t at = series_cell::head(&value) + i;
+    return at < block::zs_length(&value) + series_cell::head(&value) ? block::buffer(&value)->cells()[at]
+                                                                   : values::none;
+  };
+  if (spread && !any && !some)
+    for (int32_t i = 0; i < n; i++)
+      if (source(i).is(T_UNSET)) {
+        Cell word = *word_at(ctx, i);
+        fire(err::SCRIPT, err::script::NEED_VALUE, &word);
+      }
+  for (int32_t i = 0; i < n; i++) {
+    Cell v = source(i);
+    if (value.is(T_OBJECT) && spread && !value_of(&value, word_cell::symbol(word_at(ctx, i)))) continue;
+    if (some && v.is(T_NONE)) continue;
+    Cell word = *word_at(ctx, i);
+    context::set_in(&word, &v, ctx, !is_handler_word(&word));
+  }
+}
+
+// --- printing -----------------------------------------------------------------------------
+
+int serialize(const Cell* obj_in, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
+              int limit, bool indent, int level, bool mold_mode) {
+  Cell obj = *obj_in;
+  NodeRef ctx = obj.w1;
+  int32_t n = count_of(ctx);
+  if (n == 0) return limit;
+  const char* separator = flat && !indent ? " " : "\n";
+  if (!(flat && !indent) && mold_mode && !only) limit = text(buffer, "\n", limit, 1);
+  cycles::push(ctx);
+  for (int32_t i = 0; i < n && limit >= 1; i++) {
+    Cell word = *word_at(ctx, i);
+    if (!all && is_handler_word(&word)) continue;
+    if (indent) limit = mold::indent(buffer, level, limit);
+    word.header = (word.header & ~0xFFu) | T_WORD;
+    limit = actions::mold_typed(&word, buffer, false, false, false, part, limit, level);
+    limit = text(buffer, ": ", limit, 2);
+    Cell v = *slot_at(ctx, i);
+    if (v.is(T_WORD)) limit = text(buffer, "'", limit, 1);
+    limit = actions::mold_typed(&v, buffer, false, all, flat, part, limit, level);
+    bool more = false;
+    for (int32_t j = i + 1; j < n && !more; j++) more = all || !is_handler_word(word_at(ctx, j));
+    if (indent || more) limit = text(buffer, separator, limit, 1);
+  }
+  cycles::pop();
+  return limit;
+}
+
+namespace {
+
+int form(const Cell* obj, Cell* buffer, const Cell* part, int limit) {
+  if (cycles::find(obj->w1)) return limit;
+  return serialize(obj, buffer, false, false, false, part, limit, false, 0, false);
+}
+
+int mold_object(const Cell* obj, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
+                int limit, int level) {
+  if (cycles::detect(obj, buffer, &limit, true)) return limit;
+  if (!only) limit = text(buffer, "make object! [", limit, 14);
+  limit = serialize(obj, buffer, only, all, flat, part, limit, !flat, level + 1, true);
+  if (!flat && level > 0) limit = mold::indent(buffer, level, limit);
+  if (!only) limit = text(buffer, "]", limit, 1);
+  return limit;
+}
+
+Cell* copy_action(Cell* value, Cell* destination, const Cell* part, bool deep, const Cell* types) {
+  if (part) {
+    Cell name = word::make_global(symbol::make("part"));
+    fire(err::SCRIPT, err::script::INVALID_REFINE_ARG, &name, part);
+  }
+  *destination = copy(value, deep, types, false);
+  return destination;
+}
+
+Cell* select(Cell* obj, const Cell* value, const Cell*, bool, bool, bool, bool, const Cell*,
+             const Cell*, bool, bool) {
+  if (!word::any_word(value->type())) {
+    Cell type = values::of_datatype(value->type());
+    fire(err::SCRIPT, err::script::INVALID_TYPE, &type);
+  }
+  Cell* found = value_of(obj, word_cell::symbol(value));
+  return found ? found : const_cast<Cell*>(&values::none);
+}
+
+Cell* put(Cell* obj, Cell* key, Cell* value, bool) {
+  if (!key->is(T_WORD)) {
+    Cell type = values::of_datatype(key->type());
+    fire(err::SCRIPT, err::script::INVALID_KEY_TYPE, &type);
+  }
+  return eval_path(obj, key, value, nullptr, nullptr, nullptr, 0, nullptr, nullptr, true, false);
+}
+
+Cell* modify(Cell* obj, Cell* field, Cell* value, bool) {
+  uint32_t f = symbol::resolve(word_cell::symbol(field));
+  if (f == sym("changed")) {
+    if (!value->is(T_NONE)) fire(err::SCRIPT, err::script::INVALID_ARG, value);
+    clear_marks(obj->w1);
+  } else if (f == sym("owner")) {
+    ownership::set_owner(obj, obj, field);
+  } else if (f == sym("owned")) {
+    if (value->is(T_NONE)) ownership::unbind(obj);
+  }
+  return value;
+}
+
+}  // namespace
+
+Cell* reflect(Cell* value, uint32_t field_symbol) {
+  Cell obj = *value;
+  NodeRef ctx = obj.w1;
+  uint32_t f = symbol::resolve(field_symbol);
+  Cell* out = stack::push_unset();
+  if (f == sym("class")) {
+    *out = values::integer(int32_t(obj.w2));
+  } else if (f == sym("events?")) {
+    *out = values::logic(obj.w3 != 0);
+  } else if (f == sym("owner")) {
+    *out = values::logic((context::record_of(ctx)->header & context::FIELDS_OWNED) != 0);
+  } else if (f == sym("words") || f == sym("changed") || f == sym("values") || f == sym("body")) {
+    bool values_only = f == sym("values"), body = f == sym("body");
+    block::make_at(out, count_of(ctx) * (body ? 2 : 1));
+    for (int32_t i = 0; i < count_of(ctx); i++) {
+      Cell word = *word_at(ctx, i);
+      if (f == sym("changed") && !(word.header & context::OWNED_SLOT)) continue;
+      Cell v = *slot_at(ctx, i);
+      word.header &= ~context::OWNED_SLOT;
+      if (values_only) {
+        block::zs_append(out, &v);
+        continue;
+      }
+      word.header = (word.header & ~0xFFu) | (body ? T_SET_WORD : T_WORD);
+      block::zs_append(out, &word);
+      if (!body) continue;
+      if (v.is(T_WORD)) v.header = (v.header & ~0xFFu) | T_LIT_WORD;
+      if (v.is(T_PATH)) v.header = (v.header & ~0xFFu) | T_LIT_PATH;
+      block::zs_append(out, &v);
+    }
+  } else {
+    fire(err::INTERNAL, err::internal::NOT_DONE);
+  }
+  return out;
+}
+
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
+                const Cell*, const Cell*, bool, bool) {
+  Cell obj = *parent;
+  uint8_t t = element->type();
+  if (t != T_WORD && t != T_SET_WORD && t != T_LIT_WORD && t != T_GET_WORD) {
+    Cell p = path ? *path : values::none;
+    fire(err::SCRIPT, err::script::INVALID_PATH, &p, element);
+  }
+  int32_t found = context::find_word(obj.w1, word_cell::symbol(element), true);
+  if (found < 0) {
+    Cell p = path ? *path : values::none;
+    fire(err::SCRIPT, value ? err::script::INVALID_PATH : err::script::UNSET_PATH, &p, element);
+  }
+  int32_t index = word_cell::index(word_at(obj.w1, found));
+  Cell* slot = slot_at(obj.w1, index);
+  if (!value) return slot;
+  Cell word = *word_at(obj.w1, found);
+  context::set_in(&word, value, obj.w1, !is_handler_word(&word));
+  return slot_at(obj.w1, index);
+}
+
+int compare(const Cell* a, const Cell* b, int op) {
+  if (!b->is(a->type())) return COMPARE_NOT_COMPARABLE;
+  if (a->w1 == b->w1) return 0;
+  if (op == C_SAME) return -1;
+  if (cycles::find(a->w1)) return cycles::find(b->w1) ? 0 : -1;
+  int32_t na = count_of(a->w1), nb = count_of(b->w1);
+  if (na != nb) return na < nb ? -1 : 1;
+  cycles::push(a->w1);
+  int answer = 0;
+  for (int32_t i = 0; i < na && answer == 0; i++) {
+    uint32_t sa = symbol::resolve(word_cell::symbol(word_at(a->w1, i)));
+    uint32_t sb = symbol::resolve(word_cell::symbol(word_at(b->w1, i)));
+    if (sa != sb) {
+      answer = sa < sb ? -1 : 1;
+      break;
+    }
+    Cell va = *slot_at(a->w1, i), vb = *slot_at(b->w1, i);
+    auto numeric = [](uint8_t t) { return t == T_INTEGER || t == T_FLOAT || t == T_PERCENT; };
+    bool comparable = va.type() == vb.type() ||
+                      (word::any_word(va.type()) && word::any_word(vb.type())) ||
+                      (numeric(va.type()) && numeric(vb.type()));
+    answer = comparable ? actions::compare_typed(&va, &vb, op) : COMPARE_NOT_COMPARABLE;
+    if (answer == COMPARE_NOT_COMPARABLE) answer = va.type() < vb.type() ? -1 : 1;
+  }
+  cycles::pop();
+  return answer;
+}
+
+void init() {
+  context::on_change = context_changed;
+  ownership::on_deep_change = deep_change;
+  datatype::register_type(
+      T_OBJECT, 0, "object!",
+      datatype::make_row(nullptr, {{A_MAKE, action_fn(make)},
+                                   {A_REFLECT, action_fn(reflect)},
+                                   {A_FORM, action_fn(form)},
+                                   {A_MOLD, action_fn(mold_object)},
+                                   {A_EVAL_PATH, action_fn(eval_path)},
+                                   {A_COMPARE, action_fn(compare)},
+                                   {A_COPY, action_fn(copy_action)},
+                                   {A_PUT, action_fn(put)},
+                                   {A_SELECT, action_fn(select)},
+                                   {A_MODIFY, action_fn(modify)}}));
+}
+
+}  // namespace zol::object
