@@ -392,7 +392,9 @@ Cell* insert(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup, bool 
   auto count_of = [&] { return part >= 0 && part <= s.count ? part : s.count; };
   if (checked_total(blk, count_of(), dups) == 0) return blk;
   series::Edit edit = append ? series::E_APPEND : series::E_INSERT;
-  bool told = series::editing(blk, edit, &s.value, clip_head(blk), count_of() * dups);
+  // The owner hears where the values will go: the tail for append.
+  bool told = series::editing(blk, edit, &s.value, append ? whole(blk) : clip_head(blk),
+                              count_of() * dups);
   set_aside(s, blk);
   int32_t count = count_of();
   int32_t total = checked_total(blk, count, dups);

@@ -414,7 +414,7 @@ Cell* reflect(Cell* value, uint32_t field_symbol) {
   Cell obj = *value;
   NodeRef ctx = obj.w1;
   uint32_t f = symbol::resolve(field_symbol);
-  Cell* out = stack::push_unset();
+  Cell* out = value;
   if (f == sym("class")) {
     *out = values::integer(int32_t(obj.w2));
   } else if (f == sym("events?")) {

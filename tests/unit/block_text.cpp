@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/string.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/word.h"
@@ -70,7 +71,18 @@ struct Reader {
       return blk;
     }
     if (text.compare(at, 2, "#(") == 0) return constant();
+    if (c == '"') return quoted();
     return scalar(token());
+  }
+
+  Cell quoted() {
+    size_t end = text.find('"', at + 1);
+    std::string body = text.substr(at + 1, end - at - 1);
+    at = end + 1;
+    Cell s;
+    string::load(reinterpret_cast<const uint8_t*>(body.data()), uint32_t(body.size()), &s,
+                 string::ENCODING_UTF8);
+    return s;
   }
 
   Cell constant() {
