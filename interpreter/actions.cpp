@@ -20,7 +20,8 @@ ActionFn generic[ACTION_SLOTS];
 void fire_expect_arg(uint8_t type) {
   Cell function = stack::find_function_frame();
   Cell type_cell = values::of_datatype(type);
-  fire(err::SCRIPT, err::script::EXPECT_ARG, &function, &type_cell, nullptr);
+  Cell argument = error::arg_word(0);
+  fire(err::SCRIPT, err::script::EXPECT_ARG, &function, &type_cell, &argument);
 }
 
 ActionFn get_action_ptr_from(uint8_t type, int slot, const Cell*) {

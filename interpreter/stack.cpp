@@ -374,7 +374,10 @@ void throw_error(const Cell& error) {
   bool received = false;
   if (frame_top > frame_base) {
     Cell where = find_function_frame();
-    if (error.is(T_ERROR)) error::set_where(&error, &where);
+    if (error.is(T_ERROR)) {
+      error::set_where(&error, &where);
+      error::capture_stack(&error);
+    }
     Cell* raised_at = top;
     unroll_to(FT_TRY, false);
     uint32_t type = frame_type(pop_record());

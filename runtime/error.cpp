@@ -388,6 +388,31 @@ void set_stack(const Cell* error) {
   set_field(error, F_STACK, &calls);
 }
 
+void capture_stack(const Cell* error) {
+  if (stack_trace_depth() > 0) set_stack(error);
+}
+
+Cell arg_word(int n) {
+  Cell name = stack::find_function_frame();
+  if (!name.is(T_WORD)) return values::none;
+  NodeRef ctx = word_cell::context(&name) ? word_cell::context(&name) : context::global;
+  int32_t i = context::find_word(ctx, word_cell::symbol(&name), true);
+  if (i < 0) return values::none;
+  Cell fn = *context::value_at(ctx, word_cell::index(context::get_word(ctx, i)));
+  uint8_t t = fn.type();
+  if (t != T_NATIVE && t != T_ACTION && t != T_FUNCTION && t != T_ROUTINE) return values::none;
+  Cell spec{T_BLOCK, 0, fn.w2, 0};
+  for (int32_t at = 0; at < block::zs_length(&spec); at++) {
+    Cell c = *block::zs_abs_at(&spec, at);
+    uint8_t ct = c.type();
+    if (ct != T_WORD && ct != T_LIT_WORD && ct != T_GET_WORD && ct != T_REFINEMENT) continue;
+    if (n-- > 0) continue;
+    c.header = T_WORD;
+    return c;
+  }
+  return values::none;
+}
+
 Cell report(const Cell* error) {
   Cell text;
   string::make_at(&text, 64);

@@ -210,8 +210,14 @@ int category_of(const Cell* error);
 int id_of(const Cell* error);
 // Stores where only while the field is still none.
 void set_where(const Cell* error, const Cell* value);
+// While stack traces are enabled, makes the list of calls of an error being raised
+// before its frames close.
+void capture_stack(const Cell* error);
 // Replaces a captured frame position in `stack` by the list of calls.
 void set_stack(const Cell* error);
+// The n-th (0-based) argument word of the function being called, none when it has
+// none: names the argument in expect-arg errors.
+Cell arg_word(int n);
 // The report: "*** Category: message", "*** Where: ...", "*** Near : ..." lines.
 Cell report(const Cell* error);
 
