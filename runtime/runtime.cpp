@@ -44,6 +44,28 @@ NodeRef root_block = 0;
 namespace {
 bool initialized = false;
 
+// Datatypes whose modules are not built yet still take their id, parent and name,
+// so that every id from datatype! to image! has its name word. A module registered
+// above takes precedence: its entry is left alone.
+struct Reserved {
+  uint8_t id;
+  uint8_t parent;
+  const char* name;
+};
+constexpr Reserved UNBUILT[] = {
+    {T_BINARY, T_SERIES, "binary!"}, {T_BITSET, 0, "bitset!"},   {T_TRIPLE, 0, "triple!"},
+    {T_VECTOR, T_SERIES, "vector!"}, {T_MAP, 0, "map!"},         {T_PAIR, 0, "pair!"},
+    {T_TUPLE, 0, "tuple!"},          {T_TIME, 0, "time!"},       {T_HANDLE, 0, "handle!"},
+    {T_DATE, 0, "date!"},            {T_PORT, T_OBJECT, "port!"}, {T_MONEY, 0, "money!"},
+    {T_POINT2D, 0, "point2D!"},      {T_POINT3D, 0, "point3D!"}, {T_IMAGE, T_SERIES, "image!"},
+};
+
+void reserve_unbuilt() {
+  for (const Reserved& r : UNBUILT)
+    if (!datatype::info(r.id).registered)
+      datatype::register_type(r.id, r.parent, r.name, datatype::make_row(nullptr, {}));
+}
+
 void register_datatypes() {
   datatype::reset();
   datatype::init();
@@ -75,6 +97,7 @@ void register_datatypes() {
   tag::init();
   email::init();
   ref::init();
+  reserve_unbuilt();
 }
 
 void append_block_ref(NodeRef block, NodeRef series) {
