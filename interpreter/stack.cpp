@@ -11,6 +11,7 @@
 #include "runtime/exits.h"
 #include "runtime/memory.h"
 #include "runtime/mold.h"
+#include "runtime/runtime.h"
 #include "runtime/system.h"
 #include "runtime/values.h"
 
@@ -312,14 +313,10 @@ namespace {
 // Prints an error nobody receives and ends the process with status -2.
 [[noreturn]] void end_uncaught(const Cell& error) {
   set_last(&error);
-  if (datatype::action(T_ERROR, A_FORM)) {
-    Cell report = actions::form_to_string(&error);
-    system::print_line({system::PrintItem::str(string::to_utf8(&report).c_str())});
-  } else {
-    // Until error! values can form their report, the code identifies the error.
-    system::print_line({system::PrintItem::str("*** Error "),
-                        system::PrintItem::integer(error::code_of(&error))});
-  }
+  Cell report = error::report(&error);
+  system::print_line({system::PrintItem::str(string::to_utf8(&report).c_str())});
+  // Everything the runtime holds is given back before the process ends.
+  runtime::cleanup();
   std::exit(-2);
 }
 
