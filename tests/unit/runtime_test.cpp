@@ -1,5 +1,9 @@
 // Runtime start-up and the report of an error nobody catches.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
 
 #include "interpreter/interpreter.h"
 #include "runtime/datatype.h"
@@ -29,6 +33,34 @@ TEST(Runtime, AnUncaughtErrorPrintsItsReportAndEndsWithStatusMinus2) {
             "*** Script Error: never-set-word has no value\n*** Where: +\n"
             "*** Near : x + never-set-word\n");
   EXPECT_EQ(r.status, 254);
+}
+
+// Runs the zol program on some input; its output (standard error too, where the
+// leak checker of a sanitizer build reports) and its exit status.
+struct Run {
+  std::string out;
+  int status;
+};
+
+Run run_zol(const std::string& input) {
+  std::string command = "printf '%s' '" + input + "' | " + ZOL_BINARY + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  Run r{"", -1};
+  char chunk[4096];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) r.out.append(chunk, n);
+  int status = pclose(pipe);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+TEST(Runtime, TheProgramGivesEverythingBackAtExit) {
+  Run r = run_zol("o: make object! [a: [1 2] b: \"x\"]\nprint [1 + 2 o/b]\nfoo\n");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out.find("LeakSanitizer"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("3 x\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("*** Script Error: foo has no value\n*** Where: ???\n*** Near : foo\n"),
+            std::string::npos)
+      << r.out;
 }
 
 }  // namespace
