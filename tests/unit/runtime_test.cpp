@@ -37,15 +37,15 @@ TEST(Runtime, AnUncaughtErrorPrintsItsReportAndEndsWithStatusMinus2) {
 
 // Runs the zol program on some input; its output (standard error too, where the
 // leak checker of a sanitizer build reports) and its exit status.
-struct Run {
+struct ProgramRun {
   std::string out;
   int status;
 };
 
-Run run_zol(const std::string& input) {
+ProgramRun run_zol(const std::string& input) {
   std::string command = "printf '%s' '" + input + "' | " + ZOL_BINARY + " 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
-  Run r{"", -1};
+  ProgramRun r{"", -1};
   char chunk[4096];
   for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) r.out.append(chunk, n);
   int status = pclose(pipe);
@@ -54,7 +54,7 @@ Run run_zol(const std::string& input) {
 }
 
 TEST(Runtime, TheProgramGivesEverythingBackAtExit) {
-  Run r = run_zol("o: make object! [a: [1 2] b: \"x\"]\nprint [1 + 2 o/b]\nfoo\n");
+  ProgramRun r = run_zol("o: make object! [a: [1 2] b: \"x\"]\nprint [1 + 2 o/b]\nfoo\n");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out.find("LeakSanitizer"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("3 x\n"), std::string::npos) << r.out;
