@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <span>
 
+#include "runtime/cell.h"
 #include "runtime/datatype.h"
 
 namespace zol::natives {
@@ -34,6 +35,9 @@ Entry native(const char* name, void (*fn)(int, Refinements...)) {
 }
 inline Entry stand_in(const char* name) { return {name, nullptr, -1}; }
 
+// Makes the print buffer (a block of 32 cells that print and prin reduce into) and
+// answers its node for the root block to hold.
+NodeRef init();
 // The natives in table order (index 1 first).
 std::span<const Entry> entries();
 

@@ -8,7 +8,6 @@
 #include "interpreter/interpreter.h"
 #include "interpreter/native_fns.h"
 #include "interpreter/stack.h"
-#include "runtime/collector.h"
 #include "runtime/context.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/object.h"
@@ -158,19 +157,11 @@ void compose_block(const Cell& source, Output& out, bool deep, bool only) {
 
 // --- print --------------------------------------------------------------------------------
 
+// Held by the root block, which pins it.
 NodeRef print_buffer = 0;
+constexpr int32_t PRINT_BUFFER_CELLS = 32;
 
-void mark_print_buffer() {
-  if (print_buffer) collector::mark_block(print_buffer);
-}
-
-Cell print_block() {
-  if (!print_buffer) {
-    print_buffer = memory::alloc_cells(32);
-    collector::keep(mark_print_buffer);
-  }
-  return Cell{T_BLOCK, 0, print_buffer, 0};
-}
+Cell print_block() { return Cell{T_BLOCK, 0, print_buffer, 0}; }
 
 // Forms the reduced values as print shows them: a space after each value but the
 // last, except after text that ends a line.
@@ -227,6 +218,11 @@ NodeRef context_named(const Cell& c) {
 }
 
 }  // namespace
+
+NodeRef init() {
+  print_buffer = memory::alloc_cells(PRINT_BUFFER_CELLS);
+  return print_buffer;
+}
 
 void get(int, int any, int) {
   Cell target = *arg(0);

@@ -5,6 +5,7 @@
 #include "boot/boot.h"
 #include "interpreter/actions.h"
 #include "interpreter/interpreter.h"
+#include "interpreter/natives.h"
 #include "interpreter/stack.h"
 #include "runtime/casefold.h"
 #include "runtime/collector.h"
@@ -127,6 +128,7 @@ void init() {
   symbol::init_table();
   datatype::init_words();
   words::init();
+  append_block_ref(root_block, natives::init());
   ownership::init();
   cycles::init();
   slots::init();
