@@ -119,8 +119,13 @@ void catch_(int, int name) {
   stack::unwind_keep();
 }
 
-void try_(int, int all, int) {
+void try_(int, int all, int keep) {
   Cell blk = *arg(0);
+  struct Keeping {
+    bool on;
+    explicit Keeping(bool k) : on(k) { error::keeping += on; }
+    ~Keeping() { error::keeping -= on; }
+  } keeping(keep >= 0);
   if (all >= 0) stack::mark_try_all(nullptr);
   else stack::mark_try(nullptr);
   bool failed = false;

@@ -388,8 +388,10 @@ void set_stack(const Cell* error) {
   set_field(error, F_STACK, &calls);
 }
 
+int keeping = 0;
+
 void capture_stack(const Cell* error) {
-  if (stack_trace_depth() > 0) set_stack(error);
+  if (keeping > 0 || stack_trace_depth() > 0) set_stack(error);
 }
 
 Cell arg_word(int n) {

@@ -210,8 +210,9 @@ int category_of(const Cell* error);
 int id_of(const Cell* error);
 // Stores where only while the field is still none.
 void set_where(const Cell* error, const Cell* value);
-// While stack traces are enabled, makes the list of calls of an error being raised
-// before its frames close.
+// While stack traces are enabled or a try/keep is running (keeping > 0), makes the
+// list of calls of an error being raised before its frames close.
+extern int keeping;
 void capture_stack(const Cell* error);
 // Replaces a captured frame position in `stack` by the list of calls.
 void set_stack(const Cell* error);

@@ -88,6 +88,8 @@ TEST(Errors, TheStackLineAppearsOnlyWhenEnabled) {
       {"system/state/stack-trace: 1 f: func [] [1 / 0] e: try [f] s: form e "
        "system/state/stack-trace: 0 find s \"*** Stack:\"",
        "\"*** Stack: / f try\""},
+      {"f: func [] [1 / 0] e: try/keep [f] e/stack", "[/ f try]"},
+      {"e: try [1 / 0] type? e/stack", "integer!"},
   });
 }
 
