@@ -125,6 +125,15 @@ NodeRef renew(Cell* object, int kind) {
   return ctx;
 }
 
+NodeRef create_sharing_words(NodeRef source) {
+  NodeRef ctx = memory::alloc_unset_cells(2);
+  memory::buffer_of(ctx)->tail = 2 * sizeof(Cell);
+  NodeRef values = memory::copy_series(memory::buffer_of(record_of(source)->w2));
+  Cell rec = *record_of(source);
+  cell::set(record_of(ctx), rec.header, rec.w1, values, 0);
+  return ctx;
+}
+
 int32_t find_word(NodeRef ctx, uint32_t symbol, bool ignore_case) {
   return hashtable::find_symbol(word_table(ctx), symbol, ignore_case, nullptr, 0);
 }

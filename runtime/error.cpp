@@ -73,22 +73,22 @@ Cell word_of(NodeRef ctx, int32_t index) {
   return w;
 }
 
-// A new error context: a copy of the prototype, or the bare fields.
-Cell new_error() {
-  Cell obj;
-  if (prototype) {
-    Cell proto = context::record_of(prototype)[1];
-    obj = object::copy(&proto, false, nullptr, false);
-  } else {
-    obj = object::make_empty(FIELD_COUNT);
-    for (const char* name : FIELD_NAMES) {
-      Cell w = word::make_global(symbol::make(name));
-      context::put(obj.w1, &w, &values::none);
-    }
+// The prototype made from the field names alone, for errors raised before the
+// system object exists.
+NodeRef bare_prototype() {
+  Cell obj = object::make_empty(FIELD_COUNT);
+  for (const char* name : FIELD_NAMES) {
+    Cell w = word::make_global(symbol::make(name));
+    context::put(obj.w1, &w, &values::none);
   }
-  obj.header = T_ERROR;
-  obj.w2 = ERROR_CLASS;
-  obj.w3 = 0;
+  return obj.w1;
+}
+
+// A new error: the prototype's values in a context of its own that shares the
+// prototype's words (errors never gain words).
+Cell new_error() {
+  if (!prototype) prototype = bare_prototype();
+  Cell obj{T_ERROR, context::create_sharing_words(prototype), ERROR_CLASS, 0};
   object::refresh(&obj);
   return obj;
 }
@@ -331,6 +331,7 @@ int compare(const Cell* a, const Cell* b, int op) {
 }  // namespace
 
 void init() {
+  errors = prototype = state = 0;
   datatype::register_type(T_ERROR, T_OBJECT, "error!",
                           datatype::make_row(INHERIT, {{A_MAKE, action_fn(make)},
                                                        {A_FORM, action_fn(form)},
@@ -346,7 +347,7 @@ void bind_system() {
   Cell* system = context::global_value(symbol::make("system"));
   NodeRef sys = system && system->is(T_OBJECT) ? system->w1 : 0;
   errors = object_in(object_in(sys, "catalog"), "errors");
-  prototype = object_in(object_in(sys, "standard"), "error");
+  if (NodeRef standard = object_in(object_in(sys, "standard"), "error")) prototype = standard;
   state = object_in(sys, "state");
 }
 
