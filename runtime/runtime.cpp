@@ -3,6 +3,7 @@
 #include "runtime/runtime.h"
 
 #include "interpreter/actions.h"
+#include "interpreter/lexer_load.h"
 #include "interpreter/stack.h"
 #include "runtime/casefold.h"
 #include "runtime/collector.h"
@@ -88,6 +89,7 @@ void init() {
   words::init();
   ownership::init();
   cycles::init();
+  lexer::init();
   slots::init();
   collector::init();
   // Until a program entry loads a boot image, start-up ends here.
