@@ -262,9 +262,10 @@ void Scan::drop_innermost() {
 Scan::Step Scan::error(const Token& e) {
   uint8_t type = e.problem > 0 ? uint8_t(e.problem) : e.aux ? uint8_t(e.aux) : uint8_t(T_ERROR);
   // An unclosed braced string was an open one until the end of the input showed it.
-  if (e.problem == T_STRING && text_[e.start] == '{' &&
-      report(EV_OPEN, T_STRING, e.line, e.start, e.start + 1) == Reply::END)
-    return Step::END;
+  if (e.problem == T_STRING && text_[e.start] == '{') {
+    uint32_t line = e.line - uint32_t(std::count(text_ + e.start, text_ + e.end, '\n'));
+    if (report(EV_OPEN, T_STRING, line, e.start, e.start + 1) == Reply::END) return Step::END;
+  }
   uint32_t end = e.problem == P_MISSING ? e.start : e.end;
   Reply reply = report(EV_ERROR, type, e.line, e.start, end);
   if (reply == Reply::END) return Step::END;
@@ -312,6 +313,28 @@ int word_scan_type(const uint8_t* utf8, uint32_t length) {
   return scan(nullptr, utf8, length, r);
 }
 
+// The first value of a string, checked without being kept: its type, and whether
+// it fills the whole text.
+struct FirstValue {
+  int type;
+  bool whole;
+};
+
+FirstValue check_first_value(const Cell* text) {
+  Request r;
+  r.one = true;
+  r.wrap = false;
+  uint32_t consumed = 0;
+  int type = scan_string(nullptr, text, r, &consumed);
+  return {type, consumed == uint32_t(string::length(text))};
+}
+
+void load_first_value(const Cell* text, Cell* out) {
+  Request r;
+  r.one = true;
+  scan_string(out, text, r);
+}
+
 // Text to a word type: the text must load, in full, as one word of any kind.
 Cell* word_from_text(Cell* spec, int type) {
   Cell text = *spec;
@@ -319,30 +342,24 @@ Cell* word_from_text(Cell* spec, int type) {
     string::make_at(&text, 4);
     string::append_char(memory::buffer_of(series_cell::node(&text)), uint32_t(cell::get_int(spec)));
   }
-  Request r;
-  r.one = true;
-  r.strict = false;
-  Cell value = values::none;
-  uint32_t consumed = 0;
-  int loaded = scan_string(&value, &text, r, &consumed);
-  if (!word::any_word(uint8_t(loaded)) || consumed != uint32_t(string::length(&text)))
+  FirstValue first = check_first_value(&text);
+  if (!word::any_word(uint8_t(first.type)) || !first.whole)
     fire(err::SCRIPT, err::script::INVALID_CHARS, spec);
+  Cell value;
+  load_first_value(&text, &value);
   cell::clear_new_line(&value);
   cell::set_type(&value, uint8_t(type));
   *spec = value;
   return spec;
 }
 
-// A string's one value for percent! conversion: unset when nothing loaded, none when
+// A string's one value for percent! conversion: unset when nothing loads, none when
 // text follows the value.
 Cell* float_load_string(const Cell* text, Cell* result) {
-  Request r;
-  r.one = true;
-  r.strict = false;
-  uint32_t consumed = 0;
-  int loaded = scan_string(result, text, r, &consumed);
-  if (loaded == 0 || loaded == T_ERROR) *result = values::unset;
-  else if (consumed != uint32_t(string::length(text))) *result = values::none;
+  FirstValue first = check_first_value(text);
+  if (first.type == 0 || first.type == T_ERROR) *result = values::unset;
+  else if (!first.whole) *result = values::none;
+  else load_first_value(text, result);
   return result;
 }
 
