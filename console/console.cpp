@@ -244,42 +244,30 @@ bool check_delimiters(Delimiters& d) {
 
 // --- the loop ------------------------------------------------------------------------------
 
-class Engine {
- public:
-  // Feeds one line: an empty line at the primary prompt is ignored, a line ending in
-  // the escape character drops the pending command.
-  void eval_command(const std::string& line) {
-    if (!continued_ && line.empty()) return;
-    if (!line.empty() && line.back() == ESCAPE) {
-      buffer_.clear();
-      continued_ = false;
-      cue_.clear();
-      print("(escape)\n");
-      return;
-    }
-    buffer_ += line;
-    buffer_ += '\n';
-    Delimiters d{buffer_, {}};
-    bool right = check_delimiters(d);
-    continued_ = right && !d.open.empty();
-    if (continued_) {
-      cue_ = std::string(1, d.last()) + "    ";
-      return;
-    }
-    cue_.clear();
-    do_command(buffer_);
-    buffer_.clear();
-  }
-
-  const std::string& prompt() const { return continued_ ? cue_ : PROMPT; }
-
- private:
-  std::string buffer_;
-  bool continued_ = false;
-  std::string cue_;
-};
-
 }  // namespace
+
+void Engine::eval_command(const std::string& line) {
+  if (!continued_ && line.empty()) return;
+  if (!line.empty() && line.back() == ESCAPE) {
+    buffer_.clear();
+    continued_ = false;
+    print("(escape)\n");
+    return;
+  }
+  buffer_ += line;
+  buffer_ += '\n';
+  Delimiters d{buffer_, {}};
+  bool right = check_delimiters(d);
+  continued_ = right && !d.open.empty();
+  if (continued_) {
+    cue_ = std::string(1, d.last()) + "    ";
+    return;
+  }
+  do_command(buffer_);
+  buffer_.clear();
+}
+
+const std::string& Engine::prompt() const { return continued_ ? cue_ : PROMPT; }
 
 int run(int, char**) {
   Engine engine;
