@@ -8,6 +8,7 @@
 
 #include "interpreter/lexer_loaders.h"
 #include "interpreter/lexer_scan.h"
+#include "runtime/collector.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/string.h"
@@ -96,6 +97,27 @@ class Utf8Text {
 
 // --- one scan ------------------------------------------------------------------------------
 
+// Holds the collector off while a scan runs. What a scan allocates stays reachable
+// from its cell stack until it ends (the stack's own abandoned buffers aside), so a
+// collection in the middle would only mark the growing result once more each time
+// the series frames fill: loading a large text took time in the square of its size.
+// A tracer runs with the collector as it was before the scan.
+class CollectorPause {
+ public:
+  CollectorPause() : before_(collector::enabled) {
+    if (before_ == 1) collector::enabled = PAUSED;
+  }
+  ~CollectorPause() { collector::enabled = before_; }
+  CollectorPause(const CollectorPause&) = delete;
+  CollectorPause& operator=(const CollectorPause&) = delete;
+
+  int before() const { return before_; }
+
+ private:
+  static constexpr int PAUSED = 2;   // a cycle runs only while the switch is exactly 1
+  int before_;
+};
+
 bool folds_quietly(uint8_t type) { return type == T_BLOCK || type == T_PAREN; }
 
 uint8_t opened_type(const Token& t) {
@@ -143,6 +165,7 @@ class Scan {
   void push(const Token& t, Cell v);
   bool at_top_level() const { return scanner_.depth() == 0 && !scanner_.in_path(); }
 
+  CollectorPause pause_;
   Scanner scanner_;
   const uint8_t* text_;
   const Request& request_;
@@ -214,7 +237,11 @@ void Scan::push(const Token& t, Cell v) {
 Reply Scan::report(Event event, uint8_t type, uint32_t line, uint32_t start, uint32_t end) const {
   const Tracer* tracer = request_.tracer;
   if (!tracer || !(tracer->mask & event)) return Reply::YES;
-  return tracer->call(tracer->context, TraceEvent{event, type, line, start, end});
+  int paused = collector::enabled;
+  collector::enabled = pause_.before();
+  Reply reply = tracer->call(tracer->context, TraceEvent{event, type, line, start, end});
+  collector::enabled = paused;
+  return reply;
 }
 
 // An opener pushes its marker; a path's head word follows it at once.

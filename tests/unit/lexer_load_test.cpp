@@ -10,6 +10,7 @@
 
 #include "interpreter/actions.h"
 #include "interpreter/lexer_load.h"
+#include "runtime/collector.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/string.h"
@@ -376,6 +377,35 @@ TEST(LexerLoad, StrictErrorsRaiseAfterTheTracerHeardThem) {
   EXPECT_EQ(test::raised([&] { lexer::scan(&v, bytes("a }"), 3, r); }),
             test::error_name(err::SYNTAX, err::syntax::BAD_CHAR));
   EXPECT_EQ(rec.events, (std::vector<std::string>{"error error! 1 2-3"}));
+}
+
+// A scan allocates what stays reachable until it ends, so it holds the collector
+// off (collecting would mark the growing result again and again); a tracer runs
+// with the collector as it was, and the collector is back however the scan ends.
+struct CollectorProbe {
+  bool on_in_tracer = false;
+  static lexer::Reply check(void* self, const lexer::TraceEvent&) {
+    static_cast<CollectorProbe*>(self)->on_in_tracer = collector::enabled == 1;
+    return lexer::Reply::YES;
+  }
+};
+
+TEST(LexerLoad, AScanHoldsTheCollectorOffUntilItEnds) {
+  std::string src;
+  for (int i = 0; i < 100000; i++) src += "[\"s" + std::to_string(i) + "\"] ";
+  uint64_t cycles = collector::cycles();
+  Cell blk = load(src);
+  EXPECT_EQ(block::zs_length(&blk), 100000);
+  EXPECT_EQ(collector::cycles(), cycles);
+  EXPECT_EQ(collector::enabled, 1);
+  CollectorProbe probe;
+  lexer::Tracer tracer{lexer::EV_OPEN, CollectorProbe::check, &probe};
+  lexer::Request r;
+  r.tracer = &tracer;
+  Cell v;
+  EXPECT_NE(test::raised([&] { lexer::scan(&v, bytes("[a] }"), 5, r); }), "");
+  EXPECT_TRUE(probe.on_in_tracer);
+  EXPECT_EQ(collector::enabled, 1);
 }
 
 TEST(LexerLoad, LongStringsLoadOutsideTheScratchArea) {
