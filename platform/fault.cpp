@@ -119,12 +119,4 @@ void install_fault_handlers() {
   for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL}) sigaction(sig, &sa, nullptr);
 }
 
-void release_fault_stack() {
-  stack_t off{};
-  off.ss_flags = SS_DISABLE;
-  stack_t old{};
-  if (sigaltstack(&off, &old) == 0 && !(old.ss_flags & SS_DISABLE)) std::free(old.ss_sp);
-  handlers_on_thread = false;
-}
-
 }  // namespace zol::platform

@@ -11,9 +11,6 @@ namespace zol::platform {
 // the fault maps to. Must be called on every thread that runs Zol code (the
 // alternate stack is per thread). Idempotent per thread.
 void install_fault_handlers();
-// Gives back the calling thread's alternate signal stack before the thread ends
-// (the thread library would otherwise find a stack it did not make).
-void release_fault_stack();
 
 // Maps a hardware signal and its si_code to a fatal runtime error code.
 int fault_code(int signal, int si_code, bool near_stack_limit);

@@ -33,7 +33,6 @@ void* thread_main(void* p) {
   auto* call = static_cast<ThreadCall*>(p);
   install_fault_handlers();
   call->result = call->fn(call->arg);
-  release_fault_stack();
   return nullptr;
 }
 }  // namespace

@@ -11,8 +11,6 @@
 // drained in a loop, so deeply nested blocks cannot exhaust the native stack.
 #include "runtime/collector.h"
 
-#include <algorithm>
-
 #include <bitset>
 #include <cstdlib>
 #include <vector>
@@ -235,7 +233,6 @@ bool survives(NodeRef node) {
 }
 
 void keep(MarkFn fn) {
-  if (std::find(callbacks, callbacks + callback_count, fn) != callbacks + callback_count) return;
   if (callback_count == MAX_CALLBACKS) fire(err::INTERNAL, err::internal::LIMIT_HIT);
   callbacks[callback_count++] = fn;
 }
@@ -249,7 +246,6 @@ void unkeep(MarkFn fn) {
 }
 
 void add_sweeper(SweepFn fn) {
-  if (std::find(sweepers, sweepers + sweeper_count, fn) != sweepers + sweeper_count) return;
   if (sweeper_count == MAX_SWEEPERS) fire(err::INTERNAL, err::internal::LIMIT_HIT);
   sweepers[sweeper_count++] = fn;
 }

@@ -44,8 +44,7 @@ void mark_context(NodeRef node);                    // the record and its cells
 // then keeps its place, so a weak reference held outside cells stays valid.
 bool survives(NodeRef node);
 
-// Marking callbacks run on every cycle, in registration order (at most 100). A
-// function already registered is not added again (the runtime may start anew).
+// Marking callbacks run on every cycle, in registration order (at most 100).
 using MarkFn = void (*)();
 void keep(MarkFn fn);
 void unkeep(MarkFn fn);
@@ -60,8 +59,7 @@ extern void (*mark_hashtable)(NodeRef table);
 extern void (*mark_table_parts)(NodeRef table);
 
 // Sweepers run after marking, before compaction, to drop weak entries whose
-// series died (ownership table, weak hash tables). At most 16; registering one
-// again changes nothing.
+// series died (ownership table, weak hash tables). At most 16.
 using SweepFn = void (*)();
 void add_sweeper(SweepFn fn);
 
