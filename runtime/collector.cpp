@@ -250,4 +250,11 @@ void add_sweeper(SweepFn fn) {
   sweepers[sweeper_count++] = fn;
 }
 
+void forget_registrations() {
+  callback_count = 0;
+  sweeper_count = 0;
+  mark_hashtable = nullptr;
+  mark_table_parts = nullptr;
+}
+
 }  // namespace zol::collector

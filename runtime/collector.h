@@ -63,4 +63,8 @@ extern void (*mark_table_parts)(NodeRef table);
 using SweepFn = void (*)();
 void add_sweeper(SweepFn fn);
 
+// Drops every callback, sweeper and hook: the runtime's shutdown, so that a new
+// start-up in the same process registers them afresh.
+void forget_registrations();
+
 }  // namespace zol::collector

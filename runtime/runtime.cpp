@@ -100,6 +100,7 @@ void init() {
 
 void cleanup() {
   collector::enabled = 0;
+  collector::forget_registrations();
   memory::free_all_frames();
   system::free_all();
   root_block = 0;

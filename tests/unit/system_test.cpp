@@ -8,6 +8,10 @@
 #include <cmath>
 
 #include "platform/platform.h"
+#include "runtime/collector.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/runtime.h"
+#include "runtime/values.h"
 #include "runtime/system.h"
 #include "support.h"
 
@@ -180,6 +184,30 @@ TEST(TopCatch, QuitIsSilentAndOtherThrowsAreFatal) {
   });
   EXPECT_EQ(other.status, 95);
   EXPECT_NE(other.out.find("*** Runtime Error 95: no CATCH for THROW"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zol
+
+namespace zol {
+namespace {
+
+// Fuzzers and embedders shut the runtime down and start it again in one process.
+TEST(RuntimeLifecycle, StartsAgainAfterCleanup) {
+  auto r = test::run_in_child([] {
+    for (int i = 0; i < 3; i++) {
+      runtime::cleanup();
+      runtime::init();
+      Cell b;
+      block::make_at(&b, 4);
+      Cell v = values::integer(i);
+      block::zs_append(&b, &v);
+      collector::collect();
+      if (block::zs_length(&b) != 1) std::exit(2);
+    }
+    std::exit(0);
+  });
+  EXPECT_EQ(r.status, 0) << r.out;
 }
 
 }  // namespace
