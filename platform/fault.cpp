@@ -105,12 +105,17 @@ void install_fault_handlers() {
   handlers_on_thread = true;
   thread_stack = current_stack_bounds();
 
-  stack_t alt{};
-  // Allocated once per thread and kept for its life: the handler may run at any time.
-  alt.ss_sp = std::malloc(ALT_STACK_BYTES);
-  alt.ss_size = ALT_STACK_BYTES;
-  alt.ss_flags = 0;
-  if (alt.ss_sp) sigaltstack(&alt, nullptr);
+  // A thread that already has an alternate stack (the sanitizers give every thread
+  // one, and free it themselves when the thread ends) keeps it. Otherwise one is
+  // allocated and kept for the thread's life: the handler may run at any time.
+  stack_t current{};
+  if (sigaltstack(nullptr, &current) != 0 || (current.ss_flags & SS_DISABLE)) {
+    stack_t alt{};
+    alt.ss_sp = std::malloc(ALT_STACK_BYTES);
+    alt.ss_size = ALT_STACK_BYTES;
+    alt.ss_flags = 0;
+    if (alt.ss_sp) sigaltstack(&alt, nullptr);
+  }
 
   struct sigaction sa{};
   sa.sa_sigaction = on_fault;
