@@ -31,6 +31,12 @@ Cell load(const std::string& src) {
   return *lexer::load_utf8(bytes(src), uint32_t(src.size()), &out);
 }
 
+lexer::Request traced_by(const lexer::Tracer& tracer) {
+  lexer::Request r;
+  r.tracer = &tracer;
+  return r;
+}
+
 bool is_text(const Cell& v) {
   switch (v.type()) {
     case T_STRING: case T_FILE: case T_URL: case T_TAG: case T_EMAIL: case T_REF: return true;
@@ -315,10 +321,8 @@ struct Nested {
 TEST(LexerLoad, AScanInsideAScanLeavesTheOuterOneIntact) {
   Nested nested;
   lexer::Tracer tracer{lexer::EV_OPEN, Nested::on_open, &nested};
-  lexer::Request r;
-  r.tracer = &tracer;
   Cell outer;
-  lexer::scan(&outer, bytes("a b [c d] e"), 11, r);
+  lexer::scan(&outer, bytes("a b [c d] e"), 11, traced_by(tracer));
   EXPECT_EQ(test::mold(outer), "[a b [c d] e]");
   EXPECT_EQ(block::zs_length(block::zs_abs_at(&nested.loaded, 0)), 1500);
 }
@@ -371,10 +375,8 @@ TEST(LexerLoad, TheTracerFollowsOpenAndCloseDelimiters) {
 TEST(LexerLoad, StrictErrorsRaiseAfterTheTracerHeardThem) {
   Recorder rec;
   lexer::Tracer tracer{lexer::EV_ERROR, Recorder::record, &rec};
-  lexer::Request r;
-  r.tracer = &tracer;
   Cell v;
-  EXPECT_EQ(test::raised([&] { lexer::scan(&v, bytes("a }"), 3, r); }),
+  EXPECT_EQ(test::raised([&] { lexer::scan(&v, bytes("a }"), 3, traced_by(tracer)); }),
             test::error_name(err::SYNTAX, err::syntax::BAD_CHAR));
   EXPECT_EQ(rec.events, (std::vector<std::string>{"error error! 1 2-3"}));
 }
@@ -400,10 +402,8 @@ TEST(LexerLoad, AScanHoldsTheCollectorOffUntilItEnds) {
   EXPECT_EQ(collector::enabled, 1);
   CollectorProbe probe;
   lexer::Tracer tracer{lexer::EV_OPEN, CollectorProbe::check, &probe};
-  lexer::Request r;
-  r.tracer = &tracer;
   Cell v;
-  EXPECT_NE(test::raised([&] { lexer::scan(&v, bytes("[a] }"), 5, r); }), "");
+  EXPECT_NE(test::raised([&] { lexer::scan(&v, bytes("[a] }"), 5, traced_by(tracer)); }), "");
   EXPECT_TRUE(probe.on_in_tracer);
   EXPECT_EQ(collector::enabled, 1);
 }
