@@ -109,7 +109,8 @@ int main(int argc, char** argv) {
     double t = load_seconds(zol, &values);
     if (t < best) best = t;
   }
-  std::printf("zol %.1f MB/s (%.1f MB, %d records, %.3f s)\n", double(zol.size()) / (1 << 20) / best,
-              double(zol.size()) / (1 << 20), values, best);
+  double megabytes = double(zol.size()) / (1 << 20);
+  std::printf("zol %.1f MB/s (%.1f MB, %d records, %.3f s)\n", megabytes / best, megabytes, values,
+              best);
   return 0;
 }

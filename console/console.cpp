@@ -24,6 +24,7 @@
 #include "interpreter/stack.h"
 #include "runtime/datatype.h"
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/error.h"
 #include "runtime/exits.h"
@@ -62,17 +63,11 @@ std::string utf8_of(const Cell& text) {
 // its own result; evaluating the block takes this place.
 Cell evaluate(const Cell& code) { return code; }
 
-bool is_text(const Cell& value) {
-  switch (value.type()) {
-    case T_STRING: case T_FILE: case T_URL: case T_TAG: case T_EMAIL: case T_REF: return true;
-    default: return false;
-  }
-}
-
 // An argument of an error report: formed for syntax errors and molded otherwise, as
 // the report shows them. Text is shown as it stands where its type cannot mold yet.
 std::string argument_text(const Cell& arg, bool formed) {
-  if (is_text(arg) && (formed || !datatype::action(arg.type(), A_MOLD))) return utf8_of(arg);
+  bool is_text = series::is_any_string(arg.type());
+  if (is_text && (formed || !datatype::action(arg.type(), A_MOLD))) return utf8_of(arg);
   std::string text = "?";
   stack::try_run([&] {
     text = utf8_of(formed ? actions::form_to_string(&arg) : actions::mold_to_string(&arg));

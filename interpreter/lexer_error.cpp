@@ -5,6 +5,7 @@
 #include <string>
 
 #include "interpreter/lexer_scan.h"
+#include "runtime/datatype.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/error.h"
@@ -55,10 +56,10 @@ Cell subject_of(const Token& error) {
   return values::of_datatype(error.problem > 0 ? uint8_t(error.problem) : uint8_t(T_ERROR));
 }
 
-// The names of the literal forms whose datatypes are not registered yet (a
-// datatype! value of theirs could not name itself). Each datatype's own loader
-// takes its entry's place.
-const char* not_built_name(uint8_t type) {
+// The name of a literal form's datatype. The registry names only the datatypes
+// that are built, so the forms whose loaders are still missing are named here; each
+// leaves this list when its datatype lands.
+const char* datatype_name(uint8_t type) {
   switch (type) {
     case T_BINARY: return "binary!";
     case T_TUPLE: return "tuple!";
@@ -68,7 +69,8 @@ const char* not_built_name(uint8_t type) {
     case T_POINT3D: return "point3D!";
     case T_TIME: return "time!";
     case T_MONEY: return "money!";
-    default: return "map!";
+    case T_MAP: return "map!";
+    default: return datatype::name(type);
   }
 }
 
@@ -84,7 +86,7 @@ void Scanner::raise(const Token& error) const {
 }
 
 void Scanner::raise_not_built(const Token& token, uint8_t type) const {
-  Cell datatype = word::load(not_built_name(type));
+  Cell datatype = word::load(datatype_name(type));
   Cell text = string_of_source(text_ + token.start, text_ + report_end(token.start));
   Cell line = line_of(token.line);
   fire(err::INTERNAL, err::internal::NOT_DONE, &datatype, &text, &line);

@@ -26,8 +26,9 @@ namespace {
 // --- the cell stack ------------------------------------------------------------------------
 //
 // The series' tail is the stack's top, so the collector walks exactly the cells in
-// use. Its buffer moves when it doubles and may move in a collection: every access
-// re-reads it from the node. A marker cell (triple!, which holds no reference):
+// use. Its buffer moves when it doubles (and may move in a collection while a
+// tracer runs): every access re-reads it from the node. A marker cell (triple!,
+// which holds no reference):
 //   word 1  the cells of the enclosing frame before the marker (its start is the
 //           marker's index minus this)
 //   word 2  the type of the value being built
@@ -390,8 +391,6 @@ Cell* float_load_string(const Cell* text, Cell* result) {
   return result;
 }
 
-bool float_token_check(const char* start, const char* end) { return check_number_form(start, end); }
-
 }  // namespace
 
 void init() {
@@ -403,7 +402,7 @@ void init() {
   word::scan_type = word_scan_type;
   word::from_text = word_from_text;
   block::load_text = load_string;
-  float_::token_check = float_token_check;
+  float_::token_check = check_number_form;
   float_::load_string = float_load_string;
 }
 

@@ -76,9 +76,10 @@ struct Request {
 // Scans UTF-8 text. With wrap the destination receives a new block! of the values
 // (or, with `one`, the first value itself; none after a quiet error at the end of
 // the input). *consumed (when given) receives the bytes up to the end of the last
-// token read. Answers the datatype id of the last token (0 for none, error! after a
-// quiet error). A strict scan raises syntax errors, and the internal error
-// not-done for literal forms whose datatypes are not built yet.
+// token read. Answers the datatype id of the last token (0 for the end of the
+// input or a comment, error! after a quiet error). A strict scan raises syntax
+// errors; any scan that keeps its values raises the internal error not-done for a
+// literal form whose datatype is not built yet.
 int scan(Cell* destination, const uint8_t* text, uint32_t length, const Request& request,
          uint32_t* consumed = nullptr);
 

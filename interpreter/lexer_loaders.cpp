@@ -117,9 +117,10 @@ int load_float(const uint8_t* text, const Token& t, Cell* out) {
   return OK;
 }
 
+// The number before the "%", read as a float is (its errors are float!'s).
 int load_percent(const uint8_t* text, const Token& t, Cell* out) {
   double d;
-  if (!read_decimal(body(text, t), body_end(text, t), -2, &d)) return T_PERCENT;
+  if (!read_decimal(body(text, t), body_end(text, t), -2, &d)) return T_FLOAT;
   float_::make_at(out, d, T_PERCENT);
   return OK;
 }
@@ -212,66 +213,77 @@ int load_char(const uint8_t* text, const Token& t, Cell* out) {
   return OK;
 }
 
-// Makes a string-family value of `type` from text, in the narrowest unit that holds
-// its characters. ASCII text without escapes is copied as it is; anything else is
-// decoded twice: once to count and size, once to store.
-bool make_text(const uint8_t* start, const uint8_t* end, bool escapes, uint8_t type, Cell* out) {
-  uint32_t count = 0;
-  uint32_t widest = 0;
-  bool plain = true;
-  for (const uint8_t* p = start; p < end; count++) {
-    if (*p < 0x80 && !(escapes && *p == '^')) {
-      p++;
-      continue;
-    }
-    plain = false;
-    uint32_t cp;
-    p = next_char(p, end, escapes, &cp);
-    if (!p) return false;
-    if (cp > widest) widest = cp;
-  }
+// Characters decoded from a token's text before they are stored. One buffer
+// serves every load: nothing that runs in between loads text.
+std::vector<uint32_t>& decoded_chars() {
+  static std::vector<uint32_t> chars;
+  chars.clear();
+  return chars;
+}
+
+// Makes `out` a string-family value of `type` holding the characters, in the
+// narrowest unit that holds them all.
+void store_chars(const std::vector<uint32_t>& chars, uint8_t type, Cell* out) {
+  uint32_t widest = chars.empty() ? 0 : *std::max_element(chars.begin(), chars.end());
   uint32_t unit = widest > 0xFFFF ? 4 : widest > 0xFF ? 2 : 1;
+  uint32_t count = uint32_t(chars.size());
   string::make_at_units(out, count, unit);
   SeriesBuffer* b = memory::buffer_of(series_cell::node(out));
   uint8_t* w = b->head();
-  if (plain) {
-    std::memcpy(w, start, count);
-  } else {
-    uint32_t cp;
-    for (const uint8_t* p = start; p < end; w += unit) {
-      p = next_char(p, end, escapes, &cp);
-      string::put_char(w, unit, cp);
-    }
+  for (uint32_t cp : chars) {
+    string::put_char(w, unit, cp);
+    w += unit;
   }
   b->tail = b->offset + count * unit;
   cell::set_type(out, type);
+}
+
+// Text as a string-family value: ASCII without escapes is copied as it stands,
+// anything else decoded first. False when the text holds invalid UTF-8.
+bool make_text(const uint8_t* start, const uint8_t* end, bool escapes, uint8_t type, Cell* out) {
+  bool plain =
+      std::all_of(start, end, [escapes](uint8_t b) { return b < 0x80 && !(escapes && b == '^'); });
+  if (plain) {
+    uint32_t count = uint32_t(end - start);
+    string::make_at_units(out, count, 1);
+    SeriesBuffer* b = memory::buffer_of(series_cell::node(out));
+    std::memcpy(b->head(), start, count);
+    b->tail = b->offset + count;
+    cell::set_type(out, type);
+    return true;
+  }
+  std::vector<uint32_t>& chars = decoded_chars();
+  uint32_t cp;
+  for (const uint8_t* p = start; p < end; chars.push_back(cp))
+    if (!(p = next_char(p, end, escapes, &cp))) return false;
+  store_chars(chars, type, out);
   return true;
 }
 
-int load_text(const uint8_t* text, const Token& t, bool escapes, uint8_t type, Cell* out) {
+int load_body(const uint8_t* text, const Token& t, bool escapes, uint8_t type, Cell* out) {
   return make_text(body(text, t), body_end(text, t), escapes, type, out) ? OK : type;
 }
 
 // "^" escapes are decoded in quoted and braced strings; the scanner has let through
 // only valid ones.
 int load_string(const uint8_t* text, const Token& t, Cell* out) {
-  return load_text(text, t, (t.flags & F_CARET) != 0, T_STRING, out);
+  return load_body(text, t, (t.flags & F_CARET) != 0, T_STRING, out);
 }
 
 int load_raw_string(const uint8_t* text, const Token& t, Cell* out) {
-  return load_text(text, t, false, T_STRING, out);
+  return load_body(text, t, false, T_STRING, out);
 }
 
 int load_email(const uint8_t* text, const Token& t, Cell* out) {
-  return load_text(text, t, false, T_EMAIL, out);
+  return load_body(text, t, false, T_EMAIL, out);
 }
 
 int load_tag(const uint8_t* text, const Token& t, Cell* out) {
-  return load_text(text, t, false, T_TAG, out);
+  return load_body(text, t, false, T_TAG, out);
 }
 
 int load_ref(const uint8_t* text, const Token& t, Cell* out) {
-  return load_text(text, t, false, T_REF, out);
+  return load_body(text, t, false, T_REF, out);
 }
 
 // The value of "%" and two hexadecimal digits at p, or -1.
@@ -285,7 +297,8 @@ int percent_escape(const uint8_t* p, const uint8_t* end) {
 // the escapes of the rest of its sequence gives one character (an invalid sequence
 // raises invalid-utf8); an escaped byte below 0xC0 is the character of that code;
 // anything else, a lone lead byte escape included, stays as it is written.
-bool decode_percent(const uint8_t* p, const uint8_t* end, std::vector<uint32_t>* out) {
+int load_percent_decoded(const uint8_t* p, const uint8_t* end, uint8_t type, Cell* out) {
+  std::vector<uint32_t>& chars = decoded_chars();
   while (p < end) {
     int byte = percent_escape(p, end);
     int size = byte >= 0xC0 ? unicode::utf8_char_size(uint8_t(byte)) : 0;
@@ -304,31 +317,12 @@ bool decode_percent(const uint8_t* p, const uint8_t* end, std::vector<uint32_t>*
     } else if (byte >= 0 && byte < 0xC0) {
       cp = uint32_t(byte);
       p += 3;
-    } else {
-      p = next_char(p, end, false, &cp);
-      if (!p) return false;
+    } else if (!(p = next_char(p, end, false, &cp))) {
+      return type;
     }
-    out->push_back(cp);
+    chars.push_back(cp);
   }
-  return true;
-}
-
-// Text that holds "%" escapes: decoded into code points, then stored.
-int load_percent_decoded(const uint8_t* start, const uint8_t* end, uint8_t type, Cell* out) {
-  std::vector<uint32_t> chars;
-  if (!decode_percent(start, end, &chars)) return type;
-  uint32_t widest = 0;
-  for (uint32_t cp : chars) widest = cp > widest ? cp : widest;
-  uint32_t unit = widest > 0xFFFF ? 4 : widest > 0xFF ? 2 : 1;
-  string::make_at_units(out, uint32_t(chars.size()), unit);
-  SeriesBuffer* b = memory::buffer_of(series_cell::node(out));
-  uint8_t* w = b->head();
-  for (uint32_t cp : chars) {
-    string::put_char(w, unit, cp);
-    w += unit;
-  }
-  b->tail = b->offset + uint32_t(chars.size()) * unit;
-  cell::set_type(out, type);
+  store_chars(chars, type, out);
   return OK;
 }
 
@@ -341,7 +335,7 @@ int load_resource(const uint8_t* start, const uint8_t* end, uint8_t type, Cell* 
 
 // %"..." takes escapes; %name is percent-decoded.
 int load_file(const uint8_t* text, const Token& t, Cell* out) {
-  if (text[t.start + 1] == '"') return load_text(text, t, true, T_FILE, out);
+  if (text[t.start + 1] == '"') return load_body(text, t, true, T_FILE, out);
   return load_resource(body(text, t), body_end(text, t), T_FILE, out);
 }
 

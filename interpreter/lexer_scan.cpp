@@ -370,14 +370,10 @@ Token Scanner::fail_in_token(const Run& r) {
 // opener when a closer stands alone, else the closer.
 Token Scanner::missing(uint8_t type, int problem, char current, uint32_t start,
                        uint32_t report_from, uint32_t resume) {
-  if (is_path_type(type)) {
-    Token t = fail(P_BAD_CHAR, start, report_from, resume);
-    t.aux = type;
-    return t;
-  }
   char bracket = type == T_BLOCK || type == T_MAP ? (current == ']' ? '[' : ']')
                                                   : (current == ')' ? '(' : ')');
-  Token t = fail(problem, start, report_from, resume, bracket);
+  Token t = is_path_type(type) ? fail(P_BAD_CHAR, start, report_from, resume)
+                               : fail(problem, start, report_from, resume, bracket);
   t.aux = type;
   return t;
 }

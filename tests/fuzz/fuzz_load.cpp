@@ -96,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   scan_quietly(data, n, prescan);
 
   Nesting nesting;
-  lexer::Tracer tracer{lexer::EV_OPEN | lexer::EV_CLOSE | lexer::EV_ERROR, Nesting::event, &nesting};
+  const uint32_t events = lexer::EV_OPEN | lexer::EV_CLOSE | lexer::EV_ERROR;
+  lexer::Tracer tracer{events, Nesting::event, &nesting};
   lexer::Request traced;
   traced.wrap = false;
   traced.tracer = &tracer;

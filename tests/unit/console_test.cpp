@@ -103,7 +103,8 @@ TEST(Console, ErrorsAreReportedAndTheNextCommandRuns) {
     std::vector<std::string> found = reports(t.out);
     ASSERT_EQ(found.size(), c.reports) << c.input << t.out;
     EXPECT_NE(found[0].find(c.first_mentions), std::string::npos) << c.input << found[0];
-    EXPECT_EQ(t.out.substr(t.out.size() > 7 ? t.out.size() - 7 : 0), "== [x]\n") << c.input << t.out;
+    const std::string last = t.out.substr(t.out.size() > 7 ? t.out.size() - 7 : 0);
+    EXPECT_EQ(last, "== [x]\n") << c.input << t.out;
     EXPECT_EQ(t.status, 0) << c.input;
   }
 }

@@ -12,6 +12,7 @@
 #include "interpreter/lexer_load.h"
 #include "runtime/collector.h"
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/series.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/error.h"
@@ -37,16 +38,9 @@ lexer::Request traced_by(const lexer::Tracer& tracer) {
   return r;
 }
 
-bool is_text(const Cell& v) {
-  switch (v.type()) {
-    case T_STRING: case T_FILE: case T_URL: case T_TAG: case T_EMAIL: case T_REF: return true;
-    default: return false;
-  }
-}
-
 // "type value": the mold, or for text the characters it holds.
 std::string describe(const Cell& v) {
-  std::string shown = is_text(v) ? string::to_utf8(&v) : test::mold(v);
+  std::string shown = series::is_any_string(v.type()) ? string::to_utf8(&v) : test::mold(v);
   return std::string(test::type_name(v.type())) + " " + shown;
 }
 
@@ -55,7 +49,8 @@ using Values = std::vector<std::string>;
 Values values_of(const std::string& src) {
   Cell blk = load(src);
   Values out;
-  for (int32_t i = 0; i < block::zs_length(&blk); i++) out.push_back(describe(*block::zs_abs_at(&blk, i)));
+  for (int32_t i = 0; i < block::zs_length(&blk); i++)
+    out.push_back(describe(*block::zs_abs_at(&blk, i)));
   return out;
 }
 
@@ -66,7 +61,8 @@ struct Case {
 
 TEST(LexerLoad, EveryLiteralFormLoadsWithItsTypeAndValue) {
   const Case cases[] = {
-      {"a b-c? :d e: 'f", {"word! a", "word! b-c?", "get-word! :d", "set-word! e:", "lit-word! 'f"}},
+      {"a b-c? :d e: 'f",
+       {"word! a", "word! b-c?", "get-word! :d", "set-word! e:", "lit-word! 'f"}},
       {"+ // <= <> == % ^x", {"word! +", "word! //", "word! <=", "word! <>", "word! ==",
                               "word! %", "word! ^x"}},
       {"/ /: :/ '/", {"word! /", "set-word! /:", "get-word! :/", "lit-word! '/"}},
@@ -174,12 +170,14 @@ TEST(LexerLoad, MalformedLiteralsRaiseInvalidWithTheirLine) {
     const std::string src = c.src;
     EXPECT_EQ(test::raised([&] { load(src); }), test::error_name(err::SYNTAX, err::syntax::INVALID))
         << src;
-    EXPECT_EQ(string::to_utf8(&error::last_args[0]), "(line " + std::to_string(c.line) + ")") << src;
+    EXPECT_EQ(string::to_utf8(&error::last_args[0]), "(line " + std::to_string(c.line) + ")")
+        << src;
     EXPECT_EQ(type_of_error_arg(error::last_args[1]), test::type_name(c.type)) << src;
     EXPECT_EQ(string::to_utf8(&error::last_args[2]), c.text) << src;
   }
   // Percent-decoding checks the UTF-8 the escapes spell.
-  EXPECT_EQ(test::raised([] { load("%a%C3%28"); }), test::error_name(err::ACCESS, err::access::INVALID_UTF8));
+  EXPECT_EQ(test::raised([] { load("%a%C3%28"); }),
+            test::error_name(err::ACCESS, err::access::INVALID_UTF8));
 }
 
 TEST(LexerLoad, FormsNotBuiltYetSayWhatTheyAre) {
@@ -200,7 +198,8 @@ TEST(LexerLoad, FormsNotBuiltYetSayWhatTheyAre) {
     // Only checked, not kept: the form passes with its type.
     lexer::Request check;
     check.wrap = false;
-    EXPECT_EQ(test::raised([&] { lexer::scan(nullptr, bytes(src), uint32_t(src.size()), check); }), "")
+    EXPECT_EQ(test::raised([&] { lexer::scan(nullptr, bytes(src), uint32_t(src.size()), check); }),
+              "")
         << src;
   }
   lexer::Request one;
@@ -217,7 +216,13 @@ TEST(LexerLoad, NewLineMarksFollowLineBreaksBeforeTokens) {
 }
 
 TEST(LexerLoad, OneValueModeStopsAfterTheFirstValueAndCountsWhatItRead) {
-  struct OneCase { const char* src; const char* value; uint32_t consumed; int type; const char* only; };
+  struct OneCase {
+    const char* src;
+    const char* value;
+    uint32_t consumed;
+    int type;
+    const char* only;   // the mold with `only`
+  };
   const OneCase cases[] = {
       {"  a b", "a", 3, T_WORD, "[a]"},
       {"[a [b]] c", "[a [b]]", 7, T_BLOCK, "[[a [b]]]"},
@@ -332,7 +337,8 @@ struct Recorder {
   lexer::Reply reply = lexer::Reply::YES;
   static lexer::Reply record(void* self, const lexer::TraceEvent& e) {
     auto* r = static_cast<Recorder*>(self);
-    const char* name = e.event == lexer::EV_OPEN ? "open" : e.event == lexer::EV_CLOSE ? "close" : "error";
+    const char* name =
+        e.event == lexer::EV_OPEN ? "open" : e.event == lexer::EV_CLOSE ? "close" : "error";
     r->events.push_back(std::string(name) + " " + test::type_name(e.type) + " " +
                         std::to_string(e.line) + " " + std::to_string(e.start) + "-" +
                         std::to_string(e.end));
@@ -452,12 +458,14 @@ TEST(LexerConversions, TextToWordsMustBeOneWholeWord) {
   }
   // An issue spelled like no word cannot become a refinement.
   Cell issue{T_ISSUE, 0, symbol::make("1x"), uint32_t(-1)};
-  EXPECT_EQ(conversion_error(T_REFINEMENT, issue), test::error_name(err::SCRIPT, err::script::BAD_TO_ARG));
+  EXPECT_EQ(conversion_error(T_REFINEMENT, issue),
+            test::error_name(err::SCRIPT, err::script::BAD_TO_ARG));
 }
 
 TEST(LexerConversions, TextToBlockAndToNumbers) {
   EXPECT_EQ(test::mold(convert(T_BLOCK, test::text(U"a [b] 1"))), "[a [b] 1]");
-  EXPECT_EQ(conversion_error(T_BLOCK, test::text(U"a [b")), test::error_name(err::SYNTAX, err::syntax::MISSING));
+  EXPECT_EQ(conversion_error(T_BLOCK, test::text(U"a [b")),
+            test::error_name(err::SYNTAX, err::syntax::MISSING));
   EXPECT_EQ(test::mold(convert(T_FLOAT, test::text(U"1'000.5"))), "1000.5");
   EXPECT_EQ(test::mold(convert(T_FLOAT, test::text(U"2"))), "2.0");
   EXPECT_EQ(test::mold(convert(T_PERCENT, test::text(U"50%"))), "50%");
