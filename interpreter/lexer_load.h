@@ -12,7 +12,9 @@
 // buffer, so the stack is addressed by cell index and no pointer into it is kept
 // across a push. A scan started while another is running (a trace callback that
 // loads, a loader that converts text) uses the part above the outer scan's cells
-// and gives it back when it ends.
+// and gives it back when it ends. While a scan runs the collector is held off:
+// everything the scan allocates stays reachable until it ends. A tracer runs with
+// the collector as it was.
 //
 // Strict scans raise a syntax error for malformed input. Quiet scans drop the
 // malformed token, close the open blocks and parens, and carry on; the type they
