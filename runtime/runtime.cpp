@@ -5,6 +5,7 @@
 #include "boot/boot.h"
 #include "interpreter/actions.h"
 #include "interpreter/interpreter.h"
+#include "interpreter/lexer_load.h"
 #include "interpreter/stack.h"
 #include "runtime/casefold.h"
 #include "runtime/collector.h"
@@ -102,6 +103,7 @@ void init() {
   words::init();
   ownership::init();
   cycles::init();
+  lexer::init();
   slots::init();
   interpreter::init();
   collector::init();
