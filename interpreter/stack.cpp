@@ -128,11 +128,6 @@ Cell* mark_func_ctx(const Cell* word, NodeRef function_context) {
 
 void set_frame_top(Frame* record) { frame_top = record; }
 
-void set_return_mark(bool on) {
-  Frame* f = frame_top - 1;
-  if (on) f->header |= HEADER_RETURN_MARK; else f->header &= ~HEADER_RETURN_MARK;
-}
-
 void mark_interpreted() { (frame_top - 1)->header |= HEADER_INTERPRETED; }
 
 MarkedBelow mark_return_below() {

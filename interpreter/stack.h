@@ -120,7 +120,7 @@ void set_frame_top(Frame* record);
 
 // Header flags of the current frame, and of the frame below it (`do` makes its
 // caller a return boundary while it evaluates).
-void set_return_mark(bool on);
+inline void set_return_mark(bool on);
 void mark_interpreted();
 struct MarkedBelow {
   Frame* record;          // null when there is no frame below the current one
@@ -216,6 +216,11 @@ inline Cell* grow_top() {
 }
 
 inline Cell* push(const Cell* value) { return cell::copy(value, grow_top()); }
+
+inline void set_return_mark(bool on) {
+  Frame* f = frame_top - 1;
+  if (on) f->header |= HEADER_RETURN_MARK; else f->header &= ~HEADER_RETURN_MARK;
+}
 
 inline void unwind() {
   Frame* f = --frame_top;
