@@ -148,6 +148,14 @@ void make_callable(uint8_t type, const Cell& name, const Cell& spec) {
   set_global(&name, &callable);
 }
 
+// An infix operator made from the function a word holds.
+void make_operator(const Cell& name, const Cell& function_word) {
+  Cell function = *context::get(&function_word);
+  Cell op_type = values::of_datatype(T_OP);
+  Cell op = *actions::make_typed(&op_type, &function);
+  set_global(&name, &op);
+}
+
 // Each (name block) pair of a section.
 template <class Fn>
 void each_pair(const Cell& section, Fn fn) {
@@ -166,6 +174,9 @@ void apply_section(const Cell& name, const Cell& section) {
     each_pair(section, [](const Cell& n, const Cell& s) { make_callable(T_NATIVE, n, s); });
   } else if (resolved(&name) == resolved("actions")) {
     each_pair(section, [](const Cell& n, const Cell& s) { make_callable(T_ACTION, n, s); });
+  } else if (resolved(&name) == resolved("operators")) {
+    for (int32_t i = series_cell::head(&section); i + 1 < length(section); i += 2)
+      make_operator(at(section, i), at(section, i + 1));
   } else if (resolved(&name) == resolved("do")) {
     interpreter::do_block(&section);
   } else {

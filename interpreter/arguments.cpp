@@ -147,10 +147,17 @@ class CacheBuilder {
 // The cache of a callable, built on its first call.
 Cell cache_of(const Cell& callable) {
   Cell* slot = function::more(&callable, function::MORE_CACHE);
-  if (slot->is(T_BLOCK)) return *slot;
+  if (slot->is(T_BLOCK)) [[likely]] return *slot;
   Cell cache = CacheBuilder(callable).build(has_frame_slots(callable));
   *function::more(&callable, function::MORE_CACHE) = cache;
   return cache;
+}
+
+// Whether a typeset allows a datatype: the bit test of typeset::has, inline since
+// every argument passes through it.
+bool allows(const Cell& types, uint8_t type) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&types.w1);
+  return type < typeset::BITS && (bytes[type >> 3] & (0x80u >> (type & 7))) != 0;
 }
 
 // --- gathering ------------------------------------------------------------------------------
@@ -177,6 +184,11 @@ class Gatherer {
   Gatherer(const Cell& callable, const Code& code, const Cell* name, bool infix)
       : callable_(callable), code_(code), name_(*name), infix_(infix),
         frame_slots_(has_frame_slots(callable)), cache_(cache_of(callable)) {
+    // The cache never grows once built, and this pointer on the native stack keeps
+    // its buffer in place while arguments are evaluated.
+    SeriesBuffer* b = block::buffer(&cache_);
+    entries_ = b->cells();
+    count_ = int32_t(b->used_bytes() / sizeof(Cell));
     for (int32_t& r : refinement_args_) r = -1;
   }
 
@@ -201,6 +213,8 @@ class Gatherer {
   bool infix_;
   bool frame_slots_;
   Cell cache_;
+  const Cell* entries_;
+  int32_t count_;
   int32_t locals_ = 0;
   int32_t refinement_count_ = 0;
   int32_t fetched_ = 0;   // argument cells in a native's frame
@@ -208,8 +222,8 @@ class Gatherer {
   uint32_t refinements_seen_ = 0;
   Cell path_ = values::none;   // the path giving the refinements
 
-  int32_t cache_length() const { return int32_t(block::buffer(&cache_)->length()); }
-  Cell entry(int32_t k) const { return block::buffer(&cache_)->cells()[k]; }
+  int32_t cache_length() const { return count_; }
+  const Cell& entry(int32_t k) const { return entries_[k]; }
 
   [[noreturn]] void missing(int32_t k) {
     Cell word = arg_word(callable_, k);
@@ -218,7 +232,7 @@ class Gatherer {
 
   void check_type(const Cell& types, int32_t k) {
     uint8_t t = stack::top_type();
-    if (typeset::has(&types, t)) return;
+    if (allows(types, t)) [[likely]] return;
     Cell type = values::of_datatype(t);
     Cell word = arg_word(callable_, k);
     fire(err::SCRIPT, err::script::EXPECT_ARG, &name_, &type, &word);
@@ -253,7 +267,7 @@ class Gatherer {
     bool active = true;
     bool left_operand = infix_;
     for (int32_t k = 0; k < cache_length(); k++) {
-      Cell e = entry(k);
+      const Cell& e = entry(k);
       switch (e.type()) {
         case T_TYPESET: {
           uint32_t flags = e.header & ARG_RETURN;

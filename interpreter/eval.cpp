@@ -137,12 +137,22 @@ int32_t infix_chain(const Code& code, int32_t pos, Cell* start) {
 
 [[noreturn]] void no_value(const Cell* word) { fire(err::SCRIPT, err::script::NO_VALUE, word); }
 
+// A paren leaves its value where it started. Its expressions run on top of the
+// current frame: a frame of its own would only be skipped by every walk. A traced
+// run keeps that frame, so that the stack depths the tracer sees stay as they were.
 void eval_paren(const Cell& paren) {
-  Cell name = body_word();
-  stack::mark(&name, stack::H_INTERP_NATIVE);
-  run_block(&paren);
+  if (trace::tracing) {
+    Cell name = body_word();
+    stack::mark(&name, stack::H_INTERP_NATIVE);
+    run_block(&paren);
+    if (exits::pending) return;
+    stack::unwind();
+    return;
+  }
+  Cell* base = stack::top;
+  run_block_at(&paren, base);
   if (exits::pending) return;
-  stack::unwind();
+  stack::top = base + 1;
 }
 
 int32_t set_word(const Code& code, int32_t pos, Cell word) {
@@ -306,8 +316,6 @@ int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, boo
   return pos;
 }
 
-// --- blocks ----------------------------------------------------------------------------------
-
 // --- the position near errors ---------------------------------------------------------
 
 namespace {
@@ -336,13 +344,17 @@ Cell near_position() {
   return at;
 }
 
-void run_block(const Cell* block) {
+// --- blocks ----------------------------------------------------------------------------------
+
+void run_block(const Cell* block) { run_block_at(block, stack::arguments); }
+
+void run_block_at(const Cell* block, Cell* first) {
   Code code = code_of(block);
   NearScope near(&code);
   int32_t pos = series_cell::head(block) < 0 ? 0 : series_cell::head(block);
-  Cell* first = stack::arguments;
   if (pos >= code.length()) {
-    stack::set_result(&values::unset);
+    stack::top = first + 1;
+    *first = values::unset;
     return;
   }
   trace::event(trace::ENTER, &code.block, pos, nullptr);
@@ -387,6 +399,16 @@ Cell do_block(const Cell* block) {
 
 namespace {
 
+// A function body runs in the function's own frame, above its arguments and locals;
+// its value then becomes the frame's result. (A traced run gives the body a <body>
+// frame, as eval_block does, for the stack depths the tracer sees.)
+void run_body(const Cell* body) {
+  Cell* base = stack::top;
+  run_block_at(body, base);
+  if (exits::pending) return;
+  *stack::arguments = *base;
+}
+
 uint32_t tracing_inside(const Cell* function) {
   if (function->header & function::FLAG_NO_TRACE) return 0;
   if (function->header & function::FLAG_TRACE) return trace::saved_tracing;
@@ -407,8 +429,9 @@ void run_function(const Cell* function, NodeRef, const Cell* name, int kind) {
   exits::guard(
       exits::RETURN,
       [&] {
-        if (body.is(T_BLOCK)) eval_block(&body, true);
-        else stack::set_last(&values::unset);
+        if (!body.is(T_BLOCK)) stack::set_last(&values::unset);
+        else if (trace::tracing) eval_block(&body, true);
+        else run_body(&body);
       },
       [](uint32_t code) {
         if (code != exits::RETURN && code != exits::EXIT) exits::pending = code;

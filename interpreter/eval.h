@@ -18,7 +18,7 @@ struct Code {
   SeriesBuffer* buffer() const { return memory::buffer_of(block.w2); }
   Cell* at(int32_t i) const { return buffer()->cells() + i; }
   int32_t length() const {
-    int32_t n = int32_t(buffer()->length());
+    int32_t n = int32_t(buffer()->used_bytes() / sizeof(Cell));
     return n < end ? n : end;
   }
 };

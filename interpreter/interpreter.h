@@ -27,6 +27,9 @@ void init();
 void eval_block(const Cell* block, bool chain);
 // Evaluates a whole block in the current frame (see above).
 void run_block(const Cell* block);
+// The same with `first` (at or above the frame's cells) as the result slot: each
+// expression starts there, and the last value stays there with top just past it.
+void run_block_at(const Cell* block, Cell* first);
 // Evaluates one expression at the 0-based position of the block's buffer, pushing
 // its value; answers the position after it.
 int32_t eval_next(const Cell* block, int32_t position);

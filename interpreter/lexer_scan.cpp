@@ -6,6 +6,7 @@
 
 #include "runtime/cell.h"
 #include "runtime/datatype.h"
+#include "runtime/unicode.h"
 
 namespace zol::lexer {
 namespace {
@@ -122,28 +123,6 @@ uint8_t datatype_named(std::string_view text) {
 // ---------------------------------------------------------------------------
 // Text helpers shared with the loaders
 
-int decode_utf8(const uint8_t* p, const uint8_t* end, uint32_t* code_point) {
-  uint8_t b = p[0];
-  if (b < 0x80) {
-    *code_point = b;
-    return 1;
-  }
-  int n;
-  uint32_t cp, least;
-  if (b >= 0xC2 && b <= 0xDF) { n = 2; cp = b & 0x1F; least = 0x80; }
-  else if (b >= 0xE0 && b <= 0xEF) { n = 3; cp = b & 0x0F; least = 0x800; }
-  else if (b >= 0xF0 && b <= 0xF4) { n = 4; cp = b & 0x07; least = 0x10000; }
-  else return 0;
-  if (end - p < n) return 0;
-  for (int i = 1; i < n; i++) {
-    if ((p[i] & 0xC0) != 0x80) return 0;
-    cp = cp << 6 | (p[i] & 0x3F);
-  }
-  if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  *code_point = cp;
-  return n;
-}
-
 bool is_unicode_blank(uint32_t cp) {
   return cp == 0x85 || cp == 0xA0 || cp == 0x1680 || cp == 0x180E ||
          (cp >= 0x2000 && cp <= 0x200B) || cp == 0x2028 || cp == 0x2029 || cp == 0x202F ||
@@ -209,8 +188,8 @@ int decode_escape(const uint8_t* p, const uint8_t* end, uint32_t* code_point) {
   if (b >= 'a' && b <= 'z') { *code_point = b - 0x60u; return 1; }
   if (b >= 'A' && b <= '_') { *code_point = b - 0x40u; return 1; }
   if (b >= 0x80) {
-    int n = decode_utf8(p, end, code_point);
-    return n ? n : -1;
+    const uint8_t* next = unicode::decode_utf8_char(p, end, code_point);
+    return *code_point == unicode::INVALID ? -1 : int(next - p);
   }
   *code_point = b;
   return 1;
@@ -227,9 +206,8 @@ bool valid_string_text(const uint8_t* p, const uint8_t* end, bool escapes) {
     } else if (b < 0x80) {
       p++;
     } else {
-      int n = decode_utf8(p, end, &cp);
-      if (!n) return false;
-      p += n;
+      p = unicode::decode_utf8_char(p, end, &cp);
+      if (cp == unicode::INVALID) return false;
     }
   }
   return true;
@@ -392,10 +370,12 @@ Token Scanner::fail_in_token(const Run& r) {
 // opener when a closer stands alone, else the closer.
 Token Scanner::missing(uint8_t type, int problem, char current, uint32_t start,
                        uint32_t report_from, uint32_t resume) {
-  if (is_path_type(type)) return fail(P_BAD_CHAR, start, report_from, resume);
   char bracket = type == T_BLOCK || type == T_MAP ? (current == ']' ? '[' : ']')
                                                   : (current == ')' ? '(' : ')');
-  return fail(problem, start, report_from, resume, bracket);
+  Token t = is_path_type(type) ? fail(P_BAD_CHAR, start, report_from, resume)
+                               : fail(problem, start, report_from, resume, bracket);
+  t.aux = type;
+  return t;
 }
 
 Token Scanner::error_in(const Token& token, int problem) {
@@ -643,13 +623,13 @@ bool Scanner::word(const Run& r, Token& out) {
   uint32_t stop = r.stop;
   uint32_t cp;
   while (start < stop && text_[start] >= 0x80) {
-    int n = decode_utf8(text_ + start, text_ + stop, &cp);
-    if (!n) {
+    const uint8_t* next = unicode::decode_utf8_char(text_ + start, text_ + stop, &cp);
+    if (cp == unicode::INVALID) {
       out = fail(T_WORD, r.start, r.start, stop);
       return true;
     }
     if (!is_unicode_blank(cp)) break;
-    start += uint32_t(n);
+    start = uint32_t(next - text_);
   }
   if (start == stop) {
     pos_ = stop;
@@ -666,14 +646,14 @@ bool Scanner::word(const Run& r, Token& out) {
       end++;
       continue;
     }
-    int n = decode_utf8(text_ + end, text_ + stop, &cp);
-    if (!n) {
+    const uint8_t* next = unicode::decode_utf8_char(text_ + end, text_ + stop, &cp);
+    if (cp == unicode::INVALID) {
       out = fail(T_WORD, start, start, stop);
       return true;
     }
     if (is_unicode_blank(cp)) break;
     flags |= char_classes.entry[b];
-    end += uint32_t(n);
+    end = uint32_t(next - text_);
   }
   // Between tokens the rest scans from its blank's lead byte in the word state,
   // as the cut word did: the same run, from a later start.

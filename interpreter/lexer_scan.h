@@ -97,7 +97,8 @@ struct Token {
   uint32_t line;        // line of the first byte; K_ERROR: the line where it was met
   uint32_t flags;       // class flags of the token's bytes, plus TOKEN_NEW_LINE
   // K_CONSTRUCT: 1/0 for logic!, the datatype id for datatype!. Closers (block,
-  // paren and path): the offset of their opener.
+  // paren and path): the offset of their opener. K_ERROR for a missing or
+  // mismatched bracket: the type of the container at fault (0 for other errors).
   uint32_t aux;
 };
 
@@ -121,6 +122,9 @@ class Scanner {
   // Raises the syntax error of an error token: "(line N)", the datatype or the
   // missing bracket, and up to 30 bytes of the text where the problem lies.
   [[noreturn]] void raise(const Token& error) const;
+  // Raises the internal error not-done for a literal whose datatype is not built
+  // yet, with the word of the datatype's name, the token's text and "(line N)".
+  [[noreturn]] void raise_not_built(const Token& token, uint8_t type) const;
 
   uint32_t position() const { return pos_; }
   uint32_t line() const { return line_; }
@@ -212,10 +216,6 @@ class Scanner {
 // The escape after a caret in strings and chars: `p` is just past the "^".
 // Answers the bytes it takes (at least 1) and the code point, or -1 when invalid.
 int decode_escape(const uint8_t* p, const uint8_t* end, uint32_t* code_point);
-
-// One UTF-8 sequence at p (p < end): its length (1-4) and code point, or 0 for an
-// invalid, overlong, surrogate or out-of-range sequence.
-int decode_utf8(const uint8_t* p, const uint8_t* end, uint32_t* code_point);
 
 // The Unicode characters the lexer treats as blanks around words.
 bool is_unicode_blank(uint32_t code_point);

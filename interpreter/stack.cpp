@@ -108,15 +108,6 @@ bool ready() { return bottom != nullptr; }
 
 // --- opening frames ------------------------------------------------------------------
 
-Cell* mark(const Cell* word, uint32_t header) {
-  if (frame_top >= frame_end) overflow();
-  uint32_t symbol = word ? word_cell::symbol(word) & 0xFFFFu : 0;
-  *frame_top++ = Frame{header | symbol << 8, ref_of(arguments),
-                       word ? word_cell::context(word) : 0, 0, 0};
-  arguments = top;
-  return arguments;
-}
-
 Cell* mark_func(const Cell* word, NodeRef function_context) {
   Cell* args = mark(word, H_FUNCTION);
   Frame* f = frame_top - 1;
@@ -137,11 +128,6 @@ Cell* mark_func_ctx(const Cell* word, NodeRef function_context) {
 }
 
 void set_frame_top(Frame* record) { frame_top = record; }
-
-void set_return_mark(bool on) {
-  Frame* f = frame_top - 1;
-  if (on) f->header |= HEADER_RETURN_MARK; else f->header &= ~HEADER_RETURN_MARK;
-}
 
 void mark_interpreted() { (frame_top - 1)->header |= HEADER_INTERPRETED; }
 
@@ -165,12 +151,6 @@ void set_frame_symbol(const Cell* word) {
 
 // --- working inside a frame ------------------------------------------------------------
 
-Cell* grow_top() {
-  if (top + 1 >= end) overflow();
-  return top++;
-}
-
-Cell* push(const Cell* value) { return cell::copy(value, grow_top()); }
 Cell* push_unset() { return cell::set(grow_top(), T_UNSET); }
 
 void pop(int n) { top = top - bottom > n ? top - n : bottom; }
@@ -216,12 +196,6 @@ bool interpreted(const Frame* from, bool only_one) {
 }
 
 // --- closing frames ------------------------------------------------------------------
-
-void unwind() {
-  Frame* f = pop_record();
-  top = arguments + 1;
-  arguments = saved_arguments(f);
-}
 
 void unwind_last() {
   restore_context(frame_top - 1);

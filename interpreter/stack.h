@@ -103,7 +103,7 @@ inline uint32_t frame_symbol(const Frame* f) { return (f->header >> 8) & 0xFFFFu
 // Opening frames. `word` names the call (a word-family cell, or null); each opener
 // records the caller's arguments and makes `top` the new frame's first cell, which
 // it returns. A full frame stack raises the internal stack-overflow error.
-Cell* mark(const Cell* word, uint32_t header);
+inline Cell* mark(const Cell* word, uint32_t header);
 Cell* mark_func(const Cell* word, NodeRef function_context);
 Cell* mark_func_ctx(const Cell* word, NodeRef function_context);
 inline Cell* mark_native(const Cell* word) { return mark(word, H_NATIVE); }
@@ -120,7 +120,7 @@ void set_frame_top(Frame* record);
 
 // Header flags of the current frame, and of the frame below it (`do` makes its
 // caller a return boundary while it evaluates).
-void set_return_mark(bool on);
+inline void set_return_mark(bool on);
 void mark_interpreted();
 struct MarkedBelow {
   Frame* record;          // null when there is no frame below the current one
@@ -134,9 +134,9 @@ void set_frame_symbol(const Cell* word);
 
 // Working inside a frame. Pushing past the end raises the internal stack-overflow
 // error after taking 5 cells off `top`, so that the error can be built.
-Cell* push(const Cell* value);
+inline Cell* grow_top();
+inline Cell* push(const Cell* value);
 Cell* push_unset();
-Cell* grow_top();
 void pop(int n);
 inline Cell* arg(int i) { return arguments + i; }
 Cell* top_value();               // the last pushed cell, or bottom when empty
@@ -152,7 +152,7 @@ bool interpreted(const Frame* from, bool only_one);
 
 // Closing frames. "Restoring" a popped function frame writes its saved values
 // word back into its function context's record.
-void unwind();                   // result stays in the caller's view at arguments
+inline void unwind();            // result stays in the caller's view at arguments
 void unwind_last();              // the same, restoring any function context
 void unwind_drop();              // nothing stays: top := the caller's arguments
 void unwind_all();
@@ -198,5 +198,34 @@ Cell find_function_frame();
 
 // Marks what the stacks reference (a collector marking callback).
 void mark_roots();
+
+// --- the hottest operations, inline -------------------------------------------------
+
+inline Cell* mark(const Cell* word, uint32_t header) {
+  if (frame_top >= frame_end) overflow();
+  uint32_t symbol = word ? word_cell::symbol(word) & 0xFFFFu : 0;
+  *frame_top++ = Frame{header | symbol << 8, ref_of(arguments),
+                       word ? word_cell::context(word) : 0, 0, 0};
+  arguments = top;
+  return arguments;
+}
+
+inline Cell* grow_top() {
+  if (top + 1 >= end) overflow();
+  return top++;
+}
+
+inline Cell* push(const Cell* value) { return cell::copy(value, grow_top()); }
+
+inline void set_return_mark(bool on) {
+  Frame* f = frame_top - 1;
+  if (on) f->header |= HEADER_RETURN_MARK; else f->header &= ~HEADER_RETURN_MARK;
+}
+
+inline void unwind() {
+  Frame* f = --frame_top;
+  top = arguments + 1;
+  arguments = cell_of(f->saved_arguments);
+}
 
 }  // namespace zol::stack

@@ -226,7 +226,31 @@ Cell* set_in(Cell* word, const Cell* value, NodeRef ctx, bool notify) {
   return slot;
 }
 
-Cell* set(Cell* word, const Cell* value) { return set_in(word, value, word_cell::context(word), true); }
+namespace {
+
+// The slot of a bound word of a context that has its values and tracks no slot
+// writes (the common case of set), else null.
+Cell* untracked_slot(const Cell* word) {
+  NodeRef ctx = word_cell::context(word);
+  int32_t index = word_cell::index(word);
+  if (!ctx || index < 0) return nullptr;
+  const Cell* rec = record_of(ctx);
+  if (!rec->w2) return nullptr;
+  if (rec->header & STACK_VALUES) return stack::bottom + (rec->w2 - 1) + index;
+  if (kind_of(ctx) == OBJECT) return nullptr;
+  return memory::buffer_of(rec->w2)->cells() + index;
+}
+
+[[gnu::noinline]] Cell* set_tracked(Cell* word, const Cell* value) {
+  return set_in(word, value, word_cell::context(word), true);
+}
+
+}  // namespace
+
+Cell* set(Cell* word, const Cell* value) {
+  if (Cell* slot = untracked_slot(word)) return cell::copy(value, slot);
+  return set_tracked(word, value);
+}
 
 void set_integer(Cell* word, int32_t value) {
   NodeRef ctx = word_cell::context(word);

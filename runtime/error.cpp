@@ -378,7 +378,9 @@ int category_of(const Cell* error) { return code_of(error) / 100; }
 int id_of(const Cell* error) { return code_of(error) % 100 + 2; }
 
 void set_where(const Cell* error, const Cell* value) {
-  if (field(error, F_WHERE)->is(T_NONE)) set_field(error, F_WHERE, value);
+  // No frame named a function: the report shows "???".
+  bool nowhere = value->is(T_WORD) && word_cell::symbol(value) == stack::not_found_symbol;
+  if (field(error, F_WHERE)->is(T_NONE) && !nowhere) set_field(error, F_WHERE, value);
 }
 
 void set_stack(const Cell* error) {

@@ -5,6 +5,7 @@
 #include "boot/boot.h"
 #include "interpreter/actions.h"
 #include "interpreter/interpreter.h"
+#include "interpreter/lexer_load.h"
 #include "interpreter/natives.h"
 #include "interpreter/stack.h"
 #include "runtime/casefold.h"
@@ -131,6 +132,7 @@ void init() {
   append_block_ref(root_block, natives::init());
   ownership::init();
   cycles::init();
+  lexer::init();
   slots::init();
   interpreter::init();
   collector::init();

@@ -17,13 +17,14 @@ ninja -C build-asan
 (cd build-asan && ctest -j"$jobs" --output-on-failure)
 (cd build-asan && ZOL_GC_STRESS=1 ctest -j"$jobs" --output-on-failure)
 
-# Bounded libFuzzer runs of the text decoders and the lexer's scanner (clang,
+# Bounded libFuzzer runs of the text decoders, the lexer's scanner and load (clang,
 # AddressSanitizer and UndefinedBehaviorSanitizer). Each corpus grows in build-fuzz
 # from run to run; a finding is written there too and fails the stage.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZOL_SANITIZE=ON -DZOL_FUZZ=ON >/dev/null
-for fuzzer in fuzz_utf8 fuzz_lexer_scan; do
+for run in fuzz_utf8:30 fuzz_lexer_scan:30 fuzz_load:60; do
+  fuzzer=${run%:*}
   ninja -C build-fuzz "$fuzzer"
   mkdir -p "build-fuzz/corpus/$fuzzer"
-  "./build-fuzz/tests/fuzz/$fuzzer" -max_total_time=30 -max_len=65536 -timeout=10 \
+  "./build-fuzz/tests/fuzz/$fuzzer" -max_total_time="${run#*:}" -max_len=65536 -timeout=10 \
     -artifact_prefix=build-fuzz/ "build-fuzz/corpus/$fuzzer"
 done

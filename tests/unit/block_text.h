@@ -1,10 +1,5 @@
-// Test helpers for blocks: values written as text, read by a small reader that
-// knows the forms these tests need, and results shown as text.
-//
-// The reader takes integers, decimals (2.5, as float!), words (x x: :x 'x /x, and
-// / // as words), paths (a/b/1, 'a/b, a/b:, :a/b), blocks [...], parens (...) and
-// the constants #(none) #(true) #(false); it skips ; comments. A token that starts
-// a line sets the new-line marker of its cell.
+// Test helpers for blocks: values written as source text (loaded by the lexer) and
+// results shown as text.
 #pragma once
 #include <string>
 

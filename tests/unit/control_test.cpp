@@ -173,6 +173,25 @@ TEST(Control, Functions) {
   });
 }
 
+// Parens and function bodies evaluate on top of the frame they are in: exits leave
+// through them, and their values land where a frame of their own would leave them.
+TEST(Control, ParensAndBodiesInTheirCallersFrame) {
+  check({
+      {"1 + (2 * (3 + 4))", "15"},
+      {"(1 2) + 3", "5"},
+      {"()", "unset"},
+      {"f: func [x] [x: (x + 1) (x * 2)] f 2", "6"},
+      {"f: func [] [(return 3) 4] f", "3"},
+      {"f: func [] [(exit) 4] f", "unset"},
+      {"f: func [] [] f", "unset"},
+      {"n: 0 loop 5 [n: n + 1 (if n = 2 [break/return n * 5])]", "10"},
+      {"n: 0 loop 3 [(n: n + 1) (continue) n: 100] n", "3"},
+      {"f: func [n] [either n < 2 [n] [(f n - 1) + (f n - 2)]] f 10", "55"},
+      {"f: func [a] [(try [a / 0]) a] f 6", "6"},
+      {"catch [f: func [] [(throw 8) 1] f]", "8"},
+  });
+}
+
 TEST(Control, FunctionCollectsItsLocals) {
   check({
       {"a: 1 f: function [] [a: 2] f a", "1"},

@@ -419,6 +419,10 @@ Cell* test_load(const Cell* string, Cell* result) {
 
 TEST(FloatMake, FromTextThroughTheLexerHooks) {
   const std::string feature_na = err_name(err::INTERNAL, err::internal::FEATURE_NA);
+  const auto installed_check = float_::token_check;
+  const auto installed_load = float_::load_string;
+  float_::token_check = nullptr;
+  float_::load_string = nullptr;
   EXPECT_EQ(convert(T_FLOAT, test::text(U"1.5")).error, feature_na) << "no lexer yet";
   EXPECT_EQ(convert(T_PERCENT, test::text(U"1.5")).error, feature_na) << "no lexer yet";
   float_::token_check = test_float_token;
@@ -440,8 +444,8 @@ TEST(FloatMake, FromTextThroughTheLexerHooks) {
     Cell spec = test::text(c.text);
     expect_outcome(convert(c.target, spec), c.want, string::to_utf8(&spec));
   }
-  float_::token_check = nullptr;
-  float_::load_string = nullptr;
+  float_::token_check = installed_check;
+  float_::load_string = installed_load;
 }
 
 TEST(FloatRandom, DrawsStayBetweenZeroAndTheValueAndRepeatAfterASeed) {

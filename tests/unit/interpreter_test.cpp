@@ -63,7 +63,7 @@ TEST(Interpreter, ErrorsOfEvaluation) {
       {"negate 'a", error_text(err::SCRIPT, EXPECT_ARG).c_str()},
       {"x: [1 2] x/3", "none"},
       {"x: 5 x/1", error_text(err::SCRIPT, BAD_PATH_TYPE).c_str()},
-      {"1/x", error_text(err::SCRIPT, WORD_FIRST).c_str()},
+      {"do to path! [1 x]", error_text(err::SCRIPT, WORD_FIRST).c_str()},
       {"f: func [] [] f/1: 2", error_text(err::SCRIPT, INVALID_PATH_SET).c_str()},
       {"1 + 2 nothing", error_text(err::SCRIPT, NO_VALUE).c_str()},
   });

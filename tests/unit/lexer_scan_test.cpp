@@ -3,7 +3,6 @@
 // with their line, and that no input makes it read out of bounds or stall.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -20,33 +19,16 @@ using lexer::Options;
 using lexer::Scanner;
 using lexer::Token;
 
-const char* type_name(uint8_t type) {
-  static const std::map<uint8_t, const char*> names = {
-      {T_DATATYPE, "datatype!"}, {T_UNSET, "unset!"}, {T_NONE, "none!"}, {T_LOGIC, "logic!"},
-      {T_BLOCK, "block!"}, {T_PAREN, "paren!"}, {T_STRING, "string!"}, {T_FILE, "file!"},
-      {T_URL, "url!"}, {T_CHAR, "char!"}, {T_INTEGER, "integer!"}, {T_FLOAT, "float!"},
-      {T_WORD, "word!"}, {T_SET_WORD, "set-word!"}, {T_LIT_WORD, "lit-word!"},
-      {T_GET_WORD, "get-word!"}, {T_REFINEMENT, "refinement!"}, {T_ISSUE, "issue!"},
-      {T_PATH, "path!"}, {T_LIT_PATH, "lit-path!"}, {T_SET_PATH, "set-path!"},
-      {T_GET_PATH, "get-path!"}, {T_ERROR, "error!"}, {T_PAIR, "pair!"},
-      {T_PERCENT, "percent!"}, {T_TUPLE, "tuple!"}, {T_MAP, "map!"}, {T_BINARY, "binary!"},
-      {T_TIME, "time!"}, {T_TAG, "tag!"}, {T_EMAIL, "email!"}, {T_DATE, "date!"},
-      {T_MONEY, "money!"}, {T_REF, "ref!"}, {T_POINT2D, "point2D!"}, {T_POINT3D, "point3D!"},
-  };
-  auto it = names.find(type);
-  return it == names.end() ? "?" : it->second;
-}
-
 std::string kind_label(const Token& t) {
   switch (t.kind) {
     case lexer::K_BLOCK_OPEN: case lexer::K_PAREN_OPEN: case lexer::K_MAP_OPEN:
     case lexer::K_PATH_OPEN:
-      return std::string("open ") + type_name(t.type);
+      return std::string("open ") + test::type_name(t.type);
     case lexer::K_BLOCK_CLOSE: case lexer::K_PAREN_CLOSE: case lexer::K_PATH_CLOSE:
-      return std::string("close ") + type_name(t.type);
+      return std::string("close ") + test::type_name(t.type);
     case lexer::K_COMMENT: return "comment";
     case lexer::K_COMMA: return "comma";
-    default: return type_name(t.type);
+    default: return test::type_name(t.type);
   }
 }
 
@@ -257,7 +239,7 @@ std::string raised_report(const std::string& src, Options options = {}) {
 }
 
 std::string subject_text(const Cell& c) {
-  if (c.is(T_DATATYPE)) return type_name(uint8_t(c.w1));
+  if (c.is(T_DATATYPE)) return test::type_name(uint8_t(c.w1));
   return string::to_utf8(&c);
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include "console/output.h"
 #include "interpreter/actions.h"
@@ -67,6 +68,23 @@ std::string mold(const Cell& value, bool all) {
 std::string form(const Cell& value) {
   Cell s = actions::form_to_string(&value);
   return string::to_utf8(&s);
+}
+
+const char* type_name(uint8_t type) {
+  static const std::map<uint8_t, const char*> names = {
+      {T_DATATYPE, "datatype!"}, {T_UNSET, "unset!"}, {T_NONE, "none!"}, {T_LOGIC, "logic!"},
+      {T_BLOCK, "block!"}, {T_PAREN, "paren!"}, {T_STRING, "string!"}, {T_FILE, "file!"},
+      {T_URL, "url!"}, {T_CHAR, "char!"}, {T_INTEGER, "integer!"}, {T_FLOAT, "float!"},
+      {T_WORD, "word!"}, {T_SET_WORD, "set-word!"}, {T_LIT_WORD, "lit-word!"},
+      {T_GET_WORD, "get-word!"}, {T_REFINEMENT, "refinement!"}, {T_ISSUE, "issue!"},
+      {T_PATH, "path!"}, {T_LIT_PATH, "lit-path!"}, {T_SET_PATH, "set-path!"},
+      {T_GET_PATH, "get-path!"}, {T_ERROR, "error!"}, {T_PAIR, "pair!"},
+      {T_PERCENT, "percent!"}, {T_TUPLE, "tuple!"}, {T_MAP, "map!"}, {T_BINARY, "binary!"},
+      {T_TIME, "time!"}, {T_TAG, "tag!"}, {T_EMAIL, "email!"}, {T_DATE, "date!"},
+      {T_MONEY, "money!"}, {T_REF, "ref!"}, {T_POINT2D, "point2D!"}, {T_POINT3D, "point3D!"},
+  };
+  auto it = names.find(type);
+  return it == names.end() ? "?" : it->second;
 }
 
 namespace {

@@ -30,6 +30,9 @@ inline std::string error_name(int category, int id) {
 Cell call_on_frame(std::initializer_list<Cell> args, const std::function<void()>& fn);
 
 std::string mold(const Cell& value, bool all = false);
+
+// The name of a datatype the lexer knows, registered or not ("?" for others).
+const char* type_name(uint8_t type);
 std::string form(const Cell& value);
 
 }  // namespace zol::test

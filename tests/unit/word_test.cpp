@@ -119,6 +119,8 @@ TEST(Words, MakeAndTo) {
   Cell issue_ctx{T_ISSUE, 0, symbol::make("1x"), uint32_t(-1)};
   Cell refinement = values::of_datatype(T_REFINEMENT);
   // The spelling check needs the lexer: without it the conversion says so.
+  const auto installed_scan_type = word::scan_type;
+  word::scan_type = nullptr;
   EXPECT_EQ(test::raised([&] { actions::to_typed(&refinement, &issue_ctx); }),
             error(err::INTERNAL, err::internal::FEATURE_NA));
   word::scan_type = [](const uint8_t* s, uint32_t) { return s[0] >= '0' && s[0] <= '9' ? int(T_INTEGER) : int(T_WORD); };
@@ -129,7 +131,7 @@ TEST(Words, MakeAndTo) {
   Cell* r = actions::to_typed(&refinement, &fine);
   EXPECT_EQ(test::mold(*r), "/fine");
   EXPECT_EQ(r->w1, context::global) << "bound to the global context when the word is there";
-  word::scan_type = nullptr;
+  word::scan_type = installed_scan_type;
 }
 
 TEST(Words, CompiledCodeSteps) {

@@ -12,7 +12,6 @@ namespace zol::test {
 
 void boot() {
   if (boot::done()) return;
-  boot::load_text = [](const char* utf8, size_t length) { return load(std::string(utf8, length)); };
   boot::init();
 }
 
