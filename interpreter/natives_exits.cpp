@@ -136,7 +136,10 @@ void try_(int, int all, int keep) {
         else exits::pending = code;
       });
   if (exits::pending) return;
-  if (failed) stack::set_last(&exits::value);
+  if (failed) {
+    error::settle(&exits::value);
+    stack::set_last(&exits::value);
+  }
   else stack::unwind_keep();
 }
 

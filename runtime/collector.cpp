@@ -108,7 +108,7 @@ void mark_roots() {
     detail::mark_cells(stack::bottom, stack::top, 0, false);
   }
   detail::mark_cells(&exits::value, &exits::value + 1, 0, false);
-  detail::mark_cells(error::last_args, error::last_args + 3, 0, false);
+  detail::mark_cells(error::in_flight, error::in_flight + error::IN_FLIGHT_CELLS, 0, false);
   detail::drain();
 }
 
@@ -180,7 +180,7 @@ void rewrite_root_cells(NodeRef (*forward)(NodeRef)) {
   };
   if (stack::ready()) rewrite(stack::bottom, stack::top);
   rewrite(&exits::value, &exits::value + 1);
-  rewrite(error::last_args, error::last_args + 3);
+  rewrite(error::in_flight, error::in_flight + error::IN_FLIGHT_CELLS);
   cycles::remap(forward);
 }
 

@@ -27,7 +27,8 @@
 namespace zol {
 namespace error {
 
-Cell last_args[3] = {{T_NONE, 0, 0, 0}, {T_NONE, 0, 0, 0}, {T_NONE, 0, 0, 0}};
+Cell in_flight[IN_FLIGHT_CELLS] = {};
+Cell* const last_args = in_flight;
 
 namespace {
 
@@ -41,6 +42,10 @@ constexpr int STACK_CAPACITY = 20;
 NodeRef errors = 0;
 NodeRef prototype = 0;
 NodeRef state = 0;
+
+// Numbers the errors on their way, so that settling an older one does not take the
+// fields of a newer one.
+uint32_t in_flight_number = 0;
 
 void mark_system() {
   for (NodeRef ctx : {errors, prototype, state})
@@ -263,7 +268,10 @@ void calls_from(int32_t position, int32_t depth, Cell* out) {
   }
 }
 
-int form(const Cell* error, Cell* buffer, const Cell*, int limit) {
+int form(const Cell* error_in, Cell* buffer, const Cell*, int limit) {
+  Cell settled = *error_in;
+  settle(&settled);
+  const Cell* error = &settled;
   Message m = message_of(error);
   append(buffer, "*** ");
   Cell title = m.category ? *context::value_at(m.category, 1) : values::none;
@@ -294,8 +302,11 @@ int form(const Cell* error, Cell* buffer, const Cell*, int limit) {
   return limit - string::length(buffer);
 }
 
-int mold(const Cell* error, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
+int mold(const Cell* error_in, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
          int limit, int level) {
+  Cell settled = *error_in;
+  settle(&settled);
+  const Cell* error = &settled;
   if (!only) {
     append(buffer, "make error! [");
     limit -= 13;
@@ -312,6 +323,7 @@ int mold(const Cell* error, Cell* buffer, bool only, bool all, bool flat, const 
 Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* grandparent,
                 Cell* previous, int position, const Cell* r1, const Cell* r2, bool last,
                 bool owned) {
+  settle(parent);
   if (value && word::any_word(element->type()) && resolved(element) == sym("stack")) {
     Cell p = path ? *path : values::none;
     fire(err::SCRIPT, err::script::INVALID_PATH_SET, &p);
@@ -323,6 +335,8 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* gran
 int compare(const Cell* a, const Cell* b, int op) {
   if (!b->is(T_ERROR)) return COMPARE_NOT_COMPARABLE;
   Cell x = *a, y = *b;
+  settle(&x);
+  settle(&y);
   x.header = T_OBJECT;
   y.header = T_OBJECT;
   return object::compare(&x, &y, op);
@@ -354,41 +368,71 @@ void bind_system() {
 bool catalogue_ready() { return errors != 0; }
 
 Cell create(int category, int id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
-  const Cell* args[3] = {arg1, arg2, arg3};
-  for (int i = 0; i < 3; i++) last_args[i] = args[i] ? *args[i] : values::none;
-  Cell error = new_error();
-  set_code(&error, category, id);
-  for (int i = 0; i < 3; i++) set_field(&error, F_ARG1 + i, &last_args[i]);
-  if (stack::ready()) {
-    Cell position = values::integer(int32_t(stack::frame_top - stack::frame_base));
-    set_field(&error, F_STACK, &position);
-    Cell near = interpreter::near_position();
-    set_field(&error, F_NEAR, &near);
-  }
-  return error;
+  Cell pending = raised(category, id, arg1, arg2, arg3);
+  settle(&pending);
+  return pending;
 }
 
-Cell* field(const Cell* error, int index) { return context::value_at(error->w1, index); }
+Cell raised(int category, int id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
+  const Cell* args[3] = {arg1, arg2, arg3};
+  for (int i = 0; i < 3; i++) in_flight[i] = args[i] ? *args[i] : values::none;
+  in_flight[IN_FLIGHT_WHERE] = values::none;
+  in_flight[IN_FLIGHT_NEAR] = stack::ready() ? interpreter::near_position() : values::none;
+  in_flight[IN_FLIGHT_STACK] =
+      stack::ready() ? values::integer(int32_t(stack::frame_top - stack::frame_base)) : values::none;
+  in_flight_number = (in_flight_number + 1) & 0xFFFF;
+  uint32_t code = uint32_t(category * 100 + id - 2);
+  return Cell{T_ERROR | PENDING, 0, code | in_flight_number << 16, 0};
+}
+
+void settle(Cell* error) {
+  if (!is_pending(error)) return;
+  int code = int(error->w2 & 0xFFFF);
+  bool current = (error->w2 >> 16) == in_flight_number;
+  Cell made = new_error();
+  set_code(&made, code / 100, code % 100 + 2);
+  if (current) {
+    for (int i = 0; i < 3; i++) set_field(&made, F_ARG1 + i, &in_flight[i]);
+    set_field(&made, F_NEAR, &in_flight[IN_FLIGHT_NEAR]);
+    set_field(&made, F_WHERE, &in_flight[IN_FLIGHT_WHERE]);
+    set_field(&made, F_STACK, &in_flight[IN_FLIGHT_STACK]);
+  }
+  *error = made;
+}
+
+Cell* field(const Cell* error, int index) {
+  settle(const_cast<Cell*>(error));
+  return context::value_at(error->w1, index);
+}
 
 int code_of(const Cell* error) {
+  if (is_pending(error)) return int(error->w2 & 0xFFFF);
   Cell* code = field(error, F_CODE);
   return code->is(T_INTEGER) ? cell::get_int(code) : err::INTERNAL * 100 + err::internal::INVALID_ERROR - 2;
 }
 int category_of(const Cell* error) { return code_of(error) / 100; }
 int id_of(const Cell* error) { return code_of(error) % 100 + 2; }
 
+// The where and stack of an error on its way are kept with it until it is settled.
+Cell* slot_of(const Cell* error, int index, int in_flight_index) {
+  return is_pending(error) ? &in_flight[in_flight_index] : field(error, index);
+}
+
 void set_where(const Cell* error, const Cell* value) {
   // No frame named a function: the report shows "???".
   bool nowhere = value->is(T_WORD) && word_cell::symbol(value) == stack::not_found_symbol;
-  if (field(error, F_WHERE)->is(T_NONE) && !nowhere) set_field(error, F_WHERE, value);
+  Cell* where = slot_of(error, F_WHERE, IN_FLIGHT_WHERE);
+  if (where->is(T_NONE) && !nowhere) *where = *value;
 }
 
 void set_stack(const Cell* error) {
-  if (!error->is(T_ERROR) || !field(error, F_STACK)->is(T_INTEGER)) return;
+  if (!error->is(T_ERROR)) return;
+  Cell* stack = slot_of(error, F_STACK, IN_FLIGHT_STACK);
+  if (!stack->is(T_INTEGER)) return;
   int32_t depth = stack_trace_depth();
   Cell calls;
-  calls_from(cell::get_int(field(error, F_STACK)), depth > 0 ? depth : 1, &calls);
-  set_field(error, F_STACK, &calls);
+  calls_from(cell::get_int(stack), depth > 0 ? depth : 1, &calls);
+  *slot_of(error, F_STACK, IN_FLIGHT_STACK) = calls;
 }
 
 int keeping = 0;
@@ -418,17 +462,19 @@ Cell arg_word(int n) {
   return values::none;
 }
 
-Cell report(const Cell* error) {
+Cell report(const Cell* error_in) {
+  Cell error = *error_in;
+  settle(&error);
   Cell text;
   string::make_at(&text, 64);
-  form(error, &text, nullptr, 1 << 30);
+  form(&error, &text, nullptr, 1 << 30);
   return text;
 }
 
 }  // namespace error
 
 void fire(int category, int id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
-  Cell e = error::create(category, id, arg1, arg2, arg3);
+  Cell e = error::raised(category, id, arg1, arg2, arg3);
   stack::throw_error(e);
 }
 

@@ -204,6 +204,21 @@ bool catalogue_ready();
 
 // A new error! for a category and id of the catalogue with up to three arguments.
 Cell create(int category, int id, const Cell* arg1, const Cell* arg2, const Cell* arg3);
+
+// Errors on their way. Raising is frequent and mostly caught by C++ code that only
+// asks for the category and id, so fire() raises a pending error!: a cell carrying
+// the header flag PENDING, the code in the low half of word 2 and the error's
+// number in the high half, whose arguments, near, where and stack wait in
+// `in_flight` (a collector root). It becomes an object when it is settled: by the
+// receivers that hand it to Zol code (try, the console, the report) and by any
+// access to its fields. Only the newest error keeps its fields: settling an older
+// one gives the bare code.
+constexpr uint32_t PENDING = 0x100000;
+constexpr int IN_FLIGHT_NEAR = 3, IN_FLIGHT_WHERE = 4, IN_FLIGHT_STACK = 5, IN_FLIGHT_CELLS = 6;
+extern Cell in_flight[IN_FLIGHT_CELLS];
+inline bool is_pending(const Cell* error) { return (error->header & PENDING) != 0; }
+Cell raised(int category, int id, const Cell* arg1, const Cell* arg2, const Cell* arg3);
+void settle(Cell* error);
 Cell* field(const Cell* error, int index);
 int code_of(const Cell* error);
 int category_of(const Cell* error);
@@ -222,8 +237,8 @@ Cell arg_word(int n);
 // The report: "*** Category: message", "*** Where: ...", "*** Near : ..." lines.
 Cell report(const Cell* error);
 
-// The arguments of the most recent error, kept for diagnostics (a collector root).
-extern Cell last_args[3];
+// The arguments of the most recent error raised (the first cells of in_flight).
+extern Cell* const last_args;
 
 }  // namespace error
 }  // namespace zol
