@@ -9,22 +9,8 @@
 namespace zol {
 namespace {
 
-struct Case {
-  const char* source;
-  std::string expected;
-};
-
-std::string error_text(int category, int id) {
-  return "error " + std::to_string(category) + " " + std::to_string(id);
-}
-
-void check(std::initializer_list<Case> cases) {
-  for (const Case& c : cases) {
-    Cell* top = stack::top;
-    EXPECT_EQ(test::eval(c.source), c.expected) << c.source;
-    EXPECT_EQ(stack::top, top) << "the stack is back where it was: " << c.source;
-  }
-}
+using test::check;
+using test::eval_error_text;
 
 TEST(Errors, RaisedErrorsCarryTheirCatalogueEntry) {
   check({
@@ -40,15 +26,15 @@ TEST(Errors, RaisedErrorsCarryTheirCatalogueEntry) {
 TEST(Errors, MakeFromACodeABlockOrAString) {
   check({
       {"e: make error! 300 reduce [e/type e/id e/code]", "[script no-value 300]"},
-      {"make error! 399", error_text(err::SCRIPT, err::script::OUT_OF_RANGE)},
-      {"make error! -1", error_text(err::SCRIPT, err::script::OUT_OF_RANGE)},
+      {"make error! 399", eval_error_text(err::SCRIPT, err::script::OUT_OF_RANGE)},
+      {"make error! -1", eval_error_text(err::SCRIPT, err::script::OUT_OF_RANGE)},
       {"e: make error! [script expect-arg] e/code", "305"},
-      {"make error! [script no-such-id]", error_text(err::SCRIPT, err::script::INVALID_SPEC_FIELD)},
-      {"make error! [no-such-type no-value]", error_text(err::SCRIPT, err::script::INVALID_SPEC_FIELD)},
+      {"make error! [script no-such-id]", eval_error_text(err::SCRIPT, err::script::INVALID_SPEC_FIELD)},
+      {"make error! [no-such-type no-value]", eval_error_text(err::SCRIPT, err::script::INVALID_SPEC_FIELD)},
       {"e: make error! [type: 'math id: 'overflow] e/code", "401"},
       {"e: make error! \"boom\" reduce [e/type e/id e/arg1]", "[user message \"boom\"]"},
-      {"make error! 2.5", error_text(err::SCRIPT, err::script::BAD_MAKE_ARG)},
-      {"e: try [1 / 0] e/stack: 1", error_text(err::SCRIPT, err::script::INVALID_PATH_SET)},
+      {"make error! 2.5", eval_error_text(err::SCRIPT, err::script::BAD_MAKE_ARG)},
+      {"e: try [1 / 0] e/stack: 1", eval_error_text(err::SCRIPT, err::script::INVALID_PATH_SET)},
   });
 }
 

@@ -9,22 +9,8 @@
 namespace zol {
 namespace {
 
-struct Case {
-  const char* source;
-  std::string expected;
-};
-
-std::string error_text(int category, int id) {
-  return "error " + std::to_string(category) + " " + std::to_string(id);
-}
-
-void check(std::initializer_list<Case> cases) {
-  for (const Case& c : cases) {
-    Cell* top = stack::top;
-    EXPECT_EQ(test::eval(c.source), c.expected) << c.source;
-    EXPECT_EQ(stack::top, top) << "the stack is back where it was: " << c.source;
-  }
-}
+using test::check;
+using test::eval_error_text;
 
 TEST(Objects, MakingReadsItsOwnWordsAsTheSpecRuns) {
   check({
@@ -36,7 +22,7 @@ TEST(Objects, MakingReadsItsOwnWordsAsTheSpecRuns) {
       {"o: make object! [a: 1 me: self] same? o o/me", "true"},
       {"o: make object! [a: 1 s: does [self/a]] o/s", "1"},
       {"o: make object! [] words-of o", "[]"},
-      {"make object! 3", error_text(err::SYNTAX, err::syntax::MALCONSTRUCT)},
+      {"make object! 3", eval_error_text(err::SYNTAX, err::syntax::MALCONSTRUCT)},
   });
 }
 
@@ -58,7 +44,7 @@ TEST(Objects, FormAndMold) {
       {"mold make object! [a: 1 b: 'x]", "{make object! [\n    a: 1\n    b: 'x\n]}"},
       {"mold/flat make object! [a: 1 b: 2]", "\"make object! [a: 1 b: 2]\""},
       {"mold make object! [a: 1 on-change*: func [w o n] []]", "\"make object! [^/    a: 1^/]\""},
-      {"mold/all make object! [a: 1 on-change*: 2]", error_text(err::SCRIPT, err::script::BAD_FIELD_SET)},
+      {"mold/all make object! [a: 1 on-change*: 2]", eval_error_text(err::SCRIPT, err::script::BAD_FIELD_SET)},
   });
 }
 
@@ -70,7 +56,7 @@ TEST(Objects, ComparisonAndSelection) {
       {"o: make object! [a: 1] select o 'a", "1"},
       {"o: make object! [a: 1] select o 'z", "none"},
       {"o: make object! [a: 1] put o 'a 9 o/a", "9"},
-      {"o: make object! [a: 1] o/z", error_text(err::SCRIPT, err::script::UNSET_PATH)},
+      {"o: make object! [a: 1] o/z", eval_error_text(err::SCRIPT, err::script::UNSET_PATH)},
   });
 }
 
@@ -83,7 +69,7 @@ TEST(Objects, OnChangeHearsTheWordTheOldAndTheNewValue) {
        "set in o 'a 5 log",
        "[a]"},
       {"log: copy [] o: make object! [a: 1 b: 2] o/a: 3 log", "[]"},
-      {"make object! [on-change*: 1]", error_text(err::SCRIPT, err::script::BAD_FIELD_SET)},
+      {"make object! [on-change*: 1]", eval_error_text(err::SCRIPT, err::script::BAD_FIELD_SET)},
   });
 }
 

@@ -1,9 +1,12 @@
 // Zol-level test support (see zol_text.h).
 #include "zol_text.h"
 
+#include <gtest/gtest.h>
+
 #include "block_text.h"
 #include "boot/boot.h"
 #include "interpreter/interpreter.h"
+#include "interpreter/stack.h"
 #include "runtime/error.h"
 #include "runtime/exits.h"
 #include "support.h"
@@ -37,6 +40,18 @@ std::string eval(const std::string& text) {
 Cell eval_value(const std::string& text) {
   Cell code = source(text);
   return interpreter::do_block(&code);
+}
+
+std::string eval_error_text(int category, int id) {
+  return "error " + std::to_string(category) + " " + std::to_string(id);
+}
+
+void check(std::initializer_list<SourceCase> cases) {
+  for (const SourceCase& c : cases) {
+    Cell* top = stack::top;
+    EXPECT_EQ(eval(c.source), c.expected) << c.source;
+    EXPECT_EQ(stack::top, top) << "the stack is back where it was: " << c.source;
+  }
 }
 
 }  // namespace zol::test

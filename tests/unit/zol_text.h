@@ -2,6 +2,7 @@
 // entry exists the text is read by the test reader of block_text.h, which is also
 // installed as the bootstrap loader; switching to the real lexer changes source().
 #pragma once
+#include <initializer_list>
 #include <string>
 
 #include "runtime/cell.h"
@@ -21,5 +22,17 @@ std::string eval(const std::string& text);
 
 // Evaluates a source text and answers its value (errors raise).
 Cell eval_value(const std::string& text);
+
+// A table row: source text and the result eval gives for it.
+struct SourceCase {
+  const char* source;
+  std::string expected;
+};
+
+// What eval answers for an error raised with that category and id.
+std::string eval_error_text(int category, int id);
+
+// Evaluates every row, expecting its result and the value stack back where it was.
+void check(std::initializer_list<SourceCase> cases);
 
 }  // namespace zol::test
