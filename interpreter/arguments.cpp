@@ -144,13 +144,18 @@ class CacheBuilder {
   }
 };
 
-// The cache of a callable, built on its first call.
-Cell cache_of(const Cell& callable) {
-  Cell* slot = function::more(&callable, function::MORE_CACHE);
-  if (slot->is(T_BLOCK)) [[likely]] return *slot;
+[[gnu::noinline]] const Cell& build_cache(const Cell& callable) {
   Cell cache = CacheBuilder(callable).build(has_frame_slots(callable));
-  *function::more(&callable, function::MORE_CACHE) = cache;
-  return cache;
+  Cell* slot = function::more(&callable, function::MORE_CACHE);
+  *slot = cache;
+  return *slot;
+}
+
+// The cache of a callable, built on its first call.
+const Cell& cache_of(const Cell& callable) {
+  const Cell* slot = function::more(&callable, function::MORE_CACHE);
+  if (slot->is(T_BLOCK)) [[likely]] return *slot;
+  return build_cache(callable);
 }
 
 // Whether a typeset allows a datatype: the bit test of typeset::has, inline since
@@ -181,20 +186,21 @@ Cell arg_word(const Cell& callable, int32_t k) {
 
 class Gatherer {
  public:
+  // The callable and the name live in the caller's frame for the whole call. The
+  // cache never grows once built, and the pointer to its cells, kept on the native
+  // stack, holds its buffer in place while arguments are evaluated.
   Gatherer(const Cell& callable, const Code& code, const Cell* name, bool infix)
       : callable_(callable), code_(code), name_(*name), infix_(infix),
-        frame_slots_(has_frame_slots(callable)), cache_(cache_of(callable)) {
-    // The cache never grows once built, and this pointer on the native stack keeps
-    // its buffer in place while arguments are evaluated.
-    SeriesBuffer* b = block::buffer(&cache_);
+        frame_slots_(has_frame_slots(callable)) {
+    SeriesBuffer* b = block::buffer(&cache_of(callable));
     entries_ = b->cells();
     count_ = int32_t(b->used_bytes() / sizeof(Cell));
-    for (int32_t& r : refinement_args_) r = -1;
   }
 
   int32_t gather(int32_t pos, const PathRefinements* path) {
     pos = first_pass(pos);
     if (exits::pending) return pos;
+    for (int32_t i = 0; i < refinement_count_ && i < MAX_REFINEMENTS; i++) refinement_args_[i] = -1;
     if (path) pos = refinements_from_path(*path, pos);
     if (exits::pending) return pos;
     trace::event(trace::CALL, &code_.block, pos, &callable_, &name_);
@@ -207,12 +213,11 @@ class Gatherer {
   }
 
  private:
-  Cell callable_;
+  const Cell& callable_;
   const Code& code_;
-  Cell name_;
+  const Cell& name_;
   bool infix_;
   bool frame_slots_;
-  Cell cache_;
   const Cell* entries_;
   int32_t count_;
   int32_t locals_ = 0;
@@ -220,28 +225,36 @@ class Gatherer {
   int32_t fetched_ = 0;   // argument cells in a native's frame
   int32_t refinement_args_[MAX_REFINEMENTS];
   uint32_t refinements_seen_ = 0;
-  Cell path_ = values::none;   // the path giving the refinements
+  const Cell* path_ = &values::none;   // the path giving the refinements
 
   int32_t cache_length() const { return count_; }
   const Cell& entry(int32_t k) const { return entries_[k]; }
 
-  [[noreturn]] void missing(int32_t k) {
+  [[noreturn, gnu::noinline]] void missing(int32_t k) {
     Cell word = arg_word(callable_, k);
     fire(err::SCRIPT, err::script::NO_ARG, &name_, &word);
   }
 
-  void check_type(const Cell& types, int32_t k) {
-    uint8_t t = stack::top_type();
-    if (allows(types, t)) [[likely]] return;
-    Cell type = values::of_datatype(t);
+  [[noreturn, gnu::noinline]] void wrong_type(int32_t k) {
+    Cell type = values::of_datatype(stack::top_type());
     Cell word = arg_word(callable_, k);
     fire(err::SCRIPT, err::script::EXPECT_ARG, &name_, &type, &word);
   }
 
+  void check_type(const Cell& types, int32_t k) {
+    if (!allows(types, (stack::top - 1)->type())) [[unlikely]] wrong_type(k);
+  }
+
   // Pushes one argument taken from the code as the flags say.
   int32_t fetch(int32_t pos, uint32_t flags, int32_t k) {
-    if (pos >= code_.length()) missing(k);
-    if (!flags) return expression(code_, pos, infix_);
+    if (pos >= code_.length()) [[unlikely]] missing(k);
+    if (flags) [[unlikely]] return fetch_as_is(pos, flags);
+    return expression(code_, pos, infix_);
+  }
+
+  // An argument taken from the code as it stands: a get-word in the spec takes
+  // any value, a lit-word evaluates parens, get-words and get-paths.
+  [[gnu::noinline]] int32_t fetch_as_is(int32_t pos, uint32_t flags) {
     Cell v = *code_.at(pos);
     trace::event(trace::FETCH, &code_.block, pos, &v);
     if (flags == ARG_GET) {
@@ -321,7 +334,7 @@ class Gatherer {
 
   int32_t refinements_from_path(const PathRefinements& path, int32_t pos) {
     Cell p = *path.path;
-    path_ = p;
+    path_ = path.path;
     for (int32_t i = path.next; i < int32_t(block::buffer(&p)->length()); i++) {
       Cell element = block::buffer(&p)->cells()[i];
       if (!element.is(T_WORD) && !element.is(T_GET_WORD))
@@ -336,7 +349,7 @@ class Gatherer {
     return pos;
   }
 
-  [[noreturn]] void duplicate() { fire(err::SCRIPT, err::script::DUP_REFINE, &path_); }
+  [[noreturn]] void duplicate() { fire(err::SCRIPT, err::script::DUP_REFINE, path_); }
 
   int32_t use_refinement(const Cell& refinement, int32_t k, int32_t slot, bool on, int32_t pos) {
     if (frame_slots_) {
@@ -373,7 +386,9 @@ class Gatherer {
     ActionFn fn = is_native ? natives::entry(int32_t(callable_.w1) + 1)
                             : actions::generic[callable_.w1];
     if (!fn) natives::not_done();
-    natives::call(fn, is_native, refinement_args_, refinement_count_);
+    if (fetched_ == 2 && short_cut(callable_, stack::arguments)) return;
+    if (refinement_count_ == 0) natives::call_plain(fn, is_native);
+    else natives::call(fn, is_native, refinement_args_, refinement_count_);
   }
 };
 

@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "runtime/context.h"
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/float.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/native.h"
@@ -61,13 +62,12 @@ Cell* bound_slot(const Cell* w) {
 
 // --- infix operators ----------------------------------------------------------------------
 
-// The operation an operator's fast path computes on two integers: a math op code,
-// or a comparison code + COMPARE_BASE; -1 when it has none.
+// The operation a callable's short cut computes on numbers: a math op code, or a
+// comparison code + COMPARE_BASE; -1 when it has none.
 constexpr int COMPARE_BASE = 100;
 
-int fast_operation(const Cell* op) {
-  uint8_t kind = native::op_kind(op);
-  int32_t entry = int32_t(op->w1) + 1;
+int fast_operation(uint8_t kind, uint32_t index) {
+  int32_t entry = int32_t(index) + 1;
   if (kind == T_ACTION) {
     switch (entry) {
       case A_ADD: return OP_ADD;
@@ -94,29 +94,54 @@ bool compare_integers(int32_t a, int32_t b, int code) {
   }
 }
 
-// Integer operands take a short cut that gives what the generic call gives: the
-// right operand is an integer! in the code or a word holding one. Answers whether
-// it applied.
-bool fast_infix(const Cell* op, const Code& code, int32_t pos) {
-  if (trace::tracing || pos >= code.length()) return false;
-  int operation = fast_operation(op);
-  Cell* left = stack::top - 1;
-  if (operation < 0 || !left->is(T_INTEGER)) return false;
-  const Cell* right = code.at(pos);
-  if (right->is(T_WORD)) right = bound_slot(right);
-  if (!right || !right->is(T_INTEGER)) return false;
-  int32_t a = cell::get_int(left), b = cell::get_int(right);
-  if (operation >= COMPARE_BASE) *left = values::logic(compare_integers(a, b, operation - COMPARE_BASE));
-  else integer::do_math_op(a, b, operation, left);
+// The operation on two numbers, into left, when it gives what the actions give:
+// integers compare and do math (an overflow gives a float!), and adding,
+// subtracting or multiplying with a float! is done in double precision. Answers
+// whether it applied.
+bool numeric_short_cut(int operation, Cell* left, const Cell* right) {
+  if (operation < 0) return false;
+  uint8_t lt = left->type(), rt = right->type();
+  if (lt == T_INTEGER && rt == T_INTEGER) {
+    int32_t a = cell::get_int(left), b = cell::get_int(right);
+    if (operation >= COMPARE_BASE) *left = values::logic(compare_integers(a, b, operation - COMPARE_BASE));
+    else integer::do_math_op(a, b, operation, left);
+    return true;
+  }
+  if (operation >= COMPARE_BASE || (lt != T_FLOAT && lt != T_INTEGER) ||
+      (rt != T_FLOAT && rt != T_INTEGER))
+    return false;
+  auto number = [](const Cell* c) {
+    return c->is(T_FLOAT) ? cell::get_double(c) : double(cell::get_int(c));
+  };
+  float_::make_at(left, float_::math_op(number(left), number(right), operation));
   return true;
 }
+
+// A right operand that is a number in the code or a word holding one takes the
+// short cut with no call at all. Answers whether it applied.
+bool fast_infix(const Cell* op, const Code& code, int32_t pos) {
+  const Cell* right = code.peek(pos);
+  if (trace::tracing || !right) return false;
+  if (right->is(T_WORD)) right = bound_slot(right);
+  if (!right) return false;
+  return numeric_short_cut(fast_operation(native::op_kind(op), op->w1), stack::top - 1, right);
+}
+
+}  // namespace
+
+bool short_cut(const Cell& callable, Cell* arguments) {
+  if (trace::tracing) return false;
+  return numeric_short_cut(fast_operation(callable.type(), callable.w1), arguments, arguments + 1);
+}
+
+namespace {
 
 // Applies the operators that follow a value (start is its stack cell) from left to
 // right; answers the position after the last one.
 int32_t infix_chain(const Code& code, int32_t pos, Cell* start) {
-  while (pos < code.length()) {
-    const Cell* next = code.at(pos);
-    if (!next->is(T_WORD)) break;
+  for (;;) {
+    const Cell* next = code.peek(pos);
+    if (!next || !next->is(T_WORD)) break;
     const Cell* slot = bound_slot(next);
     if (!slot || !slot->is(T_OP)) break;
     Cell op = *slot;
@@ -216,34 +241,62 @@ bool is_callable(uint8_t t) {
   return t == T_NATIVE || t == T_ACTION || t == T_FUNCTION || t == T_ROUTINE;
 }
 
-int32_t expression(const Code& code, int32_t pos, bool prefix) {
-  Cell* start = stack::top;
-  Cell v = *code.at(pos);
-  trace::event(trace::FETCH, &code.block, pos, &v);
-  pos++;
+namespace {
+
+// The value types that a step does more with than push them (words, set-words and
+// parens aside).
+bool is_rare(uint8_t type) {
+  switch (type) {
+    case T_SET_PATH: case T_GET_WORD: case T_LIT_WORD: case T_PATH: case T_GET_PATH:
+    case T_LIT_PATH: case T_OP: case T_NATIVE: case T_ACTION: case T_FUNCTION: case T_ROUTINE:
+    case T_ISSUE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The value types that take more than a push or a word lookup: kept out of the
+// common evaluation step so that it stays small.
+[[gnu::noinline]] int32_t rare_expression(const Code& code, int32_t pos, Cell v) {
   switch (v.type()) {
-    case T_WORD: pos = word_expression(code, pos, v); break;
-    case T_SET_WORD: pos = set_word(code, pos, v); break;
-    case T_SET_PATH: pos = set_path(code, pos, v); break;
-    case T_GET_WORD: stack::push(word_value(&v)); break;
-    case T_LIT_WORD: cell::set_type(&v, T_WORD); stack::push(&v); break;
-    case T_PAREN: eval_paren(v); break;
-    case T_PATH: pos = eval_path(v, code, pos, false, false, nullptr); break;
-    case T_GET_PATH: pos = eval_path(v, code, pos, false, true, nullptr); break;
-    case T_LIT_PATH: cell::set_type(&v, T_PATH); v.w3 = 0; stack::push(&v); break;
+    case T_SET_PATH: return set_path(code, pos, v);
+    case T_GET_WORD: stack::push(word_value(&v)); return pos;
+    case T_LIT_WORD: cell::set_type(&v, T_WORD); stack::push(&v); return pos;
+    case T_PATH: return eval_path(v, code, pos, false, false, nullptr);
+    case T_GET_PATH: return eval_path(v, code, pos, false, true, nullptr);
+    case T_LIT_PATH: cell::set_type(&v, T_PATH); v.w3 = 0; stack::push(&v); return pos;
     case T_OP: fire(err::INTERNAL, err::internal::NOT_DONE);
     case T_NATIVE: case T_ACTION: case T_FUNCTION: case T_ROUTINE: {
       Cell name = anon_word();
-      pos = eval_code(v, code, pos, &name, nullptr, false);
-      break;
+      return eval_code(v, code, pos, &name, nullptr, false);
     }
     case T_ISSUE:
       if (pos < code.length() && code.at(pos)->is(T_BLOCK) && is_system_word(&v))
         fire(err::INTERNAL, err::internal::ZOL_SYSTEM, &v);
       stack::push(&v);
-      break;
-    default: stack::push(&v); break;
+      return pos;
+    default: stack::push(&v); return pos;
   }
+}
+
+}  // namespace
+
+int32_t expression(const Code& code, int32_t pos, bool prefix) {
+  Cell* start = stack::top;
+  Cell v = *code.at(pos);
+  trace::event(trace::FETCH, &code.block, pos, &v);
+  pos++;
+  uint8_t type = v.type();
+  if (type == T_WORD) pos = word_expression(code, pos, v);
+  else if (type == T_SET_WORD) pos = set_word(code, pos, v);
+  else if (type == T_PAREN) eval_paren(v);
+  else if (!is_rare(type)) stack::push(&v);
+  else pos = rare_expression(code, pos, v);
   if (exits::pending) return pos;
   trace::event(trace::PUSH, &code.block, pos, start);
   if (!prefix) pos = infix_chain(code, pos, start);
@@ -418,9 +471,9 @@ uint32_t tracing_inside(const Cell* function) {
 }  // namespace
 
 void run_function(const Cell* function, NodeRef, const Cell* name, int kind) {
-  NodeRef ctx = function->w1;
-  uint32_t saved_values = context::record_of(ctx)->w2;
-  context::set_stack_frame(ctx, stack::arguments);
+  Cell* record = context::record_of(function->w1);
+  uint32_t saved_values = record->w2;
+  record->w2 = stack::ref_of(stack::arguments);   // the frame holds the context's values
   stack::set_return_mark(true);
   uint32_t saved_tracing = trace::tracing;
   trace::tracing = kind ? trace::callback_tracing(kind) : tracing_inside(function);
@@ -440,7 +493,7 @@ void run_function(const Cell* function, NodeRef, const Cell* name, int kind) {
   trace::tracing = saved_tracing;
   if (exits::pending) return;
   stack::set_return_mark(false);
-  context::record_of(ctx)->w2 = saved_values;
+  context::record_of(function->w1)->w2 = saved_values;
 }
 
 namespace {

@@ -21,6 +21,12 @@ struct Code {
     int32_t n = int32_t(buffer()->used_bytes() / sizeof(Cell));
     return n < end ? n : end;
   }
+  // The cell at i, or null at or past the end: one reading of the buffer.
+  const Cell* peek(int32_t i) const {
+    SeriesBuffer* b = buffer();
+    int32_t n = int32_t(b->used_bytes() / sizeof(Cell));
+    return i < n && i < end ? b->cells() + i : nullptr;
+  }
 };
 
 Code code_of(const Cell* block);
@@ -28,6 +34,11 @@ Code code_of(const Cell* block);
 // One expression at pos, its value pushed; answers the position after it. With
 // prefix no infix operator is applied after the value.
 int32_t expression(const Code& code, int32_t pos, bool prefix);
+
+// A native or action whose two arguments are in place at `arguments`: when it is a
+// plain math operation or comparison of numbers, its result is computed straight
+// into arguments[0] (as the action would) and the answer is true.
+bool short_cut(const Cell& callable, Cell* arguments);
 
 // A path whose elements from `next` on are refinements of the callable it reached.
 struct PathRefinements {

@@ -51,8 +51,6 @@ constexpr int FIRST_COMPARISON = 25;
 constexpr int COMPARISONS[] = {C_EQUAL,   C_NOT_EQUAL,     C_STRICT_EQUAL,   C_LESSER,
                                C_GREATER, C_LESSER_EQUAL, C_GREATER_EQUAL, C_SAME};
 
-ActionFn table[native::TABLE_SIZE];
-
 constexpr int MAX_REFINEMENTS = 11;
 
 // A stand-in of each arity.
@@ -89,15 +87,13 @@ const auto CALLERS = callers(std::make_index_sequence<MAX_REFINEMENTS + 1>());
 
 }  // namespace
 
+ActionFn table[native::TABLE_SIZE];
+
 std::span<const Entry> entries() { return TABLE; }
 
 void register_native(int32_t index, int refinements) {
   const Entry& e = TABLE[index - 1];
   table[index - 1] = e.fn ? e.fn : STAND_INS[size_t(refinements)];
-}
-
-ActionFn entry(int32_t index) {
-  return index >= 1 && index <= native::TABLE_SIZE ? table[index - 1] : nullptr;
 }
 
 void call(ActionFn fn, bool native, const int32_t* refinements, int count) {

@@ -17,6 +17,7 @@
 
 #include "runtime/cell.h"
 #include "runtime/datatype.h"
+#include "runtime/datatypes/native.h"
 
 namespace zol::natives {
 
@@ -44,10 +45,18 @@ std::span<const Entry> entries();
 // Fills the table once the specs are known: the stand-in of a native gets the
 // arity its spec gives.
 void register_native(int32_t index, int refinements);
-ActionFn entry(int32_t index);   // null for an index with no native
+extern ActionFn table[];
+inline ActionFn entry(int32_t index) {   // null for an index with no native
+  return index >= 1 && index <= native::TABLE_SIZE ? table[index - 1] : nullptr;
+}
 
 // Calls a native (with the check flag) or an action entry with its refinements.
 void call(ActionFn fn, bool native, const int32_t* refinements, int count);
+// The same for a native or action that has no refinements.
+inline void call_plain(ActionFn fn, bool native) {
+  if (native) reinterpret_cast<void (*)(int)>(fn)(0);
+  else reinterpret_cast<void (*)()>(fn)();
+}
 
 // Raises not-done naming the native of the current frame.
 [[noreturn]] void not_done();

@@ -116,12 +116,6 @@ Cell* mark_func(const Cell* word, NodeRef function_context) {
   return args;
 }
 
-Cell* mark_interp_func(const Cell* word, NodeRef function_context) {
-  Cell* args = mark_func(word, function_context);
-  frame_top[-1].header |= HEADER_INTERPRETED;
-  return args;
-}
-
 Cell* mark_func_ctx(const Cell* word, NodeRef function_context) {
   context_record(function_context)->w2 = ref_of(arguments);
   return mark(word, H_FUNC_CTX);
@@ -155,8 +149,6 @@ Cell* push_unset() { return cell::set(grow_top(), T_UNSET); }
 
 void pop(int n) { top = top - bottom > n ? top - n : bottom; }
 
-Cell* top_value() { return top > bottom ? top - 1 : bottom; }
-uint8_t top_type() { return top_value()->type(); }
 
 Cell* reset() {
   top = arguments;

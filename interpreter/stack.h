@@ -30,6 +30,7 @@
 #include <cstdint>
 
 #include "runtime/cell.h"
+#include "runtime/memory.h"
 
 namespace zol::stack {
 
@@ -110,7 +111,7 @@ inline Cell* mark_native(const Cell* word) { return mark(word, H_NATIVE); }
 inline Cell* mark_interp_native(const Cell* word) { return mark(word, H_INTERP_NATIVE); }
 inline Cell* mark_interp_function(const Cell* word) { return mark(word, H_INTERP_FUNCTION); }
 // The interpreter's function frame: records the function context like mark_func.
-Cell* mark_interp_func(const Cell* word, NodeRef function_context);
+inline Cell* mark_interp_func(const Cell* word, NodeRef function_context);
 inline Cell* mark_try(const Cell* word) { return mark(word, H_TRY); }
 inline Cell* mark_try_all(const Cell* word) { return mark(word, H_TRY_ALL); }
 inline Cell* mark_catch(const Cell* word) { return mark(word, H_CATCH); }
@@ -139,8 +140,8 @@ inline Cell* push(const Cell* value);
 Cell* push_unset();
 void pop(int n);
 inline Cell* arg(int i) { return arguments + i; }
-Cell* top_value();               // the last pushed cell, or bottom when empty
-uint8_t top_type();
+inline Cell* top_value() { return top > bottom ? top - 1 : bottom; }   // bottom when empty
+inline uint8_t top_type() { return top_value()->type(); }
 Cell* reset();                   // top := arguments
 Cell* keep();                    // top := arguments + 1
 Cell* set_last(const Cell* value);
@@ -208,6 +209,14 @@ inline Cell* mark(const Cell* word, uint32_t header) {
                        word ? word_cell::context(word) : 0, 0, 0};
   arguments = top;
   return arguments;
+}
+
+inline Cell* mark_interp_func(const Cell* word, NodeRef function_context) {
+  Cell* args = mark(word, H_INTERP_FUNCTION);
+  Frame* f = frame_top - 1;
+  f->function_context = function_context;
+  f->saved_values = function_context ? memory::buffer_of(function_context)->cells()->w2 : 0;
+  return args;
 }
 
 inline Cell* grow_top() {

@@ -209,8 +209,6 @@ int compare_callables(const Cell* a, const Cell* b, int op) {
   }
 }
 
-Cell* more(const Cell* callable, int i) { return memory::buffer_of(callable->w3)->cells() + i; }
-
 Cell make(const Cell* spec_in, const Cell* body_in) {
   Cell spec = from_head(spec_in);
   Cell body = body_in ? from_head(body_in) : values::none;

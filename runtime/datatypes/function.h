@@ -23,6 +23,7 @@
 #include <cstdint>
 
 #include "runtime/cell.h"
+#include "runtime/memory.h"
 
 namespace zol::function {
 
@@ -44,7 +45,9 @@ void init();   // registers function!
 // body bound to it. Checks the spec first.
 Cell make(const Cell* spec, const Cell* body);
 // The "more" block's cell i of a function!, routine!, native!, action! or op!.
-Cell* more(const Cell* callable, int i);
+inline Cell* more(const Cell* callable, int i) {
+  return memory::buffer_of(callable->w3)->cells() + i;
+}
 
 // The compare action of every callable type: two values of one type order by
 // their "more" blocks, so a callable equals only itself.
