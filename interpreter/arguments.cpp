@@ -184,6 +184,41 @@ Cell arg_word(const Cell& callable, int32_t k) {
   return values::none;
 }
 
+[[noreturn, gnu::noinline]] void missing(const Cell& callable, const Cell& name, int32_t k) {
+  Cell word = arg_word(callable, k);
+  fire(err::SCRIPT, err::script::NO_ARG, &name, &word);
+}
+
+[[noreturn, gnu::noinline]] void wrong_type(const Cell& callable, const Cell& name, int32_t k) {
+  Cell type = values::of_datatype(stack::top_type());
+  Cell word = arg_word(callable, k);
+  fire(err::SCRIPT, err::script::EXPECT_ARG, &name, &type, &word);
+}
+
+// An argument taken from the code as it stands: a get-word in the spec takes any
+// value, a lit-word evaluates parens, get-words and get-paths.
+[[gnu::noinline]] int32_t fetch_as_is(const Code& code, int32_t pos, uint32_t flags) {
+  Cell v = *code.at(pos);
+  trace::event(trace::FETCH, &code.block, pos, &v);
+  if (flags == ARG_GET) {
+    stack::push(&v);
+    return pos + 1;
+  }
+  switch (v.type()) {
+    case T_PAREN: {
+      Cell name = anon_word();
+      stack::mark(&name, stack::H_INTERP_NATIVE);
+      run_block(&v);
+      if (exits::pending) return pos;
+      stack::unwind();
+      return pos + 1;
+    }
+    case T_GET_WORD: stack::push(word_value(&v)); return pos + 1;
+    case T_GET_PATH: return eval_path(v, code, pos + 1, false, true, nullptr);
+    default: stack::push(&v); return pos + 1;
+  }
+}
+
 class Gatherer {
  public:
   // The callable and the name live in the caller's frame for the whole call. The
@@ -230,50 +265,15 @@ class Gatherer {
   int32_t cache_length() const { return count_; }
   const Cell& entry(int32_t k) const { return entries_[k]; }
 
-  [[noreturn, gnu::noinline]] void missing(int32_t k) {
-    Cell word = arg_word(callable_, k);
-    fire(err::SCRIPT, err::script::NO_ARG, &name_, &word);
-  }
-
-  [[noreturn, gnu::noinline]] void wrong_type(int32_t k) {
-    Cell type = values::of_datatype(stack::top_type());
-    Cell word = arg_word(callable_, k);
-    fire(err::SCRIPT, err::script::EXPECT_ARG, &name_, &type, &word);
-  }
-
   void check_type(const Cell& types, int32_t k) {
-    if (!allows(types, (stack::top - 1)->type())) [[unlikely]] wrong_type(k);
+    if (!allows(types, (stack::top - 1)->type())) [[unlikely]] wrong_type(callable_, name_, k);
   }
 
   // Pushes one argument taken from the code as the flags say.
   int32_t fetch(int32_t pos, uint32_t flags, int32_t k) {
-    if (pos >= code_.length()) [[unlikely]] missing(k);
-    if (flags) [[unlikely]] return fetch_as_is(pos, flags);
+    if (pos >= code_.length()) [[unlikely]] missing(callable_, name_, k);
+    if (flags) [[unlikely]] return fetch_as_is(code_, pos, flags);
     return expression(code_, pos, infix_);
-  }
-
-  // An argument taken from the code as it stands: a get-word in the spec takes
-  // any value, a lit-word evaluates parens, get-words and get-paths.
-  [[gnu::noinline]] int32_t fetch_as_is(int32_t pos, uint32_t flags) {
-    Cell v = *code_.at(pos);
-    trace::event(trace::FETCH, &code_.block, pos, &v);
-    if (flags == ARG_GET) {
-      stack::push(&v);
-      return pos + 1;
-    }
-    switch (v.type()) {
-      case T_PAREN: {
-        Cell name = anon_word();
-        stack::mark(&name, stack::H_INTERP_NATIVE);
-        run_block(&v);
-        if (exits::pending) return pos;
-        stack::unwind();
-        return pos + 1;
-      }
-      case T_GET_WORD: stack::push(word_value(&v)); return pos + 1;
-      case T_GET_PATH: return eval_path(v, code_, pos + 1, false, true, nullptr);
-      default: stack::push(&v); return pos + 1;
-    }
   }
 
   int32_t first_pass(int32_t pos) {
