@@ -183,14 +183,16 @@ Cell* compare_op(int op);
 enum NavigationSelector : int {
   NAV_LENGTH_Q = 1, NAV_INDEX_Q, NAV_HEAD_Q, NAV_TAIL_Q, NAV_NEXT, NAV_BACK, NAV_HEAD, NAV_TAIL,
 };
-// Pushed result.
+// The result is pushed, or for the _top forms written over the top cell.
 Cell* math_fast(int op, const Cell* word, const Cell* left, const Cell* right);
 Cell* math_fast_int(int op, const Cell* word, const Cell* left, int32_t right);
 Cell* math_fast_top(int op, const Cell* word, const Cell* right);
 Cell* math_fast_top_int(int op, const Cell* word, int32_t right);
-// A pushed logic!.
+// A logic!, pushed or written over the top cell.
 Cell* compare_fast(int op, const Cell* word, const Cell* left, const Cell* right);
 Cell* compare_fast_int(int op, const Cell* word, const Cell* left, int32_t right);
+Cell* compare_fast_top(int op, const Cell* word, const Cell* right);
+Cell* compare_fast_top_int(int op, const Cell* word, int32_t right);
 // For conditional jumps: 1 when the truth differs from `expected` (0 or 1), else
 // 0; the stack is left as it was.
 int compare_fast_test(int op, const Cell* word, const Cell* left, const Cell* right,
@@ -200,9 +202,8 @@ int compare_fast_int_test(int op, const Cell* word, const Cell* left, int32_t ri
 // The logic! goes to the current frame's first cell; answers the truth.
 bool compare_fast_set(int op, const Cell* word, const Cell* left, const Cell* right);
 bool compare_fast_int_set(int op, const Cell* word, const Cell* left, int32_t right);
-Cell* compare_fast_top(int op, const Cell* word, const Cell* right);
-Cell* compare_fast_top_int(int op, const Cell* word, int32_t right);
-// value/n with an integer n, and the eight navigation actions: pushed result.
+// value/n with an integer n, and the eight navigation actions: pushed result. On a
+// block!, value/n answers none for any n outside 1 .. the cells left from the head.
 Cell* pick_fast(const Cell* value, int32_t n, const Cell* word);
 Cell* navigate_series_fast(const Cell* value, int selector, const Cell* word);
 

@@ -44,28 +44,25 @@ Cell generic_math(int op, const Cell& left, const Cell& right) {
   return test::call_on_frame({left, right}, math_entry(op));
 }
 
-// Runs a form that pushes its result: it must push exactly one cell and answer it.
-Cell pushed(const std::function<Cell*()>& form) {
-  Cell* before = stack::top;
+// Runs a form that must answer `slot` and leave the stack one cell above `base`;
+// answers the cell's value and puts the stack back.
+Cell run_form(Cell* base, Cell* slot, const std::function<Cell*()>& form) {
   Cell* result = form();
-  EXPECT_EQ(result, before);
-  EXPECT_EQ(stack::top, before + 1);
-  Cell value = *result;
-  stack::top = before;
+  EXPECT_EQ(result, slot);
+  EXPECT_EQ(stack::top, base + 1);
+  Cell value = *slot;
+  stack::top = base;
   return value;
 }
 
-// Runs a form on `left` pushed as the top cell: it must overwrite that cell, leave
-// the stack that high and answer the cell.
+// A form that pushes its result.
+Cell pushed(const std::function<Cell*()>& form) { return run_form(stack::top, stack::top, form); }
+
+// A form that takes `left` as the top cell and overwrites it with its result.
 Cell on_top(const Cell& left, const std::function<Cell*()>& form) {
-  Cell* before = stack::top;
+  Cell* base = stack::top;
   Cell* slot = stack::push(&left);
-  Cell* result = form();
-  EXPECT_EQ(result, slot);
-  EXPECT_EQ(stack::top, before + 1);
-  Cell value = *slot;
-  stack::top = before;
-  return value;
+  return run_form(base, slot, form);
 }
 
 // --- math -------------------------------------------------------------------------------
