@@ -266,8 +266,7 @@ int compare_typed(const Cell* a, const Cell* b, int op) {
   return fn(a, b, op);
 }
 
-bool compare(const Cell* a, const Cell* b, int op) {
-  int r = impl_of<CompareFn>(a, A_COMPARE)(a, b, op);
+bool order_truth(int r, int op, const Cell* a, const Cell* b) {
   switch (op) {
     case C_EQUAL: case C_STRICT_EQUAL: case C_SAME: case C_WORD_CASE: case C_WORD: case C_FIND:
       return r == 0;
@@ -279,8 +278,12 @@ bool compare(const Cell* a, const Cell* b, int op) {
       if (op == C_GREATER) return r > 0;
       return r >= 0;
     default:
-      system::runtime_error(system::FATAL_NO_SWITCH, reinterpret_cast<uintptr_t>(&compare));
+      system::runtime_error(system::FATAL_NO_SWITCH, reinterpret_cast<uintptr_t>(&order_truth));
   }
+}
+
+bool compare(const Cell* a, const Cell* b, int op) {
+  return order_truth(impl_of<CompareFn>(a, A_COMPARE)(a, b, op), op, a, b);
 }
 
 Cell* compare_op(int op) { return logic::box(compare(stack::arg(0), stack::arg(1), op)); }

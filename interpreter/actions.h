@@ -164,9 +164,48 @@ Cell* write_typed(Cell* destination, Cell* data, bool binary, bool lines, bool i
 // order (-1, 0, 1, or -2 when not comparable); compare answers the truth of the
 // operation, raising invalid-compare when an ordering meets values that cannot be
 // ordered; compare_op compares the frame's two arguments into a logic! result.
+// order_truth is compare's second half: the truth of `op` for the raw order r of a
+// and b (a code without a truth is fatal).
 int compare_typed(const Cell* a, const Cell* b, int op);
 bool compare(const Cell* a, const Cell* b, int op);
+bool order_truth(int r, int op, const Cell* a, const Cell* b);
 Cell* compare_op(int op);
+
+// Fast paths for code compiled ahead of time (actions_fast.cpp). Each does the
+// common cases inline (integer! and float! arithmetic, integer! comparison, block!
+// selection and navigation) and otherwise runs the stack-level entry on a native
+// frame named by `word`, so that results and errors are those of the generic call.
+// Math codes: OP_ADD, OP_SUBTRACT, OP_MULTIPLY, OP_OR, OP_AND, OP_XOR; comparison
+// codes C_EQUAL .. C_GREATER_EQUAL; navigation selectors NAV_LENGTH_Q .. NAV_TAIL.
+// Any other code or selector is fatal. The _int forms take the right operand as a
+// constant; the _top forms take the left operand from the top of the stack and
+// leave their result in its place.
+enum NavigationSelector : int {
+  NAV_LENGTH_Q = 1, NAV_INDEX_Q, NAV_HEAD_Q, NAV_TAIL_Q, NAV_NEXT, NAV_BACK, NAV_HEAD, NAV_TAIL,
+};
+// The result is pushed, or for the _top forms written over the top cell.
+Cell* math_fast(int op, const Cell* word, const Cell* left, const Cell* right);
+Cell* math_fast_int(int op, const Cell* word, const Cell* left, int32_t right);
+Cell* math_fast_top(int op, const Cell* word, const Cell* right);
+Cell* math_fast_top_int(int op, const Cell* word, int32_t right);
+// A logic!, pushed or written over the top cell.
+Cell* compare_fast(int op, const Cell* word, const Cell* left, const Cell* right);
+Cell* compare_fast_int(int op, const Cell* word, const Cell* left, int32_t right);
+Cell* compare_fast_top(int op, const Cell* word, const Cell* right);
+Cell* compare_fast_top_int(int op, const Cell* word, int32_t right);
+// For conditional jumps: 1 when the truth differs from `expected` (0 or 1), else
+// 0; the stack is left as it was.
+int compare_fast_test(int op, const Cell* word, const Cell* left, const Cell* right,
+                      int expected);
+int compare_fast_int_test(int op, const Cell* word, const Cell* left, int32_t right,
+                          int expected);
+// The logic! goes to the current frame's first cell; answers the truth.
+bool compare_fast_set(int op, const Cell* word, const Cell* left, const Cell* right);
+bool compare_fast_int_set(int op, const Cell* word, const Cell* left, int32_t right);
+// value/n with an integer n, and the eight navigation actions: pushed result. On a
+// block!, value/n answers none for any n outside 1 .. the cells left from the head.
+Cell* pick_fast(const Cell* value, int32_t n, const Cell* word);
+Cell* navigate_series_fast(const Cell* value, int selector, const Cell* word);
 
 // Conveniences for runtime code and tests: a new string! holding the form or mold.
 Cell form_to_string(const Cell* value);
