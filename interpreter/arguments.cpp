@@ -302,7 +302,13 @@ class Gatherer {
           break;
         }
         case T_REFINEMENT:
-          if (frame_slots_) stack::push(&values::false_value);
+          // A native's frame takes nothing for the refinements the code does not
+          // use: only their number, the cache's last entry, is still needed.
+          if (!frame_slots_) {
+            refinement_count_ = cell::get_int(&entry(cache_length() - 1));
+            return pos;
+          }
+          stack::push(&values::false_value);
           active = false;
           break;
         case T_INTEGER:
@@ -386,7 +392,7 @@ class Gatherer {
     ActionFn fn = is_native ? natives::entry(int32_t(callable_.w1) + 1)
                             : actions::generic[callable_.w1];
     if (!fn) natives::not_done();
-    if (fetched_ == 2 && short_cut(callable_, stack::arguments)) return;
+    if (fetched_ == 2 && refinement_count_ == 0 && short_cut(callable_, stack::arguments)) return;
     if (refinement_count_ == 0) natives::call_plain(fn, is_native);
     else natives::call(fn, is_native, refinement_args_, refinement_count_);
   }

@@ -83,17 +83,6 @@ int fast_operation(uint8_t kind, uint32_t index) {
   return -1;
 }
 
-bool compare_integers(int32_t a, int32_t b, int code) {
-  switch (code) {
-    case C_EQUAL: case C_STRICT_EQUAL: case C_SAME: return a == b;
-    case C_NOT_EQUAL: return a != b;
-    case C_LESSER: return a < b;
-    case C_LESSER_EQUAL: return a <= b;
-    case C_GREATER: return a > b;
-    default: return a >= b;
-  }
-}
-
 // The operation on two numbers, into left, when it gives what the actions give:
 // integers compare and do math (an overflow gives a float!), and adding,
 // subtracting or multiplying with a float! is done in double precision. Answers
@@ -103,8 +92,12 @@ bool numeric_short_cut(int operation, Cell* left, const Cell* right) {
   uint8_t lt = left->type(), rt = right->type();
   if (lt == T_INTEGER && rt == T_INTEGER) {
     int32_t a = cell::get_int(left), b = cell::get_int(right);
-    if (operation >= COMPARE_BASE) *left = values::logic(compare_integers(a, b, operation - COMPARE_BASE));
-    else integer::do_math_op(a, b, operation, left);
+    if (operation < COMPARE_BASE) {
+      integer::do_math_op(a, b, operation, left);
+    } else {
+      int order = a < b ? -1 : a > b;
+      *left = values::logic(actions::order_truth(order, operation - COMPARE_BASE, left, right));
+    }
     return true;
   }
   if (operation >= COMPARE_BASE || (lt != T_FLOAT && lt != T_INTEGER) ||

@@ -8,18 +8,9 @@
 namespace zol {
 namespace {
 
-struct Case {
-  const char* source;
-  const char* expected;
-};
+using test::check;
 
-std::string error_text(int category, int id) {
-  return "error " + std::to_string(category) + " " + std::to_string(id);
-}
-
-void check(std::initializer_list<Case> cases) {
-  for (const Case& c : cases) EXPECT_EQ(test::eval(c.source), c.expected) << c.source;
-}
+std::string error_text(int category, int id) { return test::eval_error_text(category, id); }
 
 TEST(Interpreter, OperatorsGroupFromTheLeft) {
   check({
@@ -31,6 +22,37 @@ TEST(Interpreter, OperatorsGroupFromTheLeft) {
       {"3 < 4", "true"},
       {"1 + 1 = 2", "true"},
       {"x: 5 x * x", "25"},
+  });
+}
+
+// Plain math and comparison operators on numbers skip the action call; whatever
+// the right operand is (literal, word, paren, call), the result must be the one the
+// actions give: overflow to float!, integer! and float! mixed in double precision,
+// other types and bad operands through the actions.
+TEST(Interpreter, OperatorShortCutsGiveWhatTheActionsGive) {
+  using namespace err::script;
+  check({
+      {"2147483647 + (0 + 1)", "2147483648.0"},
+      {"-2147483648 - (2 - 1)", "-2147483649.0"},
+      {"x: 65536 x * (x)", "4294967296.0"},
+      {"1.5 + 1", "2.5"},
+      {"1 + 1.5", "2.5"},
+      {"x: 0.1 x + (0.2)", "0.30000000000000004"},
+      {"2 * (0.5 + 0)", "1.0"},
+      {"x: 2 y: 3.0 x - y", "-1.0"},
+      {"add 1 2.5", "3.5"},
+      {"multiply 3 (4)", "12"},
+      {"3 < (2 + 2)", "true"},
+      {"3 >= (2 + 1)", "true"},
+      {"1 = (2 - 1)", "true"},
+      {"1 <> (1 + 0)", "false"},
+      {"lesser? 2 (1)", "false"},
+      {"1.5 < (2)", "true"},
+      {"1 + 10%", "1.1"},
+      {"1 + #\"a\"", "98"},
+      {"1 + (\"a\")", error_text(err::SCRIPT, INVALID_TYPE)},
+      {"1.5 + (none)", error_text(err::SCRIPT, INVALID_TYPE)},
+      {"1 < (\"a\")", error_text(err::SCRIPT, INVALID_COMPARE)},
   });
 }
 
@@ -55,17 +77,17 @@ TEST(Interpreter, EvaluationOfEachKindOfValue) {
 TEST(Interpreter, ErrorsOfEvaluation) {
   using namespace err::script;
   check({
-      {"x:", error_text(err::SCRIPT, NEED_VALUE).c_str()},
-      {"x: ()", error_text(err::SCRIPT, NEED_VALUE).c_str()},
-      {"+", error_text(err::SCRIPT, NO_OP_ARG).c_str()},
-      {"no-such-word", error_text(err::SCRIPT, NO_VALUE).c_str()},
-      {"negate", error_text(err::SCRIPT, NO_ARG).c_str()},
-      {"negate 'a", error_text(err::SCRIPT, EXPECT_ARG).c_str()},
+      {"x:", error_text(err::SCRIPT, NEED_VALUE)},
+      {"x: ()", error_text(err::SCRIPT, NEED_VALUE)},
+      {"+", error_text(err::SCRIPT, NO_OP_ARG)},
+      {"no-such-word", error_text(err::SCRIPT, NO_VALUE)},
+      {"negate", error_text(err::SCRIPT, NO_ARG)},
+      {"negate 'a", error_text(err::SCRIPT, EXPECT_ARG)},
       {"x: [1 2] x/3", "none"},
-      {"x: 5 x/1", error_text(err::SCRIPT, BAD_PATH_TYPE).c_str()},
-      {"do to path! [1 x]", error_text(err::SCRIPT, WORD_FIRST).c_str()},
-      {"f: func [] [] f/1: 2", error_text(err::SCRIPT, INVALID_PATH_SET).c_str()},
-      {"1 + 2 nothing", error_text(err::SCRIPT, NO_VALUE).c_str()},
+      {"x: 5 x/1", error_text(err::SCRIPT, BAD_PATH_TYPE)},
+      {"do to path! [1 x]", error_text(err::SCRIPT, WORD_FIRST)},
+      {"f: func [] [] f/1: 2", error_text(err::SCRIPT, INVALID_PATH_SET)},
+      {"1 + 2 nothing", error_text(err::SCRIPT, NO_VALUE)},
   });
 }
 
