@@ -93,15 +93,21 @@ void set_words(const Cell& words, const Cell& value, bool any, bool only, bool s
 
 // Where the values of reduce and compose go: a new block, or the /into target
 // (appended when it is block-like, else inserted at its position).
+// A new block takes the values directly; an /into target goes through the series
+// actions, so that a hash! indexes them and an owner hears of the edit.
 struct Output {
   Cell* target;
   bool append;
+  bool fresh;
 
   void add(const Cell* value, bool only) {
     Cell v = *value;
     cell::set_new_line(&v, false);
-    if (append) {
+    if (fresh) {
       block::zs_append(target, &v);
+    } else if (append) {
+      Cell at = *target;   // append moves the head it is given; the result keeps its own
+      actions::append_typed(&at, &v, -1, only, 1);
     } else {
       actions::insert_typed(target, &v, -1, only, 1);
     }
@@ -109,9 +115,9 @@ struct Output {
 };
 
 Output output_into(Cell* result, int into) {
-  if (!used(into)) return {result, true};
+  if (!used(into)) return {result, true, true};
   *result = *arg(into);
-  return {result, is_block_like(result->type()) || result->is(T_HASH)};
+  return {result, is_block_like(result->type()) || result->is(T_HASH), false};
 }
 
 void reduce_block(const Cell& source, Output& out) {
@@ -132,7 +138,7 @@ void compose_block(const Cell& source, Output& out, bool deep, bool only) {
     if (v.is(T_BLOCK) && deep) {
       Cell nested;
       block::make_at(&nested, end_of(v) - head_of(v));
-      Output inner{&nested, true};
+      Output inner{&nested, true, true};
       compose_block(v, inner, true, only);
       out.add(&nested, true);
     } else if (v.is(T_PAREN)) {
@@ -186,7 +192,7 @@ void print_value(bool new_line) {
   if (value.is(T_BLOCK)) {
     Cell buffer = print_block();
     int32_t from = end_of(buffer);
-    Output out{&buffer, true};
+    Output out{&buffer, true, true};
     // Whatever ends the reduction, the buffer loses what it added.
     struct Restore {
       NodeRef node;

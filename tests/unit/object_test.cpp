@@ -81,6 +81,9 @@ TEST(Objects, OnDeepChangeHearsEditsOfOwnedSeries) {
       {"log: copy [] o: make object! [b: [1] on-deep-change*: func [owner word target action new index part] "
        "[append log action]] clear o/b log",
        "[clear cleared]"},
+      {"log: copy [] o: make object! [b: [] on-deep-change*: func [owner word target action new index part] "
+       "[append log reduce [action index part]]] reduce/into [1 2] o/b log",
+       "[append 0 1 appended 0 1 append 1 1 appended 1 1]"},
   });
 }
 

@@ -84,6 +84,10 @@ TEST(WordNatives, ReduceAndCompose) {
       {"compose [([a b]) x]", "[a b x]"},
       {"compose/only [([a b]) x]", "[[a b] x]"},
       {"b: [0] compose/into [(1) (2)] b", "[0 1 2]"},
+      {"b: [x y] reduce/into [1 2] next b", "[y 1 2]"},
+      // A hash! target indexes what it receives: find and select see the new values.
+      {"h: make hash! [] reduce/into [1 2 3] h find h 2", "make hash! [2 3]"},
+      {"h: make hash! [] compose/into [a (1 + 1)] h select h 'a", "2"},
       {"compose 1", eval_error_text(err::SCRIPT, err::script::EXPECT_VAL)},
   });
 }
