@@ -120,7 +120,7 @@ std::vector<Edit> edits() {
 }
 
 TEST(BlockCallbacks, EveryEditIsHeardBeforeAndAfter) {
-  ownership::on_deep_change = handler;
+  test::ScopedHook hook(ownership::on_deep_change, handler);
   grow_on_notice = false;
   for (const Edit& e : edits()) {
     heard.clear();
@@ -130,11 +130,10 @@ TEST(BlockCallbacks, EveryEditIsHeardBeforeAndAfter) {
   heard.clear();
   for (const Edit& e : edits()) e.run(value("[3 1 #(none) 2 5]"));
   EXPECT_TRUE(heard.empty()) << "a block without an owner tells nobody";
-  ownership::on_deep_change = nullptr;
 }
 
 TEST(BlockCallbacks, AHandlerThatGrowsTheBlockMidEdit) {
-  ownership::on_deep_change = handler;
+  test::ScopedHook hook(ownership::on_deep_change, handler);
   grow_on_notice = true;
   for (const Edit& e : edits()) {
     heard.clear();
@@ -150,7 +149,6 @@ TEST(BlockCallbacks, AHandlerThatGrowsTheBlockMidEdit) {
   EXPECT_EQ(block::zs_length(&blk), 1 + GROWTH + 1);
   EXPECT_EQ(test::mold(*block::zs_abs_at(&blk, GROWTH + 1)), "z");
   grow_on_notice = false;
-  ownership::on_deep_change = nullptr;
 }
 
 // --- comparators ---------------------------------------------------------------------------

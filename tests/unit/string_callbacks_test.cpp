@@ -111,7 +111,7 @@ std::vector<Edit> edits() {
 }
 
 TEST(StringCallbacks, EveryEditIsHeardBeforeAndAfter) {
-  ownership::on_deep_change = handler;
+  test::ScopedHook hook(ownership::on_deep_change, handler);
   grow_on_notice = false;
   for (const Edit& e : edits()) {
     heard.clear();
@@ -122,11 +122,10 @@ TEST(StringCallbacks, EveryEditIsHeardBeforeAndAfter) {
   heard.clear();
   for (const Edit& e : edits()) e.run(test::text(U" cab d "));
   EXPECT_TRUE(heard.empty()) << "a string without an owner tells nobody";
-  ownership::on_deep_change = nullptr;
 }
 
 TEST(StringCallbacks, AHandlerThatGrowsAndWidensTheTextMidEdit) {
-  ownership::on_deep_change = handler;
+  test::ScopedHook hook(ownership::on_deep_change, handler);
   grow_on_notice = true;
   for (const Edit& e : edits()) {
     heard.clear();
@@ -147,7 +146,6 @@ TEST(StringCallbacks, AHandlerThatGrowsAndWidensTheTextMidEdit) {
   EXPECT_EQ(text[2 + GROWTH - 1], char32_t(WIDE));
   EXPECT_EQ(text.back(), U'z');
   grow_on_notice = false;
-  ownership::on_deep_change = nullptr;
 }
 
 }  // namespace

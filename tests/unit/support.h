@@ -31,6 +31,22 @@ Cell call_on_frame(std::initializer_list<Cell> args, const std::function<void()>
 
 std::string mold(const Cell& value, bool all = false);
 
+// Sets a runtime hook (a function pointer the runtime calls) for one test and puts
+// the runtime's own back when the test ends, however it ends: the tests share one
+// runtime per process.
+template <class Hook>
+class ScopedHook {
+ public:
+  ScopedHook(Hook& hook, Hook value) : hook_(hook), saved_(hook) { hook = value; }
+  ~ScopedHook() { hook_ = saved_; }
+  ScopedHook(const ScopedHook&) = delete;
+  ScopedHook& operator=(const ScopedHook&) = delete;
+
+ private:
+  Hook& hook_;
+  Hook saved_;
+};
+
 // The name of a datatype the lexer knows, registered or not ("?" for others).
 const char* type_name(uint8_t type);
 std::string form(const Cell& value);
