@@ -9,8 +9,7 @@ namespace zol {
 namespace {
 
 using test::check;
-
-std::string error_text(int category, int id) { return test::eval_error_text(category, id); }
+using test::eval_error_text;
 
 TEST(Interpreter, OperatorsGroupFromTheLeft) {
   check({
@@ -50,9 +49,9 @@ TEST(Interpreter, OperatorShortCutsGiveWhatTheActionsGive) {
       {"1.5 < (2)", "true"},
       {"1 + 10%", "1.1"},
       {"1 + #\"a\"", "98"},
-      {"1 + (\"a\")", error_text(err::SCRIPT, INVALID_TYPE)},
-      {"1.5 + (none)", error_text(err::SCRIPT, INVALID_TYPE)},
-      {"1 < (\"a\")", error_text(err::SCRIPT, INVALID_COMPARE)},
+      {"1 + (\"a\")", eval_error_text(err::SCRIPT, INVALID_TYPE)},
+      {"1.5 + (none)", eval_error_text(err::SCRIPT, INVALID_TYPE)},
+      {"1 < (\"a\")", eval_error_text(err::SCRIPT, INVALID_COMPARE)},
   });
 }
 
@@ -77,17 +76,17 @@ TEST(Interpreter, EvaluationOfEachKindOfValue) {
 TEST(Interpreter, ErrorsOfEvaluation) {
   using namespace err::script;
   check({
-      {"x:", error_text(err::SCRIPT, NEED_VALUE)},
-      {"x: ()", error_text(err::SCRIPT, NEED_VALUE)},
-      {"+", error_text(err::SCRIPT, NO_OP_ARG)},
-      {"no-such-word", error_text(err::SCRIPT, NO_VALUE)},
-      {"negate", error_text(err::SCRIPT, NO_ARG)},
-      {"negate 'a", error_text(err::SCRIPT, EXPECT_ARG)},
+      {"x:", eval_error_text(err::SCRIPT, NEED_VALUE)},
+      {"x: ()", eval_error_text(err::SCRIPT, NEED_VALUE)},
+      {"+", eval_error_text(err::SCRIPT, NO_OP_ARG)},
+      {"no-such-word", eval_error_text(err::SCRIPT, NO_VALUE)},
+      {"negate", eval_error_text(err::SCRIPT, NO_ARG)},
+      {"negate 'a", eval_error_text(err::SCRIPT, EXPECT_ARG)},
       {"x: [1 2] x/3", "none"},
-      {"x: 5 x/1", error_text(err::SCRIPT, BAD_PATH_TYPE)},
-      {"do to path! [1 x]", error_text(err::SCRIPT, WORD_FIRST)},
-      {"f: func [] [] f/1: 2", error_text(err::SCRIPT, INVALID_PATH_SET)},
-      {"1 + 2 nothing", error_text(err::SCRIPT, NO_VALUE)},
+      {"x: 5 x/1", eval_error_text(err::SCRIPT, BAD_PATH_TYPE)},
+      {"do to path! [1 x]", eval_error_text(err::SCRIPT, WORD_FIRST)},
+      {"f: func [] [] f/1: 2", eval_error_text(err::SCRIPT, INVALID_PATH_SET)},
+      {"1 + 2 nothing", eval_error_text(err::SCRIPT, NO_VALUE)},
   });
 }
 
