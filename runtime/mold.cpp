@@ -66,8 +66,9 @@ NodeRef* top = nullptr;
 NodeRef* limit = nullptr;
 }  // namespace
 
+// Start-up after a cleanup allocates anew: the cleanup freed the old stack.
 void init() {
-  if (!base) base = static_cast<NodeRef*>(system::allocate(sizeof(NodeRef) * CAPACITY));
+  base = static_cast<NodeRef*>(system::allocate(sizeof(NodeRef) * CAPACITY));
   top = base;
   limit = base + CAPACITY;
 }

@@ -208,6 +208,8 @@ TEST(RuntimeLifecycle, StartsAgainAfterCleanup) {
       block::zs_append(&b, &v);
       collector::collect();
       if (block::zs_length(&b) != 1) std::exit(2);
+      block::zs_append(&b, &b);   // molding a block that holds itself uses the cycle stack
+      if (test::mold(b) != "[" + std::to_string(i) + " [...]]") std::exit(3);
     }
     std::exit(0);
   });

@@ -1,0 +1,77 @@
+// libFuzzer target: random bytes loaded as source text and, when they load,
+// evaluated, their value molded and any error reported. Evaluation either gives a
+// value or raises an error that the try frame receives; either way the stacks end
+// where they started and no exit is left pending. The loop natives that can run
+// without end (forever, while, until, loop, repeat) are taken away first, so that
+// a hang means a fault. A crash, a sanitizer report, a hang or a broken rule
+// (abort) is a finding.
+#include <cstdint>
+#include <cstdlib>
+
+#include "interpreter/actions.h"
+#include "interpreter/interpreter.h"
+#include "interpreter/lexer_load.h"
+#include "interpreter/stack.h"
+#include "runtime/context.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/error.h"
+#include "runtime/exits.h"
+#include "runtime/runtime.h"
+#include "runtime/symbol.h"
+#include "runtime/values.h"
+
+namespace {
+
+using namespace zol;
+
+// The runtime starts afresh every so many inputs, so that what one input defines
+// reaches only a few after it.
+constexpr int INPUTS_PER_RUNTIME = 100;
+
+void require(bool rule) {
+  if (!rule) std::abort();
+}
+
+void start_runtime() {
+  if (runtime::is_initialized()) runtime::cleanup();
+  runtime::init();
+  for (const char* endless : {"forever", "while", "until", "loop", "repeat"})
+    *context::global_value(symbol::make(endless)) = values::none;
+}
+
+// Runs fn under a try frame and checks that, however it ends, the stacks are back
+// where they were and nothing is left pending.
+template <class Fn>
+bool run_checked(Fn fn) {
+  Cell* top = stack::top;
+  stack::Frame* frame_top = stack::frame_top;
+  bool done = stack::try_run(fn);
+  require(stack::top == top && stack::frame_top == frame_top && exits::pending == 0);
+  return done;
+}
+
+void show(const Cell& value) {
+  run_checked([&] {
+    Cell text;
+    string::make_at(&text, 16);
+    actions::mold_typed(&value, &text, false, false, false, nullptr, 0, 0);
+  });
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static int inputs = 0;
+  if (inputs++ % INPUTS_PER_RUNTIME == 0) start_runtime();
+  if (size > (1u << 16)) return 0;
+  Cell code = values::none;
+  if (!run_checked([&] { lexer::load_utf8(data, uint32_t(size), &code); })) return 0;
+  Cell result = values::unset;
+  if (run_checked([&] { result = interpreter::do_block(&code); })) {
+    show(result);
+  } else {
+    Cell error = exits::value;
+    run_checked([&] { error::report(&error); });
+  }
+  return 0;
+}
