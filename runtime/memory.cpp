@@ -188,17 +188,27 @@ void free_node(NodeRef ref) {
   f->in_use--;
 }
 
-void free_node_frame(NodeFrame* f) {
-  if (f->prev) f->prev->next = f->next; else root.node_head = f->next;
-  if (f->next) f->next->prev = f->prev; else root.node_tail = f->prev;
-  if (root.node_current == f) root.node_current = root.node_head;
-  // The slots read as 0 from now on, so a stale NodeRef never looks live.
+namespace {
+
+// Gives a frame's number up and its slot pages back to the system: the slots read
+// as 0 from now on, so a stale NodeRef never looks live, and the pages of numbers
+// no frame holds stay out of memory.
+void retire_node_frame(NodeFrame* f) {
   size_t bytes = system::align(size_t(f->capacity) * sizeof(uintptr_t), platform::PAGE_SIZE);
   platform::discard_pages(node_frame_slots(f), bytes);
   frames_by_number[f->number] = nullptr;
   frame_numbers_in_use.reset(f->number);
-  root.total -= size_t(f->capacity) * sizeof(uintptr_t);
   system::free(f);
+}
+
+}  // namespace
+
+void free_node_frame(NodeFrame* f) {
+  if (f->prev) f->prev->next = f->next; else root.node_head = f->next;
+  if (f->next) f->next->prev = f->prev; else root.node_tail = f->prev;
+  if (root.node_current == f) root.node_current = root.node_head;
+  root.total -= size_t(f->capacity) * sizeof(uintptr_t);
+  retire_node_frame(f);
 }
 
 void trim_node_frames() {
@@ -434,10 +444,7 @@ void free_all_frames() {
   }
   for (NodeFrame* f = root.node_head; f;) {
     NodeFrame* next = f->next;
-    std::memset(node_frame_slots(f), 0, size_t(f->capacity) * sizeof(uintptr_t));
-    frames_by_number[f->number] = nullptr;
-    frame_numbers_in_use.reset(f->number);
-    system::free(f);
+    retire_node_frame(f);
     f = next;
   }
   root = MemoryRoot{};

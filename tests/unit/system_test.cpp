@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "runtime/collector.h"
 #include "runtime/datatypes/block.h"
+#include "runtime/memory.h"
 #include "runtime/runtime.h"
 #include "runtime/values.h"
 #include "runtime/system.h"
@@ -211,6 +212,27 @@ TEST(RuntimeLifecycle, StartsAgainAfterCleanup) {
       block::zs_append(&b, &b);   // molding a block that holds itself uses the cycle stack
       if (test::mold(b) != "[" + std::to_string(i) + " [...]]") std::exit(3);
     }
+    std::exit(0);
+  });
+  EXPECT_EQ(r.status, 0) << r.out;
+}
+
+// A cleanup gives the node slots of its frames back to the system: frame numbers
+// are handed out round-robin, so a process that starts again and again would
+// otherwise keep the slot pages of every number it ever used.
+TEST(RuntimeLifecycle, CleanupReleasesTheNodeSlotPages) {
+  auto r = test::run_in_child([] {
+    auto resident = [](const void* page) {
+      unsigned char in_core = 0;
+      mincore(const_cast<void*>(page), platform::PAGE_SIZE, &in_core);
+      return (in_core & 1) != 0;
+    };
+    runtime::cleanup();
+    runtime::init();
+    const uintptr_t* slots = memory::node_frame_slots(memory::root.node_head);
+    if (!resident(slots)) std::exit(2);
+    runtime::cleanup();
+    if (resident(slots)) std::exit(3);
     std::exit(0);
   });
   EXPECT_EQ(r.status, 0) << r.out;
