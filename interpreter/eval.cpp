@@ -249,10 +249,6 @@ bool is_rare(uint8_t type) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // The value types that take more than a push or a word lookup: kept out of the
 // common evaluation step so that it stays small.
 [[gnu::noinline]] int32_t rare_expression(const Code& code, int32_t pos, Cell v) {
