@@ -91,10 +91,10 @@ void set_words(const Cell& words, const Cell& value, bool any, bool only, bool s
 
 // --- reduce and compose -----------------------------------------------------------------
 
-// Where the values of reduce and compose go: a new block, or the /into target
-// (appended when it is block-like, else inserted at its position).
-// A new block takes the values directly; an /into target goes through the series
-// actions, so that a hash! indexes them and an owner hears of the edit.
+// Where the values of reduce and compose go: a new block (fresh: they are added
+// directly), or the /into target, appended when it is block-like, else inserted at
+// its position, through the series actions, so that a hash! indexes them and an
+// owner hears of the edit.
 struct Output {
   Cell* target;
   bool append;
