@@ -203,7 +203,7 @@ int compare_fast_int_test(int op, const Cell* word, const Cell* left, int32_t ri
 bool compare_fast_set(int op, const Cell* word, const Cell* left, const Cell* right);
 bool compare_fast_int_set(int op, const Cell* word, const Cell* left, int32_t right);
 // value/n with an integer n, and the eight navigation actions: pushed result. On a
-// block!, value/n answers none for any n outside 1 .. the cells left from the head.
+// block!, value/n numbers as pick does (1 the head, -1 the cell before it).
 Cell* pick_fast(const Cell* value, int32_t n, const Cell* word);
 Cell* navigate_series_fast(const Cell* value, int selector, const Cell* word);
 

@@ -189,9 +189,8 @@ Cell* pick_fast(const Cell* value, int32_t n, const Cell* word) {
   if (!value->is(T_BLOCK)) {
     return run_named(word, {*value, values::integer(n)}, [] { eval_path(0); });
   }
-  int64_t index = int64_t(series_cell::head(value)) + n - 1;
-  bool inside = n >= 1 && index >= 0 && index < series::buffer_length(value);
-  return stack::push(inside ? block::buffer(value)->cells() + index : &values::none);
+  int32_t index = series::element_position(value, n);
+  return stack::push(index >= 0 ? block::buffer(value)->cells() + index : &values::none);
 }
 
 Cell* navigate_series_fast(const Cell* value, int selector, const Cell* word) {

@@ -192,13 +192,15 @@ void check_storable(const Cell* s, const Cell* value) {
   if (!fits) fire(err::SCRIPT, err::script::INVALID_ARG, value);
 }
 
-// The unit `index` (pick/poke numbering: 1 is the head, -1 the unit before it)
-// names, or -1 when it lies outside the series.
+}  // namespace
+
 int32_t element_position(const Cell* s, int32_t index) {
   if (index == 0) return -1;
   int64_t pos = int64_t(series_cell::head(s)) + index - (index > 0 ? 1 : 0);
   return pos < 0 || pos >= buffer_length(s) ? -1 : int32_t(pos);
 }
+
+namespace {
 
 [[noreturn]] void out_of_range(int32_t index) {
   Cell i = values::integer(index);

@@ -309,7 +309,9 @@ TEST(CompareFast, FallbackErrorsNameTheCallingWord) {
 
 // --- value/N --------------------------------------------------------------------------------
 
-TEST(PickFast, InsideABlockItsCellOutsideNone) {
+// On a block, value/N answers what the path step answers for every N: the cell N
+// from the head (1 the head, -1 the cell before it), none outside the block.
+TEST(PickFast, OnABlockWhatThePathStepGives) {
   struct Case {
     const char* block;
     int32_t head;
@@ -317,18 +319,17 @@ TEST(PickFast, InsideABlockItsCellOutsideNone) {
   const Case cases[] = {{"[10 20 30]", 0}, {"[10 20 30]", 1}, {"[10 20 30]", 3}, {"[]", 0}};
   for (const Case& c : cases) {
     Cell blk = test::at(c.block, c.head);
-    int32_t length = int32_t(block::zs_length(&blk));
-    for (int32_t n = -1; n <= length + 2; n++) {
+    for (int32_t n = -5; n <= 5; n++) {
       SCOPED_TRACE(test::show(blk) + " /" + std::to_string(n));
       Cell r = pushed([&] { return actions::pick_fast(&blk, n, caller()); });
-      if (n < 1 || n > length) {
-        EXPECT_TRUE(r.is(T_NONE));
-        continue;
-      }
-      Cell generic = test::call_on_frame({blk, values::integer(n)}, [] { actions::pick(); });
+      Cell generic =
+          test::call_on_frame({blk, values::integer(n)}, [] { actions::eval_path(0); });
       EXPECT_EQ(test::mold(r), test::mold(generic));
     }
   }
+  Cell blk = test::at("[10 20 30]", 1);
+  EXPECT_EQ(test::mold(pushed([&] { return actions::pick_fast(&blk, -1, caller()); })), "10");
+  EXPECT_TRUE(pushed([&] { return actions::pick_fast(&blk, 0, caller()); }).is(T_NONE));
 }
 
 TEST(PickFast, OtherTypesTakeThePathStep) {
