@@ -386,7 +386,25 @@ int32_t checked_total(const Cell* blk, int64_t count, int64_t dup) {
   return int32_t(total);
 }
 
+// Appending one value to a block with no table to index it: the commonest edit,
+// without the spreading, repetition and indexing of the general path.
+Cell* append_one(Cell* blk, const Cell* value) {
+  Cell v = *value;   // the value may sit in the buffer that grows
+  checked_total(blk, 1, 1);
+  int32_t at = whole(blk);
+  bool told = series::editing(blk, series::E_APPEND, &v, at, 1);
+  at = whole(blk);   // the owner may have changed the block
+  bool rebuild = false;
+  series::open_gap(blk, at, 1, true, &rebuild);
+  *cell_at(blk, at) = v;
+  if (told) series::edited(blk, series::E_APPEND, &v, at, 1);
+  series_cell::set_head(blk, 0);
+  return blk;
+}
+
 Cell* insert(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup, bool append) {
+  if (append && dup == 1 && part != 0 && !hash_table(blk) && (only || !is_any_block(value->type())))
+    return append_one(blk, value);
   Source s = source_of(value, only);
   int32_t dups = std::max(dup, 0);
   auto count_of = [&] { return part >= 0 && part <= s.count ? part : s.count; };
