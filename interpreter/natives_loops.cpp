@@ -48,6 +48,19 @@ void open_loop() {
   stack::set_result(&values::unset);
 }
 
+// Runs body in a loop frame for as long as `more()` allows, then hands the frame's
+// result to the loop's own frame. An exit the loop does not take returns at once.
+template <class More>
+void run_loop(const Cell& body, More more) {
+  open_loop();
+  while (more()) {
+    Step step = run_once(body);
+    if (step == Step::LEFT) return;
+    if (step == Step::BROKE) break;
+  }
+  stack::unwind_keep();
+}
+
 // A float! count is truncated toward zero in place; answers the count.
 int32_t count_of(Cell* count) {
   if (count->is(T_FLOAT)) *count = values::integer(int32_t(cell::get_double(count)));
@@ -129,13 +142,8 @@ void loop(int) {
   int32_t n = count_of(arg(0));
   Cell body = *arg(1);
   if (n <= 0) return (void)stack::set_last(&values::none);
-  open_loop();
-  for (int32_t i = 0; i < n; i++) {
-    Step step = run_once(body);
-    if (step == Step::LEFT) return;
-    if (step == Step::BROKE) break;
-  }
-  stack::unwind_keep();
+  int32_t i = 0;
+  run_loop(body, [&] { return i++ < n; });
 }
 
 void repeat(int) {
@@ -143,39 +151,25 @@ void repeat(int) {
   int32_t n = count_of(arg(1));
   Cell body = *arg(2);
   if (n <= 0) return (void)stack::set_last(&values::none);
-  open_loop();
-  for (int32_t i = 1; i <= n; i++) {
-    Cell counter = values::integer(i);
+  int32_t i = 0;
+  run_loop(body, [&] {
+    if (i >= n) return false;
+    Cell counter = values::integer(++i);
     context::set(&word, &counter);
-    Step step = run_once(body);
-    if (step == Step::LEFT) return;
-    if (step == Step::BROKE) break;
-  }
-  stack::unwind_keep();
+    return true;
+  });
 }
 
 void forever(int) {
   Cell body = *arg(0);
-  open_loop();
-  for (;;) {
-    Step step = run_once(body);
-    if (step == Step::LEFT) return;
-    if (step == Step::BROKE) break;
-  }
-  stack::unwind_keep();
+  run_loop(body, [] { return true; });
 }
 
 void foreach(int) {
   LoopWords words(*arg(0));
   Cell series = *arg(1);
   Cell body = *arg(2);
-  open_loop();
-  while (words.step(&series)) {
-    Step step = run_once(body);
-    if (step == Step::LEFT) return;
-    if (step == Step::BROKE) break;
-  }
-  stack::unwind_keep();
+  run_loop(body, [&] { return words.step(&series); });
 }
 
 void forall(int) {
