@@ -415,8 +415,10 @@ Cell find_function_frame() {
   return Cell{T_WORD, 0, not_found_symbol, 0xFFFFFFFFu};
 }
 
+// The value stack's cells are walked by the collector itself, which rewrites their
+// node words when nodes move; frame records are not cells, so what they name is
+// marked by value and stays in place.
 void mark_roots() {
-  collector::mark_values(bottom, top);
   for (const Frame* f = frame_base; f < frame_top; f++) {
     if (f->word_context) {
       if (self_symbol && frame_symbol(f) == self_symbol) collector::mark_block(f->word_context);

@@ -29,6 +29,11 @@ namespace zol::collector {
 
 int enabled = 0;
 uint32_t stress_every = 0;
+namespace {
+uint32_t stress_offset = 0;
+uint32_t random_every = 0;
+uint64_t random_state = 0;
+}  // namespace
 void (*mark_hashtable)(NodeRef) = nullptr;
 void (*mark_table_parts)(NodeRef) = nullptr;
 
@@ -153,8 +158,13 @@ void mark_cells(const Cell* first, const Cell* end, uint32_t container_flags, bo
     });
 }
 
+// A buffer held by address keeps its node too: code that holds the buffer may read
+// its back-reference and use that ref after the next allocation.
 void mark_found_buffer(SeriesBuffer* b, bool pin) {
-  if (pin) b->flags |= FLAG_PINNED;
+  if (pin) {
+    b->flags |= FLAG_PINNED;
+    if (memory::holds_its_node(b)) pin_node(b->node, b);
+  }
   mark_and_queue(b);
 }
 
@@ -190,12 +200,36 @@ bool active() { return collecting; }
 uint64_t cycles() { return cycle_count; }
 uint64_t node_compactions() { return compaction_count; }
 
+namespace {
+
+uint32_t positive_setting(const char* name) {
+  const char* text = std::getenv(name);
+  long n = text ? std::strtol(text, nullptr, 10) : 0;
+  return n > 0 && n <= INT32_MAX ? static_cast<uint32_t>(n) : 0;
+}
+
+// splitmix64: a fixed sequence per seed, so that a failing run can be repeated.
+uint64_t next_random() {
+  uint64_t z = (random_state += 0x9E3779B97F4A7C15u);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+  return z ^ (z >> 31);
+}
+
+}  // namespace
+
 void init() {
   cycle_count = 0;
   compaction_count = 0;
-  const char* stress = std::getenv("ZOL_GC_STRESS");
-  long every = stress ? std::strtol(stress, nullptr, 10) : 0;
-  stress_every = every > 0 ? static_cast<uint32_t>(every) : 0;
+  stress_every = positive_setting("ZOL_GC_STRESS");
+  stress_offset = stress_every ? positive_setting("ZOL_GC_STRESS_OFFSET") % stress_every : 0;
+  random_every = positive_setting("ZOL_GC_RANDOM");
+  random_state = positive_setting("ZOL_GC_SEED");
+}
+
+void before_allocation(uint64_t count) {
+  if (stress_every && count % stress_every == stress_offset) collect_moving_all();
+  else if (random_every && next_random() % random_every == 0) collect();
 }
 
 void collect() {

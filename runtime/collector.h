@@ -24,13 +24,23 @@ void collect();           // runs a cycle when enabled
 uint64_t cycles();        // completed cycles
 uint64_t node_compactions();   // cycles that emptied at least one node frame
 
-// Stress mode: when set (from ZOL_GC_STRESS), every stress_every-th series
-// allocation runs collect_moving_all(): a cycle that moves every buffer and every
-// node that is not pinned, so that a stale pointer or NodeRef shows at once.
+// Stress mode: when set (ZOL_GC_STRESS=N), every Nth series allocation runs
+// collect_moving_all(): a cycle that moves every buffer and every node that is not
+// pinned, and never hands out again a node slot it freed, so that a stale pointer
+// or NodeRef shows at once. ZOL_GC_STRESS_OFFSET=K (below N) picks which of every
+// N allocations: those numbered K, K + N, K + 2N ...; a stride with offsets chosen
+// from run to run covers every allocation over time at a fraction of the cost.
+//
+// Random mode (ZOL_GC_RANDOM=N, seeded by ZOL_GC_SEED): each series allocation
+// runs an ordinary collection with a chance of 1 in N, so that the paths stress mode
+// never takes (sparse node frames emptied, buffers sliding around pinned ones) are
+// tried at unforeseen moments.
 extern uint32_t stress_every;
 void collect_moving_all();
+// Called by the memory manager before its count-th series allocation.
+void before_allocation(uint64_t count);
 
-void init();              // counters to 0; reads ZOL_GC_STRESS
+void init();              // counters to 0; reads the modes above
 
 // Marking, for use inside marking callbacks. mark_node marks the buffer alone
 // (true when newly marked): a series of cells reached that way has its cells

@@ -232,7 +232,7 @@ struct FrameCompactor {
 
   void release_dead(SeriesBuffer* b) {
     flush();
-    if ((b->flags & FLAG_IN_USE) && b->node && memory::buffer_of(b->node) == b)
+    if ((b->flags & FLAG_IN_USE) && memory::holds_its_node(b))
       memory::free_node(b->node);
   }
 

@@ -62,11 +62,25 @@ void take_frame_lists() {
   for (BigSeries* b : bigs) span = {std::min(span.low, extent_of(b).low), std::max(span.high, extent_of(b).high)};
 }
 
-void consider_word(uint32_t w) {
-  if (memory::is_live_node(w)) mark_ref(w, true);
+void consider_ref(NodeRef ref) {
+  if (memory::is_live_node(ref)) mark_ref(ref, true);
 }
 
+// A 4-byte word may hold a NodeRef itself or its slot offset.
+static_assert(uint64_t(MAX_NODE_FRAMES) * NODE_FRAME_STRIDE * sizeof(uintptr_t) <= (uint64_t(1) << 32),
+              "a slot offset must fit in a 4-byte word for the scan to see it there");
+void consider_word(uint32_t w) {
+  consider_ref(w);
+  if ((w & 7) == 0) consider_ref(w >> 3);
+}
+
+// An 8-byte word may address a node slot, a series frame's data or a big series.
 void consider_pointer(uintptr_t v) {
+  uintptr_t slots = reinterpret_cast<uintptr_t>(memory::node_base);
+  if (v - slots < memory::NODE_REGION_BYTES) {
+    if ((v & 7) == 0) consider_ref(static_cast<NodeRef>((v - slots) >> 3));
+    return;
+  }
   if (v < span.low || v > span.high) return;
   if (containing(frames, v)) {
     frame_pointers.push_back(v);

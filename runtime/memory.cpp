@@ -25,7 +25,6 @@ NodeFrame* frames_by_number[MAX_NODE_FRAMES];
 std::bitset<MAX_NODE_FRAMES> frame_numbers_in_use;
 uint32_t last_frame_number = 0;   // numbers are handed out round-robin
 uint64_t series_allocations = 0;
-constexpr size_t NODE_REGION_BYTES = size_t(MAX_NODE_FRAMES) * NODE_FRAME_STRIDE * sizeof(uintptr_t);
 
 [[noreturn]] void no_memory() { fire(err::INTERNAL, err::internal::NO_MEMORY); }
 
@@ -183,9 +182,13 @@ NodeRef alloc_node_in(NodeFrame* f) {
 void free_node(NodeRef ref) {
   NodeFrame* f = node_frame_of(ref);
   if (!f || node_is_free_slot(node_base[ref])) return;
+  f->in_use--;
+  if (collector::stress_every && collector::active()) {
+    node_base[ref] = POISONED_SLOT;   // never reused: see memory.h
+    return;
+  }
   node_base[ref] = free_slot_word(f->free_head);
   f->free_head = (ref & (NODE_FRAME_STRIDE - 1)) + 1;
-  f->in_use--;
 }
 
 namespace {
@@ -269,9 +272,7 @@ void free_series_frame(SeriesFrame* f) {
 SeriesBuffer* alloc_series_buffer(int64_t units, uint32_t unit, int32_t offset) {
   uint32_t size = checked_data_size(units, unit);
   uint64_t needed = uint64_t(size) + BUFFER_OVERHEAD;
-  series_allocations++;
-  if (collector::stress_every && series_allocations % collector::stress_every == 0)
-    collector::collect_moving_all();
+  collector::before_allocation(++series_allocations);
   SeriesBuffer* b;
   uint32_t big = 0;
   if (needed >= root.max_frame_size) {
@@ -424,7 +425,7 @@ void sweep_big_series() {
       link = &big->next;
       continue;
     }
-    if (b->node && buffer_of(b->node) == b) free_node(b->node);
+    if (holds_its_node(b)) free_node(b->node);
     *link = big->next;
     free_frame(big, big->alloc_size);
   }

@@ -133,14 +133,36 @@ namespace memory {
 
 extern MemoryRoot root;
 extern uintptr_t* node_base;   // the reserved node-slot region, indexed by NodeRef
+constexpr size_t NODE_REGION_BYTES = size_t(MAX_NODE_FRAMES) * NODE_FRAME_STRIDE * sizeof(uintptr_t);
 
 inline uintptr_t& node_slot(NodeRef ref) { return node_base[ref]; }
 inline uintptr_t* node_frame_slots(const NodeFrame* f) {
   return node_base + (size_t(f->number) << NODE_FRAME_SHIFT);
 }
 inline bool node_is_free_slot(uintptr_t v) { return (v & 1) != 0; }
+
+// What a slot freed by the collector holds in stress mode: such a slot is never
+// handed out again, and the value is a non-canonical address, so the first use of a
+// stale NodeRef faults in any build instead of reading whatever node took the slot.
+// It is odd, so every test for a free slot sees it as free.
+constexpr uintptr_t POISONED_SLOT = 0xDEAD0000DEAD0001u;
+
+// Checked builds (the sanitizer builds, or ZOL_CHECKED) trap on a ref whose slot is
+// free or not yet given a buffer. The trap takes no argument on purpose: handing
+// the ref to a reporting call would make the compiler keep the ref itself alive
+// across calls, which is the very form the native stack scan recognises, and so
+// hide the fault being looked for.
 inline SeriesBuffer* buffer_of(NodeRef ref) {
-  return reinterpret_cast<SeriesBuffer*>(node_base[ref]);
+  uintptr_t v = node_base[ref];
+#if defined(ZOL_CHECKED)
+  if (v == 0 || node_is_free_slot(v)) __builtin_trap();
+#endif
+  return reinterpret_cast<SeriesBuffer*>(v);
+}
+// Whether b is still the buffer its node names (not abandoned, node not freed).
+// Reads the slot unchecked: the collector asks this of dead buffers.
+inline bool holds_its_node(const SeriesBuffer* b) {
+  return b->node && node_base[b->node] == reinterpret_cast<uintptr_t>(b);
 }
 inline void set_buffer(NodeRef ref, SeriesBuffer* b) {
   node_base[ref] = reinterpret_cast<uintptr_t>(b);

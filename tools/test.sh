@@ -1,21 +1,60 @@
 #!/usr/bin/env bash
-# Builds Zol and runs every test: an optimised build, then a debug build under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then that build's tests again
-# with the collector's stress mode (a moving collection on every series
-# allocation), which shows any stale pointer or NodeRef held by C++ code, then a
-# bounded fuzzing run.
+# Builds Zol and runs every test, in the builds users run and in the builds that
+# find faults:
+#   - the optimised g++ build (the README's): the suite, then the suite under the
+#     collector's stress mode (a moving collection at series allocations, freed node
+#     slots never reused), then under its random mode (ordinary collections at
+#     unforeseen allocations);
+#   - g++ -O3, clang -O2, and an optimised build with AddressSanitizer and
+#     UndefinedBehaviorSanitizer: the suite under stress. Each compiler keeps other
+#     values in registers and on the stack, so each may leave C++ code holding a
+#     NodeRef in a form of its own across an allocation;
+#   - a debug build under the sanitizers: the suite, then the suite under stress at
+#     every allocation, which reports any stale pointer into a series at once;
+#   - bounded libFuzzer runs (clang).
+# On a machine with fewer than 4 cores the stress runs collect at one allocation in
+# STRIDE (half that in the debug build), from an offset chosen at random and
+# printed, so that every allocation is covered over many runs;
+# ZOL_TEST_STRESS_STRIDE, ZOL_TEST_STRESS_OFFSET and ZOL_TEST_SEED repeat a run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
+stride=${ZOL_TEST_STRESS_STRIDE:-$([ "$jobs" -ge 4 ] && echo 1 || echo 4)}
+offset=${ZOL_TEST_STRESS_OFFSET:-$((RANDOM % stride))}
+debug_stride=$(( (stride + 1) / 2 ))   # the debug build runs slowest and finds most
+seed=${ZOL_TEST_SEED:-$((RANDOM + 1))}
+echo "stress stride $stride (debug build $debug_stride), offset $offset; random-mode seed $seed"
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C build
-(cd build && ctest -j"$jobs" --output-on-failure)
+configure() {   # DIR [CMAKE ARGS...]
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  ninja -C "$dir"
+}
+suite() {       # DIR [ENV ASSIGNMENTS...]
+  local dir=$1
+  shift
+  echo "== $dir ${*:-}"
+  (cd "$dir" && env "$@" ctest -j"$jobs" --output-on-failure)
+}
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZOL_SANITIZE=ON >/dev/null
-ninja -C build-asan
-(cd build-asan && ctest -j"$jobs" --output-on-failure)
-(cd build-asan && ZOL_GC_STRESS=1 ctest -j"$jobs" --output-on-failure)
+configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+suite build
+suite build ZOL_GC_STRESS="$stride" ZOL_GC_STRESS_OFFSET="$offset"
+suite build ZOL_GC_RANDOM=20 ZOL_GC_SEED="$seed"
+
+configure build-o3 -DCMAKE_BUILD_TYPE=Release
+suite build-o3 ZOL_GC_STRESS="$stride" ZOL_GC_STRESS_OFFSET="$offset"
+
+CC=clang CXX=clang++ configure build-clang -DCMAKE_BUILD_TYPE=RelWithDebInfo
+suite build-clang ZOL_GC_STRESS="$stride" ZOL_GC_STRESS_OFFSET="$offset"
+
+configure build-asan-opt -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOL_SANITIZE=ON
+suite build-asan-opt ZOL_GC_STRESS="$stride" ZOL_GC_STRESS_OFFSET="$offset"
+
+configure build-asan -DCMAKE_BUILD_TYPE=Debug -DZOL_SANITIZE=ON
+suite build-asan
+suite build-asan ZOL_GC_STRESS="$debug_stride" ZOL_GC_STRESS_OFFSET="$((offset % debug_stride))"
 
 # Bounded libFuzzer runs of the text decoders, the lexer's scanner, load and
 # evaluation (clang, AddressSanitizer and UndefinedBehaviorSanitizer). Each corpus

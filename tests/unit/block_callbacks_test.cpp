@@ -47,13 +47,17 @@ void handler(Cell*, Cell*, Cell* target, const Cell* action, const Cell*, int32_
   }
 }
 
+// The owner of the latest owned_block: the ownership table does not keep owners
+// alive, so the tests hold it (test::HeldCells) while they edit the block.
+Cell last_owner;
+
 // A block owned by an object whose deep-change handler is `handler`.
 Cell owned_block(const char* text) {
   NodeRef ctx = context::create(2, false, false, 0, context::OBJECT);
+  last_owner = Cell{T_OBJECT, ctx, 0, 1};
   Cell field{T_WORD, ctx, symbol::make("field"), uint32_t(-1)};
-  Cell owner{T_OBJECT, ctx, 0, 1};
   Cell blk = value(text);
-  ownership::set_owner(&blk, &owner, &field);
+  ownership::set_owner(&blk, &last_owner, &field);
   return blk;
 }
 
@@ -120,6 +124,7 @@ std::vector<Edit> edits() {
 }
 
 TEST(BlockCallbacks, EveryEditIsHeardBeforeAndAfter) {
+  test::HeldCells held(&last_owner);
   test::ScopedHook hook(ownership::on_deep_change, handler);
   grow_on_notice = false;
   for (const Edit& e : edits()) {
@@ -133,6 +138,7 @@ TEST(BlockCallbacks, EveryEditIsHeardBeforeAndAfter) {
 }
 
 TEST(BlockCallbacks, AHandlerThatGrowsTheBlockMidEdit) {
+  test::HeldCells held(&last_owner);
   test::ScopedHook hook(ownership::on_deep_change, handler);
   grow_on_notice = true;
   for (const Edit& e : edits()) {
@@ -191,7 +197,9 @@ void call_comparator(const Cell*, NodeRef, const Cell*, int kind) {
 }
 
 struct ComparatorTest : ::testing::Test {
-  Cell function;
+  Cell function{};
+  test::HeldCells held_function{&function};
+  test::HeldCells held_sorted{&being_sorted};
   decltype(interpreter::call_function) installed = nullptr;
   void SetUp() override {
     function = Cell{T_FUNCTION, context::create(2, true, false, 0, 0), 0, 0};

@@ -28,6 +28,7 @@ using namespace hashtable;
 using namespace hashtable::detail;
 
 NodeRef block_of_cells(const std::vector<Cell>& cells, int32_t room = 0) {
+  test::HeldCells held(cells.data(), cells.size());   // the allocation may collect
   NodeRef b = memory::alloc_cells(std::max<int64_t>(int64_t(cells.size()), room));
   for (const Cell& c : cells) *memory::alloc_tail_cell(b) = c;
   return b;
@@ -181,6 +182,7 @@ TEST(HashKindTable, PutFindAndDeleteEveryKeyType) {
   std::vector<Cell> keys = {integer(5), word("alpha"), word("Alpha", T_SET_WORD), values::none,
                             values::true_value, values::of_datatype(T_LOGIC), block_value(inner),
                             Cell{T_FLOAT, 0, 1, 2}, Cell{T_POINT3D, 4, 5, 6}};
+  test::HeldCells held(keys.data(), keys.size());
   NodeRef block = block_of_cells(keys);
   NodeRef t = init(0, block, K_HASH);
   verify_hash_table(t);
@@ -365,8 +367,8 @@ TEST(NodeKeyedTables, StayValidAfterNodesMoved) {
   EXPECT_EQ(find_next(t, &key, cursor), cells(block) + 0) << "find-next";
   EXPECT_EQ(find_next(t, &key, cursor), nullptr);
 
-  // A map keyed by a block.
-  std::vector<Cell> pairs_cells = {block_value(a), integer(10)};
+  // A map keyed by a block (the one that now holds a's cells).
+  std::vector<Cell> pairs_cells = {cells(block)[0], integer(10)};
   for (int32_t i = 0; i < 300; i++) pairs_cells.push_back(integer(2000 + i));
   NodeRef pairs = block_of_cells(pairs_cells);
   NodeRef map = init(300, pairs, K_MAP);

@@ -139,7 +139,9 @@ void call_comparator(const Cell*, NodeRef, const Cell*, int) {
 }
 
 struct StringComparatorTest : ::testing::Test {
-  Cell function;
+  Cell function{};
+  test::HeldCells held_function{&function};
+  test::HeldCells held_sorted{&being_sorted};
   void SetUp() override {
     function = Cell{T_FUNCTION, context::create(2, true, false, 0, 0), 0, 0};
     interpreter::call_function = call_comparator;

@@ -8,10 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <utility>
+#include <vector>
 
 #include "console/output.h"
 #include "interpreter/actions.h"
 #include "interpreter/stack.h"
+#include "runtime/collector.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/error.h"
 #include "runtime/exits.h"
@@ -95,5 +98,22 @@ class RuntimeEnvironment : public ::testing::Environment {
 };
 const auto* environment = ::testing::AddGlobalTestEnvironment(new RuntimeEnvironment);
 }  // namespace
+
+namespace {
+std::vector<std::pair<const Cell*, size_t>> held_cells;
+
+void mark_held_cells() {
+  for (auto [first, count] : held_cells) collector::mark_values(first, first + count);
+}
+}  // namespace
+
+HeldCells::HeldCells(const Cell* first, size_t count) : first_(first), count_(count) {
+  held_cells.emplace_back(first, count);
+  collector::keep(mark_held_cells);   // again after every start-up: keep ignores repeats
+}
+
+HeldCells::~HeldCells() {
+  std::erase(held_cells, std::pair{first_, count_});
+}
 
 }  // namespace zol::test

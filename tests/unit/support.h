@@ -1,6 +1,7 @@
 // Test support: one runtime per test process, and running code in a child process
 // to observe how it ends (fatal reports and exits end the process).
 #pragma once
+#include <cstddef>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -45,6 +46,21 @@ class ScopedHook {
  private:
   Hook& hook_;
   Hook saved_;
+};
+
+// Keeps cells that a test holds where the collector does not look (statics,
+// fixture members, std containers) alive and in place while the guard lives: they
+// are marked by value from a marking callback, as the runtime's own holders are.
+class HeldCells {
+ public:
+  explicit HeldCells(const Cell* first, size_t count = 1);
+  ~HeldCells();
+  HeldCells(const HeldCells&) = delete;
+  HeldCells& operator=(const HeldCells&) = delete;
+
+ private:
+  const Cell* first_;
+  size_t count_;
 };
 
 // The name of a datatype the lexer knows, registered or not ("?" for others).
