@@ -347,11 +347,11 @@ int compare(const Cell* a, const Cell* b, int op) {
 void init() {
   errors = prototype = state = 0;
   datatype::register_type(T_ERROR, T_OBJECT, "error!",
-                          datatype::make_row(INHERIT, {{A_MAKE, action_fn(make)},
-                                                       {A_FORM, action_fn(form)},
-                                                       {A_MOLD, action_fn(mold)},
-                                                       {A_EVAL_PATH, action_fn(eval_path)},
-                                                       {A_COMPARE, action_fn(compare)},
+                          datatype::make_row(INHERIT, {slot_entry<A_MAKE>(make),
+                                                       slot_entry<A_FORM>(form),
+                                                       slot_entry<A_MOLD>(mold),
+                                                       slot_entry<A_EVAL_PATH>(eval_path),
+                                                       slot_entry<A_COMPARE>(compare),
                                                        {A_PUT, nullptr},
                                                        {A_MODIFY, nullptr}}));
   collector::keep(mark_system);

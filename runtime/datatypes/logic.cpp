@@ -83,16 +83,16 @@ uint32_t op_xor(uint32_t a, uint32_t b) { return a ^ b; }
 void init() {
   datatype::register_type(
       T_LOGIC, 0, "logic!",
-      datatype::make_row(nullptr, {{A_MAKE, action_fn(make)},
-                                   {A_RANDOM, action_fn(random)},
-                                   {A_TO, action_fn(to)},
-                                   {A_FORM, action_fn(form)},
-                                   {A_MOLD, action_fn(mold)},
-                                   {A_COMPARE, action_fn(compare)},
-                                   {A_COMPLEMENT, action_fn(complement)},
-                                   {A_AND_T, action_fn(bitwise<op_and>)},
-                                   {A_OR_T, action_fn(bitwise<op_or>)},
-                                   {A_XOR_T, action_fn(bitwise<op_xor>)}}));
+      datatype::make_row(nullptr, {slot_entry<A_MAKE>(make),
+                                   slot_entry<A_RANDOM>(random),
+                                   slot_entry<A_TO>(to),
+                                   slot_entry<A_FORM>(form),
+                                   slot_entry<A_MOLD>(mold),
+                                   slot_entry<A_COMPARE>(compare),
+                                   slot_entry<A_COMPLEMENT>(complement),
+                                   slot_entry<A_AND_T>(bitwise<op_and>),
+                                   slot_entry<A_OR_T>(bitwise<op_or>),
+                                   slot_entry<A_XOR_T>(bitwise<op_xor>)}));
 }
 
 void make_in(NodeRef block, bool value) { *memory::alloc_tail_cell(block) = values::logic(value); }

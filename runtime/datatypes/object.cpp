@@ -500,16 +500,16 @@ void init() {
   ownership::on_deep_change = deep_change;
   datatype::register_type(
       T_OBJECT, 0, "object!",
-      datatype::make_row(nullptr, {{A_MAKE, action_fn(make)},
-                                   {A_REFLECT, action_fn(reflect)},
-                                   {A_FORM, action_fn(form)},
-                                   {A_MOLD, action_fn(mold_object)},
-                                   {A_EVAL_PATH, action_fn(eval_path)},
-                                   {A_COMPARE, action_fn(compare)},
-                                   {A_COPY, action_fn(copy_action)},
-                                   {A_PUT, action_fn(put)},
-                                   {A_SELECT, action_fn(select)},
-                                   {A_MODIFY, action_fn(modify)}}));
+      datatype::make_row(nullptr, {slot_entry<A_MAKE>(make),
+                                   slot_entry<A_REFLECT>(reflect),
+                                   slot_entry<A_FORM>(form),
+                                   slot_entry<A_MOLD>(mold_object),
+                                   slot_entry<A_EVAL_PATH>(eval_path),
+                                   slot_entry<A_COMPARE>(compare),
+                                   slot_entry<A_COPY>(copy_action),
+                                   slot_entry<A_PUT>(put),
+                                   slot_entry<A_SELECT>(select),
+                                   slot_entry<A_MODIFY>(modify)}));
 }
 
 }  // namespace zol::object

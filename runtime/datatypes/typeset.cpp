@@ -210,16 +210,16 @@ void type_check_arg(const Cell* typeset, int offset) {
 
 void init() {
   datatype::register_type(T_TYPESET, 0, "typeset!",
-                          datatype::make_row(nullptr, {{A_MAKE, action_fn(make)},
-                                                       {A_TO, action_fn(make)},
-                                                       {A_FORM, action_fn(form)},
-                                                       {A_MOLD, action_fn(mold)},
-                                                       {A_COMPARE, action_fn(compare)},
-                                                       {A_AND_T, action_fn(bitwise<OP_AND>)},
-                                                       {A_COMPLEMENT, action_fn(complement)},
-                                                       {A_OR_T, action_fn(bitwise<OP_OR>)},
-                                                       {A_XOR_T, action_fn(bitwise<OP_XOR>)},
-                                                       {A_FIND, action_fn(find)}}));
+                          datatype::make_row(nullptr, {slot_entry<A_MAKE>(make),
+                                                       slot_entry<A_TO>(make),
+                                                       slot_entry<A_FORM>(form),
+                                                       slot_entry<A_MOLD>(mold),
+                                                       slot_entry<A_COMPARE>(compare),
+                                                       slot_entry<A_AND_T>(bitwise<OP_AND>),
+                                                       slot_entry<A_COMPLEMENT>(complement),
+                                                       slot_entry<A_OR_T>(bitwise<OP_OR>),
+                                                       slot_entry<A_XOR_T>(bitwise<OP_XOR>),
+                                                       slot_entry<A_FIND>(find)}));
 }
 
 }  // namespace zol::typeset
