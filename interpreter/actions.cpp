@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "interpreter/stack.h"
+#include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/error.h"
 #include "runtime/memory.h"
@@ -348,7 +349,7 @@ int32_t part_count(const Cell* target, Cell* part, bool no_position_part) {
   if (part->is(T_INTEGER)) return cell::get_int(part);
   if (part->type() != target->type() || series_cell::node(part) != series_cell::node(target) ||
       no_position_part)
-    fire(err::SCRIPT, err::script::INVALID_REFINE_ARG, &values::none, part);
+    series::fire_refine_arg("part", part);
   clamp_head(part);
   return series_cell::head(part) - series_cell::head(target);
 }
@@ -356,10 +357,9 @@ int32_t part_count(const Cell* target, Cell* part, bool no_position_part) {
 // A negative count moves the target's head back by as many units as it can; the
 // count becomes the number of units moved.
 int32_t move_head_back(Cell* target, int32_t count) {
-  int32_t head = series_cell::head(target);
-  int32_t moved = head + count < 0 ? head : -count;
-  series_cell::set_head(target, head - moved);
-  return moved;
+  series::Range moved = series::counted_at(series_cell::head(target), count, 0);
+  series_cell::set_head(target, moved.start);
+  return moved.count;
 }
 
 // The /dup count, 1 without it; 0 ends the action with the series as its result.
