@@ -18,11 +18,20 @@ ActionFn generic[ACTION_SLOTS];
 
 // --- lookup ------------------------------------------------------------------------------
 
-void fire_expect_arg(uint8_t type) {
+namespace {
+
+[[noreturn]] void fire_expect(uint8_t type, const Cell& argument) {
   Cell function = stack::find_function_frame();
   Cell type_cell = values::of_datatype(type);
-  Cell argument = error::arg_word(0);
   fire(err::SCRIPT, err::script::EXPECT_ARG, &function, &type_cell, &argument);
+}
+
+}  // namespace
+
+void fire_expect_arg(uint8_t type, int argument) { fire_expect(type, error::arg_word(argument)); }
+
+void fire_expect_refinement_arg(uint8_t type, const char* refinement) {
+  fire_expect(type, error::refinement_arg_word(refinement));
 }
 
 ActionFn get_action_ptr_from(uint8_t type, int slot, const Cell*) {
@@ -458,7 +467,7 @@ void clear() { clear_typed(arg(0)); }
 
 void copy(int part, int deep, int types) {
   const Cell* kind = refinement_arg(types);
-  if (kind && !kind->is(T_DATATYPE) && !kind->is(T_TYPESET)) fire_expect_arg(kind->type());
+  if (kind && !kind->is(T_DATATYPE) && !kind->is(T_TYPESET)) fire_expect_refinement_arg(kind->type(), "types");
   Cell* destination = stack::push_unset();
   to_frame(copy_typed(arg(0), destination, refinement_arg(part), used(deep), kind));
 }

@@ -441,25 +441,56 @@ void capture_stack(const Cell* error) {
   if (keeping > 0 || stack_trace_depth() > 0) set_stack(error);
 }
 
-Cell arg_word(int n) {
+namespace {
+
+// The spec of the function being called (the word of the nearest named frame);
+// false when that word names no callable.
+bool called_spec(Cell* spec) {
   Cell name = stack::find_function_frame();
-  if (!name.is(T_WORD)) return values::none;
+  if (!name.is(T_WORD)) return false;
   NodeRef ctx = word_cell::context(&name) ? word_cell::context(&name) : context::global;
   int32_t i = context::find_word(ctx, word_cell::symbol(&name), true);
-  if (i < 0) return values::none;
+  if (i < 0) return false;
   Cell fn = *context::value_at(ctx, word_cell::index(context::get_word(ctx, i)));
   uint8_t t = fn.type();
-  if (t != T_NATIVE && t != T_ACTION && t != T_FUNCTION && t != T_ROUTINE) return values::none;
-  Cell spec{T_BLOCK, 0, fn.w2, 0};
+  // An operator keeps the spec of the function it was made from.
+  if (t != T_NATIVE && t != T_ACTION && t != T_OP && t != T_FUNCTION && t != T_ROUTINE)
+    return false;
+  *spec = Cell{T_BLOCK, 0, fn.w2, 0};
+  return true;
+}
+
+// The argument words of a spec: words, lit-words, get-words and refinements, each
+// answered as a word!; `visit` stops the walk by answering true.
+template <class Visit>
+Cell find_spec_word(Visit visit) {
+  Cell spec;
+  if (!called_spec(&spec)) return values::none;
   for (int32_t at = 0; at < block::zs_length(&spec); at++) {
     Cell c = *block::zs_abs_at(&spec, at);
     uint8_t ct = c.type();
     if (ct != T_WORD && ct != T_LIT_WORD && ct != T_GET_WORD && ct != T_REFINEMENT) continue;
-    if (n-- > 0) continue;
+    bool refinement = ct == T_REFINEMENT;
     c.header = T_WORD;
-    return c;
+    if (visit(c, refinement)) return c;
   }
   return values::none;
+}
+
+}  // namespace
+
+Cell arg_word(int n) {
+  return find_spec_word([&](const Cell&, bool) { return n-- == 0; });
+}
+
+Cell refinement_arg_word(const char* refinement) {
+  uint32_t wanted = symbol::resolve(symbol::make(refinement));
+  bool after = false;
+  return find_spec_word([&](const Cell& word, bool is_refinement) {
+    if (after) return true;
+    after = is_refinement && symbol::resolve(word_cell::symbol(&word)) == wanted;
+    return false;
+  });
 }
 
 Cell report(const Cell* error_in) {

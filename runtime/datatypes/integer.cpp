@@ -181,9 +181,7 @@ bool odd_q(const Cell* value) { return (value->w2 & 1u) != 0; }
 
 void power() {
   Cell* base = stack::arg(0);
-  const Cell* exponent = stack::arg(1);
-  if (!exponent->is(T_INTEGER) && !exponent->is(T_FLOAT))
-    actions::fire_expect_arg(exponent->type());
+  const Cell* exponent = float_::exponent_arg();
   if (exponent->is(T_INTEGER) && get(exponent) >= 0) {
     if (auto n = power_by_squaring(get(base), get(exponent))) {
       base->w2 = static_cast<uint32_t>(*n);

@@ -1,4 +1,5 @@
 // logic!: true and false (word 1 holds 1 or 0), and the truth test of conditionals.
+#include "interpreter/actions.h"
 #include "interpreter/stack.h"
 #include "runtime/action_types.h"
 #include "runtime/datatypes/string.h"
@@ -68,10 +69,7 @@ template <uint32_t (*Op)(uint32_t, uint32_t)>
 void bitwise() {
   Cell* a = stack::arg(0);
   Cell* b = stack::arg(1);
-  if (!b->is(T_LOGIC)) {
-    Cell type = values::of_datatype(b->type());
-    fire(err::SCRIPT, err::script::EXPECT_ARG, nullptr, &type, nullptr);
-  }
+  if (!b->is(T_LOGIC)) actions::fire_expect_arg(b->type(), 1);
   a->w1 = Op(a->w1, b->w1) & 1u;
 }
 uint32_t op_and(uint32_t a, uint32_t b) { return a & b; }

@@ -199,13 +199,13 @@ void do_bitwise(int op) {
   make_at(a, combine(a->w1, b.w1), combine(a->w2, b.w2), combine(a->w3, b.w3));
 }
 
-const Cell* type_check(const Cell* typeset, const Cell* value) {
-  if (!has(typeset, value->type())) actions::fire_expect_arg(value->type());
+const Cell* type_check(const Cell* typeset, const Cell* value, int argument) {
+  if (!has(typeset, value->type())) actions::fire_expect_arg(value->type(), argument);
   return value;
 }
 
 void type_check_arg(const Cell* typeset, int offset) {
-  if (offset >= 0) type_check(typeset, stack::arg(offset));
+  if (offset >= 0) type_check(typeset, stack::arg(offset), offset);
 }
 
 void init() {

@@ -33,8 +33,9 @@ int count(const Cell* typeset);
 void do_bitwise(int op);
 
 // The argument check of compiled library code: a value whose type is not in the
-// typeset raises expect-arg for the function being called. Answers the value.
-const Cell* type_check(const Cell* typeset, const Cell* value);
+// typeset raises expect-arg for the function being called, naming its argument-th
+// spec word. Answers the value.
+const Cell* type_check(const Cell* typeset, const Cell* value, int argument);
 // The same on the argument at `offset` in the current frame; a negative offset (an
 // unused refinement's argument) checks nothing.
 void type_check_arg(const Cell* typeset, int offset);

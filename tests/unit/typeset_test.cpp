@@ -44,8 +44,8 @@ TEST(Typeset, BitsAreReadMostSignificantFirstFromWordOne) {
   for (int id = 0; id < typeset::BITS; id++) EXPECT_EQ(typeset::has(&all, id), id != T_UNSET) << id;
   // The argument check of compiled code reads the same bits.
   Cell one = values::integer(1);
-  EXPECT_EQ(typeset::type_check(&t, &one), &one);
-  EXPECT_EQ(test::raised([&] { typeset::type_check(&t, &values::none); }),
+  EXPECT_EQ(typeset::type_check(&t, &one, 0), &one);
+  EXPECT_EQ(test::raised([&] { typeset::type_check(&t, &values::none, 0); }),
             test::error_name(err::SCRIPT, err::script::EXPECT_ARG));
   EXPECT_EQ(error::last_args[1].w1, uint32_t(T_NONE));
 }
