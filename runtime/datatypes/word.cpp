@@ -116,12 +116,14 @@ void index_of() {
   *value = index < 0 ? values::none : values::integer(index + 1);
 }
 
-// A word type converted to another: the binding is kept, except that issue! and
-// refinement! must be spelled as words and are bound in the global context.
+// A word type converted to another: the binding is kept, except that an issue! or
+// refinement! (whose spelling may be anything) must be spelled as a word and is
+// bound in the global context.
 Cell* convert_word(Cell* spec, int type) {
-  if (type == T_ISSUE || type == T_REFINEMENT) {
+  if (spec->is(T_ISSUE) || spec->is(T_REFINEMENT)) {
     int loads_as = lex_type(spec);
-    if (loads_as != T_WORD && loads_as != T_SET_WORD && loads_as != T_GET_WORD && loads_as != T_LIT_WORD)
+    if (loads_as != T_WORD && loads_as != T_SET_WORD && loads_as != T_GET_WORD &&
+        loads_as != T_LIT_WORD)
       bad_to_arg(type, spec);
     int32_t found = context::find_word(context::global, word_cell::symbol(spec), true);
     if (found >= 0) {

@@ -147,6 +147,24 @@ TEST(Words, MakeAndTo) {
   word::scan_type = installed_scan_type;
 }
 
+// An issue! or refinement! may be spelled as anything; made into another word
+// type its spelling must load as a word.
+TEST(Words, AnIssueOrRefinementConvertsOnlyWhenSpelledAsAWord) {
+  const std::string bad_to_arg = test::eval_error_text(err::SCRIPT, err::script::BAD_TO_ARG);
+  test::check({
+      {"to word! #12", bad_to_arg},
+      {"to set-word! #12", bad_to_arg},
+      {"to refinement! #12", bad_to_arg},
+      {"to word! /12", bad_to_arg},
+      {"to word! to issue! \"a b\"", bad_to_arg},
+      {"to word! #abc", "abc"},
+      {"to get-word! /abc", ":abc"},
+      {"to refinement! #abc", "/abc"},
+      {"to issue! #12", "#12"},
+      {"to refinement! 'abc", "/abc"},
+  });
+}
+
 TEST(Words, CompiledCodeSteps) {
   Cell* saved = stack::arguments;
   stack::arguments = stack::top;
