@@ -18,6 +18,7 @@
 #include "runtime/number_scan.h"
 #include "runtime/random.h"
 #include "runtime/rounding.h"
+#include "runtime/symbol.h"
 #include "runtime/system.h"
 #include "runtime/values.h"
 
@@ -110,6 +111,12 @@ int32_t from_text(Cell* text) {
   return n;
 }
 
+// An issue's spelling read as up to eight hexadecimal digits.
+int32_t from_issue(const Cell* issue) {
+  uint32_t symbol = word_cell::symbol(issue);
+  return from_hex_spelling(symbol::get_c_string(symbol), symbol::name_length(symbol), issue);
+}
+
 Cell* to(Cell* proto, Cell* spec, int) {
   switch (spec->type()) {
     case T_INTEGER: return spec;
@@ -117,6 +124,7 @@ Cell* to(Cell* proto, Cell* spec, int) {
     case T_FLOAT: case T_PERCENT: return make_at(proto, truncated(cell::get_double(spec)));
     case T_TIME: return make_at(proto, truncated(cell::get_double(spec) + 0.5));
     case T_BINARY: return make_at(proto, from_binary(spec));
+    case T_ISSUE: return make_at(proto, from_issue(spec));
     case T_STRING: case T_FILE: case T_URL: case T_TAG: case T_EMAIL: case T_REF:
       return make_at(proto, from_text(spec));
     default: bad_to_arg(spec);
@@ -198,6 +206,8 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
     Cell money = datatype_of(T_MONEY);
     fire(err::SCRIPT, err::script::NOT_RELATED, &money);
   }
+  // The most negative value has no magnitude to round: it stays as it is.
+  if (get(value) == MIN) return value;
   if (scale && !scale->is(T_INTEGER))
     return float_::round(as_float(value), scale, even, down, half_down, floor, ceiling,
                          half_ceiling);
@@ -209,10 +219,11 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
   if (below == 0) return value;
   int64_t above = s - below;
   bool away = rounding::away_from_zero(mode, v < 0, below, above, (a / s) % 2 == 0);
+  // The magnitude away from zero must fit on both sides: -2147483647 rounded away to
+  // 4 overflows although its negation would fit.
+  if (away && a + above > INT32_MAX) math_error(err::math::OVERFLOW);
   int64_t rounded = away ? a + above : a - below;
-  int64_t result = v < 0 ? -rounded : rounded;
-  if (result < INT32_MIN || result > INT32_MAX) math_error(err::math::OVERFLOW);
-  value->w2 = static_cast<uint32_t>(static_cast<int32_t>(result));
+  value->w2 = static_cast<uint32_t>(static_cast<int32_t>(v < 0 ? -rounded : rounded));
   return value;
 }
 
