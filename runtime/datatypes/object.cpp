@@ -297,26 +297,31 @@ void set_many(Cell* obj_in, const Cell* value_in, bool any, bool only, bool some
   NodeRef ctx = obj.w1;
   int32_t n = count_of(ctx);
   bool spread = (value.is(T_BLOCK) || value.is(T_OBJECT)) && !only;
-  auto source = [&](int32_t i) -> Cell {
-    if (!spread) return value;
-    if (value.is(T_OBJECT)) {
+  // The value the i-th word gets; false when an object source lacks the word, which
+  // then keeps its value.
+  auto source = [&](int32_t i, Cell* v) -> bool {
+    if (!spread) {
+      *v = value;
+    } else if (value.is(T_OBJECT)) {
       Cell* found = value_of(&value, word_cell::symbol(word_at(ctx, i)));
-      return found ? *found : values::unset;
+      if (!found) return false;
+      *v = *found;
+    } else {
+      int32_t at = series_cell::head(&value) + i;
+      bool inside = at < block::zs_length(&value) + series_cell::head(&value);
+      *v = inside ? block::buffer(&value)->cells()[at] : values::none;
     }
-    int32_t at = series_cell::head(&value) + i;
-    return at < block::zs_length(&value) + series_cell::head(&value) ? block::buffer(&value)->cells()[at]
-                                                                   : values::none;
+    return true;
   };
+  Cell v;
   if (spread && !any && !some)
     for (int32_t i = 0; i < n; i++)
-      if (source(i).is(T_UNSET)) {
+      if (source(i, &v) && v.is(T_UNSET)) {
         Cell word = *word_at(ctx, i);
         fire(err::SCRIPT, err::script::NEED_VALUE, &word);
       }
   for (int32_t i = 0; i < n; i++) {
-    Cell v = source(i);
-    if (value.is(T_OBJECT) && spread && !value_of(&value, word_cell::symbol(word_at(ctx, i)))) continue;
-    if (some && v.is(T_NONE)) continue;
+    if (!source(i, &v) || (some && v.is(T_NONE))) continue;
     Cell word = *word_at(ctx, i);
     context::set_in(&word, &v, ctx, !is_handler_word(&word));
   }
