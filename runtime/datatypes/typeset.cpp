@@ -7,6 +7,7 @@
 #include "interpreter/actions.h"
 #include "interpreter/stack.h"
 #include "runtime/action_types.h"
+#include "runtime/context.h"
 #include "runtime/datatype.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/error.h"
@@ -148,6 +149,12 @@ bool has(const Cell* typeset, int id) {
 }
 
 void add_type(Cell* typeset, const Cell* value) {
+  // A word stands for the type or typeset it holds, as in a spec's type block.
+  if (value->is(T_WORD)) {
+    const Cell* held = context::get(value);
+    if (held->is(T_UNSET)) fire(err::SCRIPT, err::script::NO_VALUE, value);
+    value = held;
+  }
   switch (value->type()) {
     case T_DATATYPE:
       if (value->w1 < BITS) set_bit(typeset, static_cast<int>(value->w1));

@@ -22,8 +22,7 @@ Cell* push(const Cell* typeset);
 
 bool has(const Cell* typeset, int id);
 // Adds a datatype! (its bit) or a typeset! (all its bits); anything else raises
-// invalid-arg. A word! is to be replaced by its value first, which needs contexts:
-// until they exist it raises invalid-arg like any other value.
+// invalid-arg. A word! is replaced by its value first (no-value when it has none).
 void add_type(Cell* typeset, const Cell* value);
 // A new block of the datatype! values of the set, in id order.
 Cell* to_block(const Cell* typeset, Cell* slot);

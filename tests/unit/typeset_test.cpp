@@ -15,6 +15,7 @@
 #include "runtime/memory.h"
 #include "runtime/values.h"
 #include "support.h"
+#include "zol_text.h"
 
 namespace zol {
 namespace {
@@ -61,6 +62,20 @@ TEST(Typeset, Make) {
   Cell three = values::integer(3);
   EXPECT_EQ(test::raised([&] { actions::make_typed(&proto, &three); }),
             test::error_name(err::SCRIPT, err::script::BAD_TO_ARG));
+}
+
+// Source text names its types by words: each stands for the value it holds.
+TEST(Typeset, WordsInTheSpecStandForTheirValues) {
+  test::check({
+      {"make typeset! [integer! block!]", "make typeset! [block! integer!]"},
+      {"to typeset! [integer! block!]", "make typeset! [block! integer!]"},
+      {"t: make typeset! [none! integer!] make typeset! [t logic!]",
+       "make typeset! [none! logic! integer!]"},
+      {"find make typeset! [integer! block!] block!", "true"},
+      {"make typeset! [never-set-type]", test::eval_error_text(err::SCRIPT, err::script::NO_VALUE)},
+      {"a: 1 make typeset! [a]", test::eval_error_text(err::SCRIPT, err::script::INVALID_ARG)},
+      {"make typeset! ['integer!]", test::eval_error_text(err::SCRIPT, err::script::INVALID_ARG)},
+  });
 }
 
 TEST(Typeset, MoldAndForm) {
