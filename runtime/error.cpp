@@ -324,7 +324,8 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* gran
                 Cell* previous, int position, const Cell* r1, const Cell* r2, bool last,
                 bool owned) {
   settle(parent);
-  if (value && word::any_word(element->type()) && resolved(element) == sym("stack")) {
+  // The call list is the error's own record: paths neither read nor replace it.
+  if (word::any_word(element->type()) && resolved(element) == sym("stack")) {
     Cell p = path ? *path : values::none;
     fire(err::SCRIPT, err::script::INVALID_PATH_SET, &p);
   }

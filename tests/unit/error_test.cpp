@@ -34,7 +34,10 @@ TEST(Errors, MakeFromACodeABlockOrAString) {
       {"e: make error! [type: 'math id: 'overflow] e/code", "401"},
       {"e: make error! \"boom\" reduce [e/type e/id e/arg1]", "[user message \"boom\"]"},
       {"make error! 2.5", eval_error_text(err::SCRIPT, err::script::BAD_MAKE_ARG)},
+      // The call list is read through the error's context, never through a path.
       {"e: try [1 / 0] e/stack: 1", eval_error_text(err::SCRIPT, err::script::INVALID_PATH_SET)},
+      {"e: try [1 / 0] e/stack", eval_error_text(err::SCRIPT, err::script::INVALID_PATH_SET)},
+      {"e: try [1 / 0] e/STACK", eval_error_text(err::SCRIPT, err::script::INVALID_PATH_SET)},
   });
 }
 
@@ -103,8 +106,8 @@ TEST(Errors, TheStackLineAppearsOnlyWhenEnabled) {
       {"system/state/stack-trace: 1 f: func [] [1 / 0] e: try [f] s: form e "
        "system/state/stack-trace: 0 find s \"*** Stack:\"",
        "\"*** Stack: / f try\""},
-      {"f: func [] [1 / 0] e: try/keep [f] e/stack", "[/ f try]"},
-      {"e: try [1 / 0] type? e/stack", "integer!"},
+      {"f: func [] [1 / 0] e: try/keep [f] get in e 'stack", "[/ f try]"},
+      {"e: try [1 / 0] type? get in e 'stack", "integer!"},
   });
 }
 
