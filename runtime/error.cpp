@@ -12,6 +12,7 @@
 #include "interpreter/actions.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/stack.h"
+#include "interpreter/trace.h"
 #include "runtime/action_types.h"
 #include "runtime/collector.h"
 #include "runtime/context.h"
@@ -507,6 +508,12 @@ Cell report(const Cell* error_in) {
 
 void fire(int category, int id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
   Cell e = error::raised(category, id, arg1, arg2, arg3);
+  if (trace::tracing) {
+    // The tracer gets the error as a value; settled, it no longer depends on the
+    // in-flight record that errors raised inside the tracer would overwrite.
+    error::settle(&e);
+    trace::error_raised(&e);
+  }
   stack::throw_error(e);
 }
 
