@@ -467,7 +467,8 @@ void clear() { clear_typed(arg(0)); }
 
 void copy(int part, int deep, int types) {
   const Cell* kind = refinement_arg(types);
-  if (kind && !kind->is(T_DATATYPE) && !kind->is(T_TYPESET)) fire_expect_refinement_arg(kind->type(), "types");
+  if (kind && !kind->is(T_DATATYPE) && !kind->is(T_TYPESET))
+    fire_expect_refinement_arg(kind->type(), "types");
   Cell* destination = stack::push_unset();
   to_frame(copy_typed(arg(0), destination, refinement_arg(part), used(deep), kind));
 }
