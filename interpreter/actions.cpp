@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "interpreter/stack.h"
+#include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/error.h"
 #include "runtime/memory.h"
@@ -17,11 +18,20 @@ ActionFn generic[ACTION_SLOTS];
 
 // --- lookup ------------------------------------------------------------------------------
 
-void fire_expect_arg(uint8_t type) {
+namespace {
+
+[[noreturn]] void fire_expect(uint8_t type, const Cell& argument) {
   Cell function = stack::find_function_frame();
   Cell type_cell = values::of_datatype(type);
-  Cell argument = error::arg_word(0);
   fire(err::SCRIPT, err::script::EXPECT_ARG, &function, &type_cell, &argument);
+}
+
+}  // namespace
+
+void fire_expect_arg(uint8_t type, int argument) { fire_expect(type, error::arg_word(argument)); }
+
+void fire_expect_refinement_arg(uint8_t type, const char* refinement) {
+  fire_expect(type, error::refinement_arg_word(refinement));
 }
 
 ActionFn get_action_ptr_from(uint8_t type, int slot, const Cell*) {
@@ -348,7 +358,7 @@ int32_t part_count(const Cell* target, Cell* part, bool no_position_part) {
   if (part->is(T_INTEGER)) return cell::get_int(part);
   if (part->type() != target->type() || series_cell::node(part) != series_cell::node(target) ||
       no_position_part)
-    fire(err::SCRIPT, err::script::INVALID_REFINE_ARG, &values::none, part);
+    series::fire_refine_arg("part", part);
   clamp_head(part);
   return series_cell::head(part) - series_cell::head(target);
 }
@@ -356,10 +366,9 @@ int32_t part_count(const Cell* target, Cell* part, bool no_position_part) {
 // A negative count moves the target's head back by as many units as it can; the
 // count becomes the number of units moved.
 int32_t move_head_back(Cell* target, int32_t count) {
-  int32_t head = series_cell::head(target);
-  int32_t moved = head + count < 0 ? head : -count;
-  series_cell::set_head(target, head - moved);
-  return moved;
+  series::Range moved = series::counted_at(series_cell::head(target), count, 0);
+  series_cell::set_head(target, moved.start);
+  return moved.count;
 }
 
 // The /dup count, 1 without it; 0 ends the action with the series as its result.
@@ -458,7 +467,8 @@ void clear() { clear_typed(arg(0)); }
 
 void copy(int part, int deep, int types) {
   const Cell* kind = refinement_arg(types);
-  if (kind && !kind->is(T_DATATYPE) && !kind->is(T_TYPESET)) fire_expect_arg(kind->type());
+  if (kind && !kind->is(T_DATATYPE) && !kind->is(T_TYPESET))
+    fire_expect_refinement_arg(kind->type(), "types");
   Cell* destination = stack::push_unset();
   to_frame(copy_typed(arg(0), destination, refinement_arg(part), used(deep), kind));
 }

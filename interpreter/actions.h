@@ -34,9 +34,12 @@ ActionFn get_action_ptr_path(const Cell* parent, int slot, const Cell* path,
 int32_t get_index_argument();
 
 // Raises script expect-arg for a value of `type` given to the function being
-// called (the word of the nearest named frame). The argument's word from the
-// function's spec joins when function specs exist; it is none meanwhile.
-[[noreturn]] void fire_expect_arg(uint8_t type);
+// called (the word of the nearest named frame, an operator's own word too), naming
+// the `argument`-th word of its spec (refinements count, as on the frame).
+[[noreturn]] void fire_expect_arg(uint8_t type, int argument = 0);
+// The same naming the argument of a refinement (a native's frame holds only the
+// refinements used, so its offset is no spec position).
+[[noreturn]] void fire_expect_refinement_arg(uint8_t type, const char* refinement);
 
 // Stack-level entries. Minimal ones hand the frame to the implementation; the
 // others convert the refinements and call the typed form.

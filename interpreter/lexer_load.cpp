@@ -335,11 +335,14 @@ void Scan::deliver(Cell* destination) const {
 
 // --- conversions for the word, block and float! modules -----------------------------------
 
+// The type of the one value a spelling loads as; 0 when it holds more than that.
 int word_scan_type(const uint8_t* utf8, uint32_t length) {
   Request r;
   r.one = true;
   r.wrap = false;
-  return scan(nullptr, utf8, length, r);
+  uint32_t consumed = 0;
+  int type = scan(nullptr, utf8, length, r, &consumed);
+  return consumed == length ? type : 0;
 }
 
 // The first value of a string, checked without being kept: its type, and whether

@@ -47,6 +47,13 @@ void first_with_truth(bool stop_on) {
   if (stop_on) result_none();
 }
 
+// A case of switch matches a value of its own type that compares equal; a block!
+// value (a case body) never matches.
+bool case_matches(const Cell& value, const Cell& candidate) {
+  if (value.is(T_BLOCK) || value.type() != candidate.type()) return false;
+  return block::compare_cells(&value, &candidate, C_EQUAL) == 0;
+}
+
 }  // namespace
 
 void if_(int) {
@@ -76,7 +83,7 @@ void switch_(int, int default_) {
   int32_t n = int32_t(block::buffer(&cases)->length());
   for (int32_t i = head_of(cases); i < n; i++) {
     Cell candidate = block::buffer(&cases)->cells()[i];
-    if (block::compare_cells(&value, &candidate, C_EQUAL) != 0) continue;
+    if (!case_matches(value, candidate)) continue;
     for (int32_t j = i + 1; j < n; j++) {
       Cell body = block::buffer(&cases)->cells()[j];
       if (body.is(T_BLOCK)) return interpreter::run_block(&body);

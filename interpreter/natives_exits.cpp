@@ -146,10 +146,10 @@ void try_(int, int all, int keep) {
 void do_(int, int expand, int, int next, int trace) {
   if (expand >= 0) not_done();
   Cell value = *arg(0);
-  bool traced = trace >= 0 && !trace::saved_tracing;
-  if (traced) trace::start(arg(trace));
+  if (trace < 0 || trace::saved_tracing) return run_value(value, next);
+  trace::TracedRun run(arg(trace));
   run_value(value, next);
-  if (traced) trace::stop();
+  run.end();
 }
 
 void func(int) {

@@ -98,7 +98,9 @@ uint32_t mask_of(const Cell* fn) {
   return mask;
 }
 
-void start(const Cell* fn) {
+TracedRun::TracedRun(const Cell* fn)
+    : tracing_(tracing), saved_tracing_(saved_tracing), event_mask_(event_mask),
+      tracer_locals_(tracer_locals), tracer_(*tracer()) {
   Cell spec{T_BLOCK, 0, fn->w2, 0};
   int32_t locals = function::count_locals(&spec, 0, false);
   tracer_locals = locals > 0 ? locals : 0;
@@ -108,9 +110,25 @@ void start(const Cell* fn) {
   fire(INIT, nullptr, -1, nullptr, nullptr);
 }
 
-void stop() {
+void TracedRun::end() {
   if (!exits::pending) event(END, nullptr, -1, nullptr);
-  tracing = saved_tracing = 0;
+}
+
+TracedRun::~TracedRun() {
+  tracing = tracing_;
+  saved_tracing = saved_tracing_;
+  event_mask = event_mask_;
+  tracer_locals = tracer_locals_;
+  *tracer() = tracer_;
+}
+
+void error_raised(const Cell* error) {
+  if (!tracing) return;
+  uint32_t pending = exits::pending;
+  exits::pending = 0;
+  fire(ERROR, nullptr, -1, error, nullptr);
+  exits::settle();   // an exit the tracer started travels instead of the error
+  exits::pending = pending;
 }
 
 uint32_t callback_tracing(int kind) {

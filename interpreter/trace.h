@@ -48,8 +48,27 @@ uint32_t mask_of(const Cell* tracer_function);
 // yet, so callbacks run untraced.
 uint32_t callback_tracing(int kind);
 
-// Starts and ends a traced run (the do native's /trace).
-void start(const Cell* tracer_function);
-void stop();
+// A traced run of the do native: it installs the tracer and fires init; end()
+// fires end when the evaluation finished without an exit on its way. However the
+// run is left, by a value, an exit or an error, it puts back the tracing state it
+// found, so that a later traced run starts afresh.
+class TracedRun {
+ public:
+  explicit TracedRun(const Cell* tracer_function);
+  ~TracedRun();
+  TracedRun(const TracedRun&) = delete;
+  TracedRun& operator=(const TracedRun&) = delete;
+  void end();
+
+ private:
+  uint32_t tracing_, saved_tracing_, event_mask_;
+  int32_t tracer_locals_;
+  Cell tracer_;   // on the native stack, which the collector scans
+};
+
+// The error event of an error being raised, delivered while tracing; the exit
+// status pending meanwhile is kept aside so that the tracer runs normally. An exit
+// the tracer starts (an error, throw, break...) travels at once, as an exception.
+void error_raised(const Cell* error);
 
 }  // namespace zol::trace

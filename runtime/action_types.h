@@ -2,6 +2,8 @@
 // stores them type-erased (ActionFn); callers that know the slot cast back with
 // action_as<Signature>().
 #pragma once
+#include <initializer_list>
+
 #include "runtime/cell.h"
 #include "runtime/datatype.h"
 
@@ -59,6 +61,58 @@ using ReadFn = Cell* (*)(Cell* source, const Cell* part, const Cell* seek, bool 
 using WriteFn = Cell* (*)(Cell* destination, Cell* data, bool binary, bool lines, bool info,
                           bool append, const Cell* part, const Cell* seek, const Cell* allow,
                           const Cell* as);
+
+// The signature of each slot's implementations.
+template <int Slot>
+constexpr auto slot_signature() {
+  constexpr auto among = [](std::initializer_list<int> slots) {
+    for (int s : slots)
+      if (s == Slot) return true;
+    return false;
+  };
+  if constexpr (among({A_MAKE, A_TO})) return MakeFn{};
+  else if constexpr (among({A_RANDOM})) return RandomFn{};
+  else if constexpr (among({A_REFLECT})) return ReflectFn{};
+  else if constexpr (among({A_FORM})) return FormFn{};
+  else if constexpr (among({A_MOLD})) return MoldFn{};
+  else if constexpr (among({A_EVAL_PATH, A_SET_PATH})) return EvalPathFn{};
+  else if constexpr (among({A_COMPARE})) return CompareFn{};
+  else if constexpr (among({A_ROUND})) return RoundFn{};
+  else if constexpr (among({A_EVEN_Q, A_ODD_Q})) return PredicateFn{};
+  else if constexpr (among({A_NEGATE, A_COMPLEMENT, A_CREATE, A_CLOSE, A_DELETE, A_OPEN_Q,
+                             A_QUERY, A_UPDATE}))
+    return UnaryFn{};
+  else if constexpr (among({A_APPEND, A_INSERT})) return InsertFn{};
+  else if constexpr (among({A_CHANGE})) return ChangeFn{};
+  else if constexpr (among({A_CLEAR})) return ClearFn{};
+  else if constexpr (among({A_COPY})) return CopyFn{};
+  else if constexpr (among({A_FIND})) return FindFn{};
+  else if constexpr (among({A_LENGTH_Q})) return LengthFn{};
+  else if constexpr (among({A_MOVE})) return MoveFn{};
+  else if constexpr (among({A_PICK})) return PickFn{};
+  else if constexpr (among({A_POKE})) return PokeFn{};
+  else if constexpr (among({A_PUT})) return PutFn{};
+  else if constexpr (among({A_REMOVE})) return RemoveFn{};
+  else if constexpr (among({A_REVERSE})) return ReverseFn{};
+  else if constexpr (among({A_SELECT})) return SelectFn{};
+  else if constexpr (among({A_SORT})) return SortFn{};
+  else if constexpr (among({A_SWAP, A_RENAME})) return TwoCellFn{};
+  else if constexpr (among({A_TAKE})) return TakeFn{};
+  else if constexpr (among({A_TRIM})) return TrimFn{};
+  else if constexpr (among({A_MODIFY})) return ModifyFn{};
+  else if constexpr (among({A_OPEN})) return OpenFn{};
+  else if constexpr (among({A_READ})) return ReadFn{};
+  else if constexpr (among({A_WRITE})) return WriteFn{};
+  else return MinimalFn{};   // the math, bitwise and navigation slots read the frame
+}
+template <int Slot>
+using SlotFn = decltype(slot_signature<Slot>());
+
+// A row entry for a slot. Callers cast a slot's implementation back to the slot's
+// signature, so one registered with another signature would be called with the
+// wrong arguments: taking it as SlotFn<Slot> makes that a build error.
+template <int Slot>
+ActionEntry slot_entry(SlotFn<Slot> fn) { return {Slot, action_fn(fn)}; }
 
 // Refinements reach implementations as a flag (no argument) or as the address of
 // their argument cell, nullptr when the refinement is not used.

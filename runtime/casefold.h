@@ -3,9 +3,10 @@
 //
 // Every mapping is one code point to one code point (the simple mappings of the
 // Unicode Character Database; a character whose case change needs several code
-// points keeps its own). The basic plane is served by two direct tables of 65536
-// entries, filled at start-up (0 = no other case); the supplementary planes by
-// short sorted lists searched as they are.
+// points keeps its own, except sharp s, which upper-cases to S so that
+// case-insensitive comparison finds it equal to s). The basic plane is served by
+// two direct tables of 65536 entries, filled at start-up (0 = no other case); the
+// supplementary planes by short sorted lists searched as they are.
 #pragma once
 #include <cstdint>
 

@@ -12,6 +12,7 @@
 #include "interpreter/actions.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/stack.h"
+#include "interpreter/trace.h"
 #include "runtime/action_types.h"
 #include "runtime/collector.h"
 #include "runtime/context.h"
@@ -324,7 +325,8 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* gran
                 Cell* previous, int position, const Cell* r1, const Cell* r2, bool last,
                 bool owned) {
   settle(parent);
-  if (value && word::any_word(element->type()) && resolved(element) == sym("stack")) {
+  // The call list is the error's own record: paths neither read nor replace it.
+  if (word::any_word(element->type()) && resolved(element) == sym("stack")) {
     Cell p = path ? *path : values::none;
     fire(err::SCRIPT, err::script::INVALID_PATH_SET, &p);
   }
@@ -347,11 +349,11 @@ int compare(const Cell* a, const Cell* b, int op) {
 void init() {
   errors = prototype = state = 0;
   datatype::register_type(T_ERROR, T_OBJECT, "error!",
-                          datatype::make_row(INHERIT, {{A_MAKE, action_fn(make)},
-                                                       {A_FORM, action_fn(form)},
-                                                       {A_MOLD, action_fn(mold)},
-                                                       {A_EVAL_PATH, action_fn(eval_path)},
-                                                       {A_COMPARE, action_fn(compare)},
+                          datatype::make_row(INHERIT, {slot_entry<A_MAKE>(make),
+                                                       slot_entry<A_FORM>(form),
+                                                       slot_entry<A_MOLD>(mold),
+                                                       slot_entry<A_EVAL_PATH>(eval_path),
+                                                       slot_entry<A_COMPARE>(compare),
                                                        {A_PUT, nullptr},
                                                        {A_MODIFY, nullptr}}));
   collector::keep(mark_system);
@@ -441,25 +443,56 @@ void capture_stack(const Cell* error) {
   if (keeping > 0 || stack_trace_depth() > 0) set_stack(error);
 }
 
-Cell arg_word(int n) {
+namespace {
+
+// The spec of the function being called (the word of the nearest named frame);
+// false when that word names no callable.
+bool called_spec(Cell* spec) {
   Cell name = stack::find_function_frame();
-  if (!name.is(T_WORD)) return values::none;
+  if (!name.is(T_WORD)) return false;
   NodeRef ctx = word_cell::context(&name) ? word_cell::context(&name) : context::global;
   int32_t i = context::find_word(ctx, word_cell::symbol(&name), true);
-  if (i < 0) return values::none;
+  if (i < 0) return false;
   Cell fn = *context::value_at(ctx, word_cell::index(context::get_word(ctx, i)));
   uint8_t t = fn.type();
-  if (t != T_NATIVE && t != T_ACTION && t != T_FUNCTION && t != T_ROUTINE) return values::none;
-  Cell spec{T_BLOCK, 0, fn.w2, 0};
+  // An operator keeps the spec of the function it was made from.
+  if (t != T_NATIVE && t != T_ACTION && t != T_OP && t != T_FUNCTION && t != T_ROUTINE)
+    return false;
+  *spec = Cell{T_BLOCK, 0, fn.w2, 0};
+  return true;
+}
+
+// The argument words of a spec: words, lit-words, get-words and refinements, each
+// answered as a word!; `visit` stops the walk by answering true.
+template <class Visit>
+Cell find_spec_word(Visit visit) {
+  Cell spec;
+  if (!called_spec(&spec)) return values::none;
   for (int32_t at = 0; at < block::zs_length(&spec); at++) {
     Cell c = *block::zs_abs_at(&spec, at);
     uint8_t ct = c.type();
     if (ct != T_WORD && ct != T_LIT_WORD && ct != T_GET_WORD && ct != T_REFINEMENT) continue;
-    if (n-- > 0) continue;
+    bool refinement = ct == T_REFINEMENT;
     c.header = T_WORD;
-    return c;
+    if (visit(c, refinement)) return c;
   }
   return values::none;
+}
+
+}  // namespace
+
+Cell arg_word(int n) {
+  return find_spec_word([&](const Cell&, bool) { return n-- == 0; });
+}
+
+Cell refinement_arg_word(const char* refinement) {
+  uint32_t wanted = symbol::resolve(symbol::make(refinement));
+  bool after = false;
+  return find_spec_word([&](const Cell& word, bool is_refinement) {
+    if (after) return true;
+    after = is_refinement && symbol::resolve(word_cell::symbol(&word)) == wanted;
+    return false;
+  });
 }
 
 Cell report(const Cell* error_in) {
@@ -475,6 +508,12 @@ Cell report(const Cell* error_in) {
 
 void fire(int category, int id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
   Cell e = error::raised(category, id, arg1, arg2, arg3);
+  if (trace::tracing) {
+    // The tracer gets the error as a value; settled, it no longer depends on the
+    // in-flight record that errors raised inside the tracer would overwrite.
+    error::settle(&e);
+    trace::error_raised(&e);
+  }
   stack::throw_error(e);
 }
 

@@ -234,6 +234,8 @@ void set_stack(const Cell* error);
 // The n-th (0-based) argument word of the function being called, none when it has
 // none: names the argument in expect-arg errors.
 Cell arg_word(int n);
+// The argument word that follows a refinement in that spec, none when it has none.
+Cell refinement_arg_word(const char* refinement);
 // The report: "*** Category: message", "*** Where: ...", "*** Near : ..." lines.
 Cell report(const Cell* error);
 

@@ -63,7 +63,7 @@ void mark_roots() { hashtable::mark(table); }
 
 void init() {
   datatype::register_type(T_SYMBOL, 0, "symbol!",
-                          datatype::make_row(nullptr, {{A_COMPARE, action_fn(compare)}}));
+                          datatype::make_row(nullptr, {slot_entry<A_COMPARE>(compare)}));
 }
 
 void init_table() {

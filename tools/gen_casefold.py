@@ -17,6 +17,11 @@ DEFAULT_INPUT = "/usr/share/unicode/UnicodeData.txt"
 DEFAULT_OUTPUT = os.path.join(ROOT, "runtime", "casefold_tables.cpp")
 UPPER_FIELD, LOWER_FIELD = 12, 13
 
+# Upper cases the database gives only as several code points (SpecialCasing.txt)
+# that the tables hold as one: sharp s upper-cases to S, so that case-insensitive
+# comparison, which folds to upper case, finds "s" and "S" equal to it.
+EXTRA_UPPER = [(0x00DF, 0x0053)]
+
 
 def read_mappings(path):
     upper, lower = [], []
@@ -28,7 +33,7 @@ def read_mappings(path):
                 upper.append((code_point, int(fields[UPPER_FIELD], 16)))
             if fields[LOWER_FIELD]:
                 lower.append((code_point, int(fields[LOWER_FIELD], 16)))
-    return sorted(upper), sorted(lower)
+    return sorted(upper + EXTRA_UPPER), sorted(lower)
 
 
 def emit_list(out, name, pairs):

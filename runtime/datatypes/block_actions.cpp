@@ -521,23 +521,23 @@ Cell* copy(Cell* blk, Cell* destination, const Cell* part, bool deep, const Cell
 
 void init() {
   datatype::register_type(T_BLOCK, T_SERIES, "block!",
-                          datatype::make_row(INHERIT, {{A_MAKE, action_fn(make)},
-                                                       {A_TO, action_fn(to)},
-                                                       {A_FORM, action_fn(form)},
-                                                       {A_MOLD, action_fn(mold)},
-                                                       {A_EVAL_PATH, action_fn(eval_path)},
-                                                       {A_COMPARE, action_fn(compare)},
-                                                       {A_APPEND, action_fn(insert)},
-                                                       {A_INSERT, action_fn(insert)},
-                                                       {A_CHANGE, action_fn(change)},
-                                                       {A_COPY, action_fn(copy)},
-                                                       {A_FIND, action_fn(find)},
-                                                       {A_PUT, action_fn(put)},
-                                                       {A_SELECT, action_fn(select)},
-                                                       {A_SORT, action_fn(sort)},
-                                                       {A_SWAP, action_fn(swap)},
-                                                       {A_TAKE, action_fn(take)},
-                                                       {A_TRIM, action_fn(trim)}}));
+                          datatype::make_row(INHERIT, {slot_entry<A_MAKE>(make),
+                                                       slot_entry<A_TO>(to),
+                                                       slot_entry<A_FORM>(form),
+                                                       slot_entry<A_MOLD>(mold),
+                                                       slot_entry<A_EVAL_PATH>(eval_path),
+                                                       slot_entry<A_COMPARE>(compare),
+                                                       slot_entry<A_APPEND>(insert),
+                                                       slot_entry<A_INSERT>(insert),
+                                                       slot_entry<A_CHANGE>(change),
+                                                       slot_entry<A_COPY>(copy),
+                                                       slot_entry<A_FIND>(find),
+                                                       slot_entry<A_PUT>(put),
+                                                       slot_entry<A_SELECT>(select),
+                                                       slot_entry<A_SORT>(sort),
+                                                       slot_entry<A_SWAP>(swap),
+                                                       slot_entry<A_TAKE>(take),
+                                                       slot_entry<A_TRIM>(trim)}));
 }
 
 }  // namespace zol::block

@@ -109,23 +109,23 @@ void do_math(int op) {
 void init() {
   datatype::register_type(
       T_CHAR, T_INTEGER, "char!",
-      datatype::make_row(nullptr, {{A_MAKE, action_fn(make)},
+      datatype::make_row(nullptr, {slot_entry<A_MAKE>(make),
                                    {A_RANDOM, INHERIT},
-                                   {A_TO, action_fn(make)},
-                                   {A_FORM, action_fn(form)},
-                                   {A_MOLD, action_fn(mold)},
-                                   {A_COMPARE, action_fn(compare)},
+                                   slot_entry<A_TO>(make),
+                                   slot_entry<A_FORM>(form),
+                                   slot_entry<A_MOLD>(mold),
+                                   slot_entry<A_COMPARE>(compare),
                                    {A_ABSOLUTE, INHERIT},
-                                   {A_ADD, action_fn(math_action<OP_ADD>)},
-                                   {A_DIVIDE, action_fn(math_action<OP_DIVIDE>)},
-                                   {A_MULTIPLY, action_fn(math_action<OP_MULTIPLY>)},
-                                   {A_REMAINDER, action_fn(math_action<OP_REMAINDER>)},
-                                   {A_SUBTRACT, action_fn(math_action<OP_SUBTRACT>)},
+                                   slot_entry<A_ADD>(math_action<OP_ADD>),
+                                   slot_entry<A_DIVIDE>(math_action<OP_DIVIDE>),
+                                   slot_entry<A_MULTIPLY>(math_action<OP_MULTIPLY>),
+                                   slot_entry<A_REMAINDER>(math_action<OP_REMAINDER>),
+                                   slot_entry<A_SUBTRACT>(math_action<OP_SUBTRACT>),
                                    {A_EVEN_Q, INHERIT},
                                    {A_ODD_Q, INHERIT},
-                                   {A_AND_T, action_fn(math_action<OP_AND>)},
-                                   {A_OR_T, action_fn(math_action<OP_OR>)},
-                                   {A_XOR_T, action_fn(math_action<OP_XOR>)}}));
+                                   slot_entry<A_AND_T>(math_action<OP_AND>),
+                                   slot_entry<A_OR_T>(math_action<OP_OR>),
+                                   slot_entry<A_XOR_T>(math_action<OP_XOR>)}));
 }
 
 }  // namespace zol::char_

@@ -39,9 +39,9 @@ int compare(const Cell* a, const Cell* b, int op) {
 
 void init() {
   register_type(T_DATATYPE, 0, "datatype!",
-                make_row(nullptr, {{A_FORM, action_fn(form)},
-                                   {A_MOLD, action_fn(mold)},
-                                   {A_COMPARE, action_fn(compare)}}));
+                make_row(nullptr, {slot_entry<A_FORM>(form),
+                                   slot_entry<A_MOLD>(mold),
+                                   slot_entry<A_COMPARE>(compare)}));
 }
 
 void make_in(NodeRef block, uint8_t id) { *memory::alloc_tail_cell(block) = values::of_datatype(id); }

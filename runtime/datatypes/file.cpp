@@ -122,13 +122,13 @@ Cell* rename(Cell* from, Cell* to) {
 
 void init() {
   datatype::register_type(T_FILE, T_URL, "file!",
-                          datatype::make_row(INHERIT, {{A_MOLD, action_fn(mold)},
-                                                       {A_DELETE, action_fn(remove)},
+                          datatype::make_row(INHERIT, {slot_entry<A_MOLD>(mold),
+                                                       slot_entry<A_DELETE>(remove),
                                                        {A_OPEN, nullptr},
-                                                       {A_QUERY, action_fn(query)},
-                                                       {A_READ, action_fn(read)},
-                                                       {A_RENAME, action_fn(rename)},
-                                                       {A_WRITE, action_fn(write)}}));
+                                                       slot_entry<A_QUERY>(query),
+                                                       slot_entry<A_READ>(read),
+                                                       slot_entry<A_RENAME>(rename),
+                                                       slot_entry<A_WRITE>(write)}));
 }
 
 }  // namespace zol::file

@@ -209,23 +209,23 @@ int append_form(Cell* buffer, double value, float_text::DecimalKind kind, int li
 void init() {
   datatype::register_type(
       T_FLOAT, 0, "float!",
-      datatype::make_row(nullptr, {{A_MAKE, action_fn(make)},
-                                   {A_RANDOM, action_fn(random_action)},
-                                   {A_TO, action_fn(make)},
-                                   {A_FORM, action_fn(form)},
-                                   {A_MOLD, action_fn(mold)},
-                                   {A_COMPARE, action_fn(compare)},
-                                   {A_ABSOLUTE, action_fn(absolute)},
-                                   {A_ADD, action_fn(math_action<OP_ADD>)},
-                                   {A_DIVIDE, action_fn(math_action<OP_DIVIDE>)},
-                                   {A_MULTIPLY, action_fn(math_action<OP_MULTIPLY>)},
-                                   {A_NEGATE, action_fn(negate)},
-                                   {A_POWER, action_fn(power)},
-                                   {A_REMAINDER, action_fn(math_action<OP_REMAINDER>)},
-                                   {A_ROUND, action_fn(round)},
-                                   {A_SUBTRACT, action_fn(math_action<OP_SUBTRACT>)},
-                                   {A_EVEN_Q, action_fn(even_q)},
-                                   {A_ODD_Q, action_fn(odd_q)}}));
+      datatype::make_row(nullptr, {slot_entry<A_MAKE>(make),
+                                   slot_entry<A_RANDOM>(random_action),
+                                   slot_entry<A_TO>(make),
+                                   slot_entry<A_FORM>(form),
+                                   slot_entry<A_MOLD>(mold),
+                                   slot_entry<A_COMPARE>(compare),
+                                   slot_entry<A_ABSOLUTE>(absolute),
+                                   slot_entry<A_ADD>(math_action<OP_ADD>),
+                                   slot_entry<A_DIVIDE>(math_action<OP_DIVIDE>),
+                                   slot_entry<A_MULTIPLY>(math_action<OP_MULTIPLY>),
+                                   slot_entry<A_NEGATE>(negate),
+                                   slot_entry<A_POWER>(power),
+                                   slot_entry<A_REMAINDER>(math_action<OP_REMAINDER>),
+                                   slot_entry<A_ROUND>(round),
+                                   slot_entry<A_SUBTRACT>(math_action<OP_SUBTRACT>),
+                                   slot_entry<A_EVEN_Q>(even_q),
+                                   slot_entry<A_ODD_Q>(odd_q)}));
 }
 
 }  // namespace zol::float_

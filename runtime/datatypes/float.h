@@ -75,6 +75,9 @@ void do_math(int op);
 // The power action on the frame's arguments: a float-typed base and an integer! or
 // float! exponent; the result keeps the base's type.
 void power();
+// The frame's exponent argument of power; anything but an integer! or float! raises
+// expect-arg naming it.
+const Cell* exponent_arg();
 
 // The compare action: 0 equal, -1 or 1 for order, -2 not comparable. equal? and
 // not-equal? are tolerant, strict-equal? exact, same? compares the bit patterns.

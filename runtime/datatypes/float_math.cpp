@@ -152,11 +152,16 @@ void do_math(int op) {
   make_at(left, math_op(get_double_from(left), get_double_from(right), op), type);
 }
 
-void power() {
-  Cell* base = stack::arg(0);
+const Cell* exponent_arg() {
   const Cell* exponent = stack::arg(1);
   if (!exponent->is(T_INTEGER) && !exponent->is(T_FLOAT))
-    actions::fire_expect_arg(exponent->type());
+    actions::fire_expect_arg(exponent->type(), 1);
+  return exponent;
+}
+
+void power() {
+  Cell* base = stack::arg(0);
+  const Cell* exponent = exponent_arg();
   cell::put_double(base, std::pow(get(base), get_double_from(exponent)));
 }
 

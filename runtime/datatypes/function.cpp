@@ -191,11 +191,11 @@ namespace function {
 void init() {
   using datatype::make_row;
   datatype::register_type(T_FUNCTION, T_CONTEXT, "function!",
-                          make_row(nullptr, {{A_MAKE, action_fn(make_action)},
-                                             {A_REFLECT, action_fn(reflect)},
-                                             {A_FORM, action_fn(form_function)},
-                                             {A_MOLD, action_fn(mold_function)},
-                                             {A_COMPARE, action_fn(compare_callables)}}));
+                          make_row(nullptr, {slot_entry<A_MAKE>(make_action),
+                                             slot_entry<A_REFLECT>(reflect),
+                                             slot_entry<A_FORM>(form_function),
+                                             slot_entry<A_MOLD>(mold_function),
+                                             slot_entry<A_COMPARE>(compare_callables)}));
 }
 
 int compare_callables(const Cell* a, const Cell* b, int op) {
@@ -397,9 +397,9 @@ void init() {
   using datatype::make_row;
   datatype::register_type(T_ROUTINE, T_FUNCTION, "routine!",
                           make_row(INHERIT, {{A_MAKE, nullptr},
-                                             {A_FORM, action_fn(form_routine)},
-                                             {A_MOLD, action_fn(mold_routine)},
-                                             {A_COMPARE, action_fn(function::compare_callables)}}));
+                                             slot_entry<A_FORM>(form_routine),
+                                             slot_entry<A_MOLD>(mold_routine),
+                                             slot_entry<A_COMPARE>(function::compare_callables)}));
 }
 
 int32_t add_entry(const char* name, Entry fn) {

@@ -60,10 +60,10 @@ int mold(const Cell* hash, Cell* buffer, bool only, bool all, bool flat, const C
 
 void init() {
   datatype::register_type(T_HASH, T_BLOCK, "hash!",
-                          datatype::make_row(INHERIT, {{A_MAKE, action_fn(make)},
-                                                       {A_TO, action_fn(to)},
-                                                       {A_MOLD, action_fn(mold)},
-                                                       {A_COPY, action_fn(copy)},
+                          datatype::make_row(INHERIT, {slot_entry<A_MAKE>(make),
+                                                       slot_entry<A_TO>(to),
+                                                       slot_entry<A_MOLD>(mold),
+                                                       slot_entry<A_COPY>(copy),
                                                        {A_RANDOM, nullptr}}));
 }
 

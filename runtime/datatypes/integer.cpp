@@ -18,6 +18,7 @@
 #include "runtime/number_scan.h"
 #include "runtime/random.h"
 #include "runtime/rounding.h"
+#include "runtime/symbol.h"
 #include "runtime/system.h"
 #include "runtime/values.h"
 
@@ -110,6 +111,12 @@ int32_t from_text(Cell* text) {
   return n;
 }
 
+// An issue's spelling read as up to eight hexadecimal digits.
+int32_t from_issue(const Cell* issue) {
+  uint32_t symbol = word_cell::symbol(issue);
+  return from_hex_spelling(symbol::get_c_string(symbol), symbol::name_length(symbol), issue);
+}
+
 Cell* to(Cell* proto, Cell* spec, int) {
   switch (spec->type()) {
     case T_INTEGER: return spec;
@@ -117,6 +124,7 @@ Cell* to(Cell* proto, Cell* spec, int) {
     case T_FLOAT: case T_PERCENT: return make_at(proto, truncated(cell::get_double(spec)));
     case T_TIME: return make_at(proto, truncated(cell::get_double(spec) + 0.5));
     case T_BINARY: return make_at(proto, from_binary(spec));
+    case T_ISSUE: return make_at(proto, from_issue(spec));
     case T_STRING: case T_FILE: case T_URL: case T_TAG: case T_EMAIL: case T_REF:
       return make_at(proto, from_text(spec));
     default: bad_to_arg(spec);
@@ -181,9 +189,7 @@ bool odd_q(const Cell* value) { return (value->w2 & 1u) != 0; }
 
 void power() {
   Cell* base = stack::arg(0);
-  const Cell* exponent = stack::arg(1);
-  if (!exponent->is(T_INTEGER) && !exponent->is(T_FLOAT))
-    actions::fire_expect_arg(exponent->type());
+  const Cell* exponent = float_::exponent_arg();
   if (exponent->is(T_INTEGER) && get(exponent) >= 0) {
     if (auto n = power_by_squaring(get(base), get(exponent))) {
       base->w2 = static_cast<uint32_t>(*n);
@@ -200,6 +206,8 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
     Cell money = datatype_of(T_MONEY);
     fire(err::SCRIPT, err::script::NOT_RELATED, &money);
   }
+  // The most negative value has no magnitude to round: it stays as it is.
+  if (get(value) == MIN) return value;
   if (scale && !scale->is(T_INTEGER))
     return float_::round(as_float(value), scale, even, down, half_down, floor, ceiling,
                          half_ceiling);
@@ -211,10 +219,11 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
   if (below == 0) return value;
   int64_t above = s - below;
   bool away = rounding::away_from_zero(mode, v < 0, below, above, (a / s) % 2 == 0);
+  // The magnitude away from zero must fit on both sides: -2147483647 rounded away to
+  // 4 overflows although its negation would fit.
+  if (away && a + above > INT32_MAX) math_error(err::math::OVERFLOW);
   int64_t rounded = away ? a + above : a - below;
-  int64_t result = v < 0 ? -rounded : rounded;
-  if (result < INT32_MIN || result > INT32_MAX) math_error(err::math::OVERFLOW);
-  value->w2 = static_cast<uint32_t>(static_cast<int32_t>(result));
+  value->w2 = static_cast<uint32_t>(static_cast<int32_t>(v < 0 ? -rounded : rounded));
   return value;
 }
 
@@ -330,27 +339,27 @@ int32_t from_hex_spelling(const char* spelling, size_t length, const Cell* issue
 void init() {
   datatype::register_type(
       T_INTEGER, 0, "integer!",
-      datatype::make_row(nullptr, {{A_MAKE, action_fn(make)},
-                                   {A_RANDOM, action_fn(random)},
-                                   {A_TO, action_fn(to)},
-                                   {A_FORM, action_fn(form)},
-                                   {A_MOLD, action_fn(mold)},
-                                   {A_COMPARE, action_fn(compare)},
-                                   {A_ABSOLUTE, action_fn(absolute)},
-                                   {A_ADD, action_fn(math_action<OP_ADD>)},
-                                   {A_DIVIDE, action_fn(math_action<OP_DIVIDE>)},
-                                   {A_MULTIPLY, action_fn(math_action<OP_MULTIPLY>)},
-                                   {A_NEGATE, action_fn(negate)},
-                                   {A_POWER, action_fn(power)},
-                                   {A_REMAINDER, action_fn(math_action<OP_REMAINDER>)},
-                                   {A_ROUND, action_fn(round)},
-                                   {A_SUBTRACT, action_fn(math_action<OP_SUBTRACT>)},
-                                   {A_EVEN_Q, action_fn(even_q)},
-                                   {A_ODD_Q, action_fn(odd_q)},
-                                   {A_AND_T, action_fn(math_action<OP_AND>)},
-                                   {A_COMPLEMENT, action_fn(complement)},
-                                   {A_OR_T, action_fn(math_action<OP_OR>)},
-                                   {A_XOR_T, action_fn(math_action<OP_XOR>)}}));
+      datatype::make_row(nullptr, {slot_entry<A_MAKE>(make),
+                                   slot_entry<A_RANDOM>(random),
+                                   slot_entry<A_TO>(to),
+                                   slot_entry<A_FORM>(form),
+                                   slot_entry<A_MOLD>(mold),
+                                   slot_entry<A_COMPARE>(compare),
+                                   slot_entry<A_ABSOLUTE>(absolute),
+                                   slot_entry<A_ADD>(math_action<OP_ADD>),
+                                   slot_entry<A_DIVIDE>(math_action<OP_DIVIDE>),
+                                   slot_entry<A_MULTIPLY>(math_action<OP_MULTIPLY>),
+                                   slot_entry<A_NEGATE>(negate),
+                                   slot_entry<A_POWER>(power),
+                                   slot_entry<A_REMAINDER>(math_action<OP_REMAINDER>),
+                                   slot_entry<A_ROUND>(round),
+                                   slot_entry<A_SUBTRACT>(math_action<OP_SUBTRACT>),
+                                   slot_entry<A_EVEN_Q>(even_q),
+                                   slot_entry<A_ODD_Q>(odd_q),
+                                   slot_entry<A_AND_T>(math_action<OP_AND>),
+                                   slot_entry<A_COMPLEMENT>(complement),
+                                   slot_entry<A_OR_T>(math_action<OP_OR>),
+                                   slot_entry<A_XOR_T>(math_action<OP_XOR>)}));
 }
 
 }  // namespace zol::integer

@@ -1,4 +1,5 @@
 // logic!: true and false (word 1 holds 1 or 0), and the truth test of conditionals.
+#include "interpreter/actions.h"
 #include "interpreter/stack.h"
 #include "runtime/action_types.h"
 #include "runtime/datatypes/string.h"
@@ -68,10 +69,7 @@ template <uint32_t (*Op)(uint32_t, uint32_t)>
 void bitwise() {
   Cell* a = stack::arg(0);
   Cell* b = stack::arg(1);
-  if (!b->is(T_LOGIC)) {
-    Cell type = values::of_datatype(b->type());
-    fire(err::SCRIPT, err::script::EXPECT_ARG, nullptr, &type, nullptr);
-  }
+  if (!b->is(T_LOGIC)) actions::fire_expect_arg(b->type(), 1);
   a->w1 = Op(a->w1, b->w1) & 1u;
 }
 uint32_t op_and(uint32_t a, uint32_t b) { return a & b; }
@@ -83,16 +81,16 @@ uint32_t op_xor(uint32_t a, uint32_t b) { return a ^ b; }
 void init() {
   datatype::register_type(
       T_LOGIC, 0, "logic!",
-      datatype::make_row(nullptr, {{A_MAKE, action_fn(make)},
-                                   {A_RANDOM, action_fn(random)},
-                                   {A_TO, action_fn(to)},
-                                   {A_FORM, action_fn(form)},
-                                   {A_MOLD, action_fn(mold)},
-                                   {A_COMPARE, action_fn(compare)},
-                                   {A_COMPLEMENT, action_fn(complement)},
-                                   {A_AND_T, action_fn(bitwise<op_and>)},
-                                   {A_OR_T, action_fn(bitwise<op_or>)},
-                                   {A_XOR_T, action_fn(bitwise<op_xor>)}}));
+      datatype::make_row(nullptr, {slot_entry<A_MAKE>(make),
+                                   slot_entry<A_RANDOM>(random),
+                                   slot_entry<A_TO>(to),
+                                   slot_entry<A_FORM>(form),
+                                   slot_entry<A_MOLD>(mold),
+                                   slot_entry<A_COMPARE>(compare),
+                                   slot_entry<A_COMPLEMENT>(complement),
+                                   slot_entry<A_AND_T>(bitwise<op_and>),
+                                   slot_entry<A_OR_T>(bitwise<op_or>),
+                                   slot_entry<A_XOR_T>(bitwise<op_xor>)}));
 }
 
 void make_in(NodeRef block, bool value) { *memory::alloc_tail_cell(block) = values::logic(value); }

@@ -114,17 +114,17 @@ Cell* make_op(Cell* proto, Cell* value, int) {
 void init() {
   using datatype::make_row;
   datatype::register_type(T_NATIVE, 0, "native!",
-                          make_row(nullptr, {{A_MAKE, action_fn(make_callable)},
-                                             {A_REFLECT, action_fn(reflect)},
-                                             {A_FORM, action_fn(form_as<NATIVE_TEXT>)},
-                                             {A_MOLD, action_fn(mold_native)},
-                                             {A_COMPARE, action_fn(function::compare_callables)}}));
+                          make_row(nullptr, {slot_entry<A_MAKE>(make_callable),
+                                             slot_entry<A_REFLECT>(reflect),
+                                             slot_entry<A_FORM>(form_as<NATIVE_TEXT>),
+                                             slot_entry<A_MOLD>(mold_native),
+                                             slot_entry<A_COMPARE>(function::compare_callables)}));
   datatype::register_type(T_ACTION, T_NATIVE, "action!",
-                          make_row(INHERIT, {{A_FORM, action_fn(form_as<ACTION_TEXT>)}}));
+                          make_row(INHERIT, {slot_entry<A_FORM>(form_as<ACTION_TEXT>)}));
   datatype::register_type(T_OP, T_NATIVE, "op!",
-                          make_row(INHERIT, {{A_MAKE, action_fn(make_op)},
-                                             {A_FORM, action_fn(form_as<OP_TEXT>)},
-                                             {A_MOLD, action_fn(mold_op)}}));
+                          make_row(INHERIT, {slot_entry<A_MAKE>(make_op),
+                                             slot_entry<A_FORM>(form_as<OP_TEXT>),
+                                             slot_entry<A_MOLD>(mold_op)}));
 }
 
 Cell make(uint8_t type, const Cell* spec_in, int32_t index) {

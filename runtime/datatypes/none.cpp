@@ -40,18 +40,19 @@ int32_t no_length(const Cell*) { return -1; }
 }  // namespace
 
 void init() {
-  datatype::register_type(T_NONE, 0, "none!",
-                          datatype::make_row(nullptr, {{A_MAKE, action_fn(make)},
-                                                       {A_TO, action_fn(make)},
-                                                       {A_FORM, action_fn(form)},
-                                                       {A_MOLD, action_fn(mold)},
-                                                       {A_COMPARE, action_fn(unset::compare_same_type_only)},
-                                                       {A_CLEAR, action_fn(clear)},
-                                                       {A_FIND, action_fn(find)},
-                                                       {A_REMOVE, action_fn(remove)},
-                                                       {A_SELECT, action_fn(select)},
-                                                       {A_TAKE, action_fn(take)},
-                                                       {A_LENGTH_Q, action_fn(no_length)}}));
+  datatype::register_type(
+      T_NONE, 0, "none!",
+      datatype::make_row(nullptr, {slot_entry<A_MAKE>(make),
+                                   slot_entry<A_TO>(make),
+                                   slot_entry<A_FORM>(form),
+                                   slot_entry<A_MOLD>(mold),
+                                   slot_entry<A_COMPARE>(unset::compare_same_type_only),
+                                   slot_entry<A_CLEAR>(clear),
+                                   slot_entry<A_FIND>(find),
+                                   slot_entry<A_REMOVE>(remove),
+                                   slot_entry<A_SELECT>(select),
+                                   slot_entry<A_TAKE>(take),
+                                   slot_entry<A_LENGTH_Q>(no_length)}));
 }
 
 Cell* push_last() { return stack::set_last(&values::none); }

@@ -297,26 +297,31 @@ void set_many(Cell* obj_in, const Cell* value_in, bool any, bool only, bool some
   NodeRef ctx = obj.w1;
   int32_t n = count_of(ctx);
   bool spread = (value.is(T_BLOCK) || value.is(T_OBJECT)) && !only;
-  auto source = [&](int32_t i) -> Cell {
-    if (!spread) return value;
-    if (value.is(T_OBJECT)) {
+  // The value the i-th word gets; false when an object source lacks the word, which
+  // then keeps its value.
+  auto source = [&](int32_t i, Cell* v) -> bool {
+    if (!spread) {
+      *v = value;
+    } else if (value.is(T_OBJECT)) {
       Cell* found = value_of(&value, word_cell::symbol(word_at(ctx, i)));
-      return found ? *found : values::unset;
+      if (!found) return false;
+      *v = *found;
+    } else {
+      int32_t at = series_cell::head(&value) + i;
+      bool inside = at < block::zs_length(&value) + series_cell::head(&value);
+      *v = inside ? block::buffer(&value)->cells()[at] : values::none;
     }
-    int32_t at = series_cell::head(&value) + i;
-    return at < block::zs_length(&value) + series_cell::head(&value) ? block::buffer(&value)->cells()[at]
-                                                                   : values::none;
+    return true;
   };
+  Cell v;
   if (spread && !any && !some)
     for (int32_t i = 0; i < n; i++)
-      if (source(i).is(T_UNSET)) {
+      if (source(i, &v) && v.is(T_UNSET)) {
         Cell word = *word_at(ctx, i);
         fire(err::SCRIPT, err::script::NEED_VALUE, &word);
       }
   for (int32_t i = 0; i < n; i++) {
-    Cell v = source(i);
-    if (value.is(T_OBJECT) && spread && !value_of(&value, word_cell::symbol(word_at(ctx, i)))) continue;
-    if (some && v.is(T_NONE)) continue;
+    if (!source(i, &v) || (some && v.is(T_NONE))) continue;
     Cell word = *word_at(ctx, i);
     context::set_in(&word, &v, ctx, !is_handler_word(&word));
   }
@@ -500,16 +505,16 @@ void init() {
   ownership::on_deep_change = deep_change;
   datatype::register_type(
       T_OBJECT, 0, "object!",
-      datatype::make_row(nullptr, {{A_MAKE, action_fn(make)},
-                                   {A_REFLECT, action_fn(reflect)},
-                                   {A_FORM, action_fn(form)},
-                                   {A_MOLD, action_fn(mold_object)},
-                                   {A_EVAL_PATH, action_fn(eval_path)},
-                                   {A_COMPARE, action_fn(compare)},
-                                   {A_COPY, action_fn(copy_action)},
-                                   {A_PUT, action_fn(put)},
-                                   {A_SELECT, action_fn(select)},
-                                   {A_MODIFY, action_fn(modify)}}));
+      datatype::make_row(nullptr, {slot_entry<A_MAKE>(make),
+                                   slot_entry<A_REFLECT>(reflect),
+                                   slot_entry<A_FORM>(form),
+                                   slot_entry<A_MOLD>(mold_object),
+                                   slot_entry<A_EVAL_PATH>(eval_path),
+                                   slot_entry<A_COMPARE>(compare),
+                                   slot_entry<A_COPY>(copy_action),
+                                   slot_entry<A_PUT>(put),
+                                   slot_entry<A_SELECT>(select),
+                                   slot_entry<A_MODIFY>(modify)}));
 }
 
 }  // namespace zol::object

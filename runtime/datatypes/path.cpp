@@ -109,15 +109,15 @@ Cell* make_at(Cell* cell, int32_t size) { return block::make_at(cell, size, T_PA
 void init() {
   using datatype::make_row;
   datatype::register_type(T_PATH, T_BLOCK, "path!",
-                          make_row(INHERIT, {{A_MAKE, action_fn(make)},
-                                             {A_TO, action_fn(to)},
-                                             {A_FORM, action_fn(form)},
-                                             {A_MOLD, action_fn(mold)},
-                                             {A_COPY, action_fn(block::copy)},
+                          make_row(INHERIT, {slot_entry<A_MAKE>(make),
+                                             slot_entry<A_TO>(to),
+                                             slot_entry<A_FORM>(form),
+                                             slot_entry<A_MOLD>(mold),
+                                             slot_entry<A_COPY>(block::copy),
                                              {A_RANDOM, nullptr},
                                              {A_SORT, nullptr},
                                              {A_TRIM, nullptr}}));
-  const datatype::ActionRow decorated = make_row(INHERIT, {{A_MOLD, action_fn(mold)}});
+  const datatype::ActionRow decorated = make_row(INHERIT, {slot_entry<A_MOLD>(mold)});
   datatype::register_type(T_LIT_PATH, T_PATH, "lit-path!", decorated);
   datatype::register_type(T_SET_PATH, T_PATH, "set-path!", decorated);
   datatype::register_type(T_GET_PATH, T_PATH, "get-path!", decorated);
@@ -137,7 +137,7 @@ int mold(const Cell* paren, Cell* buffer, bool only, bool all, bool flat, const 
 
 void init() {
   datatype::register_type(T_PAREN, T_BLOCK, "paren!",
-                          datatype::make_row(INHERIT, {{A_MOLD, action_fn(mold)}}));
+                          datatype::make_row(INHERIT, {slot_entry<A_MOLD>(mold)}));
 }
 
 }  // namespace zol::paren

@@ -66,8 +66,16 @@ int32_t get_length(Cell* s, bool from_start) {
 }
 
 void fire_refine_arg(const char* refinement, const Cell* value) {
-  Cell name{T_REFINEMENT, 0, symbol::make(refinement), uint32_t(-1)};
+  // Named by the plain word, as the message reads "invalid part argument".
+  Cell name = word::make_global(symbol::make(refinement));
   fire(err::SCRIPT, err::script::INVALID_REFINE_ARG, &name, value);
+}
+
+Range counted_at(int32_t head, int32_t count, int32_t available) {
+  if (count >= 0) return {head, std::min(count, available)};
+  // Widened: the most negative count has no 32-bit negation.
+  int32_t before = int32_t(std::min<int64_t>(-int64_t(count), head));
+  return {head - before, before};
 }
 
 int32_t part_count(const Cell* s, const Cell* part, const char* refinement) {
@@ -329,14 +337,9 @@ Cell* reverse(Cell* s, const Cell* part, const Cell* skip) {
 
 // --- take -------------------------------------------------------------------------------
 
-// The units take removes: [start, start + count) of the buffer.
-struct Span {
-  int32_t start, count;
-};
-
 // The units of the span as a new series of the source's type and new-line marker
 // (a vector! keeps its element type).
-Cell units_as_series(const Cell* s, Span span) {
+Cell units_as_series(const Cell* s, Range span) {
   NodeRef node = new_like(s, span.count);
   SeriesBuffer* b = memory::buffer_of(node);
   uint32_t unit = b->unit();
@@ -346,7 +349,7 @@ Cell units_as_series(const Cell* s, Span span) {
   return Cell{header, 0, node, s->is(T_VECTOR) ? s->w3 : 0};
 }
 
-Span take_span(const Cell* s, const Cell* part, bool last) {
+Range take_span(const Cell* s, const Cell* part, bool last) {
   int32_t head = head_index(s), length = buffer_length(s);
   int32_t available = length - head;
   int32_t count = 1;
@@ -359,22 +362,18 @@ Span take_span(const Cell* s, const Cell* part, bool last) {
       count = last ? length - at : std::max(at - head, 0);
     }
   }
-  if (count < 0) {
-    if (last) return {length, 0};
-    int32_t before = std::min(-count, head);
-    return {head - before, before};
-  }
-  count = std::min(count, available);
-  return {last ? length - count : head, count};
+  if (!last) return counted_at(head, count, available);
+  count = std::clamp(count, 0, available);   // /last takes nothing for a negative count
+  return {length - count, count};
 }
 
 }  // namespace
 
 Cell* take_units(Cell* s, const Cell* part, bool last) {
   if (buffer_length(s) - head_index(s) < 1) return none_result();
-  Span span = take_span(s, part, last);
+  Range span = take_span(s, part, last);
   bool told = editing(s, E_TAKE, &values::none, span.start, span.count);
-  Span now = take_span(s, part, last);   // the owner may have edited the series
+  Range now = take_span(s, part, last);   // the owner may have edited the series
   if (now.count < 1 && !part) return none_result();
   Cell taken = now.count > 0 ? element_at(s, unit_at(s, now.start)) : values::none;
   if (part) {
@@ -393,26 +392,15 @@ Cell* take(Cell* s, const Cell* part, bool, bool last) { return take_units(s, pa
 
 // --- copy -------------------------------------------------------------------------------
 
-Span copy_span(const Cell* s, const Cell* part) {
+Range copy_span(const Cell* s, const Cell* part) {
   int32_t head = head_index(s), length = buffer_length(s);
   if (series_cell::head(s) > length) return {length, 0};
   int32_t count = length - head;
   if (!part) return {head, count};
-  int64_t start = head;
-  int64_t n;
-  if (part->is(T_PAIR)) {
-    int64_t x = int32_t(part->w2), y = int32_t(part->w3);
-    start = std::max<int64_t>(head + x - (x >= 1 ? 1 : 0), 0);
-    n = y < x ? 0 : y - x;
-  } else {
-    n = part_count(s, part);
-    if (n < 0) {
-      int64_t before = std::min<int64_t>(-n, head);
-      start = head - before;
-      n = before;
-    }
-  }
-  start = std::min<int64_t>(start, length);
+  if (!part->is(T_PAIR)) return counted_at(head, part_count(s, part), count);
+  int64_t x = int32_t(part->w2), y = int32_t(part->w3);
+  int64_t start = std::min<int64_t>(std::max<int64_t>(head + x - (x >= 1 ? 1 : 0), 0), length);
+  int64_t n = y < x ? 0 : y - x;
   return {int32_t(start), int32_t(std::min<int64_t>(n, length - start))};
 }
 
@@ -590,27 +578,27 @@ Cell* modify(Cell* s, Cell* field, Cell* value, bool) {
 void init() {
   datatype::register_type(
       T_SERIES, 0, "series!",
-      datatype::make_row(nullptr, {{A_RANDOM, action_fn(random)},
-                                   {A_REFLECT, action_fn(reflect)},
-                                   {A_AT, action_fn(at)},
-                                   {A_BACK, action_fn(back)},
-                                   {A_CLEAR, action_fn(clear)},
-                                   {A_COPY, action_fn(copy)},
-                                   {A_HEAD, action_fn(head)},
-                                   {A_HEAD_Q, action_fn(head_q)},
-                                   {A_INDEX_Q, action_fn(index_q)},
-                                   {A_LENGTH_Q, action_fn(length_q)},
-                                   {A_MOVE, action_fn(move)},
-                                   {A_NEXT, action_fn(next)},
-                                   {A_PICK, action_fn(pick)},
-                                   {A_POKE, action_fn(poke)},
-                                   {A_REMOVE, action_fn(remove)},
-                                   {A_REVERSE, action_fn(reverse)},
-                                   {A_SKIP, action_fn(skip)},
-                                   {A_TAIL, action_fn(tail)},
-                                   {A_TAIL_Q, action_fn(tail_q)},
-                                   {A_TAKE, action_fn(take)},
-                                   {A_MODIFY, action_fn(modify)}}));
+      datatype::make_row(nullptr, {slot_entry<A_RANDOM>(random),
+                                   slot_entry<A_REFLECT>(reflect),
+                                   slot_entry<A_AT>(at),
+                                   slot_entry<A_BACK>(back),
+                                   slot_entry<A_CLEAR>(clear),
+                                   slot_entry<A_COPY>(copy),
+                                   slot_entry<A_HEAD>(head),
+                                   slot_entry<A_HEAD_Q>(head_q),
+                                   slot_entry<A_INDEX_Q>(index_q),
+                                   slot_entry<A_LENGTH_Q>(length_q),
+                                   slot_entry<A_MOVE>(move),
+                                   slot_entry<A_NEXT>(next),
+                                   slot_entry<A_PICK>(pick),
+                                   slot_entry<A_POKE>(poke),
+                                   slot_entry<A_REMOVE>(remove),
+                                   slot_entry<A_REVERSE>(reverse),
+                                   slot_entry<A_SKIP>(skip),
+                                   slot_entry<A_TAIL>(tail),
+                                   slot_entry<A_TAIL_Q>(tail_q),
+                                   slot_entry<A_TAKE>(take),
+                                   slot_entry<A_MODIFY>(modify)}));
 }
 
 }  // namespace zol::series

@@ -43,6 +43,16 @@ int32_t get_offset(const Cell* s, const Cell* index, bool at);
 // moved back to it.
 int32_t get_length(Cell* s, bool from_start);
 
+// A run of units: [start, start + count) of the buffer.
+struct Range {
+  int32_t start, count;
+};
+// The units a count selects at `head`: a count of zero or more takes that many from
+// the head, at most `available`; a negative one as many of the units before the
+// head as it names, clipped at the buffer start. Any 32-bit count is safe, the most
+// negative included.
+Range counted_at(int32_t head, int32_t count, int32_t available);
+
 // The count a /part argument gives against the series: an integer!, or a position
 // in the same series (its head minus the series head). Another series raises
 // invalid-refine-arg naming the refinement.
@@ -98,9 +108,10 @@ bool plan_search(const Cell* s, const Cell* part, const Cell* skip, bool last, b
 // the first position is tried.
 template <class Accept>
 int32_t walk_search(const Walk& w, bool match_only, Accept accept) {
-  for (int32_t pos = w.from; w.backwards ? pos >= 0 : pos <= w.limit;
+  // Widened: a /skip step near the largest count would overflow the position.
+  for (int64_t pos = w.from; w.backwards ? pos >= 0 : pos <= w.limit;
        pos += w.backwards ? -w.step : w.step) {
-    if (accept(pos)) return pos;
+    if (accept(int32_t(pos))) return int32_t(pos);
     if (match_only) break;
   }
   return -1;
@@ -108,10 +119,6 @@ int32_t walk_search(const Walk& w, bool match_only, Accept accept) {
 
 // --- sort and the set operations, shared by blocks and text ------------------------------
 
-// The units a sort covers: [start, start + count).
-struct Range {
-  int32_t start, count;
-};
 // From the head to the tail, or /part of it (a negative count: the units before
 // the head).
 Range sort_range(const Cell* s, const Cell* part);

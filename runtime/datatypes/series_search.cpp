@@ -64,12 +64,7 @@ Range sort_range(const Cell* s, const Cell* part) {
   int32_t head = head_index(s);
   int32_t count = buffer_length(s) - head;
   if (!part) return {head, count};
-  int32_t n = part_count(s, part);
-  if (n < 0) {
-    int32_t before = std::min(-n, head);
-    return {head - before, before};
-  }
-  return {head, std::min(n, count)};
+  return counted_at(head, part_count(s, part), count);
 }
 
 namespace {

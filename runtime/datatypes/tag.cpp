@@ -111,7 +111,7 @@ Cell* email_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* gra
 namespace tag {
 void init() {
   datatype::register_type(T_TAG, T_STRING, "tag!",
-                          row_of({{A_FORM, action_fn(tag_text)}, {A_MOLD, action_fn(tag_mold)}}));
+                          row_of({slot_entry<A_FORM>(tag_text), slot_entry<A_MOLD>(tag_mold)}));
 }
 Cell* push(const Cell* tag) { return stack::push(tag); }
 }  // namespace tag
@@ -119,8 +119,8 @@ Cell* push(const Cell* tag) { return stack::push(tag); }
 namespace email {
 void init() {
   datatype::register_type(T_EMAIL, T_STRING, "email!",
-                          row_of({{A_MOLD, action_fn(email_mold)},
-                                  {A_EVAL_PATH, action_fn(email_path)}}));
+                          row_of({slot_entry<A_MOLD>(email_mold),
+                                  slot_entry<A_EVAL_PATH>(email_path)}));
 }
 Cell* push(const Cell* email) { return stack::push(email); }
 }  // namespace email
@@ -128,7 +128,7 @@ Cell* push(const Cell* email) { return stack::push(email); }
 namespace ref {
 void init() {
   datatype::register_type(T_REF, T_STRING, "ref!",
-                          row_of({{A_MOLD, action_fn(ref_mold)},
+                          row_of({slot_entry<A_MOLD>(ref_mold),
                                   {A_EVAL_PATH, nullptr},
                                   {A_APPEND, nullptr}}));
 }

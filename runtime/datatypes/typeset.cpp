@@ -7,6 +7,7 @@
 #include "interpreter/actions.h"
 #include "interpreter/stack.h"
 #include "runtime/action_types.h"
+#include "runtime/context.h"
 #include "runtime/datatype.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/error.h"
@@ -148,6 +149,12 @@ bool has(const Cell* typeset, int id) {
 }
 
 void add_type(Cell* typeset, const Cell* value) {
+  // A word stands for the type or typeset it holds, as in a spec's type block.
+  if (value->is(T_WORD)) {
+    const Cell* held = context::get(value);
+    if (held->is(T_UNSET)) fire(err::SCRIPT, err::script::NO_VALUE, value);
+    value = held;
+  }
   switch (value->type()) {
     case T_DATATYPE:
       if (value->w1 < BITS) set_bit(typeset, static_cast<int>(value->w1));
@@ -199,27 +206,27 @@ void do_bitwise(int op) {
   make_at(a, combine(a->w1, b.w1), combine(a->w2, b.w2), combine(a->w3, b.w3));
 }
 
-const Cell* type_check(const Cell* typeset, const Cell* value) {
-  if (!has(typeset, value->type())) actions::fire_expect_arg(value->type());
+const Cell* type_check(const Cell* typeset, const Cell* value, int argument) {
+  if (!has(typeset, value->type())) actions::fire_expect_arg(value->type(), argument);
   return value;
 }
 
 void type_check_arg(const Cell* typeset, int offset) {
-  if (offset >= 0) type_check(typeset, stack::arg(offset));
+  if (offset >= 0) type_check(typeset, stack::arg(offset), offset);
 }
 
 void init() {
   datatype::register_type(T_TYPESET, 0, "typeset!",
-                          datatype::make_row(nullptr, {{A_MAKE, action_fn(make)},
-                                                       {A_TO, action_fn(make)},
-                                                       {A_FORM, action_fn(form)},
-                                                       {A_MOLD, action_fn(mold)},
-                                                       {A_COMPARE, action_fn(compare)},
-                                                       {A_AND_T, action_fn(bitwise<OP_AND>)},
-                                                       {A_COMPLEMENT, action_fn(complement)},
-                                                       {A_OR_T, action_fn(bitwise<OP_OR>)},
-                                                       {A_XOR_T, action_fn(bitwise<OP_XOR>)},
-                                                       {A_FIND, action_fn(find)}}));
+                          datatype::make_row(nullptr, {slot_entry<A_MAKE>(make),
+                                                       slot_entry<A_TO>(make),
+                                                       slot_entry<A_FORM>(form),
+                                                       slot_entry<A_MOLD>(mold),
+                                                       slot_entry<A_COMPARE>(compare),
+                                                       slot_entry<A_AND_T>(bitwise<OP_AND>),
+                                                       slot_entry<A_COMPLEMENT>(complement),
+                                                       slot_entry<A_OR_T>(bitwise<OP_OR>),
+                                                       slot_entry<A_XOR_T>(bitwise<OP_XOR>),
+                                                       slot_entry<A_FIND>(find)}));
 }
 
 }  // namespace zol::typeset

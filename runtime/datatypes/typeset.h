@@ -22,8 +22,7 @@ Cell* push(const Cell* typeset);
 
 bool has(const Cell* typeset, int id);
 // Adds a datatype! (its bit) or a typeset! (all its bits); anything else raises
-// invalid-arg. A word! is to be replaced by its value first, which needs contexts:
-// until they exist it raises invalid-arg like any other value.
+// invalid-arg. A word! is replaced by its value first (no-value when it has none).
 void add_type(Cell* typeset, const Cell* value);
 // A new block of the datatype! values of the set, in id order.
 Cell* to_block(const Cell* typeset, Cell* slot);
@@ -33,8 +32,9 @@ int count(const Cell* typeset);
 void do_bitwise(int op);
 
 // The argument check of compiled library code: a value whose type is not in the
-// typeset raises expect-arg for the function being called. Answers the value.
-const Cell* type_check(const Cell* typeset, const Cell* value);
+// typeset raises expect-arg for the function being called, naming its argument-th
+// spec word. Answers the value.
+const Cell* type_check(const Cell* typeset, const Cell* value, int argument);
 // The same on the argument at `offset` in the current frame; a negative offset (an
 // unused refinement's argument) checks nothing.
 void type_check_arg(const Cell* typeset, int offset);

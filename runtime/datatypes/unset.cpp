@@ -41,12 +41,13 @@ int compare_same_type_only(const Cell* a, const Cell* b, int op) {
 }
 
 void init() {
-  datatype::register_type(T_UNSET, 0, "unset!",
-                          datatype::make_row(nullptr, {{A_MAKE, action_fn(make)},
-                                                       {A_TO, action_fn(make)},
-                                                       {A_FORM, action_fn(form)},
-                                                       {A_MOLD, action_fn(mold)},
-                                                       {A_COMPARE, action_fn(compare_same_type_only)}}));
+  datatype::register_type(
+      T_UNSET, 0, "unset!",
+      datatype::make_row(nullptr, {slot_entry<A_MAKE>(make),
+                                   slot_entry<A_TO>(make),
+                                   slot_entry<A_FORM>(form),
+                                   slot_entry<A_MOLD>(mold),
+                                   slot_entry<A_COMPARE>(compare_same_type_only)}));
 }
 
 Cell* push_last() { return stack::set_last(&values::unset); }

@@ -293,17 +293,17 @@ Cell* open(Cell* url, bool, bool, bool, bool, const Cell*) {
 
 void init() {
   datatype::register_type(T_URL, T_STRING, "url!",
-                          datatype::make_row(INHERIT, {{A_MAKE, action_fn(make)},
+                          datatype::make_row(INHERIT, {slot_entry<A_MAKE>(make),
                                                        {A_RANDOM, nullptr},
                                                        {A_REFLECT, nullptr},
-                                                       {A_TO, action_fn(make)},
-                                                       {A_MOLD, action_fn(mold)},
-                                                       {A_EVAL_PATH, action_fn(eval_path)},
+                                                       slot_entry<A_TO>(make),
+                                                       slot_entry<A_MOLD>(mold),
+                                                       slot_entry<A_EVAL_PATH>(eval_path),
                                                        {A_SORT, nullptr},
                                                        {A_TRIM, nullptr},
-                                                       {A_OPEN, action_fn(open)},
-                                                       {A_READ, action_fn(read)},
-                                                       {A_WRITE, action_fn(write)}}));
+                                                       slot_entry<A_OPEN>(open),
+                                                       slot_entry<A_READ>(read),
+                                                       slot_entry<A_WRITE>(write)}));
 }
 
 }  // namespace zol::url

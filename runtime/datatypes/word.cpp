@@ -109,18 +109,21 @@ int compare(const Cell* a, const Cell* b, int op) {
   }
 }
 
-Cell* index_of(Cell* value) {
+// Like the series index? it reads its argument from the frame and answers there.
+void index_of() {
+  Cell* value = stack::arg(0);
   int32_t index = word_cell::index(value);
   *value = index < 0 ? values::none : values::integer(index + 1);
-  return value;
 }
 
-// A word type converted to another: the binding is kept, except that issue! and
-// refinement! must be spelled as words and are bound in the global context.
+// A word type converted to another: the binding is kept, except that an issue! or
+// refinement! (whose spelling may be anything) must be spelled as a word and is
+// bound in the global context.
 Cell* convert_word(Cell* spec, int type) {
-  if (type == T_ISSUE || type == T_REFINEMENT) {
+  if (spec->is(T_ISSUE) || spec->is(T_REFINEMENT)) {
     int loads_as = lex_type(spec);
-    if (loads_as != T_WORD && loads_as != T_SET_WORD && loads_as != T_GET_WORD && loads_as != T_LIT_WORD)
+    if (loads_as != T_WORD && loads_as != T_SET_WORD && loads_as != T_GET_WORD &&
+        loads_as != T_LIT_WORD)
       bad_to_arg(type, spec);
     int32_t found = context::find_word(context::global, word_cell::symbol(spec), true);
     if (found >= 0) {
@@ -159,17 +162,17 @@ Cell* make(Cell*, Cell* spec, int type) {
 void init() {
   using datatype::make_row;
   datatype::register_type(T_WORD, T_SYMBOL, "word!",
-                          make_row(nullptr, {{A_MAKE, action_fn(make)},
-                                             {A_TO, action_fn(make)},
-                                             {A_FORM, action_fn(form)},
-                                             {A_MOLD, action_fn(mold)},
-                                             {A_COMPARE, action_fn(compare)},
-                                             {A_INDEX_Q, action_fn(index_of)}}));
+                          make_row(nullptr, {slot_entry<A_MAKE>(make),
+                                             slot_entry<A_TO>(make),
+                                             slot_entry<A_FORM>(form),
+                                             slot_entry<A_MOLD>(mold),
+                                             slot_entry<A_COMPARE>(compare),
+                                             slot_entry<A_INDEX_Q>(index_of)}));
   for (auto [type, name] : {std::pair{T_LIT_WORD, "lit-word!"}, std::pair{T_SET_WORD, "set-word!"},
                             std::pair{T_GET_WORD, "get-word!"}})
-    datatype::register_type(type, T_WORD, name, make_row(INHERIT, {{A_MOLD, action_fn(mold)}}));
+    datatype::register_type(type, T_WORD, name, make_row(INHERIT, {slot_entry<A_MOLD>(mold)}));
   datatype::register_type(T_REFINEMENT, T_WORD, "refinement!",
-                          make_row(INHERIT, {{A_MOLD, action_fn(mold)}, {A_INDEX_Q, nullptr}}));
+                          make_row(INHERIT, {slot_entry<A_MOLD>(mold), {A_INDEX_Q, nullptr}}));
 }
 
 // --- makers ----------------------------------------------------------------------------------
@@ -321,10 +324,10 @@ int compare(const Cell* a, const Cell* b, int op) {
 
 void init() {
   datatype::register_type(T_ISSUE, T_WORD, "issue!",
-                          datatype::make_row(INHERIT, {{A_MAKE, action_fn(make)},
-                                                       {A_TO, action_fn(make)},
-                                                       {A_MOLD, action_fn(word::mold)},
-                                                       {A_COMPARE, action_fn(compare)},
+                          datatype::make_row(INHERIT, {slot_entry<A_MAKE>(make),
+                                                       slot_entry<A_TO>(make),
+                                                       slot_entry<A_MOLD>(word::mold),
+                                                       slot_entry<A_COMPARE>(compare),
                                                        {A_INDEX_Q, nullptr}}));
 }
 

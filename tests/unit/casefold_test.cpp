@@ -11,6 +11,7 @@
 #include "runtime/values.h"
 #include "support.h"
 #include "text_support.h"
+#include "zol_text.h"
 
 namespace zol {
 namespace {
@@ -73,7 +74,22 @@ TEST(CaseFolding, SupplementaryPlanesAndOtherCase) {
   EXPECT_EQ(case_folding::other_case('a'), uint32_t('A'));
   EXPECT_EQ(case_folding::other_case('A'), uint32_t('a'));
   EXPECT_EQ(case_folding::other_case('1'), uint32_t('1'));
-  EXPECT_EQ(case_folding::change_char(0xDF, true), 0xDFu) << "sharp s has no one-character upper case";
+  EXPECT_EQ(case_folding::change_char(0xDF, true), 0x53u) << "sharp s upper-cases to S";
+  EXPECT_EQ(case_folding::change_char(0x53, false), 0x73u) << "and S still lower-cases to s";
+}
+
+// Case-insensitive comparison folds to upper case, so sharp s meets s and S
+// wherever text is compared: equality, searching, hashed keys.
+TEST(CaseFolding, SharpSComparesEqualToS) {
+  test::check({
+      {"\"\u00DF\" = \"s\"", "true"},
+      {"\"\u00DF\" = \"S\"", "true"},
+      {"\"\u00DF\" == \"s\"", "false"},
+      {"find \"aSb\" \"\u00DF\"", "\"Sb\""},
+      {"find/case \"aSb\" \"\u00DF\"", "none"},
+      {"find [\"x\" \"\u00DF\"] \"s\"", "[\"\u00DF\"]"},
+      {"find make hash! [\"x\" \"\u00DF\"] \"S\"", "make hash! [\"\u00DF\"]"},
+  });
 }
 
 TEST(CaseFolding, ChangeStringsByPart) {

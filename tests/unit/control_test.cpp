@@ -37,6 +37,11 @@ TEST(Control, Conditionals) {
       {"switch 2 [1 2 ['c]]", "c"},
       {"switch/default 9 [1 [a]] ['d]", "d"},
       {"switch 9 [1 [a]]", "none"},
+      // A case matches a value of its own type; a block! value is never a case.
+      {"switch [1] [[1] [40]]", "none"},
+      {"switch/default [1] [[1] [40]] [5]", "5"},
+      {"switch 1 [1.0 [40] 1 [41]]", "41"},
+      {"switch \"a\" [\"A\" [40]]", "40"},
   });
 }
 

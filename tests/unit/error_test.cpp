@@ -34,7 +34,10 @@ TEST(Errors, MakeFromACodeABlockOrAString) {
       {"e: make error! [type: 'math id: 'overflow] e/code", "401"},
       {"e: make error! \"boom\" reduce [e/type e/id e/arg1]", "[user message \"boom\"]"},
       {"make error! 2.5", eval_error_text(err::SCRIPT, err::script::BAD_MAKE_ARG)},
+      // The call list is read through the error's context, never through a path.
       {"e: try [1 / 0] e/stack: 1", eval_error_text(err::SCRIPT, err::script::INVALID_PATH_SET)},
+      {"e: try [1 / 0] e/stack", eval_error_text(err::SCRIPT, err::script::INVALID_PATH_SET)},
+      {"e: try [1 / 0] e/STACK", eval_error_text(err::SCRIPT, err::script::INVALID_PATH_SET)},
   });
 }
 
@@ -57,6 +60,35 @@ TEST(Errors, TheReportFillsTheTemplates) {
   });
 }
 
+// An argument error names the word the function was called by (an operator's own
+// word too) and the argument's word in the spec of the function behind it.
+TEST(Errors, ArgumentErrorsNameTheCalledWordAndItsArgument) {
+  check({
+      {"e: try [true and 1] reduce [e/arg1 e/arg2 e/arg3]", "[and integer! value2]"},
+      {"e: try [true or \"a\"] reduce [e/arg1 e/arg3]", "[or value2]"},
+      {"e: try [\"a\" + 1] reduce [e/arg1 e/arg3]", "[+ value1]"},
+      {"e: try [[] * 2] reduce [e/arg1 e/arg3]", "[* value1]"},
+      {"e: try [power 2 \"a\"] reduce [e/arg1 e/arg3]", "[power exponent]"},
+      {"e: try [power 2.5 \"a\"] reduce [e/arg1 e/arg3]", "[power exponent]"},
+      {"e: try [copy/types [1 \"a\"] 1] reduce [e/arg1 e/arg3]", "[copy kind]"},
+      {"e: try [copy/part/types [1 \"a\"] 1 1] reduce [e/arg1 e/arg3]", "[copy kind]"},
+      {"f: func [a [integer!]] [a] e: try [f \"x\"] reduce [e/arg1 e/arg3]", "[f a]"},
+      {"b: [1 2 3] e: try [append/part [] b [9]] reduce [e/id e/arg1 e/arg2]",
+       "[invalid-refine-arg part [9]]"},
+      {"e: try [change/part [1 2] 3 [9]] reduce [e/id e/arg1 e/arg2]",
+       "[invalid-refine-arg part [9]]"},
+      {"e: try [copy/part [1 2] \"a\"] reduce [e/id e/arg1 e/arg2]",
+       "[invalid-refine-arg part \"a\"]"},
+      {"e: try [sort/skip [1 2 3] 2] reduce [e/id e/arg1 e/arg2]", "[invalid-refine-arg skip 2]"},
+      {"form try [true and 1]",
+       "{*** Script Error: and does not allow integer! for its value2 argument\n"
+       "*** Where: and\n*** Near : true and 1}"},
+      {"b: [1 2 3] form try [append/part [] b [9]]",
+       "{*** Script Error: invalid part argument: [9]\n"
+       "*** Where: append\n*** Near : append/part [] b [9]}"},
+  });
+}
+
 TEST(Errors, TheReportKeepsLongPartsShort) {
   check({
       {"e: try [1 / 0] e/near: [a b c d e f g h i j k l m n o p q r s t u v w x y z] "
@@ -74,8 +106,8 @@ TEST(Errors, TheStackLineAppearsOnlyWhenEnabled) {
       {"system/state/stack-trace: 1 f: func [] [1 / 0] e: try [f] s: form e "
        "system/state/stack-trace: 0 find s \"*** Stack:\"",
        "\"*** Stack: / f try\""},
-      {"f: func [] [1 / 0] e: try/keep [f] e/stack", "[/ f try]"},
-      {"e: try [1 / 0] type? e/stack", "integer!"},
+      {"f: func [] [1 / 0] e: try/keep [f] get in e 'stack", "[/ f try]"},
+      {"e: try [1 / 0] type? get in e 'stack", "integer!"},
   });
 }
 

@@ -9,11 +9,13 @@
 
 #include "interpreter/actions.h"
 #include "interpreter/stack.h"
+#include "runtime/context.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/error.h"
 #include "runtime/memory.h"
 #include "runtime/number.h"
+#include "runtime/symbol.h"
 #include "runtime/values.h"
 #include "support.h"
 #include "text_support.h"
@@ -170,11 +172,19 @@ TEST(Integer, Rounding) {
       {-19, int_(10), "d", I(-10)},    {15, int_(-10), "", I(20)},
       {7, none, "", I(7)},             {7, int_(0), "", I(7)},
       {20, int_(10), "c", I(20)},      {15, int_(10), "dc", I(10)},
-      // -2147483648 is rounded by its scale like any other value.
-      {-2147483647 - 1, int_(10), "d", I(-2147483640.0)},
-      {-2147483647 - 1, int_(10), "", E(OVERFLOW_)},
+      // -2147483648 has no magnitude to round: it stays, whatever the scale.
+      {-2147483647 - 1, int_(10), "d", I(-2147483648.0)},
+      {-2147483647 - 1, int_(10), "", I(-2147483648.0)},
       {-2147483647 - 1, int_(1), "", I(-2147483648.0)},
       {-2147483647 - 1, int_(256), "f", I(-2147483648.0)},
+      {-2147483647 - 1, float_(2.5), "", I(-2147483648.0)},
+      // Rounding away from zero beyond 2147483647 overflows on either side, even
+      // where the negative result would fit.
+      {-2147483647, int_(4), "", E(OVERFLOW_)},
+      {-2147483647, int_(2), "f", E(OVERFLOW_)},
+      {-2147483647, int_(2), "e", E(OVERFLOW_)},
+      {-2147483647, int_(4), "d", I(-2147483644)},
+      {-2147483647, int_(2), "c", I(-2147483646)},
       {2147483647, int_(10), "", E(OVERFLOW_)},
       {2147483647, int_(10), "f", I(2147483640)},
       {5, int_(-2147483647 - 1), "", E(OVERFLOW_)},
@@ -231,6 +241,10 @@ Cell text(const char* s) {
 TEST(Integer, ConversionsToInteger) {
   const std::string type_limit = test::error_name(err::SCRIPT, err::script::TYPE_LIMIT);
   const std::string bad_to_arg = test::error_name(err::SCRIPT, err::script::BAD_TO_ARG);
+  const std::string invalid_data = test::error_name(err::SCRIPT, err::script::INVALID_DATA);
+  auto issue = [](const char* spelling) {
+    return Cell{T_ISSUE, context::global, symbol::make(spelling), uint32_t(-1)};
+  };
   Cell wide = text("-12");
   string::append_char(memory::buffer_of(wide.w2), 0x263A);   // a UCS-2 buffer
   memory::buffer_of(wide.w2)->tail -= 2;                     // holding "-12" again
@@ -263,6 +277,10 @@ TEST(Integer, ConversionsToInteger) {
       {"empty text", text(""), E(bad_to_arg)},
       {"a sign alone", text("-"), E(bad_to_arg)},
       {"none", values::none, E(bad_to_arg)},
+      {"issue read as hexadecimal", issue("FF"), I(255)},
+      {"issue of eight digits", issue("FFFFFFFE"), I(-2)},
+      {"issue of nine digits", issue("123456789"), E(invalid_data)},
+      {"issue with a letter past F", issue("FG"), E(invalid_data)},
   };
   for (const Case& c : cases) {
     Cell spec = c.spec;

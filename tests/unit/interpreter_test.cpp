@@ -90,5 +90,31 @@ TEST(Interpreter, ErrorsOfEvaluation) {
   });
 }
 
+// The tracer hears the errors raised in a traced run, and a traced run left by an
+// error puts tracing back as it found it.
+TEST(Tracing, ErrorEventsAndTheStateAfterAnError) {
+  check({
+      {"log: copy [] t: func [e b p v r d] [[error] append log e] "
+       "do/trace [try [1 / 0] 5] :t log",
+       "[error]"},
+      {"log: copy [] t: func [e b p v r d] [[error] append log v/id] "
+       "do/trace [try [never-set-word] try [1 / 0] 5] :t log",
+       "[no-value zero-divide]"},
+      {"log: copy [] t: func [e b p v r d] [[init] append log e] "
+       "try [do/trace [1 / 0] :t] do/trace [2] :t log",
+       "[init init]"},
+      {"log: copy [] t: func [e b p v r d] [append log e] "
+       "try [do/trace [1 / 0] :t] clear log 1 + 1 log",
+       "[]"},
+      {"log: copy [] t: func [e b p v r d] [[init end] append log e] "
+       "do/trace [do/trace [3] :t] :t log",
+       "[init end]"},
+      // An exit the tracer starts travels in place of the error it heard.
+      {"t: func [e b p v r d] [[error] 1 / 0] e: try [do/trace [never-set-word] :t] e/id",
+       "zero-divide"},
+      {"t: func [e b p v r d] [[error] throw 9] catch [do/trace [try [1 / 0] 5] :t]", "9"},
+  });
+}
+
 }  // namespace
 }  // namespace zol

@@ -20,6 +20,7 @@
 #include "runtime/datatypes/word.h"
 #include "support.h"
 #include "text_support.h"
+#include "zol_text.h"
 
 namespace zol {
 namespace {
@@ -233,6 +234,56 @@ TEST(SeriesCopy, PartCountsPositionsAndPairs) {
   Cell inner = *block::zs_abs_at(&flagged, 0);
   Cell copied = test::call_on_frame({inner}, [] { actions::copy(-1, -1, -1); });
   EXPECT_TRUE(cell::new_line(&copied)) << "the copy keeps the new-line marker";
+}
+
+// Every count a series action takes, at the ends of the 32-bit range: the most
+// negative count counts back from the head and is clipped at the buffer start (its
+// negation does not fit in 32 bits), the largest step ends a search. One row per
+// action; S stands for the series, the same on a block, a string and a hash!.
+TEST(SeriesCounts, ExtremeCountsOnEveryKindOfSeries) {
+  struct Row {
+    const char* source;
+    std::string block, text, hash;
+  };
+  const std::string out_of_range = test::eval_error_text(err::SCRIPT, err::script::OUT_OF_RANGE);
+  const std::string bad_skip = test::eval_error_text(err::SCRIPT, err::script::INVALID_REFINE_ARG);
+  const Row rows[] = {
+      {"take/part S -2147483648", "[]", "\"\"", "make hash! []"},
+      {"take/part next next S -2147483648", "[3 2]", "\"cb\"", "make hash! [3 2]"},
+      {"take/part/last next next S -2147483648", "[]", "\"\"", "make hash! []"},
+      {"sort/part S -2147483648", "[3 2 1]", "\"cba\"", "make hash! [3 2 1]"},
+      {"head sort/part next next S -2147483648", "[2 3 1]", "\"bca\"", "make hash! [2 3 1]"},
+      {"copy/part next next S -2147483648", "[3 2]", "\"cb\"", "make hash! [3 2]"},
+      {"head remove/part next next S -2147483648", "[3 2 1]", "\"cba\"", "make hash! [3 2 1]"},
+      {"head reverse/part next next S -2147483648", "[3 2 1]", "\"cba\"", "make hash! [3 2 1]"},
+      {"head change/part next next S pick S 1 -2147483648", "[3 1]", "\"ca\"", "make hash! [3 1]"},
+      {"head change/dup S pick S 1 -2147483648", "[3 2 1]", "\"cba\"", "make hash! [3 2 1]"},
+      {"head insert/dup S pick S 1 -2147483648", "[3 2 1]", "\"cba\"", "make hash! [3 2 1]"},
+      {"append/part clear copy S next next S -2147483648", "[3 2]", "\"cb\"", "make hash! [3 2]"},
+      {"head insert/part clear copy S next S -2147483648", "[3]", "\"c\"", "make hash! [3]"},
+      {"s: S move/part next s clear copy S -2147483648 s", "[3 2 1]", "\"cba\"",
+       "make hash! [3 2 1]"},
+      {"skip next S -2147483648", "[3 2 1]", "\"cba\"", "make hash! [3 2 1]"},
+      {"at next S -2147483648", "[3 2 1]", "\"cba\"", "make hash! [3 2 1]"},
+      {"pick next S -2147483648", "none", "none", "none"},
+      {"s: next S s/(-2147483648)", "none", "none", "none"},
+      {"poke next S -2147483648 pick S 1", out_of_range, out_of_range, out_of_range},
+      {"find/part S pick S 1 -2147483648", "none", "none", "none"},
+      {"find/skip S pick S 1 -2147483648", out_of_range, out_of_range, out_of_range},
+      {"find/skip next S pick S 1 2147483647", "none", "none", "none"},
+      {"sort/skip S -2147483648", bad_skip, bad_skip, bad_skip},
+      {"mold/part S -2147483648", "\"\"", "\"\"", "\"\""},
+  };
+  const char* series[] = {"[3 2 1]", "\"cba\"", "make hash! [3 2 1]"};
+  for (const Row& r : rows) {
+    const std::string* expected[] = {&r.block, &r.text, &r.hash};
+    for (int kind = 0; kind < 3; kind++) {
+      std::string source = r.source;
+      for (size_t at = source.find('S'); at != std::string::npos; at = source.find('S'))
+        source.replace(at, 1, series[kind]);
+      test::check({{source.c_str(), *expected[kind]}});
+    }
+  }
 }
 
 TEST(SeriesMove, WithinAndAcrossBlocks) {

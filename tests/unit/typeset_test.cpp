@@ -15,6 +15,7 @@
 #include "runtime/memory.h"
 #include "runtime/values.h"
 #include "support.h"
+#include "zol_text.h"
 
 namespace zol {
 namespace {
@@ -44,8 +45,8 @@ TEST(Typeset, BitsAreReadMostSignificantFirstFromWordOne) {
   for (int id = 0; id < typeset::BITS; id++) EXPECT_EQ(typeset::has(&all, id), id != T_UNSET) << id;
   // The argument check of compiled code reads the same bits.
   Cell one = values::integer(1);
-  EXPECT_EQ(typeset::type_check(&t, &one), &one);
-  EXPECT_EQ(test::raised([&] { typeset::type_check(&t, &values::none); }),
+  EXPECT_EQ(typeset::type_check(&t, &one, 0), &one);
+  EXPECT_EQ(test::raised([&] { typeset::type_check(&t, &values::none, 0); }),
             test::error_name(err::SCRIPT, err::script::EXPECT_ARG));
   EXPECT_EQ(error::last_args[1].w1, uint32_t(T_NONE));
 }
@@ -61,6 +62,20 @@ TEST(Typeset, Make) {
   Cell three = values::integer(3);
   EXPECT_EQ(test::raised([&] { actions::make_typed(&proto, &three); }),
             test::error_name(err::SCRIPT, err::script::BAD_TO_ARG));
+}
+
+// Source text names its types by words: each stands for the value it holds.
+TEST(Typeset, WordsInTheSpecStandForTheirValues) {
+  test::check({
+      {"make typeset! [integer! block!]", "make typeset! [block! integer!]"},
+      {"to typeset! [integer! block!]", "make typeset! [block! integer!]"},
+      {"t: make typeset! [none! integer!] make typeset! [t logic!]",
+       "make typeset! [none! logic! integer!]"},
+      {"find make typeset! [integer! block!] block!", "true"},
+      {"make typeset! [never-set-type]", test::eval_error_text(err::SCRIPT, err::script::NO_VALUE)},
+      {"a: 1 make typeset! [a]", test::eval_error_text(err::SCRIPT, err::script::INVALID_ARG)},
+      {"make typeset! ['integer!]", test::eval_error_text(err::SCRIPT, err::script::INVALID_ARG)},
+  });
 }
 
 TEST(Typeset, MoldAndForm) {

@@ -12,6 +12,7 @@
 #include "runtime/symbol.h"
 #include "runtime/values.h"
 #include "support.h"
+#include "zol_text.h"
 
 namespace zol {
 namespace {
@@ -67,16 +68,28 @@ TEST(Words, Compare) {
 }
 
 TEST(Words, IndexOfAFreshAndAnUnresolvedWord) {
-  auto index_of = action_as<UnaryFn>(datatype::action(T_WORD, A_INDEX_Q));
+  // Through the action entry, as index? is called: the word comes on the frame.
+  auto index_of = [](const Cell& word) {
+    return test::mold(test::call_on_frame({word}, actions::index_q));
+  };
   Cell fresh = w("index-of-fresh");
   int32_t expected = int32_t(context::get_words(context::global)->length());
-  Cell v = fresh;
-  EXPECT_EQ(cell::get_int(index_of(&v)), expected);
+  EXPECT_EQ(index_of(fresh), std::to_string(expected));
   Cell unresolved{T_WORD, context::global, symbol::make("never-resolved"), uint32_t(-1)};
-  EXPECT_TRUE(index_of(&unresolved)->is(T_NONE));
+  EXPECT_EQ(index_of(unresolved), "none");
   EXPECT_EQ(datatype::action(T_REFINEMENT, A_INDEX_Q), nullptr);
   EXPECT_EQ(datatype::action(T_ISSUE, A_INDEX_Q), nullptr);
-  EXPECT_EQ(datatype::action(T_SET_WORD, A_INDEX_Q), action_fn(index_of));
+  EXPECT_EQ(datatype::action(T_SET_WORD, A_INDEX_Q), datatype::action(T_WORD, A_INDEX_Q));
+}
+
+TEST(Words, IndexOfAWordInSource) {
+  test::check({
+      {"type? index? 'print", "integer!"},
+      {"x: 1 type? index? 'x", "integer!"},
+      {"o: make object! [a: 1 b: 2] index? in o 'b", "2"},
+      {"o: make object! [a: 1 b: 2] index? in o 'a", "1"},
+      {"f: func [p q] [index? 'q] f 1 2", "2"},
+  });
 }
 
 TEST(Words, ToStringHandsOutACopy) {
@@ -132,6 +145,24 @@ TEST(Words, MakeAndTo) {
   EXPECT_EQ(test::mold(*r), "/fine");
   EXPECT_EQ(r->w1, context::global) << "bound to the global context when the word is there";
   word::scan_type = installed_scan_type;
+}
+
+// An issue! or refinement! may be spelled as anything; made into another word
+// type its spelling must load as a word.
+TEST(Words, AnIssueOrRefinementConvertsOnlyWhenSpelledAsAWord) {
+  const std::string bad_to_arg = test::eval_error_text(err::SCRIPT, err::script::BAD_TO_ARG);
+  test::check({
+      {"to word! #12", bad_to_arg},
+      {"to set-word! #12", bad_to_arg},
+      {"to refinement! #12", bad_to_arg},
+      {"to word! /12", bad_to_arg},
+      {"to word! to issue! \"a b\"", bad_to_arg},
+      {"to word! #abc", "abc"},
+      {"to get-word! /abc", ":abc"},
+      {"to refinement! #abc", "/abc"},
+      {"to issue! #12", "#12"},
+      {"to refinement! 'abc", "/abc"},
+  });
 }
 
 TEST(Words, CompiledCodeSteps) {
