@@ -103,7 +103,7 @@ void call(ActionFn fn, bool native, const int32_t* refinements, int count) {
 
 void not_done() {
   Cell name = stack::find_function_frame();
-  fire(err::INTERNAL, err::internal::NOT_DONE, &name);
+  fire(err::internal::NOT_DONE, &name);
 }
 
 int comparison_of(int32_t index) {

@@ -98,7 +98,7 @@ void case_(int, int all) {
     if (exits::pending) return;
     if (pos >= code.length()) {
       Cell name = context::add_global(symbol::make("case"));
-      fire(err::SCRIPT, err::script::NEED_VALUE, &name);
+      fire(err::script::NEED_VALUE, &name);
     }
     matched = logic::arg_true();
     if (!matched) {

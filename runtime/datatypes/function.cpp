@@ -50,7 +50,7 @@ Cell from_head(const Cell* blk) {
 }
 
 [[noreturn]] void bad_func_def(const Cell* what) {
-  fire(err::SCRIPT, err::script::BAD_FUNC_DEF, what);
+  fire(err::script::BAD_FUNC_DEF, what);
 }
 
 NodeRef new_more_block() {
@@ -88,7 +88,7 @@ Cell* reflect(Cell* value, uint32_t field) {
   } else if (f == symbol::resolve(symbol::make("words"))) {
     *value = bound_words(value->w1);
   } else {
-    fire(err::INTERNAL, err::internal::NOT_DONE);
+    fire(err::internal::NOT_DONE);
   }
   return value;
 }
@@ -246,7 +246,7 @@ void check_type_block(const Cell* types) {
       const Cell* v = context::get(&c);
       ok = v->is(T_DATATYPE) || v->is(T_TYPESET);
     }
-    if (!ok) fire(err::SCRIPT, err::script::INVALID_TYPE_SPEC, &c);
+    if (!ok) fire(err::script::INVALID_TYPE_SPEC, &c);
   }
 }
 
@@ -257,7 +257,7 @@ void check_duplicates(const Cell* spec) {
     if (!is_argument_word(c.type()) && !c.is(T_REFINEMENT)) continue;
     uint32_t s = symbol::resolve(word_cell::symbol(&c));
     if (std::find(seen.begin(), seen.end(), s) != seen.end())
-      fire(err::SCRIPT, err::script::DUP_VARS, &c);
+      fire(err::script::DUP_VARS, &c);
     seen.push_back(s);
   }
 }
@@ -328,7 +328,7 @@ void collect_words(Cell* spec, const Cell* body) {
   if (ext >= 0) {
     for (int32_t i = head_of(spec); i < length_of(spec); i++) {
       Cell v = *cell_at(spec, i);
-      if (!extern_value_allowed(v.type())) fire(err::SCRIPT, err::script::BAD_FUNC_EXTERN, &v);
+      if (!extern_value_allowed(v.type())) fire(err::script::BAD_FUNC_EXTERN, &v);
     }
     Cell rest = *spec;
     series_cell::set_head(&rest, ext + 1);
@@ -411,7 +411,7 @@ Cell make(const Cell* spec_in, const char* name, uint8_t return_type) {
   int32_t entry = -1;
   for (size_t i = 0; i < table.size(); i++)
     if (table[i].name == name) entry = int32_t(i);
-  if (entry < 0) fire(err::INTERNAL, err::internal::NOT_DONE);
+  if (entry < 0) fire(err::internal::NOT_DONE);
   Cell spec = from_head(spec_in);
   int count = 0;
   for (int32_t i = 0; i < length_of(&spec); i++) count += cell_at(&spec, i)->is(T_WORD);

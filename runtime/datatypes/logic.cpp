@@ -70,7 +70,7 @@ void bitwise() {
   Cell* b = stack::arg(1);
   if (!b->is(T_LOGIC)) {
     Cell type = values::of_datatype(b->type());
-    fire(err::SCRIPT, err::script::EXPECT_ARG, nullptr, &type, nullptr);
+    fire(err::script::EXPECT_ARG, nullptr, &type, nullptr);
   }
   a->w1 = Op(a->w1, b->w1) & 1u;
 }
@@ -112,7 +112,7 @@ bool true_value(const Cell* value, bool unset_check, const Cell* name) {
     case T_NONE: return false;
     case T_LOGIC: return value->w1 != 0;
     case T_UNSET:
-      if (unset_check) fire(err::SCRIPT, err::script::NO_VALUE, name);
+      if (unset_check) fire(err::script::NO_VALUE, name);
       return true;
     default: return true;
   }
@@ -121,7 +121,7 @@ bool true_value(const Cell* value, bool unset_check, const Cell* name) {
 bool is_true() { return true_value(stack::arg(0)); }
 
 bool arg_true() {
-  if (stack::arg(0)->is(T_UNSET)) fire(err::SCRIPT, err::script::NO_RETURN);
+  if (stack::arg(0)->is(T_UNSET)) fire(err::script::NO_RETURN);
   return true_value(stack::arg(0));
 }
 

@@ -28,7 +28,7 @@ Cell* make_callable(Cell* proto, Cell* spec, int type) {
   auto refuse = [&] {
     Cell make_word = context::add_global(symbol::make("make"));
     Cell kind = values::of_datatype(uint8_t(type));
-    fire(err::SCRIPT, err::script::EXPECT_ARG, &make_word, &kind, spec);
+    fire(err::script::EXPECT_ARG, &make_word, &kind, spec);
   };
   if (!spec->is(T_BLOCK) || block::zs_length(spec) != 2) refuse();
   Cell s = *spec;
@@ -50,7 +50,7 @@ Cell* reflect(Cell* value, uint32_t field) {
     if (kind == T_FUNCTION || kind == T_ROUTINE) *value = *function::more(value, function::MORE_BODY);
     else *value = values::integer(int32_t(value->w1) + 1);
   } else {
-    fire(err::INTERNAL, err::internal::NOT_DONE);
+    fire(err::internal::NOT_DONE);
   }
   return value;
 }
@@ -98,10 +98,10 @@ Cell* make_op(Cell* proto, Cell* value, int) {
   uint8_t kind = value->type();
   if (kind != T_NATIVE && kind != T_ACTION && kind != T_FUNCTION && kind != T_ROUTINE) {
     Cell t = values::of_datatype(kind);
-    fire(err::SCRIPT, err::script::INVALID_TYPE, &t);
+    fire(err::script::INVALID_TYPE, &t);
   }
   Cell spec{T_BLOCK, 0, value->w2, 0};
-  if (!op_spec_ok(&spec)) fire(err::SCRIPT, err::script::BAD_OP_SPEC);
+  if (!op_spec_ok(&spec)) fire(err::script::BAD_OP_SPEC);
   Cell op = *value;
   op.header = T_OP | uint32_t(kind) << OP_KIND_SHIFT;
   if (kind == T_FUNCTION || kind == T_ROUTINE) *function::more(value, function::MORE_SOURCE) = *value;

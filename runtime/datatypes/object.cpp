@@ -71,7 +71,7 @@ void call_handler(const Cell* obj, int32_t slot, const char* frame_name, PushArg
 void deep_change(Cell* owner, Cell* word, Cell* target, const Cell* action,
                  const Cell* new_value, int32_t index, int32_t part) {
   Cell obj = *owner;
-  if (!obj.w3) fire(err::SCRIPT, err::script::INVALID_OBJ_EVT, &obj);
+  if (!obj.w3) fire(err::script::INVALID_OBJ_EVT, &obj);
   int32_t slot = handler_slot(&obj, ON_DEEP_CHANGE);
   if (slot == NO_HANDLER) return;
   Cell w = *word, t = *target, a = *action;
@@ -109,7 +109,7 @@ bool is_copied_series(uint8_t t) {
 void rebind_function(Cell* slot, NodeRef ctx) {
   Cell fn = *slot;
   Cell body = *function::more(&fn, function::MORE_BODY);
-  if (!body.is(T_BLOCK)) fire(err::SCRIPT, err::script::BAD_FUNC_DEF, &fn);
+  if (!body.is(T_BLOCK)) fire(err::script::BAD_FUNC_DEF, &fn);
   Cell spec{T_BLOCK, 0, fn.w2, 0};
   Cell copied = *block::clone(&body, true, false);
   context::bind(&copied, ctx, true);
@@ -170,7 +170,7 @@ void build_handlers(Cell* obj) {
     if (!v.is(T_FUNCTION) && !v.is(T_ROUTINE)) {
       Cell type = values::of_datatype(v.type());
       Cell word = *w;
-      fire(err::SCRIPT, err::script::BAD_FIELD_SET, &word, &type);
+      fire(err::script::BAD_FIELD_SET, &word, &type);
     }
     slots[which] = i;
   }
@@ -200,7 +200,7 @@ void notify_owner(const Cell* obj_in, const Cell* word_in, const Cell* old_in,
   int32_t slot = handler_slot(&obj, ON_CHANGE);
   if (slot == NO_HANDLER) return;
   Cell handler = *slot_at(obj.w1, slot);
-  if (!handler.is(T_FUNCTION)) fire(err::SCRIPT, err::script::INVALID_OBJ_EVT, &handler);
+  if (!handler.is(T_FUNCTION)) fire(err::script::INVALID_OBJ_EVT, &handler);
   Cell word = *word_in, old_value = *old_in, new_value = *new_in;
   word.header = (word.header & ~0xFFu) | T_WORD;
   if (word_cell::context(&word) != obj.w1) context::bind_word(obj.w1, &word);
@@ -221,7 +221,7 @@ Cell copy(const Cell* src_in, bool deep, const Cell* types, bool keep_handlers) 
   NodeRef values = context::record_of(ctx)->w2;
   for (int32_t i = 0; i < n; i++) *memory::alloc_tail_cell(values) = *slot_at(from, i);
   if (deep && types == nullptr && cycles::find(from))
-    fire(err::INTERNAL, err::internal::NO_CYCLE);
+    fire(err::internal::NO_CYCLE);
   cycles::push(from);
   copy_values(ctx, deep, types);
   cycles::pop();
@@ -256,7 +256,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
     ctx = result->w1;
     clear_marks(ctx);
   } else {
-    fire(err::SYNTAX, err::syntax::MALCONSTRUCT, spec);
+    fire(err::syntax::MALCONSTRUCT, spec);
   }
   if (count_of(ctx) > before || !from_object) result->w2 = new_class_id();
   result->header = (result->header & ~0xFFu) | uint8_t(type ? type : T_OBJECT);
@@ -311,7 +311,7 @@ void set_many(Cell* obj_in, const Cell* value_in, bool any, bool only, bool some
     for (int32_t i = 0; i < n; i++)
       if (source(i).is(T_UNSET)) {
         Cell word = *word_at(ctx, i);
-        fire(err::SCRIPT, err::script::NEED_VALUE, &word);
+        fire(err::script::NEED_VALUE, &word);
       }
   for (int32_t i = 0; i < n; i++) {
     Cell v = source(i);
@@ -371,7 +371,7 @@ int mold_object(const Cell* obj, Cell* buffer, bool only, bool all, bool flat, c
 Cell* copy_action(Cell* value, Cell* destination, const Cell* part, bool deep, const Cell* types) {
   if (part) {
     Cell name = word::make_global(symbol::make("part"));
-    fire(err::SCRIPT, err::script::INVALID_REFINE_ARG, &name, part);
+    fire(err::script::INVALID_REFINE_ARG, &name, part);
   }
   *destination = copy(value, deep, types, false);
   return destination;
@@ -381,7 +381,7 @@ Cell* select(Cell* obj, const Cell* value, const Cell*, bool, bool, bool, bool, 
              const Cell*, bool, bool) {
   if (!word::any_word(value->type())) {
     Cell type = values::of_datatype(value->type());
-    fire(err::SCRIPT, err::script::INVALID_TYPE, &type);
+    fire(err::script::INVALID_TYPE, &type);
   }
   Cell* found = value_of(obj, word_cell::symbol(value));
   return found ? found : const_cast<Cell*>(&values::none);
@@ -390,7 +390,7 @@ Cell* select(Cell* obj, const Cell* value, const Cell*, bool, bool, bool, bool, 
 Cell* put(Cell* obj, Cell* key, Cell* value, bool) {
   if (!key->is(T_WORD)) {
     Cell type = values::of_datatype(key->type());
-    fire(err::SCRIPT, err::script::INVALID_KEY_TYPE, &type);
+    fire(err::script::INVALID_KEY_TYPE, &type);
   }
   return eval_path(obj, key, value, nullptr, nullptr, nullptr, 0, nullptr, nullptr, true, false);
 }
@@ -398,7 +398,7 @@ Cell* put(Cell* obj, Cell* key, Cell* value, bool) {
 Cell* modify(Cell* obj, Cell* field, Cell* value, bool) {
   uint32_t f = symbol::resolve(word_cell::symbol(field));
   if (f == sym("changed")) {
-    if (!value->is(T_NONE)) fire(err::SCRIPT, err::script::INVALID_ARG, value);
+    if (!value->is(T_NONE)) fire(err::script::INVALID_ARG, value);
     clear_marks(obj->w1);
   } else if (f == sym("owner")) {
     ownership::set_owner(obj, obj, field);
@@ -441,7 +441,7 @@ Cell* reflect(Cell* value, uint32_t field_symbol) {
       block::zs_append(out, &v);
     }
   } else {
-    fire(err::INTERNAL, err::internal::NOT_DONE);
+    fire(err::internal::NOT_DONE);
   }
   return out;
 }
@@ -452,12 +452,12 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
   uint8_t t = element->type();
   if (t != T_WORD && t != T_SET_WORD && t != T_LIT_WORD && t != T_GET_WORD) {
     Cell p = path ? *path : values::none;
-    fire(err::SCRIPT, err::script::INVALID_PATH, &p, element);
+    fire(err::script::INVALID_PATH, &p, element);
   }
   int32_t found = context::find_word(obj.w1, word_cell::symbol(element), true);
   if (found < 0) {
     Cell p = path ? *path : values::none;
-    fire(err::SCRIPT, value ? err::script::INVALID_PATH : err::script::UNSET_PATH, &p, element);
+    fire(value ? err::script::INVALID_PATH : err::script::UNSET_PATH, &p, element);
   }
   int32_t index = word_cell::index(word_at(obj.w1, found));
   Cell* slot = slot_at(obj.w1, index);

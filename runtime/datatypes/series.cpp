@@ -48,7 +48,7 @@ bool get_position(Cell* s, int32_t n) {
 }
 
 int32_t get_offset(const Cell* s, const Cell* index, bool at) {
-  if (!index->is(T_INTEGER)) fire(err::SCRIPT, err::script::INVALID_ARG, index);
+  if (!index->is(T_INTEGER)) fire(err::script::INVALID_ARG, index);
   int64_t i = cell::get_int(index);
   int64_t moved = int64_t(series_cell::head(s)) + i - (at && i >= 1 ? 1 : 0);
   return int32_t(std::clamp<int64_t>(moved, 0, buffer_length(s)));
@@ -67,7 +67,7 @@ int32_t get_length(Cell* s, bool from_start) {
 
 void fire_refine_arg(const char* refinement, const Cell* value) {
   Cell name{T_REFINEMENT, 0, symbol::make(refinement), uint32_t(-1)};
-  fire(err::SCRIPT, err::script::INVALID_REFINE_ARG, &name, value);
+  fire(err::script::INVALID_REFINE_ARG, &name, value);
 }
 
 int32_t part_count(const Cell* s, const Cell* part, const char* refinement) {
@@ -189,7 +189,7 @@ void store(Cell* s, int32_t index, const Cell* value) {
 void check_storable(const Cell* s, const Cell* value) {
   if (block::is_any_block(s->type())) return;
   bool fits = s->is(T_BINARY) ? value->is(T_INTEGER) || value->is(T_CHAR) : value->is(T_CHAR);
-  if (!fits) fire(err::SCRIPT, err::script::INVALID_ARG, value);
+  if (!fits) fire(err::script::INVALID_ARG, value);
 }
 
 }  // namespace
@@ -204,7 +204,7 @@ namespace {
 
 [[noreturn]] void out_of_range(int32_t index) {
   Cell i = values::integer(index);
-  fire(err::SCRIPT, err::script::OUT_OF_RANGE, &i);
+  fire(err::script::OUT_OF_RANGE, &i);
 }
 
 // Exchanges two records of `width` bytes.
@@ -302,7 +302,7 @@ int32_t reverse_record(const Cell* skip, int32_t count) {
   if (!skip->is(T_INTEGER)) fire_refine_arg("skip", skip);
   int32_t size = cell::get_int(skip);
   if (size == count) return 0;
-  if (size < 1) fire(err::SCRIPT, err::script::OUT_OF_RANGE, skip);
+  if (size < 1) fire(err::script::OUT_OF_RANGE, skip);
   if (count < size || count % size != 0) fire_refine_arg("skip", skip);
   return size;
 }
@@ -431,7 +431,7 @@ Cell* copy(Cell* s, Cell* destination, const Cell* part, bool, const Cell*) {
 
 [[noreturn]] void move_bad(const Cell* origin, const Cell* target) {
   Cell from = values::of_datatype(origin->type()), to = values::of_datatype(target->type());
-  fire(err::SCRIPT, err::script::MOVE_BAD, &from, &to);
+  fire(err::script::MOVE_BAD, &from, &to);
 }
 
 // Opens `count` units at `at` in the target and copies `units` into them.
@@ -558,7 +558,7 @@ bool is_owned_field(uint32_t field_symbol) {
 
 // owned: a block of the owner object and its field word, or none.
 Cell* reflect(Cell* s, uint32_t field_symbol) {
-  if (!is_owned_field(field_symbol)) fire(err::INTERNAL, err::internal::NOT_DONE);
+  if (!is_owned_field(field_symbol)) fire(err::internal::NOT_DONE);
   Cell* owner = ownership::owner_of(series_cell::node(s));
   if (!owner) {
     *s = values::none;

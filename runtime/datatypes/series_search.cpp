@@ -23,7 +23,7 @@ namespace zol::series {
 int32_t search_step(const Cell* skip) {
   if (!skip) return 1;
   if (!skip->is(T_INTEGER)) fire_refine_arg("skip", skip);
-  if (cell::get_int(skip) < 1) fire(err::SCRIPT, err::script::OUT_OF_RANGE, skip);
+  if (cell::get_int(skip) < 1) fire(err::script::OUT_OF_RANGE, skip);
   return cell::get_int(skip);
 }
 
@@ -76,7 +76,7 @@ namespace {
 
 int32_t record_size(const Cell* skip, int32_t count, bool all) {
   if (!skip) {
-    if (all) fire(err::SCRIPT, err::script::BAD_REFINES);
+    if (all) fire(err::script::BAD_REFINES);
     return 1;
   }
   int32_t size = skip->is(T_INTEGER) ? cell::get_int(skip) : 0;
@@ -98,15 +98,15 @@ SortRecords sort_records(const Cell* skip, const Cell* compare, bool all, int32_
     return r;
   }
   if (!compare->is(T_INTEGER)) fire_refine_arg("compare", compare);
-  if (!skip || all) fire(err::SCRIPT, err::script::BAD_REFINES);
+  if (!skip || all) fire(err::script::BAD_REFINES);
   int32_t field = cell::get_int(compare);
-  if (field < 1 || field > r.size) fire(err::SCRIPT, err::script::OUT_OF_RANGE, compare);
+  if (field < 1 || field > r.size) fire(err::script::OUT_OF_RANGE, compare);
   r.offset = field - 1;
   return r;
 }
 
 Cell call_comparator(const SortRecords& records, const Cell* first, const Cell* second) {
-  if (!interpreter::call_function) fire(err::INTERNAL, err::internal::FEATURE_NA);
+  if (!interpreter::call_function) fire(err::internal::FEATURE_NA);
   Cell* saved_top = stack::top;
   Cell function = *records.function;
   stack::mark_func(&records.name, function.w1);

@@ -91,7 +91,7 @@ Cell* email_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* gra
   bool user = is_word_named(element, "user");
   if (!user && !is_word_named(element, "host")) {
     Cell where = path ? *path : values::none;
-    fire(err::SCRIPT, err::script::INVALID_PATH, &where, element);
+    fire(err::script::INVALID_PATH, &where, element);
   }
   Part part = part_named(parent, user);
   Cell at = *parent;
