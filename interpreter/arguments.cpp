@@ -34,6 +34,7 @@
 #include "runtime/exits.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::interpreter {
 namespace {
@@ -122,7 +123,7 @@ class CacheBuilder {
         break;
       }
       case T_REFINEMENT:
-        if (symbol::resolve(word_cell::symbol(&c)) == symbol::resolve(symbol::make("local"))) {
+        if (symbol::resolve(word_cell::symbol(&c)) == symbol::resolve(words::local)) {
           in_locals_ = true;
           locals_ = 1;
         } else {
@@ -130,7 +131,7 @@ class CacheBuilder {
         }
         break;
       case T_SET_WORD: {
-        if (symbol::resolve(word_cell::symbol(&c)) != symbol::resolve(symbol::make("return")))
+        if (symbol::resolve(word_cell::symbol(&c)) != symbol::resolve(words::return_))
           fire(err::script::BAD_FUNC_DEF, &c);
         Cell set = typeset_after(i, &last);
         set.header |= ARG_RETURN;
@@ -175,7 +176,7 @@ Cell arg_word(const Cell& callable, int32_t k) {
     Cell c = b->cells()[i];
     bool counted = c.is(T_WORD) || c.is(T_GET_WORD) || c.is(T_LIT_WORD) || c.is(T_SET_WORD) ||
                    (c.is(T_REFINEMENT) &&
-                    symbol::resolve(word_cell::symbol(&c)) != symbol::resolve(symbol::make("local")));
+                    symbol::resolve(word_cell::symbol(&c)) != symbol::resolve(words::local));
     if (counted && k-- == 0) {
       cell::set_type(&c, T_WORD);
       return c;

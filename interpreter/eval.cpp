@@ -20,6 +20,7 @@
 #include "runtime/exits.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::interpreter {
 namespace {
@@ -197,8 +198,8 @@ int32_t set_path(const Code& code, int32_t pos, const Cell& path) {
 
 bool is_system_word(const Cell* issue) {
   uint32_t s = symbol::resolve(word_cell::symbol(issue));
-  return s == symbol::resolve(symbol::make("system")) ||
-         s == symbol::resolve(symbol::make("system-global"));
+  return s == symbol::resolve(words::system_) ||
+         s == symbol::resolve(words::system_global);
 }
 
 int32_t word_expression(const Code& code, int32_t pos, const Cell& word) {

@@ -13,6 +13,7 @@
 #include "runtime/exits.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::natives {
 namespace {
@@ -173,7 +174,7 @@ void does(int) {
 
 void has(int) {
   Cell spec = copied(arg(0));
-  Cell local{T_REFINEMENT, 0, symbol::make("local"), 0xFFFFFFFFu};
+  Cell local{T_REFINEMENT, 0, words::local, 0xFFFFFFFFu};
   block::insert_value(&spec, &local, false, false);
   Cell body = *arg(1);
   set_function(&spec, &body);

@@ -17,6 +17,7 @@
 #include "runtime/exits.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::natives {
 namespace {
@@ -178,9 +179,9 @@ void forall(int) {
   Cell start = *interpreter::word_value(&word);
   if (start.is(T_UNSET)) fire(err::script::NO_VALUE, &word);
   if (!series::is_series(start.type())) {
-    Cell name = context::add_global(symbol::make("forall"));
+    Cell name = context::add_global(words::forall);
     Cell type = values::of_datatype(start.type());
-    Cell arg_word = context::add_global(symbol::make("word"));
+    Cell arg_word = context::add_global(words::word_);
     fire(err::script::EXPECT_ARG, &name, &type, &arg_word);
   }
   open_loop();

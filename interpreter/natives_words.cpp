@@ -18,6 +18,7 @@
 #include "runtime/ownership.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::natives {
 namespace {
@@ -236,7 +237,7 @@ void get(int, int any, int) {
     Cell v = path_value(target, nullptr);
     stack::set_last(&v);
   } else if (target.is(T_OBJECT)) {
-    stack::set_last(object::reflect(&target, symbol::make("values")));
+    stack::set_last(object::reflect(&target, words::values_));
   } else {
     Cell v = *context::get(&target);
     if (!used(any) && v.is(T_UNSET)) fire(err::script::NO_VALUE, &target);

@@ -23,6 +23,7 @@
 #include "runtime/mold.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol {
 namespace error {
@@ -52,14 +53,14 @@ void mark_system() {
     if (ctx) collector::mark_context(ctx);
 }
 
-uint32_t sym(const char* name) { return symbol::resolve(symbol::make(name)); }
+uint32_t sym(uint32_t known) { return symbol::resolve(known); }
 uint32_t resolved(const Cell* word) { return symbol::resolve(word_cell::symbol(word)); }
 
 int32_t count_of(NodeRef ctx) { return int32_t(context::get_words(ctx)->length()); }
 
 // The object a word of the system holds, or 0.
-NodeRef object_in(NodeRef ctx, const char* name) {
-  int32_t i = ctx ? context::find_word(ctx, symbol::make(name), true) : -1;
+NodeRef object_in(NodeRef ctx, uint32_t known) {
+  int32_t i = ctx ? context::find_word(ctx, known, true) : -1;
   if (i < 0) return 0;
   Cell v = *context::value_at(ctx, word_cell::index(context::get_word(ctx, i)));
   return v.is(T_OBJECT) ? v.w1 : 0;
@@ -120,19 +121,19 @@ void set_code(const Cell* error, int category, int id) {
 
 // --- make -------------------------------------------------------------------------------
 
-Cell spec_field_error(const char* name) { return word::make_global(symbol::make(name)); }
+Cell spec_field_error(uint32_t known) { return word::make_global(known); }
 
-[[noreturn]] void invalid_spec_field(const char* name) {
-  Cell w = spec_field_error(name);
+[[noreturn]] void invalid_spec_field(uint32_t known) {
+  Cell w = spec_field_error(known);
   fire(err::script::INVALID_SPEC_FIELD, &w);
 }
 
 // Settles code from the type and id words now in the error.
 void code_from_words(const Cell* error) {
   int32_t category = index_in(errors, field(error, F_TYPE));
-  if (category < 0) invalid_spec_field("type");
+  if (category < 0) invalid_spec_field(words::type);
   int32_t id = index_in(category_object(category), field(error, F_ID));
-  if (id < 2) invalid_spec_field("id");
+  if (id < 2) invalid_spec_field(words::id);
   set_code(error, category, id);
 }
 
@@ -157,11 +158,11 @@ void make_from_block(const Cell* error, const Cell* spec_in) {
   }
   if (!first.is(T_WORD)) fire(err::internal::INVALID_ERROR, &first);
   int32_t category = index_in(errors, &first);
-  if (category < 0) invalid_spec_field("type");
+  if (category < 0) invalid_spec_field(words::type);
   Cell second = length > 1 ? *block::zs_abs_at(&spec, series_cell::head(&spec) + 1) : values::none;
   if (!second.is(T_WORD)) fire(err::script::INVALID_ARG, &second);
   int32_t id = index_in(category_object(category), &second);
-  if (id < 2) invalid_spec_field("id");
+  if (id < 2) invalid_spec_field(words::id);
   set_code(error, category, id);
 }
 
@@ -251,7 +252,7 @@ void append_message(Cell* buffer, const Cell* error, const Message& m) {
 
 int32_t stack_trace_depth() {
   if (!state) return 0;
-  Cell* v = object::value_of(&context::record_of(state)[1], symbol::make("stack-trace"));
+  Cell* v = object::value_of(&context::record_of(state)[1], words::stack_trace);
   return v && v->is(T_INTEGER) ? cell::get_int(v) : 0;
 }
 
@@ -325,7 +326,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* gran
                 Cell* previous, int position, const Cell* r1, const Cell* r2, bool last,
                 bool owned) {
   settle(parent);
-  if (value && word::any_word(element->type()) && resolved(element) == sym("stack")) {
+  if (value && word::any_word(element->type()) && resolved(element) == sym(words::stack_)) {
     Cell p = path ? *path : values::none;
     fire(err::script::INVALID_PATH_SET, &p);
   }
@@ -359,11 +360,11 @@ void init() {
 }
 
 void bind_system() {
-  Cell* system = context::global_value(symbol::make("system"));
+  Cell* system = context::global_value(words::system_);
   NodeRef sys = system && system->is(T_OBJECT) ? system->w1 : 0;
-  errors = object_in(object_in(sys, "catalog"), "errors");
-  if (NodeRef standard = object_in(object_in(sys, "standard"), "error")) prototype = standard;
-  state = object_in(sys, "state");
+  errors = object_in(object_in(sys, words::catalog), words::errors);
+  if (NodeRef standard = object_in(object_in(sys, words::standard), words::error_)) prototype = standard;
+  state = object_in(sys, words::state);
 }
 
 bool catalogue_ready() { return errors != 0; }

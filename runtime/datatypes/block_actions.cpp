@@ -21,6 +21,7 @@
 #include "runtime/mold.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::block {
 
@@ -55,7 +56,7 @@ Cell shallow_copy(const Cell* blk, uint8_t type) {
 // The body of an object! or map!, through its reflect action.
 Cell body_of(const Cell* value) {
   Cell v = *value;
-  return *actions::reflect_typed(&v, symbol::make("body"));
+  return *actions::reflect_typed(&v, words::body);
 }
 
 // The elements of a vector!, picked one by one.

@@ -15,6 +15,7 @@
 #include "runtime/number.h"
 #include "runtime/rounding.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::float_ {
 namespace {
@@ -39,7 +40,7 @@ double remainder_of(double left, double right) {
 // operations belong to the compound type's own arithmetic.
 [[noreturn]] void refuse_compound_operand(int op, uint8_t right) {
   if (op == OP_SUBTRACT || op == OP_DIVIDE) {
-    Cell action = word::load(op == OP_SUBTRACT ? "subtract" : "divide");
+    Cell action = word::make_global(op == OP_SUBTRACT ? words::subtract : words::divide);
     Cell type = values::of_datatype(right);
     fire(err::script::NOT_RELATED, &action, &type);
   }

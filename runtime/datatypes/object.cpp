@@ -30,12 +30,12 @@ constexpr int ON_CHANGE = 0;
 constexpr int ON_DEEP_CHANGE = 1;
 constexpr int32_t NO_HANDLER = -1;
 
-uint32_t sym(const char* name) { return symbol::resolve(symbol::make(name)); }
-bool is_named(const Cell* word, const char* name) {
-  return symbol::resolve(word_cell::symbol(word)) == sym(name);
+uint32_t sym(uint32_t known) { return symbol::resolve(known); }
+bool is_named(const Cell* word, uint32_t known) {
+  return symbol::resolve(word_cell::symbol(word)) == sym(known);
 }
 bool is_handler_word(const Cell* word) {
-  return is_named(word, "on-change*") || is_named(word, "on-deep-change*");
+  return is_named(word, words::on_change) || is_named(word, words::on_deep_change);
 }
 
 SeriesBuffer* words_of(NodeRef ctx) { return context::get_words(ctx); }
@@ -52,11 +52,11 @@ int32_t handler_slot(const Cell* obj, int which) {
 // Runs a handler function with the arguments pushed by `push_args`; the object's
 // context is the handler's self.
 template <class PushArgs>
-void call_handler(const Cell* obj, int32_t slot, const char* frame_name, PushArgs push_args) {
+void call_handler(const Cell* obj, int32_t slot, uint32_t frame_name, PushArgs push_args) {
   Cell handler = *slot_at(obj->w1, slot);
   if (!handler.is(T_FUNCTION)) return;
   Cell* saved_top = stack::top;
-  Cell name = word::make_global(symbol::make(frame_name));
+  Cell name = word::make_global(frame_name);
   Cell* first = stack::mark_func(&name, handler.w1);
   push_args();
   int32_t wanted = count_of(handler.w1);
@@ -77,7 +77,7 @@ void deep_change(Cell* owner, Cell* word, Cell* target, const Cell* action,
   Cell w = *word, t = *target, a = *action;
   Cell v = new_value ? *new_value : values::none;
   Cell i = values::integer(index), p = values::integer(part);
-  call_handler(&obj, slot, "on-deep-change*", [&] {
+  call_handler(&obj, slot, words::on_deep_change, [&] {
     for (const Cell* c : {&obj, &w, &t, &a, &v, &i, &p}) stack::push(c);
   });
 }
@@ -163,8 +163,8 @@ void build_handlers(Cell* obj) {
   int32_t slots[2] = {NO_HANDLER, NO_HANDLER};
   for (int32_t i = 0; i < count_of(ctx); i++) {
     Cell* w = word_at(ctx, i);
-    int which = is_named(w, "on-change*") ? ON_CHANGE
-                : is_named(w, "on-deep-change*") ? ON_DEEP_CHANGE : -1;
+    int which = is_named(w, words::on_change) ? ON_CHANGE
+                : is_named(w, words::on_deep_change) ? ON_DEEP_CHANGE : -1;
     if (which < 0) continue;
     Cell v = *slot_at(ctx, i);
     if (!v.is(T_FUNCTION) && !v.is(T_ROUTINE)) {
@@ -204,7 +204,7 @@ void notify_owner(const Cell* obj_in, const Cell* word_in, const Cell* old_in,
   Cell word = *word_in, old_value = *old_in, new_value = *new_in;
   word.header = (word.header & ~0xFFu) | T_WORD;
   if (word_cell::context(&word) != obj.w1) context::bind_word(obj.w1, &word);
-  call_handler(&obj, slot, "on-change*", [&] {
+  call_handler(&obj, slot, words::on_change, [&] {
     stack::push(&word);
     stack::push(&old_value);
     stack::push(&new_value);
@@ -280,9 +280,9 @@ Cell construct(const Cell* spec_in, const Cell* proto, bool only) {
     Cell value = j < n ? block::buffer(&spec)->cells()[j] : values::none;
     if (!only && value.is(T_WORD)) {
       uint32_t s = symbol::resolve(word_cell::symbol(&value));
-      if (s == sym("true") || s == sym("yes") || s == sym("on")) value = values::true_value;
-      else if (s == sym("false") || s == sym("no") || s == sym("off")) value = values::false_value;
-      else if (s == sym("none")) value = values::none;
+      if (s == sym(words::true_) || s == sym(words::yes) || s == sym(words::on)) value = values::true_value;
+      else if (s == sym(words::false_) || s == sym(words::no) || s == sym(words::off)) value = values::false_value;
+      else if (s == sym(words::none_)) value = values::none;
     }
     context::put(obj.w1, &w, &value);
   }
@@ -370,7 +370,7 @@ int mold_object(const Cell* obj, Cell* buffer, bool only, bool all, bool flat, c
 
 Cell* copy_action(Cell* value, Cell* destination, const Cell* part, bool deep, const Cell* types) {
   if (part) {
-    Cell name = word::make_global(symbol::make("part"));
+    Cell name = word::make_global(words::part);
     fire(err::script::INVALID_REFINE_ARG, &name, part);
   }
   *destination = copy(value, deep, types, false);
@@ -397,12 +397,12 @@ Cell* put(Cell* obj, Cell* key, Cell* value, bool) {
 
 Cell* modify(Cell* obj, Cell* field, Cell* value, bool) {
   uint32_t f = symbol::resolve(word_cell::symbol(field));
-  if (f == sym("changed")) {
+  if (f == sym(words::changed)) {
     if (!value->is(T_NONE)) fire(err::script::INVALID_ARG, value);
     clear_marks(obj->w1);
-  } else if (f == sym("owner")) {
+  } else if (f == sym(words::owner)) {
     ownership::set_owner(obj, obj, field);
-  } else if (f == sym("owned")) {
+  } else if (f == sym(words::owned)) {
     if (value->is(T_NONE)) ownership::unbind(obj);
   }
   return value;
@@ -415,18 +415,18 @@ Cell* reflect(Cell* value, uint32_t field_symbol) {
   NodeRef ctx = obj.w1;
   uint32_t f = symbol::resolve(field_symbol);
   Cell* out = value;
-  if (f == sym("class")) {
+  if (f == sym(words::class_)) {
     *out = values::integer(int32_t(obj.w2));
-  } else if (f == sym("events?")) {
+  } else if (f == sym(words::events_q)) {
     *out = values::logic(obj.w3 != 0);
-  } else if (f == sym("owner")) {
+  } else if (f == sym(words::owner)) {
     *out = values::logic((context::record_of(ctx)->header & context::FIELDS_OWNED) != 0);
-  } else if (f == sym("words") || f == sym("changed") || f == sym("values") || f == sym("body")) {
-    bool values_only = f == sym("values"), body = f == sym("body");
+  } else if (f == sym(words::words_) || f == sym(words::changed) || f == sym(words::values_) || f == sym(words::body)) {
+    bool values_only = f == sym(words::values_), body = f == sym(words::body);
     block::make_at(out, count_of(ctx) * (body ? 2 : 1));
     for (int32_t i = 0; i < count_of(ctx); i++) {
       Cell word = *word_at(ctx, i);
-      if (f == sym("changed") && !(word.header & context::OWNED_SLOT)) continue;
+      if (f == sym(words::changed) && !(word.header & context::OWNED_SLOT)) continue;
       Cell v = *slot_at(ctx, i);
       word.header &= ~context::OWNED_SLOT;
       if (values_only) {

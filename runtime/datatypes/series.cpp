@@ -23,6 +23,7 @@
 #include "runtime/sort.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::series {
 
@@ -65,12 +66,12 @@ int32_t get_length(Cell* s, bool from_start) {
   return length - (head < 0 ? 0 : head);
 }
 
-void fire_refine_arg(const char* refinement, const Cell* value) {
-  Cell name{T_REFINEMENT, 0, symbol::make(refinement), uint32_t(-1)};
+void fire_refine_arg(uint32_t refinement, const Cell* value) {
+  Cell name{T_REFINEMENT, 0, refinement, uint32_t(-1)};
   fire(err::script::INVALID_REFINE_ARG, &name, value);
 }
 
-int32_t part_count(const Cell* s, const Cell* part, const char* refinement) {
+int32_t part_count(const Cell* s, const Cell* part, uint32_t refinement) {
   if (part->is(T_INTEGER)) return cell::get_int(part);
   if (part->type() != s->type() || series_cell::node(part) != series_cell::node(s))
     fire_refine_arg(refinement, part);
@@ -103,12 +104,14 @@ Cell* index_step(Cell* parent, Cell* element, Cell* value) {
 namespace {
 
 // The action word pairs an owner hears, before and after each kind of edit.
-constexpr const char* EDIT_WORDS[][2] = {
-    {"append", "appended"}, {"insert", "inserted"}, {"change", "changed"},
-    {"clear", "cleared"},   {"poke", "poked"},      {"remove", "removed"},
-    {"reverse", "reversed"}, {"take", "taken"},     {"move", "moved"},
-    {"put", "put-ed"},      {"sort", "sorted"},     {"swap", "swaped"},
-    {"trim", "trimmed"},    {"random", "randomized"},
+const uint32_t* const EDIT_WORDS[][2] = {
+    {&words::append, &words::appended}, {&words::insert, &words::inserted},
+    {&words::change, &words::changed},  {&words::clear, &words::cleared},
+    {&words::poke, &words::poked},      {&words::remove, &words::removed},
+    {&words::reverse, &words::reversed}, {&words::take, &words::taken},
+    {&words::move, &words::moved},      {&words::put, &words::put_ed},
+    {&words::sort_, &words::sorted},    {&words::swap, &words::swaped},
+    {&words::trim, &words::trimmed},    {&words::random_, &words::randomized},
 };
 
 bool owned(const Cell* s) {
@@ -116,8 +119,8 @@ bool owned(const Cell* s) {
   return node && (memory::buffer_of(node)->flags & FLAG_OWNED) != 0;
 }
 
-bool tell_owner(Cell* s, const char* action, const Cell* value, int32_t index, int32_t part) {
-  Cell word = word::make_global(symbol::make(action));
+bool tell_owner(Cell* s, uint32_t action, const Cell* value, int32_t index, int32_t part) {
+  Cell word = word::make_global(action);
   Cell new_value = *value;   // the handler may move what value points into
   return ownership::check(s, &word, &new_value, index, part);
 }
@@ -125,11 +128,11 @@ bool tell_owner(Cell* s, const char* action, const Cell* value, int32_t index, i
 }  // namespace
 
 bool editing(Cell* s, Edit edit, const Cell* value, int32_t index, int32_t part) {
-  return owned(s) && tell_owner(s, EDIT_WORDS[edit][0], value, index, part);
+  return owned(s) && tell_owner(s, *EDIT_WORDS[edit][0], value, index, part);
 }
 
 void edited(Cell* s, Edit edit, const Cell* value, int32_t index, int32_t part) {
-  tell_owner(s, EDIT_WORDS[edit][1], value, index, part);
+  tell_owner(s, *EDIT_WORDS[edit][1], value, index, part);
 }
 
 void cut(const Cell* s, int32_t index, int32_t count) {
@@ -299,11 +302,11 @@ Cell* remove(Cell* s, const Cell* part, const Cell* key) {
 // (nothing to do).
 int32_t reverse_record(const Cell* skip, int32_t count) {
   if (!skip) return 1;
-  if (!skip->is(T_INTEGER)) fire_refine_arg("skip", skip);
+  if (!skip->is(T_INTEGER)) fire_refine_arg(words::skip, skip);
   int32_t size = cell::get_int(skip);
   if (size == count) return 0;
   if (size < 1) fire(err::script::OUT_OF_RANGE, skip);
-  if (count < size || count % size != 0) fire_refine_arg("skip", skip);
+  if (count < size || count % size != 0) fire_refine_arg(words::skip, skip);
   return size;
 }
 
@@ -476,7 +479,7 @@ Cell* move(Cell* origin, Cell* target, const Cell* part) {
   if (zs_tail_q(origin)) return target;
   int32_t count = 1;
   if (part) {
-    if (!part->is(T_INTEGER)) fire_refine_arg("part", part);
+    if (!part->is(T_INTEGER)) fire_refine_arg(words::part, part);
     count = cell::get_int(part);
     if (count < 1) return target;
   }
@@ -553,7 +556,7 @@ Cell* random(Cell* s, bool seed, bool secure, bool only) {
 // --- reflect and modify: ownership -----------------------------------------------------------
 
 bool is_owned_field(uint32_t field_symbol) {
-  return symbol::resolve(field_symbol) == symbol::resolve(symbol::make("owned"));
+  return symbol::resolve(field_symbol) == symbol::resolve(words::owned);
 }
 
 // owned: a block of the owner object and its field word, or none.

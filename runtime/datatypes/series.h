@@ -15,6 +15,7 @@
 
 #include "runtime/cell.h"
 #include "runtime/memory.h"
+#include "runtime/words.h"
 
 namespace zol::series {
 
@@ -46,8 +47,8 @@ int32_t get_length(Cell* s, bool from_start);
 // The count a /part argument gives against the series: an integer!, or a position
 // in the same series (its head minus the series head). Another series raises
 // invalid-refine-arg naming the refinement.
-int32_t part_count(const Cell* s, const Cell* part, const char* refinement = "part");
-[[noreturn]] void fire_refine_arg(const char* refinement, const Cell* value);
+int32_t part_count(const Cell* s, const Cell* part, uint32_t refinement = words::part);
+[[noreturn]] void fire_refine_arg(uint32_t refinement, const Cell* value);
 
 // A new buffer for `units` units of the source's unit (at least one unit of room).
 NodeRef new_like(const Cell* source, int32_t units);

@@ -15,6 +15,7 @@
 #include "runtime/symbol.h"
 #include "runtime/unicode.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::series {
 
@@ -22,7 +23,7 @@ namespace zol::series {
 
 int32_t search_step(const Cell* skip) {
   if (!skip) return 1;
-  if (!skip->is(T_INTEGER)) fire_refine_arg("skip", skip);
+  if (!skip->is(T_INTEGER)) fire_refine_arg(words::skip, skip);
   if (cell::get_int(skip) < 1) fire(err::script::OUT_OF_RANGE, skip);
   return cell::get_int(skip);
 }
@@ -80,7 +81,7 @@ int32_t record_size(const Cell* skip, int32_t count, bool all) {
     return 1;
   }
   int32_t size = skip->is(T_INTEGER) ? cell::get_int(skip) : 0;
-  if (size < 1 || size > count || count % size != 0) fire_refine_arg("skip", skip);
+  if (size < 1 || size > count || count % size != 0) fire_refine_arg(words::skip, skip);
   return size;
 }
 
@@ -94,10 +95,10 @@ SortRecords sort_records(const Cell* skip, const Cell* compare, bool all, int32_
   if (!compare) return r;
   if (compare->is(T_FUNCTION)) {
     r.function = compare;
-    r.name = word::make_global(symbol::make("<compare-callback>"));
+    r.name = word::make_global(words::compare_callback);
     return r;
   }
-  if (!compare->is(T_INTEGER)) fire_refine_arg("compare", compare);
+  if (!compare->is(T_INTEGER)) fire_refine_arg(words::compare, compare);
   if (!skip || all) fire(err::script::BAD_REFINES);
   int32_t field = cell::get_int(compare);
   if (field < 1 || field > r.size) fire(err::script::OUT_OF_RANGE, compare);
@@ -136,7 +137,7 @@ void sort_copy(Cell* s, Range range, void (*run)(uint8_t* base, const void* how)
 }
 
 SetOperands set_operands(const Cell* skip, int op) {
-  if (skip && (!skip->is(T_INTEGER) || cell::get_int(skip) < 1)) fire_refine_arg("skip", skip);
+  if (skip && (!skip->is(T_INTEGER) || cell::get_int(skip) < 1)) fire_refine_arg(words::skip, skip);
   SetOperands o{*stack::arg(0), op == OP_UNIQUE ? *stack::arg(0) : *stack::arg(1),
                 skip ? cell::get_int(skip) : 1};
   series_cell::set_head(&o.first, head_index(&o.first));

@@ -20,6 +20,7 @@
 #include "runtime/symbol.h"
 #include "runtime/unicode.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::url {
 
@@ -234,7 +235,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
 
 bool is_http(const Cell* url) { return string::match_cstr(url, "http"); }
 
-Cell word_named(const char* name) { return word::make_global(symbol::make(name)); }
+Cell word_named(uint32_t known) { return word::make_global(known); }
 
 Cell* read(Cell* url, const Cell* part, const Cell* seek, bool binary, bool lines, bool info,
            const Cell* as) {
@@ -246,7 +247,7 @@ Cell* read(Cell* url, const Cell* part, const Cell* seek, bool binary, bool line
   }
   if (part || seek || as) fire(err::internal::NOT_DONE);
   need_service(services.http_request != nullptr);
-  Cell method = word_named("get");
+  Cell method = word_named(words::get);
   Cell* answer = services.http_request(&method, url, nullptr, nullptr);
   if (answer->is(T_NONE)) fire(err::access::CANNOT_OPEN, url);
   *url = *answer;
@@ -259,12 +260,12 @@ Cell* write_http(Cell* url, Cell* data) {
   if (!data->is(T_STRING) && !data->is(T_BINARY) && !data->is(T_BLOCK))
     fire(err::script::INVALID_ARG, data);
   if (!data->is(T_BLOCK)) {
-    Cell method = word_named("post");
+    Cell method = word_named(words::post);
     *url = *services.http_request(&method, url, nullptr, data);
     return url;
   }
   int32_t count = block::zs_length(data);
-  Cell method = count > 0 ? *block::zs_head(data) : word_named("get");
+  Cell method = count > 0 ? *block::zs_head(data) : word_named(words::get);
   Cell headers = count > 1 ? block::zs_head(data)[1] : values::none;
   Cell body = count > 2 ? block::zs_head(data)[2] : values::none;
   if (!method.is(T_WORD)) fire(err::script::INVALID_ARG, &method);
