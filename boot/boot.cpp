@@ -17,6 +17,7 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::boot {
 
@@ -73,6 +74,7 @@ const natives::Entry ACTIONS[ACTION_SLOTS] = {
 
 uint32_t resolved(const Cell* word) { return symbol::resolve(word_cell::symbol(word)); }
 uint32_t resolved(const char* name) { return symbol::resolve(symbol::make(name)); }
+uint32_t resolved(uint32_t known) { return symbol::resolve(known); }
 
 Cell at(const Cell& blk, int32_t i) { return block::buffer(&blk)->cells()[i]; }
 int32_t length(const Cell& blk) { return int32_t(block::buffer(&blk)->length()); }
@@ -122,7 +124,7 @@ int refinements_in(const Cell& spec) {
   for (int32_t i = series_cell::head(&spec); i < length(spec); i++) {
     Cell c = at(spec, i);
     if (!c.is(T_REFINEMENT)) continue;
-    if (resolved(&c) == resolved("local")) break;
+    if (resolved(&c) == resolved(words::local)) break;
     n++;
   }
   return n;
@@ -168,16 +170,16 @@ void each_pair(const Cell& section, Fn fn) {
 }
 
 void apply_section(const Cell& name, const Cell& section) {
-  if (resolved(&name) == resolved("typesets")) {
+  if (resolved(&name) == resolved(words::typesets)) {
     each_pair(section, make_typeset);
-  } else if (resolved(&name) == resolved("natives")) {
+  } else if (resolved(&name) == resolved(words::natives_)) {
     each_pair(section, [](const Cell& n, const Cell& s) { make_callable(T_NATIVE, n, s); });
-  } else if (resolved(&name) == resolved("actions")) {
+  } else if (resolved(&name) == resolved(words::actions_)) {
     each_pair(section, [](const Cell& n, const Cell& s) { make_callable(T_ACTION, n, s); });
-  } else if (resolved(&name) == resolved("operators")) {
+  } else if (resolved(&name) == resolved(words::operators)) {
     for (int32_t i = series_cell::head(&section); i + 1 < length(section); i += 2)
       make_operator(at(section, i), at(section, i + 1));
-  } else if (resolved(&name) == resolved("do")) {
+  } else if (resolved(&name) == resolved(words::do_)) {
     interpreter::do_block(&section);
   } else {
     fail("unknown section", &name);

@@ -23,7 +23,7 @@ namespace {
 [[noreturn]] void fire_expect(uint8_t type, const Cell& argument) {
   Cell function = stack::find_function_frame();
   Cell type_cell = values::of_datatype(type);
-  fire(err::SCRIPT, err::script::EXPECT_ARG, &function, &type_cell, &argument);
+  fire(err::script::EXPECT_ARG, &function, &type_cell, &argument);
 }
 
 }  // namespace
@@ -64,9 +64,9 @@ ActionFn get_action_ptr_path(const Cell* parent, int slot, const Cell* path,
   ActionFn fn = datatype::action(parent->type(), slot);
   if (fn) return fn;
   Cell type = values::of_datatype(parent->type());
-  if (!path) fire(err::SCRIPT, err::script::BAD_PATH_TYPE2, element, &type);
+  if (!path) fire(err::script::BAD_PATH_TYPE2, element, &type);
   Cell cut = path_up_to(path, position);
-  fire(err::SCRIPT, err::script::BAD_PATH_TYPE, path, &type, &cut);
+  fire(err::script::BAD_PATH_TYPE, path, &type, &cut);
 }
 
 int32_t get_index_argument() {
@@ -282,7 +282,7 @@ bool order_truth(int r, int op, const Cell* a, const Cell* b) {
       return r == 0;
     case C_NOT_EQUAL: return r != 0;
     case C_LESSER: case C_LESSER_EQUAL: case C_GREATER: case C_GREATER_EQUAL:
-      if (r == COMPARE_NOT_COMPARABLE) fire(err::SCRIPT, err::script::INVALID_COMPARE, a, b);
+      if (r == COMPARE_NOT_COMPARABLE) fire(err::script::INVALID_COMPARE, a, b);
       if (op == C_LESSER) return r < 0;
       if (op == C_LESSER_EQUAL) return r <= 0;
       if (op == C_GREATER) return r > 0;
@@ -358,7 +358,7 @@ int32_t part_count(const Cell* target, Cell* part, bool no_position_part) {
   if (part->is(T_INTEGER)) return cell::get_int(part);
   if (part->type() != target->type() || series_cell::node(part) != series_cell::node(target) ||
       no_position_part)
-    series::fire_refine_arg("part", part);
+    series::fire_refine_arg(words::part, part);
   clamp_head(part);
   return series_cell::head(part) - series_cell::head(target);
 }
@@ -385,7 +385,7 @@ void append_or_insert_entry(int slot, int part, int only, int dup) {
   int32_t count = -1;
   if (part >= 0) {
     if (!has_series_buffer(value))
-      fire(err::SCRIPT, err::script::INVALID_PART, refinement_arg(part));
+      fire(err::script::INVALID_PART, refinement_arg(part));
     clamp_head(value);
     count = part_count(value, refinement_arg(part), value->is(T_PORT));
     if (count == 0 || (count < 0 && series_cell::head(value) == 0)) return;

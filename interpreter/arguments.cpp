@@ -34,6 +34,7 @@
 #include "runtime/exits.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::interpreter {
 namespace {
@@ -122,7 +123,7 @@ class CacheBuilder {
         break;
       }
       case T_REFINEMENT:
-        if (symbol::resolve(word_cell::symbol(&c)) == symbol::resolve(symbol::make("local"))) {
+        if (symbol::resolve(word_cell::symbol(&c)) == symbol::resolve(words::local)) {
           in_locals_ = true;
           locals_ = 1;
         } else {
@@ -130,8 +131,8 @@ class CacheBuilder {
         }
         break;
       case T_SET_WORD: {
-        if (symbol::resolve(word_cell::symbol(&c)) != symbol::resolve(symbol::make("return")))
-          fire(err::SCRIPT, err::script::BAD_FUNC_DEF, &c);
+        if (symbol::resolve(word_cell::symbol(&c)) != symbol::resolve(words::return_))
+          fire(err::script::BAD_FUNC_DEF, &c);
         Cell set = typeset_after(i, &last);
         set.header |= ARG_RETURN;
         append(set);
@@ -175,7 +176,7 @@ Cell arg_word(const Cell& callable, int32_t k) {
     Cell c = b->cells()[i];
     bool counted = c.is(T_WORD) || c.is(T_GET_WORD) || c.is(T_LIT_WORD) || c.is(T_SET_WORD) ||
                    (c.is(T_REFINEMENT) &&
-                    symbol::resolve(word_cell::symbol(&c)) != symbol::resolve(symbol::make("local")));
+                    symbol::resolve(word_cell::symbol(&c)) != symbol::resolve(words::local));
     if (counted && k-- == 0) {
       cell::set_type(&c, T_WORD);
       return c;
@@ -186,13 +187,13 @@ Cell arg_word(const Cell& callable, int32_t k) {
 
 [[noreturn, gnu::noinline]] void missing(const Cell& callable, const Cell& name, int32_t k) {
   Cell word = arg_word(callable, k);
-  fire(err::SCRIPT, err::script::NO_ARG, &name, &word);
+  fire(err::script::NO_ARG, &name, &word);
 }
 
 [[noreturn, gnu::noinline]] void wrong_type(const Cell& callable, const Cell& name, int32_t k) {
   Cell type = values::of_datatype(stack::top_type());
   Cell word = arg_word(callable, k);
-  fire(err::SCRIPT, err::script::EXPECT_ARG, &name, &type, &word);
+  fire(err::script::EXPECT_ARG, &name, &type, &word);
 }
 
 // An argument taken from the code as it stands: a get-word in the spec takes any
@@ -344,18 +345,18 @@ class Gatherer {
     for (int32_t i = path.next; i < int32_t(block::buffer(&p)->length()); i++) {
       Cell element = block::buffer(&p)->cells()[i];
       if (!element.is(T_WORD) && !element.is(T_GET_WORD))
-        fire(err::SCRIPT, err::script::BAD_REFINE, &element);
+        fire(err::script::BAD_REFINE, &element);
       bool on = !element.is(T_GET_WORD) || logic::true_value(word_value(&element));
       int32_t k, slot;
       if (!find_refinement(element, &k, &slot))
-        fire(err::SCRIPT, err::script::NO_REFINE, &name_, &element);
+        fire(err::script::NO_REFINE, &name_, &element);
       pos = use_refinement(entry(k), k, slot, on, pos);
       if (exits::pending) return pos;
     }
     return pos;
   }
 
-  [[noreturn]] void duplicate() { fire(err::SCRIPT, err::script::DUP_REFINE, path_); }
+  [[noreturn]] void duplicate() { fire(err::script::DUP_REFINE, path_); }
 
   int32_t use_refinement(const Cell& refinement, int32_t k, int32_t slot, bool on, int32_t pos) {
     if (frame_slots_) {

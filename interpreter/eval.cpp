@@ -20,6 +20,7 @@
 #include "runtime/exits.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::interpreter {
 namespace {
@@ -153,7 +154,7 @@ int32_t infix_chain(const Code& code, int32_t pos, Cell* start) {
 
 // --- expressions ----------------------------------------------------------------------------
 
-[[noreturn]] void no_value(const Cell* word) { fire(err::SCRIPT, err::script::NO_VALUE, word); }
+[[noreturn]] void no_value(const Cell* word) { fire(err::script::NO_VALUE, word); }
 
 // A paren leaves its value where it started. Its expressions run on top of the
 // current frame: a frame of its own would only be skipped by every walk. A traced
@@ -174,18 +175,18 @@ void eval_paren(const Cell& paren) {
 }
 
 int32_t set_word(const Code& code, int32_t pos, Cell word) {
-  if (pos >= code.length()) fire(err::SCRIPT, err::script::NEED_VALUE, &word);
+  if (pos >= code.length()) fire(err::script::NEED_VALUE, &word);
   pos = expression(code, pos, false);
   if (exits::pending) return pos;
   Cell* value = stack::top - 1;
-  if (value->is(T_UNSET)) fire(err::SCRIPT, err::script::NEED_VALUE, &word);
+  if (value->is(T_UNSET)) fire(err::script::NEED_VALUE, &word);
   trace::event(trace::SET, &code.block, pos, value, &word);
   context::set(&word, value);
   return pos;
 }
 
 int32_t set_path(const Code& code, int32_t pos, const Cell& path) {
-  if (pos >= code.length()) fire(err::SCRIPT, err::script::NEED_VALUE, &path);
+  if (pos >= code.length()) fire(err::script::NEED_VALUE, &path);
   Cell* value = stack::top;
   pos = expression(code, pos, false);
   if (exits::pending) return pos;
@@ -197,8 +198,8 @@ int32_t set_path(const Code& code, int32_t pos, const Cell& path) {
 
 bool is_system_word(const Cell* issue) {
   uint32_t s = symbol::resolve(word_cell::symbol(issue));
-  return s == symbol::resolve(symbol::make("system")) ||
-         s == symbol::resolve(symbol::make("system-global"));
+  return s == symbol::resolve(words::system_) ||
+         s == symbol::resolve(words::system_global);
 }
 
 int32_t word_expression(const Code& code, int32_t pos, const Cell& word) {
@@ -210,7 +211,7 @@ int32_t word_expression(const Code& code, int32_t pos, const Cell& word) {
       Cell callable = *slot;
       return eval_code(callable, code, pos, &word, nullptr, false);
     }
-    case T_OP: fire(err::SCRIPT, err::script::NO_OP_ARG, &word);
+    case T_OP: fire(err::script::NO_OP_ARG, &word);
     default: stack::push(slot); return pos;
   }
 }
@@ -259,14 +260,14 @@ bool is_rare(uint8_t type) {
     case T_PATH: return eval_path(v, code, pos, false, false, nullptr);
     case T_GET_PATH: return eval_path(v, code, pos, false, true, nullptr);
     case T_LIT_PATH: cell::set_type(&v, T_PATH); v.w3 = 0; stack::push(&v); return pos;
-    case T_OP: fire(err::INTERNAL, err::internal::NOT_DONE);
+    case T_OP: fire(err::internal::NOT_DONE);
     case T_NATIVE: case T_ACTION: case T_FUNCTION: case T_ROUTINE: {
       Cell name = anon_word();
       return eval_code(v, code, pos, &name, nullptr, false);
     }
     case T_ISSUE:
       if (pos < code.length() && code.at(pos)->is(T_BLOCK) && is_system_word(&v))
-        fire(err::INTERNAL, err::internal::ZOL_SYSTEM, &v);
+        fire(err::internal::ZOL_SYSTEM, &v);
       stack::push(&v);
       return pos;
     default: stack::push(&v); return pos;
@@ -320,14 +321,14 @@ int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, boo
                   const Cell* value) {
   Code elements = code_of(&path);
   int32_t head = series_cell::head(&path) < 0 ? 0 : series_cell::head(&path);
-  if (head >= elements.length()) fire(err::SCRIPT, err::script::EMPTY_PATH, &path);
+  if (head >= elements.length()) fire(err::script::EMPTY_PATH, &path);
   Cell first = *elements.at(head);
-  if (!first.is(T_WORD)) fire(err::SCRIPT, err::script::WORD_FIRST, &path);
+  if (!first.is(T_WORD)) fire(err::script::WORD_FIRST, &path);
   trace::event(trace::ENTER, &path, head, nullptr);
   Cell* parent = stack::push(word_value(&first));
-  if (parent->is(T_UNSET)) fire(err::SCRIPT, err::script::UNSET_PATH, &path, &first);
+  if (parent->is(T_UNSET)) fire(err::script::UNSET_PATH, &path, &first);
   if (is_callable(parent->type()) && (set || get))
-    fire(err::SCRIPT, set ? err::script::INVALID_PATH_SET : err::script::INVALID_PATH_GET, &path);
+    fire(set ? err::script::INVALID_PATH_SET : err::script::INVALID_PATH_GET, &path);
   for (int32_t i = head;; i++) {
     if (is_callable(parent->type()) && !set && !get) {
       Cell callable = *parent;
@@ -350,7 +351,7 @@ int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, boo
     Cell* result = actions::eval_path_typed(parent, &element, to_set, const_cast<Cell*>(&path),
                                             nullptr, nullptr, i + 1 - head, nullptr, nullptr,
                                             last, false);
-    if (!result || result->is(T_UNSET)) fire(err::SCRIPT, err::script::INVALID_PATH, &path, &element);
+    if (!result || result->is(T_UNSET)) fire(err::script::INVALID_PATH, &path, &element);
     *parent = *result;
     stack::top = parent + 1;
   }

@@ -40,7 +40,7 @@ Cell string_of_source(const uint8_t* p, const uint8_t* end) {
   return s;
 }
 
-int syntax_id(int problem) {
+err::syntax syntax_id(int problem) {
   switch (problem) {
     case P_BAD_CHAR: return err::syntax::BAD_CHAR;
     case P_BAD_CONSTRUCT: return err::syntax::MALCONSTRUCT;
@@ -82,14 +82,14 @@ void Scanner::raise(const Token& error) const {
   Cell line = line_of(error.line);
   Cell subject = subject_of(error);
   Cell text = string_of_source(text_ + error.body_start, text_ + error.body_end);
-  fire(err::SYNTAX, syntax_id(error.problem), &line, &subject, &text);
+  fire(syntax_id(error.problem), &line, &subject, &text);
 }
 
 void Scanner::raise_not_built(const Token& token, uint8_t type) const {
   Cell datatype = word::load(datatype_name(type));
   Cell text = string_of_source(text_ + token.start, text_ + report_end(token.start));
   Cell line = line_of(token.line);
-  fire(err::INTERNAL, err::internal::NOT_DONE, &datatype, &text, &line);
+  fire(err::internal::NOT_DONE, &datatype, &text, &line);
 }
 
 }  // namespace zol::lexer

@@ -376,7 +376,7 @@ Cell* word_from_text(Cell* spec, int type) {
   }
   FirstValue first = check_first_value(&text);
   if (!word::any_word(uint8_t(first.type)) || !first.whole)
-    fire(err::SCRIPT, err::script::INVALID_CHARS, spec);
+    fire(err::script::INVALID_CHARS, spec);
   Cell value;
   load_first_value(&text, &value);
   cell::clear_new_line(&value);

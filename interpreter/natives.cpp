@@ -1,10 +1,11 @@
-// The natives table (see natives.h): the natives in their fixed order, the
+// The natives table (see natives.h): the list of native_list.h expanded, the
 // stand-ins of those not built yet, and the call through the table.
 #include "interpreter/natives.h"
 
 #include <utility>
 
 #include "interpreter/native_fns.h"
+#include "interpreter/native_list.h"
 #include "interpreter/stack.h"
 #include "runtime/action_types.h"
 #include "runtime/datatypes/native.h"
@@ -13,43 +14,41 @@
 namespace zol::natives {
 namespace {
 
-const Entry TABLE[] = {
-    native("if", if_), native("unless", unless), native("either", either), native("any", any),
-    native("all", all), native("while", while_), native("until", until), native("loop", loop),
-    native("repeat", repeat), native("forever", forever), native("foreach", foreach),
-    native("forall", forall), native("remove-each", remove_each), native("func", func),
-    native("function", function), native("does", does), native("has", has),
-    native("switch", switch_), native("case", case_), native("do", do_), native("get", get),
-    native("set", set), native("print", print), native("prin", prin), native("equal?", equal_q),
-    native("not-equal?", not_equal_q), native("strict-equal?", strict_equal_q),
-    native("lesser?", lesser_q), native("greater?", greater_q),
-    native("lesser-or-equal?", lesser_or_equal_q),
-    native("greater-or-equal?", greater_or_equal_q), native("same?", same_q),
-    native("not", not_), native("type?", type_q), native("reduce", reduce), native("compose", compose),
-    stand_in("stats"), native("bind", bind), native("in", in), stand_in("parse"), stand_in("union"),
-    stand_in("intersect"), stand_in("unique"), stand_in("difference"), stand_in("exclude"),
-    stand_in("complement?"), stand_in("dehex"), stand_in("enhex"), stand_in("negative?"),
-    stand_in("positive?"), stand_in("max"), stand_in("min"), stand_in("shift"),
-    stand_in("to-hex"), stand_in("sine"), stand_in("cosine"), stand_in("tangent"),
-    stand_in("arcsine"), stand_in("arccosine"), stand_in("arctangent"),
-    stand_in("arctangent2"), stand_in("NaN?"), stand_in("log-2"), stand_in("log-10"),
-    stand_in("log-e"), stand_in("exp"), stand_in("square-root"), native("construct", construct),
-    native("value?", value_q), native("try", try_), stand_in("uppercase"), stand_in("lowercase"),
-    stand_in("as-pair"), stand_in("as-point2D"), stand_in("as-point3D"), stand_in("as-money"),
-    native("break", break_), native("continue", continue_), native("exit", exit),
-    native("return", return_), native("throw", throw_), native("catch", catch_),
-    stand_in("extend"), stand_in("debase"), stand_in("to-local-file"), stand_in("wait"),
-    stand_in("checksum"), native("unset", unset), native("new-line", new_line), native("new-line?", new_line_q),
-    stand_in("enbase"), native("context?", context_q), stand_in("set-env"), stand_in("get-env"),
-    stand_in("list-env"), stand_in("now"), stand_in("sign?"), native("as", as), stand_in("call"),
-    stand_in("zero?"), stand_in("size?"), stand_in("browse"), stand_in("compress"),
-    stand_in("decompress"), stand_in("recycle"), stand_in("transcode"), stand_in("apply"),
-};
+#define ZOL_NATIVE_ENTRY(ID, name, fn) native(name, fn),
+#define ZOL_STAND_IN_ENTRY(ID, name) stand_in(name),
+const Entry TABLE[] = {ZOL_NATIVES(ZOL_NATIVE_ENTRY, ZOL_STAND_IN_ENTRY)};
+#undef ZOL_NATIVE_ENTRY
+#undef ZOL_STAND_IN_ENTRY
+static_assert(std::size(TABLE) <= size_t(native::TABLE_SIZE));
 
-// The comparison natives, by index, with their comparison codes.
-constexpr int FIRST_COMPARISON = 25;
-constexpr int COMPARISONS[] = {C_EQUAL,   C_NOT_EQUAL,     C_STRICT_EQUAL,   C_LESSER,
-                               C_GREATER, C_LESSER_EQUAL, C_GREATER_EQUAL, C_SAME};
+// The natives' indexes (1-based, as the table is).
+#define ZOL_NATIVE_INDEX(ID, ...) ID,
+enum Index : int32_t { NO_NATIVE, ZOL_NATIVES(ZOL_NATIVE_INDEX, ZOL_NATIVE_INDEX) };
+#undef ZOL_NATIVE_INDEX
+
+// The comparison natives, which stand next to each other in the list, with their
+// comparison codes.
+struct Comparison {
+  Index native;
+  int code;
+};
+constexpr Comparison COMPARISONS[] = {
+    {N_EQUAL_Q, C_EQUAL},
+    {N_NOT_EQUAL_Q, C_NOT_EQUAL},
+    {N_STRICT_EQUAL_Q, C_STRICT_EQUAL},
+    {N_LESSER_Q, C_LESSER},
+    {N_GREATER_Q, C_GREATER},
+    {N_LESSER_OR_EQUAL_Q, C_LESSER_EQUAL},
+    {N_GREATER_OR_EQUAL_Q, C_GREATER_EQUAL},
+    {N_SAME_Q, C_SAME},
+};
+constexpr bool comparisons_adjoin() {
+  for (size_t i = 0; i < std::size(COMPARISONS); i++)
+    if (COMPARISONS[i].native != COMPARISONS[0].native + int32_t(i)) return false;
+  return true;
+}
+// comparison_of finds a native by its distance from the first comparison.
+static_assert(comparisons_adjoin());
 
 constexpr int MAX_REFINEMENTS = 11;
 
@@ -103,12 +102,12 @@ void call(ActionFn fn, bool native, const int32_t* refinements, int count) {
 
 void not_done() {
   Cell name = stack::find_function_frame();
-  fire(err::INTERNAL, err::internal::NOT_DONE, &name);
+  fire(err::internal::NOT_DONE, &name);
 }
 
 int comparison_of(int32_t index) {
-  int i = index - FIRST_COMPARISON;
-  return i >= 0 && i < int(std::size(COMPARISONS)) ? COMPARISONS[i] : -1;
+  int i = index - COMPARISONS[0].native;
+  return i >= 0 && i < int(std::size(COMPARISONS)) ? COMPARISONS[i].code : -1;
 }
 
 }  // namespace zol::natives

@@ -7,9 +7,9 @@
 // first cell. The interpreter has checked the argument types against the spec
 // already and passes 0; a caller that has not passes 1.
 //
-// Natives are known by their 1-based index in the table, in a fixed order. Their
-// specs come from the bootstrap text; the table binds each name to its C++
-// function. Natives whose work is not built yet are bound to a stand-in that raises
+// Natives are known by their 1-based index in the table, in the fixed order of
+// native_list.h. Their specs come from the bootstrap text; the table binds each
+// name to its C++ function. Natives whose work is not built yet are bound to a stand-in that raises
 // the internal not-done error naming the native.
 #pragma once
 #include <cstdint>

@@ -13,6 +13,7 @@
 #include "runtime/exits.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::natives {
 namespace {
@@ -104,8 +105,8 @@ void case_(int, int all) {
     pos = next_value(code, pos);
     if (exits::pending) return;
     if (pos >= code.length()) {
-      Cell name = context::add_global(symbol::make("case"));
-      fire(err::SCRIPT, err::script::NEED_VALUE, &name);
+      Cell name = context::add_global(words::case_);
+      fire(err::script::NEED_VALUE, &name);
     }
     matched = logic::arg_true();
     if (!matched) {

@@ -13,6 +13,7 @@
 #include "runtime/exits.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::natives {
 namespace {
@@ -26,7 +27,7 @@ bool name_matches(const Cell& names, const Cell& thrown) {
   if (!names.is(T_BLOCK)) return symbol::resolve(word_cell::symbol(&names)) == s;
   for (int32_t i = series_cell::head(&names); i < int32_t(block::buffer(&names)->length()); i++) {
     Cell w = block::buffer(&names)->cells()[i];
-    if (!block::is_any_word(w.type())) fire(err::SCRIPT, err::script::INVALID_REFINE_ARG, &w);
+    if (!block::is_any_word(w.type())) fire(err::script::INVALID_REFINE_ARG, &w);
     if (symbol::resolve(word_cell::symbol(&w)) == s) return true;
   }
   return false;
@@ -62,7 +63,7 @@ void run_value(const Cell& value, int next_word) {
       if (next_word >= 0) return run_next(value, *arg(next_word));
       return interpreter::run_block(&value);
     case T_STRING: {
-      if (!block::load_text) fire(err::INTERNAL, err::internal::FEATURE_NA);
+      if (!block::load_text) fire(err::internal::FEATURE_NA);
       Cell loaded;
       block::load_text(&value, &loaded);
       return interpreter::run_block(&loaded);
@@ -173,7 +174,7 @@ void does(int) {
 
 void has(int) {
   Cell spec = copied(arg(0));
-  Cell local{T_REFINEMENT, 0, symbol::make("local"), 0xFFFFFFFFu};
+  Cell local{T_REFINEMENT, 0, words::local, 0xFFFFFFFFu};
   block::insert_value(&spec, &local, false, false);
   Cell body = *arg(1);
   set_function(&spec, &body);

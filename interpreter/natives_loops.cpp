@@ -17,6 +17,7 @@
 #include "runtime/exits.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::natives {
 namespace {
@@ -87,7 +88,7 @@ struct LoopWords {
   explicit LoopWords(const Cell& w) : words(w), count(1) {
     if (!w.is(T_BLOCK)) return;
     count = block::zs_length(&words);
-    if (count < 1) fire(err::SCRIPT, err::script::INVALID_ARG, &words);
+    if (count < 1) fire(err::script::INVALID_ARG, &words);
   }
 
   // Sets the words to the values at the series position and advances it by n;
@@ -99,7 +100,7 @@ struct LoopWords {
       Cell value = value_at(*series, at + j);
       Cell word = words.is(T_BLOCK) ? *block::zs_abs_at(&words, series_cell::head(&words) + j)
                                     : words;
-      if (!block::is_any_word(word.type())) fire(err::SCRIPT, err::script::INVALID_ARG, &word);
+      if (!block::is_any_word(word.type())) fire(err::script::INVALID_ARG, &word);
       context::set(&word, &value);
     }
     series_cell::set_head(series, at + count);
@@ -116,7 +117,7 @@ void while_(int) {
   for (;;) {
     Step tested = run_once(condition);
     if (tested == Step::LEFT) return;
-    if (tested != Step::DONE) fire(err::THROW, err::throw_::WHILE_COND);
+    if (tested != Step::DONE) fire(err::throw_::WHILE_COND);
     if (!logic::arg_true()) break;
     Step step = run_once(body);
     if (step == Step::LEFT) return;
@@ -176,12 +177,12 @@ void forall(int) {
   Cell word = *arg(0);
   Cell body = *arg(1);
   Cell start = *interpreter::word_value(&word);
-  if (start.is(T_UNSET)) fire(err::SCRIPT, err::script::NO_VALUE, &word);
+  if (start.is(T_UNSET)) fire(err::script::NO_VALUE, &word);
   if (!series::is_series(start.type())) {
-    Cell name = context::add_global(symbol::make("forall"));
+    Cell name = context::add_global(words::forall);
     Cell type = values::of_datatype(start.type());
-    Cell arg_word = context::add_global(symbol::make("word"));
-    fire(err::SCRIPT, err::script::EXPECT_ARG, &name, &type, &arg_word);
+    Cell arg_word = context::add_global(words::word_);
+    fire(err::script::EXPECT_ARG, &name, &type, &arg_word);
   }
   open_loop();
   while (!at_tail(*interpreter::word_value(&word))) {
@@ -190,7 +191,7 @@ void forall(int) {
     if (step == Step::BROKE) return stack::unwind_keep();
     Cell now = *interpreter::word_value(&word);
     if (!series::is_series(now.type()) || series_cell::node(&now) != series_cell::node(&start))
-      fire(err::SCRIPT, err::script::BAD_LOOP_SERIES, &now);
+      fire(err::script::BAD_LOOP_SERIES, &now);
     series_cell::set_head(&now, series_cell::head(&now) + 1);
     context::set(&word, &now);
   }

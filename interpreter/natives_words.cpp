@@ -18,6 +18,7 @@
 #include "runtime/ownership.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::natives {
 namespace {
@@ -42,9 +43,9 @@ int32_t end_of(const Cell& blk) { return int32_t(block::buffer(&blk)->length());
 // eval-path action, setting the last step to `value` when one is given.
 Cell path_value(const Cell& path, Cell* value) {
   int32_t head = head_of(path), end = end_of(path);
-  if (head >= end) fire(err::SCRIPT, err::script::EMPTY_PATH, &path);
+  if (head >= end) fire(err::script::EMPTY_PATH, &path);
   Cell first = *cell_at(path, head);
-  if (!first.is(T_WORD)) fire(err::SCRIPT, err::script::WORD_FIRST, &path);
+  if (!first.is(T_WORD)) fire(err::script::WORD_FIRST, &path);
   if (head + 1 == end) {
     if (value) context::set(&first, value);
     return value ? *value : *context::get(&first);
@@ -57,7 +58,7 @@ Cell path_value(const Cell& path, Cell* value) {
     Cell p = path;
     Cell* r = actions::eval_path_typed(parent, &element, last ? value : nullptr, &p, nullptr,
                                        nullptr, i - head, nullptr, nullptr, last, false);
-    if (!r) fire(err::SCRIPT, err::script::INVALID_PATH, &p, &element);
+    if (!r) fire(err::script::INVALID_PATH, &p, &element);
     *parent = *r;
   }
   Cell result = *parent;
@@ -74,11 +75,11 @@ void set_words(const Cell& words, const Cell& value, bool any, bool only, bool s
     Cell w = *cell_at(words, head_of(words) + i);
     uint8_t t = w.type();
     if (t != T_WORD && t != T_SET_WORD && t != T_LIT_WORD && t != T_GET_WORD)
-      fire(err::SCRIPT, err::script::INVALID_ARG, &w);
+      fire(err::script::INVALID_ARG, &w);
     if (!spread || any) continue;
     int32_t at = head_of(value) + i;
     if (at < end_of(value) && cell_at(value, at)->is(T_UNSET))
-      fire(err::SCRIPT, err::script::NEED_VALUE, &w);
+      fire(err::script::NEED_VALUE, &w);
   }
   for (int32_t i = 0; i < n; i++) {
     Cell w = *cell_at(words, head_of(words) + i);
@@ -236,10 +237,10 @@ void get(int, int any, int) {
     Cell v = path_value(target, nullptr);
     stack::set_last(&v);
   } else if (target.is(T_OBJECT)) {
-    stack::set_last(object::reflect(&target, symbol::make("values")));
+    stack::set_last(object::reflect(&target, words::values_));
   } else {
     Cell v = *context::get(&target);
-    if (!used(any) && v.is(T_UNSET)) fire(err::SCRIPT, err::script::NO_VALUE, &target);
+    if (!used(any) && v.is(T_UNSET)) fire(err::script::NO_VALUE, &target);
     stack::set_last(&v);
   }
 }
@@ -247,7 +248,7 @@ void get(int, int any, int) {
 void set(int, int any, int, int only, int some) {
   Cell target = *arg(0);
   Cell value = *arg(1);
-  if (!used(any) && value.is(T_UNSET)) fire(err::SCRIPT, err::script::NEED_VALUE, &target);
+  if (!used(any) && value.is(T_UNSET)) fire(err::script::NEED_VALUE, &target);
   if (target.is(T_BLOCK)) {
     set_words(target, value, used(any), used(only), used(some));
   } else if (is_any_path(target.type())) {
@@ -345,7 +346,7 @@ void as(int) {
                  (is_any_string(to) && is_any_string(from));
   if (!related) {
     Cell a = values::of_datatype(to), b = values::of_datatype(from);
-    fire(err::SCRIPT, err::script::NOT_RELATED, &a, &b);
+    fire(err::script::NOT_RELATED, &a, &b);
   }
   spec.header = (spec.header & ~0xFFu) | to;
   stack::set_last(&spec);
@@ -381,7 +382,7 @@ void compose(int, int deep, int only, int into) {
   Cell value = *arg(0);
   if (!value.is(T_BLOCK)) {
     Cell got = values::of_datatype(value.type()), want = values::of_datatype(T_BLOCK);
-    fire(err::SCRIPT, err::script::EXPECT_VAL, &got, &want);
+    fire(err::script::EXPECT_VAL, &got, &want);
   }
   Cell* result = stack::push(&values::none);
   if (!used(into)) block::make_at(result, end_of(value) - head_of(value));
@@ -397,7 +398,7 @@ void new_line(int, int all, int skip) {
   int32_t size = 1;
   if (used(skip)) {
     size = cell::get_int(arg(skip));
-    if (size <= 0) fire(err::SCRIPT, err::script::OUT_OF_RANGE, arg(skip));
+    if (size <= 0) fire(err::script::OUT_OF_RANGE, arg(skip));
   }
   int32_t from = head_of(position), end = end_of(position);
   if (!used(all) && !used(skip)) end = from < end ? from + 1 : end;

@@ -94,7 +94,7 @@ void init_frame_stack() {
 void overflow() {
   make_room_for_error();
   cycles::reset();
-  fire(err::INTERNAL, err::internal::STACK_OVERFLOW);
+  fire(err::internal::STACK_OVERFLOW);
 }
 
 void init() {
@@ -304,14 +304,14 @@ struct SavedPointers {
 // A try/all frame on the way, or no receiver at all, leaves the stacks as they
 // were and raises the throw-category error `id`.
 template <class Receives>
-void pop_to_receiver(bool pop_current, Receives receives, int id, const Cell* error_arg) {
+void pop_to_receiver(bool pop_current, Receives receives, err::throw_ id, const Cell* error_arg) {
   const SavedPointers saved{arguments, top, frame_top};
   if (pop_current && frame_top > frame_base) frame_top--;
   for (;;) {
     bool at_popped_record = frame_top < saved.frame_top;
     if ((at_popped_record && frame_type(frame_top) == FT_TRY_ALL) || frame_top <= frame_base) {
       saved.restore();
-      fire(err::THROW, id, error_arg);
+      fire(id, error_arg);
     }
     if (receives(pop_record())) break;
   }

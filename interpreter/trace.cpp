@@ -12,6 +12,7 @@
 #include "runtime/runtime.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::trace {
 
@@ -26,13 +27,14 @@ namespace {
 // its index, since the root block may grow.
 int32_t tracer_index = -1;
 
-constexpr const char* EVENT_NAMES[] = {"init", "end",  "prolog", "epilog", "enter", "exit",
-                                       "open", "return", "fetch", "push", "set", "call",
-                                       "error", "throw", "catch", "expr"};
+const uint32_t* const EVENT_WORDS[] = {
+    &words::init_, &words::end,  &words::prolog, &words::epilog, &words::enter,  &words::exit,
+    &words::open,  &words::return_, &words::fetch, &words::push, &words::set,    &words::call,
+    &words::error_, &words::throw_, &words::catch_, &words::expr};
 
 Cell event_word(uint32_t event) {
   int bit = __builtin_ctz(event);
-  return context::add_global(symbol::make(EVENT_NAMES[bit]));
+  return context::add_global(*EVENT_WORDS[bit]);
 }
 
 // The position as an offset from the block's head, -1 outside the block.
@@ -69,7 +71,7 @@ void fire(uint32_t event, const Cell* block, int32_t position, const Cell* value
   if (reference && (event & (SET | EPILOG | PROLOG | RETURN | CALL))) args[4] = *reference;
   Cell fn = *tracer();
   stack::grow_top();
-  Cell name = context::add_global(symbol::make("<interp-callback>"));
+  Cell name = context::add_global(words::interp_callback);
   stack::mark_func(&name, fn.w1);
   for (const Cell& a : args) stack::push(&a);
   for (int32_t i = 0; i < tracer_locals; i++) stack::push(&values::none);
@@ -91,8 +93,8 @@ uint32_t mask_of(const Cell* fn) {
   for (int32_t i = series_cell::head(&words); i < int32_t(block::buffer(&words)->length()); i++) {
     Cell w = block::buffer(&words)->cells()[i];
     if (!w.is(T_WORD)) continue;
-    for (uint32_t bit = 0; bit < std::size(EVENT_NAMES); bit++)
-      if (symbol::resolve(word_cell::symbol(&w)) == symbol::resolve(symbol::make(EVENT_NAMES[bit])))
+    for (uint32_t bit = 0; bit < std::size(EVENT_WORDS); bit++)
+      if (symbol::resolve(word_cell::symbol(&w)) == symbol::resolve(*EVENT_WORDS[bit]))
         mask |= 1u << bit;
   }
   return mask;

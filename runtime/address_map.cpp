@@ -64,7 +64,7 @@ bool put(Map* m, uint32_t key, uint32_t value) {
     resize(m, m->size * 2 < m->buckets ? m->buckets - 1 : m->buckets + 1);
   bool found = false, fresh = false;
   int32_t b = probe(m, key, &found, &fresh);
-  if (b < 0) fire(err::INTERNAL, err::internal::LIMIT_HIT);
+  if (b < 0) fire(err::internal::LIMIT_HIT);
   m->entries[2 * b + 1] = value;
   if (found) return true;
   m->entries[2 * b] = key;
@@ -94,7 +94,7 @@ void remove(Map* m, uint32_t key) {
 
 void resize(Map* m, int32_t request) {
   int32_t buckets = request < 4 ? 4 : hashtable::round_up_pow2(request);
-  if (buckets <= 0) fire(err::INTERNAL, err::internal::NO_MEMORY);
+  if (buckets <= 0) fire(err::internal::NO_MEMORY);
   int32_t upper = rounded_upper_for(buckets);
   if (m->size >= upper) return;
   Map old = *m;

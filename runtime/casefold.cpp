@@ -34,7 +34,7 @@ int32_t part_length(const Cell* value, const Cell* part, int32_t rest) {
   if (part->is(T_INTEGER)) return std::clamp(cell::get_int(part), 0, rest);
   if (part->type() == value->type() && series_cell::node(part) == series_cell::node(value))
     return std::clamp(string::head_index(part) - string::head_index(value), 0, rest);
-  series::fire_refine_arg("part", part);
+  series::fire_refine_arg(words::part, part);
 }
 
 }  // namespace

@@ -269,7 +269,7 @@ bool survives(NodeRef node) {
 
 void keep(MarkFn fn) {
   if (std::find(callbacks, callbacks + callback_count, fn) != callbacks + callback_count) return;
-  if (callback_count == MAX_CALLBACKS) fire(err::INTERNAL, err::internal::LIMIT_HIT);
+  if (callback_count == MAX_CALLBACKS) fire(err::internal::LIMIT_HIT);
   callbacks[callback_count++] = fn;
 }
 
@@ -283,7 +283,7 @@ void unkeep(MarkFn fn) {
 
 void add_sweeper(SweepFn fn) {
   if (std::find(sweepers, sweepers + sweeper_count, fn) != sweepers + sweeper_count) return;
-  if (sweeper_count == MAX_SWEEPERS) fire(err::INTERNAL, err::internal::LIMIT_HIT);
+  if (sweeper_count == MAX_SWEEPERS) fire(err::internal::LIMIT_HIT);
   sweepers[sweeper_count++] = fn;
 }
 

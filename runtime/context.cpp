@@ -195,10 +195,10 @@ Cell* get_in(const Cell* word, NodeRef ctx) {
   if (index < 0) {
     if (word_cell::symbol(word) == words::self && word_cell::context(word))
       return record_of(word_cell::context(word)) + 1;
-    fire(err::SCRIPT, err::script::NO_VALUE, word);
+    fire(err::script::NO_VALUE, word);
   }
   Cell* base = values_base(ctx);
-  if (!base) fire(err::SCRIPT, err::script::NOT_IN_CONTEXT, word);
+  if (!base) fire(err::script::NOT_IN_CONTEXT, word);
   return base + index;
 }
 
@@ -212,7 +212,7 @@ Cell* set_in(Cell* word, const Cell* value, NodeRef ctx, bool notify) {
     word->w3 = uint32_t(index);
   }
   Cell* base = values_base(ctx);
-  if (!base) fire(err::SCRIPT, err::script::NOT_DEFINED, word);
+  if (!base) fire(err::script::NOT_DEFINED, word);
   Cell* slot = base + index;
   bool tracked = !values_on_stack(ctx) && kind_of(ctx) == OBJECT;
   if (!tracked) return cell::copy(value, slot);

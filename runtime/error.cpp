@@ -24,6 +24,7 @@
 #include "runtime/mold.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol {
 namespace error {
@@ -53,14 +54,14 @@ void mark_system() {
     if (ctx) collector::mark_context(ctx);
 }
 
-uint32_t sym(const char* name) { return symbol::resolve(symbol::make(name)); }
+uint32_t sym(uint32_t known) { return symbol::resolve(known); }
 uint32_t resolved(const Cell* word) { return symbol::resolve(word_cell::symbol(word)); }
 
 int32_t count_of(NodeRef ctx) { return int32_t(context::get_words(ctx)->length()); }
 
 // The object a word of the system holds, or 0.
-NodeRef object_in(NodeRef ctx, const char* name) {
-  int32_t i = ctx ? context::find_word(ctx, symbol::make(name), true) : -1;
+NodeRef object_in(NodeRef ctx, uint32_t known) {
+  int32_t i = ctx ? context::find_word(ctx, known, true) : -1;
   if (i < 0) return 0;
   Cell v = *context::value_at(ctx, word_cell::index(context::get_word(ctx, i)));
   return v.is(T_OBJECT) ? v.w1 : 0;
@@ -121,19 +122,19 @@ void set_code(const Cell* error, int category, int id) {
 
 // --- make -------------------------------------------------------------------------------
 
-Cell spec_field_error(const char* name) { return word::make_global(symbol::make(name)); }
+Cell spec_field_error(uint32_t known) { return word::make_global(known); }
 
-[[noreturn]] void invalid_spec_field(const char* name) {
-  Cell w = spec_field_error(name);
-  fire(err::SCRIPT, err::script::INVALID_SPEC_FIELD, &w);
+[[noreturn]] void invalid_spec_field(uint32_t known) {
+  Cell w = spec_field_error(known);
+  fire(err::script::INVALID_SPEC_FIELD, &w);
 }
 
 // Settles code from the type and id words now in the error.
 void code_from_words(const Cell* error) {
   int32_t category = index_in(errors, field(error, F_TYPE));
-  if (category < 0) invalid_spec_field("type");
+  if (category < 0) invalid_spec_field(words::type);
   int32_t id = index_in(category_object(category), field(error, F_ID));
-  if (id < 2) invalid_spec_field("id");
+  if (id < 2) invalid_spec_field(words::id);
   set_code(error, category, id);
 }
 
@@ -141,9 +142,9 @@ void make_from_code(const Cell* error, const Cell* spec) {
   int32_t code = cell::get_int(spec);
   int32_t category = code / 100;
   if (code < 0 || category >= (errors ? count_of(errors) : 10))
-    fire(err::SCRIPT, err::script::OUT_OF_RANGE, spec);
+    fire(err::script::OUT_OF_RANGE, spec);
   int32_t id = code % 100 + 2;
-  if (id >= count_of(category_object(category))) fire(err::SCRIPT, err::script::OUT_OF_RANGE, spec);
+  if (id >= count_of(category_object(category))) fire(err::script::OUT_OF_RANGE, spec);
   set_code(error, category, id);
 }
 
@@ -156,19 +157,19 @@ void make_from_block(const Cell* error, const Cell* spec_in) {
     interpreter::do_block(&spec);
     return code_from_words(error);
   }
-  if (!first.is(T_WORD)) fire(err::INTERNAL, err::internal::INVALID_ERROR, &first);
+  if (!first.is(T_WORD)) fire(err::internal::INVALID_ERROR, &first);
   int32_t category = index_in(errors, &first);
-  if (category < 0) invalid_spec_field("type");
+  if (category < 0) invalid_spec_field(words::type);
   Cell second = length > 1 ? *block::zs_abs_at(&spec, series_cell::head(&spec) + 1) : values::none;
-  if (!second.is(T_WORD)) fire(err::SCRIPT, err::script::INVALID_ARG, &second);
+  if (!second.is(T_WORD)) fire(err::script::INVALID_ARG, &second);
   int32_t id = index_in(category_object(category), &second);
-  if (id < 2) invalid_spec_field("id");
+  if (id < 2) invalid_spec_field(words::id);
   set_code(error, category, id);
 }
 
 Cell* make(Cell* proto, Cell* spec, int) {
   if (spec->is(T_STRING)) {
-    Cell e = create(err::USER, err::user::MESSAGE, spec, nullptr, nullptr);
+    Cell e = create(err::user::MESSAGE, spec, nullptr, nullptr);
     *proto = e;
     return proto;
   }
@@ -179,7 +180,7 @@ Cell* make(Cell* proto, Cell* spec, int) {
   else if (spec->is(T_BLOCK)) make_from_block(&error, spec);
   else {
     Cell type = values::of_datatype(T_ERROR);
-    fire(err::SCRIPT, err::script::BAD_MAKE_ARG, &type, spec);
+    fire(err::script::BAD_MAKE_ARG, &type, spec);
   }
   *proto = error;
   stack::top = slot;
@@ -221,9 +222,10 @@ Message message_of(const Cell* error) {
   if (category && (tmpl.is(T_STRING) || tmpl.is(T_BLOCK))) return {category, tmpl};
   Cell bad = category ? id : type;
   set_field(error, F_ARG1, &bad);
-  NodeRef internal = category_object(err::INTERNAL);
-  set_code(error, err::INTERNAL, err::internal::INVALID_ERROR);
-  Cell fallback = internal ? *context::value_at(internal, err::internal::INVALID_ERROR) : values::none;
+  constexpr err::Id invalid = err::internal::INVALID_ERROR;
+  NodeRef internal = category_object(invalid.category);
+  set_code(error, invalid.category, invalid.id);
+  Cell fallback = internal ? *context::value_at(internal, invalid.id) : values::none;
   return {internal, fallback};
 }
 
@@ -251,7 +253,7 @@ void append_message(Cell* buffer, const Cell* error, const Message& m) {
 
 int32_t stack_trace_depth() {
   if (!state) return 0;
-  Cell* v = object::value_of(&context::record_of(state)[1], symbol::make("stack-trace"));
+  Cell* v = object::value_of(&context::record_of(state)[1], words::stack_trace);
   return v && v->is(T_INTEGER) ? cell::get_int(v) : 0;
 }
 
@@ -326,9 +328,9 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* gran
                 bool owned) {
   settle(parent);
   // The call list is the error's own record: paths neither read nor replace it.
-  if (word::any_word(element->type()) && resolved(element) == sym("stack")) {
+  if (word::any_word(element->type()) && resolved(element) == sym(words::stack_)) {
     Cell p = path ? *path : values::none;
-    fire(err::SCRIPT, err::script::INVALID_PATH_SET, &p);
+    fire(err::script::INVALID_PATH_SET, &p);
   }
   return object::eval_path(parent, element, value, path, grandparent, previous, position, r1,
                            r2, last, owned);
@@ -360,22 +362,22 @@ void init() {
 }
 
 void bind_system() {
-  Cell* system = context::global_value(symbol::make("system"));
+  Cell* system = context::global_value(words::system_);
   NodeRef sys = system && system->is(T_OBJECT) ? system->w1 : 0;
-  errors = object_in(object_in(sys, "catalog"), "errors");
-  if (NodeRef standard = object_in(object_in(sys, "standard"), "error")) prototype = standard;
-  state = object_in(sys, "state");
+  errors = object_in(object_in(sys, words::catalog), words::errors);
+  if (NodeRef standard = object_in(object_in(sys, words::standard), words::error_)) prototype = standard;
+  state = object_in(sys, words::state);
 }
 
 bool catalogue_ready() { return errors != 0; }
 
-Cell create(int category, int id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
-  Cell pending = raised(category, id, arg1, arg2, arg3);
+Cell create(err::Id id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
+  Cell pending = raised(id, arg1, arg2, arg3);
   settle(&pending);
   return pending;
 }
 
-Cell raised(int category, int id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
+Cell raised(err::Id id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
   const Cell* args[3] = {arg1, arg2, arg3};
   for (int i = 0; i < 3; i++) in_flight[i] = args[i] ? *args[i] : values::none;
   in_flight[IN_FLIGHT_WHERE] = values::none;
@@ -383,7 +385,7 @@ Cell raised(int category, int id, const Cell* arg1, const Cell* arg2, const Cell
   in_flight[IN_FLIGHT_STACK] =
       stack::ready() ? values::integer(int32_t(stack::frame_top - stack::frame_base)) : values::none;
   in_flight_number = (in_flight_number + 1) & 0xFFFF;
-  uint32_t code = uint32_t(category * 100 + id - 2);
+  uint32_t code = uint32_t(id.code());
   return Cell{T_ERROR | PENDING, 0, code | in_flight_number << 16, 0};
 }
 
@@ -410,7 +412,7 @@ Cell* field(const Cell* error, int index) {
 int code_of(const Cell* error) {
   if (is_pending(error)) return int(error->w2 & 0xFFFF);
   Cell* code = field(error, F_CODE);
-  return code->is(T_INTEGER) ? cell::get_int(code) : err::INTERNAL * 100 + err::internal::INVALID_ERROR - 2;
+  return code->is(T_INTEGER) ? cell::get_int(code) : err::Id(err::internal::INVALID_ERROR).code();
 }
 int category_of(const Cell* error) { return code_of(error) / 100; }
 int id_of(const Cell* error) { return code_of(error) % 100 + 2; }
@@ -506,8 +508,8 @@ Cell report(const Cell* error_in) {
 
 }  // namespace error
 
-void fire(int category, int id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
-  Cell e = error::raised(category, id, arg1, arg2, arg3);
+void fire(err::Id id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
+  Cell e = error::raised(id, arg1, arg2, arg3);
   if (trace::tracing) {
     // The tracer gets the error as a value; settled, it no longer depends on the
     // in-flight record that errors raised inside the tracer would overwrite.

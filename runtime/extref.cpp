@@ -62,7 +62,7 @@ void init() {
 int32_t capacity() { return slot_count; }
 
 int register_handler(uint32_t code, ReleaseFn fn) {
-  if (handler_count == MAX_HANDLERS) fire(err::INTERNAL, err::internal::LIMIT_HIT);
+  if (handler_count == MAX_HANDLERS) fire(err::internal::LIMIT_HIT);
   handlers[handler_count++] = Handler{code, fn};
   return handler_count;
 }

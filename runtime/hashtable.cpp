@@ -292,7 +292,7 @@ void insert_cell(NodeRef table, int32_t index) {
     }
   } while (p.next());
   int32_t bucket = deleted >= 0 ? deleted : free_bucket;
-  if (bucket < 0) fire(err::INTERNAL, err::internal::LIMIT_HIT);
+  if (bucket < 0) fire(err::internal::LIMIT_HIT);
   if (bucket == free_bucket) t->occupied++;
   set_occupied(flags_of(t), bucket);
   keys_of(t)[bucket] = index;
@@ -547,7 +547,7 @@ void replace_buckets(NodeRef table, int32_t buckets, int32_t upper) {
                      : hash_value(first_cell_of(t, key));
     Probe p(h, buckets);
     while (state(new_flag_words, p.i) != B_EMPTY)
-      if (!p.next()) fire(err::INTERNAL, err::internal::LIMIT_HIT);
+      if (!p.next()) fire(err::internal::LIMIT_HIT);
     set_occupied(new_flag_words, p.i);
     new_key_words[p.i] = key;
     placed++;
@@ -563,7 +563,7 @@ void replace_buckets(NodeRef table, int32_t buckets, int32_t upper) {
 
 void resize(NodeRef table, int32_t request) {
   int32_t buckets = request < 4 ? 4 : round_up_pow2(request);
-  if (buckets <= 0) fire(err::INTERNAL, err::internal::NO_MEMORY);
+  if (buckets <= 0) fire(err::internal::NO_MEMORY);
   int32_t upper = rounded_upper_for(buckets);
   if (record(table)->size >= upper) return;
   without_collector([&] { replace_buckets(table, buckets, upper); });

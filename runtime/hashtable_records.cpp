@@ -56,7 +56,7 @@ void place_record(Table* t, int32_t offset) {
   uint32_t* flags = flags_of(t);
   Probe p(hash_int(record_at(t, offset)->w1), t->buckets);
   while (state(flags, p.i) != B_EMPTY)
-    if (!p.next()) fire(err::INTERNAL, err::internal::LIMIT_HIT);
+    if (!p.next()) fire(err::internal::LIMIT_HIT);
   set_occupied(flags, p.i);
   keys_of(t)[p.i] = offset;
   t->size++;
@@ -131,7 +131,7 @@ Cell* put_int(NodeRef table, uint32_t key) {
   if (record(table)->occupied >= record(table)->upper)
     rebuild_records(table, growth_request(record(table)));
   Slot slot = find_slot(record(table), key);
-  if (slot.bucket < 0) fire(err::INTERNAL, err::internal::LIMIT_HIT);
+  if (slot.bucket < 0) fire(err::internal::LIMIT_HIT);
   if (!slot.found) {
     if (slot.fresh) {
       int32_t offset = append_record(table);

@@ -15,7 +15,7 @@ void make_room_for_symbol(NodeRef table) {
   Table* t = record(table);
   if (t->occupied < t->upper) return;
   int64_t request = int64_t(growth_request(t)) * 16;
-  if (request > (int64_t(1) << 30)) fire(err::INTERNAL, err::internal::NO_MEMORY);
+  if (request > (int64_t(1) << 30)) fire(err::internal::NO_MEMORY);
   resize(table, int32_t(request));
 }
 
@@ -77,7 +77,7 @@ int32_t intern(NodeRef table, const uint8_t* utf8, uint32_t length, bool cased) 
       alias = uint32_t(target > 0 ? target : variant + 1);
     }
   }
-  if (empty < 0) fire(err::INTERNAL, err::internal::LIMIT_HIT);
+  if (empty < 0) fire(err::internal::LIMIT_HIT);
   NodeRef name = new_name_series(utf8, length);
   Cell* rec = memory::alloc_tail_cell(record(table)->block);
   cell::set(rec, T_UNSET, alias, 0, name);
@@ -115,7 +115,7 @@ int32_t find_symbol(NodeRef table, uint32_t symbol_id, bool ignore_case, int32_t
     }
   } while (p.next());
   if (!context) return -1;
-  if (empty < 0) fire(err::INTERNAL, err::internal::LIMIT_HIT);
+  if (empty < 0) fire(err::internal::LIMIT_HIT);
   Cell* word = memory::alloc_tail_cell(t->block);
   t = record(table);
   int32_t index = block_length(t) - 1;

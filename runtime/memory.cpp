@@ -26,7 +26,7 @@ std::bitset<MAX_NODE_FRAMES> frame_numbers_in_use;
 uint32_t last_frame_number = 0;   // numbers are handed out round-robin
 uint64_t series_allocations = 0;
 
-[[noreturn]] void no_memory() { fire(err::INTERNAL, err::internal::NO_MEMORY); }
+[[noreturn]] void no_memory() { fire(err::internal::NO_MEMORY); }
 
 uint32_t checked_data_size(int64_t units, uint32_t unit) {
   if (units < 0 || unit == 0) no_memory();
@@ -136,7 +136,7 @@ void* alloc_frame(size_t bytes, size_t* rounded) {
 }
 
 void free_frame(void* address, size_t rounded) {
-  if (!platform::free_pages(address, rounded)) fire(err::INTERNAL, err::internal::WRONG_MEM);
+  if (!platform::free_pages(address, rounded)) fire(err::internal::WRONG_MEM);
   root.total -= rounded;
 }
 

@@ -78,7 +78,7 @@ void push(NodeRef node) {
   *top++ = node;
   if (top >= limit) {
     reset();
-    fire(err::INTERNAL, err::internal::TOO_DEEP);
+    fire(err::internal::TOO_DEEP);
   }
 }
 

@@ -17,7 +17,7 @@ int32_t get_int_from(const Cell* value) {
   if (!holds_double(value->type())) return cell::get_int(value);
   int32_t n;
   if (!truncate_to_int32(cell::get_double(value), &n))
-    fire(err::SCRIPT, err::script::OUT_OF_RANGE, value);
+    fire(err::script::OUT_OF_RANGE, value);
   return n;
 }
 

@@ -179,7 +179,7 @@ void grow() {
 }
 
 void check_index(int32_t index) {
-  if (index < 1 || index > capacity()) fire(err::INTERNAL, err::internal::LIMIT_HIT);
+  if (index < 1 || index > capacity()) fire(err::internal::LIMIT_HIT);
 }
 
 void mark_roots() { collector::mark_block(block); }

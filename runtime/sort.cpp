@@ -200,10 +200,10 @@ size_t presorted_prefix(const Data& d, size_t n) {
 void mergesort(void* base, size_t n, size_t width, intptr_t arg1, intptr_t arg2, Comparator cmp) {
   if (n <= 1) return;
   uint64_t bytes = uint64_t(n / 2) * width;
-  if (bytes > 0xFFFFFFFFu) fire(err::SCRIPT, err::script::SIZE_LIMIT);
+  if (bytes > 0xFFFFFFFFu) fire(err::script::SIZE_LIMIT);
   std::unique_ptr<uint8_t, decltype(&std::free)> buffer(
       static_cast<uint8_t*>(std::malloc(bytes ? bytes : 1)), &std::free);
-  if (!buffer) fire(err::INTERNAL, err::internal::NO_MEMORY);
+  if (!buffer) fire(err::internal::NO_MEMORY);
   Data d{static_cast<uint8_t*>(base), width, arg1, arg2, cmp, width % 4 != 0};
 
   struct Run { size_t start; unsigned power; };

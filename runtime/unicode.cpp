@@ -70,19 +70,19 @@ uint8_t* scratch(uint64_t bytes) {
 }
 
 // A binary! holding up to four bytes from `at`: the argument of the decoding errors.
-[[noreturn]] void raise_with_bytes(int category, int id, const uint8_t* at, size_t available) {
+[[noreturn]] void raise_with_bytes(err::Id id, const uint8_t* at, size_t available) {
   size_t n = available < 4 ? available : 4;
   NodeRef node = memory::alloc_bytes(4);
   SeriesBuffer* b = memory::buffer_of(node);
   std::memcpy(b->data(), at, n);
   b->tail = static_cast<uint32_t>(n);
   Cell bytes{T_BINARY, 0, node, 0};
-  fire(category, id, &bytes);
+  fire(id, &bytes);
 }
 
 [[noreturn]] void raise_invalid_char(uint32_t cp) {
   Cell arg = values::integer(static_cast<int32_t>(cp));
-  fire(err::SCRIPT, err::script::INVALID_CHAR, &arg);
+  fire(err::script::INVALID_CHAR, &arg);
 }
 
 bool is_surrogate(uint32_t cp) { return cp >= 0xD800 && cp <= 0xDFFF; }
@@ -241,11 +241,11 @@ void init() {
 }
 
 void raise_invalid_utf8(const uint8_t* at, size_t available) {
-  raise_with_bytes(err::ACCESS, err::access::INVALID_UTF8, at, available);
+  raise_with_bytes(err::access::INVALID_UTF8, at, available);
 }
 
 void raise_invalid_utf16(const uint8_t* at, size_t available) {
-  raise_with_bytes(err::SCRIPT, err::script::INVALID_DATA, at, available);
+  raise_with_bytes(err::script::INVALID_DATA, at, available);
 }
 
 // --- UTF-8 in -----------------------------------------------------------------------

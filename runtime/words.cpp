@@ -6,18 +6,18 @@
 
 namespace zol::words {
 
-uint32_t self = 0;
-uint32_t true_ = 0;
-uint32_t false_ = 0;
+#define ZOL_KNOWN_WORD(name, spelling) uint32_t name = 0;
+ZOL_KNOWN_WORDS(ZOL_KNOWN_WORD)
+#undef ZOL_KNOWN_WORD
 
 void init() {
-  self = symbol::make("self");
-  true_ = symbol::make("true");
-  false_ = symbol::make("false");
+#define ZOL_KNOWN_WORD(name, spelling) name = symbol::make(spelling);
+  ZOL_KNOWN_WORDS(ZOL_KNOWN_WORD)
+#undef ZOL_KNOWN_WORD
   // The frame walks recognise the frames that are not calls of a named function.
-  stack::body_symbol = symbol::make("<body>");
-  stack::anon_symbol = symbol::make("<anon>");
-  stack::not_found_symbol = symbol::make("<not-found>");
+  stack::body_symbol = body_frame;
+  stack::anon_symbol = anon_frame;
+  stack::not_found_symbol = not_found_frame;
   stack::self_symbol = self;
 }
 

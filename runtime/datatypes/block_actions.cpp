@@ -21,6 +21,7 @@
 #include "runtime/mold.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::block {
 
@@ -41,7 +42,7 @@ int32_t clip_head(Cell* blk) {
 
 [[noreturn]] void bad_make_arg(uint8_t type, const Cell* spec) {
   Cell t = values::of_datatype(type);
-  fire(err::SCRIPT, err::script::BAD_MAKE_ARG, &t, spec);
+  fire(err::script::BAD_MAKE_ARG, &t, spec);
 }
 
 // A shallow copy of a block from its head, typed `type`.
@@ -55,7 +56,7 @@ Cell shallow_copy(const Cell* blk, uint8_t type) {
 // The body of an object! or map!, through its reflect action.
 Cell body_of(const Cell* value) {
   Cell v = *value;
-  return *actions::reflect_typed(&v, symbol::make("body"));
+  return *actions::reflect_typed(&v, words::body);
 }
 
 // The elements of a vector!, picked one by one.
@@ -89,7 +90,7 @@ Cell converted(const Cell* spec, uint8_t type) {
       return out;
     }
     case T_STRING: {
-      if (!load_text) fire(err::INTERNAL, err::internal::FEATURE_NA);
+      if (!load_text) fire(err::internal::FEATURE_NA);
       Cell out;
       return *load_text(spec, &out);
     }
@@ -110,7 +111,7 @@ int32_t capacity_of(const Cell* spec, uint8_t type) {
     n = d >= 2147483648.0 ? INT64_MAX : d <= 0 ? 0 : int64_t(d);
   }
   if (n < 1) return 1;
-  if (n > int64_t(MAX_DATA_SIZE / sizeof(Cell))) fire(err::INTERNAL, err::internal::NO_MEMORY);
+  if (n > int64_t(MAX_DATA_SIZE / sizeof(Cell))) fire(err::internal::NO_MEMORY);
   return int32_t(n);
 }
 
@@ -326,7 +327,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
   int32_t pos = search(parent, Search{element}, &span);
   if (pos < 0) {
     Cell where = path ? *path : values::none;
-    fire(err::SCRIPT, err::script::BAD_PATH_SET, &where, element);
+    fire(err::script::BAD_PATH_SET, &where, element);
   }
   Cell from_start = *parent;
   series_cell::set_head(&from_start, 0);
@@ -382,7 +383,7 @@ void enter(const Cell* blk, int32_t at, int32_t count, bool rebuild) {
 int32_t checked_total(const Cell* blk, int64_t count, int64_t dup) {
   int64_t total = count * dup;   // both at most 2^31: no overflow
   int64_t room = (int64_t(MAX_DATA_SIZE) - buffer(blk)->used_bytes()) / int64_t(sizeof(Cell));
-  if (total > room) fire(err::INTERNAL, err::internal::NO_MEMORY);
+  if (total > room) fire(err::internal::NO_MEMORY);
   return int32_t(total);
 }
 
@@ -467,7 +468,7 @@ Cell* take(Cell* blk, const Cell* part, bool deep, bool last) {
 }
 
 Cell* swap(Cell* first, Cell* second) {
-  if (!is_any_block(second->type())) fire(err::SCRIPT, err::script::INVALID_ARG, second);
+  if (!is_any_block(second->type())) fire(err::script::INVALID_ARG, second);
   if (series::zs_tail_q(first) || series::zs_tail_q(second)) return first;
   bool told_first = series::editing(first, series::E_SWAP, second, series::head_index(first), 1);
   bool told_second = series::editing(second, series::E_SWAP, first, series::head_index(second), 1);
@@ -505,7 +506,7 @@ Cell* copy(Cell* blk, Cell* destination, const Cell* part, bool deep, const Cell
   if (nested) {
     if (cycles::find(source.w2)) {
       cycles::reset();
-      fire(err::INTERNAL, err::internal::NO_CYCLE);
+      fire(err::internal::NO_CYCLE);
     }
     cycles::push(source.w2);
   }

@@ -20,7 +20,7 @@ bool in_range(int32_t n) { return n >= 0 && uint32_t(n) <= MAX_CODE_POINT; }
 
 [[noreturn]] void bad_to_arg(const Cell* spec) {
   Cell type = values::of_datatype(T_CHAR);
-  fire(err::SCRIPT, err::script::BAD_TO_ARG, &type, spec);
+  fire(err::script::BAD_TO_ARG, &type, spec);
 }
 
 // The UTF-8 sequence at the binary's head; an empty binary or one that ends inside
@@ -43,7 +43,7 @@ uint32_t code_point_of(Cell* spec) {
     }
     case T_CHAR: case T_INTEGER: case T_FLOAT: case T_PERCENT: {
       int32_t n = number::get_int_from(spec);
-      if (!in_range(n)) fire(err::SCRIPT, err::script::OUT_OF_RANGE, spec);
+      if (!in_range(n)) fire(err::script::OUT_OF_RANGE, spec);
       return static_cast<uint32_t>(n);
     }
     case T_BINARY: return from_binary(spec);
@@ -95,14 +95,14 @@ void do_math(int op) {
   const Cell* right = stack::arg(1);
   if (!right->is(T_CHAR) && !right->is(T_INTEGER) && !right->is(T_FLOAT)) {
     Cell type = values::of_datatype(right->type());  // vector! joins when it exists
-    fire(err::SCRIPT, err::script::INVALID_TYPE, &type);
+    fire(err::script::INVALID_TYPE, &type);
   }
   // The core reports a result outside the integers by writing a float! into the
   // scratch cell; a quotient is wanted truncated, so divide goes without one.
   Cell scratch = values::unset;
   int32_t result = integer::do_math_op(cell::get_int(left), number::get_int_from(right), op,
                                        op == OP_DIVIDE ? nullptr : &scratch);
-  if (!scratch.is(T_UNSET) || !in_range(result)) fire(err::MATH, err::math::OVERFLOW);
+  if (!scratch.is(T_UNSET) || !in_range(result)) fire(err::math::OVERFLOW);
   left->w2 = static_cast<uint32_t>(result);
 }
 

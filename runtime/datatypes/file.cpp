@@ -85,7 +85,7 @@ int mold(const Cell* file, Cell* out, bool, bool, bool, const Cell* part_arg, in
 
 Cell* read(Cell* file, const Cell* part, const Cell* seek, bool binary, bool lines, bool info,
            const Cell* as) {
-  if (part || seek) fire(err::INTERNAL, err::internal::NOT_DONE);
+  if (part || seek) fire(err::internal::NOT_DONE);
   url::need_service(services.read != nullptr);
   *file = *services.read(file, to_local_text(file), binary, lines, info, as);
   return file;
@@ -93,7 +93,7 @@ Cell* read(Cell* file, const Cell* part, const Cell* seek, bool binary, bool lin
 
 Cell* write(Cell* file, Cell* data, bool binary, bool lines, bool info, bool append,
             const Cell* part, const Cell* seek, const Cell* allow, const Cell* as) {
-  if (allow || as) fire(err::INTERNAL, err::internal::NOT_DONE);
+  if (allow || as) fire(err::internal::NOT_DONE);
   url::need_service(services.write != nullptr);
   *file = *services.write(file, to_local_text(file), data, binary, lines, info, append, part, seek);
   return file;

@@ -32,7 +32,7 @@ constexpr uint64_t SIGN_BIT = 1ull << 63;
 
 [[noreturn]] void bad_to_arg(int type, const Cell* spec) {
   Cell target = values::of_datatype(static_cast<uint8_t>(type));
-  fire(err::SCRIPT, err::script::BAD_TO_ARG, &target, spec);
+  fire(err::script::BAD_TO_ARG, &target, spec);
 }
 
 // Up to eight bytes from the binary's head, big-endian, as the bit pattern of the
@@ -59,7 +59,7 @@ double from_block(Cell* block, int type) {
 // read by the float scanner.
 double from_text(Cell* text, int type) {
   if (type == T_PERCENT) {
-    if (!load_string) fire(err::INTERNAL, err::internal::FEATURE_NA);
+    if (!load_string) fire(err::internal::FEATURE_NA);
     Cell loaded;
     const Cell* value = load_string(text, &loaded);
     switch (value->type()) {
@@ -68,7 +68,7 @@ double from_text(Cell* text, int type) {
       default: bad_to_arg(type, text);
     }
   }
-  if (!token_check) fire(err::INTERNAL, err::internal::FEATURE_NA);
+  if (!token_check) fire(err::internal::FEATURE_NA);
   int error = 0;
   const uint8_t* head = string::zs_head(text);
   int32_t count = string::zs_length(text);

@@ -15,6 +15,7 @@
 #include "runtime/number.h"
 #include "runtime/rounding.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::float_ {
 namespace {
@@ -22,9 +23,9 @@ namespace {
 using number::get_double_from;
 using number::holds_double;
 
-[[noreturn]] void fire_with_type(int id, uint8_t type) {
+[[noreturn]] void fire_with_type(err::script id, uint8_t type) {
   Cell datatype = values::of_datatype(type);
-  fire(err::SCRIPT, id, &datatype);
+  fire(id, &datatype);
 }
 
 // --- arithmetic ---------------------------------------------------------------------------
@@ -39,9 +40,9 @@ double remainder_of(double left, double right) {
 // operations belong to the compound type's own arithmetic.
 [[noreturn]] void refuse_compound_operand(int op, uint8_t right) {
   if (op == OP_SUBTRACT || op == OP_DIVIDE) {
-    Cell action = word::load(op == OP_SUBTRACT ? "subtract" : "divide");
+    Cell action = word::make_global(op == OP_SUBTRACT ? words::subtract : words::divide);
     Cell type = values::of_datatype(right);
-    fire(err::SCRIPT, err::script::NOT_RELATED, &action, &type);
+    fire(err::script::NOT_RELATED, &action, &type);
   }
   fire_with_type(err::script::INVALID_TYPE, right);  // until pair! and the points exist
 }
@@ -109,7 +110,7 @@ double round_to_integer(double y, rounding::Mode mode) {
 double round_to_unit(double x, double unit, rounding::Mode mode) {
   if (unit >= 1.0) {
     double r = round_to_integer(x / unit, mode) * unit;
-    if (std::fabs(r) == DBL_MAX) fire(err::MATH, err::math::OVERFLOW);
+    if (std::fabs(r) == DBL_MAX) fire(err::math::OVERFLOW);
     return r;
   }
   int exponent;
@@ -220,7 +221,7 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
   if (!scale) return make_at(value, rounded, value->type());
   if (!scale->is(T_INTEGER)) return make_at(value, rounded, scale->type());
   int32_t n;
-  if (!number::truncate_to_int32(rounded, &n)) fire(err::MATH, err::math::OVERFLOW);
+  if (!number::truncate_to_int32(rounded, &n)) fire(err::math::OVERFLOW);
   return integer::make_at(value, n);
 }
 

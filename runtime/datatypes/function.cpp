@@ -16,6 +16,7 @@
 #include "runtime/memory.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol {
 namespace {
@@ -26,11 +27,11 @@ int32_t head_of(const Cell* blk) { return std::max(series_cell::head(blk), 0); }
 int32_t length_of(const Cell* blk) { return int32_t(block::buffer(blk)->length()); }
 Cell* cell_at(const Cell* blk, int32_t i) { return block::buffer(blk)->cells() + i; }
 
-bool is_symbol(const Cell* c, const char* name) {
-  return symbol::resolve(word_cell::symbol(c)) == symbol::resolve(symbol::make(name));
+bool is_symbol(const Cell* c, uint32_t known) {
+  return symbol::resolve(word_cell::symbol(c)) == symbol::resolve(known);
 }
 
-bool is_local_refinement(const Cell* c) { return c->is(T_REFINEMENT) && is_symbol(c, "local"); }
+bool is_local_refinement(const Cell* c) { return c->is(T_REFINEMENT) && is_symbol(c, words::local); }
 bool is_argument_word(uint8_t t) { return t == T_WORD || t == T_LIT_WORD || t == T_GET_WORD; }
 
 // A block from its head (a head past the tail clipped to the tail), copied when the
@@ -50,7 +51,7 @@ Cell from_head(const Cell* blk) {
 }
 
 [[noreturn]] void bad_func_def(const Cell* what) {
-  fire(err::SCRIPT, err::script::BAD_FUNC_DEF, what);
+  fire(err::script::BAD_FUNC_DEF, what);
 }
 
 NodeRef new_more_block() {
@@ -81,14 +82,14 @@ Cell bound_words(NodeRef ctx) {
 
 Cell* reflect(Cell* value, uint32_t field) {
   uint32_t f = symbol::resolve(field);
-  if (f == symbol::resolve(symbol::make("spec"))) {
+  if (f == symbol::resolve(words::spec)) {
     *value = Cell{T_BLOCK, 0, value->w2, 0};
-  } else if (f == symbol::resolve(symbol::make("body"))) {
+  } else if (f == symbol::resolve(words::body)) {
     *value = *function::more(value, function::MORE_BODY);
-  } else if (f == symbol::resolve(symbol::make("words"))) {
+  } else if (f == symbol::resolve(words::words_)) {
     *value = bound_words(value->w1);
   } else {
-    fire(err::INTERNAL, err::internal::NOT_DONE);
+    fire(err::internal::NOT_DONE);
   }
   return value;
 }
@@ -136,7 +137,7 @@ struct Collector {
     collected.push_back(s);
   }
 
-  bool is_word_named(const Cell* c, const char* name) { return c->is(T_WORD) && is_symbol(c, name); }
+  bool is_word_named(const Cell* c, uint32_t known) { return c->is(T_WORD) && is_symbol(c, known); }
 
   // Collects the set-words of a block (nested blocks and parens too) and the words
   // that foreach, remove-each and repeat set.
@@ -150,7 +151,7 @@ struct Collector {
         collect(&v);
       } else if (v.is(T_BLOCK) || v.is(T_PAREN)) {
         walk(&v);
-      } else if (is_word_named(&v, "foreach") || is_word_named(&v, "remove-each")) {
+      } else if (is_word_named(&v, words::foreach) || is_word_named(&v, words::remove_each)) {
         if (next.is(T_BLOCK)) {
           for (int32_t j = head_of(&next); j < length_of(&next); j++) {
             Cell w = *cell_at(&next, j);
@@ -159,7 +160,7 @@ struct Collector {
         } else if (next.is(T_WORD) || next.is(T_SET_WORD)) {
           collect(&next);
         }
-      } else if (is_word_named(&v, "repeat") && (next.is(T_WORD) || next.is(T_SET_WORD))) {
+      } else if (is_word_named(&v, words::repeat) && (next.is(T_WORD) || next.is(T_SET_WORD))) {
         collect(&next);
       }
     }
@@ -171,10 +172,10 @@ bool extern_value_allowed(uint8_t t) {
          t == T_GET_WORD || t == T_REFINEMENT;
 }
 
-int32_t find_refinement(const Cell* spec, const char* name) {
+int32_t find_refinement(const Cell* spec, uint32_t known) {
   for (int32_t i = head_of(spec); i < length_of(spec); i++) {
     Cell* c = cell_at(spec, i);
-    if (c->is(T_REFINEMENT) && is_symbol(c, name)) return i;
+    if (c->is(T_REFINEMENT) && is_symbol(c, known)) return i;
   }
   return -1;
 }
@@ -232,8 +233,8 @@ int attributes(const Cell* blk) {
   for (int32_t i = head_of(blk); i < length_of(blk); i++) {
     Cell* c = cell_at(blk, i);
     if (!c->is(T_WORD)) return -1;
-    if (is_symbol(c, "trace")) flags |= FLAG_TRACE;
-    else if (is_symbol(c, "no-trace")) flags |= FLAG_NO_TRACE;
+    if (is_symbol(c, words::trace_)) flags |= FLAG_TRACE;
+    else if (is_symbol(c, words::no_trace)) flags |= FLAG_NO_TRACE;
   }
   return flags;
 }
@@ -246,7 +247,7 @@ void check_type_block(const Cell* types) {
       const Cell* v = context::get(&c);
       ok = v->is(T_DATATYPE) || v->is(T_TYPESET);
     }
-    if (!ok) fire(err::SCRIPT, err::script::INVALID_TYPE_SPEC, &c);
+    if (!ok) fire(err::script::INVALID_TYPE_SPEC, &c);
   }
 }
 
@@ -257,7 +258,7 @@ void check_duplicates(const Cell* spec) {
     if (!is_argument_word(c.type()) && !c.is(T_REFINEMENT)) continue;
     uint32_t s = symbol::resolve(word_cell::symbol(&c));
     if (std::find(seen.begin(), seen.end(), s) != seen.end())
-      fire(err::SCRIPT, err::script::DUP_VARS, &c);
+      fire(err::script::DUP_VARS, &c);
     seen.push_back(s);
   }
 }
@@ -299,7 +300,7 @@ void validate_spec(const Cell* spec_in) {
         break;
       }
       case T_SET_WORD: {
-        if (after_local || !is_symbol(&v, "return") || type_at(i + 1) != T_BLOCK)
+        if (after_local || !is_symbol(&v, words::return_) || type_at(i + 1) != T_BLOCK)
           bad_func_def(&spec);
         uint8_t after = type_at(i + 2);
         if (after != T_EMPTY && after != T_REFINEMENT && after != T_STRING) bad_func_def(&spec);
@@ -324,15 +325,15 @@ void collect_words(Cell* spec, const Cell* body) {
     if (is_argument_word(v->type()) || v->is(T_SET_WORD) || v->is(T_REFINEMENT))
       c.ignore.push_back(symbol::resolve(word_cell::symbol(v)));
   }
-  int32_t ext = find_refinement(spec, "extern");
+  int32_t ext = find_refinement(spec, words::extern_);
   if (ext >= 0) {
     for (int32_t i = head_of(spec); i < length_of(spec); i++) {
       Cell v = *cell_at(spec, i);
-      if (!extern_value_allowed(v.type())) fire(err::SCRIPT, err::script::BAD_FUNC_EXTERN, &v);
+      if (!extern_value_allowed(v.type())) fire(err::script::BAD_FUNC_EXTERN, &v);
     }
     Cell rest = *spec;
     series_cell::set_head(&rest, ext + 1);
-    int32_t local = find_refinement(&rest, "local");
+    int32_t local = find_refinement(&rest, words::local);
     if (local >= 0)
       for (int32_t i = local + 1; i < length_of(spec); i++) {
         Cell w = *cell_at(spec, i);
@@ -342,19 +343,19 @@ void collect_words(Cell* spec, const Cell* body) {
   }
   c.walk(body);
   auto named_local = [](uint32_t s) {
-    return symbol::resolve(s) == symbol::resolve(symbol::make("local"));
+    return symbol::resolve(s) == symbol::resolve(words::local);
   };
   c.collected.erase(std::remove_if(c.collected.begin(), c.collected.end(), named_local),
                     c.collected.end());
   if (c.collected.empty()) return;
-  if (find_refinement(spec, "local") < 0) append_word(spec, symbol::make("local"), T_REFINEMENT);
+  if (find_refinement(spec, words::local) < 0) append_word(spec, words::local, T_REFINEMENT);
   for (uint32_t s : c.collected) append_word(spec, s, T_WORD);
 }
 
 int32_t count_locals(const Cell* spec, int32_t start, bool must_exist) {
   Cell from = *spec;
   series_cell::set_head(&from, start);
-  int32_t at = find_refinement(&from, "local");
+  int32_t at = find_refinement(&from, words::local);
   if (at < 0) return must_exist ? -1 : 0;
   int32_t n = 1;
   for (int32_t i = at + 1; i < length_of(spec) && !cell_at(spec, i)->is(T_SET_WORD); i++)
@@ -411,7 +412,7 @@ Cell make(const Cell* spec_in, const char* name, uint8_t return_type) {
   int32_t entry = -1;
   for (size_t i = 0; i < table.size(); i++)
     if (table[i].name == name) entry = int32_t(i);
-  if (entry < 0) fire(err::INTERNAL, err::internal::NOT_DONE);
+  if (entry < 0) fire(err::internal::NOT_DONE);
   Cell spec = from_head(spec_in);
   int count = 0;
   for (int32_t i = 0; i < length_of(&spec); i++) count += cell_at(&spec, i)->is(T_WORD);

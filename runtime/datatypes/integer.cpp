@@ -29,7 +29,7 @@ constexpr int32_t MIN = INT32_MIN;
 
 Cell datatype_of(uint8_t type) { return values::of_datatype(type); }
 
-[[noreturn]] void math_error(int id) { fire(err::MATH, id); }
+[[noreturn]] void math_error(err::math id) { fire(id); }
 
 // --- arithmetic ------------------------------------------------------------------------
 
@@ -78,14 +78,14 @@ Cell* make(Cell* proto, Cell* spec, int type) {
 
 [[noreturn]] void bad_to_arg(const Cell* spec) {
   Cell type = datatype_of(T_INTEGER);
-  fire(err::SCRIPT, err::script::BAD_TO_ARG, &type, spec);
+  fire(err::script::BAD_TO_ARG, &type, spec);
 }
 
 int32_t truncated(double d) {
   int32_t n;
   if (!number::truncate_to_int32(d, &n)) {
     Cell type = datatype_of(T_INTEGER);
-    fire(err::SCRIPT, err::script::TYPE_LIMIT, &type);
+    fire(err::script::TYPE_LIMIT, &type);
   }
   return n;
 }
@@ -204,7 +204,7 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
             bool ceiling, bool half_ceiling) {
   if (scale && scale->is(T_MONEY)) {
     Cell money = datatype_of(T_MONEY);
-    fire(err::SCRIPT, err::script::NOT_RELATED, &money);
+    fire(err::script::NOT_RELATED, &money);
   }
   // The most negative value has no magnitude to round: it stays as it is.
   if (get(value) == MIN) return value;
@@ -315,7 +315,7 @@ void do_math(int op) {
     case T_FLOAT: case T_PERCENT: case T_TIME: float_::do_math(op); return;
     default: {
       Cell type = datatype_of(right->type());
-      fire(err::SCRIPT, err::script::INVALID_TYPE, &type);
+      fire(err::script::INVALID_TYPE, &type);
     }
   }
 }
@@ -332,7 +332,7 @@ int32_t from_hex_spelling(const char* spelling, size_t length, const Cell* issue
     valid = digit >= 0;
     n = n << 4 | static_cast<uint32_t>(digit);
   }
-  if (!valid) fire(err::SCRIPT, err::script::INVALID_DATA, issue);
+  if (!valid) fire(err::script::INVALID_DATA, issue);
   return static_cast<int32_t>(n);
 }
 

@@ -110,7 +110,7 @@ bool true_value(const Cell* value, bool unset_check, const Cell* name) {
     case T_NONE: return false;
     case T_LOGIC: return value->w1 != 0;
     case T_UNSET:
-      if (unset_check) fire(err::SCRIPT, err::script::NO_VALUE, name);
+      if (unset_check) fire(err::script::NO_VALUE, name);
       return true;
     default: return true;
   }
@@ -119,7 +119,7 @@ bool true_value(const Cell* value, bool unset_check, const Cell* name) {
 bool is_true() { return true_value(stack::arg(0)); }
 
 bool arg_true() {
-  if (stack::arg(0)->is(T_UNSET)) fire(err::SCRIPT, err::script::NO_RETURN);
+  if (stack::arg(0)->is(T_UNSET)) fire(err::script::NO_RETURN);
   return true_value(stack::arg(0));
 }
 

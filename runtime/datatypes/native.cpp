@@ -13,12 +13,13 @@
 #include "runtime/memory.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::native {
 namespace {
 
-bool is_symbol(const Cell* c, const char* name) {
-  return symbol::resolve(word_cell::symbol(c)) == symbol::resolve(symbol::make(name));
+bool is_symbol(const Cell* c, uint32_t known) {
+  return symbol::resolve(word_cell::symbol(c)) == symbol::resolve(known);
 }
 
 int32_t table_size(uint8_t type) { return type == T_NATIVE ? TABLE_SIZE : ACTION_SLOTS; }
@@ -26,9 +27,9 @@ int32_t table_size(uint8_t type) { return type == T_NATIVE ? TABLE_SIZE : ACTION
 // make native! [spec index] and make action! [spec index].
 Cell* make_callable(Cell* proto, Cell* spec, int type) {
   auto refuse = [&] {
-    Cell make_word = context::add_global(symbol::make("make"));
+    Cell make_word = context::add_global(words::make);
     Cell kind = values::of_datatype(uint8_t(type));
-    fire(err::SCRIPT, err::script::EXPECT_ARG, &make_word, &kind, spec);
+    fire(err::script::EXPECT_ARG, &make_word, &kind, spec);
   };
   if (!spec->is(T_BLOCK) || block::zs_length(spec) != 2) refuse();
   Cell s = *spec;
@@ -43,14 +44,14 @@ Cell* make_callable(Cell* proto, Cell* spec, int type) {
 
 Cell* reflect(Cell* value, uint32_t field) {
   uint32_t f = symbol::resolve(field);
-  if (f == symbol::resolve(symbol::make("spec"))) {
+  if (f == symbol::resolve(words::spec)) {
     *value = Cell{T_BLOCK, 0, value->w2, 0};
-  } else if (f == symbol::resolve(symbol::make("body"))) {
+  } else if (f == symbol::resolve(words::body)) {
     uint8_t kind = value->is(T_OP) ? op_kind(value) : value->type();
     if (kind == T_FUNCTION || kind == T_ROUTINE) *value = *function::more(value, function::MORE_BODY);
     else *value = values::integer(int32_t(value->w1) + 1);
   } else {
-    fire(err::INTERNAL, err::internal::NOT_DONE);
+    fire(err::internal::NOT_DONE);
   }
   return value;
 }
@@ -98,10 +99,10 @@ Cell* make_op(Cell* proto, Cell* value, int) {
   uint8_t kind = value->type();
   if (kind != T_NATIVE && kind != T_ACTION && kind != T_FUNCTION && kind != T_ROUTINE) {
     Cell t = values::of_datatype(kind);
-    fire(err::SCRIPT, err::script::INVALID_TYPE, &t);
+    fire(err::script::INVALID_TYPE, &t);
   }
   Cell spec{T_BLOCK, 0, value->w2, 0};
-  if (!op_spec_ok(&spec)) fire(err::SCRIPT, err::script::BAD_OP_SPEC);
+  if (!op_spec_ok(&spec)) fire(err::script::BAD_OP_SPEC);
   Cell op = *value;
   op.header = T_OP | uint32_t(kind) << OP_KIND_SHIFT;
   if (kind == T_FUNCTION || kind == T_ROUTINE) *function::more(value, function::MORE_SOURCE) = *value;
@@ -149,7 +150,7 @@ bool op_spec_ok(const Cell* spec) {
       if (args == 0) return false;
       args++;
     } else if (c->is(T_REFINEMENT)) {
-      if (is_symbol(c, "local") || is_symbol(c, "extern")) break;
+      if (is_symbol(c, words::local) || is_symbol(c, words::extern_)) break;
       return false;
     }
   }

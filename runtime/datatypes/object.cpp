@@ -30,12 +30,12 @@ constexpr int ON_CHANGE = 0;
 constexpr int ON_DEEP_CHANGE = 1;
 constexpr int32_t NO_HANDLER = -1;
 
-uint32_t sym(const char* name) { return symbol::resolve(symbol::make(name)); }
-bool is_named(const Cell* word, const char* name) {
-  return symbol::resolve(word_cell::symbol(word)) == sym(name);
+uint32_t sym(uint32_t known) { return symbol::resolve(known); }
+bool is_named(const Cell* word, uint32_t known) {
+  return symbol::resolve(word_cell::symbol(word)) == sym(known);
 }
 bool is_handler_word(const Cell* word) {
-  return is_named(word, "on-change*") || is_named(word, "on-deep-change*");
+  return is_named(word, words::on_change) || is_named(word, words::on_deep_change);
 }
 
 SeriesBuffer* words_of(NodeRef ctx) { return context::get_words(ctx); }
@@ -52,11 +52,11 @@ int32_t handler_slot(const Cell* obj, int which) {
 // Runs a handler function with the arguments pushed by `push_args`; the object's
 // context is the handler's self.
 template <class PushArgs>
-void call_handler(const Cell* obj, int32_t slot, const char* frame_name, PushArgs push_args) {
+void call_handler(const Cell* obj, int32_t slot, uint32_t frame_name, PushArgs push_args) {
   Cell handler = *slot_at(obj->w1, slot);
   if (!handler.is(T_FUNCTION)) return;
   Cell* saved_top = stack::top;
-  Cell name = word::make_global(symbol::make(frame_name));
+  Cell name = word::make_global(frame_name);
   Cell* first = stack::mark_func(&name, handler.w1);
   push_args();
   int32_t wanted = count_of(handler.w1);
@@ -71,13 +71,13 @@ void call_handler(const Cell* obj, int32_t slot, const char* frame_name, PushArg
 void deep_change(Cell* owner, Cell* word, Cell* target, const Cell* action,
                  const Cell* new_value, int32_t index, int32_t part) {
   Cell obj = *owner;
-  if (!obj.w3) fire(err::SCRIPT, err::script::INVALID_OBJ_EVT, &obj);
+  if (!obj.w3) fire(err::script::INVALID_OBJ_EVT, &obj);
   int32_t slot = handler_slot(&obj, ON_DEEP_CHANGE);
   if (slot == NO_HANDLER) return;
   Cell w = *word, t = *target, a = *action;
   Cell v = new_value ? *new_value : values::none;
   Cell i = values::integer(index), p = values::integer(part);
-  call_handler(&obj, slot, "on-deep-change*", [&] {
+  call_handler(&obj, slot, words::on_deep_change, [&] {
     for (const Cell* c : {&obj, &w, &t, &a, &v, &i, &p}) stack::push(c);
   });
 }
@@ -109,7 +109,7 @@ bool is_copied_series(uint8_t t) {
 void rebind_function(Cell* slot, NodeRef ctx) {
   Cell fn = *slot;
   Cell body = *function::more(&fn, function::MORE_BODY);
-  if (!body.is(T_BLOCK)) fire(err::SCRIPT, err::script::BAD_FUNC_DEF, &fn);
+  if (!body.is(T_BLOCK)) fire(err::script::BAD_FUNC_DEF, &fn);
   Cell spec{T_BLOCK, 0, fn.w2, 0};
   Cell copied = *block::clone(&body, true, false);
   context::bind(&copied, ctx, true);
@@ -163,14 +163,14 @@ void build_handlers(Cell* obj) {
   int32_t slots[2] = {NO_HANDLER, NO_HANDLER};
   for (int32_t i = 0; i < count_of(ctx); i++) {
     Cell* w = word_at(ctx, i);
-    int which = is_named(w, "on-change*") ? ON_CHANGE
-                : is_named(w, "on-deep-change*") ? ON_DEEP_CHANGE : -1;
+    int which = is_named(w, words::on_change) ? ON_CHANGE
+                : is_named(w, words::on_deep_change) ? ON_DEEP_CHANGE : -1;
     if (which < 0) continue;
     Cell v = *slot_at(ctx, i);
     if (!v.is(T_FUNCTION) && !v.is(T_ROUTINE)) {
       Cell type = values::of_datatype(v.type());
       Cell word = *w;
-      fire(err::SCRIPT, err::script::BAD_FIELD_SET, &word, &type);
+      fire(err::script::BAD_FIELD_SET, &word, &type);
     }
     slots[which] = i;
   }
@@ -200,11 +200,11 @@ void notify_owner(const Cell* obj_in, const Cell* word_in, const Cell* old_in,
   int32_t slot = handler_slot(&obj, ON_CHANGE);
   if (slot == NO_HANDLER) return;
   Cell handler = *slot_at(obj.w1, slot);
-  if (!handler.is(T_FUNCTION)) fire(err::SCRIPT, err::script::INVALID_OBJ_EVT, &handler);
+  if (!handler.is(T_FUNCTION)) fire(err::script::INVALID_OBJ_EVT, &handler);
   Cell word = *word_in, old_value = *old_in, new_value = *new_in;
   word.header = (word.header & ~0xFFu) | T_WORD;
   if (word_cell::context(&word) != obj.w1) context::bind_word(obj.w1, &word);
-  call_handler(&obj, slot, "on-change*", [&] {
+  call_handler(&obj, slot, words::on_change, [&] {
     stack::push(&word);
     stack::push(&old_value);
     stack::push(&new_value);
@@ -221,7 +221,7 @@ Cell copy(const Cell* src_in, bool deep, const Cell* types, bool keep_handlers) 
   NodeRef values = context::record_of(ctx)->w2;
   for (int32_t i = 0; i < n; i++) *memory::alloc_tail_cell(values) = *slot_at(from, i);
   if (deep && types == nullptr && cycles::find(from))
-    fire(err::INTERNAL, err::internal::NO_CYCLE);
+    fire(err::internal::NO_CYCLE);
   cycles::push(from);
   copy_values(ctx, deep, types);
   cycles::pop();
@@ -256,7 +256,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
     ctx = result->w1;
     clear_marks(ctx);
   } else {
-    fire(err::SYNTAX, err::syntax::MALCONSTRUCT, spec);
+    fire(err::syntax::MALCONSTRUCT, spec);
   }
   if (count_of(ctx) > before || !from_object) result->w2 = new_class_id();
   result->header = (result->header & ~0xFFu) | uint8_t(type ? type : T_OBJECT);
@@ -280,9 +280,9 @@ Cell construct(const Cell* spec_in, const Cell* proto, bool only) {
     Cell value = j < n ? block::buffer(&spec)->cells()[j] : values::none;
     if (!only && value.is(T_WORD)) {
       uint32_t s = symbol::resolve(word_cell::symbol(&value));
-      if (s == sym("true") || s == sym("yes") || s == sym("on")) value = values::true_value;
-      else if (s == sym("false") || s == sym("no") || s == sym("off")) value = values::false_value;
-      else if (s == sym("none")) value = values::none;
+      if (s == sym(words::true_) || s == sym(words::yes) || s == sym(words::on)) value = values::true_value;
+      else if (s == sym(words::false_) || s == sym(words::no) || s == sym(words::off)) value = values::false_value;
+      else if (s == sym(words::none_)) value = values::none;
     }
     context::put(obj.w1, &w, &value);
   }
@@ -318,7 +318,7 @@ void set_many(Cell* obj_in, const Cell* value_in, bool any, bool only, bool some
     for (int32_t i = 0; i < n; i++)
       if (source(i, &v) && v.is(T_UNSET)) {
         Cell word = *word_at(ctx, i);
-        fire(err::SCRIPT, err::script::NEED_VALUE, &word);
+        fire(err::script::NEED_VALUE, &word);
       }
   for (int32_t i = 0; i < n; i++) {
     if (!source(i, &v) || (some && v.is(T_NONE))) continue;
@@ -375,8 +375,8 @@ int mold_object(const Cell* obj, Cell* buffer, bool only, bool all, bool flat, c
 
 Cell* copy_action(Cell* value, Cell* destination, const Cell* part, bool deep, const Cell* types) {
   if (part) {
-    Cell name = word::make_global(symbol::make("part"));
-    fire(err::SCRIPT, err::script::INVALID_REFINE_ARG, &name, part);
+    Cell name = word::make_global(words::part);
+    fire(err::script::INVALID_REFINE_ARG, &name, part);
   }
   *destination = copy(value, deep, types, false);
   return destination;
@@ -386,7 +386,7 @@ Cell* select(Cell* obj, const Cell* value, const Cell*, bool, bool, bool, bool, 
              const Cell*, bool, bool) {
   if (!word::any_word(value->type())) {
     Cell type = values::of_datatype(value->type());
-    fire(err::SCRIPT, err::script::INVALID_TYPE, &type);
+    fire(err::script::INVALID_TYPE, &type);
   }
   Cell* found = value_of(obj, word_cell::symbol(value));
   return found ? found : const_cast<Cell*>(&values::none);
@@ -395,19 +395,19 @@ Cell* select(Cell* obj, const Cell* value, const Cell*, bool, bool, bool, bool, 
 Cell* put(Cell* obj, Cell* key, Cell* value, bool) {
   if (!key->is(T_WORD)) {
     Cell type = values::of_datatype(key->type());
-    fire(err::SCRIPT, err::script::INVALID_KEY_TYPE, &type);
+    fire(err::script::INVALID_KEY_TYPE, &type);
   }
   return eval_path(obj, key, value, nullptr, nullptr, nullptr, 0, nullptr, nullptr, true, false);
 }
 
 Cell* modify(Cell* obj, Cell* field, Cell* value, bool) {
   uint32_t f = symbol::resolve(word_cell::symbol(field));
-  if (f == sym("changed")) {
-    if (!value->is(T_NONE)) fire(err::SCRIPT, err::script::INVALID_ARG, value);
+  if (f == sym(words::changed)) {
+    if (!value->is(T_NONE)) fire(err::script::INVALID_ARG, value);
     clear_marks(obj->w1);
-  } else if (f == sym("owner")) {
+  } else if (f == sym(words::owner)) {
     ownership::set_owner(obj, obj, field);
-  } else if (f == sym("owned")) {
+  } else if (f == sym(words::owned)) {
     if (value->is(T_NONE)) ownership::unbind(obj);
   }
   return value;
@@ -420,18 +420,18 @@ Cell* reflect(Cell* value, uint32_t field_symbol) {
   NodeRef ctx = obj.w1;
   uint32_t f = symbol::resolve(field_symbol);
   Cell* out = value;
-  if (f == sym("class")) {
+  if (f == sym(words::class_)) {
     *out = values::integer(int32_t(obj.w2));
-  } else if (f == sym("events?")) {
+  } else if (f == sym(words::events_q)) {
     *out = values::logic(obj.w3 != 0);
-  } else if (f == sym("owner")) {
+  } else if (f == sym(words::owner)) {
     *out = values::logic((context::record_of(ctx)->header & context::FIELDS_OWNED) != 0);
-  } else if (f == sym("words") || f == sym("changed") || f == sym("values") || f == sym("body")) {
-    bool values_only = f == sym("values"), body = f == sym("body");
+  } else if (f == sym(words::words_) || f == sym(words::changed) || f == sym(words::values_) || f == sym(words::body)) {
+    bool values_only = f == sym(words::values_), body = f == sym(words::body);
     block::make_at(out, count_of(ctx) * (body ? 2 : 1));
     for (int32_t i = 0; i < count_of(ctx); i++) {
       Cell word = *word_at(ctx, i);
-      if (f == sym("changed") && !(word.header & context::OWNED_SLOT)) continue;
+      if (f == sym(words::changed) && !(word.header & context::OWNED_SLOT)) continue;
       Cell v = *slot_at(ctx, i);
       word.header &= ~context::OWNED_SLOT;
       if (values_only) {
@@ -446,7 +446,7 @@ Cell* reflect(Cell* value, uint32_t field_symbol) {
       block::zs_append(out, &v);
     }
   } else {
-    fire(err::INTERNAL, err::internal::NOT_DONE);
+    fire(err::internal::NOT_DONE);
   }
   return out;
 }
@@ -457,12 +457,12 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
   uint8_t t = element->type();
   if (t != T_WORD && t != T_SET_WORD && t != T_LIT_WORD && t != T_GET_WORD) {
     Cell p = path ? *path : values::none;
-    fire(err::SCRIPT, err::script::INVALID_PATH, &p, element);
+    fire(err::script::INVALID_PATH, &p, element);
   }
   int32_t found = context::find_word(obj.w1, word_cell::symbol(element), true);
   if (found < 0) {
     Cell p = path ? *path : values::none;
-    fire(err::SCRIPT, value ? err::script::INVALID_PATH : err::script::UNSET_PATH, &p, element);
+    fire(value ? err::script::INVALID_PATH : err::script::UNSET_PATH, &p, element);
   }
   int32_t index = word_cell::index(word_at(obj.w1, found));
   Cell* slot = slot_at(obj.w1, index);

@@ -25,7 +25,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
     default:
       if (!block::is_any_block(spec->type())) {
         Cell target = values::of_datatype(t);
-        fire(err::SCRIPT, err::script::BAD_MAKE_ARG, &target, spec);
+        fire(err::script::BAD_MAKE_ARG, &target, spec);
       }
       block::to(&made, spec, t);
   }

@@ -23,6 +23,7 @@
 #include "runtime/sort.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::series {
 
@@ -48,7 +49,7 @@ bool get_position(Cell* s, int32_t n) {
 }
 
 int32_t get_offset(const Cell* s, const Cell* index, bool at) {
-  if (!index->is(T_INTEGER)) fire(err::SCRIPT, err::script::INVALID_ARG, index);
+  if (!index->is(T_INTEGER)) fire(err::script::INVALID_ARG, index);
   int64_t i = cell::get_int(index);
   int64_t moved = int64_t(series_cell::head(s)) + i - (at && i >= 1 ? 1 : 0);
   return int32_t(std::clamp<int64_t>(moved, 0, buffer_length(s)));
@@ -65,10 +66,10 @@ int32_t get_length(Cell* s, bool from_start) {
   return length - (head < 0 ? 0 : head);
 }
 
-void fire_refine_arg(const char* refinement, const Cell* value) {
+void fire_refine_arg(uint32_t refinement, const Cell* value) {
   // Named by the plain word, as the message reads "invalid part argument".
-  Cell name = word::make_global(symbol::make(refinement));
-  fire(err::SCRIPT, err::script::INVALID_REFINE_ARG, &name, value);
+  Cell name = word::make_global(refinement);
+  fire(err::script::INVALID_REFINE_ARG, &name, value);
 }
 
 Range counted_at(int32_t head, int32_t count, int32_t available) {
@@ -78,7 +79,7 @@ Range counted_at(int32_t head, int32_t count, int32_t available) {
   return {head - before, before};
 }
 
-int32_t part_count(const Cell* s, const Cell* part, const char* refinement) {
+int32_t part_count(const Cell* s, const Cell* part, uint32_t refinement) {
   if (part->is(T_INTEGER)) return cell::get_int(part);
   if (part->type() != s->type() || series_cell::node(part) != series_cell::node(s))
     fire_refine_arg(refinement, part);
@@ -111,12 +112,14 @@ Cell* index_step(Cell* parent, Cell* element, Cell* value) {
 namespace {
 
 // The action word pairs an owner hears, before and after each kind of edit.
-constexpr const char* EDIT_WORDS[][2] = {
-    {"append", "appended"}, {"insert", "inserted"}, {"change", "changed"},
-    {"clear", "cleared"},   {"poke", "poked"},      {"remove", "removed"},
-    {"reverse", "reversed"}, {"take", "taken"},     {"move", "moved"},
-    {"put", "put-ed"},      {"sort", "sorted"},     {"swap", "swaped"},
-    {"trim", "trimmed"},    {"random", "randomized"},
+const uint32_t* const EDIT_WORDS[][2] = {
+    {&words::append, &words::appended}, {&words::insert, &words::inserted},
+    {&words::change, &words::changed},  {&words::clear, &words::cleared},
+    {&words::poke, &words::poked},      {&words::remove, &words::removed},
+    {&words::reverse, &words::reversed}, {&words::take, &words::taken},
+    {&words::move, &words::moved},      {&words::put, &words::put_ed},
+    {&words::sort_, &words::sorted},    {&words::swap, &words::swaped},
+    {&words::trim, &words::trimmed},    {&words::random_, &words::randomized},
 };
 
 bool owned(const Cell* s) {
@@ -124,8 +127,8 @@ bool owned(const Cell* s) {
   return node && (memory::buffer_of(node)->flags & FLAG_OWNED) != 0;
 }
 
-bool tell_owner(Cell* s, const char* action, const Cell* value, int32_t index, int32_t part) {
-  Cell word = word::make_global(symbol::make(action));
+bool tell_owner(Cell* s, uint32_t action, const Cell* value, int32_t index, int32_t part) {
+  Cell word = word::make_global(action);
   Cell new_value = *value;   // the handler may move what value points into
   return ownership::check(s, &word, &new_value, index, part);
 }
@@ -133,11 +136,11 @@ bool tell_owner(Cell* s, const char* action, const Cell* value, int32_t index, i
 }  // namespace
 
 bool editing(Cell* s, Edit edit, const Cell* value, int32_t index, int32_t part) {
-  return owned(s) && tell_owner(s, EDIT_WORDS[edit][0], value, index, part);
+  return owned(s) && tell_owner(s, *EDIT_WORDS[edit][0], value, index, part);
 }
 
 void edited(Cell* s, Edit edit, const Cell* value, int32_t index, int32_t part) {
-  tell_owner(s, EDIT_WORDS[edit][1], value, index, part);
+  tell_owner(s, *EDIT_WORDS[edit][1], value, index, part);
 }
 
 void cut(const Cell* s, int32_t index, int32_t count) {
@@ -197,7 +200,7 @@ void store(Cell* s, int32_t index, const Cell* value) {
 void check_storable(const Cell* s, const Cell* value) {
   if (block::is_any_block(s->type())) return;
   bool fits = s->is(T_BINARY) ? value->is(T_INTEGER) || value->is(T_CHAR) : value->is(T_CHAR);
-  if (!fits) fire(err::SCRIPT, err::script::INVALID_ARG, value);
+  if (!fits) fire(err::script::INVALID_ARG, value);
 }
 
 }  // namespace
@@ -212,7 +215,7 @@ namespace {
 
 [[noreturn]] void out_of_range(int32_t index) {
   Cell i = values::integer(index);
-  fire(err::SCRIPT, err::script::OUT_OF_RANGE, &i);
+  fire(err::script::OUT_OF_RANGE, &i);
 }
 
 // Exchanges two records of `width` bytes.
@@ -307,11 +310,11 @@ Cell* remove(Cell* s, const Cell* part, const Cell* key) {
 // (nothing to do).
 int32_t reverse_record(const Cell* skip, int32_t count) {
   if (!skip) return 1;
-  if (!skip->is(T_INTEGER)) fire_refine_arg("skip", skip);
+  if (!skip->is(T_INTEGER)) fire_refine_arg(words::skip, skip);
   int32_t size = cell::get_int(skip);
   if (size == count) return 0;
-  if (size < 1) fire(err::SCRIPT, err::script::OUT_OF_RANGE, skip);
-  if (count < size || count % size != 0) fire_refine_arg("skip", skip);
+  if (size < 1) fire(err::script::OUT_OF_RANGE, skip);
+  if (count < size || count % size != 0) fire_refine_arg(words::skip, skip);
   return size;
 }
 
@@ -419,7 +422,7 @@ Cell* copy(Cell* s, Cell* destination, const Cell* part, bool, const Cell*) {
 
 [[noreturn]] void move_bad(const Cell* origin, const Cell* target) {
   Cell from = values::of_datatype(origin->type()), to = values::of_datatype(target->type());
-  fire(err::SCRIPT, err::script::MOVE_BAD, &from, &to);
+  fire(err::script::MOVE_BAD, &from, &to);
 }
 
 // Opens `count` units at `at` in the target and copies `units` into them.
@@ -464,7 +467,7 @@ Cell* move(Cell* origin, Cell* target, const Cell* part) {
   if (zs_tail_q(origin)) return target;
   int32_t count = 1;
   if (part) {
-    if (!part->is(T_INTEGER)) fire_refine_arg("part", part);
+    if (!part->is(T_INTEGER)) fire_refine_arg(words::part, part);
     count = cell::get_int(part);
     if (count < 1) return target;
   }
@@ -541,12 +544,12 @@ Cell* random(Cell* s, bool seed, bool secure, bool only) {
 // --- reflect and modify: ownership -----------------------------------------------------------
 
 bool is_owned_field(uint32_t field_symbol) {
-  return symbol::resolve(field_symbol) == symbol::resolve(symbol::make("owned"));
+  return symbol::resolve(field_symbol) == symbol::resolve(words::owned);
 }
 
 // owned: a block of the owner object and its field word, or none.
 Cell* reflect(Cell* s, uint32_t field_symbol) {
-  if (!is_owned_field(field_symbol)) fire(err::INTERNAL, err::internal::NOT_DONE);
+  if (!is_owned_field(field_symbol)) fire(err::internal::NOT_DONE);
   Cell* owner = ownership::owner_of(series_cell::node(s));
   if (!owner) {
     *s = values::none;

@@ -15,6 +15,7 @@
 
 #include "runtime/cell.h"
 #include "runtime/memory.h"
+#include "runtime/words.h"
 
 namespace zol::series {
 
@@ -56,8 +57,8 @@ Range counted_at(int32_t head, int32_t count, int32_t available);
 // The count a /part argument gives against the series: an integer!, or a position
 // in the same series (its head minus the series head). Another series raises
 // invalid-refine-arg naming the refinement.
-int32_t part_count(const Cell* s, const Cell* part, const char* refinement = "part");
-[[noreturn]] void fire_refine_arg(const char* refinement, const Cell* value);
+int32_t part_count(const Cell* s, const Cell* part, uint32_t refinement = words::part);
+[[noreturn]] void fire_refine_arg(uint32_t refinement, const Cell* value);
 
 // A new buffer for `units` units of the source's unit (at least one unit of room).
 NodeRef new_like(const Cell* source, int32_t units);

@@ -15,6 +15,7 @@
 #include "runtime/symbol.h"
 #include "runtime/unicode.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::series {
 
@@ -22,8 +23,8 @@ namespace zol::series {
 
 int32_t search_step(const Cell* skip) {
   if (!skip) return 1;
-  if (!skip->is(T_INTEGER)) fire_refine_arg("skip", skip);
-  if (cell::get_int(skip) < 1) fire(err::SCRIPT, err::script::OUT_OF_RANGE, skip);
+  if (!skip->is(T_INTEGER)) fire_refine_arg(words::skip, skip);
+  if (cell::get_int(skip) < 1) fire(err::script::OUT_OF_RANGE, skip);
   return cell::get_int(skip);
 }
 
@@ -71,11 +72,11 @@ namespace {
 
 int32_t record_size(const Cell* skip, int32_t count, bool all) {
   if (!skip) {
-    if (all) fire(err::SCRIPT, err::script::BAD_REFINES);
+    if (all) fire(err::script::BAD_REFINES);
     return 1;
   }
   int32_t size = skip->is(T_INTEGER) ? cell::get_int(skip) : 0;
-  if (size < 1 || size > count || count % size != 0) fire_refine_arg("skip", skip);
+  if (size < 1 || size > count || count % size != 0) fire_refine_arg(words::skip, skip);
   return size;
 }
 
@@ -89,19 +90,19 @@ SortRecords sort_records(const Cell* skip, const Cell* compare, bool all, int32_
   if (!compare) return r;
   if (compare->is(T_FUNCTION)) {
     r.function = compare;
-    r.name = word::make_global(symbol::make("<compare-callback>"));
+    r.name = word::make_global(words::compare_callback);
     return r;
   }
-  if (!compare->is(T_INTEGER)) fire_refine_arg("compare", compare);
-  if (!skip || all) fire(err::SCRIPT, err::script::BAD_REFINES);
+  if (!compare->is(T_INTEGER)) fire_refine_arg(words::compare, compare);
+  if (!skip || all) fire(err::script::BAD_REFINES);
   int32_t field = cell::get_int(compare);
-  if (field < 1 || field > r.size) fire(err::SCRIPT, err::script::OUT_OF_RANGE, compare);
+  if (field < 1 || field > r.size) fire(err::script::OUT_OF_RANGE, compare);
   r.offset = field - 1;
   return r;
 }
 
 Cell call_comparator(const SortRecords& records, const Cell* first, const Cell* second) {
-  if (!interpreter::call_function) fire(err::INTERNAL, err::internal::FEATURE_NA);
+  if (!interpreter::call_function) fire(err::internal::FEATURE_NA);
   Cell* saved_top = stack::top;
   Cell function = *records.function;
   stack::mark_func(&records.name, function.w1);
@@ -131,7 +132,7 @@ void sort_copy(Cell* s, Range range, void (*run)(uint8_t* base, const void* how)
 }
 
 SetOperands set_operands(const Cell* skip, int op) {
-  if (skip && (!skip->is(T_INTEGER) || cell::get_int(skip) < 1)) fire_refine_arg("skip", skip);
+  if (skip && (!skip->is(T_INTEGER) || cell::get_int(skip) < 1)) fire_refine_arg(words::skip, skip);
   SetOperands o{*stack::arg(0), op == OP_UNIQUE ? *stack::arg(0) : *stack::arg(1),
                 skip ? cell::get_int(skip) : 1};
   series_cell::set_head(&o.first, head_index(&o.first));

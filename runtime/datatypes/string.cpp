@@ -49,7 +49,7 @@ Cell* become_string(Cell* c, NodeRef node) {
 void check_encoding(int encoding) {
   if (encoding == ENCODING_UTF8 || encoding == ENCODING_UTF16LE) return;
   Cell arg = values::integer(encoding);
-  fire(err::SCRIPT, err::script::INVALID_ARG, &arg);
+  fire(err::script::INVALID_ARG, &arg);
 }
 
 // Decodes a whole byte run; input cut off in the middle of a character is invalid.

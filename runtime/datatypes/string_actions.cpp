@@ -54,7 +54,7 @@ Cell converted(const Cell* spec, int type) {
   switch (spec->type()) {
     case T_NONE: {
       Cell target = values::of_datatype(uint8_t(type));
-      fire(err::SCRIPT, err::script::BAD_TO_ARG, &target, spec);
+      fire(err::script::BAD_TO_ARG, &target, spec);
     }
     case T_BLOCK: case T_PAREN: case T_HASH:
       make_at(&made, 16);
@@ -76,10 +76,10 @@ uint32_t capacity_of(const Cell* spec, int type) {
   double size = spec->is(T_INTEGER) ? double(cell::get_int(spec)) : cell::get_double(spec);
   if (std::isnan(size)) {
     Cell target = values::of_datatype(uint8_t(type));
-    fire(err::SCRIPT, err::script::BAD_MAKE_ARG, &target, spec);
+    fire(err::script::BAD_MAKE_ARG, &target, spec);
   }
-  if (size < 0) fire(err::SCRIPT, err::script::OUT_OF_RANGE, spec);
-  if (size > MAX_DATA_SIZE) fire(err::INTERNAL, err::internal::NO_MEMORY);
+  if (size < 0) fire(err::script::OUT_OF_RANGE, spec);
+  if (size > MAX_DATA_SIZE) fire(err::internal::NO_MEMORY);
   return uint32_t(size);
 }
 
@@ -123,7 +123,7 @@ int32_t written_total(const Cell* s, const Piece& p, int32_t dups) {
   uint32_t unit = std::max(buffer_of(s)->unit(), buffer_of(&p.text)->unit());
   uint64_t total = uint64_t(p.count) * uint64_t(dups);
   if ((total + buffer_of(s)->length()) * unit > MAX_DATA_SIZE)
-    fire(err::INTERNAL, err::internal::NO_MEMORY);
+    fire(err::internal::NO_MEMORY);
   return int32_t(total);
 }
 
@@ -177,7 +177,7 @@ void put_head(Cell* s, uint32_t cp) {
 
 Cell* swap(Cell* first, Cell* second) {
   if (!series::is_any_string(second->type()) && !second->is(T_BINARY))
-    fire(err::SCRIPT, err::script::INVALID_ARG, second);
+    fire(err::script::INVALID_ARG, second);
   if (zs_tail_q(first) || zs_tail_q(second)) return first;
   bool told_first = series::editing(first, series::E_SWAP, second, head_index(first), 1);
   bool told_second = series::editing(second, series::E_SWAP, first, head_index(second), 1);
@@ -230,7 +230,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
   if (find(&after, element, nullptr, false, false, false, false, nullptr, nullptr, false, false,
            true, false)->is(T_NONE)) {
     Cell where = path ? *path : values::none;
-    fire(err::SCRIPT, err::script::BAD_PATH_SET, &where, element);
+    fire(err::script::BAD_PATH_SET, &where, element);
   }
   Cell from_start = *parent;
   series_cell::set_head(&from_start, 0);

@@ -35,7 +35,7 @@ Cell* none_result() { return const_cast<Cell*>(&values::none); }
 // The text of a needle that is neither a character, a bitset nor text already: its
 // form, in a new string.
 Cell formed(const Cell* value) {
-  if (value->is(T_BINARY)) fire(err::SCRIPT, err::script::INVALID_ARG, value);
+  if (value->is(T_BINARY)) fire(err::script::INVALID_ARG, value);
   return actions::form_to_string(value);
 }
 
@@ -77,7 +77,7 @@ int32_t search(const Cell* s, const Search& how, int32_t* span) {
 }
 
 void refuse_unimplemented(bool same, bool any) {
-  if (same || any) fire(err::INTERNAL, err::internal::NOT_DONE);
+  if (same || any) fire(err::internal::NOT_DONE);
 }
 
 }  // namespace

@@ -138,9 +138,9 @@ void remove_set(const Text& t, const Removed& set, Rewriter& w) {
 }  // namespace
 
 Cell* trim(Cell* s, bool head, bool tail, bool auto_, bool lines, bool all, const Cell* with) {
-  if (auto_) fire(err::INTERNAL, err::internal::NOT_DONE);
+  if (auto_) fire(err::internal::NOT_DONE);
   if (with && !with->is(T_CHAR) && !with->is(T_INTEGER) && !is_text(with))
-    fire(err::SCRIPT, err::script::INVALID_ARG, with);
+    fire(err::script::INVALID_ARG, with);
   bool told = series::editing(s, series::E_TRIM, &values::none, series::head_index(s), 0);
   Cell held = values::none;
   Removed set = removed_set(s, with, &held);

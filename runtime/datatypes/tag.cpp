@@ -13,6 +13,7 @@
 #include "runtime/error.h"
 #include "runtime/symbol.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol {
 
@@ -57,9 +58,9 @@ int ref_mold(const Cell* ref, Cell* out, bool, bool, bool, const Cell* part_arg,
 
 // --- email! path step -----------------------------------------------------------------------
 
-bool is_word_named(const Cell* element, const char* name) {
+bool is_word_named(const Cell* element, uint32_t known) {
   return element->is(T_WORD) &&
-         symbol::resolve(word_cell::symbol(element)) == symbol::resolve(symbol::make(name));
+         symbol::resolve(word_cell::symbol(element)) == symbol::resolve(known);
 }
 
 // The characters before the first "@" (all of them when there is none).
@@ -88,10 +89,10 @@ Cell* email_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* gra
   if (element->is(T_INTEGER))
     return string::eval_path(parent, element, value, path, grandparent, previous, position,
                              reserved1, reserved2, last, owned);
-  bool user = is_word_named(element, "user");
-  if (!user && !is_word_named(element, "host")) {
+  bool user = is_word_named(element, words::user);
+  if (!user && !is_word_named(element, words::host)) {
     Cell where = path ? *path : values::none;
-    fire(err::SCRIPT, err::script::INVALID_PATH, &where, element);
+    fire(err::script::INVALID_PATH, &where, element);
   }
   Part part = part_named(parent, user);
   Cell at = *parent;

@@ -27,7 +27,7 @@ uint8_t bit_of(int id) { return static_cast<uint8_t>(0x80u >> (id & 7)); }
 void set_bit(Cell* c, int id) { bytes(c)[id >> 3] |= bit_of(id); }
 
 [[noreturn]] void invalid_arg(const Cell* value) {
-  fire(err::SCRIPT, err::script::INVALID_ARG, value);
+  fire(err::script::INVALID_ARG, value);
 }
 
 Cell* logic_constant(bool v) {
@@ -38,7 +38,7 @@ Cell* make(Cell* proto, Cell* spec, int) {
   if (spec->is(T_TYPESET)) return spec;
   if (!spec->is(T_BLOCK)) {
     Cell type = values::of_datatype(T_TYPESET);
-    fire(err::SCRIPT, err::script::BAD_TO_ARG, &type, spec);
+    fire(err::script::BAD_TO_ARG, &type, spec);
   }
   Cell result;
   clear(&result);
@@ -152,7 +152,7 @@ void add_type(Cell* typeset, const Cell* value) {
   // A word stands for the type or typeset it holds, as in a spec's type block.
   if (value->is(T_WORD)) {
     const Cell* held = context::get(value);
-    if (held->is(T_UNSET)) fire(err::SCRIPT, err::script::NO_VALUE, value);
+    if (held->is(T_UNSET)) fire(err::script::NO_VALUE, value);
     value = held;
   }
   switch (value->type()) {

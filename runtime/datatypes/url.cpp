@@ -20,6 +20,7 @@
 #include "runtime/symbol.h"
 #include "runtime/unicode.h"
 #include "runtime/values.h"
+#include "runtime/words.h"
 
 namespace zol::url {
 
@@ -147,7 +148,7 @@ Cell* load_decoded(const uint8_t* bytes, uint32_t size) {
 Cell* push(const Cell* url) { return stack::push(url); }
 
 void need_service(bool installed) {
-  if (!installed) fire(err::INTERNAL, err::internal::FEATURE_NA);
+  if (!installed) fire(err::internal::FEATURE_NA);
 }
 
 // --- url! actions --------------------------------------------------------------------------------
@@ -175,7 +176,7 @@ void append_formed(Cell* out, const Cell* value) {
 // scheme://host[:port][/element...], "#" before an issue! element.
 Cell url_of_block(const Cell* blk) {
   int32_t count = block::zs_length(blk);
-  if (count == 0) fire(err::SCRIPT, err::script::INVALID_ARG, blk);
+  if (count == 0) fire(err::script::INVALID_ARG, blk);
   Cell out;
   string::make_at(&out, 32);
   auto element = [&](int32_t i) { return block::zs_abs_at(blk, series::head_index(blk) + i); };
@@ -217,7 +218,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
                 const Cell*, const Cell*, bool, bool) {
   if (value) {
     Cell where = path ? *path : values::none;
-    fire(err::SCRIPT, err::script::BAD_PATH_SET, &where, value);
+    fire(err::script::BAD_PATH_SET, &where, value);
   }
   Cell* top = stack::top;
   Cell part = element->is(T_GET_WORD) ? *word::get_value(element) : *element;
@@ -234,7 +235,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
 
 bool is_http(const Cell* url) { return string::match_cstr(url, "http"); }
 
-Cell word_named(const char* name) { return word::make_global(symbol::make(name)); }
+Cell word_named(uint32_t known) { return word::make_global(known); }
 
 Cell* read(Cell* url, const Cell* part, const Cell* seek, bool binary, bool lines, bool info,
            const Cell* as) {
@@ -244,11 +245,11 @@ Cell* read(Cell* url, const Cell* part, const Cell* seek, bool binary, bool line
     *url = *actions::read_typed(&port, part, seek, binary, lines, info, as);
     return url;
   }
-  if (part || seek || as) fire(err::INTERNAL, err::internal::NOT_DONE);
+  if (part || seek || as) fire(err::internal::NOT_DONE);
   need_service(services.http_request != nullptr);
-  Cell method = word_named("get");
+  Cell method = word_named(words::get);
   Cell* answer = services.http_request(&method, url, nullptr, nullptr);
-  if (answer->is(T_NONE)) fire(err::ACCESS, err::access::CANNOT_OPEN, url);
+  if (answer->is(T_NONE)) fire(err::access::CANNOT_OPEN, url);
   *url = *answer;
   return url;
 }
@@ -257,18 +258,18 @@ Cell* read(Cell* url, const Cell* part, const Cell* seek, bool binary, bool line
 Cell* write_http(Cell* url, Cell* data) {
   need_service(services.http_request != nullptr);
   if (!data->is(T_STRING) && !data->is(T_BINARY) && !data->is(T_BLOCK))
-    fire(err::SCRIPT, err::script::INVALID_ARG, data);
+    fire(err::script::INVALID_ARG, data);
   if (!data->is(T_BLOCK)) {
-    Cell method = word_named("post");
+    Cell method = word_named(words::post);
     *url = *services.http_request(&method, url, nullptr, data);
     return url;
   }
   int32_t count = block::zs_length(data);
-  Cell method = count > 0 ? *block::zs_head(data) : word_named("get");
+  Cell method = count > 0 ? *block::zs_head(data) : word_named(words::get);
   Cell headers = count > 1 ? block::zs_head(data)[1] : values::none;
   Cell body = count > 2 ? block::zs_head(data)[2] : values::none;
-  if (!method.is(T_WORD)) fire(err::SCRIPT, err::script::INVALID_ARG, &method);
-  if (count > 1 && !headers.is(T_BLOCK)) fire(err::SCRIPT, err::script::INVALID_ARG, &headers);
+  if (!method.is(T_WORD)) fire(err::script::INVALID_ARG, &method);
+  if (count > 1 && !headers.is(T_BLOCK)) fire(err::script::INVALID_ARG, &headers);
   *url = *services.http_request(&method, url, count > 1 ? &headers : nullptr,
                                 count > 2 ? &body : nullptr);
   return url;

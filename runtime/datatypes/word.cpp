@@ -35,7 +35,7 @@ Cell kept(const Cell& w) {
 
 [[noreturn]] void bad_to_arg(int type, const Cell* spec) {
   Cell target = values::of_datatype(uint8_t(type));
-  fire(err::SCRIPT, err::script::BAD_TO_ARG, &target, spec);
+  fire(err::script::BAD_TO_ARG, &target, spec);
 }
 
 Cell* global_word_at(uint32_t symbol, Cell* out) {
@@ -140,7 +140,7 @@ Cell* make(Cell*, Cell* spec, int type) {
     case T_WORD: case T_SET_WORD: case T_LIT_WORD: case T_GET_WORD: case T_REFINEMENT: case T_ISSUE:
       return convert_word(spec, type);
     case T_STRING: case T_CHAR:
-      if (!from_text) fire(err::INTERNAL, err::internal::FEATURE_NA);
+      if (!from_text) fire(err::internal::FEATURE_NA);
       return from_text(spec, type);
     case T_DATATYPE: {
       uint32_t name = datatype::info(uint8_t(spec->w1)).word_symbol;
@@ -216,7 +216,7 @@ Cell* push_local(NodeRef ctx, int32_t index, uint8_t type) { return push(get_loc
 namespace {
 Cell* local_slot(NodeRef ctx, int32_t index) {
   const Cell* rec = context::record_of(ctx);
-  if (rec->w2 == 0) fire(err::SCRIPT, err::script::NOT_DEFINED, get_local(ctx, index));
+  if (rec->w2 == 0) fire(err::script::NOT_DEFINED, get_local(ctx, index));
   if (!context::values_on_stack(ctx)) return context::value_at(ctx, index);
   return stack::bottom + (rec->w2 - 1) + index;
 }
@@ -241,7 +241,7 @@ Cell get_word_or_global(NodeRef ctx, uint32_t symbol) {
 Cell* get_symbol_record(const Cell* word) { return symbol::get(word_cell::symbol(word)); }
 
 Cell* set_arg() {
-  if (stack::arg(1)->is(T_UNSET)) fire(err::SCRIPT, err::script::NEED_VALUE, stack::arg(0));
+  if (stack::arg(1)->is(T_UNSET)) fire(err::script::NEED_VALUE, stack::arg(0));
   context::set(stack::arg(0), stack::arg(1));
   return stack::set_last(stack::arg(1));
 }
@@ -252,7 +252,7 @@ Cell* get_value(const Cell* word) { return stack::push(context::get(word)); }
 
 Cell* get_checked(const Cell* word) {
   Cell* value = context::get(word);
-  if (value->is(T_UNSET)) fire(err::SCRIPT, err::script::NO_VALUE, word);
+  if (value->is(T_UNSET)) fire(err::script::NO_VALUE, word);
   return stack::push(value);
 }
 
@@ -264,7 +264,7 @@ Cell* to_string(const Cell* word) {
 }
 
 int lex_type(const Cell* word) {
-  if (!scan_type) fire(err::INTERNAL, err::internal::FEATURE_NA);
+  if (!scan_type) fire(err::internal::FEATURE_NA);
   uint32_t symbol = word_cell::symbol(word);
   return scan_type(reinterpret_cast<const uint8_t*>(symbol::get_c_string(symbol)),
                    symbol::name_length(symbol));

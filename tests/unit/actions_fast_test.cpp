@@ -296,7 +296,7 @@ TEST(CompareFast, TheTestFormAnswersWhetherToJump) {
 
 TEST(CompareFast, FallbackErrorsNameTheCallingWord) {
   Cell one = values::integer(1), none = values::none;
-  std::string invalid = test::error_name(err::SCRIPT, err::script::INVALID_COMPARE);
+  std::string invalid = test::error_name(err::script::INVALID_COMPARE);
   for (const NamedForm& form : compare_forms) {
     if (form.needs_integer_right) continue;
     SCOPED_TRACE(form.name);
@@ -343,7 +343,7 @@ TEST(PickFast, OtherTypesTakeThePathStep) {
   Cell one = values::integer(1);
   Cell* top = stack::top;
   EXPECT_EQ(test::raised([&] { actions::pick_fast(&one, 1, caller()); }),
-            test::error_name(err::SCRIPT, err::script::BAD_PATH_TYPE2));
+            test::error_name(err::script::BAD_PATH_TYPE2));
   EXPECT_EQ(stack::top, top);
   const Cell* where = error::field(&exits::value, error::F_WHERE);
   ASSERT_TRUE(where->is(T_WORD));

@@ -94,7 +94,7 @@ TEST(Actions, AnUnsupportedActionNamesTheFunctionTheTypeAndTheArgument) {
     stack::push(&one);
     actions::append(-1, -1, -1);
   });
-  EXPECT_EQ(e, test::error_name(err::SCRIPT, err::script::EXPECT_ARG));
+  EXPECT_EQ(e, test::error_name(err::script::EXPECT_ARG));
   EXPECT_TRUE(error::last_args[0].is(T_WORD));
   EXPECT_EQ(word_cell::symbol(&error::last_args[0]), append_symbol);
   EXPECT_TRUE(error::last_args[1].is(T_DATATYPE));
@@ -110,7 +110,7 @@ TEST(Actions, MakeAndToDispatchOnTheTypeTheyMake) {
   EXPECT_EQ(integer::get(actions::to_typed(&value_proto, &digits)), 12);
   Cell unmakeable = values::of_datatype(T_DATATYPE);
   EXPECT_EQ(test::raised([&] { actions::make_typed(&unmakeable, &digits); }),
-            test::error_name(err::SCRIPT, err::script::EXPECT_ARG));
+            test::error_name(err::script::EXPECT_ARG));
 }
 
 TEST(Actions, AppendAndInsertResolvePartAndDupOnTheValue) {
@@ -151,8 +151,8 @@ TEST(Actions, AppendAndInsertResolvePartAndDupOnTheValue) {
     EXPECT_EQ(received.dup, c.dup_count);
     EXPECT_TRUE(received.append);
   }
-  const std::string invalid_part = test::error_name(err::SCRIPT, err::script::INVALID_PART);
-  const std::string refine_arg = test::error_name(err::SCRIPT, err::script::INVALID_REFINE_ARG);
+  const std::string invalid_part = test::error_name(err::script::INVALID_PART);
+  const std::string refine_arg = test::error_name(err::script::INVALID_REFINE_ARG);
   Cell other = text("xyz");
   EXPECT_EQ(test::raised([&] {
               test::call_on_frame({series, values::integer(1), values::integer(1)},
@@ -193,7 +193,7 @@ TEST(Actions, ChangeResolvesPartOnTheSeries) {
               test::call_on_frame({at(source, 1, T_PROBE), values::none, at(source, 4)},
                                   [] { actions::change(2, -1, -1); });
             }),
-            test::error_name(err::SCRIPT, err::script::INVALID_REFINE_ARG))
+            test::error_name(err::script::INVALID_REFINE_ARG))
       << "a position in the same buffer but of another type";
 }
 
@@ -237,7 +237,7 @@ TEST(Actions, ResultConventionsOfLengthPokeAndCopy) {
   EXPECT_EQ(test::raised([&] {
               test::call_on_frame({probe, values::integer(3)}, [] { actions::copy(-1, -1, 1); });
             }),
-            test::error_name(err::SCRIPT, err::script::EXPECT_ARG))
+            test::error_name(err::script::EXPECT_ARG))
       << "copy/types needs a datatype! or typeset!";
   EXPECT_EQ(error::last_args[1].w1, uint32_t(T_INTEGER));
 }
@@ -247,7 +247,7 @@ TEST(Actions, UnsupportedPathStepsNameThePathUpToTheElement) {
   EXPECT_EQ(test::raised([&] {
               test::call_on_frame({parent, element}, [] { actions::eval_path(0); });
             }),
-            test::error_name(err::SCRIPT, err::script::BAD_PATH_TYPE2));
+            test::error_name(err::script::BAD_PATH_TYPE2));
   EXPECT_EQ(integer::get(&error::last_args[0]), 2);
   EXPECT_EQ(error::last_args[1].w1, uint32_t(T_INTEGER));
   NodeRef block = memory::alloc_cells(4);
@@ -257,7 +257,7 @@ TEST(Actions, UnsupportedPathStepsNameThePathUpToTheElement) {
               actions::eval_path_typed(&parent, &element, nullptr, &path, nullptr, nullptr, 1,
                                        nullptr, nullptr, false, false);
             }),
-            test::error_name(err::SCRIPT, err::script::BAD_PATH_TYPE));
+            test::error_name(err::script::BAD_PATH_TYPE));
   const Cell& cut = error::last_args[2];
   ASSERT_TRUE(cut.is(T_PATH));
   SeriesBuffer* b = memory::buffer_of(series_cell::node(&cut));
@@ -268,7 +268,7 @@ TEST(Actions, UnsupportedPathStepsNameThePathUpToTheElement) {
 
 TEST(Actions, Comparison) {
   Cell one = values::integer(1), none = values::none;
-  const std::string invalid_compare = test::error_name(err::SCRIPT, err::script::INVALID_COMPARE);
+  const std::string invalid_compare = test::error_name(err::script::INVALID_COMPARE);
   for (int op : {C_LESSER, C_LESSER_EQUAL, C_GREATER, C_GREATER_EQUAL})
     EXPECT_EQ(test::raised([&] { actions::compare(&one, &none, op); }), invalid_compare) << op;
   EXPECT_FALSE(actions::compare(&one, &none, C_EQUAL));

@@ -25,7 +25,7 @@ using test::show;
 using test::value;
 
 Cell I(int32_t n) { return values::integer(n); }
-std::string script_error(int id) { return "error " + test::error_name(err::SCRIPT, id); }
+std::string script_error(err::script id) { return "error " + test::error_name(id); }
 
 std::string outcome(const std::function<Cell()>& fn) {
   std::string shown;
@@ -289,7 +289,7 @@ TEST(BlockCopy, DeepCopiesAndCycles) {
   Cell cyclic = value("[a]");
   block::zs_append(&cyclic, &cyclic);
   EXPECT_EQ(test::raised([&] { test::call_on_frame({cyclic}, [] { actions::copy(-1, 1, -1); }); }),
-            test::error_name(err::INTERNAL, err::internal::NO_CYCLE));
+            test::error_name(err::internal::NO_CYCLE));
   EXPECT_EQ(cycles::depth(), 0) << "the cycle stack is reset";
   Cell shallow = test::call_on_frame({cyclic}, [] { actions::copy(-1, -1, -1); });
   EXPECT_EQ(block::zs_abs_at(&shallow, 1)->w2, cyclic.w2) << "a shallow copy shares";
@@ -313,8 +313,8 @@ TEST(BlockMake, SpecsSizesAndTheirLimits) {
   EXPECT_EQ(capacity(I(10)), 10u);
   EXPECT_EQ(capacity(number(2.7)), 2u);
   EXPECT_EQ(capacity(number(-1e300)), 1u);
-  EXPECT_EQ(make(block_type, I(2147483647)), "error " + test::error_name(err::INTERNAL, err::internal::NO_MEMORY));
-  EXPECT_EQ(make(block_type, number(1e300)), "error " + test::error_name(err::INTERNAL, err::internal::NO_MEMORY));
+  EXPECT_EQ(make(block_type, I(2147483647)), "error " + test::error_name(err::internal::NO_MEMORY));
+  EXPECT_EQ(make(block_type, number(1e300)), "error " + test::error_name(err::internal::NO_MEMORY));
   EXPECT_EQ(make(block_type, number(std::numeric_limits<double>::quiet_NaN())),
             script_error(err::script::BAD_MAKE_ARG));
   EXPECT_EQ(make(block_type, value("(a b)")), "@1 [a b]");

@@ -186,7 +186,7 @@ void call_comparator(const Cell*, NodeRef, const Cell*, int kind) {
       block::zs_clear(&whole);
       break;
     }
-    case Comparator::RAISE: fire(err::SCRIPT, err::script::INVALID_ARG, &a);
+    case Comparator::RAISE: fire(err::script::INVALID_ARG, &a);
     case Comparator::RECORDS:
       a = *block::zs_abs_at(&a, 1);
       b = *block::zs_abs_at(&b, 1);
@@ -257,7 +257,7 @@ TEST_F(ComparatorTest, AComparatorThatEmptiesOrRaises) {
   EXPECT_EQ(sort(blk, Comparator::EMPTY), "");
   EXPECT_EQ(test::mold(blk), "[]") << "nothing is written into the emptied block";
   Cell kept = value("[4 2 3 1]");
-  EXPECT_EQ(sort(kept, Comparator::RAISE), test::error_name(err::SCRIPT, err::script::INVALID_ARG));
+  EXPECT_EQ(sort(kept, Comparator::RAISE), test::error_name(err::script::INVALID_ARG));
   EXPECT_EQ(test::mold(kept), "[4 2 3 1]") << "an error leaves the block as it was";
 }
 

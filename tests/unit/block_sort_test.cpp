@@ -42,8 +42,8 @@ std::string sorted(const char* text, Sort s = {}, int32_t head = 0) {
 
 TEST(BlockSort, OrdersRecordsByTheirFields) {
   const Cell two = I(2), three = I(3), zero = I(0), minus_two = I(-2), word = value("w");
-  const std::string refine_arg = "error " + test::error_name(err::SCRIPT, err::script::INVALID_REFINE_ARG);
-  const std::string bad_refines = "error " + test::error_name(err::SCRIPT, err::script::BAD_REFINES);
+  const std::string refine_arg = "error " + test::error_name(err::script::INVALID_REFINE_ARG);
+  const std::string bad_refines = "error " + test::error_name(err::script::BAD_REFINES);
   struct Case {
     const char* text;
     Sort how;
@@ -59,7 +59,7 @@ TEST(BlockSort, OrdersRecordsByTheirFields) {
       {"[b 2 a 1 c 0]", {.skip = &two, .compare = &two}, 0, "[c 0 a 1 b 2]"},
       {"[a 2 a 1 b 0]", {.skip = &two, .all = true}, 0, "[a 1 a 2 b 0]"},
       {"[b 1 a 2 b 3 a 4]", {.skip = &two, .compare = &zero}, 0,
-       "error " + test::error_name(err::SCRIPT, err::script::OUT_OF_RANGE)},
+       "error " + test::error_name(err::script::OUT_OF_RANGE)},
       {"[b 1 a 2 b 3 a 4]", {.skip = &two, .stable = true}, 0, "[a 2 a 4 b 1 b 3]"},
       {"[b 1 a 2 b 3 a 4]", {.skip = &two, .reverse = true, .stable = true}, 0, "[b 1 b 3 a 2 a 4]"},
       {"[4 3 2 1]", {.part = &two}, 1, "[4 2 3 1]"},
@@ -136,7 +136,7 @@ TEST(BlockSets, TheFiveOperations) {
       {OP_UNION, value("[a]"), make_hash("[b]"), false, nullptr, "@1 make hash! [a b]"},
       {OP_UNIQUE, make_hash("[x x y]"), value("[]"), false, nullptr, "@1 make hash! [x y]"},
       {OP_UNION, value("[a]"), value("[b]"), false, &zero,
-       "error " + test::error_name(err::SCRIPT, err::script::INVALID_REFINE_ARG)},
+       "error " + test::error_name(err::script::INVALID_REFINE_ARG)},
   };
   for (const Case& c : cases) EXPECT_EQ(set_op(c.op, c.a, c.b, c.case_, c.skip), c.expected) << c.op;
   Cell from_hash = test::call_on_frame({make_hash("[a b c]"), value("[b z]")},

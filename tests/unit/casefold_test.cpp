@@ -123,7 +123,7 @@ TEST(CaseFolding, ChangeFromTheHeadToAPosition) {
 
   Cell other = test::text(U"xyz");
   EXPECT_EQ(test::raised([&] { case_folding::change(&s, &other, true); }),
-            test::error_name(err::SCRIPT, err::script::INVALID_REFINE_ARG));
+            test::error_name(err::script::INVALID_REFINE_ARG));
   EXPECT_EQ(test::chars(s), U"aBCDef");
 }
 

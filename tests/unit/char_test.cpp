@@ -28,11 +28,11 @@ Cell F(double d, uint8_t type = T_FLOAT) {
   return *float_::make_at(&c, d, type);
 }
 
-const std::string OVERFLOW_ = test::error_name(err::MATH, err::math::OVERFLOW);
-const std::string ZERO_DIVIDE = test::error_name(err::MATH, err::math::ZERO_DIVIDE);
-const std::string INVALID_TYPE = test::error_name(err::SCRIPT, err::script::INVALID_TYPE);
-const std::string OUT_OF_RANGE = test::error_name(err::SCRIPT, err::script::OUT_OF_RANGE);
-const std::string BAD_TO_ARG = test::error_name(err::SCRIPT, err::script::BAD_TO_ARG);
+const std::string OVERFLOW_ = test::error_name(err::math::OVERFLOW);
+const std::string ZERO_DIVIDE = test::error_name(err::math::ZERO_DIVIDE);
+const std::string INVALID_TYPE = test::error_name(err::script::INVALID_TYPE);
+const std::string OUT_OF_RANGE = test::error_name(err::script::OUT_OF_RANGE);
+const std::string BAD_TO_ARG = test::error_name(err::script::BAD_TO_ARG);
 
 // A char! result's code point, or the error raised ("category/id").
 struct Outcome {
@@ -98,7 +98,7 @@ TEST(Char, ActionsTakenFromIntegerAndRefused) {
     EXPECT_TRUE(r.is(T_CHAR));
     EXPECT_TRUE(r.w2 >= 1 && r.w2 <= 'z') << r.w2;
   }
-  const std::string expect_arg = test::error_name(err::SCRIPT, err::script::EXPECT_ARG);
+  const std::string expect_arg = test::error_name(err::script::EXPECT_ARG);
   for (void (*entry)() : {actions::negate, actions::complement, actions::reflect})
     EXPECT_EQ(test::raised([&] { test::call_on_frame({C('a'), I(1)}, entry); }), expect_arg);
   EXPECT_EQ(test::raised([] { test::call_on_frame({C('a'), I(2)}, actions::power); }),
@@ -146,7 +146,7 @@ TEST(Char, MakeAndTo) {
       {"ascii byte", test::binary({'q', 0xFF}), R('q')},
       {"cut utf-8", test::binary({0xE2, 0x82}), E(BAD_TO_ARG)},
       {"empty binary", test::binary({}), E(BAD_TO_ARG)},
-      {"bad utf-8", test::binary({0xFF}), E(test::error_name(err::ACCESS, err::access::INVALID_UTF8))},
+      {"bad utf-8", test::binary({0xFF}), E(test::error_name(err::access::INVALID_UTF8))},
       {"none", values::none, E(BAD_TO_ARG)},
   };
   for (const Case& c : cases) {

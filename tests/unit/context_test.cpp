@@ -23,7 +23,7 @@ Cell block_of(std::initializer_list<Cell> cells) {
 Cell unbound(const char* name, uint8_t type = T_WORD) {
   return Cell{type, 0, symbol::make(name), uint32_t(-1)};
 }
-std::string error(int category, int id) { return test::error_name(category, id); }
+std::string error(err::Id id) { return test::error_name(id); }
 
 TEST(GlobalContext, CapitalisedSpellingSharesTheValue) {
   Cell lower = word::load("shared-value");
@@ -100,7 +100,7 @@ TEST(Contexts, GetAndSetErrorsAndUnresolvedWords) {
   NodeRef ctx = context::create(2, false, false, 0, context::OBJECT);
   Cell w = unbound("late-word");
   w.w1 = ctx;
-  EXPECT_EQ(test::raised([&] { context::get(&w); }), error(err::SCRIPT, err::script::NO_VALUE));
+  EXPECT_EQ(test::raised([&] { context::get(&w); }), error(err::script::NO_VALUE));
   Cell five = values::integer(5);
   context::set(&w, &five);
   EXPECT_EQ(word_cell::index(&w), 0) << "setting an unresolved word adds it";
@@ -110,8 +110,8 @@ TEST(Contexts, GetAndSetErrorsAndUnresolvedWords) {
   Cell local = unbound("local-a");
   local.w1 = frame;
   local.w3 = uint32_t(context::add_word(frame, &local));
-  EXPECT_EQ(test::raised([&] { context::get(&local); }), error(err::SCRIPT, err::script::NOT_IN_CONTEXT));
-  EXPECT_EQ(test::raised([&] { context::set(&local, &five); }), error(err::SCRIPT, err::script::NOT_DEFINED));
+  EXPECT_EQ(test::raised([&] { context::get(&local); }), error(err::script::NOT_IN_CONTEXT));
+  EXPECT_EQ(test::raised([&] { context::set(&local, &five); }), error(err::script::NOT_DEFINED));
   // Running: the values are the frame's argument cells.
   Cell* saved_top = stack::top;
   Cell* first = stack::push(&values::none);

@@ -19,7 +19,7 @@ TEST(Control, Conditionals) {
       {"if () [3]", "3"},
       {"unless false [4]", "4"},
       {"either 1 > 2 [3] [4]", "4"},
-      {"either () [3] [4]", eval_error_text(err::SCRIPT, err::script::NO_RETURN)},
+      {"either () [3] [4]", eval_error_text(err::script::NO_RETURN)},
       {"any [false none 5 6]", "5"},
       {"any [false none]", "none"},
       {"all [1 2 3]", "3"},
@@ -30,7 +30,7 @@ TEST(Control, Conditionals) {
       {"case/all [true [1] false [2]]", "none"},
       {"case/all [false [1] true [2]]", "2"},
       {"case [true 7]", "7"},
-      {"case [1 < 2]", eval_error_text(err::SCRIPT, err::script::NEED_VALUE)},
+      {"case [1 < 2]", eval_error_text(err::script::NEED_VALUE)},
       {"case []", "none"},
       {"switch 3 [1 ['a] 3 ['b]]", "b"},
       {"switch 3 [1 [a] 3]", "none"},
@@ -64,7 +64,7 @@ TEST(Control, LoopsAndTheirValues) {
       {"n: 0 until [n: n + 1 if n < 3 [continue] true] n", "3"},
       {"loop 2 [loop 2 [break] 5]", "5"},
       {"n: 0 while [n < 3] [n: n + 1 if n = 2 [break]] n", "2"},
-      {"while [break] [1]", eval_error_text(err::THROW, err::throw_::WHILE_COND)},
+      {"while [break] [1]", eval_error_text(err::throw_::WHILE_COND)},
   });
 }
 
@@ -74,15 +74,15 @@ TEST(Control, SeriesLoops) {
       {"r: [] foreach [a b] [1 2 3] [r: b] r", "none"},
       {"n: 0 foreach [a b] [1 2 3] [n: n + 1] n", "2"},
       {"foreach x [] [1]", "unset"},
-      {"foreach [] [1 2] [1]", eval_error_text(err::SCRIPT, err::script::INVALID_ARG)},
+      {"foreach [] [1 2] [1]", eval_error_text(err::script::INVALID_ARG)},
       {"foreach x [1 2 3] [if x = 2 [break/return x * 100]]", "200"},
       {"s: 0 foreach x [1 2 3] [if x = 2 [continue] s: s + x] s", "4"},
-      {"b: [1 2 3] s: 0 forall b [s: s + first-of b] s", eval_error_text(err::SCRIPT, err::script::NO_VALUE)},
+      {"b: [1 2 3] s: 0 forall b [s: s + first-of b] s", eval_error_text(err::script::NO_VALUE)},
       {"b: [1 2 3] n: 0 forall b [n: n + 1] n", "3"},
       {"b: [1 2 3] forall b [b/1] ", "3"},
       {"b: [1 2 3] forall b [] index? b", "1"},
       {"b: [1 2 3] forall b [if b/1 = 2 [break]] index? b", "2"},
-      {"b: [1 2 3] forall b [b: [4 5]]", eval_error_text(err::SCRIPT, err::script::BAD_LOOP_SERIES)},
+      {"b: [1 2 3] forall b [b: [4 5]]", eval_error_text(err::script::BAD_LOOP_SERIES)},
       {"remove-each x [1 2 3 4] [even? x]", "[1 3]"},
       {"b: [1 2 3 4 5 6] remove-each [x y] b [x = 3] b", "[1 2 5 6]"},
       {"remove-each x [1 2 3] [if x = 2 [continue] true]", "[2]"},
@@ -90,15 +90,15 @@ TEST(Control, SeriesLoops) {
 }
 
 TEST(Control, Exits) {
-  using namespace err::throw_;
+  using enum err::throw_;
   check({
-      {"break", eval_error_text(err::THROW, BREAK)},
-      {"continue", eval_error_text(err::THROW, CONTINUE)},
-      {"return 1", eval_error_text(err::THROW, RETURN)},
-      {"exit", eval_error_text(err::THROW, RETURN)},
+      {"break", eval_error_text(BREAK)},
+      {"continue", eval_error_text(CONTINUE)},
+      {"return 1", eval_error_text(RETURN)},
+      {"exit", eval_error_text(RETURN)},
       {"loop 2 [try/all [break]]", "error! 0 2"},
       {"loop 2 [try [break/return 3]]", "3"},
-      {"throw 1", eval_error_text(err::THROW, THROW)},
+      {"throw 1", eval_error_text(THROW)},
       {"catch [throw 1 2]", "1"},
       {"catch [loop 3 [throw 5] 6]", "5"},
       {"catch/name [throw/name 1 'a] 'a", "1"},
@@ -106,8 +106,8 @@ TEST(Control, Exits) {
       {"catch [catch/name [throw/name 1 'a] 'b]", "1"},
       {"catch/name [catch/name [throw/name 1 'a] 'b 2] 'a", "1"},
       {"catch [catch/name [throw 1] 'b]", "1"},
-      {"catch/name [throw 1] 'a", eval_error_text(err::THROW, THROW)},
-      {"catch/name [throw/name 1 'a] [1]", eval_error_text(err::SCRIPT, err::script::INVALID_REFINE_ARG)},
+      {"catch/name [throw 1] 'a", eval_error_text(THROW)},
+      {"catch/name [throw/name 1 'a] [1]", eval_error_text(err::script::INVALID_REFINE_ARG)},
       {"catch [3]", "3"},
   });
 }
@@ -115,10 +115,11 @@ TEST(Control, Exits) {
 TEST(Control, TryGivesTheErrorAndRestoresTheStacks) {
   Cell e = test::eval_value("try [1 + no-such-word]");
   EXPECT_EQ(e.type(), T_ERROR);
-  EXPECT_EQ(error::category_of(&e), err::SCRIPT);
-  EXPECT_EQ(error::id_of(&e), err::script::NO_VALUE);
+  constexpr err::Id no_value = err::script::NO_VALUE;
+  EXPECT_EQ(error::category_of(&e), no_value.category);
+  EXPECT_EQ(error::id_of(&e), no_value.id);
   Cell t = test::eval_value("f: func [x] [x + unknown-word] try [loop 3 [f 1]]");
-  EXPECT_EQ(error::id_of(&t), err::script::NO_VALUE);
+  EXPECT_EQ(error::code_of(&t), no_value.code());
   check({
       {"try [1 + 2]", "3"},
       {"f: func [x] [loop 2 [x: x + try [1 / 0]]] 1", "1"},
@@ -137,19 +138,19 @@ TEST(Control, Functions) {
       {"f: func [a /twice] [either twice [a * 2] [a]] f/twice 3", "6"},
       {"f: func [a /by n] [a * either by [n] [1]] f/by 3 4", "12"},
       {"f: func [a /by n] [n] f 3", "none"},
-      {"f: func [/a x /b y] [reduce-pair x y] f/b/a 1 2", eval_error_text(err::SCRIPT, err::script::NO_VALUE)},
+      {"f: func [/a x /b y] [reduce-pair x y] f/b/a 1 2", eval_error_text(err::script::NO_VALUE)},
       {"f: func [/a x /b y] [x * 10 + y] f/b/a 1 2", "21"},
-      {"f: func [/a] [a] f/a/a", eval_error_text(err::SCRIPT, err::script::DUP_REFINE)},
-      {"f: func [/a] [a] f/b", eval_error_text(err::SCRIPT, err::script::NO_REFINE)},
+      {"f: func [/a] [a] f/a/a", eval_error_text(err::script::DUP_REFINE)},
+      {"f: func [/a] [a] f/b", eval_error_text(err::script::NO_REFINE)},
       {"f: func [/a] [a] a: false f/:a", "false"},
       {"f: func [/a] [a] a: 1 f/:a", "true"},
       {"f: func [/a x] [x] a: none f/:a 5", "none"},
-      {"f: func [a [integer!]] [a] f 'w", eval_error_text(err::SCRIPT, err::script::EXPECT_ARG)},
+      {"f: func [a [integer!]] [a] f 'w", eval_error_text(err::script::EXPECT_ARG)},
       {"f: func ['a [any-type!]] [:a] f", "unset"},
       {"f: func ['a] [a] f x", "x"},
       {"f: func [:a] [a] f (1 + 2)", "(1 + 2)"},
       {"f: func ['a] [a] f (1 + 2)", "3"},
-      {"f: func [a] [a] f", eval_error_text(err::SCRIPT, err::script::NO_ARG)},
+      {"f: func [a] [a] f", eval_error_text(err::script::NO_ARG)},
       {"f: func [a /local b] [b: a + 1 b] f 1", "2"},
       {"f: func [a /local b] [b] f 1", "none"},
       {"f: func [] [return 5 6] f", "5"},
@@ -188,7 +189,7 @@ TEST(Control, FunctionCollectsItsLocals) {
       {"a: 1 f: function [] [a: 2] f a", "1"},
       {"f: function [x] [x: 5 x] f 1", "5"},
       {"f: function [a] [b: 1 foreach [c d] [1 2] [e: 2] repeat g 3 []] spec-of :f",
-       eval_error_text(err::SCRIPT, err::script::NO_VALUE)},
+       eval_error_text(err::script::NO_VALUE)},
       {"f: function [a] [b: 1 foreach [c d] [1 2] [e: 2] repeat g 3 []] reflect :f 'spec",
        "[a /local b c d e g]"},
       {"x: 1 f: function [/extern x] [x: 2] f x", "2"},
@@ -198,7 +199,7 @@ TEST(Control, FunctionCollectsItsLocals) {
 }
 
 TEST(Control, FunctionValues) {
-  using namespace err::script;
+  using enum err::script;
   check({
       {"f: func [a] [a + 1] :f", "func [a] [a + 1]"},
       {"reflect func [a] [b] 'body", "[b]"},
@@ -206,18 +207,18 @@ TEST(Control, FunctionValues) {
       {"f: func [a] [a] g: func [a] [a] :f = :g", "false"},
       {"f: func [a] [a] :f = :f", "true"},
       {"make function! [[a] [a * 3]]", "func [a] [a * 3]"},
-      {"make function! [[a]]", eval_error_text(err::SCRIPT, BAD_FUNC_DEF)},
-      {"func [a a] []", eval_error_text(err::SCRIPT, DUP_VARS)},
-      {"func [a [no-type]] []", eval_error_text(err::SCRIPT, INVALID_TYPE_SPEC)},
-      {"func [/local 'a] []", eval_error_text(err::SCRIPT, BAD_FUNC_DEF)},
-      {"func [x: [integer!]] []", eval_error_text(err::SCRIPT, BAD_FUNC_DEF)},
-      {"func [1] []", eval_error_text(err::SCRIPT, BAD_FUNC_DEF)},
-      {"make op! func [a b c] []", eval_error_text(err::SCRIPT, BAD_OP_SPEC)},
-      {"make op! func ['a b] []", eval_error_text(err::SCRIPT, BAD_OP_SPEC)},
+      {"make function! [[a]]", eval_error_text(BAD_FUNC_DEF)},
+      {"func [a a] []", eval_error_text(DUP_VARS)},
+      {"func [a [no-type]] []", eval_error_text(INVALID_TYPE_SPEC)},
+      {"func [/local 'a] []", eval_error_text(BAD_FUNC_DEF)},
+      {"func [x: [integer!]] []", eval_error_text(BAD_FUNC_DEF)},
+      {"func [1] []", eval_error_text(BAD_FUNC_DEF)},
+      {"make op! func [a b c] []", eval_error_text(BAD_OP_SPEC)},
+      {"make op! func ['a b] []", eval_error_text(BAD_OP_SPEC)},
       {"plus: make op! func [a b] [a + b + 1] 1 plus 2", "4"},
       {"reflect :add 'body", "11"},
-      {"make native! [[a] 121]", eval_error_text(err::SCRIPT, EXPECT_ARG)},
-      {"make action! [[a] 63]", eval_error_text(err::SCRIPT, EXPECT_ARG)},
+      {"make native! [[a] 121]", eval_error_text(EXPECT_ARG)},
+      {"make action! [[a] 63]", eval_error_text(EXPECT_ARG)},
       {"n: make action! [[a b] 11] n 2 3", "5"},
   });
 }
@@ -226,7 +227,7 @@ TEST(Control, ClosuresSeeTheContextOfTheRunningCall) {
   check({
       {"outer: func [a] [inner: func [b] [a + b] inner 10] outer 5", "15"},
       {"outer: func [a] [inner: func [b] [a + b] 0] outer 5 inner 1",
-       eval_error_text(err::SCRIPT, err::script::NOT_IN_CONTEXT)},
+       eval_error_text(err::script::NOT_IN_CONTEXT)},
       {"f: func [n] [g: func [] [n] either n > 0 [f n - 1] [g]] f 3", "0"},
       {"f: func [n] [g: func [] [n] if n > 0 [f n - 1] g] f 3", "3"},
   });
@@ -238,7 +239,7 @@ TEST(Control, DoEvaluates) {
       {"do 5", "5"},
       {"x: [1 + 2 3 * 4] y: none do/next x 'y", "3"},
       {"x: [1 + 2 3 * 4] y: none do/next x 'y y", "[3 * 4]"},
-      {"f: func [a] [a + 1] do :f 1", eval_error_text(err::SCRIPT, err::script::NO_ARG)},
+      {"f: func [a] [a + 1] do :f 1", eval_error_text(err::script::NO_ARG)},
   });
 }
 
@@ -252,7 +253,7 @@ TEST(Control, DeepRecursion) {
         // AddressSanitizer cannot clean the shadow of a stack this deep when the
         // error leaves it (its own limit); the small-stack test covers it there.
         check({{"g: func [n] [g n + 1] g 1",
-                eval_error_text(err::INTERNAL, err::internal::STACK_OVERFLOW)}});
+                eval_error_text(err::internal::STACK_OVERFLOW)}});
 #endif
         check({{"f 10", "10"}});
         return 0;
@@ -264,7 +265,7 @@ TEST(Control, DeepRecursion) {
 TEST(Control, NativeStackMarginOnASmallStack) {
   // The test thread's own stack is much smaller: the margin check raises the error
   // before the guard page.
-  check({{"h: func [n] [h n + 1] h 1", eval_error_text(err::INTERNAL, err::internal::STACK_OVERFLOW)},
+  check({{"h: func [n] [h n + 1] h 1", eval_error_text(err::internal::STACK_OVERFLOW)},
          {"h: 3 h", "3"}});
 }
 

@@ -46,7 +46,7 @@ TEST(Registry, AWrongSlotCountEndsTheProcess) {
 }
 
 TEST(Registry, UnregisteredTypesDispatchAsUnsupported) {
-  const std::string expect_arg = test::error_name(err::SCRIPT, err::script::EXPECT_ARG);
+  const std::string expect_arg = test::error_name(err::script::EXPECT_ARG);
   for (uint32_t header : {0u, 99u, 255u, uint32_t(T_EVENT)}) {
     Cell v{header, 0, 0, 0};
     EXPECT_EQ(test::raised([&] { test::mold(v); }), expect_arg) << header;
@@ -104,7 +104,7 @@ TEST(FirstTypes, Compare) {
     EXPECT_EQ(action_as<CompareFn>(datatype::action(c.a.type(), A_COMPARE))(&c.a, &c.b, c.op),
               c.result)
         << test::mold(c.a) << " vs " << test::mold(c.b) << " op " << c.op;
-  const std::string invalid_compare = test::error_name(err::SCRIPT, err::script::INVALID_COMPARE);
+  const std::string invalid_compare = test::error_name(err::script::INVALID_COMPARE);
   EXPECT_EQ(test::raised([] { actions::compare(&values::none, &values::none, C_LESSER); }),
             invalid_compare);
   EXPECT_FALSE(actions::compare(&values::none, &values::unset, C_EQUAL));
@@ -165,7 +165,7 @@ TEST(FirstTypes, LogicOperators) {
   logic::push(true);
   stack::push(&values::none);
   EXPECT_EQ(test::raised([] { action_as<MinimalFn>(datatype::action(T_LOGIC, A_AND_T))(); }),
-            test::error_name(err::SCRIPT, err::script::EXPECT_ARG));
+            test::error_name(err::script::EXPECT_ARG));
   stack::top = stack::arguments;
   stack::arguments = saved;
 }
@@ -177,13 +177,13 @@ TEST(FirstTypes, Truth) {
   Cell zero = values::integer(0);
   EXPECT_TRUE(logic::true_value(&zero)) << "only none and false are false";
   EXPECT_EQ(test::raised([] { logic::true_value(&values::unset, true); }),
-            test::error_name(err::SCRIPT, err::script::NO_VALUE));
+            test::error_name(err::script::NO_VALUE));
   Cell* saved = stack::arguments;
   stack::arguments = stack::top;
   stack::push(&values::unset);
   EXPECT_TRUE(logic::is_true());
   EXPECT_EQ(test::raised([] { logic::arg_true(); }),
-            test::error_name(err::SCRIPT, err::script::NO_RETURN));
+            test::error_name(err::script::NO_RETURN));
   stack::top = stack::arguments;
   stack::arguments = saved;
 }

@@ -2,6 +2,10 @@
 // Zol source.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "interpreter/stack.h"
 #include "runtime/error.h"
 #include "zol_text.h"
@@ -11,6 +15,56 @@ namespace {
 
 using test::check;
 using test::eval_error_text;
+
+// One category of the C++ lists: its constant, its word, and (id, word) for each of
+// its ids, the id as the enum gives it.
+struct ListedCategory {
+  err::Category category;
+  const char* name;
+  std::vector<std::pair<int, const char*>> ids;
+};
+
+std::vector<ListedCategory> listed_categories() {
+  std::vector<ListedCategory> all;
+#define ZOL_TEST_ID(ID, name) {int(err::Id(type::ID).id), name},
+#define ZOL_TEST_CATEGORY(CATEGORY, type_, name)                        \
+  {                                                                     \
+    using type [[maybe_unused]] = err::type_;                           \
+    all.push_back({err::CATEGORY, name, {ZOL_ERRORS_##CATEGORY(ZOL_TEST_ID)}}); \
+  }
+  ZOL_ERROR_CATEGORIES(ZOL_TEST_CATEGORY)
+#undef ZOL_TEST_CATEGORY
+#undef ZOL_TEST_ID
+  return all;
+}
+
+// The words a category object of the catalogue should hold, in order: `code`,
+// `type`, then each id's word at the position its number gives ("?" where the list
+// leaves a gap, "!" where two ids claim one position).
+std::string expected_words(const ListedCategory& c) {
+  std::vector<std::string> words = {"code", "type"};
+  for (auto [id, name] : c.ids) {
+    if (id >= int(words.size())) words.resize(size_t(id) + 1, "?");
+    words[size_t(id)] = words[size_t(id)] == "?" ? name : "!";
+  }
+  std::string molded = "[";
+  for (const std::string& w : words) molded += (molded.size() > 1 ? " " : "") + w;
+  return molded + "]";
+}
+
+// The lists of error.h and the catalogue of the bootstrap text name the same
+// categories and ids with the same numbers, and the catalogue has nothing more.
+TEST(Errors, TheIdListsMatchTheCatalogue) {
+  std::string categories = "[";
+  for (const ListedCategory& c : listed_categories()) {
+    categories += (categories.size() > 1 ? " " : "") + std::string(c.name);
+    std::string object = "system/catalog/errors/" + std::string(c.name);
+    SCOPED_TRACE(object);
+    EXPECT_EQ(test::eval("words-of " + object), expected_words(c));
+    EXPECT_EQ(test::eval(object + "/code"), std::to_string(c.category * 100));
+  }
+  EXPECT_EQ(test::eval("words-of system/catalog/errors"), categories + "]");
+}
 
 TEST(Errors, RaisedErrorsCarryTheirCatalogueEntry) {
   check({
@@ -26,18 +80,18 @@ TEST(Errors, RaisedErrorsCarryTheirCatalogueEntry) {
 TEST(Errors, MakeFromACodeABlockOrAString) {
   check({
       {"e: make error! 300 reduce [e/type e/id e/code]", "[script no-value 300]"},
-      {"make error! 399", eval_error_text(err::SCRIPT, err::script::OUT_OF_RANGE)},
-      {"make error! -1", eval_error_text(err::SCRIPT, err::script::OUT_OF_RANGE)},
+      {"make error! 399", eval_error_text(err::script::OUT_OF_RANGE)},
+      {"make error! -1", eval_error_text(err::script::OUT_OF_RANGE)},
       {"e: make error! [script expect-arg] e/code", "305"},
-      {"make error! [script no-such-id]", eval_error_text(err::SCRIPT, err::script::INVALID_SPEC_FIELD)},
-      {"make error! [no-such-type no-value]", eval_error_text(err::SCRIPT, err::script::INVALID_SPEC_FIELD)},
+      {"make error! [script no-such-id]", eval_error_text(err::script::INVALID_SPEC_FIELD)},
+      {"make error! [no-such-type no-value]", eval_error_text(err::script::INVALID_SPEC_FIELD)},
       {"e: make error! [type: 'math id: 'overflow] e/code", "401"},
       {"e: make error! \"boom\" reduce [e/type e/id e/arg1]", "[user message \"boom\"]"},
-      {"make error! 2.5", eval_error_text(err::SCRIPT, err::script::BAD_MAKE_ARG)},
+      {"make error! 2.5", eval_error_text(err::script::BAD_MAKE_ARG)},
       // The call list is read through the error's context, never through a path.
-      {"e: try [1 / 0] e/stack: 1", eval_error_text(err::SCRIPT, err::script::INVALID_PATH_SET)},
-      {"e: try [1 / 0] e/stack", eval_error_text(err::SCRIPT, err::script::INVALID_PATH_SET)},
-      {"e: try [1 / 0] e/STACK", eval_error_text(err::SCRIPT, err::script::INVALID_PATH_SET)},
+      {"e: try [1 / 0] e/stack: 1", eval_error_text(err::script::INVALID_PATH_SET)},
+      {"e: try [1 / 0] e/stack", eval_error_text(err::script::INVALID_PATH_SET)},
+      {"e: try [1 / 0] e/STACK", eval_error_text(err::script::INVALID_PATH_SET)},
   });
 }
 

@@ -103,7 +103,7 @@ TEST(ExternalReferences, HandlerTableIsBounded) {
       outcome = test::raised([] { extref::register_handler(0, note_release); });
     std::printf("%s", outcome.c_str());
   });
-  EXPECT_EQ(r.out, test::error_name(err::INTERNAL, err::internal::LIMIT_HIT));
+  EXPECT_EQ(r.out, test::error_name(err::internal::LIMIT_HIT));
 }
 
 }  // namespace

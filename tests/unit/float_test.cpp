@@ -40,10 +40,10 @@ Cell T(double d) { return num(T_TIME, d); }
 Cell I(int32_t v) { return values::integer(v); }
 Cell C(uint32_t cp) { return Cell{T_CHAR, 0, cp, 0}; }
 
-std::string err_name(int category, int id) { return test::error_name(category, id); }
-const std::string INVALID_TYPE = err_name(err::SCRIPT, err::script::INVALID_TYPE);
-const std::string BAD_TO_ARG = err_name(err::SCRIPT, err::script::BAD_TO_ARG);
-const std::string OVERFLOW_ = err_name(err::MATH, err::math::OVERFLOW);
+std::string err_name(err::Id id) { return test::error_name(id); }
+const std::string INVALID_TYPE = err_name(err::script::INVALID_TYPE);
+const std::string BAD_TO_ARG = err_name(err::script::BAD_TO_ARG);
+const std::string OVERFLOW_ = err_name(err::math::OVERFLOW);
 
 // What a computation gave: the type and number of its result, or its error.
 struct Outcome {
@@ -147,7 +147,7 @@ void time_add() { float_::do_math(OP_ADD); }
 void time_subtract() { float_::do_math(OP_SUBTRACT); }
 
 TEST(FloatMath, OperandTypesAndResults) {
-  const std::string not_related = err_name(err::SCRIPT, err::script::NOT_RELATED);
+  const std::string not_related = err_name(err::script::NOT_RELATED);
   struct Case { void (*entry)(); Cell a, b; Outcome want; };
   const Case cases[] = {
       {actions::add, F(0.1), F(0.2), R(T_FLOAT, 0.1 + 0.2)},
@@ -187,15 +187,15 @@ TEST(FloatMath, OperandTypesAndResults) {
     expect_outcome(on_frame({c.a, c.b}, c.entry), c.want,
                    describe(c.a) + " with " + describe(c.b));
   EXPECT_EQ(test::raised([] { float_::math_op(1.0, 2.0, OP_AND); }),
-            err_name(err::SCRIPT, err::script::CANNOT_USE));
+            err_name(err::script::CANNOT_USE));
   EXPECT_EQ(test::raised([] { test::call_on_frame({F(1.0), F(2.0)}, actions::and_t); }),
-            err_name(err::SCRIPT, err::script::EXPECT_ARG))
+            err_name(err::script::EXPECT_ARG))
       << "float! has no and~";
 }
 
 TEST(FloatMath, UnaryActionsPowerAndParity) {
-  const std::string expect_arg = err_name(err::SCRIPT, err::script::EXPECT_ARG);
-  const std::string out_of_range = err_name(err::SCRIPT, err::script::OUT_OF_RANGE);
+  const std::string expect_arg = err_name(err::script::EXPECT_ARG);
+  const std::string out_of_range = err_name(err::script::OUT_OF_RANGE);
   struct Case { void (*entry)(); std::initializer_list<Cell> args; Outcome want; };
   const Case cases[] = {
       {actions::negate, {F(1.5)}, R(T_FLOAT, -1.5)},
@@ -273,7 +273,7 @@ TEST(FloatCompare, ToleranceExactnessAndNaN) {
   Cell f = F(1.0), s = values::none;
   EXPECT_EQ(actions::compare_typed(&f, &s, C_EQUAL), COMPARE_NOT_COMPARABLE);
   EXPECT_EQ(test::raised([&] { actions::compare(&f, &s, C_LESSER); }),
-            err_name(err::SCRIPT, err::script::INVALID_COMPARE));
+            err_name(err::script::INVALID_COMPARE));
   Cell nan = F(NaN), one = F(1.0);
   EXPECT_EQ(actions::compare_typed(&nan, &one, C_SORT), 0) << "NaN sorts with anything";
 }
@@ -343,7 +343,7 @@ TEST(FloatRound, RefinementsUnitsAndResultTypes) {
       // Errors.
       {F(1e10), I(1), "", E(OVERFLOW_)},
       {F(DBL_MAX), F(DBL_MAX), "", E(OVERFLOW_)},
-      {F(2.5), Cell{T_MONEY, 0, 0, 0}, "", E(err_name(err::SCRIPT, err::script::NOT_RELATED))},
+      {F(2.5), Cell{T_MONEY, 0, 0, 0}, "", E(err_name(err::script::NOT_RELATED))},
   };
   for (const Case& c : cases) {
     std::string f = c.flags;
@@ -388,7 +388,7 @@ TEST(FloatMake, FromNumbersBinariesAndBlocks) {
       {T_PERCENT, block_of({I(5), I(-1)}), R(T_PERCENT, 0.5)},
       {T_FLOAT, block_of({I(5), I(2), I(1)}), E(BAD_TO_ARG)},
       {T_FLOAT, block_of({I(5), values::none}), E(BAD_TO_ARG)},
-      {T_FLOAT, block_of({I(5), F(1e10)}), E(err_name(err::SCRIPT, err::script::OUT_OF_RANGE))},
+      {T_FLOAT, block_of({I(5), F(1e10)}), E(err_name(err::script::OUT_OF_RANGE))},
       {T_FLOAT, values::none, E(BAD_TO_ARG)},
       {T_PERCENT, values::true_value, E(BAD_TO_ARG)},
   };
@@ -418,7 +418,7 @@ Cell* test_load(const Cell* string, Cell* result) {
 }
 
 TEST(FloatMake, FromTextThroughTheLexerHooks) {
-  const std::string feature_na = err_name(err::INTERNAL, err::internal::FEATURE_NA);
+  const std::string feature_na = err_name(err::internal::FEATURE_NA);
   const auto installed_check = float_::token_check;
   const auto installed_load = float_::load_string;
   float_::token_check = nullptr;

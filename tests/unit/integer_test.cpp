@@ -56,8 +56,8 @@ Outcome run_entry(void (*entry)(), Cell a, Cell b) {
   return outcome_of([&] { return test::call_on_frame({a, b}, entry); });
 }
 
-const std::string ZERO_DIVIDE = test::error_name(err::MATH, err::math::ZERO_DIVIDE);
-const std::string OVERFLOW_ = test::error_name(err::MATH, err::math::OVERFLOW);
+const std::string ZERO_DIVIDE = test::error_name(err::math::ZERO_DIVIDE);
+const std::string OVERFLOW_ = test::error_name(err::math::OVERFLOW);
 Outcome I(double v) { return {T_INTEGER, v, ""}; }
 Outcome F(double v) { return {T_FLOAT, v, ""}; }
 Outcome E(const std::string& e) { return {0, 0, e}; }
@@ -94,9 +94,9 @@ TEST(Integer, ArithmeticThroughTheActionEntriesNeverWraps) {
       {actions::divide, "/", int_(3), float_(0.0), F(INF)},
       {actions::add, "+", int_(1), double_cell(T_PERCENT, 0.1), F(1.1)},
       {actions::and_t, "and", int_(1), float_(1.0),
-       E(test::error_name(err::SCRIPT, err::script::CANNOT_USE))},
+       E(test::error_name(err::script::CANNOT_USE))},
       {actions::add, "+", int_(1), values::none,
-       E(test::error_name(err::SCRIPT, err::script::INVALID_TYPE))},
+       E(test::error_name(err::script::INVALID_TYPE))},
   };
   for (const Case& c : cases)
     expect_outcome(run_entry(c.entry, c.a, c.b), c.want,
@@ -117,7 +117,7 @@ TEST(Integer, TheCoreWithoutAResultCell) {
 }
 
 TEST(Integer, Power) {
-  const std::string expect_arg = test::error_name(err::SCRIPT, err::script::EXPECT_ARG);
+  const std::string expect_arg = test::error_name(err::script::EXPECT_ARG);
   struct Case { Cell base, exponent; Outcome want; };
   const Case cases[] = {
       {int_(3), int_(4), I(81)},
@@ -193,7 +193,7 @@ TEST(Integer, Rounding) {
       {-7, float_(2.5), "d", F(-5.0)}, {7, float_(2.0), "e", F(8.0)},
       {7, double_cell(T_PERCENT, 2.0), "", {T_PERCENT, 8.0, ""}},
       {5, double_cell(T_MONEY, 1.0), "",
-       E(test::error_name(err::SCRIPT, err::script::NOT_RELATED))},
+       E(test::error_name(err::script::NOT_RELATED))},
   };
   for (const Case& c : cases) {
     std::string f = c.flags;
@@ -239,9 +239,9 @@ Cell text(const char* s) {
 }
 
 TEST(Integer, ConversionsToInteger) {
-  const std::string type_limit = test::error_name(err::SCRIPT, err::script::TYPE_LIMIT);
-  const std::string bad_to_arg = test::error_name(err::SCRIPT, err::script::BAD_TO_ARG);
-  const std::string invalid_data = test::error_name(err::SCRIPT, err::script::INVALID_DATA);
+  const std::string type_limit = test::error_name(err::script::TYPE_LIMIT);
+  const std::string bad_to_arg = test::error_name(err::script::BAD_TO_ARG);
+  const std::string invalid_data = test::error_name(err::script::INVALID_DATA);
   auto issue = [](const char* spelling) {
     return Cell{T_ISSUE, context::global, symbol::make(spelling), uint32_t(-1)};
   };
@@ -298,7 +298,7 @@ TEST(Integer, ConversionsToInteger) {
 }
 
 TEST(Integer, IssueSpellingsAreHexadecimal) {
-  const std::string invalid_data = test::error_name(err::SCRIPT, err::script::INVALID_DATA);
+  const std::string invalid_data = test::error_name(err::script::INVALID_DATA);
   Cell issue = values::none;
   struct Case { const char* spelling; Outcome want; };
   const Case cases[] = {
@@ -329,7 +329,7 @@ TEST(Integer, TheCheckedFloatConversion) {
     Cell f = float_(c.d);
     EXPECT_EQ(integer::float_overflow(&f), !c.fits) << c.d;
     std::string e = test::raised([&] { n = number::get_int_from(&f); });
-    EXPECT_EQ(e, c.fits ? "" : test::error_name(err::SCRIPT, err::script::OUT_OF_RANGE)) << c.d;
+    EXPECT_EQ(e, c.fits ? "" : test::error_name(err::script::OUT_OF_RANGE)) << c.d;
   }
   Cell i = int_(-9);
   EXPECT_EQ(number::get_int_from(&i), -9);

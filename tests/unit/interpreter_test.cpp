@@ -29,7 +29,7 @@ TEST(Interpreter, OperatorsGroupFromTheLeft) {
 // actions give: overflow to float!, integer! and float! mixed in double precision,
 // other types and bad operands through the actions.
 TEST(Interpreter, OperatorShortCutsGiveWhatTheActionsGive) {
-  using namespace err::script;
+  using enum err::script;
   check({
       {"2147483647 + (0 + 1)", "2147483648.0"},
       {"-2147483648 - (2 - 1)", "-2147483649.0"},
@@ -49,9 +49,9 @@ TEST(Interpreter, OperatorShortCutsGiveWhatTheActionsGive) {
       {"1.5 < (2)", "true"},
       {"1 + 10%", "1.1"},
       {"1 + #\"a\"", "98"},
-      {"1 + (\"a\")", eval_error_text(err::SCRIPT, INVALID_TYPE)},
-      {"1.5 + (none)", eval_error_text(err::SCRIPT, INVALID_TYPE)},
-      {"1 < (\"a\")", eval_error_text(err::SCRIPT, INVALID_COMPARE)},
+      {"1 + (\"a\")", eval_error_text(INVALID_TYPE)},
+      {"1.5 + (none)", eval_error_text(INVALID_TYPE)},
+      {"1 < (\"a\")", eval_error_text(INVALID_COMPARE)},
   });
 }
 
@@ -74,19 +74,19 @@ TEST(Interpreter, EvaluationOfEachKindOfValue) {
 }
 
 TEST(Interpreter, ErrorsOfEvaluation) {
-  using namespace err::script;
+  using enum err::script;
   check({
-      {"x:", eval_error_text(err::SCRIPT, NEED_VALUE)},
-      {"x: ()", eval_error_text(err::SCRIPT, NEED_VALUE)},
-      {"+", eval_error_text(err::SCRIPT, NO_OP_ARG)},
-      {"no-such-word", eval_error_text(err::SCRIPT, NO_VALUE)},
-      {"negate", eval_error_text(err::SCRIPT, NO_ARG)},
-      {"negate 'a", eval_error_text(err::SCRIPT, EXPECT_ARG)},
+      {"x:", eval_error_text(NEED_VALUE)},
+      {"x: ()", eval_error_text(NEED_VALUE)},
+      {"+", eval_error_text(NO_OP_ARG)},
+      {"no-such-word", eval_error_text(NO_VALUE)},
+      {"negate", eval_error_text(NO_ARG)},
+      {"negate 'a", eval_error_text(EXPECT_ARG)},
       {"x: [1 2] x/3", "none"},
-      {"x: 5 x/1", eval_error_text(err::SCRIPT, BAD_PATH_TYPE)},
-      {"do to path! [1 x]", eval_error_text(err::SCRIPT, WORD_FIRST)},
-      {"f: func [] [] f/1: 2", eval_error_text(err::SCRIPT, INVALID_PATH_SET)},
-      {"1 + 2 nothing", eval_error_text(err::SCRIPT, NO_VALUE)},
+      {"x: 5 x/1", eval_error_text(BAD_PATH_TYPE)},
+      {"do to path! [1 x]", eval_error_text(WORD_FIRST)},
+      {"f: func [] [] f/1: 2", eval_error_text(INVALID_PATH_SET)},
+      {"1 + 2 nothing", eval_error_text(NO_VALUE)},
   });
 }
 

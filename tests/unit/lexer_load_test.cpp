@@ -168,7 +168,7 @@ TEST(LexerLoad, MalformedLiteralsRaiseInvalidWithTheirLine) {
   };
   for (const ErrorCase& c : cases) {
     const std::string src = c.src;
-    EXPECT_EQ(test::raised([&] { load(src); }), test::error_name(err::SYNTAX, err::syntax::INVALID))
+    EXPECT_EQ(test::raised([&] { load(src); }), test::error_name(err::syntax::INVALID))
         << src;
     EXPECT_EQ(string::to_utf8(&error::last_args[0]), "(line " + std::to_string(c.line) + ")")
         << src;
@@ -177,7 +177,7 @@ TEST(LexerLoad, MalformedLiteralsRaiseInvalidWithTheirLine) {
   }
   // Percent-decoding checks the UTF-8 the escapes spell.
   EXPECT_EQ(test::raised([] { load("%a%C3%28"); }),
-            test::error_name(err::ACCESS, err::access::INVALID_UTF8));
+            test::error_name(err::access::INVALID_UTF8));
 }
 
 TEST(LexerLoad, FormsNotBuiltYetSayWhatTheyAre) {
@@ -192,7 +192,7 @@ TEST(LexerLoad, FormsNotBuiltYetSayWhatTheyAre) {
   for (const NotBuilt& c : cases) {
     const std::string src = c.src;
     EXPECT_EQ(test::raised([&] { load(src); }),
-              test::error_name(err::INTERNAL, err::internal::NOT_DONE)) << src;
+              test::error_name(err::internal::NOT_DONE)) << src;
     EXPECT_EQ(test::mold(error::last_args[0]), c.type) << src;
     EXPECT_EQ(string::to_utf8(&error::last_args[1]), c.text) << src;
     // Only checked, not kept: the form passes with its type.
@@ -383,7 +383,7 @@ TEST(LexerLoad, StrictErrorsRaiseAfterTheTracerHeardThem) {
   lexer::Tracer tracer{lexer::EV_ERROR, Recorder::record, &rec};
   Cell v;
   EXPECT_EQ(test::raised([&] { lexer::scan(&v, bytes("a }"), 3, traced_by(tracer)); }),
-            test::error_name(err::SYNTAX, err::syntax::BAD_CHAR));
+            test::error_name(err::syntax::BAD_CHAR));
   EXPECT_EQ(rec.events, (std::vector<std::string>{"error error! 1 2-3"}));
 }
 
@@ -451,7 +451,7 @@ TEST(LexerConversions, TextToWordsMustBeOneWholeWord) {
   }
   Cell x = char_::value('x');
   EXPECT_EQ(test::mold(convert(T_WORD, x)), "x");
-  const std::string invalid = test::error_name(err::SCRIPT, err::script::INVALID_CHARS);
+  const std::string invalid = test::error_name(err::script::INVALID_CHARS);
   for (const char32_t* bad : {U"12", U"a b", U"", U"a ", U"[a]", U"1''0", U"1-Jan-2000"}) {
     Cell spec = test::text(bad);
     EXPECT_EQ(conversion_error(T_WORD, spec), invalid) << string::to_utf8(&spec);
@@ -459,18 +459,18 @@ TEST(LexerConversions, TextToWordsMustBeOneWholeWord) {
   // An issue spelled like no word cannot become a refinement.
   Cell issue{T_ISSUE, 0, symbol::make("1x"), uint32_t(-1)};
   EXPECT_EQ(conversion_error(T_REFINEMENT, issue),
-            test::error_name(err::SCRIPT, err::script::BAD_TO_ARG));
+            test::error_name(err::script::BAD_TO_ARG));
 }
 
 TEST(LexerConversions, TextToBlockAndToNumbers) {
   EXPECT_EQ(test::mold(convert(T_BLOCK, test::text(U"a [b] 1"))), "[a [b] 1]");
   EXPECT_EQ(conversion_error(T_BLOCK, test::text(U"a [b")),
-            test::error_name(err::SYNTAX, err::syntax::MISSING));
+            test::error_name(err::syntax::MISSING));
   EXPECT_EQ(test::mold(convert(T_FLOAT, test::text(U"1'000.5"))), "1000.5");
   EXPECT_EQ(test::mold(convert(T_FLOAT, test::text(U"2"))), "2.0");
   EXPECT_EQ(test::mold(convert(T_PERCENT, test::text(U"50%"))), "50%");
   EXPECT_EQ(test::mold(convert(T_PERCENT, test::text(U"2"))), "200%");
-  const std::string bad = test::error_name(err::SCRIPT, err::script::BAD_TO_ARG);
+  const std::string bad = test::error_name(err::script::BAD_TO_ARG);
   const struct { uint8_t target; const char32_t* text; } refused[] = {
       {T_FLOAT, U"1e"}, {T_FLOAT, U"1..2"}, {T_FLOAT, U"x"}, {T_PERCENT, U"50% x"},
       {T_PERCENT, U""}, {T_PERCENT, U"x"}, {T_PERCENT, U"1''0"},

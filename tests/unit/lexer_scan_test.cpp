@@ -224,7 +224,7 @@ TEST(LexerScan, FlagsTellTheUnitAndTheMarks) {
 // the text reported.
 struct ErrorCase {
   const char* src;
-  int id;
+  err::syntax id;
   int line;
   const char* subject;   // datatype name, or the bracket
   const char* text;
@@ -244,7 +244,7 @@ std::string subject_text(const Cell& c) {
 }
 
 TEST(LexerScan, MalformedInputRaisesSyntaxErrorsWithTheirLine) {
-  using namespace err::syntax;
+  using enum err::syntax;
   const std::string many_x = "\"" + std::string(80, 'x');
   std::string accents = "\"";
   for (int i = 0; i < 20; i++) accents += "\xC3\xA9";
@@ -295,7 +295,7 @@ TEST(LexerScan, MalformedInputRaisesSyntaxErrorsWithTheirLine) {
       {accents.c_str(), INVALID, 1, "string!", accents_cut.c_str()},
   };
   for (const ErrorCase& c : cases) {
-    EXPECT_EQ(raised_report(c.src), test::error_name(err::SYNTAX, c.id)) << c.src;
+    EXPECT_EQ(raised_report(c.src), test::error_name(c.id)) << c.src;
     EXPECT_EQ(string::to_utf8(&error::last_args[0]), "(line " + std::to_string(c.line) + ")")
         << c.src;
     EXPECT_EQ(subject_text(error::last_args[1]), c.subject) << c.src;
@@ -307,8 +307,8 @@ TEST(LexerScan, PrescanChecksStructureOnly) {
   Options prescan{true};
   EXPECT_EQ(scan(":a: #", prescan), (Tokens{"word! :a:", "issue! #"}));
   EXPECT_EQ(scan("#[a]", prescan), (Tokens{"open map! #[", "word! a", "close map! ]"}));
-  EXPECT_EQ(raised_report("[a", prescan), test::error_name(err::SYNTAX, err::syntax::MISSING));
-  EXPECT_EQ(raised_report("\"a", prescan), test::error_name(err::SYNTAX, err::syntax::INVALID));
+  EXPECT_EQ(raised_report("[a", prescan), test::error_name(err::syntax::MISSING));
+  EXPECT_EQ(raised_report("\"a", prescan), test::error_name(err::syntax::INVALID));
 }
 
 TEST(LexerScan, LoadersRaiseThroughTheScanner) {
@@ -319,7 +319,7 @@ TEST(LexerScan, LoadersRaiseThroughTheScanner) {
   Token t = s.next();
   ASSERT_EQ(t.kind, lexer::K_INTEGER);
   Token e = s.error_in(t, T_INTEGER);
-  EXPECT_EQ(test::raised([&] { s.raise(e); }), test::error_name(err::SYNTAX, err::syntax::INVALID));
+  EXPECT_EQ(test::raised([&] { s.raise(e); }), test::error_name(err::syntax::INVALID));
   EXPECT_EQ(string::to_utf8(&error::last_args[0]), "(line 2)");
   EXPECT_EQ(string::to_utf8(&error::last_args[2]), "1''0 y");
   // A path problem is reported from the path's start.

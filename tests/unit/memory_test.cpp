@@ -178,7 +178,7 @@ TEST(Memory, ManyNodesSpanSeveralFrames) {
 }
 
 TEST(Memory, ImpossibleSizesRaiseNoMemory) {
-  const std::string no_memory = test::error_name(err::INTERNAL, err::internal::NO_MEMORY);
+  const std::string no_memory = test::error_name(err::internal::NO_MEMORY);
   EXPECT_EQ(test::raised([] { memory::alloc_cells(-1); }), no_memory);
   EXPECT_EQ(test::raised([] { memory::alloc_cells(int64_t(1) << 40); }), no_memory);
   EXPECT_EQ(test::raised([] { memory::alloc_series(0x40000000, 4, 0); }), no_memory);

@@ -37,7 +37,7 @@ TEST(MoldSupport, FillRepeatDoublesTheChunk) {
 
 TEST(CycleStack, TooDeepEmptiesTheStack) {
   cycles::reset();
-  const std::string too_deep = test::error_name(err::INTERNAL, err::internal::TOO_DEEP);
+  const std::string too_deep = test::error_name(err::internal::TOO_DEEP);
   EXPECT_EQ(test::raised([] {
               for (NodeRef n = 1; n <= 999; n++) cycles::push(n);
             }), "");

@@ -22,7 +22,7 @@ TEST(Objects, MakingReadsItsOwnWordsAsTheSpecRuns) {
       {"o: make object! [a: 1 me: self] same? o o/me", "true"},
       {"o: make object! [a: 1 s: does [self/a]] o/s", "1"},
       {"o: make object! [] words-of o", "[]"},
-      {"make object! 3", eval_error_text(err::SYNTAX, err::syntax::MALCONSTRUCT)},
+      {"make object! 3", eval_error_text(err::syntax::MALCONSTRUCT)},
   });
 }
 
@@ -44,7 +44,7 @@ TEST(Objects, FormAndMold) {
       {"mold make object! [a: 1 b: 'x]", "{make object! [\n    a: 1\n    b: 'x\n]}"},
       {"mold/flat make object! [a: 1 b: 2]", "\"make object! [a: 1 b: 2]\""},
       {"mold make object! [a: 1 on-change*: func [w o n] []]", "\"make object! [^/    a: 1^/]\""},
-      {"mold/all make object! [a: 1 on-change*: 2]", eval_error_text(err::SCRIPT, err::script::BAD_FIELD_SET)},
+      {"mold/all make object! [a: 1 on-change*: 2]", eval_error_text(err::script::BAD_FIELD_SET)},
   });
 }
 
@@ -56,7 +56,7 @@ TEST(Objects, ComparisonAndSelection) {
       {"o: make object! [a: 1] select o 'a", "1"},
       {"o: make object! [a: 1] select o 'z", "none"},
       {"o: make object! [a: 1] put o 'a 9 o/a", "9"},
-      {"o: make object! [a: 1] o/z", eval_error_text(err::SCRIPT, err::script::UNSET_PATH)},
+      {"o: make object! [a: 1] o/z", eval_error_text(err::script::UNSET_PATH)},
   });
 }
 
@@ -69,7 +69,7 @@ TEST(Objects, OnChangeHearsTheWordTheOldAndTheNewValue) {
        "set in o 'a 5 log",
        "[a]"},
       {"log: copy [] o: make object! [a: 1 b: 2] o/a: 3 log", "[]"},
-      {"make object! [on-change*: 1]", eval_error_text(err::SCRIPT, err::script::BAD_FIELD_SET)},
+      {"make object! [on-change*: 1]", eval_error_text(err::script::BAD_FIELD_SET)},
   });
 }
 

@@ -128,7 +128,7 @@ TEST(Slots, AllocFreeAndGrowth) {
   slots::free(0);
   Cell again = values::integer(55);
   EXPECT_EQ(slots::alloc(&again), taken[5]) << "a freed slot is reused first";
-  const std::string limit_hit = test::error_name(err::INTERNAL, err::internal::LIMIT_HIT);
+  const std::string limit_hit = test::error_name(err::internal::LIMIT_HIT);
   EXPECT_EQ(test::raised([] { slots::at(201); }), limit_hit);
   EXPECT_EQ(test::raised([] { slots::free(-1); }), limit_hit);
 }
@@ -153,7 +153,7 @@ TEST(Registries, MarkingCallbacksAndSweepersStopAtTheirBound) {
       error = test::raised([&] { collector::add_sweeper(distinct[i]); });
     std::printf("%s", error.c_str());
   });
-  const std::string limit_hit = test::error_name(err::INTERNAL, err::internal::LIMIT_HIT);
+  const std::string limit_hit = test::error_name(err::internal::LIMIT_HIT);
   EXPECT_EQ(r.out, limit_hit + "|" + limit_hit);
 }
 

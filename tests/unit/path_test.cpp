@@ -83,12 +83,12 @@ TEST(PathMake, SizesConversionsAndCopies) {
   EXPECT_EQ(make(T_PATH, decimal), "2 @1 ");
   EXPECT_EQ(make(T_PATH, values::integer(-7)), "1 @1 ") << "a negative size is clamped";
   cell::put_double(&decimal, std::nan(""));
-  EXPECT_EQ(make(T_PATH, decimal), "error " + test::error_name(err::SCRIPT, err::script::BAD_MAKE_ARG));
+  EXPECT_EQ(make(T_PATH, decimal), "error " + test::error_name(err::script::BAD_MAKE_ARG));
   cell::put_double(&decimal, 1e12);
-  EXPECT_EQ(make(T_PATH, decimal), "error " + test::error_name(err::INTERNAL, err::internal::NO_MEMORY));
+  EXPECT_EQ(make(T_PATH, decimal), "error " + test::error_name(err::internal::NO_MEMORY));
   EXPECT_EQ(make(T_SET_PATH, value("[a b]")), "2 @1 a/b:");
   EXPECT_EQ(make(T_PATH, value("x")),
-            "error " + test::error_name(err::SCRIPT, err::script::BAD_MAKE_ARG));
+            "error " + test::error_name(err::script::BAD_MAKE_ARG));
   Cell types;
   typeset::clear(&types);
   Cell any = value("[x]");

@@ -30,7 +30,7 @@ using test::load;
 using test::show;
 using test::value;
 
-std::string failure(int id) { return "error " + test::error_name(err::SCRIPT, id); }
+std::string failure(err::script id) { return "error " + test::error_name(id); }
 
 // Runs an action entry on a frame of `args`: the shown result, or the error.
 std::string run(std::initializer_list<Cell> args, const std::function<void()>& entry) {
@@ -245,8 +245,8 @@ TEST(SeriesCounts, ExtremeCountsOnEveryKindOfSeries) {
     const char* source;
     std::string block, text, hash;
   };
-  const std::string out_of_range = test::eval_error_text(err::SCRIPT, err::script::OUT_OF_RANGE);
-  const std::string bad_skip = test::eval_error_text(err::SCRIPT, err::script::INVALID_REFINE_ARG);
+  const std::string out_of_range = test::eval_error_text(err::script::OUT_OF_RANGE);
+  const std::string bad_skip = test::eval_error_text(err::script::INVALID_REFINE_ARG);
   const Row rows[] = {
       {"take/part S -2147483648", "[]", "\"\"", "make hash! []"},
       {"take/part next next S -2147483648", "[3 2]", "\"cb\"", "make hash! [3 2]"},
@@ -319,7 +319,7 @@ TEST(SeriesMove, WithinAndAcrossBlocks) {
   cell::set_type(&text, T_STRING);
   EXPECT_EQ(run({from, text}, [] { actions::move(-1); }), failure(err::script::MOVE_BAD));
   EXPECT_EQ(run({I(1), from}, [] { actions::move(-1); }), "error " +
-            test::error_name(err::SCRIPT, err::script::EXPECT_ARG));
+            test::error_name(err::script::EXPECT_ARG));
 }
 
 TEST(SeriesRandom, ShuffleOnlyAndSeed) {
@@ -369,7 +369,7 @@ TEST(SeriesUnits, TheRowServesTextAndBytes) {
   EXPECT_EQ(string::to_utf8(&text), "b\xF0\x9F\x98\x80");
   Cell number = I(7);
   EXPECT_EQ(test::raised([&] { poke(&text, 1, &number, nullptr); }),
-            test::error_name(err::SCRIPT, err::script::INVALID_ARG));
+            test::error_name(err::script::INVALID_ARG));
 
   Cell bytes;
   string::make_at(&bytes, 4);
@@ -413,7 +413,7 @@ TEST(SeriesOwnership, ReflectAndModifyTheOwner) {
   EXPECT_EQ(ownership::owner_of(nested.w2), nullptr);
   Cell other = word::load("other");
   EXPECT_EQ(test::raised([&] { actions::reflect_typed(&probe, word_cell::symbol(&other)); }),
-            test::error_name(err::INTERNAL, err::internal::NOT_DONE));
+            test::error_name(err::internal::NOT_DONE));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // frame that receives them, and overflow of either stack.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -106,7 +107,7 @@ uint32_t run_exit(Exit kind, Cell** raised_top) {
           case Exit::RETURN: stack::return_or_exit(true, false);
           case Exit::EXIT: stack::return_or_exit(false, false);
           case Exit::THROW: stack::throw_value(exits::THROW);
-          case Exit::ERROR: fire(err::SCRIPT, err::script::NO_VALUE);
+          case Exit::ERROR: fire(err::script::NO_VALUE);
         }
         return 0;
       },
@@ -119,23 +120,23 @@ TEST_F(Stacks, EachExitReachesItsFrameAndLeavesTheStacksForIt) {
     Exit exit;
     int receiver;        // position in `frames`
     uint32_t code;
-    int error_id;        // the error's id when the exit arrives as an error
+    std::optional<err::Id> error;   // the error when the exit arrives as one
   };
   using err::throw_::BREAK, err::throw_::CONTINUE, err::throw_::RETURN, err::throw_::THROW;
   const Case cases[] = {
-      {"L", Exit::BREAK, 0, exits::BREAK, 0},
-      {"LL", Exit::BREAK_VALUE, 1, exits::BREAK, 0},
-      {"LEFNP", Exit::CONTINUE, 0, exits::CONTINUE, 0},
-      {"TIPEL", Exit::BREAK, 4, exits::BREAK, 0},
+      {"L", Exit::BREAK, 0, exits::BREAK, {}},
+      {"LL", Exit::BREAK_VALUE, 1, exits::BREAK, {}},
+      {"LEFNP", Exit::CONTINUE, 0, exits::CONTINUE, {}},
+      {"TIPEL", Exit::BREAK, 4, exits::BREAK, {}},
       {"TLA", Exit::BREAK, 2, exits::ERROR, BREAK},        // try/all stops it
       {"TE", Exit::CONTINUE, 0, exits::ERROR, CONTINUE},   // no loop
-      {"TFE", Exit::RETURN, 1, exits::RETURN, 0},
-      {"TFLN", Exit::EXIT, 1, exits::EXIT, 0},
-      {"TIR", Exit::RETURN, 2, exits::RETURN, 0},
+      {"TFE", Exit::RETURN, 1, exits::RETURN, {}},
+      {"TFLN", Exit::EXIT, 1, exits::EXIT, {}},
+      {"TIR", Exit::RETURN, 2, exits::RETURN, {}},
       {"TI", Exit::RETURN, 0, exits::ERROR, RETURN},       // return at the top level
       {"TFA", Exit::RETURN, 2, exits::ERROR, RETURN},
-      {"C", Exit::THROW, 0, exits::THROW, 0},
-      {"CCLF", Exit::THROW, 1, exits::THROW, 0},
+      {"C", Exit::THROW, 0, exits::THROW, {}},
+      {"CCLF", Exit::THROW, 1, exits::THROW, {}},
       {"TCA", Exit::THROW, 2, exits::ERROR, THROW},
       {"TL", Exit::THROW, 0, exits::ERROR, THROW},         // no catch
       {"TLFN", Exit::ERROR, 0, exits::ERROR, err::script::NO_VALUE},
@@ -157,9 +158,9 @@ TEST_F(Stacks, EachExitReachesItsFrameAndLeavesTheStacksForIt) {
       EXPECT_EQ(stack::arguments, c.receiver ? o.arguments[c.receiver - 1] : base_arguments);
       EXPECT_EQ(stack::top, raised_top + 1);
       EXPECT_TRUE(stack::top_value()->is(T_ERROR));
-      int category = c.exit == Exit::ERROR ? err::SCRIPT : err::THROW;
-      EXPECT_EQ(error::category_of(stack::top_value()), category);
-      EXPECT_EQ(error::id_of(stack::top_value()), c.error_id);
+      ASSERT_TRUE(c.error);
+      EXPECT_EQ(error::category_of(stack::top_value()), c.error->category);
+      EXPECT_EQ(error::id_of(stack::top_value()), c.error->id);
     } else {
       // The receiver is current again, with its frame emptied down to the result.
       EXPECT_EQ(stack::frame_top, receiver + 1);
@@ -284,7 +285,7 @@ TEST_F(Stacks, TheErrorLocationIsTheNamedFrameBelowTheThrow) {
     stack::throw_value(exits::THROW);
   });
   stack::body_symbol = 0;
-  EXPECT_EQ(e, test::error_name(err::THROW, err::throw_::THROW));
+  EXPECT_EQ(e, test::error_name(err::throw_::THROW));
   EXPECT_EQ(integer::get(&error::last_args[0]), 1) << "no catch for throw: 1";
   EXPECT_EQ(word_cell::symbol(error::field(&exits::value, error::F_WHERE)), 101u);
 }
@@ -320,7 +321,7 @@ TEST_F(Stacks, WorkingInsideAFrame) {
   EXPECT_EQ(stack::top, stack::arguments + 1);
   EXPECT_EQ(integer::get(stack::arguments), 2) << "the last value replaced the one below";
   stack::push(&one);
-  Cell error = error::create(err::MATH, err::math::OVERFLOW, nullptr, nullptr, nullptr);
+  Cell error = error::create(err::math::OVERFLOW, nullptr, nullptr, nullptr);
   stack::push(&error);
   stack::keep_result();
   EXPECT_TRUE(stack::arguments->is(T_ERROR));
@@ -342,7 +343,7 @@ TEST_F(Stacks, ValueStackOverflowIsRaisedAndTheStacksStayUsable) {
                 pushed++;
               }
             }),
-            test::error_name(err::INTERNAL, err::internal::STACK_OVERFLOW));
+            test::error_name(err::internal::STACK_OVERFLOW));
   EXPECT_EQ(pushed, stack::end - 1 - base_top) << "the last cell is never pushed";
   EXPECT_EQ(stack::end - stack::bottom, stack::VALUE_STACK_CELLS);
   EXPECT_EQ(cycles::depth(), 0) << "the mold cycle stack was emptied";
@@ -360,7 +361,7 @@ TEST_F(Stacks, FrameStackOverflowIsRaisedAndTheStacksStayUsable) {
                 opened++;
               }
             }),
-            test::error_name(err::INTERNAL, err::internal::STACK_OVERFLOW));
+            test::error_name(err::internal::STACK_OVERFLOW));
   EXPECT_EQ(stack::frame_end - stack::frame_base,
             stack::FRAME_STACK_CELLS * int(sizeof(Cell)) / int(sizeof(stack::Frame)));
   EXPECT_EQ(opened, stack::frame_end - base_frame_top - 1) << "the try frame took one record";
@@ -371,7 +372,7 @@ TEST_F(Stacks, FrameStackOverflowIsRaisedAndTheStacksStayUsable) {
 }
 
 TEST(UncaughtErrors, EndTheProcessWithStatusMinusTwo) {
-  for (auto raise : {+[] { fire(err::MATH, err::math::ZERO_DIVIDE); },
+  for (auto raise : {+[] { fire(err::math::ZERO_DIVIDE); },
                      +[] {
                        stack::mark_eval(nullptr);
                        stack::mark_native(nullptr);

@@ -32,7 +32,7 @@ Cell S(const std::string& utf8, uint8_t type = T_STRING) { return test::utf8_tex
 Cell I(int32_t n) { return values::integer(n); }
 std::string utf8(const Cell& s) { return string::to_utf8(&s); }
 using test::outcome;
-std::string error_of(int category, int id) { return test::error_text(category, id); }
+std::string error_of(err::Id id) { return test::error_text(id); }
 
 // --- comparison ----------------------------------------------------------------------------
 
@@ -70,7 +70,7 @@ TEST(StringCompare, OtherTypesAndTheSameSeries) {
   EXPECT_EQ(actions::compare_typed(&a, &file, C_STRICT_EQUAL), COMPARE_NOT_COMPARABLE);
   EXPECT_EQ(actions::compare_typed(&a, &n, C_EQUAL), COMPARE_NOT_COMPARABLE);
   EXPECT_EQ(test::raised([&] { actions::compare(&a, &file, C_LESSER); }),
-            test::error_name(err::SCRIPT, err::script::INVALID_COMPARE));
+            test::error_name(err::script::INVALID_COMPARE));
   Cell copy = S("abc");
   EXPECT_FALSE(actions::compare(&a, &copy, C_SAME));
   Cell alias = a;
@@ -208,17 +208,17 @@ TEST(StringMake, NumbersSizeOtherValuesConvert) {
   };
   const Case cases[] = {
       {string_type, I(10), true, "string!  0"},
-      {string_type, I(-1), true, error_of(err::SCRIPT, err::script::OUT_OF_RANGE)},
+      {string_type, I(-1), true, error_of(err::script::OUT_OF_RANGE)},
       {string_type, I(10), false, "string! 10 0"},
-      {string_type, values::none, false, error_of(err::SCRIPT, err::script::BAD_TO_ARG)},
-      {string_type, values::none, true, error_of(err::SCRIPT, err::script::BAD_TO_ARG)},
+      {string_type, values::none, false, error_of(err::script::BAD_TO_ARG)},
+      {string_type, values::none, true, error_of(err::script::BAD_TO_ARG)},
       {string_type, test::value("[a 1 [b c]]"), false, "string! a1b c 0"},
       {string_type, at_two, false, "string! bc 0"},
       {file_type, S("dir/x"), true, "file! dir/x 0"},
       {string_type, refinement, false, "string! /only 0"},
       {string_type, Cell{T_CHAR, 0, 0xE9, 0}, false, "string! \u00E9 0"},
       {string_type, test::binary({'a', 0xC3, 0xA9}), false, "string! a\u00E9 0"},
-      {string_type, test::binary({'a', 0xC3}), false, error_of(err::ACCESS, err::access::INVALID_UTF8)},
+      {string_type, test::binary({'a', 0xC3}), false, error_of(err::access::INVALID_UTF8)},
   };
   for (const Case& c : cases) EXPECT_EQ(converted(c.proto, c.spec, c.make), c.expected);
   Cell copied = S("abc");
@@ -264,8 +264,8 @@ TEST(StringPath, PickSelectAndSet) {
   EXPECT_EQ(utf8(s), "xey=v;other=w");
   EXPECT_EQ(path_step(s, S("other="), &x), "#\"x\"");
   EXPECT_EQ(utf8(s), "xey=v;other=x");
-  EXPECT_EQ(path_step(s, S("none"), &x), error_of(err::SCRIPT, err::script::BAD_PATH_SET));
-  EXPECT_EQ(path_step(s, S("xey"), &values::none), error_of(err::SCRIPT, err::script::INVALID_ARG))
+  EXPECT_EQ(path_step(s, S("none"), &x), error_of(err::script::BAD_PATH_SET));
+  EXPECT_EQ(path_step(s, S("xey"), &values::none), error_of(err::script::INVALID_ARG))
       << "only a char! goes into text";
 }
 

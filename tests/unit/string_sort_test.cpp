@@ -53,8 +53,8 @@ std::string sorted(Cell s, Sort how) {
 
 TEST(StringSort, RecordsFieldsCaseAndDirection) {
   const Cell two = I(2), three = I(3), zero = I(0), minus_two = I(-2);
-  const std::string refine_arg = "error " + test::error_name(err::SCRIPT, err::script::INVALID_REFINE_ARG);
-  const std::string bad_refines = "error " + test::error_name(err::SCRIPT, err::script::BAD_REFINES);
+  const std::string refine_arg = "error " + test::error_name(err::script::INVALID_REFINE_ARG);
+  const std::string bad_refines = "error " + test::error_name(err::script::BAD_REFINES);
   struct Case {
     std::u32string text;
     Sort how;
@@ -83,7 +83,7 @@ TEST(StringSort, RecordsFieldsCaseAndDirection) {
       {U"ab", {.all = true}, 0, bad_refines},
       {U"ab", {.compare = &two}, 0, bad_refines},
       {U"abcd", {.skip = &two, .compare = &three}, 0,
-       "error " + test::error_name(err::SCRIPT, err::script::OUT_OF_RANGE)},
+       "error " + test::error_name(err::script::OUT_OF_RANGE)},
       {U"", {.all = true}, 0, ""},
   };
   for (const Case& c : cases)
@@ -134,7 +134,7 @@ void call_comparator(const Cell*, NodeRef, const Cell*, int) {
       logic::box(code(a) < code(b));
       break;
     }
-    case Answer::RAISE: fire(err::SCRIPT, err::script::INVALID_ARG, &a);
+    case Answer::RAISE: fire(err::script::INVALID_ARG, &a);
   }
 }
 
@@ -180,7 +180,7 @@ TEST_F(StringComparatorTest, TheAnswerOrdersTheText) {
 
 TEST_F(StringComparatorTest, AComparatorThatWidensOrRaises) {
   EXPECT_EQ(sort(U"cadb", Answer::WIDEN), "dcba") << "the order lands in the widened text";
-  EXPECT_EQ(sort(U"cadb", Answer::RAISE), "error " + test::error_name(err::SCRIPT, err::script::INVALID_ARG));
+  EXPECT_EQ(sort(U"cadb", Answer::RAISE), "error " + test::error_name(err::script::INVALID_ARG));
 }
 
 TEST(StringSort, AZolFunctionComparesThroughTheInterpreter) {
@@ -245,7 +245,7 @@ TEST(StringSetOps, SkipComparesWholeRecords) {
     for (uint32_t unit : {1u, 2u, 4u})
       EXPECT_EQ(set_op(c.op, c.a, c.b, unit, false, &two), c.expected) << c.op << " (unit " << unit << ")";
   EXPECT_EQ(test::raised([&] { set_op(OP_UNIQUE, U"ab", U"", 1, false, &zero); }),
-            test::error_name(err::SCRIPT, err::script::INVALID_REFINE_ARG));
+            test::error_name(err::script::INVALID_REFINE_ARG));
 }
 
 }  // namespace

@@ -293,7 +293,7 @@ TEST(StringLoading, IntoTheStackABlockOrACell) {
   EXPECT_EQ(memory::buffer_of(block)->length(), 1u);
   EXPECT_EQ(chars(*loaded), U"ok");
   EXPECT_EQ(test::raised([&] { string::load_in(units, 4, block, 1); }),
-            test::error_name(err::SCRIPT, err::script::INVALID_ARG));
+            test::error_name(err::script::INVALID_ARG));
   EXPECT_EQ(memory::buffer_of(block)->length(), 1u) << "nothing appended on error";
 
   Cell made;

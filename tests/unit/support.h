@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/cell.h"
+#include "runtime/error.h"
 
 namespace zol::test {
 
@@ -22,8 +23,8 @@ ChildResult run_in_child(const std::function<void()>& fn);
 // "" when none. The stacks are left as they were before the call.
 std::string raised(const std::function<void()>& fn);
 
-inline std::string error_name(int category, int id) {
-  return std::to_string(category) + "/" + std::to_string(id);
+inline std::string error_name(err::Id id) {
+  return std::to_string(id.category) + "/" + std::to_string(id.id);
 }
 
 // Opens a native frame holding `args`, runs fn (an action entry, or an

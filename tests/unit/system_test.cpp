@@ -6,6 +6,8 @@
 #include <csignal>
 #include <cstdint>
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "platform/platform.h"
 #include "runtime/collector.h"
@@ -14,6 +16,8 @@
 #include "runtime/runtime.h"
 #include "runtime/values.h"
 #include "runtime/system.h"
+#include "runtime/symbol.h"
+#include "runtime/words.h"
 #include "support.h"
 
 namespace zol {
@@ -211,6 +215,29 @@ TEST(RuntimeLifecycle, StartsAgainAfterCleanup) {
       if (block::zs_length(&b) != 1) std::exit(2);
       block::zs_append(&b, &b);   // molding a block that holds itself uses the cycle stack
       if (test::mold(b) != "[" + std::to_string(i) + " [...]]") std::exit(3);
+    }
+    std::exit(0);
+  });
+  EXPECT_EQ(r.status, 0) << r.out;
+}
+
+// The symbol table is made anew at each start, and with it the ids of the words the
+// C++ code names: every start fills them again, each with its own spelling.
+TEST(RuntimeLifecycle, TheKnownWordsAreInternedAgainAtEachStart) {
+  auto r = test::run_in_child([] {
+    for (int i = 0; i < 2; i++) {
+#define ZOL_TEST_FORGET(name, spelling) words::name = 0;
+      ZOL_KNOWN_WORDS(ZOL_TEST_FORGET)
+#undef ZOL_TEST_FORGET
+      runtime::cleanup();
+      runtime::init();
+#define ZOL_TEST_SPELLING(name, spelling)                                          \
+  if (words::name == 0 || std::string(symbol::get_c_string(words::name)) != spelling) { \
+    std::printf("%s ", spelling);                                                  \
+    std::exit(2);                                                                  \
+  }
+      ZOL_KNOWN_WORDS(ZOL_TEST_SPELLING)
+#undef ZOL_TEST_SPELLING
     }
     std::exit(0);
   });

@@ -56,7 +56,7 @@ inline Cell binary(std::initializer_list<uint8_t> bytes, int32_t head = 0) {
 }
 
 // An expected error as outcome() shows it: "error category/id".
-inline std::string error_text(int category, int id) { return "error " + error_name(category, id); }
+inline std::string error_text(err::Id id) { return "error " + error_name(id); }
 
 // What fn answers, or the error it raised as error_text() writes it.
 inline std::string outcome(const std::function<std::string()>& fn) {

@@ -34,7 +34,7 @@ Cell typeset_of(std::initializer_list<Cell> types) {
   return *actions::make_typed(&proto, &spec);
 }
 
-const std::string INVALID_ARG = test::error_name(err::SCRIPT, err::script::INVALID_ARG);
+const std::string INVALID_ARG = test::error_name(err::script::INVALID_ARG);
 
 TEST(Typeset, BitsAreReadMostSignificantFirstFromWordOne) {
   Cell t = typeset_of({dt(T_INTEGER)});
@@ -47,7 +47,7 @@ TEST(Typeset, BitsAreReadMostSignificantFirstFromWordOne) {
   Cell one = values::integer(1);
   EXPECT_EQ(typeset::type_check(&t, &one, 0), &one);
   EXPECT_EQ(test::raised([&] { typeset::type_check(&t, &values::none, 0); }),
-            test::error_name(err::SCRIPT, err::script::EXPECT_ARG));
+            test::error_name(err::script::EXPECT_ARG));
   EXPECT_EQ(error::last_args[1].w1, uint32_t(T_NONE));
 }
 
@@ -61,7 +61,7 @@ TEST(Typeset, Make) {
   EXPECT_EQ(test::raised([] { typeset_of({values::integer(3)}); }), INVALID_ARG);
   Cell three = values::integer(3);
   EXPECT_EQ(test::raised([&] { actions::make_typed(&proto, &three); }),
-            test::error_name(err::SCRIPT, err::script::BAD_TO_ARG));
+            test::error_name(err::script::BAD_TO_ARG));
 }
 
 // Source text names its types by words: each stands for the value it holds.
@@ -72,9 +72,9 @@ TEST(Typeset, WordsInTheSpecStandForTheirValues) {
       {"t: make typeset! [none! integer!] make typeset! [t logic!]",
        "make typeset! [none! logic! integer!]"},
       {"find make typeset! [integer! block!] block!", "true"},
-      {"make typeset! [never-set-type]", test::eval_error_text(err::SCRIPT, err::script::NO_VALUE)},
-      {"a: 1 make typeset! [a]", test::eval_error_text(err::SCRIPT, err::script::INVALID_ARG)},
-      {"make typeset! ['integer!]", test::eval_error_text(err::SCRIPT, err::script::INVALID_ARG)},
+      {"make typeset! [never-set-type]", test::eval_error_text(err::script::NO_VALUE)},
+      {"a: 1 make typeset! [a]", test::eval_error_text(err::script::INVALID_ARG)},
+      {"make typeset! ['integer!]", test::eval_error_text(err::script::INVALID_ARG)},
   });
 }
 
@@ -175,7 +175,7 @@ TEST(Typeset, FindAndCompare) {
   EXPECT_EQ(actions::compare_typed(&one, &t, C_SORT), -1);
   EXPECT_EQ(actions::compare_typed(&t, &values::none, C_EQUAL), COMPARE_NOT_COMPARABLE);
   EXPECT_EQ(test::raised([&] { actions::compare(&t, &one, C_LESSER); }),
-            test::error_name(err::SCRIPT, err::script::INVALID_COMPARE));
+            test::error_name(err::script::INVALID_COMPARE));
 }
 
 }  // namespace

@@ -18,9 +18,9 @@ namespace {
 
 using Bytes = std::string;
 
-const std::string invalid_utf8 = test::error_name(err::ACCESS, err::access::INVALID_UTF8);
-const std::string invalid_data = test::error_name(err::SCRIPT, err::script::INVALID_DATA);
-const std::string invalid_char = test::error_name(err::SCRIPT, err::script::INVALID_CHAR);
+const std::string invalid_utf8 = test::error_name(err::access::INVALID_UTF8);
+const std::string invalid_data = test::error_name(err::script::INVALID_DATA);
+const std::string invalid_char = test::error_name(err::script::INVALID_CHAR);
 
 const uint8_t* bytes_of(const Bytes& b) { return reinterpret_cast<const uint8_t*>(b.data()); }
 

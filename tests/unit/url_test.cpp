@@ -28,7 +28,7 @@ Cell S(const std::string& utf8, uint8_t type = T_STRING) { return test::utf8_tex
 
 std::string utf8(const Cell& s) { return string::to_utf8(&s); }
 using test::outcome;
-std::string error_of(int category, int id) { return test::error_text(category, id); }
+std::string error_of(err::Id id) { return test::error_text(id); }
 
 // --- percent coding ------------------------------------------------------------------------
 
@@ -42,7 +42,7 @@ std::string dehex(const std::string& text) {
 }
 
 TEST(UrlPercent, DecodingWholeSequencesAndLeavingTheRest) {
-  const std::string invalid = error_of(err::ACCESS, err::access::INVALID_UTF8);
+  const std::string invalid = error_of(err::access::INVALID_UTF8);
   struct Case {
     const char* text;
     std::string expected;
@@ -104,7 +104,7 @@ TEST(UrlPercent, LoadingDecodedBytes) {
   stack::top = top;
   const uint8_t cut[] = {'a', 0xC3};
   EXPECT_EQ(test::raised([&] { url::load_decoded(cut, 2); }),
-            test::error_name(err::ACCESS, err::access::INVALID_UTF8));
+            test::error_name(err::access::INVALID_UTF8));
 }
 
 // --- molded and formed text ------------------------------------------------------------------
@@ -170,10 +170,10 @@ TEST(UrlMake, FromBlocksAndText) {
   EXPECT_EQ(made(T_URL, with_issue), "http://example.com:8080/a/b#top");
   EXPECT_EQ(made(T_URL, test::value("[ftp host x]")), "ftp://host/x");
   EXPECT_EQ(made(T_URL, test::value("[http]")), "http://");
-  EXPECT_EQ(made(T_URL, test::value("[]")), error_of(err::SCRIPT, err::script::INVALID_ARG));
+  EXPECT_EQ(made(T_URL, test::value("[]")), error_of(err::script::INVALID_ARG));
   EXPECT_EQ(made(T_URL, S("http://x.y")), "http://x.y");
   EXPECT_EQ(made(T_FILE, S("a b")), "%\"a b\"");
-  EXPECT_EQ(made(T_URL, values::none), error_of(err::SCRIPT, err::script::BAD_TO_ARG));
+  EXPECT_EQ(made(T_URL, values::none), error_of(err::script::BAD_TO_ARG));
 }
 
 std::string step(Cell parent, Cell element, const Cell* set = nullptr) {
@@ -202,7 +202,7 @@ TEST(UrlPath, JoinsWithExactlyOneSlash) {
   EXPECT_EQ(step(bare, get_name), "http://a.b/index.html") << "a get-word! gives its value";
   EXPECT_EQ(step(S("dir/", T_FILE), word::load("f")), "%dir/f") << "file! inherits the step";
   Cell x = values::integer(1);
-  EXPECT_EQ(step(bare, word::load("x"), &x), error_of(err::SCRIPT, err::script::BAD_PATH_SET));
+  EXPECT_EQ(step(bare, word::load("x"), &x), error_of(err::script::BAD_PATH_SET));
 }
 
 TEST(EmailPath, UserAndHost) {
@@ -213,15 +213,15 @@ TEST(EmailPath, UserAndHost) {
   EXPECT_EQ(step(email, values::integer(2)), "#\"e\"");
   EXPECT_EQ(step(S("nobody", T_EMAIL), word::load("user")), "\"nobody\"");
   EXPECT_EQ(step(S("nobody", T_EMAIL), word::load("host")), "\"\"");
-  EXPECT_EQ(step(email, word::load("name")), error_of(err::SCRIPT, err::script::INVALID_PATH));
-  EXPECT_EQ(step(email, S("user")), error_of(err::SCRIPT, err::script::INVALID_PATH));
+  EXPECT_EQ(step(email, word::load("name")), error_of(err::script::INVALID_PATH));
+  EXPECT_EQ(step(email, S("user")), error_of(err::script::INVALID_PATH));
   EXPECT_EQ(step(email, word::load("host"), &path_value), "\"new\"");
   EXPECT_EQ(utf8(email), "me@new");
   Cell longer = S("someone");
   EXPECT_EQ(step(email, word::load("user"), &longer), "\"someone\"");
   EXPECT_EQ(utf8(email), "someone@new");
   Cell ref = S("x", T_REF);
-  EXPECT_EQ(step(ref, values::integer(1)), error_of(err::SCRIPT, err::script::BAD_PATH_TYPE));
+  EXPECT_EQ(step(ref, values::integer(1)), error_of(err::script::BAD_PATH_TYPE));
 }
 
 // --- POSIX paths -----------------------------------------------------------------------------
@@ -302,7 +302,7 @@ TEST(FileServices, TheServicesGetPosixPaths) {
       return test::mold(*actions::read_typed(&v, p, nullptr, false, false, false, nullptr));
     });
   };
-  EXPECT_EQ(read(nullptr), error_of(err::INTERNAL, err::internal::FEATURE_NA));
+  EXPECT_EQ(read(nullptr), error_of(err::internal::FEATURE_NA));
   file::services.read = fake_read;
   file::services.remove = fake_remove;
   file::services.rename = fake_rename;
@@ -310,7 +310,7 @@ TEST(FileServices, TheServicesGetPosixPaths) {
   answer = &contents;
   EXPECT_EQ(read(nullptr), "\"contents\"");
   EXPECT_EQ(seen_path, "/home/me/a.txt");
-  EXPECT_EQ(read(&part), error_of(err::INTERNAL, err::internal::NOT_DONE));
+  EXPECT_EQ(read(&part), error_of(err::internal::NOT_DONE));
   Cell v = f;
   EXPECT_EQ(test::mold(*actions::delete_typed(&v)), "true");
   Cell to = S("b.txt", T_FILE);
@@ -322,7 +322,7 @@ TEST(FileServices, TheServicesGetPosixPaths) {
   EXPECT_EQ(test::raised([&] {
               actions::write_typed(&v, &data, false, false, false, false, nullptr, nullptr, &part, nullptr);
             }),
-            test::error_name(err::INTERNAL, err::internal::NOT_DONE));
+            test::error_name(err::internal::NOT_DONE));
   file::services = {};
 }
 
@@ -341,24 +341,24 @@ TEST(UrlServices, HttpReadsAndWrites) {
       return seen_path;
     });
   };
-  EXPECT_EQ(read(), error_of(err::INTERNAL, err::internal::FEATURE_NA));
+  EXPECT_EQ(read(), error_of(err::internal::FEATURE_NA));
   url::services.http_request = fake_http;
   Cell none = values::none, page = S("page");
   answer = &none;
-  EXPECT_EQ(read(), error_of(err::ACCESS, err::access::CANNOT_OPEN));
+  EXPECT_EQ(read(), error_of(err::access::CANNOT_OPEN));
   answer = &page;
   EXPECT_EQ(read(), "\"page\"");
   EXPECT_EQ(seen_path, "get http://a.b/x");
   EXPECT_EQ(write(S("body")), "post http://a.b/x \"body\"");
   EXPECT_EQ(write(test::value("[put [h 1] x]")), "put http://a.b/x headers x");
-  EXPECT_EQ(write(test::value("[1 [h 1] x]")), error_of(err::SCRIPT, err::script::INVALID_ARG));
-  EXPECT_EQ(write(test::value("[put h x]")), error_of(err::SCRIPT, err::script::INVALID_ARG));
-  EXPECT_EQ(write(values::integer(1)), error_of(err::SCRIPT, err::script::INVALID_ARG));
+  EXPECT_EQ(write(test::value("[1 [h 1] x]")), error_of(err::script::INVALID_ARG));
+  EXPECT_EQ(write(test::value("[put h x]")), error_of(err::script::INVALID_ARG));
+  EXPECT_EQ(write(values::integer(1)), error_of(err::script::INVALID_ARG));
   Cell other = S("ftp://a.b/x", T_URL);
   EXPECT_EQ(test::raised([&] {
               actions::read_typed(&other, nullptr, nullptr, false, false, false, nullptr);
             }),
-            test::error_name(err::INTERNAL, err::internal::FEATURE_NA))
+            test::error_name(err::internal::FEATURE_NA))
       << "other schemes need the url parser and ports";
   url::services = {};
 }

@@ -18,7 +18,7 @@ namespace zol {
 namespace {
 
 Cell w(const char* name, uint8_t type = T_WORD) { return word::load(name, type); }
-std::string error(int category, int id) { return test::error_name(category, id); }
+std::string error(err::Id id) { return test::error_name(id); }
 
 TEST(Words, MoldAndForm) {
   struct Case { uint8_t type; const char* mold; };
@@ -124,7 +124,7 @@ TEST(Words, MakeAndTo) {
   }
   Cell proto = values::of_datatype(T_WORD), number = values::integer(3);
   EXPECT_EQ(test::raised([&] { actions::make_typed(&proto, &number); }),
-            error(err::SCRIPT, err::script::BAD_TO_ARG));
+            error(err::script::BAD_TO_ARG));
   Cell set_word = w("kept", T_SET_WORD);
   set_word.w1 = context::create(1, false, false, 0, 0);
   Cell* kept = actions::to_typed(&proto, &set_word);
@@ -135,10 +135,10 @@ TEST(Words, MakeAndTo) {
   const auto installed_scan_type = word::scan_type;
   word::scan_type = nullptr;
   EXPECT_EQ(test::raised([&] { actions::to_typed(&refinement, &issue_ctx); }),
-            error(err::INTERNAL, err::internal::FEATURE_NA));
+            error(err::internal::FEATURE_NA));
   word::scan_type = [](const uint8_t* s, uint32_t) { return s[0] >= '0' && s[0] <= '9' ? int(T_INTEGER) : int(T_WORD); };
   EXPECT_EQ(test::raised([&] { actions::to_typed(&refinement, &issue_ctx); }),
-            error(err::SCRIPT, err::script::BAD_TO_ARG));
+            error(err::script::BAD_TO_ARG));
   Cell fine = w("fine", T_ISSUE);
   fine.w1 = 0;
   Cell* r = actions::to_typed(&refinement, &fine);
@@ -150,7 +150,7 @@ TEST(Words, MakeAndTo) {
 // An issue! or refinement! may be spelled as anything; made into another word
 // type its spelling must load as a word.
 TEST(Words, AnIssueOrRefinementConvertsOnlyWhenSpelledAsAWord) {
-  const std::string bad_to_arg = test::eval_error_text(err::SCRIPT, err::script::BAD_TO_ARG);
+  const std::string bad_to_arg = test::eval_error_text(err::script::BAD_TO_ARG);
   test::check({
       {"to word! #12", bad_to_arg},
       {"to set-word! #12", bad_to_arg},
@@ -171,13 +171,13 @@ TEST(Words, CompiledCodeSteps) {
   Cell target = w("step-target", T_SET_WORD);
   stack::push(&target);
   stack::push(&values::unset);
-  EXPECT_EQ(test::raised([] { word::set_arg(); }), error(err::SCRIPT, err::script::NEED_VALUE));
+  EXPECT_EQ(test::raised([] { word::set_arg(); }), error(err::script::NEED_VALUE));
   *stack::arg(1) = values::integer(9);
   EXPECT_EQ(cell::get_int(word::set_arg()), 9);
   Cell read = w("step-target");
   EXPECT_EQ(cell::get_int(word::get_checked(&read)), 9);
   Cell unset_word = w("step-unset");
-  EXPECT_EQ(test::raised([&] { word::get_checked(&unset_word); }), error(err::SCRIPT, err::script::NO_VALUE));
+  EXPECT_EQ(test::raised([&] { word::get_checked(&unset_word); }), error(err::script::NO_VALUE));
   EXPECT_TRUE(word::get_value(&unset_word)->is(T_UNSET));
   stack::top = stack::arguments;
   stack::arguments = saved;

@@ -20,12 +20,12 @@ TEST(WordNatives, GetSetAndUnset) {
       {"set [a b] [1 2] reduce [a b]", "[1 2]"},
       {"set [a b] [1] b", "none"},
       {"b: 5 set/some [a b] [1 #(none)] b", "5"},
-      {"set [a b] reduce [1 ()]", eval_error_text(err::SCRIPT, err::script::NEED_VALUE)},
+      {"set [a b] reduce [1 ()]", eval_error_text(err::script::NEED_VALUE)},
       {"set/any [a b] reduce [1 ()] value? 'b", "false"},
       {"set 'a 7 a", "7"},
-      {"set 'a ()", eval_error_text(err::SCRIPT, err::script::NEED_VALUE)},
-      {"set [a 1] [1 2]", eval_error_text(err::SCRIPT, err::script::INVALID_ARG)},
-      {"get 'never-set-word", eval_error_text(err::SCRIPT, err::script::NO_VALUE)},
+      {"set 'a ()", eval_error_text(err::script::NEED_VALUE)},
+      {"set [a 1] [1 2]", eval_error_text(err::script::INVALID_ARG)},
+      {"get 'never-set-word", eval_error_text(err::script::NO_VALUE)},
       {"type? get/any 'never-set-word", "unset!"},
       {"o: make object! [a: 1 b: 2] get o", "[1 2]"},
       {"o: make object! [a: 1 b: 2] set o [7 8] reduce [o/a o/b]", "[7 8]"},
@@ -36,7 +36,7 @@ TEST(WordNatives, GetSetAndUnset) {
       {"o1: make object! [a: 1 b: 2] o2: make object! [B: 9 c: 3] set o1 o2 words-of o1",
        "[a b]"},
       {"o1: make object! [a: 1 b: 2] o2: make object! [b: 9] unset in o2 'b set o1 o2",
-       eval_error_text(err::SCRIPT, err::script::NEED_VALUE)},
+       eval_error_text(err::script::NEED_VALUE)},
       {"o1: make object! [a: 1 b: 2] o2: make object! [b: #(none)] set/some o1 o2 o1/b", "2"},
       {"o: make object! [a: [1 2]] get 'o/a", "[1 2]"},
       {"o: make object! [a: 1] set 'o/a 9 o/a", "9"},
@@ -74,7 +74,7 @@ TEST(WordNatives, TypesAndAs) {
       {"type?/word \"a\"", "string!"},
       {"type? make object! []", "object!"},
       {"type? try [1 / 0]", "error!"},
-      {"as string! [1]", eval_error_text(err::SCRIPT, err::script::NOT_RELATED)},
+      {"as string! [1]", eval_error_text(err::script::NOT_RELATED)},
       {"b: [a b] p: as path! b append p 'c b", "[a b c]"},
       {"as file! \"x\"", "%x"},
   });
@@ -96,7 +96,7 @@ TEST(WordNatives, ReduceAndCompose) {
       // A hash! target indexes what it receives: find and select see the new values.
       {"h: make hash! [] reduce/into [1 2 3] h find h 2", "make hash! [2 3]"},
       {"h: make hash! [] compose/into [a (1 + 1)] h select h 'a", "2"},
-      {"compose 1", eval_error_text(err::SCRIPT, err::script::EXPECT_VAL)},
+      {"compose 1", eval_error_text(err::script::EXPECT_VAL)},
   });
 }
 
@@ -108,7 +108,7 @@ TEST(WordNatives, NewLineMarkers) {
        "new-line? skip b 2 new-line? skip b 3]",
        "[false true false true]"},
       {"b: [1 2 3] new-line/all b true reduce [new-line? b new-line? next b]", "[true true]"},
-      {"new-line/skip [1] true 0", eval_error_text(err::SCRIPT, err::script::OUT_OF_RANGE)},
+      {"new-line/skip [1] true 0", eval_error_text(err::script::OUT_OF_RANGE)},
       {"new-line? tail [1]", "false"},
   });
 }

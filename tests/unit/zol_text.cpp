@@ -42,8 +42,8 @@ Cell eval_value(const std::string& text) {
   return interpreter::do_block(&code);
 }
 
-std::string eval_error_text(int category, int id) {
-  return "error " + std::to_string(category) + " " + std::to_string(id);
+std::string eval_error_text(err::Id id) {
+  return "error " + std::to_string(id.category) + " " + std::to_string(id.id);
 }
 
 void check(std::initializer_list<SourceCase> cases) {

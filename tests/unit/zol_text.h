@@ -6,6 +6,7 @@
 #include <string>
 
 #include "runtime/cell.h"
+#include "runtime/error.h"
 
 namespace zol::test {
 
@@ -29,8 +30,8 @@ struct SourceCase {
   std::string expected;
 };
 
-// What eval answers for an error raised with that category and id.
-std::string eval_error_text(int category, int id);
+// What eval answers for an error raised with that id.
+std::string eval_error_text(err::Id id);
 
 // Evaluates every row, expecting its result and the value stack back where it was.
 void check(std::initializer_list<SourceCase> cases);

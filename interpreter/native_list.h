@@ -1,0 +1,121 @@
+// The natives in their fixed order, each written once.
+//
+// A native is known by its 1-based position in this list (the bootstrap text gives
+// each native's spec under its name, and start-up looks the name up here).
+// natives.cpp expands the list into the table that binds each position to its C++
+// function, and into the index constants (N_IF is 1) that code naming a particular
+// native uses instead of counting.
+//
+// ZOL_NATIVES(NATIVE, STAND_IN) lists them as NATIVE(ID, "name", function) for a
+// native that is built (its function is in native_fns.h) and STAND_IN(ID, "name")
+// for one that is not yet (it raises not-done).
+#pragma once
+
+#define ZOL_NATIVES(NATIVE, STAND_IN) \
+  NATIVE(N_IF, "if", if_) \
+  NATIVE(N_UNLESS, "unless", unless) \
+  NATIVE(N_EITHER, "either", either) \
+  NATIVE(N_ANY, "any", any) \
+  NATIVE(N_ALL, "all", all) \
+  NATIVE(N_WHILE, "while", while_) \
+  NATIVE(N_UNTIL, "until", until) \
+  NATIVE(N_LOOP, "loop", loop) \
+  NATIVE(N_REPEAT, "repeat", repeat) \
+  NATIVE(N_FOREVER, "forever", forever) \
+  NATIVE(N_FOREACH, "foreach", foreach) \
+  NATIVE(N_FORALL, "forall", forall) \
+  NATIVE(N_REMOVE_EACH, "remove-each", remove_each) \
+  NATIVE(N_FUNC, "func", func) \
+  NATIVE(N_FUNCTION, "function", function) \
+  NATIVE(N_DOES, "does", does) \
+  NATIVE(N_HAS, "has", has) \
+  NATIVE(N_SWITCH, "switch", switch_) \
+  NATIVE(N_CASE, "case", case_) \
+  NATIVE(N_DO, "do", do_) \
+  NATIVE(N_GET, "get", get) \
+  NATIVE(N_SET, "set", set) \
+  NATIVE(N_PRINT, "print", print) \
+  NATIVE(N_PRIN, "prin", prin) \
+  NATIVE(N_EQUAL_Q, "equal?", equal_q) \
+  NATIVE(N_NOT_EQUAL_Q, "not-equal?", not_equal_q) \
+  NATIVE(N_STRICT_EQUAL_Q, "strict-equal?", strict_equal_q) \
+  NATIVE(N_LESSER_Q, "lesser?", lesser_q) \
+  NATIVE(N_GREATER_Q, "greater?", greater_q) \
+  NATIVE(N_LESSER_OR_EQUAL_Q, "lesser-or-equal?", lesser_or_equal_q) \
+  NATIVE(N_GREATER_OR_EQUAL_Q, "greater-or-equal?", greater_or_equal_q) \
+  NATIVE(N_SAME_Q, "same?", same_q) \
+  NATIVE(N_NOT, "not", not_) \
+  NATIVE(N_TYPE_Q, "type?", type_q) \
+  NATIVE(N_REDUCE, "reduce", reduce) \
+  NATIVE(N_COMPOSE, "compose", compose) \
+  STAND_IN(N_STATS, "stats") \
+  NATIVE(N_BIND, "bind", bind) \
+  NATIVE(N_IN, "in", in) \
+  STAND_IN(N_PARSE, "parse") \
+  STAND_IN(N_UNION, "union") \
+  STAND_IN(N_INTERSECT, "intersect") \
+  STAND_IN(N_UNIQUE, "unique") \
+  STAND_IN(N_DIFFERENCE, "difference") \
+  STAND_IN(N_EXCLUDE, "exclude") \
+  STAND_IN(N_COMPLEMENT_Q, "complement?") \
+  STAND_IN(N_DEHEX, "dehex") \
+  STAND_IN(N_ENHEX, "enhex") \
+  STAND_IN(N_NEGATIVE_Q, "negative?") \
+  STAND_IN(N_POSITIVE_Q, "positive?") \
+  STAND_IN(N_MAX, "max") \
+  STAND_IN(N_MIN, "min") \
+  STAND_IN(N_SHIFT, "shift") \
+  STAND_IN(N_TO_HEX, "to-hex") \
+  STAND_IN(N_SINE, "sine") \
+  STAND_IN(N_COSINE, "cosine") \
+  STAND_IN(N_TANGENT, "tangent") \
+  STAND_IN(N_ARCSINE, "arcsine") \
+  STAND_IN(N_ARCCOSINE, "arccosine") \
+  STAND_IN(N_ARCTANGENT, "arctangent") \
+  STAND_IN(N_ARCTANGENT2, "arctangent2") \
+  STAND_IN(N_NAN_Q, "NaN?") \
+  STAND_IN(N_LOG_2, "log-2") \
+  STAND_IN(N_LOG_10, "log-10") \
+  STAND_IN(N_LOG_E, "log-e") \
+  STAND_IN(N_EXP, "exp") \
+  STAND_IN(N_SQUARE_ROOT, "square-root") \
+  NATIVE(N_CONSTRUCT, "construct", construct) \
+  NATIVE(N_VALUE_Q, "value?", value_q) \
+  NATIVE(N_TRY, "try", try_) \
+  STAND_IN(N_UPPERCASE, "uppercase") \
+  STAND_IN(N_LOWERCASE, "lowercase") \
+  STAND_IN(N_AS_PAIR, "as-pair") \
+  STAND_IN(N_AS_POINT2D, "as-point2D") \
+  STAND_IN(N_AS_POINT3D, "as-point3D") \
+  STAND_IN(N_AS_MONEY, "as-money") \
+  NATIVE(N_BREAK, "break", break_) \
+  NATIVE(N_CONTINUE, "continue", continue_) \
+  NATIVE(N_EXIT, "exit", exit) \
+  NATIVE(N_RETURN, "return", return_) \
+  NATIVE(N_THROW, "throw", throw_) \
+  NATIVE(N_CATCH, "catch", catch_) \
+  STAND_IN(N_EXTEND, "extend") \
+  STAND_IN(N_DEBASE, "debase") \
+  STAND_IN(N_TO_LOCAL_FILE, "to-local-file") \
+  STAND_IN(N_WAIT, "wait") \
+  STAND_IN(N_CHECKSUM, "checksum") \
+  NATIVE(N_UNSET, "unset", unset) \
+  NATIVE(N_NEW_LINE, "new-line", new_line) \
+  NATIVE(N_NEW_LINE_Q, "new-line?", new_line_q) \
+  STAND_IN(N_ENBASE, "enbase") \
+  NATIVE(N_CONTEXT_Q, "context?", context_q) \
+  STAND_IN(N_SET_ENV, "set-env") \
+  STAND_IN(N_GET_ENV, "get-env") \
+  STAND_IN(N_LIST_ENV, "list-env") \
+  STAND_IN(N_NOW, "now") \
+  STAND_IN(N_SIGN_Q, "sign?") \
+  NATIVE(N_AS, "as", as) \
+  STAND_IN(N_CALL, "call") \
+  STAND_IN(N_ZERO_Q, "zero?") \
+  STAND_IN(N_SIZE_Q, "size?") \
+  STAND_IN(N_BROWSE, "browse") \
+  STAND_IN(N_COMPRESS, "compress") \
+  STAND_IN(N_DECOMPRESS, "decompress") \
+  STAND_IN(N_RECYCLE, "recycle") \
+  STAND_IN(N_TRANSCODE, "transcode") \
+  STAND_IN(N_APPLY, "apply")

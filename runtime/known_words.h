@@ -1,0 +1,54 @@
+// The words the C++ code itself names, each written once.
+//
+// Code that recognises a word (a spec keyword, a reflector, a field of the system
+// object) or makes one (a frame name, a refinement named in an error) needs its
+// symbol. Interning the spelling on the spot would hash it on every call, so every
+// such word is listed here and words.h turns the list into variables that
+// words::init() fills once at each start-up (the symbol table is made anew on every
+// start, so the ids are too).
+//
+// ZOL_KNOWN_WORDS(X) lists them as X(variable, "spelling"). A variable is named after
+// its spelling, '-' written '_', with a trailing '_' where the plain name is a C++
+// keyword or a namespace of the runtime.
+#pragma once
+
+#define ZOL_KNOWN_WORDS(X)                                                                 \
+  /* values and objects */                                                                 \
+  X(self, "self") X(true_, "true") X(false_, "false") X(none_, "none")                     \
+  X(yes, "yes") X(no, "no") X(on, "on") X(off, "off")                                      \
+  /* names of frames that are not calls of a named function */                             \
+  X(body_frame, "<body>") X(anon_frame, "<anon>") X(not_found_frame, "<not-found>")        \
+  X(compare_callback, "<compare-callback>") X(interp_callback, "<interp-callback>")        \
+  /* function specs */                                                                     \
+  X(local, "local") X(extern_, "extern") X(return_, "return")                              \
+  X(trace_, "trace") X(no_trace, "no-trace")                                               \
+  /* reflectors and object fields */                                                       \
+  X(spec, "spec") X(body, "body") X(words_, "words") X(values_, "values")                  \
+  X(class_, "class") X(owner, "owner") X(owned, "owned") X(events_q, "events?")            \
+  X(on_change, "on-change*") X(on_deep_change, "on-deep-change*")                          \
+  /* natives, actions and refinements named in errors; loops whose words bind */           \
+  X(make, "make") X(subtract, "subtract") X(divide, "divide")                              \
+  X(case_, "case") X(forall, "forall") X(word_, "word")                                    \
+  X(foreach, "foreach") X(remove_each, "remove-each") X(repeat, "repeat")                  \
+  X(part, "part") X(skip, "skip") X(compare, "compare")                                    \
+  /* the system object and error fields */                                                 \
+  X(system_, "system") X(system_global, "system-global") X(catalog, "catalog")             \
+  X(errors, "errors") X(standard, "standard") X(error_, "error") X(state, "state")         \
+  X(stack_trace, "stack-trace") X(stack_, "stack") X(type, "type") X(id, "id")             \
+  /* url! and email! */                                                                    \
+  X(get, "get") X(post, "post") X(user, "user") X(host, "host")                            \
+  /* the bootstrap text's sections */                                                      \
+  X(typesets, "typesets") X(natives_, "natives") X(actions_, "actions")                    \
+  X(operators, "operators") X(do_, "do")                                                   \
+  /* what an owner hears before and after each kind of edit */                             \
+  X(append, "append") X(appended, "appended") X(insert, "insert") X(inserted, "inserted")  \
+  X(change, "change") X(changed, "changed") X(clear, "clear") X(cleared, "cleared")        \
+  X(poke, "poke") X(poked, "poked") X(remove, "remove") X(removed, "removed")              \
+  X(reverse, "reverse") X(reversed, "reversed") X(take, "take") X(taken, "taken")          \
+  X(move, "move") X(moved, "moved") X(put, "put") X(put_ed, "put-ed")                      \
+  X(sort_, "sort") X(sorted, "sorted") X(swap, "swap") X(swaped, "swaped")                 \
+  X(trim, "trim") X(trimmed, "trimmed") X(random_, "random") X(randomized, "randomized")   \
+  /* the tracer's events */                                                                \
+  X(init_, "init") X(end, "end") X(prolog, "prolog") X(epilog, "epilog")                   \
+  X(enter, "enter") X(exit, "exit") X(open, "open") X(fetch, "fetch") X(push, "push")      \
+  X(set, "set") X(call, "call") X(throw_, "throw") X(catch_, "catch") X(expr, "expr")
