@@ -14,7 +14,7 @@
 #pragma once
 #include <cstddef>
 
-#include "runtime/cell.h"
+#include "runtime/core/cell.h"
 
 namespace zol::boot {
 

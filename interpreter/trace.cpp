@@ -3,15 +3,15 @@
 
 #include "interpreter/eval.h"
 #include "interpreter/interpreter.h"
-#include "interpreter/stack.h"
-#include "runtime/context.h"
-#include "runtime/datatypes/block.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/context.h"
+#include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/function.h"
-#include "runtime/exits.h"
-#include "runtime/memory.h"
-#include "runtime/runtime.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
+#include "runtime/core/exits.h"
+#include "runtime/memory/memory.h"
+#include "boot/runtime.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
 
 namespace zol::trace {
 

@@ -7,14 +7,14 @@
 #include <limits>
 #include <string>
 
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/integer.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/memory.h"
-#include "runtime/number.h"
-#include "runtime/values.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/error.h"
+#include "runtime/memory/memory.h"
+#include "runtime/core/number.h"
+#include "runtime/core/values.h"
 #include "support.h"
 #include "text_support.h"
 

@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "runtime/error.h"
-#include "runtime/sort.h"
+#include "runtime/core/error.h"
+#include "runtime/numeric/sort.h"
 #include "support.h"
 
 namespace zol {

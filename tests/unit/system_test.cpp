@@ -8,12 +8,12 @@
 #include <cmath>
 
 #include "platform/platform.h"
-#include "runtime/collector.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/memory.h"
-#include "runtime/runtime.h"
-#include "runtime/values.h"
-#include "runtime/system.h"
+#include "runtime/collector/collector.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/memory/memory.h"
+#include "boot/runtime.h"
+#include "runtime/core/values.h"
+#include "runtime/base/system.h"
 #include "support.h"
 
 namespace zol {

@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "runtime/cell.h"
+#include "runtime/core/cell.h"
 
 namespace zol::test {
 

@@ -1,0 +1,8 @@
+// The entry of callbacks into Zol functions (see callback.h).
+#include "runtime/core/callback.h"
+
+namespace zol::interpreter {
+
+void (*call_function)(const Cell*, NodeRef, const Cell*, int) = nullptr;
+
+}  // namespace zol::interpreter
