@@ -18,7 +18,8 @@
 
 namespace zol::boot {
 
-// Installed by the lexer: the values of a UTF-8 text as a new block!.
+// Installed by start-up (boot/runtime.cpp) once the lexer is up: the values of a
+// UTF-8 text as a new block!.
 extern Cell (*load_text)(const char* utf8, size_t length);
 
 // The embedded bootstrap text.

@@ -42,9 +42,7 @@
 
 namespace zol::runtime {
 
-NodeRef root_block = 0;
 namespace {
-bool initialized = false;
 
 // Datatypes whose modules are not built yet still take their id, parent and name,
 // so that every id from datatype! to image! has its name word. A module registered
@@ -106,6 +104,13 @@ void append_block_ref(NodeRef block, NodeRef series) {
   Cell* c = memory::alloc_tail_cell(block);
   cell::set(c, T_BLOCK, 0, series, 0);
 }
+
+// The bootstrap text becomes a block through the same load as any source.
+Cell load_bootstrap(const char* utf8, size_t length) {
+  Cell out;
+  lexer::load_utf8(reinterpret_cast<const uint8_t*>(utf8), static_cast<uint32_t>(length), &out);
+  return out;
+}
 }  // namespace
 
 void init() {
@@ -133,6 +138,7 @@ void init() {
   ownership::init();
   cycles::init();
   lexer::init();
+  boot::load_text = load_bootstrap;
   slots::init();
   interpreter::init();
   collector::init();
@@ -143,16 +149,5 @@ void init() {
   initialized = true;
   boot::init();
 }
-
-void cleanup() {
-  collector::enabled = 0;
-  collector::forget_registrations();
-  memory::free_all_frames();
-  system::free_all();
-  root_block = 0;
-  initialized = false;
-}
-
-bool is_initialized() { return initialized; }
 
 }  // namespace zol::runtime

@@ -9,7 +9,7 @@
 #include "runtime/datatypes/function.h"
 #include "runtime/core/exits.h"
 #include "runtime/memory/memory.h"
-#include "boot/runtime.h"
+#include "runtime/core/root.h"
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "boot/boot.h"
 #include "interpreter/lexer/loaders.h"
 #include "interpreter/lexer/scan.h"
 #include "runtime/collector/collector.h"
@@ -16,7 +15,7 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/core/error.h"
 #include "runtime/memory/memory.h"
-#include "boot/runtime.h"
+#include "runtime/core/root.h"
 #include "runtime/base/system.h"
 #include "runtime/text/unicode.h"
 #include "runtime/core/values.h"
@@ -394,15 +393,6 @@ Cell* float_load_string(const Cell* text, Cell* result) {
 
 }  // namespace
 
-namespace {
-// The bootstrap text becomes a block through the same load as any source.
-Cell load_bootstrap(const char* utf8, size_t length) {
-  Cell out;
-  load_utf8(reinterpret_cast<const uint8_t*>(utf8), static_cast<uint32_t>(length), &out);
-  return out;
-}
-}  // namespace
-
 void init() {
   stack_node = memory::alloc_cells(STACK_CELLS);
   Cell rooted{T_BLOCK, 0, stack_node, 0};
@@ -414,7 +404,6 @@ void init() {
   block::load_text = load_string;
   float_::token_check = check_number_form;
   float_::load_string = float_load_string;
-  boot::load_text = load_bootstrap;
 }
 
 int scan(Cell* destination, const uint8_t* text, uint32_t length, const Request& request,

@@ -23,7 +23,7 @@
 #include "runtime/memory/extref.h"
 #include "runtime/memory/memory.h"
 #include "runtime/text/mold.h"
-#include "boot/runtime.h"
+#include "runtime/core/root.h"
 
 namespace zol::collector {
 

@@ -11,7 +11,7 @@
 #include "runtime/core/exits.h"
 #include "runtime/memory/memory.h"
 #include "runtime/text/mold.h"
-#include "boot/runtime.h"
+#include "runtime/core/root.h"
 #include "runtime/base/system.h"
 #include "runtime/core/values.h"
 

@@ -7,7 +7,7 @@
 #include "runtime/collector/collector.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/hashtable/hashtable.h"
-#include "boot/runtime.h"
+#include "runtime/core/root.h"
 
 namespace zol::symbol {
 

@@ -9,7 +9,7 @@
 #include "runtime/core/context.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/core/error.h"
-#include "boot/runtime.h"
+#include "runtime/core/root.h"
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 #include "runtime/core/words.h"

@@ -5,7 +5,7 @@
 
 #include "runtime/datatypes/string/string.h"
 #include "runtime/core/error.h"
-#include "boot/runtime.h"
+#include "runtime/core/root.h"
 #include "runtime/base/system.h"
 #include "runtime/core/values.h"
 

@@ -12,7 +12,7 @@
 #include "runtime/datatypes/typeset.h"
 #include "runtime/hashtable/hashtable.h"
 #include "runtime/text/mold.h"
-#include "boot/runtime.h"
+#include "runtime/core/root.h"
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 
