@@ -498,6 +498,8 @@ void callback_entry(const Cell* function, NodeRef context, const Cell* name, int
 
 void init() {
   call_function = callback_entry;
+  do_block_hook = do_block;
+  near_position_hook = near_position;
   trace::init();
 }
 

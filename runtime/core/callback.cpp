@@ -4,5 +4,7 @@
 namespace zol::interpreter {
 
 void (*call_function)(const Cell*, NodeRef, const Cell*, int) = nullptr;
+Cell (*do_block_hook)(const Cell*) = nullptr;
+Cell (*near_position_hook)() = nullptr;
 
 }  // namespace zol::interpreter

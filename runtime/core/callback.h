@@ -1,7 +1,9 @@
-// Calls from runtime code into Zol functions (sort comparators today; change
-// handlers and trace callbacks join them). Each goes through one entry so that
-// tracing and unwinding see the callback as a call; the kind tells tracing which
-// callbacks it follows.
+// Calls from runtime code into the evaluator, which sits in the layer above: Zol
+// functions (sort comparators, change handlers; trace callbacks join them), blocks
+// (object and error specs) and the code being evaluated (kept by errors). Each goes
+// through one entry that the interpreter installs in its init, so that the runtime
+// includes nothing above it and tracing and unwinding see a callback as a call; the
+// kind tells tracing which callbacks it follows.
 #pragma once
 #include "runtime/core/cell.h"
 
@@ -13,5 +15,12 @@ constexpr int CALLBACK_COMPARE = 0x04;   // a sort comparator
 // the caller with stack::mark_func); the result is left in the frame's first
 // cell. The interpreter installs it; until then no function! value exists.
 extern void (*call_function)(const Cell* function, NodeRef context, const Cell* name, int kind);
+
+// interpreter::do_block: the value of a block, evaluated in a frame of its own; a
+// pending exit leaves as an exception.
+extern Cell (*do_block_hook)(const Cell* block);
+// interpreter::near_position: the expression being evaluated, innermost (none
+// outside any evaluation, and before the interpreter is installed).
+extern Cell (*near_position_hook)();
 
 }  // namespace zol::interpreter

@@ -10,7 +10,7 @@
 #include "runtime/core/error.h"
 
 #include "runtime/core/actions.h"
-#include "interpreter/interpreter.h"
+#include "runtime/core/callback.h"
 #include "runtime/core/stack.h"
 #include "runtime/core/action_types.h"
 #include "runtime/collector/collector.h"
@@ -152,7 +152,7 @@ void make_from_block(const Cell* error, const Cell* spec_in) {
   Cell first = length > 0 ? *block::zs_abs_at(&spec, series_cell::head(&spec)) : values::none;
   if (first.is(T_SET_WORD)) {
     context::bind(&spec, error->w1, false);
-    interpreter::do_block(&spec);
+    interpreter::do_block_hook(&spec);
     return code_from_words(error);
   }
   if (!first.is(T_WORD)) fire(err::INTERNAL, err::internal::INVALID_ERROR, &first);
@@ -377,7 +377,9 @@ Cell raised(int category, int id, const Cell* arg1, const Cell* arg2, const Cell
   const Cell* args[3] = {arg1, arg2, arg3};
   for (int i = 0; i < 3; i++) in_flight[i] = args[i] ? *args[i] : values::none;
   in_flight[IN_FLIGHT_WHERE] = values::none;
-  in_flight[IN_FLIGHT_NEAR] = stack::ready() ? interpreter::near_position() : values::none;
+  in_flight[IN_FLIGHT_NEAR] =
+      stack::ready() && interpreter::near_position_hook ? interpreter::near_position_hook()
+                                                       : values::none;
   in_flight[IN_FLIGHT_STACK] =
       stack::ready() ? values::integer(int32_t(stack::frame_top - stack::frame_base)) : values::none;
   in_flight_number = (in_flight_number + 1) & 0xFFFF;

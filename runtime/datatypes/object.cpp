@@ -4,7 +4,6 @@
 
 #include "runtime/core/actions.h"
 #include "runtime/core/callback.h"
-#include "interpreter/interpreter.h"
 #include "runtime/core/stack.h"
 #include "runtime/core/action_types.h"
 #include "runtime/core/context.h"
@@ -252,7 +251,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
     SeriesBuffer* list = words_of(ctx);
     for (Cell* w = list->cells(); w < list->cell_tail(); w++) w->w1 = ctx;
     context::bind(&body, ctx, true);
-    interpreter::do_block(&body);
+    interpreter::do_block_hook(&body);
     ctx = result->w1;
     clear_marks(ctx);
   } else {
