@@ -5,7 +5,6 @@
 #include <cstring>
 #include <memory>
 
-#include "runtime/core/error.h"
 
 namespace zol::sort {
 
@@ -197,13 +196,14 @@ size_t presorted_prefix(const Data& d, size_t n) {
 
 }  // namespace
 
-void mergesort(void* base, size_t n, size_t width, intptr_t arg1, intptr_t arg2, Comparator cmp) {
-  if (n <= 1) return;
+Outcome mergesort(void* base, size_t n, size_t width, intptr_t arg1, intptr_t arg2,
+                  Comparator cmp) {
+  if (n <= 1) return Outcome::SORTED;
   uint64_t bytes = uint64_t(n / 2) * width;
-  if (bytes > 0xFFFFFFFFu) fire(err::SCRIPT, err::script::SIZE_LIMIT);
+  if (bytes > 0xFFFFFFFFu) return Outcome::TOO_LARGE;
   std::unique_ptr<uint8_t, decltype(&std::free)> buffer(
       static_cast<uint8_t*>(std::malloc(bytes ? bytes : 1)), &std::free);
-  if (!buffer) fire(err::INTERNAL, err::internal::NO_MEMORY);
+  if (!buffer) return Outcome::NO_MEMORY;
   Data d{static_cast<uint8_t*>(base), width, arg1, arg2, cmp, width % 4 != 0};
 
   struct Run { size_t start; unsigned power; };
@@ -237,19 +237,20 @@ void mergesort(void* base, size_t n, size_t width, intptr_t arg1, intptr_t arg2,
     Run r = stack[--top];
     merge(d, buffer.get(), r.start, a1, n);
     a1 = r.start;
-  }
+  }  return Outcome::SORTED;
 }
 
-void qsort(void* base, size_t n, size_t width, intptr_t arg1, intptr_t arg2, Comparator cmp) {
-  if (n <= 1) return;
+Outcome qsort(void* base, size_t n, size_t width, intptr_t arg1, intptr_t arg2, Comparator cmp) {
+  if (n <= 1) return Outcome::SORTED;
   Data d{static_cast<uint8_t*>(base), width, arg1, arg2, cmp, width % 4 != 0};
   size_t sorted = presorted_prefix(d, n);
-  if (sorted >= n) return;
+  if (sorted >= n) return Outcome::SORTED;
   if (sorted > 0 && n - sorted <= INSERTION_LIMIT) {
     d.insertion(0, n, sorted);
-    return;
+    return Outcome::SORTED;
   }
   quick_core(d, 0, n);
+  return Outcome::SORTED;
 }
 
 }  // namespace zol::sort

@@ -17,10 +17,17 @@ namespace zol::sort {
 // arguments are passed through unchanged.
 using Comparator = int32_t (*)(const void* a, const void* b, intptr_t arg1, intptr_t arg2);
 
-// Unstable quick sort; allocates nothing.
-void qsort(void* base, size_t n, size_t width, intptr_t arg1, intptr_t arg2, Comparator cmp);
+// What a sort answers: the data sorted, or why the merge sort could not start (its
+// buffer would pass the 32-bit byte size every buffer of the runtime has, or could
+// not be had); the data is then untouched. The engine knows nothing of errors:
+// callers raise them (series::check_sort).
+enum class Outcome { SORTED, TOO_LARGE, NO_MEMORY };
+
+// Unstable quick sort; allocates nothing, so it always sorts.
+Outcome qsort(void* base, size_t n, size_t width, intptr_t arg1, intptr_t arg2, Comparator cmp);
 // Stable merge sort (powersort over natural runs); allocates (n / 2) * width bytes.
-void mergesort(void* base, size_t n, size_t width, intptr_t arg1, intptr_t arg2, Comparator cmp);
+Outcome mergesort(void* base, size_t n, size_t width, intptr_t arg1, intptr_t arg2,
+                  Comparator cmp);
 // Exchanges two elements, 32 bits at a time when the width allows.
 void swap(void* a, void* b, size_t width, bool bytewise);
 

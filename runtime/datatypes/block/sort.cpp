@@ -104,8 +104,8 @@ int32_t compare_records(const void* a, const void* b, intptr_t order, intptr_t) 
 
 void run_sort(uint8_t* base, int32_t records, const Order& o, bool stable) {
   auto sorter = stable ? zol::sort::mergesort : zol::sort::qsort;
-  sorter(base, size_t(records), size_t(o.records.size) * sizeof(Cell),
-         reinterpret_cast<intptr_t>(&o), 0, compare_records);
+  series::check_sort(sorter(base, size_t(records), size_t(o.records.size) * sizeof(Cell),
+                            reinterpret_cast<intptr_t>(&o), 0, compare_records));
 }
 
 // What sort_copy runs over the private copy.

@@ -105,6 +105,11 @@ SortRecords sort_records(const Cell* skip, const Cell* compare, bool all, int32_
   return r;
 }
 
+void check_sort(zol::sort::Outcome outcome) {
+  if (outcome == zol::sort::Outcome::TOO_LARGE) fire(err::SCRIPT, err::script::SIZE_LIMIT);
+  if (outcome == zol::sort::Outcome::NO_MEMORY) fire(err::INTERNAL, err::internal::NO_MEMORY);
+}
+
 Cell call_comparator(const SortRecords& records, const Cell* first, const Cell* second) {
   if (!interpreter::call_function) fire(err::INTERNAL, err::internal::FEATURE_NA);
   Cell* saved_top = stack::top;

@@ -15,6 +15,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/memory/memory.h"
+#include "runtime/numeric/sort.h"
 
 namespace zol::series {
 
@@ -130,6 +131,10 @@ struct SortRecords {
 // divide the count and a /compare that is neither a function! nor an integer!
 // raise invalid-refine-arg; a field outside the record out-of-range.
 SortRecords sort_records(const Cell* skip, const Cell* compare, bool all, int32_t count);
+
+// Raises the error of a sort the engine could not run (script size-limit when its
+// buffer would be too large, internal no-memory when it could not be had).
+void check_sort(zol::sort::Outcome outcome);
 
 // Calls a Zol comparator with the two values in that order and answers its result.
 // Without an interpreter it raises internal feature-na.

@@ -109,8 +109,8 @@ struct Run {
 void run_sort(uint8_t* base, const void* how) {
   auto* r = static_cast<const Run*>(how);
   auto sorter = r->stable ? zol::sort::mergesort : zol::sort::qsort;
-  sorter(base, size_t(r->records), size_t(r->order.records.size) * r->order.unit,
-         reinterpret_cast<intptr_t>(&r->order), 0, comparator_for(r->order));
+  series::check_sort(sorter(base, size_t(r->records), size_t(r->order.records.size) * r->order.unit,
+                            reinterpret_cast<intptr_t>(&r->order), 0, comparator_for(r->order)));
 }
 
 }  // namespace
