@@ -1,4 +1,4 @@
-// The lexer's load layer (see lexer_load.h): the cell stack, the scan loop that
+// The lexer's load layer (see load.h): the cell stack, the scan loop that
 // drives the scanner and the loaders, folding, tracing, and the load entries and
 // conversions built on them.
 #include "interpreter/lexer/load.h"

@@ -1,7 +1,7 @@
 // The lexer's load layer: from the scanner's tokens to values.
 //
-// The scanner (lexer_scan.h) delimits and classifies tokens; the loaders
-// (lexer_loaders.h) turn a token's text into a cell; this layer drives both. Values
+// The scanner (scan.h) delimits and classifies tokens; the loaders
+// (loaders.h) turn a token's text into a cell; this layer drives both. Values
 // wait on the lexer's cell stack until the bracket that encloses them closes: an
 // opener pushes a marker cell, and its closer folds the cells above the marker into
 // a block-like value that takes the marker's place. At the end the cells of the top

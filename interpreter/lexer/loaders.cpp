@@ -1,4 +1,4 @@
-// The lexer's token loaders (see lexer_loaders.h).
+// The lexer's token loaders (see loaders.h).
 //
 // The scanner has already checked the structure of every token and the UTF-8 of
 // strings, words, issues and refinements; what remains here is the form of numbers

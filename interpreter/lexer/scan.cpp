@@ -1,4 +1,4 @@
-// The lexer's scanner (see lexer_scan.h): the automaton loop and the structural
+// The lexer's scanner (see scan.h): the automaton loop and the structural
 // work around it.
 #include "interpreter/lexer/scan.h"
 

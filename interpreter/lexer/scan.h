@@ -1,6 +1,6 @@
 // The lexer's scanner: UTF-8 source text in, a sequence of tokens out.
 //
-// The scanner runs the automaton of lexer_tables.h and does the structural work
+// The scanner runs the automaton of tables.h and does the structural work
 // around it: blanks, blocks, parens, maps, paths, braced and raw strings with
 // their nesting, comments, commas, constructs and point literals, and the form
 // checks of words, issues and strings. It makes no values. The loaders that turn
@@ -79,7 +79,7 @@ enum Kind : uint8_t {
 
 // Token flag set when a line feed lies between the previous token and this one
 // (the loaded value starts a new line). The other flag bits are the class flags
-// of lexer_tables.h, ORed over the token's own bytes.
+// of tables.h, ORed over the token's own bytes.
 constexpr uint32_t TOKEN_NEW_LINE = 0x00020000u;
 
 struct Token {

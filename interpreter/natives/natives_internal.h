@@ -4,7 +4,7 @@
 
 namespace zol::natives {
 
-// Conditionals and the comparison natives (natives_control.cpp).
+// Conditionals and the comparison natives (control.cpp).
 void if_(int check);
 void unless(int check);
 void either(int check);
@@ -22,7 +22,7 @@ void greater_or_equal_q(int check);
 void same_q(int check);
 void not_(int check);
 
-// Loops (natives_loops.cpp).
+// Loops (loops.cpp).
 void while_(int check);
 void until(int check);
 void loop(int check);
@@ -32,7 +32,7 @@ void foreach(int check);
 void forall(int check);
 void remove_each(int check);
 
-// Exits, evaluation and the function makers (natives_exits.cpp).
+// Exits, evaluation and the function makers (exits.cpp).
 void break_(int check, int return_);
 void continue_(int check);
 void exit(int check);
@@ -46,7 +46,7 @@ void function(int check);
 void does(int check);
 void has(int check);
 
-// Words, values, block building and output (natives_words.cpp).
+// Words, values, block building and output (words.cpp).
 void get(int check, int any, int case_);
 void set(int check, int any, int case_, int only, int some);
 void value_q(int check);

@@ -1,7 +1,8 @@
-// Console output: the one road by which runtime text reaches the terminal.
+// Output: the one road by which runtime text reaches the terminal.
 //
 // Diagnostics, print and the console all write through here so that the raw-output
-// hooks see every byte. The terminal layer (line editor, ANSI handling) plugs in
+// hooks see every byte; it sits in the runtime's floor so that the system reports
+// below every datatype can use it. The terminal layer (line editor, ANSI handling) plugs in
 // below this interface later; for now text goes to standard output.
 #pragma once
 #include <cstddef>

@@ -1,6 +1,6 @@
 // What the collector's files share: which words of a cell refer to nodes, the
 // marking primitives, and the phases of a cycle that live in their own files
-// (collector_stack.cpp scans the native stack, collector_compact.cpp moves nodes and
+// (stack_scan.cpp scans the native stack, compact.cpp moves nodes and
 // buffers).
 #pragma once
 #include <array>

@@ -28,7 +28,7 @@ enum ActionSlot : int {
 constexpr int ACTION_SLOTS = 62;
 
 // An implementation is stored type-erased; each slot has one signature (see
-// runtime/action_types.h) and is cast back by the caller that knows the slot.
+// runtime/core/action_types.h) and is cast back by the caller that knows the slot.
 using ActionFn = void (*)();
 inline const ActionFn INHERIT = reinterpret_cast<ActionFn>(~uintptr_t(0));
 

@@ -67,7 +67,7 @@ NodeRef group_node(const Table* t, int32_t group);
 void forget_cell(Table* t, int32_t index);
 void reset_hash_table(Table* t);
 
-// Records tables (hashtable_records.cpp).
+// Records tables (records.cpp).
 void rebuild_records(NodeRef table, int32_t request);
 void rehash_records(NodeRef table);
 void mark_records(Table* t);

@@ -1,6 +1,6 @@
 // block! actions: making and converting blocks, their text, comparison, path
 // steps, searching, and the edits that insert, change, take, swap and trim cells.
-// Sorting and the set operations live in block_sort.cpp.
+// Sorting and the set operations live in sort.cpp.
 //
 // Every edit announces itself to an owned series' owner first; the owner's
 // handler may edit the block, so positions and buffers are read again after it.

@@ -1,5 +1,5 @@
 // float!: cells, text forms, make and to, random values and the registration
-// (the arithmetic, comparison and rounding are in float_math.cpp).
+// (the arithmetic, comparison and rounding are in math.cpp).
 #include "runtime/datatypes/float/float.h"
 
 #include <bit>
