@@ -6,8 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/base/output.h"
 #include "runtime/base/asan.h"
+#include "runtime/base/assert.h"
+#include "runtime/base/output.h"
 
 namespace zol::system {
 namespace {
@@ -130,6 +131,13 @@ void runtime_error(int code, uintptr_t address) {
   output::flush();
   free_all();
   std::exit(code);
+}
+
+void assertion_failed(const char* condition, const char* file, int line) {
+  print_line({PrintItem::str("*** Assertion: "), PrintItem::str(condition), PrintItem::str(" ("),
+              PrintItem::str(file), PrintItem::str(":"), PrintItem::integer(line),
+              PrintItem::str(")")});
+  runtime_error(FATAL_ASSERTION, reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
 }
 
 uint32_t thrown_code = 0;

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "runtime/base/assert.h"
+
 namespace zol {
 
 using NodeRef = uint32_t;   // 0 is "no node"; decoded by memory::node_slot()
@@ -79,7 +81,9 @@ inline int32_t get_int(const Cell* c) { return static_cast<int32_t>(c->w2); }
 
 }  // namespace cell
 
-// Typed views name the payload words of the families that share a layout.
+// Typed views name the payload words of the families that share a layout. Checked
+// builds verify that a view is applied to a cell of its family where the family is
+// a range of ids.
 namespace series_cell {   // any-block, any-string, binary!: head index, node, extra
 inline int32_t head(const Cell* c) { return static_cast<int32_t>(c->w1); }
 inline void set_head(Cell* c, int32_t h) { c->w1 = static_cast<uint32_t>(h); }
@@ -88,9 +92,10 @@ inline NodeRef extra(const Cell* c) { return c->w3; }
 }  // namespace series_cell
 
 namespace word_cell {     // word family: context node, symbol id, index in context
-inline NodeRef context(const Cell* c) { return c->w1; }
-inline uint32_t symbol(const Cell* c) { return c->w2; }
-inline int32_t index(const Cell* c) { return static_cast<int32_t>(c->w3); }
+inline bool is_word(const Cell* c) { return c->type() >= T_WORD && c->type() <= T_ISSUE; }
+inline NodeRef context(const Cell* c) { ZOL_ASSERT(is_word(c)); return c->w1; }
+inline uint32_t symbol(const Cell* c) { ZOL_ASSERT(is_word(c)); return c->w2; }
+inline int32_t index(const Cell* c) { ZOL_ASSERT(is_word(c)); return static_cast<int32_t>(c->w3); }
 }  // namespace word_cell
 
 }  // namespace zol

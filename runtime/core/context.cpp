@@ -95,7 +95,7 @@ NodeRef create(int32_t size, bool on_stack, bool renewed_flag, NodeRef source, i
   uint32_t header = T_CONTEXT | uint32_t(kind & 3) << KIND_SHIFT;
   if (on_stack) header |= STACK_VALUES;
   if (renewed_flag) header |= RENEWED;
-  cell::set(record_of(ctx), header, table, values, 0);
+  cell::set(memory::buffer_of(ctx)->cells(), header, table, values, 0);   // the new record
   return ctx;
 }
 
@@ -130,7 +130,7 @@ NodeRef create_sharing_words(NodeRef source) {
   memory::buffer_of(ctx)->tail = 2 * sizeof(Cell);
   NodeRef values = memory::copy_series(memory::buffer_of(record_of(source)->w2));
   Cell rec = *record_of(source);
-  cell::set(record_of(ctx), rec.header, rec.w1, values, 0);
+  cell::set(memory::buffer_of(ctx)->cells(), rec.header, rec.w1, values, 0);   // the new record
   return ctx;
 }
 

@@ -20,6 +20,7 @@
 #pragma once
 #include <cstdint>
 
+#include "runtime/base/assert.h"
 #include "runtime/core/cell.h"
 #include "runtime/memory/memory.h"
 
@@ -37,7 +38,11 @@ extern NodeRef global;
 void init();          // registers context!
 void init_global();   // makes the global context (rooted)
 
-inline Cell* record_of(NodeRef ctx) { return memory::buffer_of(ctx)->cells(); }
+inline Cell* record_of(NodeRef ctx) {
+  Cell* record = memory::buffer_of(ctx)->cells();
+  ZOL_ASSERT(record->is(T_CONTEXT));
+  return record;
+}
 inline int kind_of(NodeRef ctx) { return int(record_of(ctx)->header >> KIND_SHIFT) & 3; }
 inline bool values_on_stack(NodeRef ctx) { return (record_of(ctx)->header & STACK_VALUES) != 0; }
 NodeRef word_table(NodeRef ctx);

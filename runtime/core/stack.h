@@ -1,16 +1,18 @@
 // The value stack and the call-frame stack, and the non-local exits that unwind
 // them.
 //
-// Value stack: one block of 20000 cells that never moves, addressed directly.
+// Value stack: one block of VALUE_STACK_CELLS cells that never moves, addressed
+// directly.
 //
 //   bottom <= arguments <= top < end
 //
 // `arguments` is the current frame's first cell, which is also its result slot;
 // `top` is the next free cell.
 //
-// Frame stack: a fixed block of 15000 cells used as an array of 20-byte records,
-// one per open frame, from `frame_base` to `frame_top` (the next free record); the
-// current frame is the record just below `frame_top`. A record is five 32-bit words:
+// Frame stack: a fixed block of FRAME_STACK_CELLS cells used as an array of 20-byte
+// records (FRAME_STACK_CELLS * 16 / 20 of them), one per open frame, from
+// `frame_base` to `frame_top` (the next free record); the current frame is the
+// record just below `frame_top`. A record is five 32-bit words:
 //
 //   header            bits 24-27 frame type, bit 28 return mark, bit 31 opened by the
 //                     interpreter, bits 8-23 symbol id of the word that named the call
@@ -29,13 +31,16 @@
 #include <functional>
 #include <cstdint>
 
+#include "runtime/base/assert.h"
 #include "runtime/core/cell.h"
 #include "runtime/memory/memory.h"
 
 namespace zol::stack {
 
-// Sized for 12000 nested calls of an interpreted function, each of which takes a
-// few frames (the call, its body, the natives it runs) and a few cells.
+// Sized for 12000 nested calls of an interpreted function (the depth the control
+// tests run, tests/unit/control_test.cpp), each of which takes a few frames (the
+// call, its body, the natives it runs) and a few cells; past either end the
+// interpreter raises stack-overflow instead.
 constexpr int VALUE_STACK_CELLS = 200000;
 constexpr int FRAME_STACK_CELLS = 150000;
 
@@ -95,8 +100,14 @@ extern uint32_t self_symbol;
 void init();
 bool ready();
 
-inline StackRef ref_of(const Cell* c) { return static_cast<StackRef>(c - bottom) + 1; }
-inline Cell* cell_of(StackRef r) { return bottom + (r - 1); }
+inline StackRef ref_of(const Cell* c) {
+  ZOL_ASSERT(c >= bottom && c <= end);
+  return static_cast<StackRef>(c - bottom) + 1;
+}
+inline Cell* cell_of(StackRef r) {
+  ZOL_ASSERT(r >= 1 && r <= StackRef(end - bottom) + 1);
+  return bottom + (r - 1);
+}
 
 inline uint32_t frame_type(const Frame* f) { return (f->header >> 24) & 0xFu; }
 inline uint32_t frame_symbol(const Frame* f) { return (f->header >> 8) & 0xFFFFu; }
@@ -232,6 +243,7 @@ inline void set_return_mark(bool on) {
 }
 
 inline void unwind() {
+  ZOL_ASSERT(frame_top > frame_base);
   Frame* f = --frame_top;
   top = arguments + 1;
   arguments = cell_of(f->saved_arguments);

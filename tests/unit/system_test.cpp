@@ -13,6 +13,7 @@
 #include "runtime/memory/memory.h"
 #include "boot/runtime.h"
 #include "runtime/core/values.h"
+#include "runtime/base/assert.h"
 #include "runtime/base/system.h"
 #include "support.h"
 
@@ -69,6 +70,20 @@ TEST(FatalReport, QuitPrintsNothing) {
   auto r = test::run_in_child([] { system::runtime_error(0, 0); });
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.status, 0);
+}
+
+TEST(FatalReport, AFailedAssertionNamesItsConditionInCheckedBuilds) {
+  int evaluated = 0;
+  auto r = test::run_in_child([&] { ZOL_ASSERT(++evaluated > 1); });
+#if defined(ZOL_CHECKED)
+  EXPECT_EQ(r.status, 98);
+  EXPECT_NE(r.out.find("*** Assertion: ++evaluated > 1 ("), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("*** Runtime Error 98: assertion failed"), std::string::npos) << r.out;
+#else
+  EXPECT_EQ(r.status, 0) << "compiled out: the condition is never evaluated";
+  ZOL_ASSERT(++evaluated > 1);
+  EXPECT_EQ(evaluated, 0);
+#endif
 }
 
 TEST(FatalReport, OversizedAllocationIsOutOfMemory) {
