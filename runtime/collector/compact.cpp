@@ -34,7 +34,8 @@ namespace {
 constexpr uint32_t NODE_HISTORY_DEPTH = 5;
 constexpr uint32_t SPARSE_FRAME_USE = NODE_FRAME_CAPACITY / 2;
 constexpr uint64_t MIN_FREE_NODES_ELSEWHERE = NODE_FRAME_CAPACITY;
-constexpr size_t MIN_MOVE_ROOM = 52429;
+// 5% of a default series frame, rounded up.
+constexpr size_t MIN_MOVE_ROOM = (DEFAULT_FRAME_SIZE + 19) / 20;
 
 // --- node moves -----------------------------------------------------------------------
 

@@ -77,7 +77,8 @@ constexpr uint32_t FLAG_COLLECTOR_BITS = FLAG_MARK | FLAG_NODE_PINNED | FLAG_PIN
 constexpr uint32_t BUFFER_OVERHEAD = sizeof(SeriesBuffer);
 constexpr uint32_t MAX_FRAME_SIZE = 0x200000;      // also the big-series threshold
 constexpr uint32_t DEFAULT_FRAME_SIZE = 0x100000;
-constexpr uint32_t MIN_REUSABLE_ROOM = 52428;      // a frame with less free is not reused
+// A frame with less free than 5% of a default frame (rounded down) is not reused.
+constexpr uint32_t MIN_REUSABLE_ROOM = DEFAULT_FRAME_SIZE / 20;
 constexpr uint32_t MAX_DATA_SIZE = 0x7FFFFFF0u;    // largest buffer data size
 
 constexpr uint32_t NODE_FRAME_CAPACITY = 10000;
