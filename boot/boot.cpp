@@ -202,4 +202,6 @@ void init() {
 
 bool done() { return finished; }
 
+void restart() { finished = false; }
+
 }  // namespace zol::boot

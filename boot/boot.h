@@ -26,8 +26,12 @@ extern Cell (*load_text)(const char* utf8, size_t length);
 extern const char bootstrap_text[];
 extern const size_t bootstrap_size;
 
-// Loads and applies the bootstrap text once; does nothing without load_text.
+// Loads and applies the bootstrap text once per start of the runtime; does nothing
+// without load_text.
 void init();
+// A fresh runtime is starting (runtime::init after a cleanup): the text applies to
+// it again, since everything it defined went with the old one.
+void restart();
 bool done();
 
 }  // namespace zol::boot

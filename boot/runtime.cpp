@@ -147,6 +147,7 @@ void init() {
   word::startup = false;
   collector::enabled = 1;
   initialized = true;
+  boot::restart();
   boot::init();
 }
 

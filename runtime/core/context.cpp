@@ -290,7 +290,10 @@ Cell add_global(uint32_t symbol) {
   return *get_word(global, index);
 }
 
-Cell* get_word(NodeRef ctx, int32_t index) { return get_words(ctx)->cells() + index; }
+Cell* get_word(NodeRef ctx, int32_t index) {
+  ZOL_ASSERT(index >= 0 && index < int32_t(get_words(ctx)->length()));
+  return get_words(ctx)->cells() + index;
+}
 SeriesBuffer* get_words(NodeRef ctx) { return memory::buffer_of(get_words_node(ctx)); }
 NodeRef get_words_node(NodeRef ctx) { return hashtable::record(word_table(ctx))->block; }
 

@@ -9,6 +9,8 @@
 
 #include "platform/platform.h"
 #include "runtime/collector/collector.h"
+#include "runtime/core/context.h"
+#include "runtime/core/symbol.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/memory/memory.h"
 #include "boot/runtime.h"
@@ -226,6 +228,23 @@ TEST(RuntimeLifecycle, StartsAgainAfterCleanup) {
       if (block::zs_length(&b) != 1) std::exit(2);
       block::zs_append(&b, &b);   // molding a block that holds itself uses the cycle stack
       if (test::mold(b) != "[" + std::to_string(i) + " [...]]") std::exit(3);
+    }
+    std::exit(0);
+  });
+  EXPECT_EQ(r.status, 0) << r.out;
+}
+
+// The bootstrap text defines the natives in each runtime, not once per process: a
+// fuzzer that starts the runtime again every hundred inputs ran without them.
+TEST(RuntimeLifecycle, TheNativesAreDefinedAgainAfterARestart) {
+  auto r = test::run_in_child([] {
+    for (int i = 0; i < 2; i++) {
+      runtime::cleanup();
+      runtime::init();
+      for (const char* name : {"if", "forever", "print"})
+        if (context::find_word(context::global, symbol::make(name), true) < 0 ||
+            !context::global_value(symbol::make(name))->is(T_NATIVE))
+          std::exit(10 + i);
     }
     std::exit(0);
   });
