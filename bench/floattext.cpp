@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/floattext.h"
+#include "runtime/numeric/floattext.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runtime/collector.h"
-#include "runtime/memory.h"
-#include "runtime/runtime.h"
-#include "runtime/values.h"
+#include "runtime/collector/collector.h"
+#include "runtime/memory/memory.h"
+#include "boot/runtime.h"
+#include "runtime/core/values.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "runtime/context.h"
-#include "runtime/runtime.h"
-#include "runtime/symbol.h"
+#include "runtime/core/context.h"
+#include "boot/runtime.h"
+#include "runtime/core/symbol.h"
 
 namespace {
 

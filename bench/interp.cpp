@@ -12,8 +12,8 @@
 #include "boot/boot.h"
 #include "interpreter/interpreter.h"
 #include "platform/platform.h"
-#include "runtime/exits.h"
-#include "runtime/runtime.h"
+#include "runtime/core/exits.h"
+#include "boot/runtime.h"
 #include "tests/unit/block_text.h"
 
 namespace zol::test {

@@ -15,10 +15,10 @@
 #include <random>
 #include <string>
 
-#include "interpreter/lexer_load.h"
-#include "runtime/collector.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/runtime.h"
+#include "interpreter/lexer/load.h"
+#include "runtime/collector/collector.h"
+#include "runtime/datatypes/block/block.h"
+#include "boot/runtime.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <random>
 
-#include "interpreter/actions.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/runtime.h"
-#include "runtime/values.h"
+#include "runtime/core/actions.h"
+#include "runtime/datatypes/block/block.h"
+#include "boot/runtime.h"
+#include "runtime/core/values.h"
 
 namespace {
 

@@ -5,19 +5,19 @@
 #include <cstdlib>
 #include <span>
 
-#include "interpreter/actions.h"
+#include "runtime/core/actions.h"
 #include "interpreter/interpreter.h"
-#include "interpreter/natives.h"
-#include "runtime/context.h"
-#include "runtime/datatype.h"
-#include "runtime/error.h"
-#include "runtime/datatypes/block.h"
+#include "interpreter/natives/natives.h"
+#include "runtime/core/context.h"
+#include "runtime/core/datatype.h"
+#include "runtime/core/error.h"
+#include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
-#include "runtime/words.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
+#include "runtime/core/words.h"
 
 namespace zol::boot {
 
@@ -203,5 +203,7 @@ void init() {
 }
 
 bool done() { return finished; }
+
+void restart() { finished = false; }
 
 }  // namespace zol::boot

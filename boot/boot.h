@@ -14,19 +14,24 @@
 #pragma once
 #include <cstddef>
 
-#include "runtime/cell.h"
+#include "runtime/core/cell.h"
 
 namespace zol::boot {
 
-// Installed by the lexer: the values of a UTF-8 text as a new block!.
+// Installed by start-up (boot/runtime.cpp) once the lexer is up: the values of a
+// UTF-8 text as a new block!.
 extern Cell (*load_text)(const char* utf8, size_t length);
 
 // The embedded bootstrap text.
 extern const char bootstrap_text[];
 extern const size_t bootstrap_size;
 
-// Loads and applies the bootstrap text once; does nothing without load_text.
+// Loads and applies the bootstrap text once per start of the runtime; does nothing
+// without load_text.
 void init();
+// A fresh runtime is starting (runtime::init after a cleanup): the text applies to
+// it again, since everything it defined went with the old one.
+void restart();
 bool done();
 
 }  // namespace zol::boot

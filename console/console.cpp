@@ -17,19 +17,19 @@
 #include <iostream>
 #include <string>
 
-#include "console/output.h"
-#include "interpreter/actions.h"
+#include "runtime/base/output.h"
+#include "runtime/core/actions.h"
 #include "interpreter/interpreter.h"
-#include "interpreter/lexer_load.h"
-#include "interpreter/stack.h"
-#include "runtime/datatype.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/datatypes/series.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/exits.h"
-#include "runtime/unicode.h"
-#include "runtime/values.h"
+#include "interpreter/lexer/load.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/series/series.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/error.h"
+#include "runtime/core/exits.h"
+#include "runtime/text/unicode.h"
+#include "runtime/core/values.h"
 
 namespace zol::console {
 namespace {

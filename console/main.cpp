@@ -2,9 +2,9 @@
 // runs the console there.
 #include "console/console.h"
 #include "platform/platform.h"
-#include "runtime/exits.h"
-#include "runtime/runtime.h"
-#include "runtime/system.h"
+#include "runtime/core/exits.h"
+#include "boot/runtime.h"
+#include "runtime/base/system.h"
 
 namespace {
 // Any exit that escapes everything else lands in the top catch.

@@ -20,21 +20,21 @@
 // argument (-1 when unused).
 #include <utility>
 
-#include "interpreter/actions.h"
+#include "runtime/core/actions.h"
 #include "interpreter/eval.h"
 #include "interpreter/interpreter.h"
-#include "interpreter/natives.h"
-#include "interpreter/stack.h"
+#include "interpreter/natives/natives.h"
+#include "runtime/core/stack.h"
 #include "interpreter/trace.h"
-#include "runtime/context.h"
-#include "runtime/datatypes/block.h"
+#include "runtime/core/context.h"
+#include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/error.h"
-#include "runtime/exits.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
-#include "runtime/words.h"
+#include "runtime/core/error.h"
+#include "runtime/core/exits.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
+#include "runtime/core/words.h"
 
 namespace zol::interpreter {
 namespace {

@@ -2,25 +2,25 @@
 // interpreter.h and eval.h).
 #include <climits>
 
-#include "interpreter/actions.h"
-#include "interpreter/callback.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/callback.h"
 #include "interpreter/eval.h"
 #include "interpreter/interpreter.h"
-#include "interpreter/natives.h"
-#include "interpreter/stack.h"
+#include "interpreter/natives/natives.h"
+#include "runtime/core/stack.h"
 #include "interpreter/trace.h"
 #include "platform/platform.h"
-#include "runtime/context.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/datatypes/float.h"
+#include "runtime/core/context.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/float/float.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/native.h"
-#include "runtime/error.h"
-#include "runtime/exits.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
-#include "runtime/words.h"
+#include "runtime/core/error.h"
+#include "runtime/core/exits.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
+#include "runtime/core/words.h"
 
 namespace zol::interpreter {
 namespace {
@@ -499,6 +499,9 @@ void callback_entry(const Cell* function, NodeRef context, const Cell* name, int
 
 void init() {
   call_function = callback_entry;
+  do_block_hook = do_block;
+  near_position_hook = near_position;
+  error_raised_hook = trace::error_raised;
   trace::init();
 }
 

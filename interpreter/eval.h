@@ -3,8 +3,8 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/cell.h"
-#include "runtime/memory.h"
+#include "runtime/core/cell.h"
+#include "runtime/memory/memory.h"
 
 namespace zol::interpreter {
 

@@ -13,12 +13,12 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/cell.h"
+#include "runtime/core/cell.h"
 
 namespace zol::interpreter {
 
-// Installs the interpreter as the callback entry of the datatypes (sort
-// comparators) and reserves the tracer cell.
+// Installs the interpreter as the runtime's callback entries (runtime/core/callback.h:
+// functions, blocks, the code near an error) and reserves the tracer cell.
 void init();
 
 // Evaluates a whole block in a new <body> frame: its last value (unset for an empty

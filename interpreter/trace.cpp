@@ -3,16 +3,17 @@
 
 #include "interpreter/eval.h"
 #include "interpreter/interpreter.h"
-#include "interpreter/stack.h"
-#include "runtime/context.h"
-#include "runtime/datatypes/block.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/context.h"
+#include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/function.h"
-#include "runtime/exits.h"
-#include "runtime/memory.h"
-#include "runtime/runtime.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
-#include "runtime/words.h"
+#include "runtime/core/error.h"
+#include "runtime/core/exits.h"
+#include "runtime/core/root.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
+#include "runtime/core/words.h"
+#include "runtime/memory/memory.h"
 
 namespace zol::trace {
 
@@ -124,8 +125,11 @@ TracedRun::~TracedRun() {
   *tracer() = tracer_;
 }
 
-void error_raised(const Cell* error) {
+void error_raised(Cell* error) {
   if (!tracing) return;
+  // The tracer gets the error as a value; settled, it no longer depends on the
+  // in-flight record that errors raised inside the tracer would overwrite.
+  error::settle(error);
   uint32_t pending = exits::pending;
   exits::pending = 0;
   fire(ERROR, nullptr, -1, error, nullptr);

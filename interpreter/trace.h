@@ -10,7 +10,7 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/cell.h"
+#include "runtime/core/cell.h"
 
 namespace zol::trace {
 
@@ -69,6 +69,6 @@ class TracedRun {
 // The error event of an error being raised, delivered while tracing; the exit
 // status pending meanwhile is kept aside so that the tracer runs normally. An exit
 // the tracer starts (an error, throw, break...) travels at once, as an exception.
-void error_raised(const Cell* error);
+void error_raised(Cell* error);
 
 }  // namespace zol::trace

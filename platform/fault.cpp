@@ -12,7 +12,7 @@
 #include <cstdlib>
 
 #include "platform/platform.h"
-#include "runtime/system.h"
+#include "runtime/base/system.h"
 
 namespace zol::platform {
 namespace {

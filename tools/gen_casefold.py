@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes runtime/casefold_tables.cpp from the Unicode Character Database.
+"""Writes runtime/text/casefold_tables.cpp from the Unicode Character Database.
 
 The tables hold the simple (one code point to one code point) upper- and
 lower-case mappings of UnicodeData.txt (fields 12 and 13), split into the basic
@@ -14,7 +14,7 @@ import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DEFAULT_INPUT = "/usr/share/unicode/UnicodeData.txt"
-DEFAULT_OUTPUT = os.path.join(ROOT, "runtime", "casefold_tables.cpp")
+DEFAULT_OUTPUT = os.path.join(ROOT, "runtime", "text", "casefold_tables.cpp")
 UPPER_FIELD, LOWER_FIELD = 12, 13
 
 # Upper cases the database gives only as several code points (SpecialCasing.txt)
@@ -55,7 +55,7 @@ def main():
         "// Character Database's UnicodeData.txt: the simple upper- and lower-case",
         "// mappings, basic plane and supplementary planes apart, sorted by code point.",
         "// Do not edit; run the generator again instead.",
-        '#include "runtime/casefold.h"',
+        '#include "runtime/text/casefold.h"',
         "",
         "namespace zol::case_folding {",
         "",

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds Zol and runs every test, in the builds users run and in the builds that
-# find faults:
+# Checks that includes run down the layers, then builds Zol and runs every test, in
+# the builds users run and in the builds that find faults:
 #   - the optimised g++ build (the README's): the suite, then the suite under the
 #     collector's stress mode (a moving collection at series allocations, freed node
 #     slots never reused), then under its random mode (ordinary collections at
@@ -18,6 +18,8 @@
 # ZOL_TEST_STRESS_STRIDE, ZOL_TEST_STRESS_OFFSET and ZOL_TEST_SEED repeat a run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# First, before any build: no include runs up the layers (docs/design.md).
+bash tools/check_layers.sh
 jobs=$(nproc)
 stride=${ZOL_TEST_STRESS_STRIDE:-$([ "$jobs" -ge 4 ] && echo 1 || echo 4)}
 offset=${ZOL_TEST_STRESS_OFFSET:-$((RANDOM % stride))}

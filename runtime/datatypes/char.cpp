@@ -2,16 +2,16 @@
 // form and mold texts (see char.h).
 #include "runtime/datatypes/char.h"
 
-#include "interpreter/stack.h"
-#include "runtime/action_types.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/action_types.h"
 #include "runtime/datatypes/integer.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/memory.h"
-#include "runtime/mold.h"
-#include "runtime/number.h"
-#include "runtime/unicode.h"
-#include "runtime/values.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/error.h"
+#include "runtime/memory/memory.h"
+#include "runtime/text/mold.h"
+#include "runtime/core/number.h"
+#include "runtime/text/unicode.h"
+#include "runtime/core/values.h"
 
 namespace zol::char_ {
 namespace {

@@ -1,11 +1,11 @@
 // datatype!: values that denote a datatype (word 1 holds the id they denote).
 #include <cstring>
 
-#include "interpreter/stack.h"
-#include "runtime/action_types.h"
-#include "runtime/datatypes/string.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/action_types.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word.h"
-#include "runtime/values.h"
+#include "runtime/core/values.h"
 
 namespace zol::datatype {
 namespace {

@@ -2,16 +2,16 @@
 // file actions, which hand the path to the simple I/O services (see url.h).
 #include <string>
 
-#include "interpreter/stack.h"
+#include "runtime/core/stack.h"
 #include "platform/platform.h"
-#include "runtime/action_types.h"
-#include "runtime/datatype.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/datatypes/string_actions.h"
+#include "runtime/core/action_types.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/string/actions.h"
 #include "runtime/datatypes/url.h"
-#include "runtime/error.h"
-#include "runtime/unicode.h"
-#include "runtime/values.h"
+#include "runtime/core/error.h"
+#include "runtime/text/unicode.h"
+#include "runtime/core/values.h"
 
 namespace zol::file {
 

@@ -22,8 +22,9 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/cell.h"
-#include "runtime/memory.h"
+#include "runtime/base/assert.h"
+#include "runtime/core/cell.h"
+#include "runtime/memory/memory.h"
 
 namespace zol::function {
 
@@ -46,6 +47,9 @@ void init();   // registers function!
 Cell make(const Cell* spec, const Cell* body);
 // The "more" block's cell i of a function!, routine!, native!, action! or op!.
 inline Cell* more(const Cell* callable, int i) {
+  ZOL_ASSERT((callable->type() >= T_NATIVE && callable->type() <= T_FUNCTION) ||
+             callable->is(T_ROUTINE));
+  ZOL_ASSERT(i >= 0 && i < MORE_CELLS);
   return memory::buffer_of(callable->w3)->cells() + i;
 }
 

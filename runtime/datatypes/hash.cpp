@@ -2,12 +2,12 @@
 // keep the table in step with every edit, so the rest is block!'s.
 #include "runtime/datatypes/hash.h"
 
-#include "runtime/action_types.h"
-#include "runtime/datatype.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/hashtable.h"
-#include "runtime/values.h"
+#include "runtime/core/action_types.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/hashtable/hashtable.h"
+#include "runtime/core/values.h"
 
 namespace zol::hash {
 

@@ -2,7 +2,7 @@
 // select cost a probe instead of a scan. Word 3 of the cell holds the table's node;
 // the block actions keep the table in step with every edit.
 #pragma once
-#include "runtime/cell.h"
+#include "runtime/core/cell.h"
 
 namespace zol::hash {
 

@@ -7,20 +7,20 @@
 #include <cstring>
 #include <optional>
 
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
-#include "runtime/action_types.h"
-#include "runtime/datatypes/float.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/memory.h"
-#include "runtime/number.h"
-#include "runtime/number_scan.h"
-#include "runtime/random.h"
-#include "runtime/rounding.h"
-#include "runtime/symbol.h"
-#include "runtime/system.h"
-#include "runtime/values.h"
+#include "runtime/base/system.h"
+#include "runtime/core/action_types.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/error.h"
+#include "runtime/core/number.h"
+#include "runtime/core/number_scan.h"
+#include "runtime/core/random.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
+#include "runtime/datatypes/float/float.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/memory/memory.h"
+#include "runtime/numeric/rounding.h"
 
 namespace zol::integer {
 namespace {

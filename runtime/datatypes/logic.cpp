@@ -1,11 +1,11 @@
 // logic!: true and false (word 1 holds 1 or 0), and the truth test of conditionals.
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
-#include "runtime/action_types.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/random.h"
-#include "runtime/values.h"
+#include "runtime/core/action_types.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/error.h"
+#include "runtime/core/random.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/values.h"
+#include "runtime/datatypes/string/string.h"
 
 namespace zol::logic {
 namespace {

@@ -3,17 +3,17 @@
 
 #include <string>
 
-#include "runtime/action_types.h"
-#include "runtime/context.h"
-#include "runtime/datatype.h"
-#include "runtime/datatypes/block.h"
+#include "runtime/core/action_types.h"
+#include "runtime/core/context.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/function.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/memory.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
-#include "runtime/words.h"
+#include "runtime/core/error.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
+#include "runtime/core/words.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/memory/memory.h"
 
 namespace zol::native {
 namespace {

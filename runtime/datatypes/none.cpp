@@ -1,10 +1,10 @@
 // none!: the value of nothing. Series actions that find nothing answer none, so
 // none answers them too (clear, find, remove, select, take give none; length? has
 // no length).
-#include "interpreter/stack.h"
-#include "runtime/action_types.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/values.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/action_types.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/values.h"
 
 namespace zol {
 namespace unset {

@@ -2,23 +2,22 @@
 // (see object.h).
 #include "runtime/datatypes/object.h"
 
-#include "interpreter/actions.h"
-#include "interpreter/callback.h"
-#include "interpreter/interpreter.h"
-#include "interpreter/stack.h"
-#include "runtime/action_types.h"
-#include "runtime/context.h"
-#include "runtime/datatype.h"
-#include "runtime/datatypes/block.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/callback.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/action_types.h"
+#include "runtime/core/context.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/function.h"
-#include "runtime/datatypes/string.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word.h"
-#include "runtime/error.h"
-#include "runtime/mold.h"
-#include "runtime/ownership.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
-#include "runtime/words.h"
+#include "runtime/core/error.h"
+#include "runtime/text/mold.h"
+#include "runtime/core/ownership.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
+#include "runtime/core/words.h"
 
 namespace zol::object {
 namespace {
@@ -252,7 +251,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
     SeriesBuffer* list = words_of(ctx);
     for (Cell* w = list->cells(); w < list->cell_tail(); w++) w->w1 = ctx;
     context::bind(&body, ctx, true);
-    interpreter::do_block(&body);
+    interpreter::do_block_hook(&body);
     ctx = result->w1;
     clear_marks(ctx);
   } else {

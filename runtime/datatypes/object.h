@@ -15,7 +15,7 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/cell.h"
+#include "runtime/core/cell.h"
 
 namespace zol::object {
 
@@ -23,7 +23,7 @@ void init();   // registers object!
 
 // A new object with an empty context of the given capacity and a new class id.
 Cell make_empty(int32_t capacity);
-// The object cell that owns a context (its `self`).
+// The context of an object (its record's second cell is the object itself, `self`).
 inline NodeRef context_of(const Cell* obj) { return obj->w1; }
 // The value of a word of the object (symbols compared ignoring case), or null.
 Cell* value_of(const Cell* obj, uint32_t symbol);

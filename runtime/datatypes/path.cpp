@@ -2,15 +2,15 @@
 // Everything else they do is block!'s.
 #include "runtime/datatypes/path.h"
 
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
-#include "runtime/action_types.h"
-#include "runtime/datatype.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/mold.h"
-#include "runtime/values.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/action_types.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/error.h"
+#include "runtime/text/mold.h"
+#include "runtime/core/values.h"
 
 namespace zol::path {
 namespace {

@@ -3,17 +3,17 @@
 
 #include <algorithm>
 
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
-#include "runtime/action_types.h"
-#include "runtime/datatype.h"
-#include "runtime/datatypes/series.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/datatypes/string_actions.h"
-#include "runtime/error.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
-#include "runtime/words.h"
+#include "runtime/core/action_types.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/datatype.h"
+#include "runtime/core/error.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
+#include "runtime/core/words.h"
+#include "runtime/datatypes/series/series.h"
+#include "runtime/datatypes/string/actions.h"
+#include "runtime/datatypes/string/string.h"
 
 namespace zol {
 

@@ -2,7 +2,7 @@
 // are written (<text>, text, @text) and, for email!, in path access: user and host
 // name the parts before and after the first "@".
 #pragma once
-#include "runtime/cell.h"
+#include "runtime/core/cell.h"
 
 namespace zol {
 

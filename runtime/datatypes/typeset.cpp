@@ -4,16 +4,16 @@
 
 #include <cstddef>
 
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
-#include "runtime/action_types.h"
-#include "runtime/context.h"
-#include "runtime/datatype.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/memory.h"
-#include "runtime/system.h"
-#include "runtime/values.h"
+#include "runtime/base/system.h"
+#include "runtime/core/action_types.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/context.h"
+#include "runtime/core/datatype.h"
+#include "runtime/core/error.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/values.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/memory/memory.h"
 
 namespace zol::typeset {
 namespace {

@@ -1,9 +1,9 @@
 // unset!: the absence of a value. It forms as nothing and compares only with
 // itself, and only for equality and sorting.
-#include "interpreter/stack.h"
-#include "runtime/action_types.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/values.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/action_types.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/values.h"
 
 namespace zol {
 

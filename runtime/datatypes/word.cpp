@@ -4,15 +4,15 @@
 #include <cstring>
 #include <utility>
 
-#include "interpreter/stack.h"
-#include "runtime/action_types.h"
-#include "runtime/context.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/runtime.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
-#include "runtime/words.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/action_types.h"
+#include "runtime/core/context.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/error.h"
+#include "runtime/core/root.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
+#include "runtime/core/words.h"
 
 namespace zol {
 namespace word {

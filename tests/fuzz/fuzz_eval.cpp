@@ -8,17 +8,17 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "interpreter/actions.h"
+#include "runtime/core/actions.h"
 #include "interpreter/interpreter.h"
-#include "interpreter/lexer_load.h"
-#include "interpreter/stack.h"
-#include "runtime/context.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/exits.h"
-#include "runtime/runtime.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
+#include "interpreter/lexer/load.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/context.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/error.h"
+#include "runtime/core/exits.h"
+#include "boot/runtime.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "interpreter/lexer_scan.h"
+#include "interpreter/lexer/scan.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 #include <cstdlib>
 #include <vector>
 
-#include "interpreter/lexer_load.h"
-#include "interpreter/stack.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/error.h"
-#include "runtime/exits.h"
-#include "runtime/runtime.h"
-#include "runtime/values.h"
+#include "interpreter/lexer/load.h"
+#include "runtime/core/stack.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/core/error.h"
+#include "runtime/core/exits.h"
+#include "boot/runtime.h"
+#include "runtime/core/values.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "interpreter/stack.h"
-#include "runtime/datatypes/string.h"
+#include "runtime/core/stack.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/url.h"
-#include "runtime/exits.h"
-#include "runtime/runtime.h"
-#include "runtime/unicode.h"
+#include "runtime/core/exits.h"
+#include "boot/runtime.h"
+#include "runtime/text/unicode.h"
 
 namespace {
 

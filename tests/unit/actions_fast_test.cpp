@@ -8,13 +8,13 @@
 #include <string>
 
 #include "block_text.h"
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/error.h"
-#include "runtime/exits.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/stack.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/core/error.h"
+#include "runtime/core/exits.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
 #include "support.h"
 
 namespace zol {

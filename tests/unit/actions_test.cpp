@@ -4,15 +4,15 @@
 
 #include <string>
 
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
-#include "runtime/datatype.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/datatype.h"
 #include "runtime/datatypes/integer.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/symbol.h"
-#include "runtime/memory.h"
-#include "runtime/values.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/error.h"
+#include "runtime/core/symbol.h"
+#include "runtime/memory/memory.h"
+#include "runtime/core/values.h"
 #include "support.h"
 
 namespace zol {

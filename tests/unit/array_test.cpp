@@ -1,7 +1,7 @@
 // Raw arrays of bytes, 32-bit integers and pointers.
 #include <gtest/gtest.h>
 
-#include "runtime/array.h"
+#include "runtime/memory/array.h"
 
 namespace zol {
 namespace {

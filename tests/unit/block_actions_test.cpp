@@ -7,14 +7,14 @@
 #include <limits>
 
 #include "block_text.h"
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/datatypes/string.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/stack.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/error.h"
-#include "runtime/mold.h"
-#include "runtime/values.h"
+#include "runtime/core/error.h"
+#include "runtime/text/mold.h"
+#include "runtime/core/values.h"
 #include "support.h"
 
 namespace zol {

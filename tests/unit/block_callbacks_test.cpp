@@ -10,15 +10,15 @@
 #include <vector>
 
 #include "block_text.h"
-#include "interpreter/actions.h"
-#include "interpreter/callback.h"
-#include "interpreter/stack.h"
-#include "runtime/context.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/error.h"
-#include "runtime/ownership.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/callback.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/context.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/core/error.h"
+#include "runtime/core/ownership.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
 #include "support.h"
 
 namespace zol {

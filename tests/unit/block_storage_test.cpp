@@ -3,14 +3,14 @@
 
 #include <climits>
 
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
-#include "runtime/action_types.h"
-#include "runtime/hashtable.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/mold.h"
-#include "runtime/values.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/action_types.h"
+#include "runtime/hashtable/hashtable.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/text/mold.h"
+#include "runtime/core/values.h"
 #include "support.h"
 
 namespace zol {

@@ -1,9 +1,9 @@
 // The test reader of block_text.h: the lexer's load entry.
 #include "block_text.h"
 
-#include "interpreter/lexer_load.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/datatypes/series.h"
+#include "interpreter/lexer/load.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/series/series.h"
 #include "support.h"
 
 namespace zol::test {

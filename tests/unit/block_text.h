@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "runtime/cell.h"
+#include "runtime/core/cell.h"
 
 namespace zol::test {
 

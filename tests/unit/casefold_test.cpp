@@ -6,9 +6,9 @@
 #include <map>
 #include <sstream>
 
-#include "runtime/casefold.h"
-#include "runtime/error.h"
-#include "runtime/values.h"
+#include "runtime/text/casefold.h"
+#include "runtime/core/error.h"
+#include "runtime/core/values.h"
 #include "support.h"
 #include "text_support.h"
 #include "zol_text.h"

@@ -6,15 +6,16 @@
 #include <functional>
 #include <string>
 
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
-#include "runtime/datatype.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/datatype.h"
 #include "runtime/datatypes/char.h"
-#include "runtime/datatypes/float.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/memory.h"
-#include "runtime/values.h"
+#include "runtime/datatypes/float/float.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/error.h"
+#include "runtime/memory/memory.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
 #include "support.h"
 #include "text_support.h"
 
@@ -99,8 +100,10 @@ TEST(Char, ActionsTakenFromIntegerAndRefused) {
     EXPECT_TRUE(r.w2 >= 1 && r.w2 <= 'z') << r.w2;
   }
   const std::string expect_arg = test::error_name(err::script::EXPECT_ARG);
+  // reflect's second argument is a word (the field asked for); the others ignore it.
+  const Cell field{T_WORD, 0, symbol::make("spec"), uint32_t(-1)};
   for (void (*entry)() : {actions::negate, actions::complement, actions::reflect})
-    EXPECT_EQ(test::raised([&] { test::call_on_frame({C('a'), I(1)}, entry); }), expect_arg);
+    EXPECT_EQ(test::raised([&] { test::call_on_frame({C('a'), field}, entry); }), expect_arg);
   EXPECT_EQ(test::raised([] { test::call_on_frame({C('a'), I(2)}, actions::power); }),
             expect_arg);
   EXPECT_EQ(datatype::info(T_CHAR).parent, T_INTEGER);

@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/collector.h"
-#include "runtime/extref.h"
-#include "runtime/memory.h"
-#include "runtime/values.h"
+#include "runtime/collector/collector.h"
+#include "runtime/memory/extref.h"
+#include "runtime/memory/memory.h"
+#include "runtime/core/values.h"
 
 namespace zol {
 namespace {

@@ -10,12 +10,12 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/collector.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/memory.h"
-#include "runtime/runtime.h"
-#include "runtime/system.h"
-#include "runtime/values.h"
+#include "runtime/collector/collector.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/memory/memory.h"
+#include "boot/runtime.h"
+#include "runtime/base/system.h"
+#include "runtime/core/values.h"
 #include "support.h"
 
 namespace zol {

@@ -2,14 +2,14 @@
 // variants sharing a global slot, contexts whose values live on the value stack.
 #include <gtest/gtest.h>
 
-#include "interpreter/stack.h"
-#include "runtime/context.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/context.h"
 #include "runtime/datatypes/word.h"
-#include "runtime/error.h"
-#include "runtime/hashtable.h"
-#include "runtime/memory.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
+#include "runtime/core/error.h"
+#include "runtime/hashtable/hashtable.h"
+#include "runtime/memory/memory.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
 #include "support.h"
 
 namespace zol {

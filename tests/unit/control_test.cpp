@@ -1,9 +1,9 @@
 // The control-flow, loop, exit and function-making natives through Zol source.
 #include <gtest/gtest.h>
 
-#include "interpreter/stack.h"
+#include "runtime/core/stack.h"
 #include "platform/platform.h"
-#include "runtime/error.h"
+#include "runtime/core/error.h"
 #include "zol_text.h"
 
 namespace zol {

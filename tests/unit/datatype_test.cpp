@@ -1,11 +1,11 @@
 // The datatype registry and the first datatypes: datatype!, unset!, none!, logic!.
 #include <gtest/gtest.h>
 
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
-#include "runtime/datatype.h"
-#include "runtime/error.h"
-#include "runtime/values.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/datatype.h"
+#include "runtime/core/error.h"
+#include "runtime/core/values.h"
 #include "support.h"
 
 namespace zol {

@@ -2,12 +2,11 @@
 // Zol source.
 #include <gtest/gtest.h>
 
+#include "runtime/core/error.h"
+#include "runtime/core/stack.h"
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "interpreter/stack.h"
-#include "runtime/error.h"
 #include "zol_text.h"
 
 namespace zol {

@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/collector.h"
-#include "runtime/error.h"
-#include "runtime/extref.h"
-#include "runtime/memory.h"
+#include "runtime/collector/collector.h"
+#include "runtime/core/error.h"
+#include "runtime/memory/extref.h"
+#include "runtime/memory/memory.h"
 #include "support.h"
 
 namespace zol {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/floattext.h"
-#include "runtime/floattext_internal.h"
+#include "runtime/numeric/floattext.h"
+#include "runtime/numeric/floattext_internal.h"
 
 namespace zol {
 namespace {

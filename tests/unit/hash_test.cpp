@@ -5,11 +5,11 @@
 #include <functional>
 
 #include "block_text.h"
-#include "interpreter/actions.h"
-#include "runtime/datatypes/block.h"
+#include "runtime/core/actions.h"
+#include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/hash.h"
-#include "runtime/hashtable.h"
-#include "runtime/values.h"
+#include "runtime/hashtable/hashtable.h"
+#include "runtime/core/values.h"
 #include "support.h"
 
 namespace zol {

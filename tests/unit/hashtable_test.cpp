@@ -9,16 +9,16 @@
 #include <set>
 #include <vector>
 
-#include "runtime/action_types.h"
-#include "runtime/array.h"
-#include "runtime/hashtable.h"
-#include "runtime/hashtable_internal.h"
-#include "runtime/datatypes/string.h"
+#include "runtime/core/action_types.h"
+#include "runtime/memory/array.h"
+#include "runtime/hashtable/hashtable.h"
+#include "runtime/hashtable/hashtable_internal.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word.h"
-#include "runtime/error.h"
-#include "runtime/memory.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
+#include "runtime/core/error.h"
+#include "runtime/memory/memory.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
 #include "support.h"
 
 namespace zol {

@@ -7,16 +7,16 @@
 #include <limits>
 #include <string>
 
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
-#include "runtime/context.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/context.h"
+#include "runtime/core/error.h"
+#include "runtime/core/number.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
 #include "runtime/datatypes/integer.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/memory.h"
-#include "runtime/number.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/memory/memory.h"
 #include "support.h"
 #include "text_support.h"
 

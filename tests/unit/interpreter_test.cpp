@@ -2,7 +2,7 @@
 // and the errors of evaluation.
 #include <gtest/gtest.h>
 
-#include "runtime/error.h"
+#include "runtime/core/error.h"
 #include "zol_text.h"
 
 namespace zol {

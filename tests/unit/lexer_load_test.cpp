@@ -8,17 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "interpreter/actions.h"
-#include "interpreter/lexer_load.h"
-#include "runtime/collector.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/datatypes/series.h"
+#include "runtime/core/actions.h"
+#include "interpreter/lexer/load.h"
+#include "runtime/collector/collector.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/series/series.h"
 #include "runtime/datatypes/char.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/exits.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/error.h"
+#include "runtime/core/exits.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
 #include "support.h"
 #include "text_support.h"
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "interpreter/lexer_scan.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/exits.h"
+#include "interpreter/lexer/scan.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/error.h"
+#include "runtime/core/exits.h"
 #include "support.h"
 
 namespace zol {

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/error.h"
-#include "runtime/memory.h"
+#include "runtime/core/error.h"
+#include "runtime/memory/memory.h"
 #include "support.h"
 
 namespace zol {

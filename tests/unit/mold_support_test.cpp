@@ -4,10 +4,10 @@
 #include <climits>
 #include <cstring>
 
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/memory.h"
-#include "runtime/mold.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/error.h"
+#include "runtime/memory/memory.h"
+#include "runtime/text/mold.h"
 #include "support.h"
 
 namespace zol {

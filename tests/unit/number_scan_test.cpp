@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/number_scan.h"
+#include "runtime/core/number_scan.h"
 
 namespace zol {
 namespace {

@@ -2,8 +2,8 @@
 // through Zol source.
 #include <gtest/gtest.h>
 
-#include "interpreter/stack.h"
-#include "runtime/error.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/error.h"
 #include "zol_text.h"
 
 namespace zol {

@@ -6,16 +6,16 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/collector.h"
-#include "runtime/context.h"
-#include "runtime/datatypes/string.h"
+#include "runtime/collector/collector.h"
+#include "runtime/core/context.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word.h"
-#include "runtime/error.h"
-#include "runtime/hashtable.h"
-#include "runtime/memory.h"
-#include "runtime/ownership.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
+#include "runtime/core/error.h"
+#include "runtime/hashtable/hashtable.h"
+#include "runtime/memory/memory.h"
+#include "runtime/core/ownership.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
 #include "support.h"
 
 namespace zol {

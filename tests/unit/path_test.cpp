@@ -6,14 +6,14 @@
 #include <cmath>
 
 #include "block_text.h"
-#include "interpreter/actions.h"
-#include "runtime/datatype.h"
-#include "runtime/datatypes/block.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/path.h"
-#include "runtime/datatypes/string.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/error.h"
-#include "runtime/values.h"
+#include "runtime/core/error.h"
+#include "runtime/core/values.h"
 #include "support.h"
 
 namespace zol {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "interpreter/interpreter.h"
-#include "runtime/datatype.h"
-#include "runtime/symbol.h"
+#include "runtime/core/datatype.h"
+#include "runtime/core/symbol.h"
 #include "support.h"
 #include "zol_text.h"
 

@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "runtime/error.h"
-#include "runtime/sort.h"
+#include "runtime/core/error.h"
+#include "runtime/numeric/sort.h"
 #include "support.h"
 
 namespace zol {
@@ -30,7 +30,7 @@ int32_t by_key(const void* a, const void* b, intptr_t descending, intptr_t) {
   return descending ? -r : r;
 }
 
-using SortFn = void (*)(void*, size_t, size_t, intptr_t, intptr_t, sort::Comparator);
+using SortFn = sort::Outcome (*)(void*, size_t, size_t, intptr_t, intptr_t, sort::Comparator);
 
 std::vector<Item> make_input(const std::string& shape, size_t n, std::mt19937& rng) {
   std::vector<Item> v(n);

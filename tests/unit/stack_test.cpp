@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "interpreter/stack.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/integer.h"
-#include "runtime/error.h"
-#include "runtime/exits.h"
-#include "runtime/memory.h"
-#include "runtime/mold.h"
-#include "runtime/values.h"
+#include "runtime/core/error.h"
+#include "runtime/core/exits.h"
+#include "runtime/memory/memory.h"
+#include "runtime/text/mold.h"
+#include "runtime/core/values.h"
 #include "support.h"
 
 namespace zol {

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "interpreter/actions.h"
-#include "runtime/context.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/ownership.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/context.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/ownership.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
 #include "support.h"
 #include "text_support.h"
 

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <climits>
 
-#include "interpreter/stack.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/values.h"
+#include "runtime/core/stack.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/error.h"
+#include "runtime/core/values.h"
 #include "support.h"
 #include "text_support.h"
 

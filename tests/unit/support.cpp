@@ -11,14 +11,14 @@
 #include <utility>
 #include <vector>
 
-#include "console/output.h"
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
-#include "runtime/collector.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/exits.h"
-#include "runtime/runtime.h"
+#include "runtime/base/output.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/stack.h"
+#include "runtime/collector/collector.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/error.h"
+#include "runtime/core/exits.h"
+#include "boot/runtime.h"
 
 namespace zol::test {
 

@@ -6,8 +6,8 @@
 #include <initializer_list>
 #include <string>
 
-#include "runtime/cell.h"
-#include "runtime/error.h"
+#include "runtime/core/cell.h"
+#include "runtime/core/error.h"
 
 namespace zol::test {
 

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "interpreter/actions.h"
-#include "runtime/action_types.h"
-#include "runtime/datatypes/string.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/action_types.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word.h"
-#include "runtime/hashtable.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
+#include "runtime/hashtable/hashtable.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
 #include "support.h"
 
 namespace zol {

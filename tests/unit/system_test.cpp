@@ -10,14 +10,16 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "runtime/collector.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/memory.h"
-#include "runtime/runtime.h"
-#include "runtime/values.h"
-#include "runtime/system.h"
-#include "runtime/symbol.h"
-#include "runtime/words.h"
+#include "boot/runtime.h"
+#include "runtime/base/assert.h"
+#include "runtime/base/system.h"
+#include "runtime/collector/collector.h"
+#include "runtime/core/context.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
+#include "runtime/core/words.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/memory/memory.h"
 #include "support.h"
 
 namespace zol {
@@ -73,6 +75,20 @@ TEST(FatalReport, QuitPrintsNothing) {
   auto r = test::run_in_child([] { system::runtime_error(0, 0); });
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.status, 0);
+}
+
+TEST(FatalReport, AFailedAssertionNamesItsConditionInCheckedBuilds) {
+  int evaluated = 0;
+  auto r = test::run_in_child([&] { ZOL_ASSERT(++evaluated > 1); });
+#if defined(ZOL_CHECKED)
+  EXPECT_EQ(r.status, 98);
+  EXPECT_NE(r.out.find("*** Assertion: ++evaluated > 1 ("), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("*** Runtime Error 98: assertion failed"), std::string::npos) << r.out;
+#else
+  EXPECT_EQ(r.status, 0) << "compiled out: the condition is never evaluated";
+  ZOL_ASSERT(++evaluated > 1);
+  EXPECT_EQ(evaluated, 0);
+#endif
 }
 
 TEST(FatalReport, OversizedAllocationIsOutOfMemory) {
@@ -238,6 +254,23 @@ TEST(RuntimeLifecycle, TheKnownWordsAreInternedAgainAtEachStart) {
   }
       ZOL_KNOWN_WORDS(ZOL_TEST_SPELLING)
 #undef ZOL_TEST_SPELLING
+    }
+    std::exit(0);
+  });
+  EXPECT_EQ(r.status, 0) << r.out;
+}
+
+// The bootstrap text defines the natives in each runtime, not once per process: a
+// fuzzer that starts the runtime again every hundred inputs ran without them.
+TEST(RuntimeLifecycle, TheNativesAreDefinedAgainAfterARestart) {
+  auto r = test::run_in_child([] {
+    for (int i = 0; i < 2; i++) {
+      runtime::cleanup();
+      runtime::init();
+      for (const char* name : {"if", "forever", "print"})
+        if (context::find_word(context::global, symbol::make(name), true) < 0 ||
+            !context::global_value(symbol::make(name))->is(T_NATIVE))
+          std::exit(10 + i);
     }
     std::exit(0);
   });

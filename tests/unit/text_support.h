@@ -6,9 +6,9 @@
 #include <initializer_list>
 #include <string>
 
-#include "runtime/cell.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/memory.h"
+#include "runtime/core/cell.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/memory/memory.h"
 #include "support.h"
 
 namespace zol::test {

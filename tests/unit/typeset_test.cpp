@@ -6,14 +6,14 @@
 #include <climits>
 #include <string>
 
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
-#include "runtime/datatype.h"
-#include "runtime/datatypes/string.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/error.h"
-#include "runtime/memory.h"
-#include "runtime/values.h"
+#include "runtime/core/error.h"
+#include "runtime/memory/memory.h"
+#include "runtime/core/values.h"
 #include "support.h"
 #include "zol_text.h"
 

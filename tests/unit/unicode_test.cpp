@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datatypes/string.h"
-#include "runtime/error.h"
-#include "runtime/unicode.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/core/error.h"
+#include "runtime/text/unicode.h"
 #include "support.h"
 #include "text_support.h"
 

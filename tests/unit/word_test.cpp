@@ -2,15 +2,15 @@
 // conversions, index?, the text of a word, and the compiled-code steps.
 #include <gtest/gtest.h>
 
-#include "interpreter/actions.h"
-#include "interpreter/stack.h"
-#include "runtime/action_types.h"
-#include "runtime/context.h"
-#include "runtime/datatypes/string.h"
+#include "runtime/core/actions.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/action_types.h"
+#include "runtime/core/context.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word.h"
-#include "runtime/error.h"
-#include "runtime/symbol.h"
-#include "runtime/values.h"
+#include "runtime/core/error.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
 #include "support.h"
 #include "zol_text.h"
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "console/output.h"
-#include "interpreter/stack.h"
-#include "runtime/error.h"
+#include "runtime/base/output.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/error.h"
 #include "zol_text.h"
 
 namespace zol {

@@ -6,9 +6,9 @@
 #include "block_text.h"
 #include "boot/boot.h"
 #include "interpreter/interpreter.h"
-#include "interpreter/stack.h"
-#include "runtime/error.h"
-#include "runtime/exits.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/error.h"
+#include "runtime/core/exits.h"
 #include "support.h"
 
 namespace zol::test {

@@ -1,0 +1,154 @@
+// Runtime start-up order (see runtime.h). Services that do not exist yet join the
+// sequence at their place as they are built.
+#include "boot/runtime.h"
+
+#include "boot/boot.h"
+#include "runtime/core/actions.h"
+#include "interpreter/interpreter.h"
+#include "interpreter/lexer/load.h"
+#include "interpreter/natives/natives.h"
+#include "runtime/core/stack.h"
+#include "runtime/text/casefold.h"
+#include "runtime/collector/collector.h"
+#include "runtime/core/context.h"
+#include "runtime/core/error.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/char.h"
+#include "runtime/datatypes/float/float.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/hash.h"
+#include "runtime/datatypes/integer.h"
+#include "runtime/datatypes/native.h"
+#include "runtime/datatypes/object.h"
+#include "runtime/datatypes/path.h"
+#include "runtime/datatypes/float/percent.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/tag.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/url.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/memory/extref.h"
+#include "runtime/hashtable/hashtable.h"
+#include "runtime/memory/memory.h"
+#include "runtime/text/mold.h"
+#include "runtime/core/ownership.h"
+#include "runtime/core/random.h"
+#include "runtime/core/symbol.h"
+#include "runtime/base/system.h"
+#include "runtime/text/unicode.h"
+#include "runtime/core/values.h"
+#include "runtime/core/words.h"
+
+namespace zol::runtime {
+
+namespace {
+
+// Datatypes whose modules are not built yet still take their id, parent and name,
+// so that every id from datatype! to image! has its name word. A module registered
+// above takes precedence: its entry is left alone.
+struct Reserved {
+  uint8_t id;
+  uint8_t parent;
+  const char* name;
+};
+constexpr Reserved UNBUILT[] = {
+    {T_BINARY, T_SERIES, "binary!"}, {T_BITSET, 0, "bitset!"},   {T_TRIPLE, 0, "triple!"},
+    {T_VECTOR, T_SERIES, "vector!"}, {T_MAP, 0, "map!"},         {T_PAIR, 0, "pair!"},
+    {T_TUPLE, 0, "tuple!"},          {T_TIME, 0, "time!"},       {T_HANDLE, 0, "handle!"},
+    {T_DATE, 0, "date!"},            {T_PORT, T_OBJECT, "port!"}, {T_MONEY, 0, "money!"},
+    {T_POINT2D, 0, "point2D!"},      {T_POINT3D, 0, "point3D!"}, {T_IMAGE, T_SERIES, "image!"},
+};
+
+void reserve_unbuilt() {
+  for (const Reserved& r : UNBUILT)
+    if (!datatype::info(r.id).registered)
+      datatype::register_type(r.id, r.parent, r.name, datatype::make_row(nullptr, {}));
+}
+
+void register_datatypes() {
+  datatype::reset();
+  datatype::init();
+  unset::init();
+  none::init();
+  logic::init();
+  series::init();
+  block::init();
+  string::init();
+  integer::init();
+  symbol::init();
+  context::init();
+  word::init();
+  char_::init();
+  native::init();
+  path::init();
+  function::init();
+  routine::init();
+  paren::init();
+  issue::init();
+  url::init();
+  file::init();
+  object::init();
+  float_::init();
+  typeset::init();
+  error::init();
+  hash::init();
+  percent::init();
+  tag::init();
+  email::init();
+  ref::init();
+  reserve_unbuilt();
+}
+
+void append_block_ref(NodeRef block, NodeRef series) {
+  Cell* c = memory::alloc_tail_cell(block);
+  cell::set(c, T_BLOCK, 0, series, 0);
+}
+
+// The bootstrap text becomes a block through the same load as any source.
+Cell load_bootstrap(const char* utf8, size_t length) {
+  Cell out;
+  lexer::load_utf8(reinterpret_cast<const uint8_t*>(utf8), static_cast<uint32_t>(length), &out);
+  return out;
+}
+}  // namespace
+
+void init() {
+  if (initialized) return;
+  word::startup = true;
+  random::init();
+  memory::init();
+  extref::init();
+  register_datatypes();
+  actions::init();
+  memory::new_node_frame(NODE_FRAME_CAPACITY);
+  memory::new_series_frame();
+  root_block = memory::alloc_cells(ROOT_BLOCK_CELLS);
+  stack::init();
+  append_block_ref(root_block, stack::value_stack_node);
+  append_block_ref(root_block, stack::frame_stack_node);
+  case_folding::init();
+  unicode::init();
+  hashtable::init_engine();
+  context::init_global();
+  symbol::init_table();
+  datatype::init_words();
+  words::init();
+  append_block_ref(root_block, natives::init());
+  ownership::init();
+  cycles::init();
+  lexer::init();
+  boot::load_text = load_bootstrap;
+  slots::init();
+  interpreter::init();
+  collector::init();
+  // Until a program entry loads a boot image, start-up ends with the bootstrap
+  // text (when a loader for it is installed).
+  word::startup = false;
+  collector::enabled = 1;
+  initialized = true;
+  boot::restart();
+  boot::init();
+}
+
+}  // namespace zol::runtime

@@ -1,8 +1,0 @@
-// The entry of callbacks into Zol functions (see callback.h).
-#include "interpreter/callback.h"
-
-namespace zol::interpreter {
-
-void (*call_function)(const Cell*, NodeRef, const Cell*, int) = nullptr;
-
-}  // namespace zol::interpreter

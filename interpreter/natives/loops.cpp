@@ -1,0 +1,222 @@
+// The loops: while, until, loop, repeat, forever, foreach, forall and remove-each.
+//
+// Each opens a loop frame above its arguments; break and continue unwind to it.
+// The body is evaluated in that frame, so its last value (or the value given to
+// break/return) is the frame's result, which the loop hands to its own frame when
+// it closes. An exit the loop does not take has already closed the loop frame, and
+// the loop returns at once.
+#include "runtime/core/actions.h"
+#include "interpreter/eval.h"
+#include "interpreter/interpreter.h"
+#include "interpreter/natives/natives_internal.h"
+#include "runtime/core/context.h"
+#include "runtime/core/error.h"
+#include "runtime/core/exits.h"
+#include "runtime/core/stack.h"
+#include "runtime/core/symbol.h"
+#include "runtime/core/values.h"
+#include "runtime/core/words.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/series/series.h"
+
+namespace zol::natives {
+namespace {
+
+Cell* arg(int i) { return stack::arguments + i; }
+
+enum class Step { DONE, CONTINUED, BROKE, LEFT };
+
+// Evaluates a block once in the loop frame and tells how it ended.
+Step run_once(const Cell& body) {
+  Step step = Step::DONE;
+  exits::guard(
+      exits::BREAK, [&] { interpreter::run_block(&body); },
+      [&](uint32_t code) {
+        if (code == exits::BREAK) {
+          step = Step::BROKE;
+        } else if (code == exits::CONTINUE) {
+          step = Step::CONTINUED;
+        } else {
+          exits::pending = code;
+          step = Step::LEFT;
+        }
+      });
+  return exits::pending ? Step::LEFT : step;
+}
+
+void open_loop() {
+  stack::mark_loop(nullptr);
+  stack::set_result(&values::unset);
+}
+
+// Runs body in a loop frame for as long as `more()` allows, then hands the frame's
+// result to the loop's own frame. An exit the loop does not take returns at once.
+template <class More>
+void run_loop(const Cell& body, More more) {
+  open_loop();
+  while (more()) {
+    Step step = run_once(body);
+    if (step == Step::LEFT) return;
+    if (step == Step::BROKE) break;
+  }
+  stack::unwind_keep();
+}
+
+// A float! count is truncated toward zero in place; answers the count.
+int32_t count_of(Cell* count) {
+  if (count->is(T_FLOAT)) *count = values::integer(int32_t(cell::get_double(count)));
+  return cell::get_int(count);
+}
+
+// The value at a position of a series (none past its tail).
+Cell value_at(const Cell& series, int32_t index) {
+  SeriesBuffer* b = series::buffer(&series);
+  if (index < 0 || index >= int32_t(b->length())) return values::none;
+  if (block::is_any_block(series.type())) return b->cells()[index];
+  return series::element_at(&series, b->head() + size_t(index) * b->unit());
+}
+
+bool at_tail(const Cell& series) {
+  return series_cell::head(&series) >= int32_t(series::buffer(&series)->length());
+}
+
+// The words a foreach or remove-each sets: a word, or a block of words (n > 0).
+struct LoopWords {
+  Cell words;
+  int32_t count;
+
+  explicit LoopWords(const Cell& w) : words(w), count(1) {
+    if (!w.is(T_BLOCK)) return;
+    count = block::zs_length(&words);
+    if (count < 1) fire(err::script::INVALID_ARG, &words);
+  }
+
+  // Sets the words to the values at the series position and advances it by n;
+  // false at the tail.
+  bool step(Cell* series) const {
+    if (at_tail(*series)) return false;
+    int32_t at = series_cell::head(series);
+    for (int32_t j = 0; j < count; j++) {
+      Cell value = value_at(*series, at + j);
+      Cell word = words.is(T_BLOCK) ? *block::zs_abs_at(&words, series_cell::head(&words) + j)
+                                    : words;
+      if (!block::is_any_word(word.type())) fire(err::script::INVALID_ARG, &word);
+      context::set(&word, &value);
+    }
+    series_cell::set_head(series, at + count);
+    return true;
+  }
+};
+
+}  // namespace
+
+void while_(int) {
+  Cell condition = *arg(0);
+  Cell body = *arg(1);
+  open_loop();
+  for (;;) {
+    Step tested = run_once(condition);
+    if (tested == Step::LEFT) return;
+    if (tested != Step::DONE) fire(err::throw_::WHILE_COND);
+    if (!logic::arg_true()) break;
+    Step step = run_once(body);
+    if (step == Step::LEFT) return;
+    if (step == Step::BROKE) break;
+  }
+  stack::unwind();
+  stack::set_last(&values::unset);
+}
+
+void until(int) {
+  Cell body = *arg(0);
+  open_loop();
+  for (;;) {
+    Step step = run_once(body);
+    if (step == Step::LEFT) return;
+    if (step == Step::BROKE) break;
+    if (step == Step::DONE && logic::arg_true()) break;
+  }
+  stack::unwind_keep();
+}
+
+void loop(int) {
+  int32_t n = count_of(arg(0));
+  Cell body = *arg(1);
+  if (n <= 0) return (void)stack::set_last(&values::none);
+  int32_t i = 0;
+  run_loop(body, [&] { return i++ < n; });
+}
+
+void repeat(int) {
+  Cell word = *arg(0);
+  int32_t n = count_of(arg(1));
+  Cell body = *arg(2);
+  if (n <= 0) return (void)stack::set_last(&values::none);
+  int32_t i = 0;
+  run_loop(body, [&] {
+    if (i >= n) return false;
+    Cell counter = values::integer(++i);
+    context::set(&word, &counter);
+    return true;
+  });
+}
+
+void forever(int) {
+  Cell body = *arg(0);
+  run_loop(body, [] { return true; });
+}
+
+void foreach(int) {
+  LoopWords words(*arg(0));
+  Cell series = *arg(1);
+  Cell body = *arg(2);
+  run_loop(body, [&] { return words.step(&series); });
+}
+
+void forall(int) {
+  Cell word = *arg(0);
+  Cell body = *arg(1);
+  Cell start = *interpreter::word_value(&word);
+  if (start.is(T_UNSET)) fire(err::script::NO_VALUE, &word);
+  if (!series::is_series(start.type())) {
+    Cell name = context::add_global(words::forall);
+    Cell type = values::of_datatype(start.type());
+    Cell arg_word = context::add_global(words::word_);
+    fire(err::script::EXPECT_ARG, &name, &type, &arg_word);
+  }
+  open_loop();
+  while (!at_tail(*interpreter::word_value(&word))) {
+    Step step = run_once(body);
+    if (step == Step::LEFT) return;
+    if (step == Step::BROKE) return stack::unwind_keep();
+    Cell now = *interpreter::word_value(&word);
+    if (!series::is_series(now.type()) || series_cell::node(&now) != series_cell::node(&start))
+      fire(err::script::BAD_LOOP_SERIES, &now);
+    series_cell::set_head(&now, series_cell::head(&now) + 1);
+    context::set(&word, &now);
+  }
+  context::set(&word, &start);
+  stack::unwind_keep();
+}
+
+void remove_each(int) {
+  LoopWords words(*arg(0));
+  Cell series = *arg(1);
+  Cell body = *arg(2);
+  Cell position = series;
+  open_loop();
+  while (words.step(&position)) {
+    Step step = run_once(body);
+    if (step == Step::LEFT) return;
+    if (step == Step::BROKE) break;
+    if (step != Step::DONE || !logic::true_value(stack::arguments)) continue;
+    series_cell::set_head(&position, series_cell::head(&position) - words.count);
+    Cell at = position;
+    Cell part = values::integer(words.count);
+    actions::remove_typed(&at, words.count == 1 ? nullptr : &part, nullptr);
+  }
+  stack::unwind();
+  stack::set_last(&series);
+}
+
+}  // namespace zol::natives

@@ -1,0 +1,67 @@
+// The C++ functions of the natives built so far (see natives.h for their calling
+// convention), grouped by the files that hold them.
+#pragma once
+
+namespace zol::natives {
+
+// Conditionals and the comparison natives (control.cpp).
+void if_(int check);
+void unless(int check);
+void either(int check);
+void any(int check);
+void all(int check);
+void switch_(int check, int default_);
+void case_(int check, int all);
+void equal_q(int check);
+void not_equal_q(int check);
+void strict_equal_q(int check);
+void lesser_q(int check);
+void greater_q(int check);
+void lesser_or_equal_q(int check);
+void greater_or_equal_q(int check);
+void same_q(int check);
+void not_(int check);
+
+// Loops (loops.cpp).
+void while_(int check);
+void until(int check);
+void loop(int check);
+void repeat(int check);
+void forever(int check);
+void foreach(int check);
+void forall(int check);
+void remove_each(int check);
+
+// Exits, evaluation and the function makers (exits.cpp).
+void break_(int check, int return_);
+void continue_(int check);
+void exit(int check);
+void return_(int check);
+void throw_(int check, int name);
+void catch_(int check, int name);
+void try_(int check, int all, int keep);
+void do_(int check, int expand, int args, int next, int trace);
+void func(int check);
+void function(int check);
+void does(int check);
+void has(int check);
+
+// Words, values, block building and output (words.cpp).
+void get(int check, int any, int case_);
+void set(int check, int any, int case_, int only, int some);
+void value_q(int check);
+void unset(int check);
+void bind(int check, int copy);
+void in(int check);
+void context_q(int check);
+void construct(int check, int with, int only);
+void type_q(int check, int word);
+void as(int check);
+void reduce(int check, int into);
+void compose(int check, int deep, int only, int into);
+void new_line(int check, int all, int skip);
+void new_line_q(int check);
+void print(int check);
+void prin(int check);
+
+}  // namespace zol::natives

@@ -1,0 +1,21 @@
+// The runtime's own roots and its shutdown: the root block, which keeps start-up
+// series reachable, and the call that gives all memory back at exit. Start-up
+// (`runtime::init`) composes every layer and lives above them all, in
+// boot/runtime.h.
+#pragma once
+#include "runtime/core/cell.h"
+
+namespace zol::runtime {
+
+// The root block: the collector's first root. Start-up series that must stay
+// reachable while nothing else refers to them are appended to it.
+extern NodeRef root_block;
+constexpr int ROOT_BLOCK_CELLS = 8749;
+
+// Set by start-up once every service is up; cleared by cleanup.
+extern bool initialized;
+
+void cleanup();
+bool is_initialized();
+
+}  // namespace zol::runtime

@@ -1,0 +1,95 @@
+// Pieces shared by the sources of the hash-table engine: bucket flags, the probe
+// sequence, sizing and the accessors of a table's series. Not for other modules.
+#pragma once
+#include <cstdint>
+#include <cstring>
+
+#include "runtime/collector/collector.h"
+#include "runtime/core/exits.h"
+#include "runtime/hashtable/hashtable.h"
+#include "runtime/memory/memory.h"
+
+namespace zol::hashtable::detail {
+
+constexpr double LOAD = 0.77;
+
+inline uint32_t state(const uint32_t* flags, int32_t i) {
+  return (flags[i >> 4] >> ((i & 15) * 2)) & 3u;
+}
+inline void set_occupied(uint32_t* flags, int32_t i) { flags[i >> 4] &= ~(3u << ((i & 15) * 2)); }
+inline void set_deleted(uint32_t* flags, int32_t i) { flags[i >> 4] |= 1u << ((i & 15) * 2); }
+inline size_t flag_bytes(int32_t buckets) { return buckets < 16 ? 4 : size_t(buckets) / 4; }
+
+// Triangular probing. next() answers false once every bucket has been visited.
+struct Probe {
+  int32_t i;
+  int32_t step = 0;
+  int32_t buckets;
+  Probe(uint32_t hash, int32_t n) : i(int32_t(hash & uint32_t(n - 1))), buckets(n) {}
+  bool next() {
+    if (++step >= buckets) return false;
+    i = (i + step) & (buckets - 1);
+    return true;
+  }
+};
+
+inline uint32_t* flags_of(const Table* t) {
+  return reinterpret_cast<uint32_t*>(memory::buffer_of(t->flags)->data());
+}
+inline int32_t* keys_of(const Table* t) {
+  return reinterpret_cast<int32_t*>(memory::buffer_of(t->keys)->data());
+}
+inline SeriesBuffer* block_of(const Table* t) { return memory::buffer_of(t->block); }
+inline Cell* cells_of(const Table* t) { return block_of(t)->cells(); }
+inline int32_t block_length(const Table* t) { return int32_t(block_of(t)->length()); }
+
+// Buckets for a requested size, and the bound at which a table of n buckets grows.
+int32_t buckets_for(int32_t size);
+inline int32_t upper_for(int32_t buckets) { return int32_t(buckets * LOAD); }
+inline int32_t rounded_upper_for(int32_t buckets) { return int32_t(0.5 + LOAD * buckets); }
+// The request of the growth rule (before an insertion, when occupied >= upper).
+int32_t growth_request(const Table* t);
+
+// A new flags series with every bucket empty, and a zeroed keys series.
+NodeRef new_flags(int32_t buckets);
+NodeRef new_keys(int32_t buckets);
+
+// True when a stored key matches `key` under comparison op. Types without a
+// compare action match only an identical cell.
+bool keys_match(const Cell* stored, const Cell* key, int op);
+
+// Kind 0 helpers shared with the editing operations.
+int32_t* index_entries(const Table* t);
+int32_t index_capacity(const Table* t);
+void ensure_index_room(Table* t, int32_t cells);
+NodeRef group_node(const Table* t, int32_t group);
+// Forgets cell `index` from its bucket (group member or single index).
+void forget_cell(Table* t, int32_t index);
+void reset_hash_table(Table* t);
+
+// Records tables (records.cpp).
+void rebuild_records(NodeRef table, int32_t request);
+void rehash_records(NodeRef table);
+void mark_records(Table* t);
+inline uint32_t current_stamp() { return uint32_t(collector::cycles() + 1); }
+
+// Runs fn with the collector switched off (a rebuild hashes node addresses, which
+// must not change half-way), restoring it even when fn raises.
+template <class Fn>
+void without_collector(Fn&& fn) {
+  int saved = collector::enabled;
+  collector::enabled = 0;
+  exits::guard(
+      0xFFFFFFFFu,
+      [&] {
+        fn();
+        return 0;
+      },
+      [&](uint32_t code) -> int {
+        collector::enabled = saved;
+        exits::raise(code);
+      });
+  collector::enabled = saved;
+}
+
+}  // namespace zol::hashtable::detail
