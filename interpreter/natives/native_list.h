@@ -98,7 +98,7 @@
   STAND_IN(N_DEBASE, "debase") \
   STAND_IN(N_TO_LOCAL_FILE, "to-local-file") \
   STAND_IN(N_WAIT, "wait") \
-  STAND_IN(N_CHECKSUM, "checksum") \
+  NATIVE(N_CHECKSUM, "checksum", checksum_) \
   NATIVE(N_UNSET, "unset", unset) \
   NATIVE(N_NEW_LINE, "new-line", new_line) \
   NATIVE(N_NEW_LINE_Q, "new-line?", new_line_q) \

@@ -64,4 +64,7 @@ void new_line_q(int check);
 void print(int check);
 void prin(int check);
 
+// Checksums and digests (checksum.cpp).
+void checksum_(int check, int with);
+
 }  // namespace zol::natives
