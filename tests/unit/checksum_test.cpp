@@ -86,10 +86,11 @@ TEST(Checksum, KnownValues) {
 
 TEST(Checksum, AgreeWithThePlainReferencesAtEveryLengthAndAlignment) {
   std::string big = pseudo_bytes(70000, 7);
-  // Lengths around the eight-byte steps, the Adler chunk and odd tails, from
+  // Lengths around the eight-byte steps, the shortest input that is folded, its
+  // 16- and 64-byte steps, the Adler chunk and odd tails, from
   // unaligned starts.
-  for (size_t length : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 63u, 3854u, 3855u, 5552u, 5553u,
-                        11104u, 65537u}) {
+  for (size_t length : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 63u, 255u, 256u, 257u, 271u, 319u,
+                        320u, 3854u, 3855u, 5552u, 5553u, 11104u, 65537u}) {
     for (size_t start : {0u, 1u, 3u}) {
       std::string s = big.substr(start, length);
       EXPECT_EQ(checksum::crc32(s.data(), s.size()), crc32_bitwise(s)) << length << "+" << start;
