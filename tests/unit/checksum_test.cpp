@@ -159,6 +159,11 @@ TEST(Digest, HmacVectors) {
   EXPECT_EQ(hex(checksum::hmac(question.data(), question.size(), jefe.data(), 4, Method::SHA512)),
             "164b7a7bfcf819e2e395fbe73b56e0a387bd64222e831fd610270cd7ea2505549758bf75c05a994a6d03"
             "4f65f8f0e6fdcaeab1a34d4a6b4b636e070a38bce737");
+  // An empty key and empty data.
+  EXPECT_EQ(hex(checksum::hmac("", 0, "", 0, Method::SHA256)),
+            "b613679a0814d9ec772f95d778c35fc5ff1697c493715653c6c712144292c5ad");
+  EXPECT_EQ(hex(checksum::hmac("", 0, "", 0, Method::SHA1)),
+            "fbdb1d1b18aa6c08324b7d64b71fb76370690e1d");
   // A key longer than the block is digested first.
   const std::string long_key(131, '\xAA');
   const std::string text = "Test Using Larger Than Block-Size Key - Hash Key First";
