@@ -9,7 +9,6 @@
 #include "runtime/core/datatype.h"
 #include "runtime/core/symbol.h"
 #include "support.h"
-#include "zol_text.h"
 
 namespace zol {
 namespace {

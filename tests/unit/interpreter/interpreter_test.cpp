@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/error.h"
-#include "zol_text.h"
+#include "support.h"
 
 namespace zol {
 namespace {

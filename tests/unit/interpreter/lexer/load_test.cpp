@@ -20,7 +20,6 @@
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 #include "support.h"
-#include "text_support.h"
 
 namespace zol {
 namespace {

@@ -7,7 +7,7 @@
 #include "runtime/base/output.h"
 #include "runtime/core/stack.h"
 #include "runtime/core/error.h"
-#include "zol_text.h"
+#include "support.h"
 
 namespace zol {
 namespace {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "block_text.h"
+#include "support.h"
 #include "runtime/core/actions.h"
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"
@@ -15,7 +15,6 @@
 #include "runtime/core/exits.h"
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
-#include "support.h"
 
 namespace zol {
 namespace {

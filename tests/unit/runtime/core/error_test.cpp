@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 #include <vector>
-#include "zol_text.h"
+#include "support.h"
 
 namespace zol {
 namespace {

@@ -4,13 +4,12 @@
 
 #include <functional>
 
-#include "block_text.h"
+#include "support.h"
 #include "runtime/core/actions.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/hash.h"
 #include "runtime/hashtable/hashtable.h"
 #include "runtime/core/values.h"
-#include "support.h"
 
 namespace zol {
 namespace {

@@ -18,7 +18,6 @@
 #include "runtime/datatypes/string/string.h"
 #include "runtime/memory/memory.h"
 #include "support.h"
-#include "text_support.h"
 
 namespace zol {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "runtime/core/stack.h"
 #include "runtime/core/error.h"
-#include "zol_text.h"
+#include "support.h"
 
 namespace zol {
 namespace {

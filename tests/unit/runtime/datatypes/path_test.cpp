@@ -5,7 +5,7 @@
 #include <climits>
 #include <cmath>
 
-#include "block_text.h"
+#include "support.h"
 #include "runtime/core/actions.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/block/block.h"
@@ -14,7 +14,6 @@
 #include "runtime/datatypes/typeset.h"
 #include "runtime/core/error.h"
 #include "runtime/core/values.h"
-#include "support.h"
 
 namespace zol {
 namespace {

@@ -15,7 +15,6 @@
 #include "runtime/memory/memory.h"
 #include "runtime/core/values.h"
 #include "support.h"
-#include "zol_text.h"
 
 namespace zol {
 namespace {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "block_text.h"
+#include "support.h"
 #include "runtime/core/actions.h"
 #include "runtime/core/stack.h"
 #include "platform/platform.h"
@@ -18,8 +18,6 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/core/error.h"
 #include "runtime/core/values.h"
-#include "support.h"
-#include "text_support.h"
 
 namespace zol {
 namespace {

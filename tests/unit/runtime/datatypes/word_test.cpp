@@ -12,7 +12,6 @@
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 #include "support.h"
-#include "zol_text.h"
 
 namespace zol {
 namespace {

@@ -11,7 +11,6 @@
 #include "runtime/core/error.h"
 #include "runtime/text/unicode.h"
 #include "support.h"
-#include "text_support.h"
 
 namespace zol {
 namespace {

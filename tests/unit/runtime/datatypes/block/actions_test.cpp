@@ -6,7 +6,7 @@
 #include <functional>
 #include <limits>
 
-#include "block_text.h"
+#include "support.h"
 #include "runtime/core/actions.h"
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"
@@ -15,7 +15,6 @@
 #include "runtime/core/error.h"
 #include "runtime/text/mold.h"
 #include "runtime/core/values.h"
-#include "support.h"
 
 namespace zol {
 namespace {

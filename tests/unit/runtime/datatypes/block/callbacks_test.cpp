@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "block_text.h"
+#include "support.h"
 #include "runtime/core/actions.h"
 #include "runtime/core/callback.h"
 #include "runtime/core/stack.h"
@@ -19,7 +19,6 @@
 #include "runtime/core/ownership.h"
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
-#include "support.h"
 
 namespace zol {
 namespace {

@@ -22,7 +22,6 @@
 #include "runtime/core/number.h"
 #include "runtime/core/values.h"
 #include "support.h"
-#include "text_support.h"
 
 namespace zol {
 namespace {

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "block_text.h"
+#include "support.h"
 #include "runtime/core/actions.h"
 #include "runtime/core/stack.h"
 #include "runtime/core/context.h"
@@ -18,9 +18,6 @@
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/word.h"
-#include "support.h"
-#include "text_support.h"
-#include "zol_text.h"
 
 namespace zol {
 namespace {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "block_text.h"
+#include "support.h"
 #include "runtime/core/actions.h"
 #include "runtime/core/action_types.h"
 #include "runtime/core/datatype.h"
@@ -17,8 +17,6 @@
 #include "runtime/memory/memory.h"
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
-#include "support.h"
-#include "text_support.h"
 
 namespace zol {
 namespace {

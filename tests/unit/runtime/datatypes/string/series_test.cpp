@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "block_text.h"
+#include "support.h"
 #include "runtime/core/actions.h"
 #include "runtime/core/stack.h"
 #include "runtime/core/action_types.h"
@@ -18,8 +18,6 @@
 #include "runtime/core/error.h"
 #include "runtime/text/unicode.h"
 #include "runtime/core/values.h"
-#include "support.h"
-#include "text_support.h"
 
 namespace zol {
 namespace {

@@ -15,8 +15,6 @@
 #include "runtime/text/unicode.h"
 #include "runtime/core/values.h"
 #include "support.h"
-#include "text_support.h"
-#include "zol_text.h"
 
 namespace zol {
 namespace {

@@ -10,7 +10,6 @@
 #include "runtime/core/error.h"
 #include "runtime/core/values.h"
 #include "support.h"
-#include "text_support.h"
 
 namespace zol {
 namespace {
