@@ -63,20 +63,6 @@ TEST(Typeset, Make) {
             test::error_name(err::script::BAD_TO_ARG));
 }
 
-// Source text names its types by words: each stands for the value it holds.
-TEST(Typeset, WordsInTheSpecStandForTheirValues) {
-  test::check({
-      {"make typeset! [integer! block!]", "make typeset! [block! integer!]"},
-      {"to typeset! [integer! block!]", "make typeset! [block! integer!]"},
-      {"t: make typeset! [none! integer!] make typeset! [t logic!]",
-       "make typeset! [none! logic! integer!]"},
-      {"find make typeset! [integer! block!] block!", "true"},
-      {"make typeset! [never-set-type]", test::eval_error_text(err::script::NO_VALUE)},
-      {"a: 1 make typeset! [a]", test::eval_error_text(err::script::INVALID_ARG)},
-      {"make typeset! ['integer!]", test::eval_error_text(err::script::INVALID_ARG)},
-  });
-}
-
 TEST(Typeset, MoldAndForm) {
   struct Case { Cell value; bool only; const char* text; };
   const Case cases[] = {

@@ -81,16 +81,6 @@ TEST(Words, IndexOfAFreshAndAnUnresolvedWord) {
   EXPECT_EQ(datatype::action(T_SET_WORD, A_INDEX_Q), datatype::action(T_WORD, A_INDEX_Q));
 }
 
-TEST(Words, IndexOfAWordInSource) {
-  test::check({
-      {"type? index? 'print", "integer!"},
-      {"x: 1 type? index? 'x", "integer!"},
-      {"o: make object! [a: 1 b: 2] index? in o 'b", "2"},
-      {"o: make object! [a: 1 b: 2] index? in o 'a", "1"},
-      {"f: func [p q] [index? 'q] f 1 2", "2"},
-  });
-}
-
 TEST(Words, ToStringHandsOutACopy) {
   Cell spelled = w("spelled");
   Cell* text = word::to_string(&spelled);
@@ -144,24 +134,6 @@ TEST(Words, MakeAndTo) {
   EXPECT_EQ(test::mold(*r), "/fine");
   EXPECT_EQ(r->w1, context::global) << "bound to the global context when the word is there";
   word::scan_type = installed_scan_type;
-}
-
-// An issue! or refinement! may be spelled as anything; made into another word
-// type its spelling must load as a word.
-TEST(Words, AnIssueOrRefinementConvertsOnlyWhenSpelledAsAWord) {
-  const std::string bad_to_arg = test::eval_error_text(err::script::BAD_TO_ARG);
-  test::check({
-      {"to word! #12", bad_to_arg},
-      {"to set-word! #12", bad_to_arg},
-      {"to refinement! #12", bad_to_arg},
-      {"to word! /12", bad_to_arg},
-      {"to word! to issue! \"a b\"", bad_to_arg},
-      {"to word! #abc", "abc"},
-      {"to get-word! /abc", ":abc"},
-      {"to refinement! #abc", "/abc"},
-      {"to issue! #12", "#12"},
-      {"to refinement! 'abc", "/abc"},
-  });
 }
 
 TEST(Words, CompiledCodeSteps) {

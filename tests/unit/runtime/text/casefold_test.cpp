@@ -76,20 +76,6 @@ TEST(CaseFolding, SupplementaryPlanesAndOtherCase) {
   EXPECT_EQ(case_folding::change_char(0x53, false), 0x73u) << "and S still lower-cases to s";
 }
 
-// Case-insensitive comparison folds to upper case, so sharp s meets s and S
-// wherever text is compared: equality, searching, hashed keys.
-TEST(CaseFolding, SharpSComparesEqualToS) {
-  test::check({
-      {"\"\u00DF\" = \"s\"", "true"},
-      {"\"\u00DF\" = \"S\"", "true"},
-      {"\"\u00DF\" == \"s\"", "false"},
-      {"find \"aSb\" \"\u00DF\"", "\"Sb\""},
-      {"find/case \"aSb\" \"\u00DF\"", "none"},
-      {"find [\"x\" \"\u00DF\"] \"s\"", "[\"\u00DF\"]"},
-      {"find make hash! [\"x\" \"\u00DF\"] \"S\"", "make hash! [\"\u00DF\"]"},
-  });
-}
-
 TEST(CaseFolding, ChangeStringsByPart) {
   struct Case {
     std::u32string text;
