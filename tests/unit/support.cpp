@@ -17,6 +17,7 @@
 #include "runtime/collector/collector.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/core/error.h"
+#include "runtime/core/error_ids.h"
 #include "runtime/core/exits.h"
 #include "boot/runtime.h"
 #include "boot/boot.h"
@@ -182,6 +183,20 @@ void check(std::initializer_list<SourceCase> cases) {
     EXPECT_EQ(eval(c.source), c.expected) << c.source;
     EXPECT_EQ(stack::top, top) << "the stack is back where it was: " << c.source;
   }
+}
+
+std::vector<ListedCategory> listed_categories() {
+  std::vector<ListedCategory> all;
+#define ZOL_TEST_ID(ID, name) {int(err::Id(type::ID).id), name},
+#define ZOL_TEST_CATEGORY(CATEGORY, type_, name)                        \
+  {                                                                     \
+    using type [[maybe_unused]] = err::type_;                           \
+    all.push_back({err::CATEGORY, name, {ZOL_ERRORS_##CATEGORY(ZOL_TEST_ID)}}); \
+  }
+  ZOL_ERROR_CATEGORIES(ZOL_TEST_CATEGORY)
+#undef ZOL_TEST_CATEGORY
+#undef ZOL_TEST_ID
+  return all;
 }
 
 }  // namespace zol::test

@@ -8,6 +8,8 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "runtime/core/cell.h"
 #include "runtime/core/error.h"
@@ -149,6 +151,17 @@ inline std::string binary_bytes(const Cell& c) {
 }
 
 // ---- Zol source in, the molded result out.
+
+// One category of the error lists of error_ids.h: its constant, its word, and (id,
+// word) for each of its ids, the id as the enum gives it.
+struct ListedCategory {
+  err::Category category;
+  const char* name;
+  std::vector<std::pair<int, const char*>> ids;
+};
+
+// The categories in catalogue order.
+std::vector<ListedCategory> listed_categories();
 
 // Binds the natives and actions from the bootstrap text (once per process).
 void boot();

@@ -30,7 +30,6 @@
 #include <vector>
 
 #include "runtime/core/error.h"
-#include "runtime/core/error_ids.h"
 #include "runtime/core/stack.h"
 #include "support.h"
 
@@ -47,17 +46,8 @@ struct Case {
 const std::map<std::pair<int, int>, std::string>& error_names() {
   static const std::map<std::pair<int, int>, std::string> names = [] {
     std::map<std::pair<int, int>, std::string> all;
-#define ZOL_TEST_ID(ID, name) {int(err::Id(type::ID).id), name},
-#define ZOL_TEST_CATEGORY(CATEGORY, type_, name)                                  \
-  {                                                                               \
-    using type [[maybe_unused]] = err::type_;                                     \
-    for (auto [id, word] : std::vector<std::pair<int, const char*>>{              \
-             ZOL_ERRORS_##CATEGORY(ZOL_TEST_ID)})                                 \
-      all[{int(err::CATEGORY), id}] = std::string(name) + "/" + word;             \
-  }
-    ZOL_ERROR_CATEGORIES(ZOL_TEST_CATEGORY)
-#undef ZOL_TEST_CATEGORY
-#undef ZOL_TEST_ID
+    for (const test::ListedCategory& c : test::listed_categories())
+      for (auto [id, word] : c.ids) all[{int(c.category), id}] = std::string(c.name) + "/" + word;
     return all;
   }();
   return names;

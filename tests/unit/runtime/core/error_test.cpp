@@ -12,27 +12,8 @@
 namespace zol {
 namespace {
 
-// One category of the C++ lists: its constant, its word, and (id, word) for each of
-// its ids, the id as the enum gives it.
-struct ListedCategory {
-  err::Category category;
-  const char* name;
-  std::vector<std::pair<int, const char*>> ids;
-};
-
-std::vector<ListedCategory> listed_categories() {
-  std::vector<ListedCategory> all;
-#define ZOL_TEST_ID(ID, name) {int(err::Id(type::ID).id), name},
-#define ZOL_TEST_CATEGORY(CATEGORY, type_, name)                        \
-  {                                                                     \
-    using type [[maybe_unused]] = err::type_;                           \
-    all.push_back({err::CATEGORY, name, {ZOL_ERRORS_##CATEGORY(ZOL_TEST_ID)}}); \
-  }
-  ZOL_ERROR_CATEGORIES(ZOL_TEST_CATEGORY)
-#undef ZOL_TEST_CATEGORY
-#undef ZOL_TEST_ID
-  return all;
-}
+using test::ListedCategory;
+using test::listed_categories;
 
 // The words a category object of the catalogue should hold, in order: `code`,
 // `type`, then each id's word at the position its number gives ("?" where the list
