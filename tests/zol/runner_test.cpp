@@ -5,19 +5,20 @@
 // A script is a list of cases, each a source text and the outcome expected of it:
 //
 //   ; a comment line (";;" heads a group of related cases)
-//   x: 5 x * x  ;== 25                   the mold of the value
-//   1 / 0  ;!! math/zero-divide          the error raised, as category/id words
-//   try [break]  ;== error! throw/break  an error! value, as category/id words
+//   x: 5 x * x  ;== 25                        the mold of the value
+//   1 / 0  ;!! math/zero-divide               the error raised, as category/id
+//   loop 2 [try/all [break]]  ;== error! throw/break    an error! value likewise
 //   form try [1 / 0]  ;== {*** Math Error: attempt to divide by zero
-//   ;.. *** Where: /                     ";.. " goes on with the expectation
-//   ;.. *** Near : 1 / 0}                after a line break
+//   ;.. *** Where: /                          ";.. " goes on with the expectation
+//   ;.. *** Near : 1 / 0}                     after a line break
 //
 // The expectation is the text after the last ";==" or ";!!" on the line and one
-// space. A line of source without an expectation goes on to the next one, joined
-// by a line break, so a case may span lines. The cases of a script run in order
-// against the runtime the whole binary shares (words set by one case are seen by
-// the next), and each must leave the value stack where it found it. A failure
-// names the script and the line of the expectation.
+// space; a line that starts with one is a case of empty source. A line of source
+// without an expectation goes on to the next one, joined by a line break, so a
+// case may span lines. The cases of a script run in order against the runtime the
+// whole binary shares (words set by one case are seen by the next), and each must
+// leave the value stack where it found it. A failure names the script and the line
+// of the expectation.
 #include <gtest/gtest.h>
 
 #include <algorithm>
