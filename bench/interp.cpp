@@ -1,7 +1,5 @@
 // Times Zol source files: each argument is a .zol file, evaluated once after
-// start-up; prints "<file> <seconds>" per file. Until the lexer's load entry exists
-// the text is read by the test reader, installed as the bootstrap loader. Also
-// prints what a return costs when it travels as a C++ exception instead of by
+// start-up; prints "<file> <seconds>" per file. Also prints what a return costs when it travels as a C++ exception instead of by
 // status, for the record in bench/README.md.
 #include <chrono>
 #include <cstdio>
@@ -9,19 +7,19 @@
 #include <sstream>
 #include <string>
 
-#include "boot/boot.h"
 #include "interpreter/interpreter.h"
 #include "platform/platform.h"
 #include "runtime/core/exits.h"
 #include "boot/runtime.h"
-#include "tests/unit/block_text.h"
-
-namespace zol::test {
-// The test reader shows values through mold; the bench never asks it to.
-std::string mold(const Cell&, bool) { return {}; }
-}  // namespace zol::test
+#include "interpreter/lexer/load.h"
 
 namespace {
+
+zol::Cell load(const std::string& text) {
+  zol::Cell block;
+  return *zol::lexer::load_utf8(reinterpret_cast<const uint8_t*>(text.data()),
+                                uint32_t(text.size()), &block);
+}
 
 int argc_;
 char** argv_;
@@ -48,13 +46,12 @@ void exit_costs() {
 }
 
 int run(void*) {
-  zol::boot::load_text = [](const char* utf8, size_t n) { return zol::test::load(std::string(utf8, n)); };
   zol::runtime::init();
   for (int i = 1; i < argc_; i++) {
     std::ifstream in(argv_[i]);
     std::stringstream text;
     text << in.rdbuf();
-    zol::Cell code = zol::test::load(text.str());
+    zol::Cell code = load(text.str());
     auto start = std::chrono::steady_clock::now();
     zol::interpreter::do_block(&code);
     std::printf("%s %.3f\n", argv_[i], seconds_since(start));

@@ -38,9 +38,9 @@
 namespace zol::stack {
 
 // Sized for 12000 nested calls of an interpreted function (the depth the control
-// tests run, tests/unit/control_test.cpp), each of which takes a few frames (the
-// call, its body, the natives it runs) and a few cells; past either end the
-// interpreter raises stack-overflow instead.
+// tests run, tests/unit/interpreter/natives/control_test.cpp), each of which takes
+// a few frames (the call, its body, the natives it runs) and a few cells; past
+// either end the interpreter raises stack-overflow instead.
 constexpr int VALUE_STACK_CELLS = 200000;
 constexpr int FRAME_STACK_CELLS = 150000;
 

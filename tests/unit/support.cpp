@@ -17,8 +17,14 @@
 #include "runtime/collector/collector.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/core/error.h"
+#include "runtime/core/error_ids.h"
 #include "runtime/core/exits.h"
 #include "boot/runtime.h"
+#include "boot/boot.h"
+#include "interpreter/interpreter.h"
+#include "interpreter/lexer/load.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/series/series.h"
 
 namespace zol::test {
 
@@ -114,6 +120,83 @@ HeldCells::HeldCells(const Cell* first, size_t count) : first_(first), count_(co
 
 HeldCells::~HeldCells() {
   std::erase(held_cells, std::pair{first_, count_});
+}
+
+
+Cell load(const std::string& text) {
+  Cell blk;
+  return *lexer::load_utf8(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()), &blk);
+}
+
+Cell value(const std::string& text) {
+  Cell blk = load(text);
+  return *block::zs_abs_at(&blk, 0);
+}
+
+Cell at(const std::string& text, int32_t index) {
+  Cell v = value(text);
+  series_cell::set_head(&v, index);
+  return v;
+}
+
+std::string show(const Cell& v) {
+  if (!series::is_series(v.type())) return mold(v);
+  return "@" + std::to_string(series_cell::head(&v) + 1) + " " + mold(v);
+}
+
+void boot() {
+  if (boot::done()) return;
+  boot::init();
+}
+
+Cell source(const std::string& text) {
+  boot();
+  return load(text);
+}
+
+std::string eval(const std::string& text) {
+  Cell code = source(text);
+  Cell result;
+  std::string e = raised([&] { result = interpreter::do_block(&code); });
+  if (!e.empty()) return "error " + std::to_string(error::category_of(&exits::value)) + " " +
+                        std::to_string(error::id_of(&exits::value));
+  // error! values cannot be molded until error! objects exist: their category and id
+  // stand for them.
+  if (result.is(T_ERROR))
+    return "error! " + std::to_string(error::category_of(&result)) + " " +
+           std::to_string(error::id_of(&result));
+  return mold(result);
+}
+
+Cell eval_value(const std::string& text) {
+  Cell code = source(text);
+  return interpreter::do_block(&code);
+}
+
+std::string eval_error_text(err::Id id) {
+  return "error " + std::to_string(id.category) + " " + std::to_string(id.id);
+}
+
+void check(std::initializer_list<SourceCase> cases) {
+  for (const SourceCase& c : cases) {
+    Cell* top = stack::top;
+    EXPECT_EQ(eval(c.source), c.expected) << c.source;
+    EXPECT_EQ(stack::top, top) << "the stack is back where it was: " << c.source;
+  }
+}
+
+std::vector<ListedCategory> listed_categories() {
+  std::vector<ListedCategory> all;
+#define ZOL_TEST_ID(ID, name) {int(err::Id(type::ID).id), name},
+#define ZOL_TEST_CATEGORY(CATEGORY, type_, name)                        \
+  {                                                                     \
+    using type [[maybe_unused]] = err::type_;                           \
+    all.push_back({err::CATEGORY, name, {ZOL_ERRORS_##CATEGORY(ZOL_TEST_ID)}}); \
+  }
+  ZOL_ERROR_CATEGORIES(ZOL_TEST_CATEGORY)
+#undef ZOL_TEST_CATEGORY
+#undef ZOL_TEST_ID
+  return all;
 }
 
 }  // namespace zol::test
