@@ -11,7 +11,7 @@
 
 #include "runtime/core/error.h"
 #include "runtime/numeric/checksum.h"
-#include "zol_text.h"
+#include "support.h"
 
 namespace zol {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "runtime/core/random.h"
-#include "zol_text.h"
+#include "support.h"
 
 namespace zol {
 namespace {
