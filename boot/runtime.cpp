@@ -13,6 +13,7 @@
 #include "runtime/core/context.h"
 #include "runtime/core/error.h"
 #include "runtime/core/datatype.h"
+#include "runtime/datatypes/binary/binary.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/float/float.h"
@@ -75,6 +76,7 @@ void register_datatypes() {
   series::init();
   block::init();
   string::init();
+  binary::init();
   integer::init();
   symbol::init();
   context::init();

@@ -95,14 +95,14 @@
   NATIVE(N_THROW, "throw", throw_) \
   NATIVE(N_CATCH, "catch", catch_) \
   STAND_IN(N_EXTEND, "extend") \
-  STAND_IN(N_DEBASE, "debase") \
+  NATIVE(N_DEBASE, "debase", debase) \
   STAND_IN(N_TO_LOCAL_FILE, "to-local-file") \
   STAND_IN(N_WAIT, "wait") \
   STAND_IN(N_CHECKSUM, "checksum") \
   NATIVE(N_UNSET, "unset", unset) \
   NATIVE(N_NEW_LINE, "new-line", new_line) \
   NATIVE(N_NEW_LINE_Q, "new-line?", new_line_q) \
-  STAND_IN(N_ENBASE, "enbase") \
+  NATIVE(N_ENBASE, "enbase", enbase) \
   NATIVE(N_CONTEXT_Q, "context?", context_q) \
   STAND_IN(N_SET_ENV, "set-env") \
   STAND_IN(N_GET_ENV, "get-env") \

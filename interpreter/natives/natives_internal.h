@@ -64,4 +64,8 @@ void new_line_q(int check);
 void print(int check);
 void prin(int check);
 
+// Base coding (coding.cpp).
+void enbase(int check, int base);
+void debase(int check, int base);
+
 }  // namespace zol::natives
