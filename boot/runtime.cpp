@@ -14,6 +14,7 @@
 #include "runtime/core/error.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/binary/binary.h"
+#include "runtime/datatypes/bitset.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/float/float.h"
@@ -77,6 +78,7 @@ void register_datatypes() {
   block::init();
   string::init();
   binary::init();
+  bitset::init();
   integer::init();
   symbol::init();
   context::init();

@@ -1,4 +1,5 @@
-// The natives that turn bytes into text and back in a base: enbase and debase.
+// The natives that turn bytes into text and back in a base (enbase and debase),
+// and complement?, which tells a complemented bitset.
 // The codings themselves are in runtime/datatypes/binary/basecode.cpp; these
 // pick the base (64 unless /base gives one), take the bytes or text from the
 // argument's head and leave a new string! or binary! in the frame.
@@ -10,6 +11,7 @@
 #include "runtime/core/values.h"
 #include "runtime/datatypes/binary/basecode.h"
 #include "runtime/datatypes/binary/binary.h"
+#include "runtime/datatypes/bitset.h"
 
 namespace zol::natives {
 namespace {
@@ -43,6 +45,11 @@ void debase(int, int base_refinement) {
   int base = base_of(base_refinement);
   Cell* value = stack::arg(0);
   if (!binary::decode_text(value, base, value)) *value = values::none;
+}
+
+void complement_q(int) {
+  Cell answer = values::logic(bitset::complemented(stack::arg(0)));
+  *stack::arg(0) = answer;
 }
 
 }  // namespace zol::natives

@@ -57,7 +57,7 @@
   STAND_IN(N_UNIQUE, "unique") \
   STAND_IN(N_DIFFERENCE, "difference") \
   STAND_IN(N_EXCLUDE, "exclude") \
-  STAND_IN(N_COMPLEMENT_Q, "complement?") \
+  NATIVE(N_COMPLEMENT_Q, "complement?", complement_q) \
   STAND_IN(N_DEHEX, "dehex") \
   STAND_IN(N_ENHEX, "enhex") \
   STAND_IN(N_NEGATIVE_Q, "negative?") \

@@ -64,8 +64,9 @@ void new_line_q(int check);
 void print(int check);
 void prin(int check);
 
-// Base coding (coding.cpp).
+// Base coding and complement? (coding.cpp).
 void enbase(int check, int base);
 void debase(int check, int base);
+void complement_q(int check);
 
 }  // namespace zol::natives

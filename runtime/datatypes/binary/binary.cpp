@@ -179,6 +179,10 @@ std::string converted(const Cell* spec) {
     }
     case T_BLOCK: case T_PAREN: case T_HASH: return bytes_of(spec, -1, true);
     case T_CHAR: case T_BINARY: return bytes_of(spec, -1, false);
+    case T_BITSET: {   // its bit bytes, as stored
+      SeriesBuffer* b = buffer(spec);
+      return std::string(reinterpret_cast<const char*>(b->head()), b->used_bytes());
+    }
     default:
       if (series::is_any_string(spec->type())) return bytes_of(spec, -1, false);
       bad_to(spec);
