@@ -27,7 +27,7 @@ namespace zol::bitset {
 
 namespace {
 
-SeriesBuffer* buffer(const Cell* bits) { return memory::buffer_of(series_cell::node(bits)); }
+using series::buffer;
 uint32_t byte_length(const Cell* bits) { return buffer(bits)->used_bytes(); }
 uint8_t fill_of(bool complement) { return complement ? 0xFF : 0x00; }
 

@@ -32,13 +32,12 @@ namespace zol::binary {
 
 namespace {
 
-SeriesBuffer* buffer(const Cell* b) { return memory::buffer_of(series_cell::node(b)); }
+using series::buffer;
 
-// A head past the tail moves back to it; answers the head.
+// The head, moved back to the tail when it lay past it.
 int32_t clip_head(Cell* b) {
-  int32_t head = series::head_index(b);
-  series_cell::set_head(b, head);
-  return head;
+  series_cell::set_head(b, series::head_index(b));
+  return series_cell::head(b);
 }
 
 void append_utf8(std::string& out, uint32_t cp) {
