@@ -52,11 +52,11 @@
   NATIVE(N_BIND, "bind", bind) \
   NATIVE(N_IN, "in", in) \
   STAND_IN(N_PARSE, "parse") \
-  STAND_IN(N_UNION, "union") \
-  STAND_IN(N_INTERSECT, "intersect") \
-  STAND_IN(N_UNIQUE, "unique") \
-  STAND_IN(N_DIFFERENCE, "difference") \
-  STAND_IN(N_EXCLUDE, "exclude") \
+  NATIVE(N_UNION, "union", union_) \
+  NATIVE(N_INTERSECT, "intersect", intersect) \
+  NATIVE(N_UNIQUE, "unique", unique) \
+  NATIVE(N_DIFFERENCE, "difference", difference) \
+  NATIVE(N_EXCLUDE, "exclude", exclude) \
   NATIVE(N_COMPLEMENT_Q, "complement?", complement_q) \
   STAND_IN(N_DEHEX, "dehex") \
   STAND_IN(N_ENHEX, "enhex") \

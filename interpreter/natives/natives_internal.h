@@ -64,6 +64,13 @@ void new_line_q(int check);
 void print(int check);
 void prin(int check);
 
+// The set natives (sets.cpp).
+void union_(int check, int case_, int skip);
+void intersect(int check, int case_, int skip);
+void unique(int check, int case_, int skip);
+void difference(int check, int case_, int skip);
+void exclude(int check, int case_, int skip);
+
 // Base coding and complement? (coding.cpp).
 void enbase(int check, int base);
 void debase(int check, int base);

@@ -291,6 +291,32 @@ uint8_t byte_and(uint8_t a, uint8_t b) { return a & b; }
 uint8_t byte_or(uint8_t a, uint8_t b) { return a | b; }
 uint8_t byte_xor(uint8_t a, uint8_t b) { return a ^ b; }
 
+// The set operations by their byte rule past the shorter operand: union and
+// difference copy the longer one's bytes, intersect keeps zeros, exclude copies
+// the first operand's bytes when it is the longer one.
+uint8_t byte_and_not(uint8_t a, uint8_t b) { return a & uint8_t(~b); }
+
+void set_bytes(int op) {
+  Cell* a = stack::arg(0);
+  std::string x = bytes_of(a), y = bytes_of(stack::arg(1));
+  bool complement = complemented(a) != complemented(stack::arg(1));
+  size_t longer = std::max(x.size(), y.size()), common = std::min(x.size(), y.size());
+  std::string out(longer, '\0');
+  for (size_t i = 0; i < longer; i++) {
+    uint8_t p = i < x.size() ? uint8_t(x[i]) : 0, q = i < y.size() ? uint8_t(y[i]) : 0;
+    switch (op) {
+      case OP_UNION: out[i] = char(byte_or(p, q)); break;
+      case OP_DIFFERENCE: out[i] = char(byte_xor(p, q)); break;
+      case OP_INTERSECT: out[i] = i < common ? char(byte_and(p, q)) : '\0'; break;
+      default: out[i] = char(byte_and_not(p, q)); break;   // exclude
+    }
+  }
+  Cell made;
+  make_filled(&made, uint32_t(out.size()), complement);
+  if (!out.empty()) std::memcpy(buffer(&made)->head(), out.data(), out.size());
+  *a = made;
+}
+
 Cell* complement(Cell* bits) {
   std::string x = bytes_of(bits);
   bool flag = !complemented(bits);
@@ -373,6 +399,12 @@ bool complemented(const Cell* bits) { return (buffer(bits)->flags & FLAG_COMPLEM
 bool has(const Cell* bits, uint32_t index) {
   if (index >= byte_length(bits) * uint64_t(8)) return complemented(bits);
   return (buffer(bits)->head()[index >> 3] & (128 >> (index & 7))) != 0;
+}
+
+void do_set_op(int op) {
+  if (op == OP_UNIQUE) return;   // a bitset holds each member once already
+  if (!stack::arg(1)->is(T_BITSET)) fire(err::script::INVALID_ARG, stack::arg(1));
+  set_bytes(op);
 }
 
 void init() {

@@ -22,6 +22,9 @@ constexpr int64_t MAX_BIT = (int64_t(1) << 27) - 1;
 void init();
 
 bool complemented(const Cell* bits);
+// The set operation `op` (OP_UNION, OP_INTERSECT, OP_EXCLUDE, OP_DIFFERENCE or
+// OP_UNIQUE) on the frame's two bitsets; the result replaces the first argument.
+void do_set_op(int op);
 // Membership of one index (past the buffer: the complement flag answers).
 bool has(const Cell* bits, uint32_t index);
 

@@ -123,5 +123,24 @@ TEST(Bitset, CombiningAndComparing) {
   });
 }
 
+// The set natives on bitsets, and the worker's checks shared with the other sets.
+TEST(Bitset, UnionDifferenceAndTheOtherSetNatives) {
+  test::check({
+      {"union make bitset! \"a\" make bitset! \"b\"", "make bitset! #{00000000000000000000000060}"},
+      {"length? union make bitset! [0] make bitset! [20]", "24"},
+      {"difference make bitset! \"ab\" make bitset! \"bc\"", "make bitset! #{00000000000000000000000050}"},
+      {"intersect make bitset! [0 - 15] make bitset! [3]", "make bitset! #{1000}"},
+      {"exclude make bitset! [0 - 15] make bitset! [3]", "make bitset! #{EFFF}"},
+      {"exclude make bitset! [3] make bitset! [0 - 15]", "make bitset! #{0000}"},
+      // stored bytes combine as they are; the result is complemented when one operand is
+      {"union make bitset! [not 0] make bitset! [1]", "make bitset! [not #{80}]"},
+      {"union [1 2] [2 3]", "[1 2 3]"},
+      {"difference \"ab\" \"bc\"", "\"ac\""},
+      {"unique [1 1 2]", "[1 2]"},
+      {"union make bitset! \"a\" [1]", error(err::script::EXPECT_VAL)},
+      {"union make typeset! [integer!] make typeset! [block!]", error(err::internal::NOT_DONE)},
+  });
+}
+
 }  // namespace
 }  // namespace zol
