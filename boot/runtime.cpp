@@ -13,6 +13,8 @@
 #include "runtime/core/context.h"
 #include "runtime/core/error.h"
 #include "runtime/core/datatype.h"
+#include "runtime/datatypes/binary/binary.h"
+#include "runtime/datatypes/bitset.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/float/float.h"
@@ -75,6 +77,8 @@ void register_datatypes() {
   series::init();
   block::init();
   string::init();
+  binary::init();
+  bitset::init();
   integer::init();
   symbol::init();
   context::init();

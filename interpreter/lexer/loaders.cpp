@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "runtime/core/context.h"
+#include "runtime/datatypes/binary/basecode.h"
+#include "runtime/datatypes/binary/binary.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/float/float.h"
 #include "runtime/datatypes/string/string.h"
@@ -346,6 +348,21 @@ int load_url(const uint8_t* text, const Token& t, Cell* out) {
   return load_resource(body(text, t), body_end(text, t), T_URL, out);
 }
 
+// #{...} is base 16; a base written before the "#" (2#{...}, 64#{...}) picks
+// another coding. A base without a coding, or text that does not decode in it, is
+// an invalid binary!.
+int load_binary(const uint8_t* text, const Token& t, Cell* out) {
+  int base = 0;
+  for (uint32_t i = t.start; text[i] != '#'; i++) {
+    base = base * 10 + (text[i] - '0');
+    if (base > 64) return T_BINARY;
+  }
+  if (base == 0) base = 16;
+  if (!binary::is_coding_base(base)) return T_BINARY;
+  size_t n = t.body_end - t.body_start;
+  return binary::decode_units(body(text, t), n, 1, base, out) ? OK : T_BINARY;
+}
+
 // --- forms whose datatypes are not built yet ---------------------------------------------
 
 int not_built(const uint8_t* text, const Token& t, Cell* out) {
@@ -380,7 +397,7 @@ const Loader loaders[TOKEN_KINDS] = {
     /* 75 path opener */ nullptr, /* 76 */ load_construct, /* 77 comment */ nullptr,
     /* 78 comma */ nullptr, /* 79 */ load_string, /* 80 */ load_word, /* 81 */ load_issue,
     /* 82 */ load_integer, /* 83 */ load_word, /* 84 */ load_char, /* 85 */ load_file,
-    /* 86 binary */ not_built, /* 87 */ load_percent, /* 88 */ load_float,
+    /* 86 */ load_binary, /* 87 */ load_percent, /* 88 */ load_float,
     /* 89 */ load_special_float, /* 90 tuple */ not_built, /* 91 date */ not_built,
     /* 92 pair */ not_built, /* 93 point */ not_built, /* 94 time */ not_built,
     /* 95 money */ not_built, /* 96 */ load_tag, /* 97 */ load_url, /* 98 */ load_email,

@@ -52,12 +52,12 @@
   NATIVE(N_BIND, "bind", bind) \
   NATIVE(N_IN, "in", in) \
   STAND_IN(N_PARSE, "parse") \
-  STAND_IN(N_UNION, "union") \
-  STAND_IN(N_INTERSECT, "intersect") \
-  STAND_IN(N_UNIQUE, "unique") \
-  STAND_IN(N_DIFFERENCE, "difference") \
-  STAND_IN(N_EXCLUDE, "exclude") \
-  STAND_IN(N_COMPLEMENT_Q, "complement?") \
+  NATIVE(N_UNION, "union", union_) \
+  NATIVE(N_INTERSECT, "intersect", intersect) \
+  NATIVE(N_UNIQUE, "unique", unique) \
+  NATIVE(N_DIFFERENCE, "difference", difference) \
+  NATIVE(N_EXCLUDE, "exclude", exclude) \
+  NATIVE(N_COMPLEMENT_Q, "complement?", complement_q) \
   STAND_IN(N_DEHEX, "dehex") \
   STAND_IN(N_ENHEX, "enhex") \
   STAND_IN(N_NEGATIVE_Q, "negative?") \
@@ -95,14 +95,14 @@
   NATIVE(N_THROW, "throw", throw_) \
   NATIVE(N_CATCH, "catch", catch_) \
   STAND_IN(N_EXTEND, "extend") \
-  STAND_IN(N_DEBASE, "debase") \
+  NATIVE(N_DEBASE, "debase", debase) \
   STAND_IN(N_TO_LOCAL_FILE, "to-local-file") \
   STAND_IN(N_WAIT, "wait") \
   NATIVE(N_CHECKSUM, "checksum", checksum_) \
   NATIVE(N_UNSET, "unset", unset) \
   NATIVE(N_NEW_LINE, "new-line", new_line) \
   NATIVE(N_NEW_LINE_Q, "new-line?", new_line_q) \
-  STAND_IN(N_ENBASE, "enbase") \
+  NATIVE(N_ENBASE, "enbase", enbase) \
   NATIVE(N_CONTEXT_Q, "context?", context_q) \
   STAND_IN(N_SET_ENV, "set-env") \
   STAND_IN(N_GET_ENV, "get-env") \

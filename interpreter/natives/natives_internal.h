@@ -67,4 +67,16 @@ void prin(int check);
 // Checksums and digests (checksum.cpp).
 void checksum_(int check, int with);
 
+// The set natives (sets.cpp).
+void union_(int check, int case_, int skip);
+void intersect(int check, int case_, int skip);
+void unique(int check, int case_, int skip);
+void difference(int check, int case_, int skip);
+void exclude(int check, int case_, int skip);
+
+// Base coding and complement? (coding.cpp).
+void enbase(int check, int base);
+void debase(int check, int base);
+void complement_q(int check);
+
 }  // namespace zol::natives

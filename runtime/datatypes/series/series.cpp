@@ -195,12 +195,13 @@ void store(Cell* s, int32_t index, const Cell* value) {
   }
 }
 
-// What a poke may store: any value in a block, an integer! or char! byte in a
-// binary!, a char! in text.
+// What a poke may store: any value in a block, an integer! or char! from 0 to 255
+// in a binary! (a byte, never a truncated wider value), a char! in text.
 void check_storable(const Cell* s, const Cell* value) {
   if (block::is_any_block(s->type())) return;
   bool fits = s->is(T_BINARY) ? value->is(T_INTEGER) || value->is(T_CHAR) : value->is(T_CHAR);
   if (!fits) fire(err::script::INVALID_ARG, value);
+  if (s->is(T_BINARY) && value->w2 > 255) fire(err::script::OUT_OF_RANGE, value);
 }
 
 }  // namespace

@@ -44,9 +44,11 @@ Cell formed(const Cell* value) {
 int32_t search(const Cell* s, const Search& how, int32_t* span) {
   Cell text = *how.value;
   Needle kind = Needle::TEXT;
-  if (how.value->is(T_CHAR)) kind = Needle::CHAR;
+  if (how.value->is(T_CHAR) || (s->is(T_BINARY) && how.value->is(T_INTEGER)))   // a byte
+    kind = Needle::CHAR;
   else if (how.value->is(T_BITSET)) kind = Needle::BITSET;
-  else if (!series::is_any_string(text.type()) && !word::any_word(text.type()))
+  else if (!series::is_any_string(text.type()) && !word::any_word(text.type()) &&
+           !(s->is(T_BINARY) && text.is(T_BINARY)))   // bytes among bytes
     text = formed(&text);
   *span = kind == Needle::TEXT ? view(&text).length : 1;
   if (*span == 0) return -1;
@@ -56,7 +58,7 @@ int32_t search(const Cell* s, const Search& how, int32_t* span) {
   Cell whole = *s;
   series_cell::set_head(&whole, 0);
   Text hay = view(&whole);
-  bool exact = how.case_;
+  bool exact = how.case_ || s->is(T_BINARY);   // bytes have no case
   switch (kind) {
     case Needle::CHAR: {
       uint32_t cp = fold(how.value->w2, exact);
