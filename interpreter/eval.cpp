@@ -1,6 +1,7 @@
 // Evaluation of blocks, expressions, infix operators, calls and paths (see
 // interpreter.h and eval.h).
 #include <climits>
+#include <cstring>
 
 #include "runtime/core/actions.h"
 #include "runtime/core/callback.h"
@@ -317,6 +318,19 @@ int32_t eval_code(const Cell& callable, const Code& code, int32_t pos, const Cel
 
 // --- paths ------------------------------------------------------------------------------------
 
+namespace {
+
+// Setting a field of a value held in the cell itself (a pair's x, a tuple's byte)
+// changes the path's copy of the cell; the changed value goes back to the word it
+// came from. Deeper paths (obj/size/x: 1) do not carry the change back yet.
+void write_back(const Cell& word, const Cell& before, const Cell& after) {
+  if (std::memcmp(&before, &after, sizeof(Cell)) == 0) return;
+  Cell* slot = word_value(&word);
+  if (std::memcmp(slot, &before, sizeof(Cell)) == 0) *slot = after;
+}
+
+}  // namespace
+
 int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, bool get,
                   const Cell* value) {
   Code elements = code_of(&path);
@@ -348,10 +362,12 @@ int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, boo
     }
     bool last = i + 2 >= elements.length();
     Cell* to_set = set && last ? const_cast<Cell*>(value) : nullptr;
+    Cell before = *parent;
     Cell* result = actions::eval_path_typed(parent, &element, to_set, const_cast<Cell*>(&path),
                                             nullptr, nullptr, i + 1 - head, nullptr, nullptr,
                                             last, false);
     if (!result || result->is(T_UNSET)) fire(err::script::INVALID_PATH, &path, &element);
+    if (to_set && i == head) write_back(first, before, *parent);
     *parent = *result;
     stack::top = parent + 1;
   }
