@@ -64,4 +64,11 @@ void new_line_q(int check);
 void print(int check);
 void prin(int check);
 
+// max, min and the pair and point makers (compound.cpp).
+void max(int check);
+void min(int check);
+void as_pair(int check);
+void as_point2d(int check);
+void as_point3d(int check);
+
 }  // namespace zol::natives
