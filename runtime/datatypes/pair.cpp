@@ -99,6 +99,15 @@ Cell* from_text(Cell* proto, Cell* spec, uint8_t type) {
 
 int order(double a, double b) { return (a > b) - (a < b); }
 
+// A number cannot be divided by a vector, and only an integer! may have one
+// subtracted from it (the vector is negated and added).
+void refuse_number_on_left(int op, const Cell* left) {
+  if (op != OP_DIVIDE && (op != OP_SUBTRACT || left->is(T_INTEGER))) return;
+  Cell action = word::make_global(op == OP_SUBTRACT ? words::subtract : words::divide);
+  Cell type = values::of_datatype(left->type());
+  fire(err::script::NOT_RELATED, &action, &type);
+}
+
 }  // namespace
 
 // --- pair! ------------------------------------------------------------------------------
@@ -157,11 +166,7 @@ void integer_math(int op, int32_t x2, int32_t y2) {
 int move_pair_first(int op) {
   Cell* left = stack::arg(0);
   Cell* right = stack::arg(1);
-  if (op == OP_DIVIDE || (op == OP_SUBTRACT && !left->is(T_INTEGER))) {
-    Cell action = word::make_global(op == OP_SUBTRACT ? words::subtract : words::divide);
-    Cell type = values::of_datatype(left->type());
-    fire(err::script::NOT_RELATED, &action, &type);
-  }
+  refuse_number_on_left(op, left);
   std::swap(*left, *right);
   if (op == OP_SUBTRACT) {
     int32_t x, y;
@@ -357,11 +362,7 @@ Coords right_coords(uint8_t left_type, const Cell* right) {
 int move_point_first(int op) {
   Cell* left = stack::arg(0);
   Cell* right = stack::arg(1);
-  if (op == OP_DIVIDE || (op == OP_SUBTRACT && !left->is(T_INTEGER))) {
-    Cell action = word::make_global(op == OP_SUBTRACT ? words::subtract : words::divide);
-    Cell type = values::of_datatype(left->type());
-    fire(err::script::NOT_RELATED, &action, &type);
-  }
+  refuse_number_on_left(op, left);
   std::swap(*left, *right);
   if (op == OP_SUBTRACT) {
     Coords c = coords_of(left);
