@@ -9,6 +9,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/string/string.h"
+#include "runtime/memory/extref.h"
 
 namespace zol {
 
@@ -65,6 +66,16 @@ Cell* push(uint32_t value, Kind kind) {
 }
 
 Cell* push_null() { return push(0, NONE); }
+
+Cell* make_at_resource(Cell* c, uintptr_t resource, Kind kind, uint32_t handler) {
+  int32_t slot = extref::alloc(resource, handler);
+  return cell::set(c, T_HANDLE, kind, uint32_t(resource), uint32_t(slot));
+}
+
+uintptr_t resource(const Cell* c) {
+  int32_t slot = int32_t(c->w3);
+  return slot >= 0 ? extref::value(slot) : c->w2;
+}
 
 void init() {
   datatype::register_type(T_HANDLE, T_INTEGER, "handle!",

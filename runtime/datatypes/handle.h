@@ -2,7 +2,9 @@
 // but cannot build from text (neither has make nor to).
 //
 // handle! cell: word 1 the kind (an index into the kind names below, 0 for none);
-// word 2 the handle's 32-bit value; word 3 is -1 from creation.
+// word 2 the handle's value, its low 32 bits when it is wider; word 3 is -1, or the
+// index of the external-reference slot that holds a wider value (an OS pointer or
+// handle) and releases it when the last cell naming the slot is collected.
 // triple! cell: words 1, 2 and 3 three signed 32-bit integers (the parse engine
 // marks nested parses with one; the lexer marks open blocks with one).
 #pragma once
@@ -27,6 +29,12 @@ void init();
 Cell* make_at(Cell* c, uint32_t value, Kind kind);
 Cell* push(uint32_t value, Kind kind);
 Cell* push_null();
+// A handle holding a resource of any width through an external-reference slot
+// released by `handler` (extref::register_handler); the slot is stored in the cell
+// before anything else allocates.
+Cell* make_at_resource(Cell* c, uintptr_t resource, Kind kind, uint32_t handler);
+// The full value: the slot's resource when there is one, else word 2.
+uintptr_t resource(const Cell* c);
 
 }  // namespace zol::handle
 

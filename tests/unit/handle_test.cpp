@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <thread>
 
+#include "runtime/collector/collector.h"
 #include "runtime/core/action_types.h"
 #include "runtime/core/actions.h"
 #include "runtime/core/stack.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/handle.h"
+#include "runtime/memory/extref.h"
+#include "runtime/memory/memory.h"
 #include "support.h"
 #include "zol_text.h"
 
@@ -66,6 +70,36 @@ TEST(Handle, TheNullHandleAndTheLanguageView) {
       {"make handle! 1", test::eval_error_text(err::script::EXPECT_ARG)},
       {"make triple! [1 2 3]", test::eval_error_text(err::script::EXPECT_ARG)},
   });
+}
+
+int released_count = 0;
+uintptr_t released_value = 0;
+void note_release(uintptr_t value) {
+  released_count++;
+  released_value = value;
+}
+
+TEST(Handle, AWideResourceLivesInItsSlotUntilNoCellHoldsIt) {
+  test::boot();
+  static const uint32_t handler = uint32_t(extref::register_handler(24, note_release));
+  std::thread([] { collector::collect(); }).join();   // earlier tests' garbage goes first
+  released_count = 0;
+  const uintptr_t wide = uintptr_t(0x7F00DEADBEEFull);
+  NodeRef holder = memory::alloc_cells(1);
+  Cell* h = memory::alloc_tail_cell(holder);
+  handle::make_at_resource(h, wide, handle::WINDOW, handler);
+  Cell held = *h;
+  EXPECT_EQ(handle::resource(&held), wide);
+  EXPECT_EQ(test::form(held), "DEADBEEFh");
+  Cell plain = handle_of(0x1234, handle::FD);
+  EXPECT_EQ(handle::resource(&plain), 0x1234u);
+  collector::collect();
+  EXPECT_EQ(released_count, 0);
+  memory::buffer_of(holder)->tail = 0;
+  held = plain;   // no copy of the resource's cell is left on the native stack
+  collector::collect();
+  EXPECT_EQ(released_count, 1);
+  EXPECT_EQ(released_value, wide);
 }
 
 TEST(Triple, FormAndMoldWriteTheMakeText) {
