@@ -136,6 +136,10 @@ TEST(Pair, PathsAndPickByIndexOrCoordinateName) {
       {"p: 3x4 p/y: 1.5", eval_error_text(err::script::INVALID_TYPE)},
       {"p: (1, 2) p/z", eval_error_text(err::script::INVALID_PATH)},
       {"p: (1, 2) p/x: \"a\"", eval_error_text(err::script::INVALID_TYPE)},
+      // The changed value goes back to the object field or block element it came from.
+      {"o: make object! [size: 3x4] o/size/x: 10 o/size", "10x4"},
+      {"b: reduce [1x2 (1, 2, 3)] b/1/y: 7 b/2/z: 0.5 b", "[1x7 (1, 2, 0.5)]"},
+      {"b: reduce [1x2] c: b/1 c/x: 5 b", "[1x2]"},
       {"pick 3x4 'y", "4"},
       {"pick 3x4 1", "3"},
       {"pick (1, 2, 3) 'z", "3.0"},

@@ -99,6 +99,7 @@ TEST(Tuple, PathsReadClampAndCut) {
       {"t: 1.2.3.4 t/0", eval_error_text(err::script::OUT_OF_RANGE)},
       {"t: 1.2.3.4 t/2: 1.5", eval_error_text(err::script::INVALID_TYPE)},
       {"t: 1.2.3.4 t/x", eval_error_text(err::script::INVALID_TYPE)},
+      {"o: make object! [c: 1.2.3] o/c/2: 99 o/c", "1.99.3"},
       {"pick 1.2.3 3", "3"},
       {"pick 1.2.3 4", eval_error_text(err::script::OUT_OF_RANGE)},
   });
