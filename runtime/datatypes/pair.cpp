@@ -161,6 +161,15 @@ void integer_math(int op, int32_t x2, int32_t y2) {
   make_at(left, cell::get_int(&x), cell::get_int(&y));
 }
 
+// -2147483648 has no negation in 32 bits: like integer!'s, it raises overflow
+// rather than wrap back to itself.
+Cell* negate(Cell* value) {
+  int32_t x, y;
+  if (__builtin_sub_overflow(0, x_of(value), &x) || __builtin_sub_overflow(0, y_of(value), &y))
+    fire(err::math::OVERFLOW);
+  return make_at(value, x, y);
+}
+
 // A number on the left: the pair goes first, and a subtraction adds the negated
 // pair; a number cannot be divided by a pair. Answers the op left to do.
 int move_pair_first(int op) {
@@ -169,10 +178,7 @@ int move_pair_first(int op) {
   refuse_number_on_left(op, left);
   std::swap(*left, *right);
   if (op == OP_SUBTRACT) {
-    int32_t x, y;
-    if (__builtin_sub_overflow(0, x_of(left), &x) || __builtin_sub_overflow(0, y_of(left), &y))
-      fire(err::math::OVERFLOW);
-    make_at(left, x, y);
+    negate(left);
     return OP_ADD;
   }
   return op;
@@ -251,10 +257,6 @@ void absolute() {
   make_at(v, integer::abs(x_of(v)), integer::abs(y_of(v)));
 }
 
-// 0 - x in 32-bit arithmetic, as the integers wrap in hardware.
-Cell* negate(Cell* value) {
-  return make_at(value, int32_t(0u - uint32_t(x_of(value))), int32_t(0u - uint32_t(y_of(value))));
-}
 
 Cell* reverse(Cell* value, const Cell*, const Cell*) {
   return make_at(value, y_of(value), x_of(value));

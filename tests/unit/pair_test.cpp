@@ -160,6 +160,8 @@ TEST(Pair, RoundingAndTheOtherActions) {
       {"absolute (-1, 2, -3)", "(1, 2, 3)"},
       {"absolute -2147483648x0", eval_error_text(err::math::OVERFLOW)},
       {"negate 1x-2", "-1x2"},
+      {"negate 0x-2147483648", eval_error_text(err::math::OVERFLOW)},
+      {"0 - -2147483648x0", eval_error_text(err::math::OVERFLOW)},
       {"negate (1, -2)", "(-1, 2)"},
       {"reverse 1x2", "2x1"},
       {"reverse (1, 2)", "(2, 1)"},
