@@ -19,14 +19,17 @@
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/float/float.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/datatypes/handle.h"
 #include "runtime/datatypes/hash.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/object.h"
+#include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/path.h"
 #include "runtime/datatypes/float/percent.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/tag.h"
+#include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/url.h"
 #include "runtime/datatypes/word.h"
@@ -101,6 +104,10 @@ void register_datatypes() {
   tag::init();
   email::init();
   ref::init();
+  pair::init();
+  tuple::init();
+  handle::init();
+  triple::init();
   reserve_unbuilt();
 }
 

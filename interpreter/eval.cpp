@@ -1,6 +1,7 @@
 // Evaluation of blocks, expressions, infix operators, calls and paths (see
 // interpreter.h and eval.h).
 #include <climits>
+#include <cstring>
 
 #include "runtime/core/actions.h"
 #include "runtime/core/callback.h"
@@ -317,6 +318,35 @@ int32_t eval_code(const Cell& callable, const Code& code, int32_t pos, const Cel
 
 // --- paths ------------------------------------------------------------------------------------
 
+namespace {
+
+// Setting a field of a value held in the cell itself (a pair's x, a tuple's byte)
+// changes only the path's copy of the cell. The changed value goes back where it
+// came from: to the path's first word, or, deeper in, by setting the element that
+// named it in its container (so an object's change handler or a series owner hears
+// of it as of any other set).
+struct Holder {
+  bool is_word;
+  Cell container;   // the first word, or the container the value came from
+  Cell element;     // the element that named the value in the container
+};
+
+void write_back(const Holder& holder, const Cell& before, Cell after, Cell* path, int position) {
+  if (std::memcmp(&before, &after, sizeof(Cell)) == 0) return;
+  if (!holder.is_word) {
+    Cell container = holder.container, element = holder.element;
+    Cell* top = stack::top;
+    actions::eval_path_typed(&container, &element, &after, path, nullptr, nullptr, position,
+                             nullptr, nullptr, true, false);
+    stack::top = top;
+    return;
+  }
+  Cell* slot = word_value(&holder.container);
+  if (std::memcmp(slot, &before, sizeof(Cell)) == 0) *slot = after;
+}
+
+}  // namespace
+
 int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, bool get,
                   const Cell* value) {
   Code elements = code_of(&path);
@@ -329,6 +359,7 @@ int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, boo
   if (parent->is(T_UNSET)) fire(err::script::UNSET_PATH, &path, &first);
   if (is_callable(parent->type()) && (set || get))
     fire(set ? err::script::INVALID_PATH_SET : err::script::INVALID_PATH_GET, &path);
+  Holder holder{true, first, values::none};
   for (int32_t i = head;; i++) {
     if (is_callable(parent->type()) && !set && !get) {
       Cell callable = *parent;
@@ -348,10 +379,13 @@ int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, boo
     }
     bool last = i + 2 >= elements.length();
     Cell* to_set = set && last ? const_cast<Cell*>(value) : nullptr;
+    Cell before = *parent;
     Cell* result = actions::eval_path_typed(parent, &element, to_set, const_cast<Cell*>(&path),
                                             nullptr, nullptr, i + 1 - head, nullptr, nullptr,
                                             last, false);
     if (!result || result->is(T_UNSET)) fire(err::script::INVALID_PATH, &path, &element);
+    if (to_set) write_back(holder, before, *parent, const_cast<Cell*>(&path), i - head);
+    holder = Holder{false, before, element};
     *parent = *result;
     stack::top = parent + 1;
   }

@@ -19,7 +19,9 @@
 #include "runtime/datatypes/binary/binary.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/float/float.h"
+#include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/numeric/floattext.h"
 #include "runtime/core/number_scan.h"
@@ -363,14 +365,89 @@ int load_binary(const uint8_t* text, const Token& t, Cell* out) {
   return binary::decode_units(body(text, t), n, 1, base, out) ? OK : T_BINARY;
 }
 
+// --- tuples, pairs and points -----------------------------------------------------------
+
+// Dotted decimal parts, each 0-255, at most 12; an empty part is an error.
+int load_tuple(const uint8_t* text, const Token& t, Cell* out) {
+  uint8_t bytes[tuple::MAX_COUNT];
+  int count = 0;
+  int value = -1;
+  for (const uint8_t* p = body(text, t); p <= body_end(text, t); p++) {
+    if (p == body_end(text, t) || *p == '.') {
+      if (value < 0 || count == tuple::MAX_COUNT) return T_TUPLE;
+      bytes[count++] = uint8_t(value);
+      value = -1;
+      continue;
+    }
+    if (!is_digit(*p)) return T_TUPLE;
+    value = std::max(value, 0) * 10 + (*p - '0');
+    if (value > 255) return T_TUPLE;
+  }
+  tuple::make_at(out, bytes, count);
+  return OK;
+}
+
+// Two integers joined by "x" or "X"; a "." anywhere is an error.
+int load_pair(const uint8_t* text, const Token& t, Cell* out) {
+  const uint8_t* start = body(text, t);
+  const uint8_t* end = body_end(text, t);
+  if (std::find(start, end, uint8_t('.')) != end) return T_PAIR;
+  const uint8_t* cross = start;
+  while (cross < end && (*cross | 0x20) != 'x') cross++;
+  if (cross == end) return T_PAIR;
+  Cell x, y;
+  Token side = t;
+  side.body_end = uint32_t(cross - text);
+  if (load_integer(text, side, &x) != OK || !x.is(T_INTEGER)) return T_PAIR;
+  side.body_start = side.body_end + 1;
+  side.body_end = t.body_end;
+  if (load_integer(text, side, &y) != OK || !y.is(T_INTEGER)) return T_PAIR;
+  pair::make_at(out, cell::get_int(&x), cell::get_int(&y));
+  return OK;
+}
+
+bool is_blank(uint8_t c) { return c == ' ' || c == '\t'; }
+
+// One coordinate between separators, blanks around it skipped; "#" marks a
+// special float (1.#INF, 1.#NaN).
+int load_coordinate(const uint8_t* text, const uint8_t* p, const uint8_t* end, float* out) {
+  while (p < end && is_blank(*p)) p++;
+  while (end > p && is_blank(end[-1])) end--;
+  if (p == end) return T_POINT2D;
+  Token number{};
+  number.body_start = uint32_t(p - text);
+  number.body_end = uint32_t(end - text);
+  Cell v;
+  bool special = std::find(p, end, uint8_t('#')) != end;
+  int problem = special ? load_special_float(text, number, &v) : load_float(text, number, &v);
+  if (problem != OK) return T_FLOAT;
+  *out = float(cell::get_double(&v));
+  return OK;
+}
+
+// Two or three numbers between the parentheses, separated by commas.
+int load_point(const uint8_t* text, const Token& t, Cell* out) {
+  float coords[3];
+  int count = 0;
+  const uint8_t* p = body(text, t);
+  const uint8_t* end = body_end(text, t);
+  while (true) {
+    const uint8_t* comma = std::find(p, end, uint8_t(','));
+    if (count == 3) return T_POINT3D;
+    int problem = load_coordinate(text, p, comma, &coords[count++]);
+    if (problem != OK) return count == 3 && problem == T_POINT2D ? T_POINT3D : problem;
+    if (comma == end) break;
+    p = comma + 1;
+  }
+  if (count < 2) return T_POINT2D;
+  point::make_at(out, count, coords);
+  return OK;
+}
+
 // --- forms whose datatypes are not built yet ---------------------------------------------
 
-int not_built(const uint8_t* text, const Token& t, Cell* out) {
-  uint8_t type = t.type;
-  if (t.kind == K_POINT &&
-      std::count(text + t.body_start, text + t.body_end, uint8_t(',')) == 2)
-    type = T_POINT3D;
-  cell::set(out, type);
+int not_built(const uint8_t*, const Token& t, Cell* out) {
+  cell::set(out, t.type);
   return NOT_BUILT;
 }
 
@@ -398,8 +475,8 @@ const Loader loaders[TOKEN_KINDS] = {
     /* 78 comma */ nullptr, /* 79 */ load_string, /* 80 */ load_word, /* 81 */ load_issue,
     /* 82 */ load_integer, /* 83 */ load_word, /* 84 */ load_char, /* 85 */ load_file,
     /* 86 */ load_binary, /* 87 */ load_percent, /* 88 */ load_float,
-    /* 89 */ load_special_float, /* 90 tuple */ not_built, /* 91 date */ not_built,
-    /* 92 pair */ not_built, /* 93 point */ not_built, /* 94 time */ not_built,
+    /* 89 */ load_special_float, /* 90 */ load_tuple, /* 91 date */ not_built,
+    /* 92 */ load_pair, /* 93 */ load_point, /* 94 time */ not_built,
     /* 95 money */ not_built, /* 96 */ load_tag, /* 97 */ load_url, /* 98 */ load_email,
     /* 99 */ load_hex, /* 100 */ load_raw_string, /* 101 */ load_ref,
     /* 102 path closer */ nullptr,

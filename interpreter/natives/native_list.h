@@ -62,8 +62,8 @@
   STAND_IN(N_ENHEX, "enhex") \
   STAND_IN(N_NEGATIVE_Q, "negative?") \
   STAND_IN(N_POSITIVE_Q, "positive?") \
-  STAND_IN(N_MAX, "max") \
-  STAND_IN(N_MIN, "min") \
+  NATIVE(N_MAX, "max", max) \
+  NATIVE(N_MIN, "min", min) \
   STAND_IN(N_SHIFT, "shift") \
   STAND_IN(N_TO_HEX, "to-hex") \
   STAND_IN(N_SINE, "sine") \
@@ -84,9 +84,9 @@
   NATIVE(N_TRY, "try", try_) \
   STAND_IN(N_UPPERCASE, "uppercase") \
   STAND_IN(N_LOWERCASE, "lowercase") \
-  STAND_IN(N_AS_PAIR, "as-pair") \
-  STAND_IN(N_AS_POINT2D, "as-point2D") \
-  STAND_IN(N_AS_POINT3D, "as-point3D") \
+  NATIVE(N_AS_PAIR, "as-pair", as_pair) \
+  NATIVE(N_AS_POINT2D, "as-point2D", as_point2d) \
+  NATIVE(N_AS_POINT3D, "as-point3D", as_point3d) \
   STAND_IN(N_AS_MONEY, "as-money") \
   NATIVE(N_BREAK, "break", break_) \
   NATIVE(N_CONTINUE, "continue", continue_) \

@@ -79,4 +79,11 @@ void enbase(int check, int base);
 void debase(int check, int base);
 void complement_q(int check);
 
+// max, min and the pair and point makers (compound.cpp).
+void max(int check);
+void min(int check);
+void as_pair(int check);
+void as_point2d(int check);
+void as_point3d(int check);
+
 }  // namespace zol::natives

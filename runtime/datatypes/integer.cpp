@@ -18,6 +18,8 @@
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/float/float.h"
+#include "runtime/datatypes/pair.h"
+#include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/memory/memory.h"
 #include "runtime/numeric/rounding.h"
@@ -313,6 +315,9 @@ void do_math(int op) {
   switch (right->type()) {
     case T_INTEGER: case T_CHAR: do_math_op(get(left), get(right), op, left); return;
     case T_FLOAT: case T_PERCENT: case T_TIME: float_::do_math(op); return;
+    case T_PAIR: pair::do_math(op); return;
+    case T_POINT2D: case T_POINT3D: point::do_math(op); return;
+    case T_TUPLE: tuple::do_math(op); return;
     default: {
       Cell type = datatype_of(right->type());
       fire(err::script::INVALID_TYPE, &type);

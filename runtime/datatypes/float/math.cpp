@@ -9,6 +9,8 @@
 #include "runtime/core/stack.h"
 #include "runtime/core/action_types.h"
 #include "runtime/datatypes/float/float.h"
+#include "runtime/datatypes/pair.h"
+#include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/core/error.h"
@@ -37,14 +39,24 @@ double remainder_of(double left, double right) {
 }
 
 // Subtracting or dividing a float by a pair or point has no meaning; the other
-// operations belong to the compound type's own arithmetic.
+// operations belong to the compound type's own arithmetic (hand_over).
 [[noreturn]] void refuse_compound_operand(int op, uint8_t right) {
-  if (op == OP_SUBTRACT || op == OP_DIVIDE) {
-    Cell action = word::make_global(op == OP_SUBTRACT ? words::subtract : words::divide);
-    Cell type = values::of_datatype(right);
-    fire(err::script::NOT_RELATED, &action, &type);
+  Cell action = word::make_global(op == OP_SUBTRACT ? words::subtract : words::divide);
+  Cell type = values::of_datatype(right);
+  fire(err::script::NOT_RELATED, &action, &type);
+}
+
+// A pair, point or tuple on the right does the work with the float broadcast to
+// its coordinates or elements; answers whether it did.
+bool hand_over(int op, uint8_t left, uint8_t right) {
+  if (left == T_TIME) return false;
+  bool refused = op == OP_SUBTRACT || op == OP_DIVIDE;
+  switch (right) {
+    case T_PAIR: if (refused) return false; pair::do_math(op); return true;
+    case T_POINT2D: case T_POINT3D: if (refused) return false; point::do_math(op); return true;
+    case T_TUPLE: tuple::do_math(op); return true;
+    default: return false;
   }
-  fire_with_type(err::script::INVALID_TYPE, right);  // until pair! and the points exist
 }
 
 // Refuses a right operand float arithmetic does not take. The money!, tuple! and
@@ -148,6 +160,7 @@ double math_op(double left, double right, int op) {
 void do_math(int op) {
   Cell* left = stack::arg(0);
   const Cell* right = stack::arg(1);
+  if (hand_over(op, left->type(), right->type())) return;
   check_right_operand(op, left->type(), right->type());
   uint8_t type = result_type(left->type(), right->type());
   make_at(left, math_op(get_double_from(left), get_double_from(right), op), type);
