@@ -23,6 +23,8 @@
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/path.h"
 #include "runtime/datatypes/float/percent.h"
+#include "runtime/datatypes/date/date.h"
+#include "runtime/datatypes/time/time.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/tag.h"
 #include "runtime/datatypes/typeset.h"
@@ -94,6 +96,8 @@ void register_datatypes() {
   error::init();
   hash::init();
   percent::init();
+  time::init();
+  date::init();
   tag::init();
   email::init();
   ref::init();

@@ -317,6 +317,29 @@ int32_t eval_code(const Cell& callable, const Code& code, int32_t pos, const Cel
 
 // --- paths ------------------------------------------------------------------------------------
 
+namespace {
+
+// Values whose fields live in their own cell (a date's month, a time's minute): a
+// set-path changes the path's copy of them, so the changed value must go back to
+// where the copy came from.
+bool held_in_cell(uint8_t type) { return type == T_DATE || type == T_TIME; }
+
+// Writes a changed value back into the word the path starts with, or into the
+// container it was taken from (a block slot, an object field) through that
+// container's own path setter.
+void store_changed(Cell changed, Cell* container, Cell* element, const Cell* head_word) {
+  if (!container) {
+    *word_value(head_word) = changed;
+    return;
+  }
+  Cell* top = stack::top;
+  actions::eval_path_typed(container, element, &changed, nullptr, nullptr, nullptr, 0, nullptr,
+                           nullptr, true, false);
+  stack::top = top;
+}
+
+}  // namespace
+
 int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, bool get,
                   const Cell* value) {
   Code elements = code_of(&path);
@@ -329,6 +352,7 @@ int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, boo
   if (parent->is(T_UNSET)) fire(err::script::UNSET_PATH, &path, &first);
   if (is_callable(parent->type()) && (set || get))
     fire(set ? err::script::INVALID_PATH_SET : err::script::INVALID_PATH_GET, &path);
+  Cell container = values::none, container_element = values::none;
   for (int32_t i = head;; i++) {
     if (is_callable(parent->type()) && !set && !get) {
       Cell callable = *parent;
@@ -348,10 +372,15 @@ int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, boo
     }
     bool last = i + 2 >= elements.length();
     Cell* to_set = set && last ? const_cast<Cell*>(value) : nullptr;
+    Cell before = *parent;   // the step may write its result over the parent
     Cell* result = actions::eval_path_typed(parent, &element, to_set, const_cast<Cell*>(&path),
                                             nullptr, nullptr, i + 1 - head, nullptr, nullptr,
                                             last, false);
     if (!result || result->is(T_UNSET)) fire(err::script::INVALID_PATH, &path, &element);
+    if (to_set && held_in_cell(parent->type()))
+      store_changed(*result, i == head ? nullptr : &container, &container_element, &first);
+    container = before;
+    container_element = element;
     *parent = *result;
     stack::top = parent + 1;
   }

@@ -55,7 +55,7 @@
   STAND_IN(N_UNION, "union") \
   STAND_IN(N_INTERSECT, "intersect") \
   STAND_IN(N_UNIQUE, "unique") \
-  STAND_IN(N_DIFFERENCE, "difference") \
+  NATIVE(N_DIFFERENCE, "difference", difference) \
   STAND_IN(N_EXCLUDE, "exclude") \
   STAND_IN(N_COMPLEMENT_Q, "complement?") \
   STAND_IN(N_DEHEX, "dehex") \
@@ -107,7 +107,7 @@
   STAND_IN(N_SET_ENV, "set-env") \
   STAND_IN(N_GET_ENV, "get-env") \
   STAND_IN(N_LIST_ENV, "list-env") \
-  STAND_IN(N_NOW, "now") \
+  NATIVE(N_NOW, "now", now) \
   STAND_IN(N_SIGN_Q, "sign?") \
   NATIVE(N_AS, "as", as) \
   STAND_IN(N_CALL, "call") \

@@ -63,5 +63,9 @@ void new_line(int check, int all, int skip);
 void new_line_q(int check);
 void print(int check);
 void prin(int check);
+// The clock and dates (calendar.cpp).
+void now(int check, int year, int month, int day, int time, int zone, int date, int weekday,
+         int yearday, int precise, int utc);
+void difference(int check, int case_, int skip);
 
 }  // namespace zol::natives
