@@ -13,18 +13,15 @@
 #include "runtime/core/error.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/date/date.h"
+#include "script_errors.h"
 #include "support.h"
 #include "zol_text.h"
 
 namespace zol {
 namespace {
 
-const std::string BAD_TO_ARG = test::eval_error_text(err::script::BAD_TO_ARG);
-const std::string NOT_RELATED = test::eval_error_text(err::script::NOT_RELATED);
-const std::string INVALID_ARG = test::eval_error_text(err::script::INVALID_ARG);
-const std::string INVALID_PATH = test::eval_error_text(err::script::INVALID_PATH);
-const std::string INVALID_TYPE = test::eval_error_text(err::script::INVALID_TYPE);
-const std::string OUT_OF_RANGE = test::eval_error_text(err::script::OUT_OF_RANGE);
+using namespace test::script_errors;
+
 const std::string BAD_REFINES = test::eval_error_text(err::script::BAD_REFINES);
 const std::string OVERFLOW_ = test::eval_error_text(err::math::OVERFLOW);
 const std::string INVALID_DATE = test::error_name(err::syntax::INVALID);
@@ -215,6 +212,8 @@ TEST(Date, MakeAndTo) {
       {"make date! [15 1 2024 10:30 5 30]", "15-Jan-2024/10:30:00+05:30"},
       {"make date! [15 1 2024 10 30 15]", "15-Jan-2024/10:30:15"},
       {"make date! [15 1 2024 10 30 15.5 2]", "15-Jan-2024/10:30:15.5+02:00"},
+      {"make date! [15 1 2024 10:30 -0:30]", "15-Jan-2024/10:30:00-00:30"},
+      {"make date! [15 1 2024 10:30 0 -30]", "15-Jan-2024/10:30:00-00:30"},
       {"make date! 1-Jan-2000", "1-Jan-2000"},
       {"make date! [31 2 2024]", BAD_TO_ARG},
       {"make date! [1 13 2024]", BAD_TO_ARG},

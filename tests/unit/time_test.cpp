@@ -3,17 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/error.h"
+#include "script_errors.h"
 #include "support.h"
 #include "zol_text.h"
 
 namespace zol {
 namespace {
 
-const std::string BAD_TO_ARG = test::eval_error_text(err::script::BAD_TO_ARG);
-const std::string NOT_RELATED = test::eval_error_text(err::script::NOT_RELATED);
-const std::string INVALID_ARG = test::eval_error_text(err::script::INVALID_ARG);
-const std::string INVALID_PATH = test::eval_error_text(err::script::INVALID_PATH);
-const std::string OUT_OF_RANGE = test::eval_error_text(err::script::OUT_OF_RANGE);
+using namespace test::script_errors;
+
 
 TEST(Time, LiteralsAndText) {
   test::boot();
@@ -92,6 +90,10 @@ TEST(Time, Arithmetic) {
       {"1:00 + 30", "1:00:30"},
       {"1:00 - 2:00", "-1:00:00"},
       {"0:30 * 3", "1:30:00"},
+      {"2 * 1:00", "2:00:00"},
+      {"1:00 * 50%", "0:30:00"},
+      {"1:00 + 1.5", "1:00:01.5"},
+      {"1.5 + 1:00", "1:00:01.5"},
       {"1:00:00 / 0:30:00", "2.0"},
       {"1:00 / 2", "0:30:00"},
       {"1:00:00 * 0:01:00", NOT_RELATED},

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "runtime/core/action_types.h"
@@ -58,7 +59,7 @@ int32_t iso_week(uint32_t p) {
   return days < next ? (days - w1) / 7 + 1 : 1;
 }
 
-Cell zone_value(uint32_t p) { 
+Cell zone_value(uint32_t p) {
   if (!has_time(p)) return values::none;
   Cell c;
   time::make_at(&c, zone_seconds(zone(p)));
@@ -123,51 +124,67 @@ int32_t moved_days(uint32_t p, Field field, int32_t n) {
   }
 }
 
-bool set_field(Cell* date, Field field, const Cell* value) {
+// `zone` keeps the local time and moves the instant; `timezone` keeps the instant
+// and shows it in the new zone.
+bool set_zone(Cell* date, Field field, const Cell* value) {
+  uint32_t bits;
+  if (!zone_of(value, &bits)) return false;
   uint32_t p = packed(date);
   double t = stored_time(date);
-  switch (field) {
-    case F_DATE: {
-      if (!value->is(T_DATE)) return false;
-      uint32_t q = packed(value);
-      make_packed(date, pack(year(q), month(q), day(q), zone(p), has_time(q)), t);
-      return true;
-    }
-    case F_ZONE: case F_TIMEZONE: {
-      uint32_t bits;
-      if (!zone_of(value, &bits)) return false;
-      double local = t + zone_seconds(zone(p));
-      p = (p & ~ZONE_BITS) | bits | HAS_TIME;
-      if (field == F_ZONE) t = local - zone_seconds(bits);
-      int32_t days = normalize_time(to_days(p), &t, bits);
-      make_packed(date, repack(days, p), t);
-      return true;
-    }
-    case F_TIME:
-      if (value->is(T_NONE)) {
-        make_packed(date, p & ~HAS_TIME, 0.0);
-        return true;
-      }
-      if (!value->is(T_TIME)) return false;
-      set_local_time(date, time::get(value));
-      return true;
-    case F_HOUR: case F_MINUTE: case F_SECOND: {
-      double local = local_time(date);
-      if (!time::set_field(&local, time::Field(field - F_HOUR + 1), value)) return false;
-      set_local_time(date, local);
-      return true;
-    }
-    default: break;
+  double local = t + zone_seconds(zone(p));
+  p = (p & ~ZONE_BITS) | bits | HAS_TIME;
+  if (field == F_ZONE) t = local - zone_seconds(bits);
+  int32_t days = normalize_time(to_days(p), &t, bits);
+  make_packed(date, repack(days, p), t);
+  return true;
+}
+
+// The time of day, or one of its fields, in local time.
+bool set_clock(Cell* date, Field field, const Cell* value) {
+  if (field == F_TIME && value->is(T_NONE)) {
+    make_packed(date, packed(date) & ~HAS_TIME, 0.0);
+    return true;
   }
+  double local = local_time(date);
+  if (field == F_TIME) {
+    if (!value->is(T_TIME)) return false;
+    local = time::get(value);
+  } else if (!time::set_field(&local, time::Field(field - F_HOUR + 1), value)) {
+    return false;
+  }
+  set_local_time(date, local);
+  return true;
+}
+
+// The fields that move the date by whole days; they take an integer!.
+bool set_calendar(Cell* date, Field field, const Cell* value) {
   if (!value->is(T_INTEGER)) return false;
+  uint32_t p = packed(date);
   int32_t n = cell::get_int(value);
   switch (field) {
     case F_YEAR: p = repack(to_days(pack(n, month(p), day(p), zone(p), has_time(p))), p); break;
     case F_MONTH: p = with_month(p, n); break;
     default: p = repack(moved_days(p, field, n), p); break;
   }
-  make_packed(date, p, t);
+  make_packed(date, p, stored_time(date));
   return true;
+}
+
+// The date part of another date!; the zone and the time stay.
+bool set_date(Cell* date, const Cell* value) {
+  if (!value->is(T_DATE)) return false;
+  uint32_t p = packed(date), q = packed(value);
+  make_packed(date, pack(year(q), month(q), day(q), zone(p), has_time(q)), stored_time(date));
+  return true;
+}
+
+bool set_field(Cell* date, Field field, const Cell* value) {
+  switch (field) {
+    case F_DATE: return set_date(date, value);
+    case F_ZONE: case F_TIMEZONE: return set_zone(date, field, value);
+    case F_TIME: case F_HOUR: case F_MINUTE: case F_SECOND: return set_clock(date, field, value);
+    default: return set_calendar(date, field, value);
+  }
 }
 
 // --- actions ------------------------------------------------------------------------------
@@ -193,25 +210,39 @@ Cell* pick(Cell* value, int32_t, Cell* index_cell) {
   return value;
 }
 
-int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
-  uint32_t p = packed(value);
+// "15-Jan-2024"; a negative year takes "/" as the separator ("1/Jan/-50") and a
+// year below 100 is padded to four digits.
+std::string date_text(uint32_t p) {
   int32_t y = year(p);
   char sep = y < 0 ? '/' : '-';
-  char text[48];
-  int n = y >= 0 && y < 100
-              ? std::snprintf(text, sizeof text, "%d%c%s%c%04d", day(p), sep, MONTH_NAMES[month(p) - 1], sep, y)
-              : std::snprintf(text, sizeof text, "%d%c%s%c%d", day(p), sep, MONTH_NAMES[month(p) - 1], sep, y);
-  string::concatenate_literal_part(buffer, text, uint32_t(n));
-  limit -= n;
+  char text[32];
+  std::snprintf(text, sizeof text, y >= 0 && y < 100 ? "%d%c%s%c%04d" : "%d%c%s%c%d", day(p),
+                sep, MONTH_NAMES[month(p) - 1], sep, y);
+  return text;
+}
+
+// "+05:30", "-00:30"; nothing for a zero zone.
+std::string zone_text(uint32_t bits) {
+  if (bits == 0) return "";
+  int32_t z = std::abs(zone_seconds(bits));
+  char text[16];
+  std::snprintf(text, sizeof text, "%c%02d:%02d", bits & ZONE_WEST ? '-' : '+', z / 3600,
+                z % 3600 / 60);
+  return text;
+}
+
+int append(Cell* buffer, const std::string& text, int limit) {
+  string::concatenate_literal_part(buffer, text.data(), uint32_t(text.size()));
+  return limit - int(text.size());
+}
+
+int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
+  uint32_t p = packed(value);
+  limit = append(buffer, date_text(p), limit);
   if (!has_time(p)) return limit;
-  string::concatenate_literal_part(buffer, "/", 1);
-  limit = time::form_text(local_time(value), buffer, limit - 1);
-  if (zone(p) == 0) return limit;
-  int32_t z = zone_seconds(zone(p));
-  n = std::snprintf(text, sizeof text, "%c%02d:%02d", zone(p) & ZONE_WEST ? '-' : '+',
-                    std::abs(z) / 3600, std::abs(z) % 3600 / 60);
-  string::concatenate_literal_part(buffer, text, uint32_t(n));
-  return limit - n;
+  limit = append(buffer, "/", limit);
+  limit = time::form_text(local_time(value), buffer, limit);
+  return append(buffer, zone_text(zone(p)), limit);
 }
 
 int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell* part, int limit, int) {
@@ -284,32 +315,43 @@ Spec read_spec(Cell* block) {
   return spec;
 }
 
+// The zone a spec names: a time! after the time (states 5 and 11), else hours and
+// minutes; its sign is that of the whole offset.
+uint32_t spec_zone(const Spec& spec) {
+  if (spec.state == 5 || spec.state == 11) {
+    int hours = int(spec.zone_time / 3600);
+    return zone_bits(hours, time::get_minutes(spec.zone_time), spec.zone_time < 0);
+  }
+  return zone_bits(spec.zh, spec.zm, spec.zh < 0 || (spec.zh == 0 && spec.zm < 0));
+}
+
+// The local time of day a spec names.
+double spec_time(const Spec& spec) {
+  if (spec.state > 7) return spec.h * 3600.0 + spec.mi * 60.0 + (spec.sf != 0.0 ? spec.sf : spec.s);
+  return spec.state >= 4 ? spec.whole_time : 0.0;
+}
+
+// make takes a spec only when nothing in it had to carry: the date is the one given
+// and the time within a day.
+bool carried(const Spec& spec, uint32_t p, int32_t dd, int32_t mm, int32_t yy, double given,
+             double stored) {
+  bool same_date = year(p) == yy && month(p) == mm && day(p) == dd;
+  int32_t given_minutes = spec.state > 7 ? spec.mi : time::get_minutes(spec.whole_time);
+  bool same_time = time::get_hours(stored) == time::get_hours(given) &&
+                   time::get_hours(given) < 24 && time::get_minutes(stored) == given_minutes;
+  return !same_date || !same_time;
+}
+
 Cell* from_block(Cell* proto, Cell* block, bool strict) {
   Spec spec = read_spec(block);
   int32_t dd = spec.d[0], mm = spec.d[1], yy = spec.d[2];
   if (dd > 99 && yy < dd) std::swap(dd, yy);
-  bool zone_from_time = spec.state == 5 || spec.state == 11;
-  int zh = spec.zh, zm = spec.zm;
-  if (zone_from_time) {
-    zh = int(spec.zone_time / 3600);
-    zm = time::get_minutes(spec.zone_time);
-  }
-  double t = 0;
-  if (spec.state > 7) t = spec.h * 3600.0 + spec.mi * 60.0 + (spec.sf != 0.0 ? spec.sf : spec.s);
-  else if (spec.state >= 4) t = spec.whole_time;
-  bool with_time = spec.count > 3;
-  uint32_t p = with_month(pack(yy, 1, 1, 0, with_time), mm);
+  double given = spec_time(spec), stored = given;
+  uint32_t p = with_month(pack(yy, 1, 1, 0, spec.count > 3), mm);
   p = repack(to_days(p) - 1 + dd, p);
-  double stored = t;
   p = repack(normalize_time(to_days(p), &stored, 0), p);
-  if (strict) {
-    bool same_date = year(p) == yy && month(p) == mm && day(p) == dd;
-    int32_t given_minutes = spec.state > 7 ? spec.mi : time::get_minutes(spec.whole_time);
-    bool same_time = time::get_hours(stored) == time::get_hours(t) && time::get_hours(t) < 24 &&
-                     time::get_minutes(stored) == given_minutes;
-    if (!same_date || !same_time) fire_cannot_make(block);
-  }
-  uint32_t bits = zone_bits(zh, zm, zh < 0 || (zh == 0 && (zm < 0 || spec.zone_time < 0)));
+  if (strict && carried(spec, p, dd, mm, yy, given, stored)) fire_cannot_make(block);
+  uint32_t bits = spec_zone(spec);
   p = (p & ~ZONE_BITS) | bits;
   stored -= zone_seconds(bits);
   p = repack(normalize_time(to_days(p), &stored, bits), p);
