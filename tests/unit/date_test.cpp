@@ -231,6 +231,17 @@ TEST(Date, MakeAndTo) {
   });
 }
 
+TEST(Date, Random) {
+  test::boot();
+  test::check({
+      {"d: random 1-Jan-2024 reduce [d < 1-Jan-2024 d/time]", "[true none]"},
+      {"d: random 1-Jan-2024/10:00 reduce [d < 2-Jan-2024 type? d/time]", "[true time!]"},
+      {"random/seed 5-May-2005 a: random 1-Jan-2024 random/seed 5-May-2005 a = random 1-Jan-2024",
+       "true"},
+      {"random/seed 1-Jan-2024", "unset"},
+  });
+}
+
 // Seconds since 1970 in a 32-bit integer!: dates past 19-Jan-2038 overflow.
 TEST(Date, EpochSeconds) {
   test::boot();

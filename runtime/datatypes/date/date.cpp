@@ -9,6 +9,7 @@
 #include "runtime/core/action_types.h"
 #include "runtime/core/error.h"
 #include "runtime/core/number.h"
+#include "runtime/core/random.h"
 #include "runtime/core/stack.h"
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
@@ -382,6 +383,35 @@ Cell* make(Cell* proto, Cell* spec, int) {
   }
 }
 
+// --- random -------------------------------------------------------------------------------
+
+constexpr double DRAW_RANGE = 2147483647.0;   // a draw is 0 .. 2^31 - 1
+
+uint32_t draw(bool secure) { return secure ? random::secure_next() : random::next(); }
+
+// A random time of day in steps of 24 seconds.
+double random_time(bool secure) {
+  uint32_t d = draw(secure);
+  double hours = secure ? (d / DRAW_RANGE + d) / (2147483648.0 / 3600.0) : d / DRAW_RANGE * 3600.0;
+  return std::floor(hours) / 3600.0 * SECONDS_PER_DAY;
+}
+
+// A date from the day before year 0's March to the date itself; with a time, a
+// random zone and time of day too. /seed seeds the generator from the date.
+Cell* random_action(Cell* value, bool seed, bool secure, bool) {
+  uint32_t p = packed(value);
+  if (seed) {
+    random::seed(p + uint32_t(int64_t(stored_time(value))));
+    return cell::copy(&values::unset, value);
+  }
+  int32_t days = random::integer(secure, to_days(p)) - 1;
+  if (!has_time(p)) return make_packed(value, repack(days, p), 0.0);
+  uint32_t bits = draw(secure) & ZONE_BITS;
+  double t = random_time(secure) - zone_seconds(bits);
+  days = normalize_time(days, &t, bits);
+  return make_packed(value, from_days(days, bits, true), t);
+}
+
 void add() { do_math(OP_ADD); }
 void subtract() { do_math(OP_SUBTRACT); }
 
@@ -521,6 +551,7 @@ void do_math(int op) {
 void init() {
   datatype::register_type(T_DATE, 0, "date!",
                           datatype::make_row(nullptr, {slot_entry<A_MAKE>(make),
+                                                       slot_entry<A_RANDOM>(random_action),
                                                        slot_entry<A_TO>(to),
                                                        slot_entry<A_FORM>(form),
                                                        slot_entry<A_MOLD>(mold),
