@@ -210,6 +210,32 @@ bool read_separated(Cursor* c, int32_t first, int first_digits, bool first_negat
   return read_time_part(c, &f->clock);
 }
 
+// "-Www[-d]" after the year: the ISO week and its weekday (Monday when left out).
+bool read_week_date(Cursor* c, Fields* f) {
+  c->p += 2;
+  f->week = c->digits(2, true);
+  if (f->week == FAILED || f->week < 1 || f->week > 53) return false;
+  f->weekday = 1;
+  if (c->take('-') && (f->weekday = c->digits(1, true)) == FAILED) return false;
+  if (f->weekday < 1 || f->weekday > 7) return false;
+  return read_time_part(c, &f->clock);
+}
+
+// "-" and exactly three digits: the day of the year.
+bool ordinal_follows(const Cursor& c) {
+  if (c.peek() != '-' || c.end - c.p < 4) return false;
+  for (int i = 1; i <= 3; i++)
+    if (!is_digit(c.p[i])) return false;
+  return c.end - c.p == 4 || !is_digit(c.p[4]);
+}
+
+bool read_ordinal_date(Cursor* c, Fields* f) {
+  c->p++;
+  f->yearday = c->digits(3, true);
+  if (f->yearday < 1) return false;
+  return read_time_part(c, &f->clock);
+}
+
 bool read_fields(Cursor c, Fields* f) {
   bool negative = c.take('-');
   int first_digits = 0;
@@ -221,22 +247,9 @@ bool read_fields(Cursor c, Fields* f) {
     return read_compact(&c, &f->month, &f->day, &f->clock);
   }
   f->year = negative ? -first : first;
-  if (first_digits == 4 && c.p + 1 < c.end && c.p[0] == '-' && c.p[1] == 'W') {
-    c.p += 2;
-    f->week = c.digits(2, true);
-    if (f->week == FAILED || f->week < 1 || f->week > 53) return false;
-    f->weekday = 1;
-    if (c.take('-') && (f->weekday = c.digits(1, true)) == FAILED) return false;
-    if (f->weekday < 1 || f->weekday > 7) return false;
-    return read_time_part(&c, &f->clock);
-  }
-  if (c.peek() == '-' && c.p + 3 < c.end + 1 && is_digit(c.p[1]) && is_digit(c.p[2]) &&
-      is_digit(c.p[3]) && (c.p + 4 == c.end || !is_digit(c.p[4]))) {
-    c.p++;
-    f->yearday = c.digits(3, true);
-    if (f->yearday < 1) return false;
-    return read_time_part(&c, &f->clock);
-  }
+  if (first_digits == 4 && c.p + 1 < c.end && c.p[0] == '-' && c.p[1] == 'W')
+    return read_week_date(&c, f);
+  if (ordinal_follows(c)) return read_ordinal_date(&c, f);
   return read_separated(&c, first, first_digits, negative, f);
 }
 
