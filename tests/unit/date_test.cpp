@@ -51,6 +51,17 @@ TEST(Date, CalendarCore) {
   EXPECT_FALSE(date::leap_year(2023));
 }
 
+// File times and the clock arrive as universal calendar fields with nanoseconds.
+TEST(Date, SystemTimes) {
+  test::boot();
+  Cell c;
+  date::make_at_system(&c, 2024, 1, 2, 3, 4, 5, 500000000);
+  EXPECT_EQ(test::mold(c), "2-Jan-2024/3:04:05.5");
+  date::make_at(&c, 2024, 1, 2, 3600.0, date::zone_bits(0, 30, true), true);
+  EXPECT_EQ(test::mold(c), "2-Jan-2024/1:00:00-00:30");
+  EXPECT_EQ(date::stored_time(&c), 3600.0 + 1800.0) << "stored in universal time";
+}
+
 TEST(Date, LiteralForms) {
   test::boot();
   test::check({
