@@ -57,4 +57,5 @@
   X(time_, "time") X(hour, "hour") X(minute, "minute") X(second, "second")                 \
   X(weekday, "weekday") X(yearday, "yearday") X(julian, "julian")                          \
   X(timezone, "timezone") X(week, "week") X(isoweek, "isoweek")                            \
-  X(add, "add") X(multiply, "multiply") X(round_, "round")
+  X(add, "add") X(multiply, "multiply") X(round_, "round")                                \
+  X(locale, "locale") X(months, "months")

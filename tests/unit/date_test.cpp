@@ -199,6 +199,30 @@ TEST(Date, Arithmetic) {
   });
 }
 
+// Month names come from system/locale/months at each mold; each case puts the
+// list back.
+TEST(Date, MonthNamesOfTheLocale) {
+  test::boot();
+  struct Case {
+    const char* months;
+    const char* then;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"[\"Januar\" \"Februar\" \"M\u00e4rz\"]", "mold 1-Mar-2024", "\"1-M\u00e4r-2024\""},
+      {"[\"x\"]", "mold 1-Jan-2024", "\"1-x-2024\""},
+      {"[\"x\"]", "type? try [mold 1-Mar-2024]", "error!"},
+      {"[1 2 3]", "type? try [mold 1-Jan-2024]", "error!"},
+      {"none", "type? try [mold 1-Jan-2024]", "error!"},
+  };
+  for (const Case& c : cases) {
+    std::string source = std::string("m: system/locale/months system/locale/months: ") +
+                         c.months + " r: " + c.then + " system/locale/months: m r";
+    EXPECT_EQ(test::eval(source), c.expected) << source;
+  }
+  EXPECT_EQ(test::eval("mold 1-Mar-2024"), "\"1-Mar-2024\"");
+}
+
 TEST(Date, Comparison) {
   test::boot();
   test::check({

@@ -1,12 +1,14 @@
 // date!: cells, fields, text, comparison, arithmetic and make/to (see date.h).
 #include "runtime/datatypes/date/date.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "runtime/core/action_types.h"
+#include "runtime/core/context.h"
 #include "runtime/core/error.h"
 #include "runtime/core/number.h"
 #include "runtime/core/random.h"
@@ -25,8 +27,9 @@ namespace zol::date {
 namespace {
 
 constexpr double SECONDS_PER_DAY = 86400.0;
-constexpr const char* MONTH_NAMES[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr const char* MONTH_NAMES[12] = {"January", "February", "March",     "April",
+                                         "May",     "June",     "July",      "August",
+                                         "September", "October", "November", "December"};
 
 double local_time(const Cell* c) { return stored_time(c) + zone_seconds(zone(packed(c))); }
 
@@ -211,15 +214,54 @@ Cell* pick(Cell* value, int32_t, Cell* index_cell) {
   return value;
 }
 
+// A field of an object, or null.
+const Cell* object_field(const Cell* object, uint32_t known) {
+  if (!object || !object->is(T_OBJECT)) return nullptr;
+  int32_t i = context::find_word(object->w1, known, true);
+  if (i < 0) return nullptr;
+  return context::value_at(object->w1, word_cell::index(context::get_word(object->w1, i)));
+}
+
+// The month's name in system/locale/months, which a script may change; null
+// before the system object has a locale (the English names serve then).
+const Cell* month_name(int month) {
+  const Cell* locale = object_field(context::global_value(words::system_), words::locale);
+  if (!locale) return nullptr;
+  const Cell* months = object_field(locale, words::months);
+  if (!months || !months->is(T_BLOCK)) fire(err::script::INVALID_MONTHS);
+  Cell list = *months;
+  if (block::zs_length(&list) < month) fire(err::script::INVALID_MONTHS);
+  const Cell* name = block::zs_head(&list) + (month - 1);
+  if (!name->is(T_STRING)) fire(err::script::INVALID_MONTHS);
+  return name;
+}
+
+int append(Cell* buffer, const std::string& text, int limit) {
+  string::concatenate_literal_part(buffer, text.data(), uint32_t(text.size()));
+  return limit - int(text.size());
+}
+
+// The first three characters of the month's name.
+int append_month(Cell* buffer, int month, int limit) {
+  constexpr int32_t SHOWN = 3;
+  const Cell* name = month_name(month);
+  if (!name) return append(buffer, std::string(MONTH_NAMES[month - 1], SHOWN), limit);
+  Cell source = *name;
+  int32_t shown = std::min(SHOWN, string::zs_length(&source));
+  string::concatenate(buffer, &source, SHOWN, 0, true, string::CONCAT_APPEND);
+  return limit - shown;
+}
+
 // "15-Jan-2024"; a negative year takes "/" as the separator ("1/Jan/-50") and a
 // year below 100 is padded to four digits.
-std::string date_text(uint32_t p) {
+int append_date(Cell* buffer, uint32_t p, int limit) {
   int32_t y = year(p);
-  char sep = y < 0 ? '/' : '-';
-  char text[32];
-  std::snprintf(text, sizeof text, y >= 0 && y < 100 ? "%d%c%s%c%04d" : "%d%c%s%c%d", day(p),
-                sep, MONTH_NAMES[month(p) - 1], sep, y);
-  return text;
+  std::string sep = y < 0 ? "/" : "-";
+  limit = append(buffer, std::to_string(day(p)) + sep, limit);
+  limit = append_month(buffer, month(p), limit);
+  char text[16];
+  std::snprintf(text, sizeof text, y >= 0 && y < 100 ? "%04d" : "%d", y);
+  return append(buffer, sep + text, limit);
 }
 
 // "+05:30", "-00:30"; nothing for a zero zone.
@@ -232,14 +274,9 @@ std::string zone_text(uint32_t bits) {
   return text;
 }
 
-int append(Cell* buffer, const std::string& text, int limit) {
-  string::concatenate_literal_part(buffer, text.data(), uint32_t(text.size()));
-  return limit - int(text.size());
-}
-
 int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
   uint32_t p = packed(value);
-  limit = append(buffer, date_text(p), limit);
+  limit = append_date(buffer, p, limit);
   if (!has_time(p)) return limit;
   limit = append(buffer, "/", limit);
   limit = time::form_text(local_time(value), buffer, limit);
