@@ -27,6 +27,8 @@
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/path.h"
 #include "runtime/datatypes/float/percent.h"
+#include "runtime/datatypes/date/date.h"
+#include "runtime/datatypes/time/time.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/tag.h"
 #include "runtime/datatypes/tuple.h"
@@ -101,6 +103,8 @@ void register_datatypes() {
   error::init();
   hash::init();
   percent::init();
+  time::init();
+  date::init();
   tag::init();
   email::init();
   ref::init();

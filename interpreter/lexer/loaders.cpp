@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "interpreter/lexer/date_loaders.h"
 #include "runtime/core/context.h"
 #include "runtime/datatypes/binary/basecode.h"
 #include "runtime/datatypes/binary/binary.h"
@@ -475,8 +476,8 @@ const Loader loaders[TOKEN_KINDS] = {
     /* 78 comma */ nullptr, /* 79 */ load_string, /* 80 */ load_word, /* 81 */ load_issue,
     /* 82 */ load_integer, /* 83 */ load_word, /* 84 */ load_char, /* 85 */ load_file,
     /* 86 */ load_binary, /* 87 */ load_percent, /* 88 */ load_float,
-    /* 89 */ load_special_float, /* 90 */ load_tuple, /* 91 date */ not_built,
-    /* 92 */ load_pair, /* 93 */ load_point, /* 94 time */ not_built,
+    /* 89 */ load_special_float, /* 90 */ load_tuple, /* 91 */ load_date,
+    /* 92 */ load_pair, /* 93 */ load_point, /* 94 */ load_time,
     /* 95 money */ not_built, /* 96 */ load_tag, /* 97 */ load_url, /* 98 */ load_email,
     /* 99 */ load_hex, /* 100 */ load_raw_string, /* 101 */ load_ref,
     /* 102 path closer */ nullptr,

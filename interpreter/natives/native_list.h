@@ -107,7 +107,7 @@
   STAND_IN(N_SET_ENV, "set-env") \
   STAND_IN(N_GET_ENV, "get-env") \
   STAND_IN(N_LIST_ENV, "list-env") \
-  STAND_IN(N_NOW, "now") \
+  NATIVE(N_NOW, "now", now) \
   STAND_IN(N_SIGN_Q, "sign?") \
   NATIVE(N_AS, "as", as) \
   STAND_IN(N_CALL, "call") \

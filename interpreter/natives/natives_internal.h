@@ -64,6 +64,10 @@ void new_line_q(int check);
 void print(int check);
 void prin(int check);
 
+// The clock (calendar.cpp).
+void now(int check, int year, int month, int day, int time, int zone, int date, int weekday,
+         int yearday, int precise, int utc);
+
 // Checksums and digests (checksum.cpp).
 void checksum_(int check, int with);
 

@@ -1,7 +1,7 @@
 // The set natives (union, intersect, unique, difference, exclude): one worker that
 // checks the two sets are of one class and hands the frame to the engine of their
-// type: blocks and hashes, strings, or bitsets. Typesets and dates have no set
-// engine yet and raise not-done.
+// type: blocks and hashes, strings, bitsets, or dates (the days between two dates).
+// Typesets have no set engine yet and raise not-done.
 #include "interpreter/natives/natives.h"
 #include "interpreter/natives/natives_internal.h"
 #include "runtime/core/action_types.h"
@@ -10,6 +10,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/bitset.h"
+#include "runtime/datatypes/date/date.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/string/actions.h"
 
@@ -34,6 +35,10 @@ void set_operation(int op, int case_, int skip) {
   if (is_block_class(first)) return block::do_set_op(case_ >= 0, skip_size, op);
   if (first->is(T_STRING)) return string::do_set_op(case_ >= 0, skip_size, op);
   if (first->is(T_BITSET)) return bitset::do_set_op(op);
+  if (first->is(T_DATE)) {
+    date::difference(first, stack::arg(1));
+    return;
+  }
   if (first->is(T_TYPESET)) not_done();
   actions::fire_expect_arg(first->type());
 }

@@ -55,4 +55,11 @@
   /* the tracer's events */                                                                \
   X(init_, "init") X(end, "end") X(prolog, "prolog") X(epilog, "epilog")                   \
   X(enter, "enter") X(exit, "exit") X(open, "open") X(fetch, "fetch") X(push, "push")      \
-  X(set, "set") X(call, "call") X(throw_, "throw") X(catch_, "catch") X(expr, "expr")
+  X(set, "set") X(call, "call") X(throw_, "throw") X(catch_, "catch") X(expr, "expr")     \
+  /* date! and time! fields, and the operations their errors name */                       \
+  X(date_, "date") X(year, "year") X(month, "month") X(day, "day") X(zone, "zone")         \
+  X(time_, "time") X(hour, "hour") X(minute, "minute") X(second, "second")                 \
+  X(weekday, "weekday") X(yearday, "yearday") X(julian, "julian")                          \
+  X(timezone, "timezone") X(week, "week") X(isoweek, "isoweek")                            \
+  X(add, "add") X(multiply, "multiply") X(round_, "round")                                \
+  X(locale, "locale") X(months, "months")

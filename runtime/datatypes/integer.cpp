@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "runtime/base/system.h"
 #include "runtime/core/action_types.h"
@@ -17,6 +18,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
+#include "runtime/datatypes/date/date.h"
 #include "runtime/datatypes/float/float.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/tuple.h"
@@ -125,6 +127,7 @@ Cell* to(Cell* proto, Cell* spec, int) {
     case T_CHAR: return make_at(proto, get(spec));
     case T_FLOAT: case T_PERCENT: return make_at(proto, truncated(cell::get_double(spec)));
     case T_TIME: return make_at(proto, truncated(cell::get_double(spec) + 0.5));
+    case T_DATE: return make_at(proto, date::to_epoch32(spec));
     case T_BINARY: return make_at(proto, from_binary(spec));
     case T_ISSUE: return make_at(proto, from_issue(spec));
     case T_STRING: case T_FILE: case T_URL: case T_TAG: case T_EMAIL: case T_REF:
@@ -318,11 +321,15 @@ void do_math(int op) {
     case T_PAIR: pair::do_math(op); return;
     case T_POINT2D: case T_POINT3D: point::do_math(op); return;
     case T_TUPLE: tuple::do_math(op); return;
-    default: {
-      Cell type = datatype_of(right->type());
-      fire(err::script::INVALID_TYPE, &type);
-    }
+    case T_DATE:
+      if (op != OP_ADD) break;
+      std::swap(*left, *stack::arg(1));   // days plus a date is the date moved
+      date::do_math(op);
+      return;
+    default: break;
   }
+  Cell type = datatype_of(right->type());
+  fire(err::script::INVALID_TYPE, &type);
 }
 
 int32_t from_hex_spelling(const char* spelling, size_t length, const Cell* issue) {

@@ -1,0 +1,20 @@
+// The wall clock on Linux: clock_gettime for the instant, localtime_r (which
+// reads TZ) or gmtime_r for its calendar fields, tm_gmtoff for the zone.
+#include "platform/clock.h"
+
+#include <ctime>
+
+namespace zol::platform {
+
+WallClock read_wall_clock(bool universal) {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  std::tm fields{};
+  if (universal) gmtime_r(&now.tv_sec, &fields);
+  else localtime_r(&now.tv_sec, &fields);
+  return WallClock{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
+                   fields.tm_hour,        fields.tm_min,     fields.tm_sec,
+                   int32_t(now.tv_nsec),  universal ? 0 : int32_t(fields.tm_gmtoff)};
+}
+
+}  // namespace zol::platform
