@@ -64,4 +64,7 @@ void new_line_q(int check);
 void print(int check);
 void prin(int check);
 
+// Keyed collections (collections.cpp).
+void extend(int check, int case_);
+
 }  // namespace zol::natives

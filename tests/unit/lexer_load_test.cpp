@@ -187,7 +187,7 @@ TEST(LexerLoad, FormsNotBuiltYetSayWhatTheyAre) {
       {"$1.50", "money!", "$1.50"},          {"1x2", "pair!", "1x2"},
       {"(1, 2)", "point2D!", "(1, 2)"},      {"(1, 2, 3)", "point3D!", "(1, 2, 3)"},
       {"(1%, 2)", "point2D!", ")"},          {"1.2.3", "tuple!", "1.2.3"},
-      {"#{0A}", "binary!", "#{0A}"},         {"x\n#[a 1]", "map!", "]"},
+      {"#{0A}", "binary!", "#{0A}"},
   };
   for (const NotBuilt& c : cases) {
     const std::string src = c.src;
