@@ -421,6 +421,10 @@ Cell get_value(const uint8_t* at, uint32_t width, uint8_t type) {
   }
 }
 
+double number_at(const uint8_t* at, uint32_t width, uint8_t type) {
+  return is_float_type(type) ? get_float(at, width) : double(get_integer(at, width));
+}
+
 void convert_value(uint8_t* at, const Cell* value, uint32_t width) {
   switch (value->type()) {
     case T_CHAR: return put_integer(at, int32_t(value->w2), width);

@@ -25,6 +25,8 @@ void init();   // registers vector!
 Cell* make_at(Cell* out, int64_t capacity, uint8_t element_type, uint32_t width);
 
 Cell get_value(const uint8_t* at, uint32_t width, uint8_t element_type);
+// The element as a double, for ordering (integers and code points are exact).
+double number_at(const uint8_t* at, uint32_t width, uint8_t element_type);
 // Stores a number of the element kind at `at` (integers as their low `width` bytes);
 // a value of another datatype raises invalid-type.
 void convert_value(uint8_t* at, const Cell* value, uint32_t width);

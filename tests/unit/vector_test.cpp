@@ -110,5 +110,26 @@ TEST(Vector, InsertingAndReading) {
   });
 }
 
+// The series actions vector! takes from string! read and write elements as numbers.
+TEST(Vector, InheritedSeriesActions) {
+  check({
+      {"v: make vector! [integer! 8 [3 1 2]] poke v 1 300 v", "make vector! [integer! 8 [44 1 2]]"},
+      {"v: make vector! [3 1 2] v/2: 7 v", "make vector! [3 7 2]"},
+      {"v: make vector! [3 1 2] poke v 1 \"x\"", eval_error_text(err::script::INVALID_ARG)},
+      {"v: make vector! [3 1 2] poke v 1 1.5", eval_error_text(err::script::INVALID_ARG)},
+      {"find make vector! [3 1 2] 1", "make vector! [1 2]"},
+      {"find make vector! [3 1 2] 5", "none"},
+      {"find/last make vector! [1 2 1 2] 1", "make vector! [1 2]"},
+      {"find make vector! [1.5 2.5] 2.5", "make vector! [2.5]"},
+      {"select make vector! [3 1 2] 1", "2"},
+      {"sort make vector! [integer! 16 [3 -1 2]]", "make vector! [integer! 16 [-1 2 3]]"},
+      {"sort/reverse make vector! [1.5 -2.5 3.0]", "make vector! [3.0 1.5 -2.5]"},
+      {"reverse make vector! [1 2 3]", "make vector! [3 2 1]"},
+      {"v: make vector! [1 2 3] reduce [take v v]", "[1 make vector! [2 3]]"},
+      {"copy make vector! [integer! 8 [1 2]]", "make vector! [integer! 8 [1 2]]"},
+      {"head clear next make vector! [1 2 3]", "make vector! [1]"},
+  });
+}
+
 }  // namespace
 }  // namespace zol

@@ -192,15 +192,19 @@ void store(Cell* s, int32_t index, const Cell* value) {
     if (table) hashtable::put(table, at);
   } else if (s->is(T_BINARY)) {
     *unit_at(s, index) = uint8_t(value->w2);
+  } else if (s->is(T_VECTOR)) {
+    vector::convert_value(unit_at(s, index), value, buffer(s)->unit());
   } else {
     string::poke_char(buffer(s), unit_at(s, index), value->w2);
   }
 }
 
 // What a poke may store: any value in a block, an integer! or char! byte in a
-// binary!, a char! in text.
+// binary!, a value of the element type in a vector!, a char! in text.
 void check_storable(const Cell* s, const Cell* value) {
   if (block::is_any_block(s->type())) return;
+  if (s->is(T_VECTOR) && value->type() != s->w3) fire(err::script::INVALID_ARG, value);
+  if (s->is(T_VECTOR)) return;
   bool fits = s->is(T_BINARY) ? value->is(T_INTEGER) || value->is(T_CHAR) : value->is(T_CHAR);
   if (!fits) fire(err::script::INVALID_ARG, value);
 }
