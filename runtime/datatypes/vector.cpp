@@ -296,7 +296,8 @@ int32_t integer_op(int32_t l, int32_t r, int op) {
 // One element of `out` := the operation on an element and a number.
 void apply_at(uint8_t* out, const uint8_t* in, uint8_t type, uint32_t width, double scalar_f,
               int32_t scalar_i, int op) {
-  if (is_float_type(type)) return put_float(out, float_::math_op(get_float(in, width), scalar_f, op), width);
+  if (is_float_type(type))
+    return put_float(out, float_::math_op(get_float(in, width), scalar_f, op), width);
   put_integer(out, integer_op(get_integer(in, width), scalar_i, op), width);
 }
 
@@ -383,20 +384,31 @@ Cell* insert(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, bo
   Cell v = *series;
   std::vector<Cell> cells = values_of(value, false, only ? -1 : part);
   if (only && spreads(value, false)) cells = {*value};
-  int32_t at = append ? int32_t(elements(&v)->length()) : std::min(head(&v), int32_t(elements(&v)->length()));
+  int32_t length = int32_t(elements(&v)->length());
+  int32_t at = append ? length : std::min(head(&v), length);
   int32_t past = write_values(&v, at, cells, dup, true);
   if (!append) series_cell::set_head(&v, past);
   *series = v;
   return series;
 }
 
+// /part names the elements replaced: they go, and the values take their place.
+void remove_elements(Cell* vector, int32_t at, int32_t count) {
+  SeriesBuffer* b = elements(vector);
+  uint8_t* from = element_at(vector, at);
+  size_t bytes = size_t(count) * b->unit();
+  std::memmove(from, from + bytes, size_t(b->tail_ptr() - (from + bytes)));
+  b->tail -= uint32_t(bytes);
+}
+
 Cell* change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
   Cell v = *series;
   std::vector<Cell> cells = values_of(value, true, -1);
   if (only && spreads(value, true)) cells = {*value};
-  int32_t at = std::min(head(&v), int32_t(elements(&v)->length()));
-  int32_t past = write_values(&v, at, cells, dup, false);
-  (void)part;
+  int32_t length = int32_t(elements(&v)->length());
+  int32_t at = std::min(head(&v), length);
+  if (part >= 0) remove_elements(&v, at, std::min(part, length - at));
+  int32_t past = write_values(&v, at, cells, dup, part >= 0);
   series_cell::set_head(&v, past);
   *series = v;
   return series;

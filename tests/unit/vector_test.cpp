@@ -99,6 +99,8 @@ TEST(Vector, InsertingAndReading) {
       {"head insert next make vector! [1 2] 9", "make vector! [1 9 2]"},
       {"head insert make vector! [1 2] [7 8]", "make vector! [7 8 1 2]"},
       {"head change next make vector! [1 2 3] [8 9 10]", "make vector! [1 8 9 10]"},
+      {"head change/part next make vector! [1 2 3 4] 9 2", "make vector! [1 9 4]"},
+      {"head change/part make vector! [1 2] [7 8 9] 1", "make vector! [7 8 9 2]"},
       {"append make vector! [1 2] 5.5", eval_error_text(err::script::INVALID_ARG)},
       {"append make vector! [1 2] [3 \"x\"]", eval_error_text(err::script::INVALID_ARG)},
       {"to block! make vector! [1 2 3]", "[1 2 3]"},

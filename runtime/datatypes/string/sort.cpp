@@ -35,36 +35,36 @@ uint32_t sort_fold(uint32_t c, bool exact) {
   return fold(c, exact);
 }
 
-template <uint32_t Unit>
-int32_t compare_chars(const void* a, const void* b, intptr_t order, intptr_t) {
-  const Order& o = *reinterpret_cast<const Order*>(order);
+// Compares two records field by field through `key` (a field's sort key), the
+// order turned round with /reverse.
+template <class Key>
+int32_t compare_by(const void* a, const void* b, const Order& o, Key key) {
   auto* x = static_cast<const uint8_t*>(a);
   auto* y = static_cast<const uint8_t*>(b);
   if (o.reverse) std::swap(x, y);
   int32_t first = o.records.all ? 0 : o.records.offset;
   int32_t end = o.records.all ? o.records.size : first + 1;
   for (int32_t i = first; i < end; i++) {
-    uint32_t cx = sort_fold<Unit>(get_char(x + size_t(i) * Unit, Unit), o.exact);
-    uint32_t cy = sort_fold<Unit>(get_char(y + size_t(i) * Unit, Unit), o.exact);
-    if (cx != cy) return cx < cy ? -1 : 1;
+    auto kx = key(x + size_t(i) * o.unit), ky = key(y + size_t(i) * o.unit);
+    if (kx != ky) return kx < ky ? -1 : 1;
   }
   return 0;
+}
+
+template <uint32_t Unit>
+int32_t compare_chars(const void* a, const void* b, intptr_t order, intptr_t) {
+  const Order& o = *reinterpret_cast<const Order*>(order);
+  return compare_by(a, b, o, [&](const uint8_t* at) {
+    return sort_fold<Unit>(get_char(at, Unit), o.exact);
+  });
 }
 
 // vector! elements order as the numbers they hold, signed, not as code units.
 int32_t compare_numbers(const void* a, const void* b, intptr_t order, intptr_t) {
   const Order& o = *reinterpret_cast<const Order*>(order);
-  auto* x = static_cast<const uint8_t*>(a);
-  auto* y = static_cast<const uint8_t*>(b);
-  if (o.reverse) std::swap(x, y);
-  int32_t first = o.records.all ? 0 : o.records.offset;
-  int32_t end = o.records.all ? o.records.size : first + 1;
-  for (int32_t i = first; i < end; i++) {
-    double nx = vector::number_at(x + size_t(i) * o.unit, o.unit, o.vector_type);
-    double ny = vector::number_at(y + size_t(i) * o.unit, o.unit, o.vector_type);
-    if (nx != ny) return nx < ny ? -1 : 1;
-  }
-  return 0;
+  return compare_by(a, b, o, [&](const uint8_t* at) {
+    return vector::number_at(at, o.unit, o.vector_type);
+  });
 }
 
 // What a Zol comparator answers, as an order: true 1, false -1; a number the
