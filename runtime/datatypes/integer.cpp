@@ -17,6 +17,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
+#include "runtime/datatypes/vector.h"
 #include "runtime/datatypes/float/float.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/memory/memory.h"
@@ -313,6 +314,7 @@ void do_math(int op) {
   switch (right->type()) {
     case T_INTEGER: case T_CHAR: do_math_op(get(left), get(right), op, left); return;
     case T_FLOAT: case T_PERCENT: case T_TIME: float_::do_math(op); return;
+    case T_VECTOR: vector::math_with_vector_right(op); return;
     default: {
       Cell type = datatype_of(right->type());
       fire(err::script::INVALID_TYPE, &type);

@@ -449,6 +449,12 @@ void convert_value(uint8_t* at, const Cell* value, uint32_t width) {
   }
 }
 
+void math_with_vector_right(int op) {
+  Cell number = *stack::arg(0), v = *stack::arg(1);
+  with_scalar(&v, &number, op);
+  *stack::arguments = v;
+}
+
 void set_value(Cell* vector, const Cell* value) {
   Cell v = *value;
   check_element(vector, &v);

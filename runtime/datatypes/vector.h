@@ -31,6 +31,10 @@ double number_at(const uint8_t* at, uint32_t width, uint8_t element_type);
 // a value of another datatype raises invalid-type.
 void convert_value(uint8_t* at, const Cell* value, uint32_t width);
 
+// A math action whose left operand is a number and whose right is a vector: the
+// vector takes the number element by element, in place, and is the result.
+void math_with_vector_right(int op);
+
 // Appends a value of the element type at the tail (another type raises invalid-arg).
 void set_value(Cell* vector, const Cell* value);
 

@@ -70,6 +70,10 @@ TEST(Vector, ArithmeticWrapsAtTheElementWidth) {
       {"(make vector! [float! 32 [0.5]]) + 0.25", "make vector! [float! 32 [0.75]]"},
       {"v: make vector! [1.5] w: v * 1.0 same? v w", "true"},
       {"v: make vector! [1 2] v + 1 v", "make vector! [2 3]"},
+      // A number on the left works on the vector in place just the same.
+      {"v: make vector! [integer! 8 [100 1]] 200 + v v", "make vector! [integer! 8 [44 -55]]"},
+      {"2.5 * make vector! [float! 32 [2.0]]", "make vector! [float! 32 [5.0]]"},
+      {"1 + make vector! [#\"a\"]", "make vector! [#\"b\"]"},
       {"(make vector! [1 2]) + make vector! [1.5]", eval_error_text(err::script::NOT_SAME_TYPE)},
       {"(make vector! [1 2]) / 0", eval_error_text(err::math::ZERO_DIVIDE)},
       {"(make vector! [1 2]) + \"a\"", eval_error_text(err::internal::NOT_DONE)},
