@@ -114,6 +114,8 @@ TEST(Map, ReflectionAndConversion) {
       {"m: make map! [a 1 b 2] body-of m", "[\n    a: 1\n    b: 2\n]"},
       {"m: make map! [a 1 b 2] to block! m", "[\n    a: 1\n    b: 2\n]"},
       {"keys-of make map! []", "[]"},
+      {"find to hash! make map! [a 1 b 2] 2", "make hash! [2]"},
+      {"to map! make hash! [a 1]", "#[\n    a: 1\n]"},
       {"reflect make map! [a 1] 'class", eval_error_text(err::internal::NOT_DONE)},
   });
 }
