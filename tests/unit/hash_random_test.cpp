@@ -1,5 +1,5 @@
 // hash!: a long random run of edits (inserts, removes, changes, moves, swaps,
-// reverses, sorts, takes and clears, each from a random position), after each of
+// reverses, sorts, trims, takes and clears, each from a random position), after each of
 // which every value and every start position is looked up through the table and
 // through find, and checked against a plain scan of the block's cells.
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@ namespace {
 
 // Values with repeats and case variants, so that buckets hold duplicate groups.
 const std::vector<std::string> VALUES = {"1", "2", "3", "7", "\"a\"", "\"A\"", "\"b\"",
-                                         "'w", "'W", "3.5"};
+                                         "'w", "'W", "3.5", "#(none)"};
 
 struct Generator {
   std::mt19937 random{20};
@@ -31,7 +31,7 @@ struct Generator {
 
   // One edit of the hash! held by the word h, as source text.
   std::string edit() {
-    switch (below(16)) {
+    switch (below(18)) {
       case 0: return "append h " + value();
       case 1: return "append h [" + value() + " " + value() + "]";
       case 2: return "insert " + at() + " " + value();
@@ -47,6 +47,8 @@ struct Generator {
       case 12: return "sort/reverse " + at();
       case 13: return "take/last h";
       case 14: return "take/part " + at() + " " + count();
+      case 15: return "trim h";
+      case 16: return "sort/skip h 2";
       default: return below(4) == 0 ? "clear h" : "clear " + at();
     }
   }
