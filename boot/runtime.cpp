@@ -22,6 +22,7 @@
 #include "runtime/datatypes/handle.h"
 #include "runtime/datatypes/hash.h"
 #include "runtime/datatypes/integer.h"
+#include "runtime/datatypes/map.h"
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/pair.h"
@@ -34,6 +35,7 @@
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/url.h"
+#include "runtime/datatypes/vector.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/memory/extref.h"
 #include "runtime/hashtable/hashtable.h"
@@ -61,7 +63,7 @@ struct Reserved {
 };
 constexpr Reserved UNBUILT[] = {
     {T_BINARY, T_SERIES, "binary!"}, {T_BITSET, 0, "bitset!"},   {T_TRIPLE, 0, "triple!"},
-    {T_VECTOR, T_SERIES, "vector!"}, {T_MAP, 0, "map!"},         {T_PAIR, 0, "pair!"},
+    {T_PAIR, 0, "pair!"},
     {T_TUPLE, 0, "tuple!"},          {T_TIME, 0, "time!"},       {T_HANDLE, 0, "handle!"},
     {T_DATE, 0, "date!"},            {T_PORT, T_OBJECT, "port!"}, {T_MONEY, 0, "money!"},
     {T_POINT2D, 0, "point2D!"},      {T_POINT3D, 0, "point3D!"}, {T_IMAGE, T_SERIES, "image!"},
@@ -102,6 +104,8 @@ void register_datatypes() {
   typeset::init();
   error::init();
   hash::init();
+  map::init();
+  vector::init();
   percent::init();
   time::init();
   date::init();

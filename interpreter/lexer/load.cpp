@@ -11,6 +11,7 @@
 #include "runtime/collector/collector.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/float/float.h"
+#include "runtime/datatypes/map.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/core/error.h"
@@ -162,6 +163,7 @@ class Scan {
   void open(const Token& t, uint8_t type);
   void close(const Token& t);
   void fold(uint8_t type);
+  void fold_map();
   void drop_innermost();
   void push(const Token& t, Cell v);
   bool at_top_level() const { return scanner_.depth() == 0 && !scanner_.in_path(); }
@@ -261,6 +263,7 @@ void Scan::open(const Token& t, uint8_t type) {
 void Scan::close(const Token& t) {
   if (!request_.load) return;
   uint8_t type = t.type;
+  if (type == T_MAP && keep_) return fold_map();
   if (type == T_MAP || type == T_POINT2D || type == T_POINT3D) {
     if (keep_) scanner_.raise_not_built(t, type);
     type = T_BLOCK;   // checked only: the value goes with the scan
@@ -277,6 +280,15 @@ void Scan::fold(uint8_t type) {
   frame_ = marker - m->w1;
   cell::set(m, (m->header & HEADER_NEW_LINE) | type, 0, node, 0);
   stack_cut(marker + 1);
+}
+
+// A map literal's pairs (the scanner checked their count and key types) are folded
+// into a block that the map then indexes.
+void Scan::fold_map() {
+  uint32_t marker = frame_ - 1;
+  fold(T_BLOCK);
+  Cell pairs = *stack_at(marker);
+  map::make_over(stack_at(marker), &pairs);
 }
 
 // A quiet error abandons what is open: blocks and parens are closed as they stand,

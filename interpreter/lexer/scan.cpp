@@ -6,6 +6,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/core/datatype.h"
+#include "runtime/datatypes/map.h"
 #include "runtime/text/unicode.h"
 
 namespace zol::lexer {
@@ -18,20 +19,6 @@ constexpr uint32_t REPORT_BYTES = 30;
 
 bool is_path_type(int type) {
   return type == T_PATH || type == T_LIT_PATH || type == T_SET_PATH || type == T_GET_PATH;
-}
-
-// Types a map! literal takes as keys.
-bool valid_map_key(uint8_t type) {
-  switch (type) {
-    case T_STRING: case T_FILE: case T_URL: case T_TAG: case T_EMAIL: case T_REF:
-    case T_BINARY: case T_CHAR: case T_INTEGER: case T_FLOAT: case T_PERCENT: case T_MONEY:
-    case T_PAIR: case T_TUPLE: case T_TIME: case T_DATE: case T_POINT2D: case T_POINT3D:
-    case T_WORD: case T_SET_WORD: case T_LIT_WORD: case T_GET_WORD: case T_REFINEMENT:
-    case T_ISSUE:
-      return true;
-    default:
-      return false;
-  }
 }
 
 // Bytes after which a path ends (any other byte but "/" breaks it).
@@ -497,7 +484,7 @@ void Scanner::finish_value(uint8_t type) {
   while (!open_.empty()) {
     Container& c = open_.back();
     c.children++;
-    if (c.type == T_MAP && c.children % 2 == 1 && !valid_map_key(type)) c.bad_key = true;
+    if (c.type == T_MAP && c.children % 2 == 1 && !map::valid_key_type(type)) c.bad_key = true;
     if (!is_path_type(c.type) || !close_path(&type)) return;
   }
 }

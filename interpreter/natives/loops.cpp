@@ -17,6 +17,7 @@
 #include "runtime/core/values.h"
 #include "runtime/core/words.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/map.h"
 #include "runtime/datatypes/series/series.h"
 
 namespace zol::natives {
@@ -94,6 +95,7 @@ struct LoopWords {
   // Sets the words to the values at the series position and advances it by n;
   // false at the tail.
   bool step(Cell* series) const {
+    if (series->is(T_MAP)) return map::foreach_step(series, &words, count);
     if (at_tail(*series)) return false;
     int32_t at = series_cell::head(series);
     for (int32_t j = 0; j < count; j++) {

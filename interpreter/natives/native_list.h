@@ -94,7 +94,7 @@
   NATIVE(N_RETURN, "return", return_) \
   NATIVE(N_THROW, "throw", throw_) \
   NATIVE(N_CATCH, "catch", catch_) \
-  STAND_IN(N_EXTEND, "extend") \
+  NATIVE(N_EXTEND, "extend", extend) \
   NATIVE(N_DEBASE, "debase", debase) \
   STAND_IN(N_TO_LOCAL_FILE, "to-local-file") \
   STAND_IN(N_WAIT, "wait") \

@@ -90,4 +90,7 @@ void as_pair(int check);
 void as_point2d(int check);
 void as_point3d(int check);
 
+// Keyed collections (collections.cpp).
+void extend(int check, int case_);
+
 }  // namespace zol::natives

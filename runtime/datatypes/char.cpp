@@ -12,6 +12,7 @@
 #include "runtime/core/number.h"
 #include "runtime/text/unicode.h"
 #include "runtime/core/values.h"
+#include "runtime/datatypes/vector.h"
 
 namespace zol::char_ {
 namespace {
@@ -93,8 +94,9 @@ void make_in(NodeRef block, uint32_t cp) { *memory::alloc_tail_cell(block) = val
 void do_math(int op) {
   Cell* left = stack::arg(0);
   const Cell* right = stack::arg(1);
+  if (right->is(T_VECTOR)) return vector::math_with_vector_right(op);
   if (!right->is(T_CHAR) && !right->is(T_INTEGER) && !right->is(T_FLOAT)) {
-    Cell type = values::of_datatype(right->type());  // vector! joins when it exists
+    Cell type = values::of_datatype(right->type());
     fire(err::script::INVALID_TYPE, &type);
   }
   // The core reports a result outside the integers by writing a float! into the

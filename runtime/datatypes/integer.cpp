@@ -19,6 +19,7 @@
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/date/date.h"
+#include "runtime/datatypes/vector.h"
 #include "runtime/datatypes/float/float.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/tuple.h"
@@ -321,6 +322,7 @@ void do_math(int op) {
     case T_PAIR: pair::do_math(op); return;
     case T_POINT2D: case T_POINT3D: point::do_math(op); return;
     case T_TUPLE: tuple::do_math(op); return;
+    case T_VECTOR: vector::math_with_vector_right(op); return;
     case T_DATE:
       if (op != OP_ADD) break;
       std::swap(*left, *stack::arg(1));   // days plus a date is the date moved

@@ -430,7 +430,8 @@ Cell* get_in_hash(NodeRef table, const Cell* key, const FindRule& rule, int op) 
       best = index;
       found = true;
     }
-    if (found) break;
+    // Equal values of different types (a word and a lit-word) keep buckets of their
+    // own along one probe path, so the best match may lie in a later bucket.
   } while (p.next());
   return found ? cells_of(t) + best : nullptr;
 }

@@ -16,6 +16,7 @@
 #include "runtime/core/error.h"
 #include "runtime/core/number.h"
 #include "runtime/core/values.h"
+#include "runtime/datatypes/vector.h"
 #include "runtime/core/words.h"
 #include "runtime/numeric/rounding.h"
 
@@ -160,6 +161,7 @@ double math_op(double left, double right, int op) {
 void do_math(int op) {
   Cell* left = stack::arg(0);
   const Cell* right = stack::arg(1);
+  if (right->is(T_VECTOR)) return vector::math_with_vector_right(op);
   if (hand_over(op, left->type(), right->type())) return;
   check_right_operand(op, left->type(), right->type());
   uint8_t type = result_type(left->type(), right->type());

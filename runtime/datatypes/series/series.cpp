@@ -22,6 +22,7 @@
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 #include "runtime/core/words.h"
+#include "runtime/datatypes/vector.h"
 #include "runtime/hashtable/hashtable.h"
 #include "runtime/numeric/sort.h"
 
@@ -98,6 +99,7 @@ Cell element_at(const Cell* s, const uint8_t* at) {
     return c;
   }
   if (s->is(T_BINARY)) return values::integer(*at);
+  if (s->is(T_VECTOR)) return vector::get_value(at, buffer(s)->unit(), uint8_t(s->w3));
   return Cell{T_CHAR, 0, string::get_char(at, buffer(s)->unit()), 0};
 }
 
@@ -190,15 +192,20 @@ void store(Cell* s, int32_t index, const Cell* value) {
     if (table) hashtable::put(table, at);
   } else if (s->is(T_BINARY)) {
     *unit_at(s, index) = uint8_t(value->w2);
+  } else if (s->is(T_VECTOR)) {
+    vector::convert_value(unit_at(s, index), value, buffer(s)->unit());
   } else {
     string::poke_char(buffer(s), unit_at(s, index), value->w2);
   }
 }
 
 // What a poke may store: any value in a block, an integer! or char! from 0 to 255
-// in a binary! (a byte, never a truncated wider value), a char! in text.
+// in a binary! (a byte, never a truncated wider value), a value of the element type
+// in a vector!, a char! in text.
 void check_storable(const Cell* s, const Cell* value) {
   if (block::is_any_block(s->type())) return;
+  if (s->is(T_VECTOR) && value->type() != s->w3) fire(err::script::INVALID_ARG, value);
+  if (s->is(T_VECTOR)) return;
   bool fits = s->is(T_BINARY) ? value->is(T_INTEGER) || value->is(T_CHAR) : value->is(T_CHAR);
   if (!fits) fire(err::script::INVALID_ARG, value);
   if (s->is(T_BINARY) && value->w2 > 255) fire(err::script::OUT_OF_RANGE, value);

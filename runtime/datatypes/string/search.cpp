@@ -39,9 +39,22 @@ Cell formed(const Cell* value) {
   return actions::form_to_string(value);
 }
 
+// A vector! holds numbers, not text: the needle is one element, compared as a value.
+int32_t search_elements(const Cell* s, const Search& how, int32_t* span) {
+  *span = 1;
+  series::Walk w;
+  if (!series::plan_search(s, how.part, how.skip, how.last, how.reverse, 1, true, &w)) return -1;
+  SeriesBuffer* b = series::buffer(s);
+  return series::walk_search(w, how.match, [&](int32_t pos) {
+    Cell element = series::element_at(s, b->head() + size_t(pos) * b->unit());
+    return actions::compare_typed(&element, how.value, C_EQUAL) == 0;
+  });
+}
+
 // The position of the needle from the buffer start, or -1; *span receives the
 // characters it covers.
 int32_t search(const Cell* s, const Search& how, int32_t* span) {
+  if (s->is(T_VECTOR)) return search_elements(s, how, span);
   Cell text = *how.value;
   Needle kind = Needle::TEXT;
   if (how.value->is(T_CHAR) || (s->is(T_BINARY) && how.value->is(T_INTEGER)))   // a byte

@@ -12,6 +12,7 @@
 #include "runtime/datatypes/series/series.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/string/actions.h"
+#include "runtime/datatypes/vector.h"
 #include "runtime/numeric/sort.h"
 #include "runtime/core/values.h"
 
@@ -25,6 +26,7 @@ struct Order {
   bool reverse;
   series::SortRecords records;
   uint32_t unit;
+  uint8_t vector_type = 0;   // a vector!'s element type: its units are numbers
 };
 
 template <uint32_t Unit>
@@ -33,20 +35,36 @@ uint32_t sort_fold(uint32_t c, bool exact) {
   return fold(c, exact);
 }
 
-template <uint32_t Unit>
-int32_t compare_chars(const void* a, const void* b, intptr_t order, intptr_t) {
-  const Order& o = *reinterpret_cast<const Order*>(order);
+// Compares two records field by field through `key` (a field's sort key), the
+// order turned round with /reverse.
+template <class Key>
+int32_t compare_by(const void* a, const void* b, const Order& o, Key key) {
   auto* x = static_cast<const uint8_t*>(a);
   auto* y = static_cast<const uint8_t*>(b);
   if (o.reverse) std::swap(x, y);
   int32_t first = o.records.all ? 0 : o.records.offset;
   int32_t end = o.records.all ? o.records.size : first + 1;
   for (int32_t i = first; i < end; i++) {
-    uint32_t cx = sort_fold<Unit>(get_char(x + size_t(i) * Unit, Unit), o.exact);
-    uint32_t cy = sort_fold<Unit>(get_char(y + size_t(i) * Unit, Unit), o.exact);
-    if (cx != cy) return cx < cy ? -1 : 1;
+    auto kx = key(x + size_t(i) * o.unit), ky = key(y + size_t(i) * o.unit);
+    if (kx != ky) return kx < ky ? -1 : 1;
   }
   return 0;
+}
+
+template <uint32_t Unit>
+int32_t compare_chars(const void* a, const void* b, intptr_t order, intptr_t) {
+  const Order& o = *reinterpret_cast<const Order*>(order);
+  return compare_by(a, b, o, [&](const uint8_t* at) {
+    return sort_fold<Unit>(get_char(at, Unit), o.exact);
+  });
+}
+
+// vector! elements order as the numbers they hold, signed, not as code units.
+int32_t compare_numbers(const void* a, const void* b, intptr_t order, intptr_t) {
+  const Order& o = *reinterpret_cast<const Order*>(order);
+  return compare_by(a, b, o, [&](const uint8_t* at) {
+    return vector::number_at(at, o.unit, o.vector_type);
+  });
 }
 
 // What a Zol comparator answers, as an order: true 1, false -1; a number the
@@ -92,6 +110,7 @@ int32_t call_records(const void* a, const void* b, intptr_t order, intptr_t) {
 
 zol::sort::Comparator comparator_for(const Order& o) {
   if (o.records.function) return call_records;
+  if (o.vector_type) return compare_numbers;
   switch (o.unit) {
     case 1: return compare_chars<1>;
     case 2: return compare_chars<2>;
@@ -124,6 +143,7 @@ Cell* sort(Cell* s, bool case_, const Cell* skip, const Cell* compare, const Cel
   range = series::sort_range(s, part);   // the owner may have edited it
   range.count -= range.count % o.records.size;
   o.unit = series::buffer(s)->unit();
+  if (s->is(T_VECTOR)) o.vector_type = uint8_t(s->w3);
   Run run{o, range.count / o.records.size, stable};
   if (o.records.function) series::sort_copy(s, range, run_sort, &run);
   else run_sort(series::buffer(s)->head() + size_t(range.start) * o.unit, &run);

@@ -183,7 +183,6 @@ TEST(LexerLoad, FormsNotBuiltYetSayWhatTheyAre) {
   struct NotBuilt { const char* src; const char* type; const char* text; };
   const NotBuilt cases[] = {
       {"$1.50", "money!", "$1.50"},          {"(1%, 2)", "point2D!", ")"},
-      {"x\n#[a 1]", "map!", "]"},
   };
   for (const NotBuilt& c : cases) {
     const std::string src = c.src;
