@@ -55,7 +55,7 @@ Cell random_block(int32_t n, uint32_t seed) {
 double sort_integers(int32_t n) {
   Cell blk = random_block(n, 11);
   return seconds(
-      [&] { actions::sort_typed(&blk, false, nullptr, nullptr, nullptr, false, false, false); });
+      [&] { actions::sort_typed(&blk); });
 }
 
 double find_in_hash(int32_t size, int32_t finds) {
@@ -73,8 +73,7 @@ double find_in_hash(int32_t size, int32_t finds) {
     for (int32_t i = 0; i < finds; i++) {
       Cell position = hash;
       Cell key = values::integer(int32_t(rng() % uint32_t(size)) * 7);
-      Cell* at = actions::find_typed(&position, &key, nullptr, false, false, false, false, nullptr,
-                                     nullptr, false, false, false, false);
+      Cell* at = actions::find_typed(&position, &key);
       found += series_cell::head(at);
     }
   });

@@ -164,11 +164,8 @@ Cell* copy_typed(Cell* value, Cell* destination, const Cell* part, bool deep,
   return impl_of<CopyFn>(value, A_COPY)(value, destination, part, deep, types);
 }
 
-Cell* find_typed(Cell* series, const Cell* value, const Cell* part, bool only, bool case_,
-                 bool same, bool any, const Cell* with, const Cell* skip, bool last,
-                 bool reverse, bool tail, bool match) {
-  return impl_of<FindFn>(series, A_FIND)(series, value, part, only, case_, same, any, with,
-                                         skip, last, reverse, tail, match);
+Cell* find_typed(Cell* series, const Cell* value, const FindOptions& how) {
+  return impl_of<FindFn>(series, A_FIND)(series, value, how);
 }
 
 int32_t length_q_typed(const Cell* series) {
@@ -199,17 +196,12 @@ Cell* reverse_typed(Cell* series, const Cell* part, const Cell* skip) {
   return impl_of<ReverseFn>(series, A_REVERSE)(series, part, skip);
 }
 
-Cell* select_typed(Cell* series, const Cell* value, const Cell* part, bool only, bool case_,
-                   bool same, bool any, const Cell* with, const Cell* skip, bool last,
-                   bool reverse) {
-  return impl_of<SelectFn>(series, A_SELECT)(series, value, part, only, case_, same, any, with,
-                                             skip, last, reverse);
+Cell* select_typed(Cell* series, const Cell* value, const FindOptions& how) {
+  return impl_of<SelectFn>(series, A_SELECT)(series, value, how);
 }
 
-Cell* sort_typed(Cell* series, bool case_, const Cell* skip, const Cell* compare,
-                 const Cell* part, bool all, bool reverse, bool stable) {
-  return impl_of<SortFn>(series, A_SORT)(series, case_, skip, compare, part, all, reverse,
-                                         stable);
+Cell* sort_typed(Cell* series, const SortOptions& how) {
+  return impl_of<SortFn>(series, A_SORT)(series, how);
 }
 
 Cell* swap_typed(Cell* first, Cell* second) {
@@ -473,11 +465,13 @@ void copy(int part, int deep, int types) {
   to_frame(copy_typed(arg(0), destination, refinement_arg(part), used(deep), kind));
 }
 
-void find(int part, int only, int case_, int same, int any, int with, int skip, int last,
+void find(int part, int only, int case_, int same, int any, int, int skip, int last,
           int reverse, int tail, int match) {
-  to_frame(find_typed(arg(0), arg(1), refinement_arg(part), used(only), used(case_), used(same),
-                      used(any), refinement_arg(with), refinement_arg(skip), used(last),
-                      used(reverse), used(tail), used(match)));
+  to_frame(find_typed(arg(0), arg(1),
+                      {.part = refinement_arg(part), .skip = refinement_arg(skip),
+                       .only = used(only), .case_ = used(case_), .same = used(same),
+                       .any = used(any), .last = used(last), .reverse = used(reverse),
+                       .tail = used(tail), .match = used(match)}));
 }
 
 void head() { run_minimal(A_HEAD); }
@@ -507,16 +501,19 @@ void put(int case_) { to_frame(put_typed(arg(0), arg(1), arg(2), used(case_))); 
 void remove(int part, int key) { remove_typed(arg(0), refinement_arg(part), refinement_arg(key)); }
 void reverse(int part, int skip) { reverse_typed(arg(0), refinement_arg(part), refinement_arg(skip)); }
 
-void select(int part, int only, int case_, int same, int any, int with, int skip, int last,
+void select(int part, int only, int case_, int same, int any, int, int skip, int last,
             int reverse) {
-  to_frame(select_typed(arg(0), arg(1), refinement_arg(part), used(only), used(case_),
-                        used(same), used(any), refinement_arg(with), refinement_arg(skip),
-                        used(last), used(reverse)));
+  to_frame(select_typed(arg(0), arg(1),
+                        {.part = refinement_arg(part), .skip = refinement_arg(skip),
+                         .only = used(only), .case_ = used(case_), .same = used(same),
+                         .any = used(any), .last = used(last), .reverse = used(reverse)}));
 }
 
 void sort(int case_, int skip, int compare, int part, int all, int reverse, int stable) {
-  to_frame(sort_typed(arg(0), used(case_), refinement_arg(skip), refinement_arg(compare),
-                      refinement_arg(part), used(all), used(reverse), used(stable)));
+  to_frame(sort_typed(arg(0), {.skip = refinement_arg(skip), .compare = refinement_arg(compare),
+                               .part = refinement_arg(part), .case_ = used(case_),
+                               .all = used(all), .reverse = used(reverse),
+                               .stable = used(stable)}));
 }
 
 void skip() { run_minimal(A_SKIP); }

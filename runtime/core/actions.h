@@ -129,9 +129,7 @@ Cell* change_typed(Cell* series, Cell* value, int32_t part, bool only, int32_t d
 Cell* clear_typed(Cell* series);
 Cell* copy_typed(Cell* value, Cell* destination, const Cell* part, bool deep,
                  const Cell* types);
-Cell* find_typed(Cell* series, const Cell* value, const Cell* part, bool only, bool case_,
-                 bool same, bool any, const Cell* with, const Cell* skip, bool last,
-                 bool reverse, bool tail, bool match);
+Cell* find_typed(Cell* series, const Cell* value, const FindOptions& how = {});
 int32_t length_q_typed(const Cell* series);
 Cell* move_typed(Cell* origin, Cell* target, const Cell* part);
 Cell* pick_typed(Cell* series, int32_t index, Cell* index_cell);
@@ -139,11 +137,8 @@ Cell* poke_typed(Cell* series, int32_t index, Cell* value, Cell* index_cell);
 Cell* put_typed(Cell* series, Cell* key, Cell* value, bool case_);
 Cell* remove_typed(Cell* series, const Cell* part, const Cell* key);
 Cell* reverse_typed(Cell* series, const Cell* part, const Cell* skip);
-Cell* select_typed(Cell* series, const Cell* value, const Cell* part, bool only, bool case_,
-                   bool same, bool any, const Cell* with, const Cell* skip, bool last,
-                   bool reverse);
-Cell* sort_typed(Cell* series, bool case_, const Cell* skip, const Cell* compare,
-                 const Cell* part, bool all, bool reverse, bool stable);
+Cell* select_typed(Cell* series, const Cell* value, const FindOptions& how = {});
+Cell* sort_typed(Cell* series, const SortOptions& how = {});
 Cell* swap_typed(Cell* first, Cell* second);
 Cell* take_typed(Cell* series, const Cell* part, bool deep, bool last);
 Cell* trim_typed(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all,

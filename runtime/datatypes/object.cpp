@@ -381,8 +381,7 @@ Cell* copy_action(Cell* value, Cell* destination, const Cell* part, bool deep, c
   return destination;
 }
 
-Cell* select(Cell* obj, const Cell* value, const Cell*, bool, bool, bool, bool, const Cell*,
-             const Cell*, bool, bool) {
+Cell* select(Cell* obj, const Cell* value, const FindOptions&) {
   if (!word::any_word(value->type())) {
     Cell type = values::of_datatype(value->type());
     fire(err::script::INVALID_TYPE, &type);

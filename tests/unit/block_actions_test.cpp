@@ -43,15 +43,19 @@ struct Find {
 
 std::string find(Cell series, Cell v, Find f = {}) {
   return outcome([&] {
-    return *actions::find_typed(&series, &v, f.part, f.only, f.case_, f.same, false, nullptr,
-                                f.skip, f.last, f.reverse, f.tail, f.match);
+    return *actions::find_typed(&series, &v,
+                                {.part = f.part, .skip = f.skip, .only = f.only,
+                                 .case_ = f.case_, .same = f.same, .last = f.last,
+                                 .reverse = f.reverse, .tail = f.tail, .match = f.match});
   });
 }
 
 std::string select(Cell series, Cell v, Find f = {}) {
   return outcome([&] {
-    return *actions::select_typed(&series, &v, f.part, f.only, f.case_, f.same, false, nullptr,
-                                  f.skip, f.last, f.reverse);
+    return *actions::select_typed(&series, &v,
+                                  {.part = f.part, .skip = f.skip, .only = f.only,
+                                   .case_ = f.case_, .same = f.same, .last = f.last,
+                                   .reverse = f.reverse});
   });
 }
 

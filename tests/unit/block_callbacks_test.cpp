@@ -110,7 +110,7 @@ std::vector<Edit> edits() {
          actions::put_typed(&s, &k, &v, false);
        }},
       {"sort", "sorted", [](Cell s) {
-         actions::sort_typed(&s, false, nullptr, nullptr, nullptr, false, false, false);
+         actions::sort_typed(&s);
        }},
       {"swap", "swaped", [](Cell s) {
          Cell other = value("[q]");
@@ -215,7 +215,8 @@ struct ComparatorTest : ::testing::Test {
     being_sorted = blk;
     Cell* top = stack::top;
     std::string e = test::raised([&] {
-      actions::sort_typed(&blk, false, skip, &function, nullptr, all, reverse, stable);
+      actions::sort_typed(&blk, {.skip = skip, .compare = &function, .all = all,
+                                 .reverse = reverse, .stable = stable});
     });
     EXPECT_EQ(stack::top, top) << "the comparator frames are closed";
     return e;

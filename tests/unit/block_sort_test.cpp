@@ -20,12 +20,7 @@ using test::value;
 
 Cell I(int32_t n) { return values::integer(n); }
 
-struct Sort {
-  const Cell* skip = nullptr;
-  const Cell* compare = nullptr;
-  const Cell* part = nullptr;
-  bool case_ = false, all = false, reverse = false, stable = false;
-};
+using Sort = SortOptions;
 
 // The whole block after sorting it from `head`, or the error.
 std::string sorted(const char* text, Sort s = {}, int32_t head = 0) {
@@ -33,7 +28,7 @@ std::string sorted(const char* text, Sort s = {}, int32_t head = 0) {
   series_cell::set_head(&blk, head);
   std::string e = test::raised([&] {
     Cell b = blk;
-    actions::sort_typed(&b, s.case_, s.skip, s.compare, s.part, s.all, s.reverse, s.stable);
+    actions::sort_typed(&b, s);
   });
   if (!e.empty()) return "error " + e;
   series_cell::set_head(&blk, 0);
@@ -88,7 +83,7 @@ TEST(BlockSort, StableSortKeepsEqualKeysInOrder) {
   }
   Cell two = I(2), one = I(1);
   Cell b = blk;
-  actions::sort_typed(&b, false, &two, &one, nullptr, false, false, true);
+  actions::sort_typed(&b, {.skip = &two, .compare = &one, .stable = true});
   for (int32_t r = 1; r < 500; r++) {
     int32_t key0 = cell::get_int(block::zs_abs_at(&blk, 2 * r - 2));
     int32_t key1 = cell::get_int(block::zs_abs_at(&blk, 2 * r));
@@ -143,8 +138,7 @@ TEST(BlockSets, TheFiveOperations) {
                                        [] { block::do_set_op(false, nullptr, OP_EXCLUDE); });
   Cell found = from_hash;
   Cell key = value("c");
-  EXPECT_EQ(show(*actions::find_typed(&found, &key, nullptr, false, false, false, false, nullptr,
-                                      nullptr, false, false, false, false)),
+  EXPECT_EQ(show(*actions::find_typed(&found, &key)),
             "@2 make hash! [c]")
       << "a hash! result keeps its table";
 }

@@ -28,8 +28,7 @@ Cell make_hash(const char* cells) {
 
 std::string find_from(Cell h, int32_t head, Cell v) {
   series_cell::set_head(&h, head);
-  return show(*actions::find_typed(&h, &v, nullptr, false, false, false, false, nullptr, nullptr,
-                                   false, false, false, false));
+  return show(*actions::find_typed(&h, &v));
 }
 
 // Every cell is found through the table at its own index (the first equal cell at
@@ -87,8 +86,8 @@ TEST(Hash, FindThroughTheTable) {
   Cell from = h;
   auto find = [&](const Cell* part, const Cell* skip, bool last, bool reverse, bool tail) {
     Cell s = from;
-    return show(*actions::find_typed(&s, &seven, part, false, false, false, false, nullptr, skip,
-                                     last, reverse, tail, false));
+    return show(*actions::find_typed(
+        &s, &seven, {.part = part, .skip = skip, .last = last, .reverse = reverse, .tail = tail}));
   };
   EXPECT_EQ(find(nullptr, nullptr, true, false, false), "@5 make hash! [7 d]");
   EXPECT_EQ(find(nullptr, nullptr, false, false, true), "@3 make hash! [b c 7 d]");
@@ -104,8 +103,7 @@ TEST(Hash, FindThroughTheTable) {
   series_cell::set_head(&from, 0);
   EXPECT_EQ(find(&four, nullptr, true, false, false), "@2 make hash! [7 b c 7 d]");
   Cell key = value("b");
-  EXPECT_EQ(show(*actions::select_typed(&h, &key, nullptr, false, false, false, false, nullptr,
-                                        nullptr, false, false)),
+  EXPECT_EQ(show(*actions::select_typed(&h, &key)),
             "c");
 }
 
@@ -157,7 +155,7 @@ TEST(Hash, TheTableFollowsEveryEdit) {
          actions::put_typed(&s, &k, &v, false);
        }},
       {"sort", [&](Cell s) {
-         actions::sort_typed(&s, false, nullptr, nullptr, nullptr, false, false, false);
+         actions::sort_typed(&s);
        }},
       {"trim", [&](Cell s) {
          Cell n = values::none;

@@ -326,7 +326,7 @@ TEST(SeriesRandom, ShuffleOnlyAndSeed) {
   Cell s = value("[1 2 3 4 5 6 7 8]");
   actions::random_typed(&s, false, false, false);
   Cell sorted = s;
-  actions::sort_typed(&sorted, false, nullptr, nullptr, nullptr, false, false, false);
+  actions::sort_typed(&sorted);
   EXPECT_EQ(test::mold(sorted), "[1 2 3 4 5 6 7 8]") << "a shuffle keeps every element";
   Cell empty = value("[]");
   EXPECT_EQ(show(*actions::random_typed(&empty, false, false, true)), "none");

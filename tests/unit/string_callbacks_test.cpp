@@ -91,7 +91,7 @@ std::vector<Edit> edits() {
          actions::poke_typed(&s, 2, &v, &i);
        }},
       {"sort", "sorted", [](Cell s) {
-         actions::sort_typed(&s, false, nullptr, nullptr, nullptr, false, false, false);
+         actions::sort_typed(&s);
        }},
       {"swap", "swaped", [](Cell s) {
          Cell other = test::text(U"q");

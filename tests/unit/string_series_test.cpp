@@ -112,16 +112,19 @@ std::function<Cell(Cell&)> find(std::function<Cell()> value, Find f = {}, int32_
   return [=](Cell& s) {
     Cell v = value();
     series_cell::set_head(&s, head);
-    return *actions::find_typed(&s, &v, f.part, false, f.case_, f.same, false, nullptr, f.skip,
-                                f.last, f.reverse, f.tail, f.match);
+    return *actions::find_typed(&s, &v,
+                                {.part = f.part, .skip = f.skip, .case_ = f.case_,
+                                 .same = f.same, .last = f.last, .reverse = f.reverse,
+                                 .tail = f.tail, .match = f.match});
   };
 }
 
 std::function<Cell(Cell&)> select(std::function<Cell()> value, Find f = {}) {
   return [=](Cell& s) {
     Cell v = value();
-    return *actions::select_typed(&s, &v, f.part, false, f.case_, false, false, nullptr, f.skip,
-                                  f.last, f.reverse);
+    return *actions::select_typed(
+        &s, &v,
+        {.part = f.part, .skip = f.skip, .case_ = f.case_, .last = f.last, .reverse = f.reverse});
   };
 }
 

@@ -35,18 +35,12 @@ std::string whole(Cell s) {
   return utf8(s);
 }
 
-struct Sort {
-  const Cell* skip = nullptr;
-  const Cell* compare = nullptr;
-  const Cell* part = nullptr;
-  bool case_ = false, all = false, reverse = false, stable = false;
-};
+using Sort = SortOptions;
 
 std::string sorted(Cell s, Sort how) {
   std::string e = test::raised([&] {
     Cell work = s;
-    actions::sort_typed(&work, how.case_, how.skip, how.compare, how.part, how.all, how.reverse,
-                        how.stable);
+    actions::sort_typed(&work, how);
   });
   return e.empty() ? whole(s) : "error " + e;
 }

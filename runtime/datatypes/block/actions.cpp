@@ -264,19 +264,19 @@ int32_t search(const Cell* blk, const Search& how, int32_t* span) {
 
 namespace {
 
-Cell* find(Cell* blk, const Cell* value, const Cell* part, bool only, bool case_, bool same, bool,
-           const Cell*, const Cell* skip, bool last, bool reverse, bool tail, bool match) {
-  Search how{value, part, skip, only, case_, same, last, reverse, match};
+Cell* find(Cell* blk, const Cell* value, const FindOptions& options) {
+  Search how{value,         options.part, options.skip,    options.only, options.case_,
+             options.same,  options.last, options.reverse, options.match};
   int32_t span;
   int32_t pos = search(blk, how, &span);
   if (pos < 0) return none_result();
-  series_cell::set_head(blk, tail ? pos + span : pos);
+  series_cell::set_head(blk, options.tail ? pos + span : pos);
   return blk;
 }
 
-Cell* select(Cell* blk, const Cell* value, const Cell* part, bool only, bool case_, bool same,
-             bool, const Cell*, const Cell* skip, bool last, bool reverse) {
-  Search how{value, part, skip, only, case_, same, last, reverse, false};
+Cell* select(Cell* blk, const Cell* value, const FindOptions& options) {
+  Search how{value,        options.part, options.skip,    options.only, options.case_,
+             options.same, options.last, options.reverse, false};
   int32_t span;
   int32_t pos = search(blk, how, &span);
   if (pos < 0 || pos + span >= whole(blk)) return none_result();
@@ -320,8 +320,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
       *parent = *select_word(parent, element, false);
       return parent;
     }
-    return actions::select_typed(parent, element, nullptr, true, false, false, false, nullptr,
-                                 nullptr, false, false);
+    return actions::select_typed(parent, element, {.only = true});
   }
   int32_t span;
   int32_t pos = search(parent, Search{element}, &span);

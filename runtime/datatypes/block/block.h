@@ -13,6 +13,7 @@
 #pragma once
 #include <cstdint>
 
+#include "runtime/core/action_types.h"
 #include "runtime/core/cell.h"
 #include "runtime/memory/memory.h"
 
@@ -108,8 +109,7 @@ int mold(const Cell* blk, Cell* buffer, bool only, bool all, bool flat, const Ce
 int mold_between(const Cell* blk, Cell* buffer, const char* open, const char* close, bool only,
                  bool all, bool flat, const Cell* part_arg, int limit, int indent);
 Cell* copy(Cell* blk, Cell* destination, const Cell* part, bool deep, const Cell* types);
-Cell* sort(Cell* blk, bool case_, const Cell* skip, const Cell* compare, const Cell* part,
-           bool all, bool reverse, bool stable);
+Cell* sort(Cell* blk, const SortOptions& how);
 
 // The refinements of find and select, and the search both run: the index of the
 // matching cell from the buffer start, or -1; *span is the number of cells the

@@ -102,43 +102,20 @@ int32_t compare_records(const void* a, const void* b, intptr_t order, intptr_t) 
   return o.records.function ? call_records(x, y, o) : compare_typed_records(x, y, o);
 }
 
-void run_sort(uint8_t* base, int32_t records, const Order& o, bool stable) {
-  auto sorter = stable ? zol::sort::mergesort : zol::sort::qsort;
-  series::check_sort(sorter(base, size_t(records), size_t(o.records.size) * sizeof(Cell),
-                            reinterpret_cast<intptr_t>(&o), 0, compare_records));
-}
-
-// What sort_copy runs over the private copy.
-struct CopyRun {
-  const Order& order;
-  int32_t records;
-  bool stable;
-};
-
-void run_copy(uint8_t* base, const void* how) {
-  auto* c = static_cast<const CopyRun*>(how);
-  run_sort(base, c->records, c->order, c->stable);
-}
-
 }  // namespace
 
-Cell* sort(Cell* blk, bool case_, const Cell* skip, const Cell* compare, const Cell* part,
-           bool all, bool reverse, bool stable) {
-  series::Range range = series::sort_range(blk, part);
+Cell* sort(Cell* blk, const SortOptions& how) {
+  series::Range range = series::sort_range(blk, how.part);
   if (range.count == 0) return blk;
-  Order o{case_ ? C_CASE_SORT : C_SORT, reverse,
-          series::sort_records(skip, compare, all, range.count)};
+  Order o{how.case_ ? C_CASE_SORT : C_SORT, how.reverse,
+          series::sort_records(how.skip, how.compare, how.all, range.count)};
   bool told = series::editing(blk, series::E_SORT, &values::none, range.start, range.count);
-  range = series::sort_range(blk, part);   // the owner may have edited it
+  range = series::sort_range(blk, how.part);   // the owner may have edited it
   range.count -= range.count % o.records.size;
-  int32_t records = range.count / o.records.size;
-  if (o.records.function) {
-    CopyRun run{o, records, stable};
-    series::sort_copy(blk, range, run_copy, &run);
-    shrink_record_blocks();
-  } else {
-    run_sort(reinterpret_cast<uint8_t*>(buffer(blk)->cells() + range.start), records, o, stable);
-  }
+  series::run_sort(blk, range, {range.count / o.records.size, o.records.size * sizeof(Cell),
+                                how.stable, compare_records, &o},
+                   o.records.function != nullptr);
+  if (o.records.function) shrink_record_blocks();
   reindex(blk, range.start);
   if (told) series::edited(blk, series::E_SORT, &values::none, range.start, range.count);
   return blk;

@@ -288,8 +288,7 @@ Cell* remove(Cell* s, const Cell* part, const Cell* key) {
   if (key) {
     Cell found = *s;
     Cell k = *key;
-    if (actions::find_typed(&found, &k, nullptr, false, false, false, false, nullptr, nullptr,
-                            false, false, false, false)->is(T_NONE)) {
+    if (actions::find_typed(&found, &k)->is(T_NONE)) {
       *s = values::none;   // remove's entry leaves the result to the implementation
       return s;
     }

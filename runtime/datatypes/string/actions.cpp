@@ -223,12 +223,9 @@ Cell* change(Cell* s, Cell* value, int32_t part, bool, int32_t dup) {
 Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
                 const Cell*, const Cell*, bool, bool) {
   if (element->is(T_INTEGER)) return series::index_step(parent, element, value);
-  if (!value)
-    return select(parent, element, nullptr, false, false, false, false, nullptr, nullptr, false,
-                  false);
+  if (!value) return select(parent, element, {});
   Cell after = *parent;
-  if (find(&after, element, nullptr, false, false, false, false, nullptr, nullptr, false, false,
-           true, false)->is(T_NONE)) {
+  if (find(&after, element, {.tail = true})->is(T_NONE)) {
     Cell where = path ? *path : values::none;
     fire(err::script::BAD_PATH_SET, &where, element);
   }
