@@ -4,6 +4,7 @@
 #pragma once
 #include "runtime/core/cell.h"
 #include "runtime/core/datatype.h"
+#include "runtime/numeric/rounding.h"
 #include <initializer_list>
 
 namespace zol {
@@ -39,8 +40,9 @@ using EvalPathFn = Cell* (*)(Cell* parent, Cell* element, Cell* value, Cell* pat
                              Cell* grandparent, Cell* previous, int position,
                              const Cell* reserved1, const Cell* reserved2, bool last,
                              bool owned);
-using RoundFn = Cell* (*)(Cell* value, const Cell* scale, bool even, bool down, bool half_down,
-                          bool floor, bool ceiling, bool half_ceiling);
+// round gets its refinements as one mode (rounding::mode_of) and the /to scale
+// (nullptr without it).
+using RoundFn = Cell* (*)(Cell* value, const Cell* scale, rounding::Mode mode);
 using PredicateFn = bool (*)(const Cell* value);                        // even?, odd?
 using InsertFn = Cell* (*)(Cell* series, Cell* value, int32_t part, bool only, int32_t dup,
                            bool append);                              // append, insert
@@ -61,8 +63,12 @@ struct SortOptions {
 };
 using SortFn = Cell* (*)(Cell* series, const SortOptions& how);
 using TwoCellFn = Cell* (*)(Cell* first, Cell* second);                // swap, rename
-using TrimFn = Cell* (*)(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all,
-                         const Cell* with);
+// The refinements of trim: flags, then the /with argument (nullptr when unused).
+struct TrimOptions {
+  bool head = false, tail = false, auto_ = false, lines = false, all = false;
+  const Cell* with = nullptr;
+};
+using TrimFn = Cell* (*)(Cell* series, const TrimOptions& how);
 using ModifyFn = Cell* (*)(Cell* target, Cell* field, Cell* value, bool case_);
 using OpenFn = Cell* (*)(Cell* port, bool new_, bool read, bool write, bool seek,
                          const Cell* allow);

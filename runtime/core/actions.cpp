@@ -135,10 +135,8 @@ Cell* eval_path_typed(Cell* parent, Cell* element, Cell* value, Cell* path, Cell
 
 Cell* negate_typed(Cell* value) { return impl_of<UnaryFn>(value, A_NEGATE)(value); }
 
-Cell* round_typed(Cell* value, const Cell* scale, bool even, bool down, bool half_down,
-                  bool floor, bool ceiling, bool half_ceiling) {
-  return impl_of<RoundFn>(value, A_ROUND)(value, scale, even, down, half_down, floor, ceiling,
-                                          half_ceiling);
+Cell* round_typed(Cell* value, const Cell* scale, rounding::Mode mode) {
+  return impl_of<RoundFn>(value, A_ROUND)(value, scale, mode);
 }
 
 bool even_q_typed(const Cell* value) { return impl_of<PredicateFn>(value, A_EVEN_Q)(value); }
@@ -212,9 +210,8 @@ Cell* take_typed(Cell* series, const Cell* part, bool deep, bool last) {
   return impl_of<TakeFn>(series, A_TAKE)(series, part, deep, last);
 }
 
-Cell* trim_typed(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all,
-                 const Cell* with) {
-  return impl_of<TrimFn>(series, A_TRIM)(series, head, tail, auto_, lines, all, with);
+Cell* trim_typed(Cell* series, const TrimOptions& how) {
+  return impl_of<TrimFn>(series, A_TRIM)(series, how);
 }
 
 Cell* create_typed(Cell* port) { return impl_of<UnaryFn>(port, A_CREATE)(port); }
@@ -422,8 +419,9 @@ void power() { run_minimal(A_POWER); }
 void remainder() { run_minimal(A_REMAINDER); }
 
 void round(int to, int even, int down, int half_down, int floor, int ceiling, int half_ceiling) {
-  round_typed(arg(0), refinement_arg(to), used(even), used(down), used(half_down), used(floor),
-              used(ceiling), used(half_ceiling));
+  round_typed(arg(0), refinement_arg(to),
+              rounding::mode_of(used(even), used(down), used(half_down), used(floor),
+                                used(ceiling), used(half_ceiling)));
 }
 
 void subtract() { run_minimal(A_SUBTRACT); }
@@ -526,8 +524,8 @@ void take(int part, int deep, int last) {
 }
 
 void trim(int head, int tail, int auto_, int lines, int all, int with) {
-  trim_typed(arg(0), used(head), used(tail), used(auto_), used(lines), used(all),
-             refinement_arg(with));
+  trim_typed(arg(0), {.head = used(head), .tail = used(tail), .auto_ = used(auto_),
+                      .lines = used(lines), .all = used(all), .with = refinement_arg(with)});
 }
 
 void create() { to_frame(create_typed(arg(0))); }

@@ -118,8 +118,7 @@ Cell* eval_path_typed(Cell* parent, Cell* element, Cell* value, Cell* path, Cell
                       Cell* previous, int position, const Cell* reserved1,
                       const Cell* reserved2, bool last, bool owned);
 Cell* negate_typed(Cell* value);
-Cell* round_typed(Cell* value, const Cell* scale, bool even, bool down, bool half_down,
-                  bool floor, bool ceiling, bool half_ceiling);
+Cell* round_typed(Cell* value, const Cell* scale, rounding::Mode mode);
 bool even_q_typed(const Cell* value);
 bool odd_q_typed(const Cell* value);
 Cell* complement_typed(Cell* value);
@@ -141,8 +140,7 @@ Cell* select_typed(Cell* series, const Cell* value, const FindOptions& how = {})
 Cell* sort_typed(Cell* series, const SortOptions& how = {});
 Cell* swap_typed(Cell* first, Cell* second);
 Cell* take_typed(Cell* series, const Cell* part, bool deep, bool last);
-Cell* trim_typed(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all,
-                 const Cell* with);
+Cell* trim_typed(Cell* series, const TrimOptions& how = {});
 Cell* create_typed(Cell* port);
 Cell* close_typed(Cell* port);
 Cell* delete_typed(Cell* file);

@@ -200,8 +200,7 @@ void power() {
   float_::power();
 }
 
-Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
-            bool ceiling, bool half_ceiling) {
+Cell* round(Cell* value, const Cell* scale, rounding::Mode mode) {
   if (scale && scale->is(T_MONEY)) {
     Cell money = datatype_of(T_MONEY);
     fire(err::script::NOT_RELATED, &money);
@@ -209,9 +208,7 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
   // The most negative value has no magnitude to round: it stays as it is.
   if (get(value) == MIN) return value;
   if (scale && !scale->is(T_INTEGER))
-    return float_::round(as_float(value), scale, even, down, half_down, floor, ceiling,
-                         half_ceiling);
-  rounding::Mode mode = rounding::mode_of(even, down, half_down, floor, ceiling, half_ceiling);
+    return float_::round(as_float(value), scale, mode);
   int64_t s = scale ? abs(get(scale)) : 1;
   int64_t v = get(value);
   int64_t a = v < 0 ? -v : v;

@@ -270,7 +270,7 @@ TEST(BlockTakeSwapTrim, Edits) {
             script_error(err::script::INVALID_ARG));
 
   Cell holes = at("[#(none) a #(none) #(none) b #(none)]", 1);
-  actions::trim_typed(&holes, false, false, false, false, false, nullptr);
+  actions::trim_typed(&holes);
   series_cell::set_head(&holes, 0);
   EXPECT_EQ(test::mold(holes), "[none a b]") << "trim removes none from the head on";
 }

@@ -117,7 +117,7 @@ std::vector<Edit> edits() {
          actions::swap_typed(&s, &other);
        }},
       {"trim", "trimmed", [](Cell s) {
-         actions::trim_typed(&s, false, false, false, false, false, nullptr);
+         actions::trim_typed(&s);
        }},
       {"random", "randomized", [](Cell s) { actions::random_typed(&s, false, false, false); }},
   };

@@ -161,7 +161,7 @@ TEST(Hash, TheTableFollowsEveryEdit) {
          Cell n = values::none;
          Cell p = at(s, 1);
          actions::poke_typed(&p, 1, &n, &n);
-         actions::trim_typed(&s, false, false, false, false, false, nullptr);
+         actions::trim_typed(&s);
        }},
       {"clear", [&](Cell s) { Cell p = at(s, 5); actions::clear_typed(&p); }},
   };

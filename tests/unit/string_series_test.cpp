@@ -364,13 +364,10 @@ TEST(StringSeries, RandomShufflesTheCharacters) {
 
 // --- trim ----------------------------------------------------------------------------------
 
-struct Trim {
-  bool head = false, tail = false, auto_ = false, lines = false, all = false;
-  const Cell* with = nullptr;
-};
+using Trim = TrimOptions;
 
 std::function<Cell(Cell&)> trim(Trim t) {
-  return [=](Cell& s) { return *actions::trim_typed(&s, t.head, t.tail, t.auto_, t.lines, t.all, t.with); };
+  return [=](Cell& s) { return *actions::trim_typed(&s, t); };
 }
 
 TEST(StringSeries, Trim) {
@@ -398,7 +395,7 @@ TEST(StringSeries, Trim) {
   run_cases(cases);
   Cell s = test::text(U"ab  cd ");
   series_cell::set_head(&s, 2);
-  actions::trim_typed(&s, false, false, false, false, false, nullptr);
+  actions::trim_typed(&s);
   EXPECT_EQ(whole(s), "abcd") << "from the head on";
 }
 

@@ -481,7 +481,7 @@ Cell* swap(Cell* first, Cell* second) {
   return first;
 }
 
-Cell* trim(Cell* blk, bool, bool, bool, bool, bool, const Cell*) {
+Cell* trim(Cell* blk, const TrimOptions&) {
   bool told = series::editing(blk, series::E_TRIM, &values::none, series::head_index(blk), 0);
   int32_t head = series::head_index(blk), length = whole(blk);
   NodeRef table = hash_table(blk);

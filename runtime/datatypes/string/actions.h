@@ -88,7 +88,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* gran
                 bool last, bool owned);
 
 Cell* sort(Cell* s, const SortOptions& how);
-Cell* trim(Cell* s, bool head, bool tail, bool auto_, bool lines, bool all, const Cell* with);
+Cell* trim(Cell* s, const TrimOptions& how);
 
 // The set operations (unique, union, intersect, exclude, difference by op code) on
 // the frame's two strings (one for unique), record by record of /skip characters;
