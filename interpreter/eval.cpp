@@ -349,8 +349,7 @@ int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, boo
     bool last = i + 2 >= elements.length();
     Cell* to_set = set && last ? const_cast<Cell*>(value) : nullptr;
     Cell* result = actions::eval_path_typed(parent, &element, to_set, const_cast<Cell*>(&path),
-                                            nullptr, nullptr, i + 1 - head, nullptr, nullptr,
-                                            last, false);
+                                            i + 1 - head);
     if (!result || result->is(T_UNSET)) fire(err::script::INVALID_PATH, &path, &element);
     *parent = *result;
     stack::top = parent + 1;

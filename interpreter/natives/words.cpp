@@ -56,8 +56,7 @@ Cell path_value(const Cell& path, Cell* value) {
     if (element.is(T_GET_WORD)) element = *context::get(&element);
     bool last = i + 1 == end;
     Cell p = path;
-    Cell* r = actions::eval_path_typed(parent, &element, last ? value : nullptr, &p, nullptr,
-                                       nullptr, i - head, nullptr, nullptr, last, false);
+    Cell* r = actions::eval_path_typed(parent, &element, last ? value : nullptr, &p, i - head);
     if (!r) fire(err::script::INVALID_PATH, &p, &element);
     *parent = *r;
   }

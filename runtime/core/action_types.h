@@ -33,13 +33,9 @@ using SelectFn = FindFn;
 using RemoveFn = Cell* (*)(Cell* series, const Cell* part, const Cell* key);
 using TakeFn = Cell* (*)(Cell* series, const Cell* part, bool deep, bool last);
 using ReflectFn = Cell* (*)(Cell* value, uint32_t field_symbol);
-// Path steps: parent, element, value to set (null to get), the path, the
-// grandparent, the previous element, the element's position, two reserved cells,
-// a last-element flag and an ownership flag (see path evaluation).
-using EvalPathFn = Cell* (*)(Cell* parent, Cell* element, Cell* value, Cell* path,
-                             Cell* grandparent, Cell* previous, int position,
-                             const Cell* reserved1, const Cell* reserved2, bool last,
-                             bool owned);
+// Path steps: parent, element, value to set (null to get) and the path (null
+// outside a path, for errors; see path evaluation).
+using EvalPathFn = Cell* (*)(Cell* parent, Cell* element, Cell* value, Cell* path);
 // round gets its refinements as one mode (rounding::mode_of) and the /to scale
 // (nullptr without it).
 using RoundFn = Cell* (*)(Cell* value, const Cell* scale, rounding::Mode mode);

@@ -124,13 +124,10 @@ int mold_typed(const Cell* value, Cell* buffer, bool only, bool all, bool flat,
                                         indent);
 }
 
-Cell* eval_path_typed(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* grandparent,
-                      Cell* previous, int position, const Cell* reserved1,
-                      const Cell* reserved2, bool last, bool owned) {
+Cell* eval_path_typed(Cell* parent, Cell* element, Cell* value, Cell* path, int position) {
   auto fn = action_as<EvalPathFn>(get_action_ptr_path(parent, A_EVAL_PATH, path, element,
                                                        position));
-  return fn(parent, element, value, path, grandparent, previous, position, reserved1,
-            reserved2, last, owned);
+  return fn(parent, element, value, path);
 }
 
 Cell* negate_typed(Cell* value) { return impl_of<UnaryFn>(value, A_NEGATE)(value); }
@@ -405,8 +402,7 @@ void mold(int only, int all, int flat, int part) {
 }
 
 void eval_path(int set) {
-  Cell* result = eval_path_typed(arg(0), arg(1), set ? arg(2) : nullptr, nullptr, nullptr,
-                                 nullptr, -1, nullptr, nullptr, true, false);
+  Cell* result = eval_path_typed(arg(0), arg(1), set ? arg(2) : nullptr, nullptr, -1);
   if (result) to_frame(result);
 }
 

@@ -114,9 +114,8 @@ Cell* reflect_typed(Cell* value, uint32_t field_symbol);
 int form_typed(const Cell* value, Cell* buffer, const Cell* part_arg, int limit);
 int mold_typed(const Cell* value, Cell* buffer, bool only, bool all, bool flat,
                const Cell* part_arg, int limit, int indent);
-Cell* eval_path_typed(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* grandparent,
-                      Cell* previous, int position, const Cell* reserved1,
-                      const Cell* reserved2, bool last, bool owned);
+// `position` (the element's, -1 outside a path) only names the step in errors.
+Cell* eval_path_typed(Cell* parent, Cell* element, Cell* value, Cell* path, int position);
 Cell* negate_typed(Cell* value);
 Cell* round_typed(Cell* value, const Cell* scale, rounding::Mode mode);
 bool even_q_typed(const Cell* value);

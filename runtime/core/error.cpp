@@ -322,17 +322,14 @@ int mold(const Cell* error_in, Cell* buffer, bool only, bool all, bool flat, con
   return limit;
 }
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* grandparent,
-                Cell* previous, int position, const Cell* r1, const Cell* r2, bool last,
-                bool owned) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
   settle(parent);
   // The call list is the error's own record: paths neither read nor replace it.
   if (word::any_word(element->type()) && resolved(element) == sym(words::stack_)) {
     Cell p = path ? *path : values::none;
     fire(err::script::INVALID_PATH_SET, &p);
   }
-  return object::eval_path(parent, element, value, path, grandparent, previous, position, r1,
-                           r2, last, owned);
+  return object::eval_path(parent, element, value, path);
 }
 
 int compare(const Cell* a, const Cell* b, int op) {

@@ -395,7 +395,7 @@ Cell* put(Cell* obj, Cell* key, Cell* value, bool) {
     Cell type = values::of_datatype(key->type());
     fire(err::script::INVALID_KEY_TYPE, &type);
   }
-  return eval_path(obj, key, value, nullptr, nullptr, nullptr, 0, nullptr, nullptr, true, false);
+  return eval_path(obj, key, value, nullptr);
 }
 
 Cell* modify(Cell* obj, Cell* field, Cell* value, bool) {
@@ -449,8 +449,7 @@ Cell* reflect(Cell* value, uint32_t field_symbol) {
   return out;
 }
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
-                const Cell*, const Cell*, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
   Cell obj = *parent;
   uint8_t t = element->type();
   if (t != T_WORD && t != T_SET_WORD && t != T_LIT_WORD && t != T_GET_WORD) {

@@ -214,8 +214,7 @@ bool starts_with_slash(const Cell* text) {
 }
 
 // A new url of the parent and the formed element, joined by exactly one "/".
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
-                const Cell*, const Cell*, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
   if (value) {
     Cell where = path ? *path : values::none;
     fire(err::script::BAD_PATH_SET, &where, value);

@@ -379,8 +379,7 @@ TEST(BlockEvalPath, SelectPickAndSet) {
   auto step = [](Cell parent, Cell element, const Cell* set = nullptr) {
     Cell v = set ? *set : values::none;
     return outcome([&] {
-      return *actions::eval_path_typed(&parent, &element, set ? &v : nullptr, nullptr, nullptr,
-                                       nullptr, -1, nullptr, nullptr, true, false);
+      return *actions::eval_path_typed(&parent, &element, set ? &v : nullptr, nullptr, -1);
     });
   };
   Cell data = value("[a 1 B: 2 [c] 3]");

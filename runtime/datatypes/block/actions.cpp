@@ -312,8 +312,7 @@ Cell* put(Cell* blk, Cell* key, Cell* value, bool case_) {
   return value;
 }
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
-                const Cell*, const Cell*, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
   if (element->is(T_INTEGER)) return series::index_step(parent, element, value);
   if (!value) {
     if (element->is(T_WORD) && !parent->is(T_HASH)) {

@@ -220,8 +220,7 @@ Cell* change(Cell* s, Cell* value, int32_t part, bool, int32_t dup) {
   return s;
 }
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
-                const Cell*, const Cell*, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
   if (element->is(T_INTEGER)) return series::index_step(parent, element, value);
   if (!value) return select(parent, element, {});
   Cell after = *parent;

@@ -83,9 +83,7 @@ Cell* find(Cell* s, const Cell* value, const FindOptions& how);
 Cell* change(Cell* s, Cell* value, int32_t part, bool only, int32_t dup);
 // The path step of string!: an integer! picks or pokes, another selector selects,
 // or when setting, pokes the character after its match.
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* grandparent,
-                Cell* previous, int position, const Cell* reserved1, const Cell* reserved2,
-                bool last, bool owned);
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path);
 
 Cell* sort(Cell* s, const SortOptions& how);
 Cell* trim(Cell* s, const TrimOptions& how);
