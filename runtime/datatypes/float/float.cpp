@@ -122,12 +122,6 @@ Cell* random_action(Cell* value, bool seed, bool secure, bool) {
 
 // --- text ----------------------------------------------------------------------------------
 
-int append_text(Cell* buffer, const char* text, int limit) {
-  int length = static_cast<int>(std::strlen(text));
-  string::concatenate_literal_part(buffer, text, static_cast<uint32_t>(length));
-  return limit - length;
-}
-
 int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
   return append_form(buffer, get(value), float_text::KIND_FLOAT, limit);
 }
@@ -137,7 +131,7 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
 int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell*, int limit, int) {
   char text[float_text::TEXT_CAPACITY];
   float_text::form_buffer(text, get(value), 0, true);
-  return append_text(buffer, text, limit);
+  return string::append_text(buffer, text, limit);
 }
 
 // --- the other actions -------------------------------------------------------------------
@@ -203,7 +197,7 @@ const char* form_decimal(double value, float_text::DecimalKind kind) {
 }
 
 int append_form(Cell* buffer, double value, float_text::DecimalKind kind, int limit) {
-  return append_text(buffer, form_decimal(value, kind), limit);
+  return string::append_text(buffer, form_decimal(value, kind), limit);
 }
 
 void init() {

@@ -238,41 +238,20 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
 void register_type() {
   datatype::register_type(
       T_STRING, T_SERIES, "string!",
-      datatype::make_row(nullptr, {slot_entry<A_MAKE>(make),
-                                   {A_RANDOM, INHERIT},
-                                   {A_REFLECT, INHERIT},
+      datatype::make_row(INHERIT, {slot_entry<A_MAKE>(make),
                                    slot_entry<A_TO>(to),
                                    slot_entry<A_FORM>(form),
                                    slot_entry<A_MOLD>(mold),
                                    slot_entry<A_EVAL_PATH>(eval_path),
                                    slot_entry<A_COMPARE>(compare),
                                    slot_entry<A_APPEND>(insert),
-                                   {A_AT, INHERIT},
-                                   {A_BACK, INHERIT},
                                    slot_entry<A_CHANGE>(change),
-                                   {A_CLEAR, INHERIT},
-                                   {A_COPY, INHERIT},
                                    slot_entry<A_FIND>(find),
-                                   {A_HEAD, INHERIT},
-                                   {A_HEAD_Q, INHERIT},
-                                   {A_INDEX_Q, INHERIT},
                                    slot_entry<A_INSERT>(insert),
-                                   {A_LENGTH_Q, INHERIT},
-                                   {A_MOVE, INHERIT},
-                                   {A_NEXT, INHERIT},
-                                   {A_PICK, INHERIT},
-                                   {A_POKE, INHERIT},
-                                   {A_REMOVE, INHERIT},
-                                   {A_REVERSE, INHERIT},
                                    slot_entry<A_SELECT>(select),
                                    slot_entry<A_SORT>(sort),
-                                   {A_SKIP, INHERIT},
                                    slot_entry<A_SWAP>(swap),
-                                   {A_TAIL, INHERIT},
-                                   {A_TAIL_Q, INHERIT},
-                                   {A_TAKE, INHERIT},
-                                   slot_entry<A_TRIM>(trim),
-                                   {A_MODIFY, INHERIT}}));
+                                   slot_entry<A_TRIM>(trim)}));
 }
 
 }  // namespace zol::string

@@ -385,6 +385,12 @@ void concatenate_literal(Cell* cell, const char* bytes) {
 
 void concatenate_literal_part(Cell* cell, const char* bytes, uint32_t n) { append_bytes(cell, bytes, n); }
 
+int append_text(Cell* buffer, const char* text, int limit) {
+  uint32_t length = static_cast<uint32_t>(std::strlen(text));
+  append_bytes(buffer, text, length);
+  return limit - static_cast<int>(length);
+}
+
 // --- formatters ----------------------------------------------------------------------------
 
 const char* byte_to_hex(uint8_t byte) {

@@ -154,6 +154,9 @@ Cell* concatenate(Cell* target, const Cell* source, int32_t part, int32_t offset
 // point.
 void concatenate_literal(Cell* cell, const char* bytes);
 void concatenate_literal_part(Cell* cell, const char* bytes, uint32_t n);
+// The form and mold writers' step: appends `text` and answers what is left of
+// `limit` (the characters still wanted; negative once the text ran past it).
+int append_text(Cell* buffer, const char* text, int limit);
 
 // --- formatters -----------------------------------------------------------------------
 
