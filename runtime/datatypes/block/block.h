@@ -15,11 +15,12 @@
 
 #include "runtime/core/action_types.h"
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/series/series.h"
 #include "runtime/memory/memory.h"
 
 namespace zol::block {
 
-inline SeriesBuffer* buffer(const Cell* blk) { return memory::buffer_of(blk->w2); }
+using series::buffer;
 
 // Accessors.
 int32_t zs_length(const Cell* blk);

@@ -25,7 +25,6 @@ namespace zol::string {
 
 namespace {
 
-SeriesBuffer* buffer_of(const Cell* s) { return memory::buffer_of(series_cell::node(s)); }
 
 // A head past the tail moves back to it; answers the head.
 int32_t clip_head(Cell* s) {
@@ -120,9 +119,9 @@ Piece piece_of(const Cell* value, int32_t part) {
 // The characters an edit writes in all, refused when the result would not fit a
 // buffer.
 int32_t written_total(const Cell* s, const Piece& p, int32_t dups) {
-  uint32_t unit = std::max(buffer_of(s)->unit(), buffer_of(&p.text)->unit());
+  uint32_t unit = std::max(series::buffer(s)->unit(), series::buffer(&p.text)->unit());
   uint64_t total = uint64_t(p.count) * uint64_t(dups);
-  if ((total + buffer_of(s)->length()) * unit > MAX_DATA_SIZE)
+  if ((total + series::buffer(s)->length()) * unit > MAX_DATA_SIZE)
     fire(err::internal::NO_MEMORY);
   return int32_t(total);
 }
@@ -131,9 +130,9 @@ int32_t written_total(const Cell* s, const Piece& p, int32_t dups) {
 // writes when the value lies in the edited buffer or is repeated.
 Piece private_copy(const Piece& p, int32_t dups) {
   Cell made;
-  make_at_units(&made, uint32_t(p.count) * uint32_t(dups), buffer_of(&p.text)->unit());
+  make_at_units(&made, uint32_t(p.count) * uint32_t(dups), series::buffer(&p.text)->unit());
   concatenate(&made, &p.text, p.count, 0, true, CONCAT_APPEND);
-  SeriesBuffer* b = buffer_of(&made);
+  SeriesBuffer* b = series::buffer(&made);
   runtime::fill_repeat(b->head(), b->used_bytes(), size_t(dups));
   b->tail = b->offset + b->used_bytes() * uint32_t(dups);
   return {made, p.count * dups};
@@ -148,8 +147,8 @@ void write_piece(Cell* s, Piece p, int32_t dups, ConcatMode mode) {
 
 // One character, written without a piece of text around it.
 void write_char(Cell* s, uint32_t cp, int32_t at, bool append) {
-  if (append) append_char(buffer_of(s), cp);
-  else insert_char(buffer_of(s), uint32_t(at), cp);
+  if (append) append_char(series::buffer(s), cp);
+  else insert_char(series::buffer(s), uint32_t(at), cp);
 }
 
 Cell* insert(Cell* s, Cell* value, int32_t part, bool, int32_t dup, bool append) {
@@ -172,7 +171,7 @@ Cell* insert(Cell* s, Cell* value, int32_t part, bool, int32_t dup, bool append)
 // Writes the head character of a text (the head byte of a binary!).
 void put_head(Cell* s, uint32_t cp) {
   if (s->is(T_BINARY)) *zs_head(s) = uint8_t(cp);
-  else poke_char(buffer_of(s), zs_head(s), cp);
+  else poke_char(series::buffer(s), zs_head(s), cp);
 }
 
 Cell* swap(Cell* first, Cell* second) {
@@ -213,7 +212,7 @@ Cell* change(Cell* s, Cell* value, int32_t part, bool, int32_t dup) {
   int32_t head = clip_head(s);
   int32_t replaced = replaced_from(head);
   if (series_cell::node(&p.text) == series_cell::node(s)) p = private_copy(p, 1);
-  remove_part(buffer_of(s), uint32_t(head), uint32_t(replaced));
+  remove_part(series::buffer(s), uint32_t(head), uint32_t(replaced));
   if (written > 0) write_piece(s, p, dups, CONCAT_INSERT);
   if (told) series::edited(s, series::E_CHANGE, value, head, replaced);
   series_cell::set_head(s, std::min(head + written, zs_abs_length(s)));
