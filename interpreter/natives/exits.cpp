@@ -18,7 +18,7 @@
 namespace zol::natives {
 namespace {
 
-Cell* arg(int i) { return stack::arguments + i; }
+using stack::arg;
 
 // A throw's name matches a catch's word, or one of the words of its block.
 bool name_matches(const Cell& names, const Cell& thrown) {

@@ -22,7 +22,7 @@
 namespace zol::natives {
 namespace {
 
-Cell* arg(int i) { return stack::arguments + i; }
+using stack::arg;
 
 enum class Step { DONE, CONTINUED, BROKE, LEFT };
 

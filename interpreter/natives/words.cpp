@@ -23,7 +23,7 @@
 namespace zol::natives {
 namespace {
 
-Cell* arg(int i) { return stack::arguments + i; }
+using stack::arg;
 bool used(int refinement) { return refinement >= 0; }
 
 bool is_any_path(uint8_t t) { return t >= T_PATH && t <= T_GET_PATH; }

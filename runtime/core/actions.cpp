@@ -288,7 +288,7 @@ Cell* compare_op(int op) { return logic::box(compare(stack::arg(0), stack::arg(1
 
 namespace {
 
-Cell* arg(int i) { return stack::arguments + i; }
+using stack::arg;
 Cell* refinement_arg(int index) { return index < 0 ? nullptr : stack::arguments + index; }
 bool used(int index) { return index != -1; }
 void run_minimal(int slot) { action_as<MinimalFn>(get_action_ptr(slot))(); }

@@ -225,7 +225,7 @@ void exchange(uint8_t* a, uint8_t* b, size_t width) {
 
 // --- navigation (minimal entries: they read and rewrite the frame) ------------------------
 
-Cell* arg(int i) { return stack::arg(i); }
+using stack::arg;
 
 void at() { series_cell::set_head(arg(0), get_offset(arg(0), arg(1), true)); }
 void skip() { series_cell::set_head(arg(0), get_offset(arg(0), arg(1), false)); }
