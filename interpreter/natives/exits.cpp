@@ -37,7 +37,7 @@ bool name_matches(const Cell& names, const Cell& thrown) {
 void run_single(const Cell& value) {
   Cell blk;
   block::make_at(&blk, 1);
-  block::zs_append(&blk, &value);
+  block::append(&blk, &value);
   interpreter::run_block(&blk);
 }
 

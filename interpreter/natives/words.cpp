@@ -104,7 +104,7 @@ struct Output {
     Cell v = *value;
     cell::set_new_line(&v, false);
     if (fresh) {
-      block::zs_append(target, &v);
+      block::append(target, &v);
     } else if (append) {
       Cell at = *target;   // append moves the head it is given; the result keeps its own
       actions::append_typed(&at, &v, -1, only, 1);
@@ -364,7 +364,7 @@ void reduce(int, int into) {
   } else {
     Cell code;
     block::make_at(&code, 1);
-    block::zs_append(&code, &value);
+    block::append(&code, &value);
     Cell v = interpreter::do_block(&code);
     if (!used(into)) {
       *result = v;

@@ -26,7 +26,7 @@ namespace {
 
 int32_t head_of(const Cell* blk) { return std::max(series_cell::head(blk), 0); }
 int32_t length_of(const Cell* blk) { return int32_t(block::buffer(blk)->length()); }
-Cell* cell_at(const Cell* blk, int32_t i) { return block::buffer(blk)->cells() + i; }
+using block::cell_at;
 
 bool is_symbol(const Cell* c, uint32_t known) {
   return symbol::resolve(word_cell::symbol(c)) == symbol::resolve(known);
@@ -64,7 +64,7 @@ NodeRef new_more_block() {
 // --- actions --------------------------------------------------------------------------------
 
 Cell* make_action(Cell* proto, Cell* spec, int) {
-  if (!spec->is(T_BLOCK) || block::zs_length(spec) != 2) bad_func_def(spec);
+  if (!spec->is(T_BLOCK) || block::length(spec) != 2) bad_func_def(spec);
   Cell pair = *spec;
   Cell fn_spec = *cell_at(&pair, head_of(&pair));
   Cell fn_body = *cell_at(&pair, head_of(&pair) + 1);
@@ -164,7 +164,7 @@ int32_t find_refinement(const Cell* spec, uint32_t known) {
 
 void append_word(Cell* spec, uint32_t symbol, uint8_t type) {
   Cell w{type, 0, symbol, 0xFFFFFFFFu};
-  block::zs_append(spec, &w);
+  block::append(spec, &w);
 }
 
 }  // namespace

@@ -105,7 +105,7 @@ int32_t from_binary(const Cell* binary) {
 int32_t from_text(Cell* text) {
   int error = 0;
   SeriesBuffer* b = memory::buffer_of(series_cell::node(text));
-  int32_t n = number::scan_integer(string::zs_head(text), string::zs_length(text),
+  int32_t n = number::scan_integer(string::clip_head_bytes(text), string::clip_length(text),
                                    static_cast<int>(b->unit()), &error);
   if (error != 0) bad_to_arg(text);
   return n;

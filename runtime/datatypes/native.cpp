@@ -31,10 +31,10 @@ Cell* make_callable(Cell* proto, Cell* spec, int type) {
     Cell kind = values::of_datatype(uint8_t(type));
     fire(err::script::EXPECT_ARG, &make_word, &kind, spec);
   };
-  if (!spec->is(T_BLOCK) || block::zs_length(spec) != 2) refuse();
+  if (!spec->is(T_BLOCK) || block::length(spec) != 2) refuse();
   Cell s = *spec;
-  Cell fn_spec = *block::zs_abs_at(&s, series_cell::head(&s));
-  Cell index = *block::zs_abs_at(&s, series_cell::head(&s) + 1);
+  Cell fn_spec = *block::cell_at(&s, series_cell::head(&s));
+  Cell index = *block::cell_at(&s, series_cell::head(&s) + 1);
   if (!fn_spec.is(T_BLOCK) || !index.is(T_INTEGER) || cell::get_int(&index) < 1 ||
       cell::get_int(&index) > table_size(uint8_t(type)))
     refuse();

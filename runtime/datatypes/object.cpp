@@ -307,7 +307,7 @@ void set_many(Cell* obj_in, const Cell* value_in, bool any, bool only, bool some
       *v = *found;
     } else {
       int32_t at = series_cell::head(&value) + i;
-      bool inside = at < block::zs_length(&value) + series_cell::head(&value);
+      bool inside = at < block::length(&value) + series_cell::head(&value);
       *v = inside ? block::buffer(&value)->cells()[at] : values::none;
     }
     return true;
@@ -433,15 +433,15 @@ Cell* reflect(Cell* value, uint32_t field_symbol) {
       Cell v = *slot_at(ctx, i);
       word.header &= ~context::OWNED_SLOT;
       if (values_only) {
-        block::zs_append(out, &v);
+        block::append(out, &v);
         continue;
       }
       word.header = (word.header & ~0xFFu) | (body ? T_SET_WORD : T_WORD);
-      block::zs_append(out, &word);
+      block::append(out, &word);
       if (!body) continue;
       if (v.is(T_WORD)) v.header = (v.header & ~0xFFu) | T_LIT_WORD;
       if (v.is(T_PATH)) v.header = (v.header & ~0xFFu) | T_LIT_PATH;
-      block::zs_append(out, &v);
+      block::append(out, &v);
     }
   } else {
     fire(err::internal::NOT_DONE);

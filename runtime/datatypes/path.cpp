@@ -38,7 +38,7 @@ Cell* to(Cell* proto, Cell* spec, int type) {
   Cell made;
   if (spec->is(T_MAP) || spec->is(T_OBJECT) || spec->is(T_TYPESET)) {
     block::make_at(&made, 1, t);
-    block::zs_append(&made, spec);
+    block::append(&made, spec);
   } else {
     block::to(&made, spec, t);
   }
@@ -53,10 +53,10 @@ int write_elements(const Cell* path, Cell* buffer, const Cell* part_arg, int lim
   Cell source = *path;
   cycles::push(source.w2);
   int32_t head = series_cell::head(&source);
-  for (int32_t i = 0; i < block::zs_length(&source); i++) {
+  for (int32_t i = 0; i < block::length(&source); i++) {
     if (part_arg && limit <= 0) break;
     if (i > 0) limit = string::append_text(buffer, "/", limit);
-    Cell v = *block::zs_abs_at(&source, head + i);
+    Cell v = *block::cell_at(&source, head + i);
     limit = molded ? actions::mold_typed(&v, buffer, false, all, flat, part_arg, limit, indent)
                    : actions::form_typed(&v, buffer, part_arg, limit);
   }

@@ -78,17 +78,17 @@ TEST(BlockSort, StableSortKeepsEqualKeysInOrder) {
   block::make_at(&blk, 1000);
   for (int32_t i = 0; i < 500; i++) {
     Cell key = I((i * 7) % 5), position = I(i);
-    block::zs_append(&blk, &key);
-    block::zs_append(&blk, &position);
+    block::append(&blk, &key);
+    block::append(&blk, &position);
   }
   Cell two = I(2), one = I(1);
   Cell b = blk;
   actions::sort_typed(&b, {.skip = &two, .compare = &one, .stable = true});
   for (int32_t r = 1; r < 500; r++) {
-    int32_t key0 = cell::get_int(block::zs_abs_at(&blk, 2 * r - 2));
-    int32_t key1 = cell::get_int(block::zs_abs_at(&blk, 2 * r));
-    int32_t pos0 = cell::get_int(block::zs_abs_at(&blk, 2 * r - 1));
-    int32_t pos1 = cell::get_int(block::zs_abs_at(&blk, 2 * r + 1));
+    int32_t key0 = cell::get_int(block::cell_at(&blk, 2 * r - 2));
+    int32_t key1 = cell::get_int(block::cell_at(&blk, 2 * r));
+    int32_t pos0 = cell::get_int(block::cell_at(&blk, 2 * r - 1));
+    int32_t pos1 = cell::get_int(block::cell_at(&blk, 2 * r + 1));
     ASSERT_TRUE(key0 < key1 || (key0 == key1 && pos0 < pos1)) << "record " << r;
   }
 }

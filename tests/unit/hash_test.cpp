@@ -38,8 +38,8 @@ void expect_in_step(const Cell& h, const std::string& after) {
   int32_t n = int32_t(block::buffer(&h)->length());
   EXPECT_EQ(hashtable::record(table)->size, n) << after;
   for (int32_t i = 0; i < n; i++) {
-    Cell key = *block::zs_abs_at(&h, i);
-    EXPECT_EQ(hashtable::get(table, &key, i), block::zs_abs_at(&h, i)) << after << ": cell " << i;
+    Cell key = *block::cell_at(&h, i);
+    EXPECT_EQ(hashtable::get(table, &key, i), block::cell_at(&h, i)) << after << ": cell " << i;
   }
 }
 
@@ -68,7 +68,7 @@ TEST(Hash, MakeMoldAndCopy) {
   Cell nested = make_hash("[[a] b]");
   actions::copy_typed(&nested, &copied, nullptr, true, nullptr);
   EXPECT_TRUE(copied.is(T_HASH));
-  EXPECT_NE(block::zs_abs_at(&copied, 0)->w2, block::zs_abs_at(&nested, 0)->w2);
+  EXPECT_NE(block::cell_at(&copied, 0)->w2, block::cell_at(&nested, 0)->w2);
   expect_in_step(copied, "deep copy");
   Cell to_proto = values::of_datatype(T_HASH);
   Cell single = value("x");

@@ -124,7 +124,7 @@ void call_comparator(const Cell*, NodeRef, const Cell*, int) {
       Cell whole = being_sorted;
       series_cell::set_head(&whole, 0);
       string::append_char(memory::buffer_of(series_cell::node(&whole)), 0x1F600);
-      string::remove_char(memory::buffer_of(series_cell::node(&whole)), string::zs_abs_length(&whole) - 1);
+      string::remove_char(memory::buffer_of(series_cell::node(&whole)), string::buffer_length(&whole) - 1);
       logic::box(code(a) < code(b));
       break;
     }

@@ -166,7 +166,7 @@ TEST(UrlMake, FromBlocksAndText) {
   Cell frag;
   issue::load(&frag, "top");
   Cell with_issue = test::value("[http example.com 8080 a b]");
-  block::zs_append(&with_issue, &frag);
+  block::append(&with_issue, &frag);
   EXPECT_EQ(made(T_URL, with_issue), "http://example.com:8080/a/b#top");
   EXPECT_EQ(made(T_URL, test::value("[ftp host x]")), "ftp://host/x");
   EXPECT_EQ(made(T_URL, test::value("[http]")), "http://");

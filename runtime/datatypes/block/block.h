@@ -22,20 +22,21 @@ namespace zol::block {
 
 using series::buffer;
 
-// Accessors.
-int32_t zs_length(const Cell* blk);
-bool zs_next(Cell* blk);
-Cell* zs_head(Cell* blk);                 // clips a head past the tail
-Cell* zs_tail(const Cell* blk);
-bool zs_tail_q(const Cell* blk);
-Cell* zs_abs_at(const Cell* blk, int32_t index);
-void zs_clear(Cell* blk);
-void zs_clear_at(Cell* blk, int32_t index);
-Cell* zs_append(Cell* blk, const Cell* value);
-// zs_append that also enters the new cell in a hash!'s table; answers blk.
+// Accessors. advance moves the head one cell on (not past the tail) and answers
+// whether it then stands at the tail.
+int32_t length(const Cell* blk);
+bool advance(Cell* blk);
+Cell* clip_head_cell(Cell* blk);   // moves a head past the tail back to it
+Cell* tail_cell(const Cell* blk);
+bool at_tail(const Cell* blk);
+Cell* cell_at(const Cell* blk, int32_t index);
+void truncate_at_head(Cell* blk);
+void truncate_at(Cell* blk, int32_t index);
+Cell* append(Cell* blk, const Cell* value);
+// append that also enters the new cell in a hash!'s table; answers blk.
 Cell* append_value(Cell* blk, const Cell* value);
-void zs_remove_last(Cell* blk);
-void zs_append_block(Cell* blk, const Cell* source);
+void remove_last(Cell* blk);
+void append_all(Cell* blk, const Cell* source);
 
 // Builders.
 Cell* make_at(Cell* cell, int32_t capacity, uint8_t type = T_BLOCK);

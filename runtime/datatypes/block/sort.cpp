@@ -61,8 +61,8 @@ Cell record_block(int which, const Cell* record, int32_t size) {
     record_blocks[which] = memory::alloc_cells(size);
   }
   Cell blk{T_BLOCK, 0, record_blocks[which], 0};
-  zs_clear_at(&blk, 0);
-  for (int32_t i = 0; i < size; i++) zs_append(&blk, record + i);
+  truncate_at(&blk, 0);
+  for (int32_t i = 0; i < size; i++) append(&blk, record + i);
   return blk;
 }
 
@@ -159,12 +159,12 @@ void collect_records(Cell* result, const Cell* from, const Cell* other, int set_
   Members m = needs_members(set_op) ? members_of(other) : Members{values::none, 0};
   Cell source = *from;
   for (int32_t i = series::head_index(&source); i < series::buffer_length(&source); i += step) {
-    Cell key = *zs_abs_at(&source, i);
+    Cell key = *cell_at(&source, i);
     if (m.table && is_member(m, &key, op) != (set_op == OP_INTERSECT)) continue;
     if (hashtable::get(result->w3, &key, 0, step, op)) continue;
     int32_t end = std::min(i + step, series::buffer_length(&source));
     for (int32_t k = i; k < end; k++) {
-      Cell c = *zs_abs_at(&source, k);
+      Cell c = *cell_at(&source, k);
       append_value(result, &c);
     }
   }
@@ -174,7 +174,7 @@ void collect_records(Cell* result, const Cell* from, const Cell* other, int set_
 
 void do_set_op(bool case_, const Cell* skip, int op) {
   auto [first, second, step] = series::set_operands(skip, op);
-  int32_t capacity = zs_length(&first) + (op == OP_UNION ? zs_length(&second) : 0);
+  int32_t capacity = length(&first) + (op == OP_UNION ? length(&second) : 0);
   Cell* result = stack::push_unset();
   make_at(result, capacity, T_HASH);
   result->w3 = hashtable::init(capacity, series_cell::node(result), hashtable::K_HASH);

@@ -48,8 +48,8 @@ double from_binary(const Cell* binary) {
 
 // [mantissa exponent]: mantissa times ten to the exponent truncated to an integer.
 double from_block(Cell* block, int type) {
-  if (block::zs_length(block) != 2) bad_to_arg(type, block);
-  const Cell* items = block::zs_head(block);
+  if (block::length(block) != 2) bad_to_arg(type, block);
+  const Cell* items = block::clip_head_cell(block);
   for (int i = 0; i < 2; i++)
     if (!items[i].is(T_INTEGER) && !items[i].is(T_FLOAT)) bad_to_arg(type, &items[i]);
   return number::get_double_from(&items[0]) * std::pow(10.0, number::get_int_from(&items[1]));
@@ -70,8 +70,8 @@ double from_text(Cell* text, int type) {
   }
   if (!token_check) fire(err::internal::FEATURE_NA);
   int error = 0;
-  const uint8_t* head = string::zs_head(text);
-  int32_t count = string::zs_length(text);
+  const uint8_t* head = string::clip_head_bytes(text);
+  int32_t count = string::clip_length(text);
   uint32_t unit = memory::buffer_of(series_cell::node(text))->unit();
   double d = number::scan_float(head, count, static_cast<int>(unit), &error, token_check);
   if (error != 0) bad_to_arg(type, text);

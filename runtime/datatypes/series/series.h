@@ -31,7 +31,7 @@ bool is_series(uint8_t t);   // any-block, any-string, binary!, vector!, image!
 int32_t buffer_length(const Cell* s);
 // The head clipped into [0, buffer length].
 int32_t head_index(const Cell* s);
-bool zs_tail_q(const Cell* s);
+bool at_tail(const Cell* s);
 // The unit `index` names in pick/poke numbering (1 is the head, -1 the unit before
 // it, 0 none), or -1 when it lies outside the series.
 int32_t element_position(const Cell* s, int32_t index);

@@ -43,7 +43,7 @@ Cell* typed(Cell* proto, NodeRef node, int type) {
 // The elements of a block, each formed, one after the other.
 void form_each(Cell* out, const Cell* blk, int32_t count) {
   for (int32_t i = 0; i < count; i++) {
-    Cell element = *block::zs_abs_at(blk, series::head_index(blk) + i);
+    Cell element = *block::cell_at(blk, series::head_index(blk) + i);
     actions::form_typed(&element, out, nullptr, INT_MAX);
   }
 }
@@ -57,7 +57,7 @@ Cell converted(const Cell* spec, int type) {
     }
     case T_BLOCK: case T_PAREN: case T_HASH:
       make_at(&made, 16);
-      form_each(&made, spec, block::zs_length(spec));
+      form_each(&made, spec, block::length(spec));
       return made;
     case T_REFINEMENT: return actions::mold_to_string(spec);
     case T_BINARY: {
@@ -106,7 +106,7 @@ Piece piece_of(const Cell* value, int32_t part) {
     made = *value;
   } else if (value->is(T_BLOCK) || value->is(T_PAREN) || value->is(T_HASH)) {
     make_at(&made, 16);
-    int32_t count = block::zs_length(value);
+    int32_t count = block::length(value);
     form_each(&made, value, part >= 0 ? std::min(part, count) : count);
     return {made, length(&made)};
   } else {
@@ -160,27 +160,27 @@ Cell* insert(Cell* s, Cell* value, int32_t part, bool, int32_t dup, bool append)
   series::Edit edit = append ? series::E_APPEND : series::E_INSERT;
   bool told = series::editing(s, edit, value, clip_head(s), total);
   int32_t head = clip_head(s);
-  int32_t at = append ? zs_abs_length(s) : head;
+  int32_t at = append ? buffer_length(s) : head;
   if (one_char) write_char(s, value->w2, at, append);
   else write_piece(s, p, dups, append ? CONCAT_APPEND : CONCAT_INSERT);
   if (told) series::edited(s, edit, value, at, total);
-  series_cell::set_head(s, append ? 0 : std::min(at + total, zs_abs_length(s)));
+  series_cell::set_head(s, append ? 0 : std::min(at + total, buffer_length(s)));
   return s;
 }
 
 // Writes the head character of a text (the head byte of a binary!).
 void put_head(Cell* s, uint32_t cp) {
-  if (s->is(T_BINARY)) *zs_head(s) = uint8_t(cp);
-  else poke_char(series::buffer(s), zs_head(s), cp);
+  if (s->is(T_BINARY)) *clip_head_bytes(s) = uint8_t(cp);
+  else poke_char(series::buffer(s), clip_head_bytes(s), cp);
 }
 
 Cell* swap(Cell* first, Cell* second) {
   if (!series::is_any_string(second->type()) && !second->is(T_BINARY))
     fire(err::script::INVALID_ARG, second);
-  if (zs_tail_q(first) || zs_tail_q(second)) return first;
+  if (at_tail(first) || at_tail(second)) return first;
   bool told_first = series::editing(first, series::E_SWAP, second, head_index(first), 1);
   bool told_second = series::editing(second, series::E_SWAP, first, head_index(second), 1);
-  if (!zs_tail_q(first) && !zs_tail_q(second)) {
+  if (!at_tail(first) && !at_tail(second)) {
     uint32_t a = view(first)[0], b = view(second)[0];
     put_head(first, b);
     put_head(second, a);
@@ -203,7 +203,7 @@ Cell* change(Cell* s, Cell* value, int32_t part, bool, int32_t dup) {
   int32_t dups = std::max(dup, 0);
   int32_t written = written_total(s, p, dups);
   auto replaced_from = [&](int32_t head) {
-    return std::min(part >= 0 ? part : written, zs_abs_length(s) - head);
+    return std::min(part >= 0 ? part : written, buffer_length(s) - head);
   };
   int32_t at = clip_head(s);
   bool told = series::editing(s, series::E_CHANGE, value, at, replaced_from(at));
@@ -215,7 +215,7 @@ Cell* change(Cell* s, Cell* value, int32_t part, bool, int32_t dup) {
   remove_part(series::buffer(s), uint32_t(head), uint32_t(replaced));
   if (written > 0) write_piece(s, p, dups, CONCAT_INSERT);
   if (told) series::edited(s, series::E_CHANGE, value, head, replaced);
-  series_cell::set_head(s, std::min(head + written, zs_abs_length(s)));
+  series_cell::set_head(s, std::min(head + written, buffer_length(s)));
   return s;
 }
 

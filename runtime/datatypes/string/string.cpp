@@ -127,35 +127,33 @@ void bad_unit() {
 
 // --- accessors ------------------------------------------------------------------------
 
-int32_t zs_abs_length(const Cell* cell) { return static_cast<int32_t>(series::buffer(cell)->length()); }
 
 int32_t head_index(const Cell* cell) {
-  return std::clamp(series_cell::head(cell), 0, zs_abs_length(cell));
+  return std::clamp(series_cell::head(cell), 0, buffer_length(cell));
 }
 
-int32_t length(const Cell* cell) { return zs_abs_length(cell) - head_index(cell); }
+int32_t length(const Cell* cell) { return buffer_length(cell) - head_index(cell); }
 
-int32_t zs_length(Cell* cell) {
+int32_t clip_length(Cell* cell) {
   clip_head(cell);
   return length(cell);
 }
 
-uint8_t* zs_head(Cell* cell) {
+uint8_t* clip_head_bytes(Cell* cell) {
   clip_head(cell);
   SeriesBuffer* b = series::buffer(cell);
   return b->head() + uint32_t(head_index(cell)) * b->unit();
 }
 
-uint8_t* zs_tail(const Cell* cell) { return series::buffer(cell)->tail_ptr(); }
+uint8_t* tail_bytes(const Cell* cell) { return series::buffer(cell)->tail_ptr(); }
 
-bool zs_tail_q(const Cell* cell) { return series_cell::head(cell) >= zs_abs_length(cell); }
 
-uint32_t zs_abs_at(const Cell* cell, int32_t index) {
+uint32_t char_at(const Cell* cell, int32_t index) {
   SeriesBuffer* b = series::buffer(cell);
   return get_char(b->head() + uint32_t(index) * b->unit(), b->unit());
 }
 
-Cell* zs_reset(Cell* cell) {
+Cell* reset(Cell* cell) {
   SeriesBuffer* b = series::buffer(cell);
   b->tail = b->offset;
   b->flags = (b->flags & ~FLAG_UNIT_MASK) | 1;
@@ -163,7 +161,7 @@ Cell* zs_reset(Cell* cell) {
   return cell;
 }
 
-int32_t zs_find_char(const Cell* cell, uint32_t cp) {
+int32_t find_char(const Cell* cell, uint32_t cp) {
   SeriesBuffer* b = series::buffer(cell);
   uint32_t unit = b->unit();
   int32_t head = head_index(cell);
@@ -180,7 +178,7 @@ bool has_char(const Cell* cell, uint32_t cp, int32_t skip, int case_flag) {
   SeriesBuffer* b = series::buffer(cell);
   uint32_t unit = b->unit();
   int32_t step = skip < 1 ? 1 : skip;
-  for (int32_t i = head_index(cell); i < zs_abs_length(cell); i += step) {
+  for (int32_t i = head_index(cell); i < buffer_length(cell); i += step) {
     uint32_t c = get_char(b->head() + uint32_t(i) * unit, unit);
     if ((fold ? case_folding::change_char(c, true) : c) == cp) return true;
   }
