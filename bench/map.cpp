@@ -58,20 +58,20 @@ void run(const char* kind, bool strings) {
   std::vector<int32_t> puts = random_picks(3), selects = random_picks(4);
   double put_time = seconds([&] {
     for (int32_t i = 0; i < OPERATIONS; i++) {
-      Cell key = *block::zs_abs_at(&keys, puts[size_t(i)]);
+      Cell key = *block::cell_at(&keys, puts[size_t(i)]);
       Cell value = values::integer(i);
       actions::put_typed(&map, &key, &value, false);
     }
   });
   // Every key is present once all of them were put.
   for (int32_t i = 0; i < KEYS; i++) {
-    Cell key = *block::zs_abs_at(&keys, i), value = values::integer(i);
+    Cell key = *block::cell_at(&keys, i), value = values::integer(i);
     actions::put_typed(&map, &key, &value, false);
   }
   long total = 0;
   double select_time = seconds([&] {
     for (int32_t i = 0; i < OPERATIONS; i++) {
-      Cell key = *block::zs_abs_at(&keys, selects[size_t(i)]);
+      Cell key = *block::cell_at(&keys, selects[size_t(i)]);
       Cell* value = actions::eval_path_typed(&map, &key, nullptr, nullptr, nullptr, nullptr, 0,
                                              nullptr, nullptr, true, false);
       total += cell::get_int(value);

@@ -37,7 +37,7 @@ double append_integers(int32_t n) {
       actions::append_typed(&blk, &v, -1, false, 1);
     }
   });
-  if (block::zs_length(&blk) != n) std::puts("append lost cells");
+  if (block::length(&blk) != n) std::puts("append lost cells");
   return t;
 }
 
@@ -47,7 +47,7 @@ Cell random_block(int32_t n, uint32_t seed) {
   block::make_at(&blk, n);
   for (int32_t i = 0; i < n; i++) {
     Cell v = values::integer(int32_t(rng() >> 1));
-    block::zs_append(&blk, &v);
+    block::append(&blk, &v);
   }
   return blk;
 }
@@ -55,7 +55,7 @@ Cell random_block(int32_t n, uint32_t seed) {
 double sort_integers(int32_t n) {
   Cell blk = random_block(n, 11);
   return seconds(
-      [&] { actions::sort_typed(&blk, false, nullptr, nullptr, nullptr, false, false, false); });
+      [&] { actions::sort_typed(&blk); });
 }
 
 double find_in_hash(int32_t size, int32_t finds) {
@@ -63,7 +63,7 @@ double find_in_hash(int32_t size, int32_t finds) {
   block::make_at(&keys, size);
   for (int32_t i = 0; i < size; i++) {
     Cell v = values::integer(i * 7);
-    block::zs_append(&keys, &v);
+    block::append(&keys, &v);
   }
   Cell proto = values::of_datatype(T_HASH);
   Cell hash = *actions::make_typed(&proto, &keys);
@@ -73,8 +73,7 @@ double find_in_hash(int32_t size, int32_t finds) {
     for (int32_t i = 0; i < finds; i++) {
       Cell position = hash;
       Cell key = values::integer(int32_t(rng() % uint32_t(size)) * 7);
-      Cell* at = actions::find_typed(&position, &key, nullptr, false, false, false, false, nullptr,
-                                     nullptr, false, false, false, false);
+      Cell* at = actions::find_typed(&position, &key);
       found += series_cell::head(at);
     }
   });

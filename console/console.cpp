@@ -104,7 +104,7 @@ void do_command(const std::string& buffer) {
     print(report(exits::value) + "\n");
     return;
   }
-  if (block::zs_length(&code) == 0) return;
+  if (block::length(&code) == 0) return;
   Cell result = values::unset;
   if (!stack::try_run([&] { result = evaluate(code); })) {
     print(report(exits::value) + "\n\n");

@@ -90,7 +90,7 @@ class CacheBuilder {
 
   int32_t length() const { return int32_t(block::buffer(&spec_)->length()); }
   Cell at(int32_t i) const { return block::buffer(&spec_)->cells()[i]; }
-  void append(const Cell& c) { block::zs_append(&cache_, &c); }
+  void append(const Cell& c) { block::append(&cache_, &c); }
 
   // The types for the word at i, and the index of the last spec cell it used.
   Cell typeset_after(int32_t i, int32_t* last) {

@@ -336,8 +336,7 @@ void write_back(const Holder& holder, const Cell& before, Cell after, Cell* path
   if (!holder.is_word) {
     Cell container = holder.container, element = holder.element;
     Cell* top = stack::top;
-    actions::eval_path_typed(&container, &element, &after, path, nullptr, nullptr, position,
-                             nullptr, nullptr, true, false);
+    actions::eval_path_typed(&container, &element, &after, path, position);
     stack::top = top;
     return;
   }
@@ -381,8 +380,7 @@ int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, boo
     Cell* to_set = set && last ? const_cast<Cell*>(value) : nullptr;
     Cell before = *parent;
     Cell* result = actions::eval_path_typed(parent, &element, to_set, const_cast<Cell*>(&path),
-                                            nullptr, nullptr, i + 1 - head, nullptr, nullptr,
-                                            last, false);
+                                            i + 1 - head);
     if (!result || result->is(T_UNSET)) fire(err::script::INVALID_PATH, &path, &element);
     if (to_set) write_back(holder, before, *parent, const_cast<Cell*>(&path), i - head);
     holder = Holder{false, before, element};

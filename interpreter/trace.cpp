@@ -87,8 +87,8 @@ void fire(uint32_t event, const Cell* block, int32_t position, const Cell* value
 
 uint32_t mask_of(const Cell* fn) {
   Cell body = *function::more(fn, function::MORE_BODY);
-  if (!body.is(T_BLOCK) || block::zs_length(&body) < 1) return ALL_EVENTS;
-  Cell words = *block::zs_abs_at(&body, series_cell::head(&body));
+  if (!body.is(T_BLOCK) || block::length(&body) < 1) return ALL_EVENTS;
+  Cell words = *block::cell_at(&body, series_cell::head(&body));
   if (!words.is(T_BLOCK)) return ALL_EVENTS;
   uint32_t mask = 0;
   for (int32_t i = series_cell::head(&words); i < int32_t(block::buffer(&words)->length()); i++) {

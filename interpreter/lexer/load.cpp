@@ -334,7 +334,7 @@ void Scan::deliver(Cell* destination) const {
   if (Cell* into = request_.into) {
     for (uint32_t i = 0; i < count; i++) {
       Cell v = *stack_at(head_ + i);
-      block::zs_append(into, &v);
+      block::append(into, &v);
     }
   } else if (destination && one_value) {
     *destination = *stack_at(head_);

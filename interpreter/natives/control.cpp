@@ -20,7 +20,7 @@ namespace {
 
 using interpreter::Code;
 
-Cell* arg(int i) { return stack::arguments + i; }
+using stack::arg;
 void result_none() { stack::set_last(&values::none); }
 
 int32_t head_of(const Cell& blk) { return series_cell::head(&blk) < 0 ? 0 : series_cell::head(&blk); }

@@ -18,7 +18,7 @@
 namespace zol::natives {
 namespace {
 
-Cell* arg(int i) { return stack::arguments + i; }
+using stack::arg;
 
 // A throw's name matches a catch's word, or one of the words of its block.
 bool name_matches(const Cell& names, const Cell& thrown) {
@@ -37,7 +37,7 @@ bool name_matches(const Cell& names, const Cell& thrown) {
 void run_single(const Cell& value) {
   Cell blk;
   block::make_at(&blk, 1);
-  block::zs_append(&blk, &value);
+  block::append(&blk, &value);
   interpreter::run_block(&blk);
 }
 

@@ -23,7 +23,7 @@
 namespace zol::natives {
 namespace {
 
-Cell* arg(int i) { return stack::arguments + i; }
+using stack::arg;
 
 enum class Step { DONE, CONTINUED, BROKE, LEFT };
 
@@ -88,7 +88,7 @@ struct LoopWords {
 
   explicit LoopWords(const Cell& w) : words(w), count(1) {
     if (!w.is(T_BLOCK)) return;
-    count = block::zs_length(&words);
+    count = block::length(&words);
     if (count < 1) fire(err::script::INVALID_ARG, &words);
   }
 
@@ -100,7 +100,7 @@ struct LoopWords {
     int32_t at = series_cell::head(series);
     for (int32_t j = 0; j < count; j++) {
       Cell value = value_at(*series, at + j);
-      Cell word = words.is(T_BLOCK) ? *block::zs_abs_at(&words, series_cell::head(&words) + j)
+      Cell word = words.is(T_BLOCK) ? *block::cell_at(&words, series_cell::head(&words) + j)
                                     : words;
       if (!block::is_any_word(word.type())) fire(err::script::INVALID_ARG, &word);
       context::set(&word, &value);

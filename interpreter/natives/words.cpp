@@ -23,7 +23,7 @@
 namespace zol::natives {
 namespace {
 
-Cell* arg(int i) { return stack::arguments + i; }
+using stack::arg;
 bool used(int refinement) { return refinement >= 0; }
 
 bool is_any_path(uint8_t t) { return t >= T_PATH && t <= T_GET_PATH; }
@@ -56,8 +56,7 @@ Cell path_value(const Cell& path, Cell* value) {
     if (element.is(T_GET_WORD)) element = *context::get(&element);
     bool last = i + 1 == end;
     Cell p = path;
-    Cell* r = actions::eval_path_typed(parent, &element, last ? value : nullptr, &p, nullptr,
-                                       nullptr, i - head, nullptr, nullptr, last, false);
+    Cell* r = actions::eval_path_typed(parent, &element, last ? value : nullptr, &p, i - head);
     if (!r) fire(err::script::INVALID_PATH, &p, &element);
     *parent = *r;
   }
@@ -105,7 +104,7 @@ struct Output {
     Cell v = *value;
     cell::set_new_line(&v, false);
     if (fresh) {
-      block::zs_append(target, &v);
+      block::append(target, &v);
     } else if (append) {
       Cell at = *target;   // append moves the head it is given; the result keeps its own
       actions::append_typed(&at, &v, -1, only, 1);
@@ -365,7 +364,7 @@ void reduce(int, int into) {
   } else {
     Cell code;
     block::make_at(&code, 1);
-    block::zs_append(&code, &value);
+    block::append(&code, &value);
     Cell v = interpreter::do_block(&code);
     if (!used(into)) {
       *result = v;

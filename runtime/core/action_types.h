@@ -4,6 +4,7 @@
 #pragma once
 #include "runtime/core/cell.h"
 #include "runtime/core/datatype.h"
+#include "runtime/numeric/rounding.h"
 #include <initializer_list>
 
 namespace zol {
@@ -18,24 +19,26 @@ using UnaryFn = Cell* (*)(Cell* value);                                 // compl
 using MinimalFn = void (*)();                                           // reads the frame
 using LengthFn = int32_t (*)(const Cell* series);                     // -1: no length
 using ClearFn = Cell* (*)(Cell* series);
-using FindFn = Cell* (*)(Cell* series, const Cell* value, const Cell* part, bool only,
-                         bool case_, bool same, bool any, const Cell* with, const Cell* skip,
-                         bool last, bool reverse, bool tail, bool match);
-using SelectFn = Cell* (*)(Cell* series, const Cell* value, const Cell* part, bool only,
-                           bool case_, bool same, bool any, const Cell* with, const Cell* skip,
-                           bool last, bool reverse);
+// The refinements of find and select, filled with designated initialisers; select
+// reads neither tail nor match. /with names the wildcards of /any, which no
+// datatype matches yet, so its argument goes no further than the action entry.
+struct FindOptions {
+  const Cell* part = nullptr;   // the refinements' argument cells, nullptr when unused
+  const Cell* skip = nullptr;
+  bool only = false, case_ = false, same = false, any = false;
+  bool last = false, reverse = false, tail = false, match = false;
+};
+using FindFn = Cell* (*)(Cell* series, const Cell* value, const FindOptions& how);
+using SelectFn = FindFn;
 using RemoveFn = Cell* (*)(Cell* series, const Cell* part, const Cell* key);
 using TakeFn = Cell* (*)(Cell* series, const Cell* part, bool deep, bool last);
 using ReflectFn = Cell* (*)(Cell* value, uint32_t field_symbol);
-// Path steps: parent, element, value to set (null to get), the path, the
-// grandparent, the previous element, the element's position, two reserved cells,
-// a last-element flag and an ownership flag (see path evaluation).
-using EvalPathFn = Cell* (*)(Cell* parent, Cell* element, Cell* value, Cell* path,
-                             Cell* grandparent, Cell* previous, int position,
-                             const Cell* reserved1, const Cell* reserved2, bool last,
-                             bool owned);
-using RoundFn = Cell* (*)(Cell* value, const Cell* scale, bool even, bool down, bool half_down,
-                          bool floor, bool ceiling, bool half_ceiling);
+// Path steps: parent, element, value to set (null to get) and the path (null
+// outside a path, for errors; see path evaluation).
+using EvalPathFn = Cell* (*)(Cell* parent, Cell* element, Cell* value, Cell* path);
+// round gets its refinements as one mode (rounding::mode_of) and the /to scale
+// (nullptr without it).
+using RoundFn = Cell* (*)(Cell* value, const Cell* scale, rounding::Mode mode);
 using PredicateFn = bool (*)(const Cell* value);                        // even?, odd?
 using InsertFn = Cell* (*)(Cell* series, Cell* value, int32_t part, bool only, int32_t dup,
                            bool append);                              // append, insert
@@ -47,11 +50,21 @@ using PickFn = Cell* (*)(Cell* series, int32_t index, Cell* index_cell);
 using PokeFn = Cell* (*)(Cell* series, int32_t index, Cell* value, Cell* index_cell);
 using PutFn = Cell* (*)(Cell* series, Cell* key, Cell* value, bool case_);
 using ReverseFn = Cell* (*)(Cell* series, const Cell* part, const Cell* skip);
-using SortFn = Cell* (*)(Cell* series, bool case_, const Cell* skip, const Cell* compare,
-                         const Cell* part, bool all, bool reverse, bool stable);
+// The refinements of sort: argument cells (nullptr when unused), then flags.
+struct SortOptions {
+  const Cell* skip = nullptr;
+  const Cell* compare = nullptr;
+  const Cell* part = nullptr;
+  bool case_ = false, all = false, reverse = false, stable = false;
+};
+using SortFn = Cell* (*)(Cell* series, const SortOptions& how);
 using TwoCellFn = Cell* (*)(Cell* first, Cell* second);                // swap, rename
-using TrimFn = Cell* (*)(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all,
-                         const Cell* with);
+// The refinements of trim: flags, then the /with argument (nullptr when unused).
+struct TrimOptions {
+  bool head = false, tail = false, auto_ = false, lines = false, all = false;
+  const Cell* with = nullptr;
+};
+using TrimFn = Cell* (*)(Cell* series, const TrimOptions& how);
 using ModifyFn = Cell* (*)(Cell* target, Cell* field, Cell* value, bool case_);
 using OpenFn = Cell* (*)(Cell* port, bool new_, bool read, bool write, bool seek,
                          const Cell* allow);

@@ -124,21 +124,16 @@ int mold_typed(const Cell* value, Cell* buffer, bool only, bool all, bool flat,
                                         indent);
 }
 
-Cell* eval_path_typed(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* grandparent,
-                      Cell* previous, int position, const Cell* reserved1,
-                      const Cell* reserved2, bool last, bool owned) {
+Cell* eval_path_typed(Cell* parent, Cell* element, Cell* value, Cell* path, int position) {
   auto fn = action_as<EvalPathFn>(get_action_ptr_path(parent, A_EVAL_PATH, path, element,
                                                        position));
-  return fn(parent, element, value, path, grandparent, previous, position, reserved1,
-            reserved2, last, owned);
+  return fn(parent, element, value, path);
 }
 
 Cell* negate_typed(Cell* value) { return impl_of<UnaryFn>(value, A_NEGATE)(value); }
 
-Cell* round_typed(Cell* value, const Cell* scale, bool even, bool down, bool half_down,
-                  bool floor, bool ceiling, bool half_ceiling) {
-  return impl_of<RoundFn>(value, A_ROUND)(value, scale, even, down, half_down, floor, ceiling,
-                                          half_ceiling);
+Cell* round_typed(Cell* value, const Cell* scale, rounding::Mode mode) {
+  return impl_of<RoundFn>(value, A_ROUND)(value, scale, mode);
 }
 
 bool even_q_typed(const Cell* value) { return impl_of<PredicateFn>(value, A_EVEN_Q)(value); }
@@ -164,11 +159,8 @@ Cell* copy_typed(Cell* value, Cell* destination, const Cell* part, bool deep,
   return impl_of<CopyFn>(value, A_COPY)(value, destination, part, deep, types);
 }
 
-Cell* find_typed(Cell* series, const Cell* value, const Cell* part, bool only, bool case_,
-                 bool same, bool any, const Cell* with, const Cell* skip, bool last,
-                 bool reverse, bool tail, bool match) {
-  return impl_of<FindFn>(series, A_FIND)(series, value, part, only, case_, same, any, with,
-                                         skip, last, reverse, tail, match);
+Cell* find_typed(Cell* series, const Cell* value, const FindOptions& how) {
+  return impl_of<FindFn>(series, A_FIND)(series, value, how);
 }
 
 int32_t length_q_typed(const Cell* series) {
@@ -199,17 +191,12 @@ Cell* reverse_typed(Cell* series, const Cell* part, const Cell* skip) {
   return impl_of<ReverseFn>(series, A_REVERSE)(series, part, skip);
 }
 
-Cell* select_typed(Cell* series, const Cell* value, const Cell* part, bool only, bool case_,
-                   bool same, bool any, const Cell* with, const Cell* skip, bool last,
-                   bool reverse) {
-  return impl_of<SelectFn>(series, A_SELECT)(series, value, part, only, case_, same, any, with,
-                                             skip, last, reverse);
+Cell* select_typed(Cell* series, const Cell* value, const FindOptions& how) {
+  return impl_of<SelectFn>(series, A_SELECT)(series, value, how);
 }
 
-Cell* sort_typed(Cell* series, bool case_, const Cell* skip, const Cell* compare,
-                 const Cell* part, bool all, bool reverse, bool stable) {
-  return impl_of<SortFn>(series, A_SORT)(series, case_, skip, compare, part, all, reverse,
-                                         stable);
+Cell* sort_typed(Cell* series, const SortOptions& how) {
+  return impl_of<SortFn>(series, A_SORT)(series, how);
 }
 
 Cell* swap_typed(Cell* first, Cell* second) {
@@ -220,9 +207,8 @@ Cell* take_typed(Cell* series, const Cell* part, bool deep, bool last) {
   return impl_of<TakeFn>(series, A_TAKE)(series, part, deep, last);
 }
 
-Cell* trim_typed(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all,
-                 const Cell* with) {
-  return impl_of<TrimFn>(series, A_TRIM)(series, head, tail, auto_, lines, all, with);
+Cell* trim_typed(Cell* series, const TrimOptions& how) {
+  return impl_of<TrimFn>(series, A_TRIM)(series, how);
 }
 
 Cell* create_typed(Cell* port) { return impl_of<UnaryFn>(port, A_CREATE)(port); }
@@ -302,7 +288,7 @@ Cell* compare_op(int op) { return logic::box(compare(stack::arg(0), stack::arg(1
 
 namespace {
 
-Cell* arg(int i) { return stack::arguments + i; }
+using stack::arg;
 Cell* refinement_arg(int index) { return index < 0 ? nullptr : stack::arguments + index; }
 bool used(int index) { return index != -1; }
 void run_minimal(int slot) { action_as<MinimalFn>(get_action_ptr(slot))(); }
@@ -416,8 +402,7 @@ void mold(int only, int all, int flat, int part) {
 }
 
 void eval_path(int set) {
-  Cell* result = eval_path_typed(arg(0), arg(1), set ? arg(2) : nullptr, nullptr, nullptr,
-                                 nullptr, -1, nullptr, nullptr, true, false);
+  Cell* result = eval_path_typed(arg(0), arg(1), set ? arg(2) : nullptr, nullptr, -1);
   if (result) to_frame(result);
 }
 
@@ -430,8 +415,9 @@ void power() { run_minimal(A_POWER); }
 void remainder() { run_minimal(A_REMAINDER); }
 
 void round(int to, int even, int down, int half_down, int floor, int ceiling, int half_ceiling) {
-  round_typed(arg(0), refinement_arg(to), used(even), used(down), used(half_down), used(floor),
-              used(ceiling), used(half_ceiling));
+  round_typed(arg(0), refinement_arg(to),
+              rounding::mode_of(used(even), used(down), used(half_down), used(floor),
+                                used(ceiling), used(half_ceiling)));
 }
 
 void subtract() { run_minimal(A_SUBTRACT); }
@@ -473,11 +459,13 @@ void copy(int part, int deep, int types) {
   to_frame(copy_typed(arg(0), destination, refinement_arg(part), used(deep), kind));
 }
 
-void find(int part, int only, int case_, int same, int any, int with, int skip, int last,
+void find(int part, int only, int case_, int same, int any, int, int skip, int last,
           int reverse, int tail, int match) {
-  to_frame(find_typed(arg(0), arg(1), refinement_arg(part), used(only), used(case_), used(same),
-                      used(any), refinement_arg(with), refinement_arg(skip), used(last),
-                      used(reverse), used(tail), used(match)));
+  to_frame(find_typed(arg(0), arg(1),
+                      {.part = refinement_arg(part), .skip = refinement_arg(skip),
+                       .only = used(only), .case_ = used(case_), .same = used(same),
+                       .any = used(any), .last = used(last), .reverse = used(reverse),
+                       .tail = used(tail), .match = used(match)}));
 }
 
 void head() { run_minimal(A_HEAD); }
@@ -507,16 +495,19 @@ void put(int case_) { to_frame(put_typed(arg(0), arg(1), arg(2), used(case_))); 
 void remove(int part, int key) { remove_typed(arg(0), refinement_arg(part), refinement_arg(key)); }
 void reverse(int part, int skip) { reverse_typed(arg(0), refinement_arg(part), refinement_arg(skip)); }
 
-void select(int part, int only, int case_, int same, int any, int with, int skip, int last,
+void select(int part, int only, int case_, int same, int any, int, int skip, int last,
             int reverse) {
-  to_frame(select_typed(arg(0), arg(1), refinement_arg(part), used(only), used(case_),
-                        used(same), used(any), refinement_arg(with), refinement_arg(skip),
-                        used(last), used(reverse)));
+  to_frame(select_typed(arg(0), arg(1),
+                        {.part = refinement_arg(part), .skip = refinement_arg(skip),
+                         .only = used(only), .case_ = used(case_), .same = used(same),
+                         .any = used(any), .last = used(last), .reverse = used(reverse)}));
 }
 
 void sort(int case_, int skip, int compare, int part, int all, int reverse, int stable) {
-  to_frame(sort_typed(arg(0), used(case_), refinement_arg(skip), refinement_arg(compare),
-                      refinement_arg(part), used(all), used(reverse), used(stable)));
+  to_frame(sort_typed(arg(0), {.skip = refinement_arg(skip), .compare = refinement_arg(compare),
+                               .part = refinement_arg(part), .case_ = used(case_),
+                               .all = used(all), .reverse = used(reverse),
+                               .stable = used(stable)}));
 }
 
 void skip() { run_minimal(A_SKIP); }
@@ -529,8 +520,8 @@ void take(int part, int deep, int last) {
 }
 
 void trim(int head, int tail, int auto_, int lines, int all, int with) {
-  trim_typed(arg(0), used(head), used(tail), used(auto_), used(lines), used(all),
-             refinement_arg(with));
+  trim_typed(arg(0), {.head = used(head), .tail = used(tail), .auto_ = used(auto_),
+                      .lines = used(lines), .all = used(all), .with = refinement_arg(with)});
 }
 
 void create() { to_frame(create_typed(arg(0))); }

@@ -114,12 +114,10 @@ Cell* reflect_typed(Cell* value, uint32_t field_symbol);
 int form_typed(const Cell* value, Cell* buffer, const Cell* part_arg, int limit);
 int mold_typed(const Cell* value, Cell* buffer, bool only, bool all, bool flat,
                const Cell* part_arg, int limit, int indent);
-Cell* eval_path_typed(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* grandparent,
-                      Cell* previous, int position, const Cell* reserved1,
-                      const Cell* reserved2, bool last, bool owned);
+// `position` (the element's, -1 outside a path) only names the step in errors.
+Cell* eval_path_typed(Cell* parent, Cell* element, Cell* value, Cell* path, int position);
 Cell* negate_typed(Cell* value);
-Cell* round_typed(Cell* value, const Cell* scale, bool even, bool down, bool half_down,
-                  bool floor, bool ceiling, bool half_ceiling);
+Cell* round_typed(Cell* value, const Cell* scale, rounding::Mode mode);
 bool even_q_typed(const Cell* value);
 bool odd_q_typed(const Cell* value);
 Cell* complement_typed(Cell* value);
@@ -129,9 +127,7 @@ Cell* change_typed(Cell* series, Cell* value, int32_t part, bool only, int32_t d
 Cell* clear_typed(Cell* series);
 Cell* copy_typed(Cell* value, Cell* destination, const Cell* part, bool deep,
                  const Cell* types);
-Cell* find_typed(Cell* series, const Cell* value, const Cell* part, bool only, bool case_,
-                 bool same, bool any, const Cell* with, const Cell* skip, bool last,
-                 bool reverse, bool tail, bool match);
+Cell* find_typed(Cell* series, const Cell* value, const FindOptions& how = {});
 int32_t length_q_typed(const Cell* series);
 Cell* move_typed(Cell* origin, Cell* target, const Cell* part);
 Cell* pick_typed(Cell* series, int32_t index, Cell* index_cell);
@@ -139,15 +135,11 @@ Cell* poke_typed(Cell* series, int32_t index, Cell* value, Cell* index_cell);
 Cell* put_typed(Cell* series, Cell* key, Cell* value, bool case_);
 Cell* remove_typed(Cell* series, const Cell* part, const Cell* key);
 Cell* reverse_typed(Cell* series, const Cell* part, const Cell* skip);
-Cell* select_typed(Cell* series, const Cell* value, const Cell* part, bool only, bool case_,
-                   bool same, bool any, const Cell* with, const Cell* skip, bool last,
-                   bool reverse);
-Cell* sort_typed(Cell* series, bool case_, const Cell* skip, const Cell* compare,
-                 const Cell* part, bool all, bool reverse, bool stable);
+Cell* select_typed(Cell* series, const Cell* value, const FindOptions& how = {});
+Cell* sort_typed(Cell* series, const SortOptions& how = {});
 Cell* swap_typed(Cell* first, Cell* second);
 Cell* take_typed(Cell* series, const Cell* part, bool deep, bool last);
-Cell* trim_typed(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all,
-                 const Cell* with);
+Cell* trim_typed(Cell* series, const TrimOptions& how = {});
 Cell* create_typed(Cell* port);
 Cell* close_typed(Cell* port);
 Cell* delete_typed(Cell* file);

@@ -149,8 +149,8 @@ void make_from_code(const Cell* error, const Cell* spec) {
 
 void make_from_block(const Cell* error, const Cell* spec_in) {
   Cell spec = *spec_in;
-  int32_t length = block::zs_length(&spec);
-  Cell first = length > 0 ? *block::zs_abs_at(&spec, series_cell::head(&spec)) : values::none;
+  int32_t length = block::length(&spec);
+  Cell first = length > 0 ? *block::cell_at(&spec, series_cell::head(&spec)) : values::none;
   if (first.is(T_SET_WORD)) {
     context::bind(&spec, error->w1, false);
     interpreter::do_block_hook(&spec);
@@ -159,7 +159,7 @@ void make_from_block(const Cell* error, const Cell* spec_in) {
   if (!first.is(T_WORD)) fire(err::internal::INVALID_ERROR, &first);
   int32_t category = index_in(errors, &first);
   if (category < 0) invalid_spec_field(words::type);
-  Cell second = length > 1 ? *block::zs_abs_at(&spec, series_cell::head(&spec) + 1) : values::none;
+  Cell second = length > 1 ? *block::cell_at(&spec, series_cell::head(&spec) + 1) : values::none;
   if (!second.is(T_WORD)) fire(err::script::INVALID_ARG, &second);
   int32_t id = index_in(category_object(category), &second);
   if (id < 2) invalid_spec_field(words::id);
@@ -237,8 +237,8 @@ void append_message(Cell* buffer, const Cell* error, const Message& m) {
   bool formed = category_of(error) == err::SYNTAX;
   Cell tmpl = m.template_;
   int32_t head = series_cell::head(&tmpl);
-  for (int32_t i = 0; i < block::zs_length(&tmpl); i++) {
-    Cell part = *block::zs_abs_at(&tmpl, head + i);
+  for (int32_t i = 0; i < block::length(&tmpl); i++) {
+    Cell part = *block::cell_at(&tmpl, head + i);
     if (i > 0) append(buffer, " ");
     if (part.is(T_STRING)) {
       string::concatenate(buffer, &part, -1, 0, true, string::CONCAT_APPEND);
@@ -265,7 +265,7 @@ void calls_from(int32_t position, int32_t depth, Cell* out) {
     uint32_t s = stack::frame_symbol(f);
     if (!s || s == stack::body_symbol || s == stack::anon_symbol) continue;
     Cell w = word::make_global(s);
-    block::zs_append(out, &w);
+    block::append(out, &w);
     used++;
   }
 }
@@ -322,17 +322,14 @@ int mold(const Cell* error_in, Cell* buffer, bool only, bool all, bool flat, con
   return limit;
 }
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* grandparent,
-                Cell* previous, int position, const Cell* r1, const Cell* r2, bool last,
-                bool owned) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
   settle(parent);
   // The call list is the error's own record: paths neither read nor replace it.
   if (word::any_word(element->type()) && resolved(element) == sym(words::stack_)) {
     Cell p = path ? *path : values::none;
     fire(err::script::INVALID_PATH_SET, &p);
   }
-  return object::eval_path(parent, element, value, path, grandparent, previous, position, r1,
-                           r2, last, owned);
+  return object::eval_path(parent, element, value, path);
 }
 
 int compare(const Cell* a, const Cell* b, int op) {
@@ -471,8 +468,8 @@ template <class Visit>
 Cell find_spec_word(Visit visit) {
   Cell spec;
   if (!called_spec(&spec)) return values::none;
-  for (int32_t at = 0; at < block::zs_length(&spec); at++) {
-    Cell c = *block::zs_abs_at(&spec, at);
+  for (int32_t at = 0; at < block::length(&spec); at++) {
+    Cell c = *block::cell_at(&spec, at);
     uint8_t ct = c.type();
     if (ct != T_WORD && ct != T_LIT_WORD && ct != T_GET_WORD && ct != T_REFINEMENT) continue;
     bool refinement = ct == T_REFINEMENT;

@@ -117,13 +117,13 @@ bool walk_range(Walk& w, const Cell* lo, const Cell* hi) {
 }
 
 bool walk_block(Walk& w, const Cell* blk) {
-  int32_t n = block::zs_length(blk), head = series::head_index(blk);
+  int32_t n = block::length(blk), head = series::head_index(blk);
   for (int32_t i = 0; i < n; i++) {
-    Cell element = *block::zs_abs_at(blk, head + i);
+    Cell element = *block::cell_at(blk, head + i);
     bool ranged = (element.is(T_CHAR) || element.is(T_INTEGER)) && i + 2 < n &&
-                  is_dash(block::zs_abs_at(blk, head + i + 1));
+                  is_dash(block::cell_at(blk, head + i + 1));
     if (ranged) {
-      Cell hi = *block::zs_abs_at(blk, head + i + 2);
+      Cell hi = *block::cell_at(blk, head + i + 2);
       if (!walk_range(w, &element, &hi)) return false;
       i += 2;
     } else if (!walk(w, &element)) {
@@ -161,8 +161,8 @@ bool contains(Cell* bits, const Cell* spec) {
 // --- make and to ------------------------------------------------------------------------------
 
 bool headed_by_not(const Cell* spec) {
-  if (!spec->is(T_BLOCK) || block::zs_length(spec) == 0) return false;
-  const Cell* first = block::zs_abs_at(spec, series::head_index(spec));
+  if (!spec->is(T_BLOCK) || block::length(spec) == 0) return false;
+  const Cell* first = block::cell_at(spec, series::head_index(spec));
   if (!first->is(T_WORD)) return false;
   string::Text t = string::view(first);
   return t.length == 3 && t[0] == 'n' && t[1] == 'o' && t[2] == 't';
@@ -206,7 +206,7 @@ Cell made_from(const Cell* spec, bool may_size) {
   if (headed_by_not(spec)) {
     Cell rest = *spec;
     series_cell::set_head(&rest, series::head_index(spec) + 1);
-    const Cell* after = block::zs_length(&rest) > 0 ? block::zs_abs_at(&rest, series::head_index(&rest)) : nullptr;
+    const Cell* after = block::length(&rest) > 0 ? block::cell_at(&rest, series::head_index(&rest)) : nullptr;
     if (after && after->is(T_BINARY)) return *from_bytes(&made, after, true);
     return *from_spec(&made, &rest, true);
   }
@@ -357,8 +357,7 @@ Cell* poke(Cell* bits, int32_t, Cell* value, Cell* index) {
   return value;
 }
 
-Cell* find(Cell* bits, const Cell* value, const Cell*, bool, bool, bool, bool, const Cell*,
-           const Cell*, bool, bool, bool, bool) {
+Cell* find(Cell* bits, const Cell* value, const FindOptions&) {
   static Cell answer;
   answer = contains(bits, value) ? values::logic(true) : values::none;
   return &answer;
@@ -386,8 +385,7 @@ Cell* copy(Cell* bits, Cell* destination, const Cell*, bool, const Cell*) {
 
 int32_t length_q(const Cell* bits) { return int32_t(byte_length(bits) * 8); }
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell*, Cell*, Cell*, int, const Cell*,
-                const Cell*, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell*) {
   if (value) return poke(parent, 0, value, element);
   return pick(parent, 0, element);
 }

@@ -27,9 +27,9 @@ bool in_range(int32_t n) { return n >= 0 && uint32_t(n) <= MAX_CODE_POINT; }
 // The UTF-8 sequence at the binary's head; an empty binary or one that ends inside
 // the sequence is refused.
 uint32_t from_binary(Cell* binary) {
-  uint32_t available = static_cast<uint32_t>(string::zs_length(binary));
+  uint32_t available = static_cast<uint32_t>(string::clip_length(binary));
   if (available == 0) bad_to_arg(binary);
-  int32_t cp = unicode::decode_utf8_char_checked(string::zs_head(binary), &available);
+  int32_t cp = unicode::decode_utf8_char_checked(string::clip_head_bytes(binary), &available);
   if (cp < 0) bad_to_arg(binary);
   return static_cast<uint32_t>(cp);
 }
@@ -38,9 +38,9 @@ uint32_t from_binary(Cell* binary) {
 uint32_t code_point_of(Cell* spec) {
   switch (spec->type()) {
     case T_STRING: case T_FILE: case T_URL: case T_TAG: case T_EMAIL: case T_REF: {
-      if (string::zs_tail_q(spec)) bad_to_arg(spec);
+      if (string::at_tail(spec)) bad_to_arg(spec);
       SeriesBuffer* b = memory::buffer_of(series_cell::node(spec));
-      return string::get_char(string::zs_head(spec), b->unit());
+      return string::get_char(string::clip_head_bytes(spec), b->unit());
     }
     case T_CHAR: case T_INTEGER: case T_FLOAT: case T_PERCENT: {
       int32_t n = number::get_int_from(spec);

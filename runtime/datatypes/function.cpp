@@ -15,6 +15,7 @@
 #include "runtime/core/values.h"
 #include "runtime/core/words.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/native.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/memory/memory.h"
 
@@ -25,7 +26,7 @@ namespace {
 
 int32_t head_of(const Cell* blk) { return std::max(series_cell::head(blk), 0); }
 int32_t length_of(const Cell* blk) { return int32_t(block::buffer(blk)->length()); }
-Cell* cell_at(const Cell* blk, int32_t i) { return block::buffer(blk)->cells() + i; }
+using block::cell_at;
 
 bool is_symbol(const Cell* c, uint32_t known) {
   return symbol::resolve(word_cell::symbol(c)) == symbol::resolve(known);
@@ -63,7 +64,7 @@ NodeRef new_more_block() {
 // --- actions --------------------------------------------------------------------------------
 
 Cell* make_action(Cell* proto, Cell* spec, int) {
-  if (!spec->is(T_BLOCK) || block::zs_length(spec) != 2) bad_func_def(spec);
+  if (!spec->is(T_BLOCK) || block::length(spec) != 2) bad_func_def(spec);
   Cell pair = *spec;
   Cell fn_spec = *cell_at(&pair, head_of(&pair));
   Cell fn_body = *cell_at(&pair, head_of(&pair) + 1);
@@ -80,27 +81,8 @@ Cell bound_words(NodeRef ctx) {
   return Cell{T_BLOCK, 0, copy, 0};
 }
 
-Cell* reflect(Cell* value, uint32_t field) {
-  uint32_t f = symbol::resolve(field);
-  if (f == symbol::resolve(words::spec)) {
-    *value = Cell{T_BLOCK, 0, value->w2, 0};
-  } else if (f == symbol::resolve(words::body)) {
-    *value = *function::more(value, function::MORE_BODY);
-  } else if (f == symbol::resolve(words::words_)) {
-    *value = bound_words(value->w1);
-  } else {
-    fire(err::internal::NOT_DONE);
-  }
-  return value;
-}
-
-int append_text(Cell* buffer, const char* text, int limit) {
-  string::concatenate_literal(buffer, text);
-  return limit - int(std::char_traits<char>::length(text));
-}
-
 int form_function(const Cell*, Cell* buffer, const Cell*, int limit) {
-  return append_text(buffer, "?function?", limit);
+  return string::append_text(buffer, "?function?", limit);
 }
 
 // "<prefix> <spec> <body>", or "<prefix> <spec> none" without a body.
@@ -108,10 +90,10 @@ int mold_callable(const Cell* fn, const char* prefix, Cell* buffer, bool all, bo
                   const Cell* part, int limit, int indent) {
   Cell spec{T_BLOCK, 0, fn->w2, 0};
   Cell body = *function::more(fn, function::MORE_BODY);
-  limit = append_text(buffer, prefix, limit);
+  limit = string::append_text(buffer, prefix, limit);
   limit = block::mold(&spec, buffer, false, all, flat, part, limit, indent);
-  if (!body.is(T_BLOCK)) return append_text(buffer, " none", limit);
-  limit = append_text(buffer, " ", limit);
+  if (!body.is(T_BLOCK)) return string::append_text(buffer, " none", limit);
+  limit = string::append_text(buffer, " ", limit);
   return block::mold(&body, buffer, false, all, flat, part, limit, indent);
 }
 
@@ -182,12 +164,29 @@ int32_t find_refinement(const Cell* spec, uint32_t known) {
 
 void append_word(Cell* spec, uint32_t symbol, uint8_t type) {
   Cell w{type, 0, symbol, 0xFFFFFFFFu};
-  block::zs_append(spec, &w);
+  block::append(spec, &w);
 }
 
 }  // namespace
 
 namespace function {
+
+Cell* reflect(Cell* value, uint32_t field) {
+  uint32_t f = symbol::resolve(field);
+  uint8_t kind = value->is(T_OP) ? native::op_kind(value) : value->type();
+  bool has_body = kind == T_FUNCTION || kind == T_ROUTINE;
+  if (f == symbol::resolve(words::spec)) {
+    *value = Cell{T_BLOCK, 0, value->w2, 0};
+  } else if (f == symbol::resolve(words::body)) {
+    if (has_body) *value = *more(value, MORE_BODY);
+    else *value = values::integer(int32_t(value->w1) + 1);
+  } else if (f == symbol::resolve(words::words_) && has_body && !value->is(T_OP)) {
+    *value = bound_words(value->w1);
+  } else {
+    fire(err::internal::NOT_DONE);
+  }
+  return value;
+}
 
 void init() {
   using datatype::make_row;
@@ -384,7 +383,7 @@ std::vector<Bound> table;
 constexpr int ARG_COUNT_SHIFT = 25;
 
 int form_routine(const Cell*, Cell* buffer, const Cell*, int limit) {
-  return append_text(buffer, "?routine?", limit);
+  return string::append_text(buffer, "?routine?", limit);
 }
 
 int mold_routine(const Cell* r, Cell* buffer, bool, bool all, bool flat, const Cell* part,

@@ -56,6 +56,10 @@ inline Cell* more(const Cell* callable, int i) {
 // The compare action of every callable type: two values of one type order by
 // their "more" blocks, so a callable equals only itself.
 int compare_callables(const Cell* a, const Cell* b, int op);
+// The reflect action of every callable type: spec; body (a function's or
+// routine's block, a native's or action's table index from 1); words (a
+// function's or routine's own, bound to its context; not through an op!).
+Cell* reflect(Cell* value, uint32_t field);
 
 // Raise bad-func-def, dup-vars or invalid-type-spec when the spec is malformed.
 void validate_spec(const Cell* spec);

@@ -110,7 +110,7 @@ int32_t from_binary(const Cell* binary) {
 int32_t from_text(Cell* text) {
   int error = 0;
   SeriesBuffer* b = memory::buffer_of(series_cell::node(text));
-  int32_t n = number::scan_integer(string::zs_head(text), string::zs_length(text),
+  int32_t n = number::scan_integer(string::clip_head_bytes(text), string::clip_length(text),
                                    static_cast<int>(b->unit()), &error);
   if (error != 0) bad_to_arg(text);
   return n;
@@ -206,8 +206,7 @@ void power() {
   float_::power();
 }
 
-Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
-            bool ceiling, bool half_ceiling) {
+Cell* round(Cell* value, const Cell* scale, rounding::Mode mode) {
   if (scale && scale->is(T_MONEY)) {
     Cell money = datatype_of(T_MONEY);
     fire(err::script::NOT_RELATED, &money);
@@ -215,9 +214,7 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
   // The most negative value has no magnitude to round: it stays as it is.
   if (get(value) == MIN) return value;
   if (scale && !scale->is(T_INTEGER))
-    return float_::round(as_float(value), scale, even, down, half_down, floor, ceiling,
-                         half_ceiling);
-  rounding::Mode mode = rounding::mode_of(even, down, half_down, floor, ceiling, half_ceiling);
+    return float_::round(as_float(value), scale, mode);
   int64_t s = scale ? abs(get(scale)) : 1;
   int64_t v = get(value);
   int64_t a = v < 0 ? -v : v;

@@ -78,8 +78,8 @@ Cell* set_pair(const Cell* map_in, const Cell* key_in, const Cell* value_in, int
     if (!valid_key_type(key.type())) bad_key(&key);
     prepare_key(&key);
     Cell blk = pairs_block(&map);
-    block::zs_append(&blk, &key);
-    block::zs_append(&blk, &values::unset);
+    block::append(&blk, &key);
+    block::append(&blk, &values::unset);
     hashtable::put(table, pairs_buffer(&map)->cell_tail() - 2);
     found = pairs_buffer(&map)->cell_tail() - 2;
   } else if (is_hole(found)) {
@@ -110,7 +110,7 @@ int32_t cells_for(const Cell* spec) {
 }
 
 void check_even(const Cell* pairs) {
-  if (block::zs_length(pairs) % 2 != 0) fire(err::script::INVALID_ARG, pairs);
+  if (block::length(pairs) % 2 != 0) fire(err::script::INVALID_ARG, pairs);
 }
 
 // The keys are checked before any is indexed, so a bad one leaves no half-made map.
@@ -181,15 +181,13 @@ Cell* put(Cell* map, Cell* key, Cell* value, bool case_) {
   return value;
 }
 
-Cell* select(Cell* map, const Cell* key, const Cell*, bool, bool case_, bool same, bool,
-             const Cell*, const Cell*, bool, bool) {
-  Cell* found = live_key(map, key, lookup_op(case_, same));
+Cell* select(Cell* map, const Cell* key, const FindOptions& how) {
+  Cell* found = live_key(map, key, lookup_op(how.case_, how.same));
   return found ? found + 1 : none_result();
 }
 
-Cell* find(Cell* map, const Cell* key, const Cell*, bool, bool case_, bool same, bool,
-           const Cell*, const Cell*, bool, bool, bool, bool) {
-  Cell* found = live_key(map, key, lookup_op(case_, same));
+Cell* find(Cell* map, const Cell* key, const FindOptions& how) {
+  Cell* found = live_key(map, key, lookup_op(how.case_, how.same));
   if (!found) return none_result();
   *map = key_as_word(found);
   return map;
@@ -210,8 +208,7 @@ Cell* clear(Cell* map) {
 
 int32_t length(const Cell* map) { return count(map); }
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell*, Cell*, Cell*, int, const Cell*,
-                const Cell*, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell*) {
   if (value) return set_pair(parent, element, value, C_EQUAL);
   Cell* found = live_key(parent, element, C_EQUAL);
   return found ? found + 1 : none_result();
@@ -237,8 +234,8 @@ Cell* reflect(Cell* value, uint32_t field_symbol) {
     if (v.header == 0) continue;
     if (field == Field::WORDS) key = key_as_word(&key);
     if (field == Field::BODY) key.header |= HEADER_NEW_LINE;
-    if (field != Field::VALUES) block::zs_append(&out, &key);
-    if (field != Field::WORDS) block::zs_append(&out, &v);
+    if (field != Field::VALUES) block::append(&out, &key);
+    if (field != Field::WORDS) block::append(&out, &v);
   }
   *value = out;
   return value;
@@ -363,7 +360,7 @@ bool valid_key_type(uint8_t t) {
 Cell* make_over(Cell* out, const Cell* pairs_in) {
   Cell pairs = *pairs_in;
   check_keys(&pairs);
-  int32_t cells = block::zs_length(&pairs);
+  int32_t cells = block::length(&pairs);
   NodeRef table =
       hashtable::init(cells < 2 ? 2 : cells, series_cell::node(&pairs), hashtable::K_MAP, 1);
   *out = Cell{T_MAP | (pairs.header & HEADER_NEW_LINE), 0, series_cell::node(&pairs), table};
@@ -376,10 +373,10 @@ Cell* extend(Cell* map_in, const Cell* pairs_in, bool case_) {
   Cell map = *map_in, source = *pairs_in;
   Cell pairs = source.is(T_MAP) ? *reflect(&source, words::body) : source;
   check_even(&pairs);
-  int32_t n = block::zs_length(&pairs);
+  int32_t n = block::length(&pairs);
   for (int32_t i = 0; i + 1 < n; i += 2) {
-    Cell key = *block::zs_abs_at(&pairs, series_cell::head(&pairs) + i);
-    Cell value = *block::zs_abs_at(&pairs, series_cell::head(&pairs) + i + 1);
+    Cell key = *block::cell_at(&pairs, series_cell::head(&pairs) + i);
+    Cell value = *block::cell_at(&pairs, series_cell::head(&pairs) + i + 1);
     set_pair(&map, &key, &value, lookup_op(case_));
   }
   *map_in = map;
@@ -391,7 +388,7 @@ bool foreach_step(Cell* map, const Cell* words, int32_t n) {
   bool set_any = false;
   for (int32_t j = 0; j < n; j++) {
     Cell word = words->is(T_BLOCK)
-                    ? *block::zs_abs_at(words, series_cell::head(words) + j)
+                    ? *block::cell_at(words, series_cell::head(words) + j)
                     : *words;
     if (word.type() < T_WORD || word.type() > T_GET_WORD) fire(err::script::INVALID_ARG, &word);
     while (position % 2 == 0 && position + 1 < cell_count(map) && is_hole(pair_at(map, position)))

@@ -31,10 +31,10 @@ Cell* make_callable(Cell* proto, Cell* spec, int type) {
     Cell kind = values::of_datatype(uint8_t(type));
     fire(err::script::EXPECT_ARG, &make_word, &kind, spec);
   };
-  if (!spec->is(T_BLOCK) || block::zs_length(spec) != 2) refuse();
+  if (!spec->is(T_BLOCK) || block::length(spec) != 2) refuse();
   Cell s = *spec;
-  Cell fn_spec = *block::zs_abs_at(&s, series_cell::head(&s));
-  Cell index = *block::zs_abs_at(&s, series_cell::head(&s) + 1);
+  Cell fn_spec = *block::cell_at(&s, series_cell::head(&s));
+  Cell index = *block::cell_at(&s, series_cell::head(&s) + 1);
   if (!fn_spec.is(T_BLOCK) || !index.is(T_INTEGER) || cell::get_int(&index) < 1 ||
       cell::get_int(&index) > table_size(uint8_t(type)))
     refuse();
@@ -42,28 +42,9 @@ Cell* make_callable(Cell* proto, Cell* spec, int type) {
   return proto;
 }
 
-Cell* reflect(Cell* value, uint32_t field) {
-  uint32_t f = symbol::resolve(field);
-  if (f == symbol::resolve(words::spec)) {
-    *value = Cell{T_BLOCK, 0, value->w2, 0};
-  } else if (f == symbol::resolve(words::body)) {
-    uint8_t kind = value->is(T_OP) ? op_kind(value) : value->type();
-    if (kind == T_FUNCTION || kind == T_ROUTINE) *value = *function::more(value, function::MORE_BODY);
-    else *value = values::integer(int32_t(value->w1) + 1);
-  } else {
-    fire(err::internal::NOT_DONE);
-  }
-  return value;
-}
-
-int append_text(Cell* buffer, const char* text, int limit) {
-  string::concatenate_literal(buffer, text);
-  return limit - int(std::char_traits<char>::length(text));
-}
-
 template <const char* Text>
 int form_as(const Cell*, Cell* buffer, const Cell*, int limit) {
-  return append_text(buffer, Text, limit);
+  return string::append_text(buffer, Text, limit);
 }
 constexpr char NATIVE_TEXT[] = "?native?";
 constexpr char ACTION_TEXT[] = "?action?";
@@ -77,21 +58,21 @@ int mold_spec(const Cell* c, Cell* buffer, bool all, bool flat, const Cell* part
 
 int mold_native(const Cell* c, Cell* buffer, bool, bool all, bool flat, const Cell* part,
                 int limit, int indent) {
-  limit = append_text(buffer, c->is(T_NATIVE) ? "make native! [" : "make action! [", limit);
+  limit = string::append_text(buffer, c->is(T_NATIVE) ? "make native! [" : "make action! [", limit);
   limit = mold_spec(c, buffer, all, flat, part, limit, indent);
-  return append_text(buffer, "]", limit);
+  return string::append_text(buffer, "]", limit);
 }
 
 int mold_op(const Cell* c, Cell* buffer, bool, bool all, bool flat, const Cell* part, int limit,
             int indent) {
   bool from_function = op_kind(c) == T_FUNCTION;
-  limit = append_text(buffer, "make op! ", limit);
-  limit = append_text(buffer, from_function ? "func " : "[", limit);
+  limit = string::append_text(buffer, "make op! ", limit);
+  limit = string::append_text(buffer, from_function ? "func " : "[", limit);
   limit = mold_spec(c, buffer, all, flat, part, limit, indent);
-  if (!from_function) return append_text(buffer, "]", limit);
+  if (!from_function) return string::append_text(buffer, "]", limit);
   Cell body = *function::more(c, function::MORE_BODY);
   if (!body.is(T_BLOCK)) return limit;
-  limit = append_text(buffer, " ", limit);
+  limit = string::append_text(buffer, " ", limit);
   return block::mold(&body, buffer, false, all, flat, part, limit, indent);
 }
 
@@ -116,7 +97,7 @@ void init() {
   using datatype::make_row;
   datatype::register_type(T_NATIVE, 0, "native!",
                           make_row(nullptr, {slot_entry<A_MAKE>(make_callable),
-                                             slot_entry<A_REFLECT>(reflect),
+                                             slot_entry<A_REFLECT>(function::reflect),
                                              slot_entry<A_FORM>(form_as<NATIVE_TEXT>),
                                              slot_entry<A_MOLD>(mold_native),
                                              slot_entry<A_COMPARE>(function::compare_callables)}));

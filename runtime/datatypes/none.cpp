@@ -29,10 +29,7 @@ int mold(const Cell*, Cell* buffer, bool, bool all, bool, const Cell*, int limit
 // The series actions that look for something answer none.
 Cell* none_value() { return const_cast<Cell*>(&values::none); }
 Cell* clear(Cell*) { return none_value(); }
-Cell* find(Cell*, const Cell*, const Cell*, bool, bool, bool, bool, const Cell*, const Cell*,
-           bool, bool, bool, bool) { return none_value(); }
-Cell* select(Cell*, const Cell*, const Cell*, bool, bool, bool, bool, const Cell*, const Cell*,
-             bool, bool) { return none_value(); }
+Cell* find(Cell*, const Cell*, const FindOptions&) { return none_value(); }
 Cell* remove(Cell*, const Cell*, const Cell*) { return none_value(); }
 Cell* take(Cell*, const Cell*, bool, bool) { return none_value(); }
 int32_t no_length(const Cell*) { return -1; }
@@ -50,7 +47,7 @@ void init() {
                                    slot_entry<A_CLEAR>(clear),
                                    slot_entry<A_FIND>(find),
                                    slot_entry<A_REMOVE>(remove),
-                                   slot_entry<A_SELECT>(select),
+                                   slot_entry<A_SELECT>(find),
                                    slot_entry<A_TAKE>(take),
                                    slot_entry<A_LENGTH_Q>(no_length)}));
 }

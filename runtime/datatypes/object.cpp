@@ -52,7 +52,7 @@ int32_t handler_slot(const Cell* obj, int which) {
 // context is the handler's self.
 template <class PushArgs>
 void call_handler(const Cell* obj, int32_t slot, uint32_t frame_name, PushArgs push_args) {
-  Cell handler = *slot_at(obj->w1, slot);
+  Cell handler = *slot_at(context_of(obj), slot);
   if (!handler.is(T_FUNCTION)) return;
   Cell* saved_top = stack::top;
   Cell name = word::make_global(frame_name);
@@ -60,7 +60,7 @@ void call_handler(const Cell* obj, int32_t slot, uint32_t frame_name, PushArgs p
   push_args();
   int32_t wanted = count_of(handler.w1);
   while (stack::top - first < wanted) stack::push(&values::none);
-  interpreter::call_function(&handler, obj->w1, &name, 0);
+  interpreter::call_function(&handler, context_of(obj), &name, 0);
   stack::unwind_last();
   stack::top = saved_top;
 }
@@ -147,18 +147,18 @@ Cell make_empty(int32_t capacity) {
   return obj;
 }
 
-void refresh(const Cell* obj) { context::record_of(obj->w1)[1] = *obj; }
+void refresh(const Cell* obj) { context::record_of(context_of(obj))[1] = *obj; }
 
-Cell* value_at(const Cell* obj, int32_t index) { return slot_at(obj->w1, index); }
-int32_t word_count(const Cell* obj) { return count_of(obj->w1); }
+Cell* value_at(const Cell* obj, int32_t index) { return slot_at(context_of(obj), index); }
+int32_t word_count(const Cell* obj) { return count_of(context_of(obj)); }
 
 Cell* value_of(const Cell* obj, uint32_t symbol) {
-  int32_t i = context::find_word(obj->w1, symbol, true);
-  return i < 0 ? nullptr : slot_at(obj->w1, word_cell::index(word_at(obj->w1, i)));
+  int32_t i = context::find_word(context_of(obj), symbol, true);
+  return i < 0 ? nullptr : slot_at(context_of(obj), word_cell::index(word_at(context_of(obj), i)));
 }
 
 void build_handlers(Cell* obj) {
-  NodeRef ctx = obj->w1;
+  NodeRef ctx = context_of(obj);
   int32_t slots[2] = {NO_HANDLER, NO_HANDLER};
   for (int32_t i = 0; i < count_of(ctx); i++) {
     Cell* w = word_at(ctx, i);
@@ -198,11 +198,11 @@ void notify_owner(const Cell* obj_in, const Cell* word_in, const Cell* old_in,
   Cell obj = *obj_in;
   int32_t slot = handler_slot(&obj, ON_CHANGE);
   if (slot == NO_HANDLER) return;
-  Cell handler = *slot_at(obj.w1, slot);
+  Cell handler = *slot_at(context_of(&obj), slot);
   if (!handler.is(T_FUNCTION)) fire(err::script::INVALID_OBJ_EVT, &handler);
   Cell word = *word_in, old_value = *old_in, new_value = *new_in;
   word.header = (word.header & ~0xFFu) | T_WORD;
-  if (word_cell::context(&word) != obj.w1) context::bind_word(obj.w1, &word);
+  if (word_cell::context(&word) != context_of(&obj)) context::bind_word(context_of(&obj), &word);
   call_handler(&obj, slot, words::on_change, [&] {
     stack::push(&word);
     stack::push(&old_value);
@@ -212,7 +212,7 @@ void notify_owner(const Cell* obj_in, const Cell* word_in, const Cell* old_in,
 
 Cell copy(const Cell* src_in, bool deep, const Cell* types, bool keep_handlers) {
   Cell src = *src_in;
-  NodeRef from = src.w1;
+  NodeRef from = context_of(&src);
   int32_t n = count_of(from);
   NodeRef ctx = context::create(n, false, false, from, context::OBJECT);
   SeriesBuffer* list = words_of(ctx);
@@ -235,13 +235,13 @@ Cell* make(Cell* proto, Cell* spec, int type) {
   bool from_object = proto->is(T_OBJECT);
   Cell obj = from_object ? copy(proto, false, nullptr, true) : make_empty(4);
   *result = obj;
-  NodeRef ctx = obj.w1;
+  NodeRef ctx = context_of(&obj);
   int32_t before = count_of(ctx);
   if (spec->is(T_OBJECT)) {
     Cell source = *spec;
-    for (int32_t i = 0; i < count_of(source.w1); i++) {
-      Cell word = *word_at(source.w1, i);
-      Cell value = *slot_at(source.w1, i);
+    for (int32_t i = 0; i < count_of(context_of(&source)); i++) {
+      Cell word = *word_at(context_of(&source), i);
+      Cell value = *slot_at(context_of(&source), i);
       context::put(ctx, &word, &value);
     }
     copy_values(ctx, false, nullptr);
@@ -252,7 +252,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
     for (Cell* w = list->cells(); w < list->cell_tail(); w++) w->w1 = ctx;
     context::bind(&body, ctx, true);
     interpreter::do_block_hook(&body);
-    ctx = result->w1;
+    ctx = context_of(result);
     clear_marks(ctx);
   } else {
     fire(err::syntax::MALCONSTRUCT, spec);
@@ -283,17 +283,17 @@ Cell construct(const Cell* spec_in, const Cell* proto, bool only) {
       else if (s == sym(words::false_) || s == sym(words::no) || s == sym(words::off)) value = values::false_value;
       else if (s == sym(words::none_)) value = values::none;
     }
-    context::put(obj.w1, &w, &value);
+    context::put(context_of(&obj), &w, &value);
   }
-  SeriesBuffer* list = words_of(obj.w1);
-  for (Cell* w = list->cells(); w < list->cell_tail(); w++) w->w1 = obj.w1;
+  SeriesBuffer* list = words_of(context_of(&obj));
+  for (Cell* w = list->cells(); w < list->cell_tail(); w++) w->w1 = context_of(&obj);
   refresh(&obj);
   return obj;
 }
 
 void set_many(Cell* obj_in, const Cell* value_in, bool any, bool only, bool some) {
   Cell obj = *obj_in, value = *value_in;
-  NodeRef ctx = obj.w1;
+  NodeRef ctx = context_of(&obj);
   int32_t n = count_of(ctx);
   bool spread = (value.is(T_BLOCK) || value.is(T_OBJECT)) && !only;
   // The value the i-th word gets; false when an object source lacks the word, which
@@ -307,7 +307,7 @@ void set_many(Cell* obj_in, const Cell* value_in, bool any, bool only, bool some
       *v = *found;
     } else {
       int32_t at = series_cell::head(&value) + i;
-      bool inside = at < block::zs_length(&value) + series_cell::head(&value);
+      bool inside = at < block::length(&value) + series_cell::head(&value);
       *v = inside ? block::buffer(&value)->cells()[at] : values::none;
     }
     return true;
@@ -331,7 +331,7 @@ void set_many(Cell* obj_in, const Cell* value_in, bool any, bool only, bool some
 int serialize(const Cell* obj_in, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
               int limit, bool indent, int level, bool mold_mode) {
   Cell obj = *obj_in;
-  NodeRef ctx = obj.w1;
+  NodeRef ctx = context_of(&obj);
   int32_t n = count_of(ctx);
   if (n == 0) return limit;
   const char* separator = flat && !indent ? " " : "\n";
@@ -358,7 +358,7 @@ int serialize(const Cell* obj_in, Cell* buffer, bool only, bool all, bool flat, 
 namespace {
 
 int form(const Cell* obj, Cell* buffer, const Cell* part, int limit) {
-  if (cycles::find(obj->w1)) return limit;
+  if (cycles::find(context_of(obj))) return limit;
   return serialize(obj, buffer, false, false, false, part, limit, false, 0, false);
 }
 
@@ -381,8 +381,7 @@ Cell* copy_action(Cell* value, Cell* destination, const Cell* part, bool deep, c
   return destination;
 }
 
-Cell* select(Cell* obj, const Cell* value, const Cell*, bool, bool, bool, bool, const Cell*,
-             const Cell*, bool, bool) {
+Cell* select(Cell* obj, const Cell* value, const FindOptions&) {
   if (!word::any_word(value->type())) {
     Cell type = values::of_datatype(value->type());
     fire(err::script::INVALID_TYPE, &type);
@@ -396,14 +395,14 @@ Cell* put(Cell* obj, Cell* key, Cell* value, bool) {
     Cell type = values::of_datatype(key->type());
     fire(err::script::INVALID_KEY_TYPE, &type);
   }
-  return eval_path(obj, key, value, nullptr, nullptr, nullptr, 0, nullptr, nullptr, true, false);
+  return eval_path(obj, key, value, nullptr);
 }
 
 Cell* modify(Cell* obj, Cell* field, Cell* value, bool) {
   uint32_t f = symbol::resolve(word_cell::symbol(field));
   if (f == sym(words::changed)) {
     if (!value->is(T_NONE)) fire(err::script::INVALID_ARG, value);
-    clear_marks(obj->w1);
+    clear_marks(context_of(obj));
   } else if (f == sym(words::owner)) {
     ownership::set_owner(obj, obj, field);
   } else if (f == sym(words::owned)) {
@@ -416,7 +415,7 @@ Cell* modify(Cell* obj, Cell* field, Cell* value, bool) {
 
 Cell* reflect(Cell* value, uint32_t field_symbol) {
   Cell obj = *value;
-  NodeRef ctx = obj.w1;
+  NodeRef ctx = context_of(&obj);
   uint32_t f = symbol::resolve(field_symbol);
   Cell* out = value;
   if (f == sym(words::class_)) {
@@ -434,15 +433,15 @@ Cell* reflect(Cell* value, uint32_t field_symbol) {
       Cell v = *slot_at(ctx, i);
       word.header &= ~context::OWNED_SLOT;
       if (values_only) {
-        block::zs_append(out, &v);
+        block::append(out, &v);
         continue;
       }
       word.header = (word.header & ~0xFFu) | (body ? T_SET_WORD : T_WORD);
-      block::zs_append(out, &word);
+      block::append(out, &word);
       if (!body) continue;
       if (v.is(T_WORD)) v.header = (v.header & ~0xFFu) | T_LIT_WORD;
       if (v.is(T_PATH)) v.header = (v.header & ~0xFFu) | T_LIT_PATH;
-      block::zs_append(out, &v);
+      block::append(out, &v);
     }
   } else {
     fire(err::internal::NOT_DONE);
@@ -450,44 +449,43 @@ Cell* reflect(Cell* value, uint32_t field_symbol) {
   return out;
 }
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
-                const Cell*, const Cell*, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
   Cell obj = *parent;
   uint8_t t = element->type();
   if (t != T_WORD && t != T_SET_WORD && t != T_LIT_WORD && t != T_GET_WORD) {
     Cell p = path ? *path : values::none;
     fire(err::script::INVALID_PATH, &p, element);
   }
-  int32_t found = context::find_word(obj.w1, word_cell::symbol(element), true);
+  int32_t found = context::find_word(context_of(&obj), word_cell::symbol(element), true);
   if (found < 0) {
     Cell p = path ? *path : values::none;
     fire(value ? err::script::INVALID_PATH : err::script::UNSET_PATH, &p, element);
   }
-  int32_t index = word_cell::index(word_at(obj.w1, found));
-  Cell* slot = slot_at(obj.w1, index);
+  int32_t index = word_cell::index(word_at(context_of(&obj), found));
+  Cell* slot = slot_at(context_of(&obj), index);
   if (!value) return slot;
-  Cell word = *word_at(obj.w1, found);
-  context::set_in(&word, value, obj.w1, !is_handler_word(&word));
-  return slot_at(obj.w1, index);
+  Cell word = *word_at(context_of(&obj), found);
+  context::set_in(&word, value, context_of(&obj), !is_handler_word(&word));
+  return slot_at(context_of(&obj), index);
 }
 
 int compare(const Cell* a, const Cell* b, int op) {
   if (!b->is(a->type())) return COMPARE_NOT_COMPARABLE;
-  if (a->w1 == b->w1) return 0;
+  if (context_of(a) == context_of(b)) return 0;
   if (op == C_SAME) return -1;
-  if (cycles::find(a->w1)) return cycles::find(b->w1) ? 0 : -1;
-  int32_t na = count_of(a->w1), nb = count_of(b->w1);
+  if (cycles::find(context_of(a))) return cycles::find(context_of(b)) ? 0 : -1;
+  int32_t na = count_of(context_of(a)), nb = count_of(context_of(b));
   if (na != nb) return na < nb ? -1 : 1;
-  cycles::push(a->w1);
+  cycles::push(context_of(a));
   int answer = 0;
   for (int32_t i = 0; i < na && answer == 0; i++) {
-    uint32_t sa = symbol::resolve(word_cell::symbol(word_at(a->w1, i)));
-    uint32_t sb = symbol::resolve(word_cell::symbol(word_at(b->w1, i)));
+    uint32_t sa = symbol::resolve(word_cell::symbol(word_at(context_of(a), i)));
+    uint32_t sb = symbol::resolve(word_cell::symbol(word_at(context_of(b), i)));
     if (sa != sb) {
       answer = sa < sb ? -1 : 1;
       break;
     }
-    Cell va = *slot_at(a->w1, i), vb = *slot_at(b->w1, i);
+    Cell va = *slot_at(context_of(a), i), vb = *slot_at(context_of(b), i);
     auto numeric = [](uint8_t t) { return t == T_INTEGER || t == T_FLOAT || t == T_PERCENT; };
     bool comparable = va.type() == vb.type() ||
                       (word::any_word(va.type()) && word::any_word(vb.type())) ||

@@ -59,9 +59,7 @@ int serialize(const Cell* obj, Cell* buffer, bool only, bool all, bool flat, con
 // Answers the reflection of a field (words, values, body, class, changed, owner,
 // events?).
 Cell* reflect(Cell* value, uint32_t field);
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* grandparent,
-                Cell* previous, int position, const Cell* reserved1, const Cell* reserved2,
-                bool last, bool owned);
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path);
 int compare(const Cell* a, const Cell* b, int op);
 
 }  // namespace zol::object

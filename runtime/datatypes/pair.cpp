@@ -79,8 +79,8 @@ int pick_field(Cell* value, int32_t index, Cell* index_cell, int coordinates) {
 // or another value raises malconstruct.
 void numbers_of_block(const Cell* spec, int n, double* out) {
   Cell blk = *spec;
-  if (block::zs_length(&blk) < n) fire(err::syntax::MALCONSTRUCT, spec);
-  const Cell* values = block::zs_head(&blk);
+  if (block::length(&blk) < n) fire(err::syntax::MALCONSTRUCT, spec);
+  const Cell* values = block::clip_head_cell(&blk);
   for (int i = 0; i < n; i++) {
     if (!values[i].is(T_INTEGER) && !values[i].is(T_FLOAT)) fire(err::syntax::MALCONSTRUCT, spec);
     out[i] = number::get_double_from(&values[i]);
@@ -237,8 +237,7 @@ int compare(const Cell* a, const Cell* b, int op) {
 
 int32_t field(const Cell* c, int index) { return index == 1 ? x_of(c) : y_of(c); }
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
-                const Cell*, const Cell*, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
   int index = path_field(element, 2);
   if (index == 0) invalid_path(path, element);
   if (!value) return integer::push(field(parent, index));
@@ -273,15 +272,13 @@ Cell* random(Cell* value, bool seed, bool secure, bool) {
 
 // Each coordinate rounded as an integer!, by the matching coordinate of a pair!
 // scale or by a number scale.
-Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
-            bool ceiling, bool half_ceiling) {
+Cell* round(Cell* value, const Cell* scale, rounding::Mode mode) {
   int32_t rounded[2];
   for (int i = 0; i < 2; i++) {
     Cell coordinate = values::integer(field(value, i + 1));
     Cell step = scale && scale->is(T_PAIR) ? values::integer(field(scale, i + 1)) : Cell{};
     const Cell* s = scale && scale->is(T_PAIR) ? &step : scale;
-    Cell* r = actions::round_typed(&coordinate, s, even, down, half_down, floor, ceiling,
-                                   half_ceiling);
+    Cell* r = actions::round_typed(&coordinate, s, mode);
     rounded[i] = r->is(T_INTEGER) ? cell::get_int(r) : truncated_operand(r);
   }
   return make_at(value, rounded[0], rounded[1]);
@@ -449,8 +446,7 @@ int compare(const Cell* a, const Cell* b, int op) {
   return compare_coords(coords_of(a), right, coordinates_of(a->type()), op);
 }
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
-                const Cell*, const Cell*, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
   int index = path_field(element, coordinates_of(parent->type()));
   if (index == 0) invalid_path(path, element);
   if (!value) return float_::push(coordinate(parent, index - 1));
@@ -500,10 +496,9 @@ Cell* random(Cell* value, bool seed, bool secure, bool) {
 
 // Per-coordinate scales: a point's coordinates (z 0 from a point2D! leaves z as it
 // is), a pair's integers for a point2D!, or one number for every coordinate.
-Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
-            bool ceiling, bool half_ceiling) {
+Cell* round(Cell* value, const Cell* scale, rounding::Mode mode) {
   if (scale && scale->is(T_MONEY)) {
-    Cell action = word::make_global(symbol::make("round"));
+    Cell action = word::make_global(words::round_);
     Cell money = values::of_datatype(T_MONEY);
     fire(err::script::NOT_RELATED, &action, &money);
   }
@@ -519,8 +514,7 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
     Cell coordinate, step;
     float_::make_at(&coordinate, c.v[i]);
     if (split) float_::make_at(&step, scales.v[i]);
-    Cell* r = float_::round(&coordinate, split ? &step : scale, even, down, half_down, floor,
-                            ceiling, half_ceiling);
+    Cell* r = float_::round(&coordinate, split ? &step : scale, mode);
     c.v[i] = float(number::get_double_from(r));
   }
   return store(value, value->type(), c);

@@ -38,17 +38,12 @@ Cell* to(Cell* proto, Cell* spec, int type) {
   Cell made;
   if (spec->is(T_MAP) || spec->is(T_OBJECT) || spec->is(T_TYPESET)) {
     block::make_at(&made, 1, t);
-    block::zs_append(&made, spec);
+    block::append(&made, spec);
   } else {
     block::to(&made, spec, t);
   }
   *proto = made;
   return proto;
-}
-
-int append_text(Cell* buffer, const char* text, int limit) {
-  string::concatenate_literal(buffer, text);
-  return limit - int(std::char_traits<char>::length(text));
 }
 
 // The elements from the head, formed or molded, joined by "/".
@@ -58,10 +53,10 @@ int write_elements(const Cell* path, Cell* buffer, const Cell* part_arg, int lim
   Cell source = *path;
   cycles::push(source.w2);
   int32_t head = series_cell::head(&source);
-  for (int32_t i = 0; i < block::zs_length(&source); i++) {
+  for (int32_t i = 0; i < block::length(&source); i++) {
     if (part_arg && limit <= 0) break;
-    if (i > 0) limit = append_text(buffer, "/", limit);
-    Cell v = *block::zs_abs_at(&source, head + i);
+    if (i > 0) limit = string::append_text(buffer, "/", limit);
+    Cell v = *block::cell_at(&source, head + i);
     limit = molded ? actions::mold_typed(&v, buffer, false, all, flat, part_arg, limit, indent)
                    : actions::form_typed(&v, buffer, part_arg, limit);
   }
@@ -92,9 +87,9 @@ const Decoration& decoration_of(uint8_t type) {
 int mold(const Cell* path, Cell* buffer, bool, bool all, bool flat, const Cell* part_arg,
          int limit, int indent) {
   const Decoration& d = decoration_of(path->type());
-  limit = append_text(buffer, d.before, limit);
+  limit = string::append_text(buffer, d.before, limit);
   limit = write_elements(path, buffer, part_arg, limit, true, all, flat, indent);
-  return append_text(buffer, d.after, limit);
+  return string::append_text(buffer, d.after, limit);
 }
 
 }  // namespace

@@ -83,12 +83,8 @@ Part part_named(const Cell* email, bool user) {
   return {after, string::length(email) - after};
 }
 
-Cell* email_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* grandparent,
-                 Cell* previous, int position, const Cell* reserved1, const Cell* reserved2,
-                 bool last, bool owned) {
-  if (element->is(T_INTEGER))
-    return string::eval_path(parent, element, value, path, grandparent, previous, position,
-                             reserved1, reserved2, last, owned);
+Cell* email_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
+  if (element->is(T_INTEGER)) return string::eval_path(parent, element, value, path);
   bool user = is_word_named(element, words::user);
   if (!user && !is_word_named(element, words::host)) {
     Cell where = path ? *path : values::none;

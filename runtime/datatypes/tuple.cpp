@@ -78,18 +78,18 @@ int element_of_value(const Cell* v, const Cell* spec) {
 
 Cell* from_block(Cell* proto, Cell* spec) {
   Cell blk = *spec;
-  int32_t length = block::zs_length(&blk);
+  int32_t length = block::length(&blk);
   if (length > MAX_COUNT) bad_to_arg(spec);
   Bytes bytes;
   for (int32_t i = 0; i < length; i++)
-    bytes.b[i] = uint8_t(element_of_value(block::zs_head(&blk) + i, spec));
+    bytes.b[i] = uint8_t(element_of_value(block::clip_head_cell(&blk) + i, spec));
   return make_at(proto, bytes.b, length);
 }
 
 Cell* from_binary(Cell* proto, Cell* spec) {
   Cell bin = *spec;
-  int32_t length = std::min(string::zs_length(&bin), int32_t(MAX_COUNT));
-  return make_at(proto, string::zs_head(&bin), length);
+  int32_t length = std::min(string::clip_length(&bin), int32_t(MAX_COUNT));
+  return make_at(proto, string::clip_head_bytes(&bin), length);
 }
 
 int hex_digit(uint32_t c) {
@@ -223,8 +223,7 @@ void set_field(Cell* tuple, int32_t index, const Cell* element_cell, const Cell*
   store(tuple, bytes, count(tuple));
 }
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell*, Cell*, Cell*, int,
-                const Cell*, const Cell*, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell*) {
   if (!element->is(T_INTEGER)) invalid_type(element->type());
   if (!value) return pick(parent, cell::get_int(element), element);
   if (!value->is(T_INTEGER) && !value->is(T_NONE)) invalid_type(value->type());

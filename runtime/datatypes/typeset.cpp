@@ -122,8 +122,7 @@ Cell* complement(Cell* value) {
   return copy;
 }
 
-Cell* find(Cell* typeset, const Cell* value, const Cell*, bool, bool, bool, bool, const Cell*,
-           const Cell*, bool, bool, bool, bool) {
+Cell* find(Cell* typeset, const Cell* value, const FindOptions&) {
   if (!value->is(T_DATATYPE)) invalid_arg(value);
   return logic_constant(has(typeset, static_cast<int>(value->w1)));
 }

@@ -175,11 +175,11 @@ void append_formed(Cell* out, const Cell* value) {
 
 // scheme://host[:port][/element...], "#" before an issue! element.
 Cell url_of_block(const Cell* blk) {
-  int32_t count = block::zs_length(blk);
+  int32_t count = block::length(blk);
   if (count == 0) fire(err::script::INVALID_ARG, blk);
   Cell out;
   string::make_at(&out, 32);
-  auto element = [&](int32_t i) { return block::zs_abs_at(blk, series::head_index(blk) + i); };
+  auto element = [&](int32_t i) { return block::cell_at(blk, series::head_index(blk) + i); };
   append_formed(&out, element(0));
   string::concatenate_literal(&out, "://");
   int32_t next = 1;
@@ -214,8 +214,7 @@ bool starts_with_slash(const Cell* text) {
 }
 
 // A new url of the parent and the formed element, joined by exactly one "/".
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
-                const Cell*, const Cell*, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
   if (value) {
     Cell where = path ? *path : values::none;
     fire(err::script::BAD_PATH_SET, &where, value);
@@ -264,10 +263,10 @@ Cell* write_http(Cell* url, Cell* data) {
     *url = *services.http_request(&method, url, nullptr, data);
     return url;
   }
-  int32_t count = block::zs_length(data);
-  Cell method = count > 0 ? *block::zs_head(data) : word_named(words::get);
-  Cell headers = count > 1 ? block::zs_head(data)[1] : values::none;
-  Cell body = count > 2 ? block::zs_head(data)[2] : values::none;
+  int32_t count = block::length(data);
+  Cell method = count > 0 ? *block::clip_head_cell(data) : word_named(words::get);
+  Cell headers = count > 1 ? block::clip_head_cell(data)[1] : values::none;
+  Cell body = count > 2 ? block::clip_head_cell(data)[2] : values::none;
   if (!method.is(T_WORD)) fire(err::script::INVALID_ARG, &method);
   if (count > 1 && !headers.is(T_BLOCK)) fire(err::script::INVALID_ARG, &headers);
   *url = *services.http_request(&method, url, count > 1 ? &headers : nullptr,

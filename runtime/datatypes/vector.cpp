@@ -125,8 +125,8 @@ uint8_t type_named(const Cell* word) {
 
 // [type! bits count] or [type! bits [values]] (percent! may leave out the bits).
 Spec typed_spec(const Cell* spec) {
-  int32_t n = block::zs_length(spec);
-  auto at = [&](int32_t i) { return *block::zs_abs_at(spec, head(spec) + i); };
+  int32_t n = block::length(spec);
+  auto at = [&](int32_t i) { return *block::cell_at(spec, head(spec) + i); };
   if (n < 2) bad_make_arg(spec);
   Cell word = at(0);
   Spec made;
@@ -147,8 +147,8 @@ Spec typed_spec(const Cell* spec) {
 Spec valued_spec(const Cell* spec) {
   Spec made;
   made.values = *spec;
-  if (block::zs_length(spec) == 0) return made;
-  uint8_t t = block::zs_abs_at(spec, head(spec))->type();
+  if (block::length(spec) == 0) return made;
+  uint8_t t = block::cell_at(spec, head(spec))->type();
   if (!is_element_type(t)) {
     Cell type = values::of_datatype(t);
     fire(err::script::INVALID_TYPE, &type);
@@ -161,7 +161,7 @@ Spec valued_spec(const Cell* spec) {
 Spec spec_of(const Cell* spec) {
   if (spec->is(T_INTEGER) || spec->is(T_FLOAT)) return Spec{T_INTEGER, 4, count_of(spec)};
   if (!spec->is(T_BLOCK)) fire(err::internal::NOT_DONE);
-  if (block::zs_length(spec) > 0 && block::zs_abs_at(spec, head(spec))->is(T_WORD))
+  if (block::length(spec) > 0 && block::cell_at(spec, head(spec))->is(T_WORD))
     return typed_spec(spec);
   return valued_spec(spec);
 }
@@ -169,7 +169,7 @@ Spec spec_of(const Cell* spec) {
 void append_each(Cell* vector, const Cell* source) {
   if (!source->is(T_BLOCK)) return;
   for (int32_t i = head(source); i < int32_t(block::buffer(source)->length()); i++) {
-    Cell v = *block::zs_abs_at(source, i);
+    Cell v = *block::cell_at(source, i);
     set_value(vector, &v);
   }
 }
@@ -177,7 +177,7 @@ void append_each(Cell* vector, const Cell* source) {
 Cell* make(Cell* proto, Cell* spec_in, int) {
   Cell spec_cell = *spec_in;
   Spec spec = spec_of(&spec_cell);
-  int32_t given = spec.values.is(T_BLOCK) ? block::zs_length(&spec.values) : 0;
+  int32_t given = spec.values.is(T_BLOCK) ? block::length(&spec.values) : 0;
   Cell made;
   make_at(&made, std::max<int64_t>({spec.count, given, 1}), spec.type, spec.width);
   if (given == 0) {

@@ -26,26 +26,11 @@ uint32_t* new_entry_array(int32_t buckets) {
 // The bucket holding `key`, or (when absent) the bucket an insertion would take
 // with *fresh telling whether it is empty rather than deleted; -1 when full.
 int32_t probe(const Map* m, uint32_t key, bool* found, bool* fresh) {
-  int32_t deleted = -1;
-  Probe p(hashtable::hash_int(key), m->buckets);
-  do {
-    uint32_t s = state(m->flags, p.i);
-    if (s == hashtable::B_EMPTY) {
-      *found = false;
-      *fresh = deleted < 0;
-      return deleted >= 0 ? deleted : p.i;
-    }
-    if (s == hashtable::B_DELETED) {
-      if (deleted < 0) deleted = p.i;
-      continue;
-    }
-    if (m->entries[2 * p.i] == key) {
-      *found = true;
-      return p.i;
-    }
-  } while (p.next());
-  *found = *fresh = false;
-  return deleted;
+  Slot slot = probe_slot(m->flags, m->buckets, hashtable::hash_int(key),
+                         [&](int32_t i) { return m->entries[2 * i] == key; });
+  *found = slot.found;
+  *fresh = slot.fresh;
+  return slot.bucket;
 }
 
 }  // namespace

@@ -270,30 +270,19 @@ void insert_cell(NodeRef table, int32_t index) {
   Table* t = record(table);
   const Cell* key = cells_of(t) + index;
   if (t->stamp == 0 && t->kind != K_SYMBOL && identity_hashed(key->type())) t->stamp = current_stamp();
-  const uint32_t* flags = flags_of(t);
   const int32_t* keys = keys_of(t);
-  int32_t deleted = -1, free_bucket = -1;
-  Probe p(hash_value(key), t->buckets);
-  do {
-    uint32_t s = state(flags, p.i);
-    if (s == B_EMPTY) { free_bucket = p.i; break; }
-    if (s == B_DELETED) {
-      if (deleted < 0) deleted = p.i;
-      continue;
-    }
-    const Cell* stored = first_cell_of(t, keys[p.i]);
-    if (t->kind == K_HASH) {
-      if (stored->type() == key->type() && keys_match(stored, key, C_EQUAL)) {
-        join_group(table, p.i, index);
-        return;
-      }
-    } else if (stored->type() == key->type() && keys_match(stored, key, C_STRICT_EQUAL)) {
-      return;
-    }
-  } while (p.next());
-  int32_t bucket = deleted >= 0 ? deleted : free_bucket;
+  int op = t->kind == K_HASH ? C_EQUAL : C_STRICT_EQUAL;
+  Slot slot = probe_slot(flags_of(t), t->buckets, hash_value(key), [&](int32_t i) {
+    const Cell* stored = first_cell_of(t, keys[i]);
+    return stored->type() == key->type() && keys_match(stored, key, op);
+  });
+  if (slot.found) {
+    if (t->kind == K_HASH) join_group(table, slot.bucket, index);
+    return;
+  }
+  int32_t bucket = slot.bucket;
   if (bucket < 0) fire(err::internal::LIMIT_HIT);
-  if (bucket == free_bucket) t->occupied++;
+  if (slot.fresh) t->occupied++;
   set_occupied(flags_of(t), bucket);
   keys_of(t)[bucket] = index;
   t->size++;

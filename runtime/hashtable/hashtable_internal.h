@@ -33,6 +33,31 @@ struct Probe {
   }
 };
 
+// Where a key is stored (`found`), or else the bucket an insertion takes: the
+// first deleted bucket on the probe path, or the empty one that ended it
+// (`fresh`); bucket -1 when the probe went round a full table. `holds(i)` tells
+// whether occupied bucket i holds the key. Every kind of table probes this way.
+struct Slot {
+  int32_t bucket;
+  bool found;
+  bool fresh;
+};
+template <class Holds>
+Slot probe_slot(const uint32_t* flags, int32_t buckets, uint32_t hash, Holds holds) {
+  int32_t deleted = -1;
+  Probe p(hash, buckets);
+  do {
+    uint32_t s = state(flags, p.i);
+    if (s == B_EMPTY) return deleted >= 0 ? Slot{deleted, false, false} : Slot{p.i, false, true};
+    if (s == B_DELETED) {
+      if (deleted < 0) deleted = p.i;
+      continue;
+    }
+    if (holds(p.i)) return {p.i, true, false};
+  } while (p.next());
+  return {deleted, false, false};
+}
+
 inline uint32_t* flags_of(const Table* t) {
   return reinterpret_cast<uint32_t*>(memory::buffer_of(t->flags)->data());
 }

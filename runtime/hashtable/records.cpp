@@ -20,28 +20,11 @@ Cell* record_at(const Table* t, int32_t offset) {
 int32_t record_cells(const Table* t) { return int32_t(t->aux / sizeof(Cell)); }
 bool in_use(const Cell* key_cell) { return key_cell->header == T_UNSET; }
 
-// Where `key` is stored, or the bucket an insertion takes (`fresh`: an empty one).
-struct Slot {
-  int32_t bucket;
-  bool found;
-  bool fresh;
-};
-
+// Where `key` is stored, or the bucket an insertion takes.
 Slot find_slot(const Table* t, uint32_t key) {
-  const uint32_t* flags = flags_of(t);
   const int32_t* keys = keys_of(t);
-  int32_t deleted = -1;
-  Probe p(hash_int(key), t->buckets);
-  do {
-    uint32_t s = state(flags, p.i);
-    if (s == B_EMPTY) return deleted >= 0 ? Slot{deleted, false, false} : Slot{p.i, false, true};
-    if (s == B_DELETED) {
-      if (deleted < 0) deleted = p.i;
-      continue;
-    }
-    if (record_at(t, keys[p.i])->w1 == key) return {p.i, true, false};
-  } while (p.next());
-  return {deleted, false, false};
+  return probe_slot(flags_of(t), t->buckets, hash_int(key),
+                    [&](int32_t i) { return record_at(t, keys[i])->w1 == key; });
 }
 
 int32_t append_record(NodeRef table) {

@@ -84,6 +84,22 @@ constexpr void shift_left(Big& b, int n) {
   while (b.used > 1 && b.words[b.used - 1] == 0) b.used--;
 }
 
+// The ratio m * 2^p2 / 5^p5 as two integers, the powers put on whichever side
+// keeps them whole: b = m * 5^max(-p5, 0) * 2^max(p2, 0) and
+// s = 5^max(p5, 0) * 2^max(-p2, 0). Printing and reading a float both start
+// their exact comparisons from this pair.
+struct Ratio {
+  Big b, s;
+};
+constexpr Ratio scaled_ratio(uint64_t m, int p5, int p2) {
+  Ratio r{from_u64(m), from_u64(1)};
+  multiply_pow5(r.b, p5 < 0 ? -p5 : 0);
+  shift_left(r.b, p2 > 0 ? p2 : 0);
+  multiply_pow5(r.s, p5 > 0 ? p5 : 0);
+  shift_left(r.s, p2 < 0 ? -p2 : 0);
+  return r;
+}
+
 // Sign of a - b.
 constexpr int compare(const Big& a, const Big& b) {
   if (a.used != b.used) return a.used < b.used ? -1 : 1;

@@ -55,12 +55,7 @@ int exact_digits(Parts v, int precision, bool shortest, char* out, int* point) {
   // to the neighbouring doubles in the same units (low and high margins).
   int k = floor_log10_pow2(v.q + 63 - __builtin_clzll(v.c));
   int twos = v.q - 2 - k;
-  Big factor = bignum::from_u64(1);
-  bignum::multiply_pow5(factor, k < 0 ? -k : 0);
-  bignum::shift_left(factor, twos > 0 ? twos : 0);
-  Big s = bignum::from_u64(1);
-  bignum::multiply_pow5(s, k > 0 ? k : 0);
-  bignum::shift_left(s, twos < 0 ? -twos : 0);
+  auto [factor, s] = bignum::scaled_ratio(1, k, twos);
   Big b = factor;
   bignum::multiply_add(b, 4 * v.c);
   Big high = factor;

@@ -180,12 +180,7 @@ int compare_with_halfway(const Decimal& d, uint64_t bits) {
   detail::Parts v = detail::parts_of(bits);
   int t = static_cast<int>(d.point) - 1;
   int twos = v.q - 1 - t;
-  Big b = bignum::from_u64(2 * v.c + 1);
-  bignum::multiply_pow5(b, t < 0 ? -t : 0);
-  bignum::shift_left(b, twos > 0 ? twos : 0);
-  Big s = bignum::from_u64(1);
-  bignum::multiply_pow5(s, t > 0 ? t : 0);
-  bignum::shift_left(s, twos < 0 ? -twos : 0);
+  auto [b, s] = bignum::scaled_ratio(2 * v.c + 1, t, twos);
   Big ten_s = s;
   bignum::multiply_add(ten_s, 10);
   if (bignum::compare(b, ten_s) >= 0) return -1;  // the halfway point has more digits

@@ -62,7 +62,7 @@ Cell* change(Cell* value, const Cell* part, bool upper) {
     value->w2 = change_char(value->w2, upper);
     return value;
   }
-  int32_t count = part_length(value, part, string::zs_length(value));
+  int32_t count = part_length(value, part, string::clip_length(value));
   uint32_t head = uint32_t(string::head_index(value));
   SeriesBuffer* b = memory::buffer_of(series_cell::node(value));
   for (uint32_t i = head; i < head + uint32_t(count); i++) {

@@ -57,7 +57,7 @@ void check_utf16_round_trip(const Cell* text) {
   unicode::load_utf16(wide, uint32_t(units), &again, false);
   require(string::length(&again) == string::length(text));
   for (int32_t i = 0; i < string::length(text); i++)
-    require(string::zs_abs_at(&again, i) == string::zs_abs_at(text, i));
+    require(string::char_at(&again, i) == string::char_at(text, i));
 }
 
 void fuzz_utf8(const uint8_t* data, size_t size) {
@@ -101,7 +101,7 @@ void fuzz_percent(const uint8_t* data, size_t size) {
     url::decode_percent(&encoded, &again);
     require(string::length(&again) == string::length(&decoded));
     for (int32_t i = 0; i < string::length(&decoded); i++)
-      require(string::zs_abs_at(&again, i) == string::zs_abs_at(&decoded, i));
+      require(string::char_at(&again, i) == string::char_at(&decoded, i));
   }
   stack::top = top;
 }

@@ -130,7 +130,7 @@ Cell load(const std::string& text) {
 
 Cell value(const std::string& text) {
   Cell blk = load(text);
-  return *block::zs_abs_at(&blk, 0);
+  return *block::cell_at(&blk, 0);
 }
 
 Cell at(const std::string& text, int32_t index) {

@@ -53,10 +53,10 @@ void append_text(std::string& out, const Cell* text, int32_t part) {
 }
 
 void append_block(std::string& out, const Cell* blk, int32_t part, bool form_others) {
-  int32_t count = block::zs_length(blk);
+  int32_t count = block::length(blk);
   if (part >= 0) count = std::min(part, count);
   for (int32_t i = 0; i < count; i++) {
-    Cell element = *block::zs_abs_at(blk, series::head_index(blk) + i);
+    Cell element = *block::cell_at(blk, series::head_index(blk) + i);
     out += bytes_of(&element, -1, form_others);
   }
 }
@@ -341,7 +341,7 @@ Cell* insert(Cell* s, Cell* value, int32_t part, bool, int32_t dup, bool append)
   series::Edit edit = append ? series::E_APPEND : series::E_INSERT;
   int32_t total = int32_t(bytes.size());
   bool told = series::editing(s, edit, value, clip_head(s), total);
-  int32_t at = append ? string::zs_abs_length(s) : clip_head(s);
+  int32_t at = append ? string::buffer_length(s) : clip_head(s);
   splice(s, at, 0, bytes);
   if (told) series::edited(s, edit, value, at, total);
   series_cell::set_head(s, append ? 0 : at + total);
@@ -352,7 +352,7 @@ Cell* change(Cell* s, Cell* value, int32_t part, bool, int32_t dup) {
   std::string bytes = repeated(bytes_of(value, -1, false), dup);
   int32_t written = int32_t(bytes.size());
   auto replaced_from = [&](int32_t head) {
-    return std::min(part >= 0 ? part : written, string::zs_abs_length(s) - head);
+    return std::min(part >= 0 ? part : written, string::buffer_length(s) - head);
   };
   bool told = series::editing(s, series::E_CHANGE, value, clip_head(s), replaced_from(clip_head(s)));
   int32_t head = clip_head(s);
@@ -394,8 +394,10 @@ std::string trimmed(const std::string& bytes, const Removed& set, bool everywher
   return bytes.substr(first, end - first);
 }
 
-Cell* trim(Cell* s, bool head, bool tail, bool auto_, bool lines, bool all, const Cell* with) {
-  if (auto_ || lines) fire(err::internal::NOT_DONE);
+Cell* trim(Cell* s, const TrimOptions& how) {
+  if (how.auto_ || how.lines) fire(err::internal::NOT_DONE);
+  const Cell* with = how.with;
+  bool head = how.head, tail = how.tail, all = how.all;
   Removed set = removed_set(with);
   bool told = series::editing(s, series::E_TRIM, &values::none, clip_head(s), 0);
   int32_t start = clip_head(s);

@@ -31,7 +31,6 @@ namespace {
 
 Cell* none_result() { return const_cast<Cell*>(&values::none); }
 int32_t whole(const Cell* blk) { return int32_t(buffer(blk)->length()); }
-Cell* cell_at(const Cell* blk, int32_t index) { return buffer(blk)->cells() + index; }
 
 // Moves a head past the tail back to the tail; answers the head.
 int32_t clip_head(Cell* blk) {
@@ -67,7 +66,7 @@ Cell elements_of(const Cell* vector) {
   for (int32_t i = 1; i <= n; i++) {
     Cell v = *vector;
     Cell index = values::integer(i);
-    zs_append(&out, actions::pick_typed(&v, i, &index));
+    append(&out, actions::pick_typed(&v, i, &index));
   }
   return out;
 }
@@ -75,7 +74,7 @@ Cell elements_of(const Cell* vector) {
 Cell one_value_block(const Cell* value) {
   Cell out;
   make_at(&out, 1);
-  zs_append(&out, value);
+  append(&out, value);
   return out;
 }
 
@@ -148,9 +147,9 @@ Cell* to(Cell* proto, Cell* spec, int type) {
 namespace {
 
 bool ends_with_break(const Cell* text) {
-  int32_t n = string::zs_abs_length(text);
+  int32_t n = string::buffer_length(text);
   if (n == 0) return false;
-  uint32_t c = string::zs_abs_at(text, n - 1);
+  uint32_t c = string::char_at(text, n - 1);
   return c == '\t' || c == '\n' || c == '\r';
 }
 
@@ -158,7 +157,7 @@ int form(const Cell* blk, Cell* buffer, const Cell* part_arg, int limit) {
   if (cycles::detect(blk, buffer, &limit, false)) return limit;
   Cell source = *blk;
   cycles::push(source.w2);
-  for (int32_t i = 0; i < zs_length(&source); i++) {
+  for (int32_t i = 0; i < length(&source); i++) {
     if (part_arg && limit < 1) break;
     if (i > 0 && !ends_with_break(buffer)) {
       string::concatenate_literal(buffer, " ");
@@ -247,7 +246,7 @@ int32_t search(const Cell* blk, const Search& how, int32_t* span) {
   *span = 1;
   Mode mode = mode_of(how);
   if (mode == Mode::SEQUENCE) {
-    *span = zs_length(how.value);
+    *span = length(how.value);
     if (*span == 0) return -1;
   }
   series::Walk w;
@@ -264,19 +263,19 @@ int32_t search(const Cell* blk, const Search& how, int32_t* span) {
 
 namespace {
 
-Cell* find(Cell* blk, const Cell* value, const Cell* part, bool only, bool case_, bool same, bool,
-           const Cell*, const Cell* skip, bool last, bool reverse, bool tail, bool match) {
-  Search how{value, part, skip, only, case_, same, last, reverse, match};
+Cell* find(Cell* blk, const Cell* value, const FindOptions& options) {
+  Search how{value,         options.part, options.skip,    options.only, options.case_,
+             options.same,  options.last, options.reverse, options.match};
   int32_t span;
   int32_t pos = search(blk, how, &span);
   if (pos < 0) return none_result();
-  series_cell::set_head(blk, tail ? pos + span : pos);
+  series_cell::set_head(blk, options.tail ? pos + span : pos);
   return blk;
 }
 
-Cell* select(Cell* blk, const Cell* value, const Cell* part, bool only, bool case_, bool same,
-             bool, const Cell*, const Cell* skip, bool last, bool reverse) {
-  Search how{value, part, skip, only, case_, same, last, reverse, false};
+Cell* select(Cell* blk, const Cell* value, const FindOptions& options) {
+  Search how{value,        options.part, options.skip,    options.only, options.case_,
+             options.same, options.last, options.reverse, false};
   int32_t span;
   int32_t pos = search(blk, how, &span);
   if (pos < 0 || pos + span >= whole(blk)) return none_result();
@@ -312,16 +311,14 @@ Cell* put(Cell* blk, Cell* key, Cell* value, bool case_) {
   return value;
 }
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
-                const Cell*, const Cell*, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
   if (element->is(T_INTEGER)) return series::index_step(parent, element, value);
   if (!value) {
     if (element->is(T_WORD) && !parent->is(T_HASH)) {
       *parent = *select_word(parent, element, false);
       return parent;
     }
-    return actions::select_typed(parent, element, nullptr, true, false, false, false, nullptr,
-                                 nullptr, false, false);
+    return actions::select_typed(parent, element, {.only = true});
   }
   int32_t span;
   int32_t pos = search(parent, Search{element}, &span);
@@ -348,7 +345,7 @@ struct Source {
 
 Source source_of(const Cell* value, bool only) {
   bool spread = is_any_block(value->type()) && !only;
-  return {*value, spread, spread ? zs_length(value) : 1};
+  return {*value, spread, spread ? length(value) : 1};
 }
 
 // Called once the owner has heard of the edit (its handler may have shortened the
@@ -356,7 +353,7 @@ Source source_of(const Cell* value, bool only) {
 // copied aside, so that opening the gap does not move it.
 void set_aside(Source& s, const Cell* target) {
   if (!s.spread) return;
-  s.count = std::min(s.count, zs_length(&s.value));
+  s.count = std::min(s.count, length(&s.value));
   if (series_cell::node(&s.value) != series_cell::node(target)) return;
   Cell count = values::integer(s.count);
   s.value = series::copy_units(&s.value, &count);
@@ -469,11 +466,11 @@ Cell* take(Cell* blk, const Cell* part, bool deep, bool last) {
 
 Cell* swap(Cell* first, Cell* second) {
   if (!is_any_block(second->type())) fire(err::script::INVALID_ARG, second);
-  if (series::zs_tail_q(first) || series::zs_tail_q(second)) return first;
+  if (series::at_tail(first) || series::at_tail(second)) return first;
   bool told_first = series::editing(first, series::E_SWAP, second, series::head_index(first), 1);
   bool told_second = series::editing(second, series::E_SWAP, first, series::head_index(second), 1);
-  if (!series::zs_tail_q(first) && !series::zs_tail_q(second)) {
-    Cell a = *zs_head(first), b = *zs_head(second);
+  if (!series::at_tail(first) && !series::at_tail(second)) {
+    Cell a = *clip_head_cell(first), b = *clip_head_cell(second);
     replace_cell(first, series::head_index(first), &b);
     replace_cell(second, series::head_index(second), &a);
   }
@@ -482,7 +479,7 @@ Cell* swap(Cell* first, Cell* second) {
   return first;
 }
 
-Cell* trim(Cell* blk, bool, bool, bool, bool, bool, const Cell*) {
+Cell* trim(Cell* blk, const TrimOptions&) {
   bool told = series::editing(blk, series::E_TRIM, &values::none, series::head_index(blk), 0);
   int32_t head = series::head_index(blk), length = whole(blk);
   NodeRef table = hash_table(blk);

@@ -39,60 +39,60 @@ int length_order(int32_t na, int32_t nb) { return na < nb ? -1 : na > nb ? 1 : 0
 
 }  // namespace
 
-int32_t zs_length(const Cell* blk) {
+int32_t length(const Cell* blk) {
   int32_t n = whole_length(blk) - head_of(blk);
   return n < 0 ? 0 : n;
 }
 
-bool zs_next(Cell* blk) {
+bool advance(Cell* blk) {
   int32_t h = head_of(blk);
   if (h + 1 <= whole_length(blk)) series_cell::set_head(blk, h + 1);
   return series_cell::head(blk) >= whole_length(blk);
 }
 
-Cell* zs_head(Cell* blk) {
+Cell* clip_head_cell(Cell* blk) {
   int32_t len = whole_length(blk);
   if (series_cell::head(blk) > len) series_cell::set_head(blk, len);
   return cells_at(blk, head_of(blk));
 }
 
-Cell* zs_tail(const Cell* blk) { return buffer(blk)->cell_tail(); }
-bool zs_tail_q(const Cell* blk) { return head_of(blk) >= whole_length(blk); }
+Cell* tail_cell(const Cell* blk) { return buffer(blk)->cell_tail(); }
+bool at_tail(const Cell* blk) { return head_of(blk) >= whole_length(blk); }
 
-Cell* zs_abs_at(const Cell* blk, int32_t index) { return cells_at(blk, index); }
+Cell* cell_at(const Cell* blk, int32_t index) { return cells_at(blk, index); }
 
-void zs_clear(Cell* blk) {
+void truncate_at_head(Cell* blk) {
   SeriesBuffer* b = buffer(blk);
   int32_t h = head_of(blk);
   if (h < whole_length(blk)) b->tail = b->offset + uint32_t(h) * sizeof(Cell);
 }
 
-void zs_clear_at(Cell* blk, int32_t index) {
+void truncate_at(Cell* blk, int32_t index) {
   SeriesBuffer* b = buffer(blk);
   uint32_t t = b->offset + uint32_t(index < 0 ? 0 : index) * sizeof(Cell);
   if (t < b->tail) b->tail = t;
 }
 
-Cell* zs_append(Cell* blk, const Cell* value) {
+Cell* append(Cell* blk, const Cell* value) {
   Cell copy = *value;   // the value may live in the block being grown
   Cell* c = memory::alloc_tail_cell(blk->w2);
   *c = copy;
   return c;
 }
 
-void zs_remove_last(Cell* blk) {
+void remove_last(Cell* blk) {
   SeriesBuffer* b = buffer(blk);
   if (b->tail == b->offset) return;
   b->tail -= sizeof(Cell);
   if (series_cell::head(blk) > whole_length(blk)) series_cell::set_head(blk, whole_length(blk));
 }
 
-void zs_append_block(Cell* blk, const Cell* source) {
+void append_all(Cell* blk, const Cell* source) {
   Cell src = *source;
-  int32_t n = zs_length(&src);
+  int32_t n = length(&src);
   for (int32_t i = 0; i < n; i++) {
     Cell v = *cells_at(&src, head_of(&src) + i);   // re-read: blk may be src
-    zs_append(blk, &v);
+    append(blk, &v);
   }
 }
 
@@ -118,9 +118,9 @@ Cell* make_fixed(Cell* cell, int32_t capacity, bool plain) {
 Cell* make_in(Cell* parent, int32_t capacity) {
   Cell made;
   make_at(&made, capacity);
-  if (parent) return zs_append(parent, &made);
+  if (parent) return append(parent, &made);
   Cell root{T_BLOCK, 0, runtime::root_block, 0};
-  return zs_append(&root, &made);
+  return append(&root, &made);
 }
 
 Cell* push(const Cell* blk) { return stack::push(blk); }
@@ -152,7 +152,7 @@ void insert_value(Cell* blk, const Cell* value, bool advance, bool at_start) {
 
 void insert_each(Cell* blk, const Cell* source) {
   Cell src = *source;
-  int32_t n = zs_length(&src);
+  int32_t n = length(&src);
   for (int32_t i = 0; i < n; i++) {
     Cell v = *cells_at(&src, head_of(&src) + i);
     insert_value(blk, &v, true, false);
@@ -160,7 +160,7 @@ void insert_each(Cell* blk, const Cell* source) {
 }
 
 Cell* append_value(Cell* blk, const Cell* value) {
-  Cell* c = zs_append(blk, value);
+  Cell* c = append(blk, value);
   if (NodeRef table = hash_table(blk)) hashtable::put(table, c);
   return blk;
 }
@@ -176,7 +176,7 @@ uint8_t append_stack() {
 
 Cell* clone(const Cell* blk, bool deep, bool deep_any) {
   Cell src = *blk;
-  int32_t count = zs_length(&src);
+  int32_t count = length(&src);
   Cell* result = push_empty(count < 1 ? 1 : count);
   Cell copy = *result;
   for (int32_t i = 0; i < count; i++) {
@@ -191,7 +191,7 @@ Cell* clone(const Cell* blk, bool deep, bool deep_any) {
       v.w1 = 0;
       stack::top--;   // drop the inner clone's stack cell; it lives on in the copy
     }
-    zs_append(&copy, &v);
+    append(&copy, &v);
   }
   result->header = src.type();
   return result;
@@ -232,7 +232,7 @@ const Cell* select_word(const Cell* blk, const Cell* word, bool case_) {
     return case_ ? s : symbol::resolve(s);
   };
   uint32_t wanted = spelling(word);
-  int32_t n = zs_length(blk);
+  int32_t n = length(blk);
   for (int32_t i = 0; i < n; i++) {
     const Cell* c = cells_at(blk, head_of(blk) + i);
     bool plain_word = c->is(T_WORD) || c->is(T_SET_WORD) || c->is(T_LIT_WORD) || c->is(T_GET_WORD);
@@ -243,7 +243,7 @@ const Cell* select_word(const Cell* blk, const Cell* word, bool case_) {
 }
 
 const Cell* select_compare(const Cell* blk, const Cell* value) {
-  int32_t n = zs_length(blk);
+  int32_t n = length(blk);
   for (int32_t i = 0; i < n; i++) {
     Cell* c = cells_at(blk, head_of(blk) + i);
     if (actions::compare_typed(c, value, C_FIND) == 0)
@@ -286,7 +286,7 @@ int compare_each(const Cell* a, const Cell* b, int op) {
   if (a->w2 == b->w2 && series_cell::head(a) == series_cell::head(b)) return 0;
   if (op == C_SAME) return -1;
   if (cycles::find(a->w2)) return cycles::find(b->w2) ? 0 : -1;
-  int32_t na = zs_length(a), nb = zs_length(b);
+  int32_t na = length(a), nb = length(b);
   bool equality = op == C_EQUAL || op == C_NOT_EQUAL || op == C_STRICT_EQUAL ||
                   op == C_WORD_CASE || op == C_WORD || op == C_FIND;
   if (na != nb && equality) return 1;
@@ -314,7 +314,7 @@ int mold_each(const Cell* blk, Cell* buffer, bool only, bool all, bool flat,
   bool part_given = part_arg != nullptr;
   Cell src = *blk;
   cycles::push(src.w2);
-  int32_t n = zs_length(&src);
+  int32_t n = length(&src);
   bool broken = false;
   for (int32_t i = 0; i < n; i++) {
     if (part_given && limit < 1) break;

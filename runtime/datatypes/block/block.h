@@ -13,27 +13,30 @@
 #pragma once
 #include <cstdint>
 
+#include "runtime/core/action_types.h"
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/series/series.h"
 #include "runtime/memory/memory.h"
 
 namespace zol::block {
 
-inline SeriesBuffer* buffer(const Cell* blk) { return memory::buffer_of(blk->w2); }
+using series::buffer;
 
-// Accessors.
-int32_t zs_length(const Cell* blk);
-bool zs_next(Cell* blk);
-Cell* zs_head(Cell* blk);                 // clips a head past the tail
-Cell* zs_tail(const Cell* blk);
-bool zs_tail_q(const Cell* blk);
-Cell* zs_abs_at(const Cell* blk, int32_t index);
-void zs_clear(Cell* blk);
-void zs_clear_at(Cell* blk, int32_t index);
-Cell* zs_append(Cell* blk, const Cell* value);
-// zs_append that also enters the new cell in a hash!'s table; answers blk.
+// Accessors. advance moves the head one cell on (not past the tail) and answers
+// whether it then stands at the tail.
+int32_t length(const Cell* blk);
+bool advance(Cell* blk);
+Cell* clip_head_cell(Cell* blk);   // moves a head past the tail back to it
+Cell* tail_cell(const Cell* blk);
+bool at_tail(const Cell* blk);
+Cell* cell_at(const Cell* blk, int32_t index);
+void truncate_at_head(Cell* blk);
+void truncate_at(Cell* blk, int32_t index);
+Cell* append(Cell* blk, const Cell* value);
+// append that also enters the new cell in a hash!'s table; answers blk.
 Cell* append_value(Cell* blk, const Cell* value);
-void zs_remove_last(Cell* blk);
-void zs_append_block(Cell* blk, const Cell* source);
+void remove_last(Cell* blk);
+void append_all(Cell* blk, const Cell* source);
 
 // Builders.
 Cell* make_at(Cell* cell, int32_t capacity, uint8_t type = T_BLOCK);
@@ -108,8 +111,7 @@ int mold(const Cell* blk, Cell* buffer, bool only, bool all, bool flat, const Ce
 int mold_between(const Cell* blk, Cell* buffer, const char* open, const char* close, bool only,
                  bool all, bool flat, const Cell* part_arg, int limit, int indent);
 Cell* copy(Cell* blk, Cell* destination, const Cell* part, bool deep, const Cell* types);
-Cell* sort(Cell* blk, bool case_, const Cell* skip, const Cell* compare, const Cell* part,
-           bool all, bool reverse, bool stable);
+Cell* sort(Cell* blk, const SortOptions& how);
 
 // The refinements of find and select, and the search both run: the index of the
 // matching cell from the buffer start, or -1; *span is the number of cells the

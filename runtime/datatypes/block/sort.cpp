@@ -61,8 +61,8 @@ Cell record_block(int which, const Cell* record, int32_t size) {
     record_blocks[which] = memory::alloc_cells(size);
   }
   Cell blk{T_BLOCK, 0, record_blocks[which], 0};
-  zs_clear_at(&blk, 0);
-  for (int32_t i = 0; i < size; i++) zs_append(&blk, record + i);
+  truncate_at(&blk, 0);
+  for (int32_t i = 0; i < size; i++) append(&blk, record + i);
   return blk;
 }
 
@@ -102,43 +102,20 @@ int32_t compare_records(const void* a, const void* b, intptr_t order, intptr_t) 
   return o.records.function ? call_records(x, y, o) : compare_typed_records(x, y, o);
 }
 
-void run_sort(uint8_t* base, int32_t records, const Order& o, bool stable) {
-  auto sorter = stable ? zol::sort::mergesort : zol::sort::qsort;
-  series::check_sort(sorter(base, size_t(records), size_t(o.records.size) * sizeof(Cell),
-                            reinterpret_cast<intptr_t>(&o), 0, compare_records));
-}
-
-// What sort_copy runs over the private copy.
-struct CopyRun {
-  const Order& order;
-  int32_t records;
-  bool stable;
-};
-
-void run_copy(uint8_t* base, const void* how) {
-  auto* c = static_cast<const CopyRun*>(how);
-  run_sort(base, c->records, c->order, c->stable);
-}
-
 }  // namespace
 
-Cell* sort(Cell* blk, bool case_, const Cell* skip, const Cell* compare, const Cell* part,
-           bool all, bool reverse, bool stable) {
-  series::Range range = series::sort_range(blk, part);
+Cell* sort(Cell* blk, const SortOptions& how) {
+  series::Range range = series::sort_range(blk, how.part);
   if (range.count == 0) return blk;
-  Order o{case_ ? C_CASE_SORT : C_SORT, reverse,
-          series::sort_records(skip, compare, all, range.count)};
+  Order o{how.case_ ? C_CASE_SORT : C_SORT, how.reverse,
+          series::sort_records(how.skip, how.compare, how.all, range.count)};
   bool told = series::editing(blk, series::E_SORT, &values::none, range.start, range.count);
-  range = series::sort_range(blk, part);   // the owner may have edited it
+  range = series::sort_range(blk, how.part);   // the owner may have edited it
   range.count -= range.count % o.records.size;
-  int32_t records = range.count / o.records.size;
-  if (o.records.function) {
-    CopyRun run{o, records, stable};
-    series::sort_copy(blk, range, run_copy, &run);
-    shrink_record_blocks();
-  } else {
-    run_sort(reinterpret_cast<uint8_t*>(buffer(blk)->cells() + range.start), records, o, stable);
-  }
+  series::run_sort(blk, range, {range.count / o.records.size, o.records.size * sizeof(Cell),
+                                how.stable, compare_records, &o},
+                   o.records.function != nullptr);
+  if (o.records.function) shrink_record_blocks();
   reindex(blk, range.start);
   if (told) series::edited(blk, series::E_SORT, &values::none, range.start, range.count);
   return blk;
@@ -182,12 +159,12 @@ void collect_records(Cell* result, const Cell* from, const Cell* other, int set_
   Members m = needs_members(set_op) ? members_of(other) : Members{values::none, 0};
   Cell source = *from;
   for (int32_t i = series::head_index(&source); i < series::buffer_length(&source); i += step) {
-    Cell key = *zs_abs_at(&source, i);
+    Cell key = *cell_at(&source, i);
     if (m.table && is_member(m, &key, op) != (set_op == OP_INTERSECT)) continue;
     if (hashtable::get(result->w3, &key, 0, step, op)) continue;
     int32_t end = std::min(i + step, series::buffer_length(&source));
     for (int32_t k = i; k < end; k++) {
-      Cell c = *zs_abs_at(&source, k);
+      Cell c = *cell_at(&source, k);
       append_value(result, &c);
     }
   }
@@ -197,7 +174,7 @@ void collect_records(Cell* result, const Cell* from, const Cell* other, int set_
 
 void do_set_op(bool case_, const Cell* skip, int op) {
   auto [first, second, step] = series::set_operands(skip, op);
-  int32_t capacity = zs_length(&first) + (op == OP_UNION ? zs_length(&second) : 0);
+  int32_t capacity = length(&first) + (op == OP_UNION ? length(&second) : 0);
   Cell* result = stack::push_unset();
   make_at(result, capacity, T_HASH);
   result->w3 = hashtable::init(capacity, series_cell::node(result), hashtable::K_HASH);

@@ -193,8 +193,7 @@ bool set_field(Cell* date, Field field, const Cell* value) {
 
 // --- actions ------------------------------------------------------------------------------
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
-                const Cell*, const Cell*, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
   Field field = field_of(element);
   if (field == NO_FIELD) fire(err::script::INVALID_PATH, element, path);
   if (!value) {
@@ -230,8 +229,8 @@ const Cell* month_name(int month) {
   const Cell* months = object_field(locale, words::months);
   if (!months || !months->is(T_BLOCK)) fire(err::script::INVALID_MONTHS);
   Cell list = *months;
-  if (block::zs_length(&list) < month) fire(err::script::INVALID_MONTHS);
-  const Cell* name = block::zs_head(&list) + (month - 1);
+  if (block::length(&list) < month) fire(err::script::INVALID_MONTHS);
+  const Cell* name = block::clip_head_cell(&list) + (month - 1);
   if (!name->is(T_STRING)) fire(err::script::INVALID_MONTHS);
   return name;
 }
@@ -247,7 +246,7 @@ int append_month(Cell* buffer, int month, int limit) {
   const Cell* name = month_name(month);
   if (!name) return append(buffer, std::string(MONTH_NAMES[month - 1], SHOWN), limit);
   Cell source = *name;
-  int32_t shown = std::min(SHOWN, string::zs_length(&source));
+  int32_t shown = std::min(SHOWN, string::clip_length(&source));
   string::concatenate(buffer, &source, SHOWN, 0, true, string::CONCAT_APPEND);
   return limit - shown;
 }
@@ -336,8 +335,8 @@ void fill(Spec* spec, int state, const Cell* v) {
 
 Spec read_spec(Cell* block) {
   Spec spec;
-  int32_t count = block::zs_length(block);
-  const Cell* items = block::zs_head(block);
+  int32_t count = block::length(block);
+  const Cell* items = block::clip_head_cell(block);
   for (int32_t i = 0; i < count; i++) {
     const Cell* v = &items[i];
     Class k = v->is(T_INTEGER) ? C_INT : v->is(T_TIME) ? C_TIME : v->is(T_FLOAT) ? C_FLOAT

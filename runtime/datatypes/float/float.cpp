@@ -48,8 +48,8 @@ double from_binary(const Cell* binary) {
 
 // [mantissa exponent]: mantissa times ten to the exponent truncated to an integer.
 double from_block(Cell* block, int type) {
-  if (block::zs_length(block) != 2) bad_to_arg(type, block);
-  const Cell* items = block::zs_head(block);
+  if (block::length(block) != 2) bad_to_arg(type, block);
+  const Cell* items = block::clip_head_cell(block);
   for (int i = 0; i < 2; i++)
     if (!items[i].is(T_INTEGER) && !items[i].is(T_FLOAT)) bad_to_arg(type, &items[i]);
   return number::get_double_from(&items[0]) * std::pow(10.0, number::get_int_from(&items[1]));
@@ -70,8 +70,8 @@ double from_text(Cell* text, int type) {
   }
   if (!token_check) fire(err::internal::FEATURE_NA);
   int error = 0;
-  const uint8_t* head = string::zs_head(text);
-  int32_t count = string::zs_length(text);
+  const uint8_t* head = string::clip_head_bytes(text);
+  int32_t count = string::clip_length(text);
   uint32_t unit = memory::buffer_of(series_cell::node(text))->unit();
   double d = number::scan_float(head, count, static_cast<int>(unit), &error, token_check);
   if (error != 0) bad_to_arg(type, text);
@@ -122,12 +122,6 @@ Cell* random_action(Cell* value, bool seed, bool secure, bool) {
 
 // --- text ----------------------------------------------------------------------------------
 
-int append_text(Cell* buffer, const char* text, int limit) {
-  int length = static_cast<int>(std::strlen(text));
-  string::concatenate_literal_part(buffer, text, static_cast<uint32_t>(length));
-  return limit - length;
-}
-
 int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
   return append_form(buffer, get(value), float_text::KIND_FLOAT, limit);
 }
@@ -137,7 +131,7 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
 int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell*, int limit, int) {
   char text[float_text::TEXT_CAPACITY];
   float_text::form_buffer(text, get(value), 0, true);
-  return append_text(buffer, text, limit);
+  return string::append_text(buffer, text, limit);
 }
 
 // --- the other actions -------------------------------------------------------------------
@@ -203,7 +197,7 @@ const char* form_decimal(double value, float_text::DecimalKind kind) {
 }
 
 int append_form(Cell* buffer, double value, float_text::DecimalKind kind, int limit) {
-  return append_text(buffer, form_decimal(value, kind), limit);
+  return string::append_text(buffer, form_decimal(value, kind), limit);
 }
 
 void init() {

@@ -9,6 +9,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/numeric/floattext.h"
+#include "runtime/numeric/rounding.h"
 #include "runtime/core/number_scan.h"
 
 namespace zol::float_ {
@@ -85,7 +86,6 @@ int compare(const Cell* a, const Cell* b, int op);
 
 // The round action on a float-typed value (integer! hands over here when its
 // scale is not an integer!). `scale` is the /to argument or null.
-Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
-            bool ceiling, bool half_ceiling);
+Cell* round(Cell* value, const Cell* scale, rounding::Mode mode);
 
 }  // namespace zol::float_

@@ -222,8 +222,7 @@ int compare(const Cell* a, const Cell* b, int op) {
   return order(x, y);
 }
 
-Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
-            bool ceiling, bool half_ceiling) {
+Cell* round(Cell* value, const Cell* scale, rounding::Mode mode) {
   if (scale && scale->is(T_MONEY)) fire_with_type(err::script::NOT_RELATED, T_MONEY);
   if (scale && !scale->is(T_INTEGER) && !holds_double(scale->type()))
     fire_with_type(err::script::INVALID_TYPE, scale->type());
@@ -231,7 +230,6 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
   double unit = unit_of(value, scale);
   // A unit below the value's own precision leaves nothing to round.
   if (unit < std::fabs(x) * 0x1p-53) return value;
-  rounding::Mode mode = rounding::mode_of(even, down, half_down, floor, ceiling, half_ceiling);
   double rounded = round_to_unit(x, unit, mode);
   if (!scale) return make_at(value, rounded, value->type());
   if (!scale->is(T_INTEGER)) return make_at(value, rounded, scale->type());

@@ -21,23 +21,7 @@ int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell* part, in
 void init() {
   datatype::register_type(
       T_PERCENT, T_FLOAT, "percent!",
-      datatype::make_row(nullptr, {{A_MAKE, INHERIT},
-                                   {A_RANDOM, INHERIT},
-                                   {A_TO, INHERIT},
-                                   slot_entry<A_FORM>(form),
-                                   slot_entry<A_MOLD>(mold),
-                                   {A_COMPARE, INHERIT},
-                                   {A_ABSOLUTE, INHERIT},
-                                   {A_ADD, INHERIT},
-                                   {A_DIVIDE, INHERIT},
-                                   {A_MULTIPLY, INHERIT},
-                                   {A_NEGATE, INHERIT},
-                                   {A_POWER, INHERIT},
-                                   {A_REMAINDER, INHERIT},
-                                   {A_ROUND, INHERIT},
-                                   {A_SUBTRACT, INHERIT},
-                                   {A_EVEN_Q, INHERIT},
-                                   {A_ODD_Q, INHERIT}}));
+      datatype::make_row(INHERIT, {slot_entry<A_FORM>(form), slot_entry<A_MOLD>(mold)}));
 }
 
 }  // namespace zol::percent

@@ -121,19 +121,34 @@ Cell call_comparator(const SortRecords& records, const Cell* first, const Cell* 
   return answer;
 }
 
-void sort_copy(Cell* s, Range range, void (*run)(uint8_t* base, const void* how),
-               const void* how) {
+namespace {
+
+void run_at(uint8_t* base, const SortRun& run) {
+  auto sorter = run.stable ? zol::sort::mergesort : zol::sort::qsort;
+  check_sort(sorter(base, size_t(run.records), run.record_bytes,
+                    reinterpret_cast<intptr_t>(run.order), 0, run.compare));
+}
+
+// Sorts a private copy of the range and writes it back over what the series holds.
+void sort_copy(Cell* s, Range range, const SortRun& run) {
   Cell part = values::integer(range.count);
   Cell from = *s;
   series_cell::set_head(&from, range.start);
   Cell copy = copy_units(&from, &part);
-  run(buffer(&copy)->head(), how);
+  run_at(buffer(&copy)->head(), run);
   int32_t room = std::max(buffer_length(s) - range.start, 0);
   int32_t n = std::min(range.count, room);
   uint32_t unit = buffer(s)->unit(), copy_unit = buffer(&copy)->unit();
   uint8_t* to = buffer(s)->head() + size_t(range.start) * unit;
   if (unit == copy_unit) std::memcpy(to, buffer(&copy)->head(), size_t(n) * unit);
   else unicode::widen_units(to, unit, buffer(&copy)->head(), copy_unit, uint32_t(n));   // widened
+}
+
+}  // namespace
+
+void run_sort(Cell* s, Range range, const SortRun& run, bool on_copy) {
+  if (on_copy) sort_copy(s, range, run);
+  else run_at(buffer(s)->head() + size_t(range.start) * buffer(s)->unit(), run);
 }
 
 SetOperands set_operands(const Cell* skip, int op) {

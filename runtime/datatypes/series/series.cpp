@@ -41,12 +41,12 @@ int32_t head_index(const Cell* s) {
   return std::clamp(series_cell::head(s), 0, buffer_length(s));
 }
 
-bool zs_tail_q(const Cell* s) { return series_cell::head(s) >= buffer_length(s); }
+bool at_tail(const Cell* s) { return series_cell::head(s) >= buffer_length(s); }
 
 bool get_position(Cell* s, int32_t n) {
   int64_t moved = int64_t(series_cell::head(s)) + n;
   if (moved <= buffer_length(s)) series_cell::set_head(s, int32_t(moved));
-  return zs_tail_q(s);
+  return at_tail(s);
 }
 
 int32_t get_offset(const Cell* s, const Cell* index, bool at) {
@@ -233,7 +233,7 @@ void exchange(uint8_t* a, uint8_t* b, size_t width) {
 
 // --- navigation (minimal entries: they read and rewrite the frame) ------------------------
 
-Cell* arg(int i) { return stack::arg(i); }
+using stack::arg;
 
 void at() { series_cell::set_head(arg(0), get_offset(arg(0), arg(1), true)); }
 void skip() { series_cell::set_head(arg(0), get_offset(arg(0), arg(1), false)); }
@@ -248,7 +248,7 @@ void head() { series_cell::set_head(arg(0), 0); }
 void head_q() { logic::box(series_cell::head(arg(0)) == 0); }
 void index_q() { integer::box(series_cell::head(arg(0)) + 1); }
 void tail() { series_cell::set_head(arg(0), buffer_length(arg(0))); }
-void tail_q() { logic::box(zs_tail_q(arg(0))); }
+void tail_q() { logic::box(at_tail(arg(0))); }
 
 int32_t length_q(const Cell* s) {
   Cell position = *s;
@@ -296,8 +296,7 @@ Cell* remove(Cell* s, const Cell* part, const Cell* key) {
   if (key) {
     Cell found = *s;
     Cell k = *key;
-    if (actions::find_typed(&found, &k, nullptr, false, false, false, false, nullptr, nullptr,
-                            false, false, false, false)->is(T_NONE)) {
+    if (actions::find_typed(&found, &k)->is(T_NONE)) {
       *s = values::none;   // remove's entry leaves the result to the implementation
       return s;
     }
@@ -472,7 +471,7 @@ void move_within(Cell* s, int32_t from, int32_t to, int32_t count) {
 
 // Only series reach move (the action layer refuses other origins with expect-arg).
 Cell* move(Cell* origin, Cell* target, const Cell* part) {
-  if (zs_tail_q(origin)) return target;
+  if (at_tail(origin)) return target;
   int32_t count = 1;
   if (part) {
     if (!part->is(T_INTEGER)) fire_refine_arg(words::part, part);
@@ -566,8 +565,8 @@ Cell* reflect(Cell* s, uint32_t field_symbol) {
   Cell pair[2] = {owner[0], owner[1]};
   Cell result;
   block::make_at(&result, 2);
-  block::zs_append(&result, &pair[0]);
-  block::zs_append(&result, &pair[1]);
+  block::append(&result, &pair[0]);
+  block::append(&result, &pair[1]);
   *s = result;
   return s;
 }
@@ -576,9 +575,9 @@ Cell* modify(Cell* s, Cell* field, Cell* value, bool) {
   if (!is_owned_field(word_cell::symbol(field))) return value;
   if (value->is(T_NONE)) {
     ownership::unbind(s);
-  } else if (value->is(T_BLOCK) && block::zs_length(value) >= 2) {
-    Cell owner = *block::zs_abs_at(value, series_cell::head(value));
-    Cell word = *block::zs_abs_at(value, series_cell::head(value) + 1);
+  } else if (value->is(T_BLOCK) && block::length(value) >= 2) {
+    Cell owner = *block::cell_at(value, series_cell::head(value));
+    Cell word = *block::cell_at(value, series_cell::head(value) + 1);
     ownership::set_owner(s, &owner, &word);
   }
   return value;

@@ -31,7 +31,7 @@ bool is_series(uint8_t t);   // any-block, any-string, binary!, vector!, image!
 int32_t buffer_length(const Cell* s);
 // The head clipped into [0, buffer length].
 int32_t head_index(const Cell* s);
-bool zs_tail_q(const Cell* s);
+bool at_tail(const Cell* s);
 // The unit `index` names in pick/poke numbering (1 is the head, -1 the unit before
 // it, 0 none), or -1 when it lies outside the series.
 int32_t element_position(const Cell* s, int32_t index);
@@ -148,11 +148,19 @@ void check_sort(zol::sort::Outcome outcome);
 // Without an interpreter it raises internal feature-na.
 Cell call_comparator(const SortRecords& records, const Cell* first, const Cell* second);
 
-// Sorts a private copy of the range (`run` orders the units at `base`) and writes it
-// back over whatever the series holds afterwards: a Zol comparator may grow, move or
-// empty the series meanwhile.
-void sort_copy(Cell* s, Range range, void (*run)(uint8_t* base, const void* how),
-               const void* how);
+// One run of the sort engine over a range: `records` records of `record_bytes`,
+// ordered by `compare`, which gets `order` as its first context; stable runs merge.
+struct SortRun {
+  int32_t records;
+  size_t record_bytes;
+  bool stable;
+  zol::sort::Comparator compare;
+  const void* order;
+};
+// Runs the engine over the range in place or, `on_copy` (a Zol comparator may grow,
+// move or empty the series meanwhile), over a private copy written back afterwards
+// over whatever the series then holds. Block and string sort share it.
+void run_sort(Cell* s, Range range, const SortRun& run, bool on_copy);
 
 // The operands of a set operation on the frame (the second is the first again for
 // unique), their heads clipped, and the record size /skip gives: 1 without it;

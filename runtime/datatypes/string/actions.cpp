@@ -25,7 +25,6 @@ namespace zol::string {
 
 namespace {
 
-SeriesBuffer* buffer_of(const Cell* s) { return memory::buffer_of(series_cell::node(s)); }
 
 // A head past the tail moves back to it; answers the head.
 int32_t clip_head(Cell* s) {
@@ -44,7 +43,7 @@ Cell* typed(Cell* proto, NodeRef node, int type) {
 // The elements of a block, each formed, one after the other.
 void form_each(Cell* out, const Cell* blk, int32_t count) {
   for (int32_t i = 0; i < count; i++) {
-    Cell element = *block::zs_abs_at(blk, series::head_index(blk) + i);
+    Cell element = *block::cell_at(blk, series::head_index(blk) + i);
     actions::form_typed(&element, out, nullptr, INT_MAX);
   }
 }
@@ -58,7 +57,7 @@ Cell converted(const Cell* spec, int type) {
     }
     case T_BLOCK: case T_PAREN: case T_HASH:
       make_at(&made, 16);
-      form_each(&made, spec, block::zs_length(spec));
+      form_each(&made, spec, block::length(spec));
       return made;
     case T_REFINEMENT: return actions::mold_to_string(spec);
     case T_BINARY: {
@@ -107,7 +106,7 @@ Piece piece_of(const Cell* value, int32_t part) {
     made = *value;
   } else if (value->is(T_BLOCK) || value->is(T_PAREN) || value->is(T_HASH)) {
     make_at(&made, 16);
-    int32_t count = block::zs_length(value);
+    int32_t count = block::length(value);
     form_each(&made, value, part >= 0 ? std::min(part, count) : count);
     return {made, length(&made)};
   } else {
@@ -120,9 +119,9 @@ Piece piece_of(const Cell* value, int32_t part) {
 // The characters an edit writes in all, refused when the result would not fit a
 // buffer.
 int32_t written_total(const Cell* s, const Piece& p, int32_t dups) {
-  uint32_t unit = std::max(buffer_of(s)->unit(), buffer_of(&p.text)->unit());
+  uint32_t unit = std::max(series::buffer(s)->unit(), series::buffer(&p.text)->unit());
   uint64_t total = uint64_t(p.count) * uint64_t(dups);
-  if ((total + buffer_of(s)->length()) * unit > MAX_DATA_SIZE)
+  if ((total + series::buffer(s)->length()) * unit > MAX_DATA_SIZE)
     fire(err::internal::NO_MEMORY);
   return int32_t(total);
 }
@@ -131,9 +130,9 @@ int32_t written_total(const Cell* s, const Piece& p, int32_t dups) {
 // writes when the value lies in the edited buffer or is repeated.
 Piece private_copy(const Piece& p, int32_t dups) {
   Cell made;
-  make_at_units(&made, uint32_t(p.count) * uint32_t(dups), buffer_of(&p.text)->unit());
+  make_at_units(&made, uint32_t(p.count) * uint32_t(dups), series::buffer(&p.text)->unit());
   concatenate(&made, &p.text, p.count, 0, true, CONCAT_APPEND);
-  SeriesBuffer* b = buffer_of(&made);
+  SeriesBuffer* b = series::buffer(&made);
   runtime::fill_repeat(b->head(), b->used_bytes(), size_t(dups));
   b->tail = b->offset + b->used_bytes() * uint32_t(dups);
   return {made, p.count * dups};
@@ -148,8 +147,8 @@ void write_piece(Cell* s, Piece p, int32_t dups, ConcatMode mode) {
 
 // One character, written without a piece of text around it.
 void write_char(Cell* s, uint32_t cp, int32_t at, bool append) {
-  if (append) append_char(buffer_of(s), cp);
-  else insert_char(buffer_of(s), uint32_t(at), cp);
+  if (append) append_char(series::buffer(s), cp);
+  else insert_char(series::buffer(s), uint32_t(at), cp);
 }
 
 Cell* insert(Cell* s, Cell* value, int32_t part, bool, int32_t dup, bool append) {
@@ -161,27 +160,27 @@ Cell* insert(Cell* s, Cell* value, int32_t part, bool, int32_t dup, bool append)
   series::Edit edit = append ? series::E_APPEND : series::E_INSERT;
   bool told = series::editing(s, edit, value, clip_head(s), total);
   int32_t head = clip_head(s);
-  int32_t at = append ? zs_abs_length(s) : head;
+  int32_t at = append ? buffer_length(s) : head;
   if (one_char) write_char(s, value->w2, at, append);
   else write_piece(s, p, dups, append ? CONCAT_APPEND : CONCAT_INSERT);
   if (told) series::edited(s, edit, value, at, total);
-  series_cell::set_head(s, append ? 0 : std::min(at + total, zs_abs_length(s)));
+  series_cell::set_head(s, append ? 0 : std::min(at + total, buffer_length(s)));
   return s;
 }
 
 // Writes the head character of a text (the head byte of a binary!).
 void put_head(Cell* s, uint32_t cp) {
-  if (s->is(T_BINARY)) *zs_head(s) = uint8_t(cp);
-  else poke_char(buffer_of(s), zs_head(s), cp);
+  if (s->is(T_BINARY)) *clip_head_bytes(s) = uint8_t(cp);
+  else poke_char(series::buffer(s), clip_head_bytes(s), cp);
 }
 
 Cell* swap(Cell* first, Cell* second) {
   if (!series::is_any_string(second->type()) && !second->is(T_BINARY))
     fire(err::script::INVALID_ARG, second);
-  if (zs_tail_q(first) || zs_tail_q(second)) return first;
+  if (at_tail(first) || at_tail(second)) return first;
   bool told_first = series::editing(first, series::E_SWAP, second, head_index(first), 1);
   bool told_second = series::editing(second, series::E_SWAP, first, head_index(second), 1);
-  if (!zs_tail_q(first) && !zs_tail_q(second)) {
+  if (!at_tail(first) && !at_tail(second)) {
     uint32_t a = view(first)[0], b = view(second)[0];
     put_head(first, b);
     put_head(second, a);
@@ -204,7 +203,7 @@ Cell* change(Cell* s, Cell* value, int32_t part, bool, int32_t dup) {
   int32_t dups = std::max(dup, 0);
   int32_t written = written_total(s, p, dups);
   auto replaced_from = [&](int32_t head) {
-    return std::min(part >= 0 ? part : written, zs_abs_length(s) - head);
+    return std::min(part >= 0 ? part : written, buffer_length(s) - head);
   };
   int32_t at = clip_head(s);
   bool told = series::editing(s, series::E_CHANGE, value, at, replaced_from(at));
@@ -213,22 +212,18 @@ Cell* change(Cell* s, Cell* value, int32_t part, bool, int32_t dup) {
   int32_t head = clip_head(s);
   int32_t replaced = replaced_from(head);
   if (series_cell::node(&p.text) == series_cell::node(s)) p = private_copy(p, 1);
-  remove_part(buffer_of(s), uint32_t(head), uint32_t(replaced));
+  remove_part(series::buffer(s), uint32_t(head), uint32_t(replaced));
   if (written > 0) write_piece(s, p, dups, CONCAT_INSERT);
   if (told) series::edited(s, series::E_CHANGE, value, head, replaced);
-  series_cell::set_head(s, std::min(head + written, zs_abs_length(s)));
+  series_cell::set_head(s, std::min(head + written, buffer_length(s)));
   return s;
 }
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
-                const Cell*, const Cell*, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
   if (element->is(T_INTEGER)) return series::index_step(parent, element, value);
-  if (!value)
-    return select(parent, element, nullptr, false, false, false, false, nullptr, nullptr, false,
-                  false);
+  if (!value) return select(parent, element, {});
   Cell after = *parent;
-  if (find(&after, element, nullptr, false, false, false, false, nullptr, nullptr, false, false,
-           true, false)->is(T_NONE)) {
+  if (find(&after, element, {.tail = true})->is(T_NONE)) {
     Cell where = path ? *path : values::none;
     fire(err::script::BAD_PATH_SET, &where, element);
   }
@@ -242,41 +237,20 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
 void register_type() {
   datatype::register_type(
       T_STRING, T_SERIES, "string!",
-      datatype::make_row(nullptr, {slot_entry<A_MAKE>(make),
-                                   {A_RANDOM, INHERIT},
-                                   {A_REFLECT, INHERIT},
+      datatype::make_row(INHERIT, {slot_entry<A_MAKE>(make),
                                    slot_entry<A_TO>(to),
                                    slot_entry<A_FORM>(form),
                                    slot_entry<A_MOLD>(mold),
                                    slot_entry<A_EVAL_PATH>(eval_path),
                                    slot_entry<A_COMPARE>(compare),
                                    slot_entry<A_APPEND>(insert),
-                                   {A_AT, INHERIT},
-                                   {A_BACK, INHERIT},
                                    slot_entry<A_CHANGE>(change),
-                                   {A_CLEAR, INHERIT},
-                                   {A_COPY, INHERIT},
                                    slot_entry<A_FIND>(find),
-                                   {A_HEAD, INHERIT},
-                                   {A_HEAD_Q, INHERIT},
-                                   {A_INDEX_Q, INHERIT},
                                    slot_entry<A_INSERT>(insert),
-                                   {A_LENGTH_Q, INHERIT},
-                                   {A_MOVE, INHERIT},
-                                   {A_NEXT, INHERIT},
-                                   {A_PICK, INHERIT},
-                                   {A_POKE, INHERIT},
-                                   {A_REMOVE, INHERIT},
-                                   {A_REVERSE, INHERIT},
                                    slot_entry<A_SELECT>(select),
                                    slot_entry<A_SORT>(sort),
-                                   {A_SKIP, INHERIT},
                                    slot_entry<A_SWAP>(swap),
-                                   {A_TAIL, INHERIT},
-                                   {A_TAIL_Q, INHERIT},
-                                   {A_TAKE, INHERIT},
-                                   slot_entry<A_TRIM>(trim),
-                                   {A_MODIFY, INHERIT}}));
+                                   slot_entry<A_TRIM>(trim)}));
 }
 
 }  // namespace zol::string

@@ -10,6 +10,7 @@
 #pragma once
 #include <cstdint>
 
+#include "runtime/core/action_types.h"
 #include "runtime/core/cell.h"
 
 namespace zol::string {
@@ -74,24 +75,18 @@ int mold(const Cell* s, Cell* out, bool only, bool all, bool flat, const Cell* p
 
 // to: the conversion of any value into a new string, typed `type`.
 Cell* to(Cell* proto, Cell* spec, int type);
-// find and select, with the refinements they take.
-Cell* select(Cell* s, const Cell* value, const Cell* part, bool only, bool case_, bool same,
-             bool any, const Cell* with, const Cell* skip, bool last, bool reverse);
-Cell* find(Cell* s, const Cell* value, const Cell* part, bool only, bool case_, bool same,
-           bool any, const Cell* with, const Cell* skip, bool last, bool reverse, bool tail,
-           bool match);
+// find and select (/only does not apply to text).
+Cell* select(Cell* s, const Cell* value, const FindOptions& how);
+Cell* find(Cell* s, const Cell* value, const FindOptions& how);
 // change: replaces `part` characters from the head (-1: as many as are written)
 // with the value, `dup` times; answers the series after the change.
 Cell* change(Cell* s, Cell* value, int32_t part, bool only, int32_t dup);
 // The path step of string!: an integer! picks or pokes, another selector selects,
 // or when setting, pokes the character after its match.
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* grandparent,
-                Cell* previous, int position, const Cell* reserved1, const Cell* reserved2,
-                bool last, bool owned);
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path);
 
-Cell* sort(Cell* s, bool case_, const Cell* skip, const Cell* compare, const Cell* part, bool all,
-           bool reverse, bool stable);
-Cell* trim(Cell* s, bool head, bool tail, bool auto_, bool lines, bool all, const Cell* with);
+Cell* sort(Cell* s, const SortOptions& how);
+Cell* trim(Cell* s, const TrimOptions& how);
 
 // The set operations (unique, union, intersect, exclude, difference by op code) on
 // the frame's two strings (one for unique), record by record of /skip characters;

@@ -97,11 +97,11 @@ void refuse_unimplemented(bool same, bool any) {
 
 }  // namespace
 
-Cell* select(Cell* s, const Cell* value, const Cell* part, bool, bool case_, bool same, bool any,
-             const Cell*, const Cell* skip, bool last, bool reverse) {
-  refuse_unimplemented(same, any);
+Cell* select(Cell* s, const Cell* value, const FindOptions& how) {
+  refuse_unimplemented(how.same, how.any);
   int32_t span;
-  int32_t pos = search(s, Search{value, part, skip, case_, last, reverse, false}, &span);
+  int32_t pos = search(s, Search{value, how.part, how.skip, how.case_, how.last, how.reverse, false},
+                       &span);
   if (pos < 0 || pos + span >= series::buffer_length(s)) return none_result();
   Cell whole = *s;
   series_cell::set_head(&whole, 0);
@@ -110,13 +110,13 @@ Cell* select(Cell* s, const Cell* value, const Cell* part, bool, bool case_, boo
   return s;
 }
 
-Cell* find(Cell* s, const Cell* value, const Cell* part, bool, bool case_, bool same, bool any,
-           const Cell*, const Cell* skip, bool last, bool reverse, bool tail, bool match) {
-  refuse_unimplemented(same, any);
+Cell* find(Cell* s, const Cell* value, const FindOptions& how) {
+  refuse_unimplemented(how.same, how.any);
   int32_t span;
-  int32_t pos = search(s, Search{value, part, skip, case_, last, reverse, match}, &span);
+  int32_t pos = search(
+      s, Search{value, how.part, how.skip, how.case_, how.last, how.reverse, how.match}, &span);
   if (pos < 0) return none_result();
-  series_cell::set_head(s, tail ? pos + span : pos);
+  series_cell::set_head(s, how.tail ? pos + span : pos);
   return s;
 }
 

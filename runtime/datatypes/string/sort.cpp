@@ -119,34 +119,21 @@ zol::sort::Comparator comparator_for(const Order& o) {
   }
 }
 
-struct Run {
-  const Order& order;
-  int32_t records;
-  bool stable;
-};
-
-void run_sort(uint8_t* base, const void* how) {
-  auto* r = static_cast<const Run*>(how);
-  auto sorter = r->stable ? zol::sort::mergesort : zol::sort::qsort;
-  series::check_sort(sorter(base, size_t(r->records), size_t(r->order.records.size) * r->order.unit,
-                            reinterpret_cast<intptr_t>(&r->order), 0, comparator_for(r->order)));
-}
-
 }  // namespace
 
-Cell* sort(Cell* s, bool case_, const Cell* skip, const Cell* compare, const Cell* part, bool all,
-           bool reverse, bool stable) {
-  series::Range range = series::sort_range(s, part);
+Cell* sort(Cell* s, const SortOptions& how) {
+  series::Range range = series::sort_range(s, how.part);
   if (range.count == 0) return s;
-  Order o{case_, reverse, series::sort_records(skip, compare, all, range.count), 0};
+  Order o{how.case_, how.reverse,
+          series::sort_records(how.skip, how.compare, how.all, range.count), 0};
   bool told = series::editing(s, series::E_SORT, &values::none, range.start, range.count);
-  range = series::sort_range(s, part);   // the owner may have edited it
+  range = series::sort_range(s, how.part);   // the owner may have edited it
   range.count -= range.count % o.records.size;
   o.unit = series::buffer(s)->unit();
   if (s->is(T_VECTOR)) o.vector_type = uint8_t(s->w3);
-  Run run{o, range.count / o.records.size, stable};
-  if (o.records.function) series::sort_copy(s, range, run_sort, &run);
-  else run_sort(series::buffer(s)->head() + size_t(range.start) * o.unit, &run);
+  series::run_sort(s, range, {range.count / o.records.size, size_t(o.records.size) * o.unit,
+                              how.stable, comparator_for(o), &o},
+                   o.records.function != nullptr);
   if (told) series::edited(s, series::E_SORT, &values::none, range.start, range.count);
   return s;
 }

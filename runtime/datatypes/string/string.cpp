@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "runtime/core/stack.h"
+#include "runtime/datatypes/series/series.h"
 #include "runtime/text/casefold.h"
 #include "runtime/datatypes/string/actions.h"
 #include "runtime/core/error.h"
@@ -22,8 +23,6 @@ namespace {
 constexpr uint32_t SCRATCH_SIZE = 65536;
 uint8_t* scratch = nullptr;
 uint32_t scratch_size = 0;
-
-SeriesBuffer* buffer_of(const Cell* c) { return memory::buffer_of(series_cell::node(c)); }
 
 // Units a code point needs when it is written or inserted, and when it is appended.
 uint32_t write_unit(uint32_t cp) { return cp > 0xFFFF ? 4 : cp > 0xFF ? 2 : 1; }
@@ -66,7 +65,7 @@ NodeRef decode(const uint8_t* bytes, uint32_t size, int encoding) {
 }
 
 void append_bytes(Cell* cell, const char* bytes, uint32_t n) {
-  SeriesBuffer* b = buffer_of(cell);
+  SeriesBuffer* b = series::buffer(cell);
   for (uint32_t i = 0; i < n && bytes[i]; i++) b = append_char(b, static_cast<unsigned char>(bytes[i]));
 }
 
@@ -108,7 +107,7 @@ void copy_across_opening(uint8_t* base, uint32_t from, uint32_t at, uint32_t byt
 
 // A head past the tail moves back to the tail.
 void clip_head(Cell* cell) {
-  int32_t length = static_cast<int32_t>(buffer_of(cell)->length());
+  int32_t length = static_cast<int32_t>(series::buffer(cell)->length());
   if (series_cell::head(cell) > length) series_cell::set_head(cell, length);
 }
 
@@ -128,44 +127,42 @@ void bad_unit() {
 
 // --- accessors ------------------------------------------------------------------------
 
-int32_t zs_abs_length(const Cell* cell) { return static_cast<int32_t>(buffer_of(cell)->length()); }
 
 int32_t head_index(const Cell* cell) {
-  return std::clamp(series_cell::head(cell), 0, zs_abs_length(cell));
+  return std::clamp(series_cell::head(cell), 0, buffer_length(cell));
 }
 
-int32_t length(const Cell* cell) { return zs_abs_length(cell) - head_index(cell); }
+int32_t length(const Cell* cell) { return buffer_length(cell) - head_index(cell); }
 
-int32_t zs_length(Cell* cell) {
+int32_t clip_length(Cell* cell) {
   clip_head(cell);
   return length(cell);
 }
 
-uint8_t* zs_head(Cell* cell) {
+uint8_t* clip_head_bytes(Cell* cell) {
   clip_head(cell);
-  SeriesBuffer* b = buffer_of(cell);
+  SeriesBuffer* b = series::buffer(cell);
   return b->head() + uint32_t(head_index(cell)) * b->unit();
 }
 
-uint8_t* zs_tail(const Cell* cell) { return buffer_of(cell)->tail_ptr(); }
+uint8_t* tail_bytes(const Cell* cell) { return series::buffer(cell)->tail_ptr(); }
 
-bool zs_tail_q(const Cell* cell) { return series_cell::head(cell) >= zs_abs_length(cell); }
 
-uint32_t zs_abs_at(const Cell* cell, int32_t index) {
-  SeriesBuffer* b = buffer_of(cell);
+uint32_t char_at(const Cell* cell, int32_t index) {
+  SeriesBuffer* b = series::buffer(cell);
   return get_char(b->head() + uint32_t(index) * b->unit(), b->unit());
 }
 
-Cell* zs_reset(Cell* cell) {
-  SeriesBuffer* b = buffer_of(cell);
+Cell* reset(Cell* cell) {
+  SeriesBuffer* b = series::buffer(cell);
   b->tail = b->offset;
   b->flags = (b->flags & ~FLAG_UNIT_MASK) | 1;
   series_cell::set_head(cell, 0);
   return cell;
 }
 
-int32_t zs_find_char(const Cell* cell, uint32_t cp) {
-  SeriesBuffer* b = buffer_of(cell);
+int32_t find_char(const Cell* cell, uint32_t cp) {
+  SeriesBuffer* b = series::buffer(cell);
   uint32_t unit = b->unit();
   int32_t head = head_index(cell);
   int32_t n = length(cell);
@@ -178,10 +175,10 @@ int32_t zs_find_char(const Cell* cell, uint32_t cp) {
 bool has_char(const Cell* cell, uint32_t cp, int32_t skip, int case_flag) {
   bool fold = case_flag != 1;
   if (fold) cp = case_folding::change_char(cp, true);
-  SeriesBuffer* b = buffer_of(cell);
+  SeriesBuffer* b = series::buffer(cell);
   uint32_t unit = b->unit();
   int32_t step = skip < 1 ? 1 : skip;
-  for (int32_t i = head_index(cell); i < zs_abs_length(cell); i += step) {
+  for (int32_t i = head_index(cell); i < buffer_length(cell); i += step) {
     uint32_t c = get_char(b->head() + uint32_t(i) * unit, unit);
     if ((fold ? case_folding::change_char(c, true) : c) == cp) return true;
   }
@@ -191,7 +188,7 @@ bool has_char(const Cell* cell, uint32_t cp, int32_t skip, int case_flag) {
 bool match_cstr(const Cell* cell, const char* bytes) {
   size_t n = std::strlen(bytes);
   if (size_t(length(cell)) < n) return false;
-  SeriesBuffer* b = buffer_of(cell);
+  SeriesBuffer* b = series::buffer(cell);
   uint32_t unit = b->unit();
   const uint8_t* p = b->head() + uint32_t(head_index(cell)) * unit;
   for (size_t i = 0; i < n; i++, p += unit)
@@ -322,13 +319,13 @@ Cell* move_char(Cell* source, Cell* target, uint32_t n) {
   n = std::min(n, uint32_t(length(source)));
   uint32_t source_head = uint32_t(head_index(source));
   uint32_t target_head = uint32_t(head_index(target));
-  SeriesBuffer* t = buffer_of(target);
+  SeriesBuffer* t = series::buffer(target);
   for (uint32_t i = 0; i < n; i++) {
-    SeriesBuffer* s = buffer_of(source);
+    SeriesBuffer* s = series::buffer(source);
     uint32_t cp = get_char(s->head() + (source_head + i) * s->unit(), s->unit());
     t = insert_char(t, target_head + i, cp);
   }
-  remove_part(buffer_of(source), source_head, n);
+  remove_part(series::buffer(source), source_head, n);
   return target;
 }
 
@@ -385,6 +382,12 @@ void concatenate_literal(Cell* cell, const char* bytes) {
 
 void concatenate_literal_part(Cell* cell, const char* bytes, uint32_t n) { append_bytes(cell, bytes, n); }
 
+int append_text(Cell* buffer, const char* text, int limit) {
+  uint32_t length = static_cast<uint32_t>(std::strlen(text));
+  append_bytes(buffer, text, length);
+  return limit - static_cast<int>(length);
+}
+
 // --- formatters ----------------------------------------------------------------------------
 
 const char* byte_to_hex(uint8_t byte) {
@@ -417,7 +420,7 @@ double bytes_to_float(const uint8_t* at, uint32_t length) {
 }
 
 std::string to_utf8(const Cell* cell) {
-  SeriesBuffer* b = buffer_of(cell);
+  SeriesBuffer* b = series::buffer(cell);
   uint32_t unit = b->unit();
   std::string out;
   uint8_t sequence[4];

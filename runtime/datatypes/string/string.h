@@ -9,7 +9,7 @@
 // The buffer's unit (flag bits 0-4) is the width of every character in it:
 // 1 = Latin-1, 2 = UCS-2, 4 = UCS-4, all little-endian. Character i lies at the
 // first used byte plus i * unit; there is no terminator. A unit only ever widens,
-// for the whole buffer at once (only zs_reset, which empties it, sets it back to 1).
+// for the whole buffer at once (only reset, which empties it, sets it back to 1).
 // Appending widens a Latin-1 buffer for anything above 0x7F; writing or inserting
 // only for code points above 0xFF; a code point above 0xFFFF needs unit 4.
 //
@@ -20,6 +20,7 @@
 #include <string>
 
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/series/series.h"
 #include "runtime/memory/memory.h"
 
 namespace zol::string {
@@ -64,22 +65,22 @@ inline void put_char(uint8_t* at, uint32_t unit, uint32_t cp) {
 
 // The head index clipped into [0, characters in the buffer].
 int32_t head_index(const Cell* cell);
-// Characters from the head to the tail. zs_length also moves a head that lies past
+// Characters from the head to the tail. clip_length also moves a head that lies past
 // the tail back to the tail.
 int32_t length(const Cell* cell);
-int32_t zs_length(Cell* cell);
+int32_t clip_length(Cell* cell);
 // Characters from the buffer's first used unit to the tail, ignoring the head.
-int32_t zs_abs_length(const Cell* cell);
+using series::buffer_length;
 // Address of the head character; a head past the tail is first moved to the tail.
-uint8_t* zs_head(Cell* cell);
-uint8_t* zs_tail(const Cell* cell);
-bool zs_tail_q(const Cell* cell);
+uint8_t* clip_head_bytes(Cell* cell);
+uint8_t* tail_bytes(const Cell* cell);
+using series::at_tail;
 // The code point at a 0-based index from the buffer's first used unit.
-uint32_t zs_abs_at(const Cell* cell, int32_t index);
+uint32_t char_at(const Cell* cell, int32_t index);
 // Empties the buffer, sets its unit to 1 and the head to 0.
-Cell* zs_reset(Cell* cell);
+Cell* reset(Cell* cell);
 // Offset from the head of the first character equal to cp, or -1.
-int32_t zs_find_char(const Cell* cell, uint32_t cp);
+int32_t find_char(const Cell* cell, uint32_t cp);
 // cp occurs at the head or at every skip-th character after it; unless case_flag
 // is 1 both sides are upper-cased before comparing.
 bool has_char(const Cell* cell, uint32_t cp, int32_t skip, int case_flag);
@@ -154,6 +155,9 @@ Cell* concatenate(Cell* target, const Cell* source, int32_t part, int32_t offset
 // point.
 void concatenate_literal(Cell* cell, const char* bytes);
 void concatenate_literal_part(Cell* cell, const char* bytes, uint32_t n);
+// The form and mold writers' step: appends `text` and answers what is left of
+// `limit` (the characters still wanted; negative once the text ran past it).
+int append_text(Cell* buffer, const char* text, int limit);
 
 // --- formatters -----------------------------------------------------------------------
 

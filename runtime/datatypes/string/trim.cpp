@@ -137,8 +137,9 @@ void remove_set(const Text& t, const Removed& set, Rewriter& w) {
 
 }  // namespace
 
-Cell* trim(Cell* s, bool head, bool tail, bool auto_, bool lines, bool all, const Cell* with) {
-  if (auto_) fire(err::internal::NOT_DONE);
+Cell* trim(Cell* s, const TrimOptions& how) {
+  const Cell* with = how.with;
+  if (how.auto_) fire(err::internal::NOT_DONE);
   if (with && !with->is(T_CHAR) && !with->is(T_INTEGER) && !is_text(with))
     fire(err::script::INVALID_ARG, with);
   bool told = series::editing(s, series::E_TRIM, &values::none, series::head_index(s), 0);
@@ -148,9 +149,9 @@ Cell* trim(Cell* s, bool head, bool tail, bool auto_, bool lines, bool all, cons
   Text t = view(s);
   SeriesBuffer* b = series::buffer(s);
   Rewriter w{b->head() + size_t(start) * b->unit(), b->unit()};
-  if (all || with) remove_set(t, set, w);
-  else if (lines) trim_to_single_spaces(t, w);
-  else if (head || tail) keep_span(t, without_space_ends(t, head, tail), w);
+  if (how.all || with) remove_set(t, set, w);
+  else if (how.lines) trim_to_single_spaces(t, w);
+  else if (how.head || how.tail) keep_span(t, without_space_ends(t, how.head, how.tail), w);
   else trim_lines_ends(t, w);
   truncate(b, uint32_t(start + w.written));
   if (told) series::edited(s, series::E_TRIM, &values::none, start, t.length - w.written);

@@ -33,9 +33,9 @@ constexpr int BLOCK_FIELDS = 3;
 
 // Hours, minutes, seconds; only the hours may be negative, which negates the whole.
 double from_block(Cell* block) {
-  int32_t count = block::zs_length(block);
+  int32_t count = block::length(block);
   if (count > BLOCK_FIELDS) fire_cannot_make(block);
-  const Cell* items = block::zs_head(block);
+  const Cell* items = block::clip_head_cell(block);
   double parts[BLOCK_FIELDS] = {0, 0, 0};
   bool negative = false;
   for (int i = 0; i < count; i++) {
@@ -92,8 +92,7 @@ Field field_of(const Cell* element) {
   return NO_FIELD;
 }
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int,
-                const Cell*, const Cell*, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path) {
   Field field = field_of(element);
   if (field == NO_FIELD) fire(err::script::INVALID_PATH, element, path);
   double seconds = get(parent);
@@ -147,10 +146,9 @@ void divide() {
   if (ratio) cell::set_type(stack::arg(0), T_FLOAT);
 }
 
-Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
-            bool ceiling, bool half_ceiling) {
+Cell* round(Cell* value, const Cell* scale, rounding::Mode mode) {
   if (scale && scale->is(T_MONEY)) fire_not_related(words::round_, T_MONEY);
-  Cell* rounded = float_::round(value, scale, even, down, half_down, floor, ceiling, half_ceiling);
+  Cell* rounded = float_::round(value, scale, mode);
   return make_at(value, number::get_double_from(rounded));
 }
 

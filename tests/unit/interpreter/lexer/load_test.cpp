@@ -48,8 +48,8 @@ using Values = std::vector<std::string>;
 Values values_of(const std::string& src) {
   Cell blk = load(src);
   Values out;
-  for (int32_t i = 0; i < block::zs_length(&blk); i++)
-    out.push_back(describe(*block::zs_abs_at(&blk, i)));
+  for (int32_t i = 0; i < block::length(&blk); i++)
+    out.push_back(describe(*block::cell_at(&blk, i)));
   return out;
 }
 
@@ -128,7 +128,7 @@ TEST(LexerLoad, StringsTakeTheNarrowestUnit) {
   };
   for (const UnitCase& c : cases) {
     Cell blk = load(c.src);
-    const Cell& s = *block::zs_abs_at(&blk, 0);
+    const Cell& s = *block::cell_at(&blk, 0);
     EXPECT_EQ(test::unit(s), c.unit) << c.src;
     EXPECT_EQ(test::chars(s), c.chars) << c.src;
   }
@@ -296,14 +296,14 @@ TEST(LexerLoad, TheCellStackGrowsUnderDepthAndSize) {
   for (int i = 0; i < depth; i++) src += "]";
   for (int i = 0; i < 3000; i++) src += " w" + std::to_string(i);
   Cell blk = load(src);
-  ASSERT_EQ(block::zs_length(&blk), 3001);
-  const Cell* inner = block::zs_abs_at(&blk, 0);
+  ASSERT_EQ(block::length(&blk), 3001);
+  const Cell* inner = block::cell_at(&blk, 0);
   for (int i = 0; i < depth; i++) {
     ASSERT_TRUE(inner->is(T_BLOCK));
-    ASSERT_EQ(cell::get_int(block::zs_abs_at(inner, 0)), i);
-    if (i + 1 < depth) inner = block::zs_abs_at(inner, 1);
+    ASSERT_EQ(cell::get_int(block::cell_at(inner, 0)), i);
+    if (i + 1 < depth) inner = block::cell_at(inner, 1);
   }
-  EXPECT_EQ(test::mold(*block::zs_abs_at(&blk, 3000)), "w2999");
+  EXPECT_EQ(test::mold(*block::cell_at(&blk, 3000)), "w2999");
 }
 
 // A tracer that loads text of its own in the middle of the outer scan.
@@ -324,7 +324,7 @@ TEST(LexerLoad, AScanInsideAScanLeavesTheOuterOneIntact) {
   Cell outer;
   lexer::scan(&outer, bytes("a b [c d] e"), 11, traced_by(tracer));
   EXPECT_EQ(test::mold(outer), "[a b [c d] e]");
-  EXPECT_EQ(block::zs_length(block::zs_abs_at(&nested.loaded, 0)), 1500);
+  EXPECT_EQ(block::length(block::cell_at(&nested.loaded, 0)), 1500);
 }
 
 struct Recorder {
@@ -398,7 +398,7 @@ TEST(LexerLoad, AScanHoldsTheCollectorOffUntilItEnds) {
   for (int i = 0; i < 100000; i++) src += "[\"s" + std::to_string(i) + "\"] ";
   uint64_t cycles = collector::cycles();
   Cell blk = load(src);
-  EXPECT_EQ(block::zs_length(&blk), 100000);
+  EXPECT_EQ(block::length(&blk), 100000);
   EXPECT_EQ(collector::cycles(), cycles);
   EXPECT_EQ(collector::enabled, 1);
   CollectorProbe probe;
@@ -415,8 +415,8 @@ TEST(LexerLoad, LongStringsLoadOutsideTheScratchArea) {
     Cell source = test::text(U"\"" + text + U"\" x");
     Cell blk;
     lexer::load_string(&source, &blk);
-    ASSERT_EQ(block::zs_length(&blk), 2) << n;
-    EXPECT_EQ(test::chars(*block::zs_abs_at(&blk, 0)), text) << n;
+    ASSERT_EQ(block::length(&blk), 2) << n;
+    EXPECT_EQ(test::chars(*block::cell_at(&blk, 0)), text) << n;
   }
 }
 

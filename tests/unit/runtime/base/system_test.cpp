@@ -226,10 +226,10 @@ TEST(RuntimeLifecycle, StartsAgainAfterCleanup) {
       Cell b;
       block::make_at(&b, 4);
       Cell v = values::integer(i);
-      block::zs_append(&b, &v);
+      block::append(&b, &v);
       collector::collect();
-      if (block::zs_length(&b) != 1) std::exit(2);
-      block::zs_append(&b, &b);   // molding a block that holds itself uses the cycle stack
+      if (block::length(&b) != 1) std::exit(2);
+      block::append(&b, &b);   // molding a block that holds itself uses the cycle stack
       if (test::mold(b) != "[" + std::to_string(i) + " [...]]") std::exit(3);
     }
     std::exit(0);

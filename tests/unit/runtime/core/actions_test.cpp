@@ -254,8 +254,7 @@ TEST(Actions, UnsupportedPathStepsNameThePathUpToTheElement) {
   for (int i = 0; i < 4; i++) integer::make_in(block, i);
   Cell path{T_PATH, 1, block, 0};
   EXPECT_EQ(test::raised([&] {
-              actions::eval_path_typed(&parent, &element, nullptr, &path, nullptr, nullptr, 1,
-                                       nullptr, nullptr, false, false);
+              actions::eval_path_typed(&parent, &element, nullptr, &path, 1);
             }),
             test::error_name(err::script::BAD_PATH_TYPE));
   const Cell& cut = error::last_args[2];

@@ -27,8 +27,7 @@ Cell make_hash(const char* cells) {
 
 std::string find_from(Cell h, int32_t head, Cell v) {
   series_cell::set_head(&h, head);
-  return show(*actions::find_typed(&h, &v, nullptr, false, false, false, false, nullptr, nullptr,
-                                   false, false, false, false));
+  return show(*actions::find_typed(&h, &v));
 }
 
 // Every cell is found through the table at its own index (the first equal cell at
@@ -38,8 +37,8 @@ void expect_in_step(const Cell& h, const std::string& after) {
   int32_t n = int32_t(block::buffer(&h)->length());
   EXPECT_EQ(hashtable::record(table)->size, n) << after;
   for (int32_t i = 0; i < n; i++) {
-    Cell key = *block::zs_abs_at(&h, i);
-    EXPECT_EQ(hashtable::get(table, &key, i), block::zs_abs_at(&h, i)) << after << ": cell " << i;
+    Cell key = *block::cell_at(&h, i);
+    EXPECT_EQ(hashtable::get(table, &key, i), block::cell_at(&h, i)) << after << ": cell " << i;
   }
 }
 
@@ -68,7 +67,7 @@ TEST(Hash, MakeMoldAndCopy) {
   Cell nested = make_hash("[[a] b]");
   actions::copy_typed(&nested, &copied, nullptr, true, nullptr);
   EXPECT_TRUE(copied.is(T_HASH));
-  EXPECT_NE(block::zs_abs_at(&copied, 0)->w2, block::zs_abs_at(&nested, 0)->w2);
+  EXPECT_NE(block::cell_at(&copied, 0)->w2, block::cell_at(&nested, 0)->w2);
   expect_in_step(copied, "deep copy");
   Cell to_proto = values::of_datatype(T_HASH);
   Cell single = value("x");
@@ -86,8 +85,8 @@ TEST(Hash, FindThroughTheTable) {
   Cell from = h;
   auto find = [&](const Cell* part, const Cell* skip, bool last, bool reverse, bool tail) {
     Cell s = from;
-    return show(*actions::find_typed(&s, &seven, part, false, false, false, false, nullptr, skip,
-                                     last, reverse, tail, false));
+    return show(*actions::find_typed(
+        &s, &seven, {.part = part, .skip = skip, .last = last, .reverse = reverse, .tail = tail}));
   };
   EXPECT_EQ(find(nullptr, nullptr, true, false, false), "@5 make hash! [7 d]");
   EXPECT_EQ(find(nullptr, nullptr, false, false, true), "@3 make hash! [b c 7 d]");
@@ -103,8 +102,7 @@ TEST(Hash, FindThroughTheTable) {
   series_cell::set_head(&from, 0);
   EXPECT_EQ(find(&four, nullptr, true, false, false), "@2 make hash! [7 b c 7 d]");
   Cell key = value("b");
-  EXPECT_EQ(show(*actions::select_typed(&h, &key, nullptr, false, false, false, false, nullptr,
-                                        nullptr, false, false)),
+  EXPECT_EQ(show(*actions::select_typed(&h, &key)),
             "c");
 }
 
@@ -156,13 +154,13 @@ TEST(Hash, TheTableFollowsEveryEdit) {
          actions::put_typed(&s, &k, &v, false);
        }},
       {"sort", [&](Cell s) {
-         actions::sort_typed(&s, false, nullptr, nullptr, nullptr, false, false, false);
+         actions::sort_typed(&s);
        }},
       {"trim", [&](Cell s) {
          Cell n = values::none;
          Cell p = at(s, 1);
          actions::poke_typed(&p, 1, &n, &n);
-         actions::trim_typed(&s, false, false, false, false, false, nullptr);
+         actions::trim_typed(&s);
        }},
       {"clear", [&](Cell s) { Cell p = at(s, 5); actions::clear_typed(&p); }},
   };

@@ -59,10 +59,10 @@ TEST(PathText, BudgetAndCycles) {
   EXPECT_EQ(molded(value("abc/def"), 3, true), "abc") << "a spent budget stops after abc";
   EXPECT_EQ(molded(value("abc/def"), 4, true), "abc/def");
   Cell p = value("a/b");
-  block::zs_append(&p, &p);
+  block::append(&p, &p);
   EXPECT_EQ(test::mold(p), "a/b/...");
   Cell paren = value("(a)");
-  block::zs_append(&paren, &paren);
+  block::append(&paren, &paren);
   EXPECT_EQ(test::mold(paren), "(a (...))");
 }
 

@@ -164,7 +164,7 @@ TEST(UrlMake, FromBlocksAndText) {
   Cell frag;
   issue::load(&frag, "top");
   Cell with_issue = test::value("[http example.com 8080 a b]");
-  block::zs_append(&with_issue, &frag);
+  block::append(&with_issue, &frag);
   EXPECT_EQ(made(T_URL, with_issue), "http://example.com:8080/a/b#top");
   EXPECT_EQ(made(T_URL, test::value("[ftp host x]")), "ftp://host/x");
   EXPECT_EQ(made(T_URL, test::value("[http]")), "http://");
@@ -178,8 +178,7 @@ std::string step(Cell parent, Cell element, const Cell* set = nullptr) {
   return outcome([&] {
     Cell path = test::value("u/x");
     Cell v = set ? *set : values::none;
-    Cell* r = actions::eval_path_typed(&parent, &element, set ? &v : nullptr, &path, nullptr, nullptr,
-                                       1, nullptr, nullptr, true, false);
+    Cell* r = actions::eval_path_typed(&parent, &element, set ? &v : nullptr, &path, 1);
     return test::mold(*r);
   });
 }

@@ -42,15 +42,19 @@ struct Find {
 
 std::string find(Cell series, Cell v, Find f = {}) {
   return outcome([&] {
-    return *actions::find_typed(&series, &v, f.part, f.only, f.case_, f.same, false, nullptr,
-                                f.skip, f.last, f.reverse, f.tail, f.match);
+    return *actions::find_typed(&series, &v,
+                                {.part = f.part, .skip = f.skip, .only = f.only,
+                                 .case_ = f.case_, .same = f.same, .last = f.last,
+                                 .reverse = f.reverse, .tail = f.tail, .match = f.match});
   });
 }
 
 std::string select(Cell series, Cell v, Find f = {}) {
   return outcome([&] {
-    return *actions::select_typed(&series, &v, f.part, f.only, f.case_, f.same, false, nullptr,
-                                  f.skip, f.last, f.reverse);
+    return *actions::select_typed(&series, &v,
+                                  {.part = f.part, .skip = f.skip, .only = f.only,
+                                   .case_ = f.case_, .same = f.same, .last = f.last,
+                                   .reverse = f.reverse});
   });
 }
 
@@ -108,7 +112,7 @@ TEST(BlockFind, RefinementsAndMatchingModes) {
 TEST(BlockFind, SameFindsTheSameSeriesOnly) {
   Cell inner = value("[x]");
   Cell holder = value("[[x] 0]");
-  block::zs_append(&holder, &inner);
+  block::append(&holder, &inner);
   EXPECT_EQ(find(holder, inner, {.only = true}), "@1 [[x] 0 [x]]");
   EXPECT_EQ(find(holder, inner, {.only = true, .same = true}), "@3 [[x]]");
 }
@@ -243,16 +247,16 @@ TEST(BlockChange, ReplacesAndCountsPastTheTail) {
 
 TEST(BlockTakeSwapTrim, Edits) {
   Cell nested = value("[[x] y]");
-  Cell inner = *block::zs_abs_at(&nested, 0);
+  Cell inner = *block::cell_at(&nested, 0);
   Cell taken = nested;
   actions::take_typed(&taken, nullptr, true, false);
   EXPECT_EQ(test::mold(taken), "[x]");
   EXPECT_NE(taken.w2, inner.w2) << "take/deep copies the nested block";
   Cell part = I(1);
   Cell shallow = value("[[x] y]");
-  Cell shallow_inner = *block::zs_abs_at(&shallow, 0);
+  Cell shallow_inner = *block::cell_at(&shallow, 0);
   actions::take_typed(&shallow, &part, false, false);
-  EXPECT_EQ(block::zs_abs_at(&shallow, 0)->w2, shallow_inner.w2) << "take/part without deep shares";
+  EXPECT_EQ(block::cell_at(&shallow, 0)->w2, shallow_inner.w2) << "take/part without deep shares";
 
   Cell a = at("[a b c]", 1), b = value("[x y]");
   EXPECT_EQ(show(*actions::swap_typed(&a, &b)), "@2 [x c]");
@@ -265,7 +269,7 @@ TEST(BlockTakeSwapTrim, Edits) {
             script_error(err::script::INVALID_ARG));
 
   Cell holes = at("[#(none) a #(none) #(none) b #(none)]", 1);
-  actions::trim_typed(&holes, false, false, false, false, false, nullptr);
+  actions::trim_typed(&holes);
   series_cell::set_head(&holes, 0);
   EXPECT_EQ(test::mold(holes), "[none a b]") << "trim removes none from the head on";
 }
@@ -274,24 +278,24 @@ TEST(BlockCopy, DeepCopiesAndCycles) {
   Cell nested = value("[a [b [c]] (d)]");
   Cell copied = test::call_on_frame({nested}, [] { actions::copy(-1, 1, -1); });
   EXPECT_EQ(test::mold(copied), "[a [b [c]] (d)]");
-  Cell original_inner = *block::zs_abs_at(&nested, 1);
-  Cell copied_inner = *block::zs_abs_at(&copied, 1);
+  Cell original_inner = *block::cell_at(&nested, 1);
+  Cell copied_inner = *block::cell_at(&copied, 1);
   EXPECT_NE(original_inner.w2, copied_inner.w2);
-  Cell deepest = *block::zs_abs_at(&copied_inner, 1);
-  EXPECT_NE(deepest.w2, block::zs_abs_at(&original_inner, 1)->w2);
+  Cell deepest = *block::cell_at(&copied_inner, 1);
+  EXPECT_NE(deepest.w2, block::cell_at(&original_inner, 1)->w2);
 
   Cell kinds = values::of_datatype(T_PAREN);
   Cell typed = test::call_on_frame({nested, kinds}, [] { actions::copy(-1, -1, 1); });
-  EXPECT_EQ(block::zs_abs_at(&typed, 1)->w2, original_inner.w2) << "/types: only parens copied";
-  EXPECT_NE(block::zs_abs_at(&typed, 2)->w2, block::zs_abs_at(&nested, 2)->w2);
+  EXPECT_EQ(block::cell_at(&typed, 1)->w2, original_inner.w2) << "/types: only parens copied";
+  EXPECT_NE(block::cell_at(&typed, 2)->w2, block::cell_at(&nested, 2)->w2);
 
   Cell cyclic = value("[a]");
-  block::zs_append(&cyclic, &cyclic);
+  block::append(&cyclic, &cyclic);
   EXPECT_EQ(test::raised([&] { test::call_on_frame({cyclic}, [] { actions::copy(-1, 1, -1); }); }),
             test::error_name(err::internal::NO_CYCLE));
   EXPECT_EQ(cycles::depth(), 0) << "the cycle stack is reset";
   Cell shallow = test::call_on_frame({cyclic}, [] { actions::copy(-1, -1, -1); });
-  EXPECT_EQ(block::zs_abs_at(&shallow, 1)->w2, cyclic.w2) << "a shallow copy shares";
+  EXPECT_EQ(block::cell_at(&shallow, 1)->w2, cyclic.w2) << "a shallow copy shares";
 }
 
 TEST(BlockMake, SpecsSizesAndTheirLimits) {
@@ -356,8 +360,8 @@ TEST(BlockCompare, OrderAndEquality) {
   for (const Case& c : cases)
     EXPECT_EQ(actions::compare_typed(&c.a, &c.b, c.op), c.expected) << test::mold(c.a) << " " << c.op;
   Cell looped = value("[x]"), other = value("[x]");
-  block::zs_append(&looped, &looped);
-  block::zs_append(&other, &other);
+  block::append(&looped, &looped);
+  block::append(&other, &other);
   EXPECT_EQ(actions::compare_typed(&looped, &other, C_EQUAL), 0) << "self-containing blocks end";
   EXPECT_EQ(cycles::depth(), 0);
   // Blocks of mismatched cells inside a walk leave the walk's own entry in place.
@@ -374,8 +378,7 @@ TEST(BlockEvalPath, SelectPickAndSet) {
   auto step = [](Cell parent, Cell element, const Cell* set = nullptr) {
     Cell v = set ? *set : values::none;
     return outcome([&] {
-      return *actions::eval_path_typed(&parent, &element, set ? &v : nullptr, nullptr, nullptr,
-                                       nullptr, -1, nullptr, nullptr, true, false);
+      return *actions::eval_path_typed(&parent, &element, set ? &v : nullptr, nullptr, -1);
     });
   };
   Cell data = value("[a 1 B: 2 [c] 3]");
@@ -395,12 +398,12 @@ TEST(BlockEvalPath, SelectPickAndSet) {
 
 TEST(BlockText, MoldAndFormLayout) {
   Cell lines = test::load("[\n  a b\n  c\n]");
-  Cell laid = *block::zs_abs_at(&lines, 0);
+  Cell laid = *block::cell_at(&lines, 0);
   EXPECT_EQ(test::mold(laid), "[\n    a b\n    c\n]");
   Cell nested = test::load("[x [\n  a\n  b\n]]");
-  EXPECT_EQ(test::mold(*block::zs_abs_at(&nested, 0)), "[x [\n    a\n    b\n]]");
+  EXPECT_EQ(test::mold(*block::cell_at(&nested, 0)), "[x [\n    a\n    b\n]]");
   Cell self = value("[a]");
-  block::zs_append(&self, &self);
+  block::append(&self, &self);
   EXPECT_EQ(test::mold(self), "[a [...]]");
   EXPECT_EQ(test::form(self), "a ...");
   EXPECT_EQ(test::form(value("[a [b c] d]")), "a b c d");

@@ -42,7 +42,7 @@ void handler(Cell*, Cell*, Cell* target, const Cell* action, const Cell*, int32_
   Cell grown = *target;
   for (int32_t i = 0; i < GROWTH; i++) {
     Cell v = I(1000 + i);
-    block::zs_append(&grown, &v);
+    block::append(&grown, &v);
   }
 }
 
@@ -109,14 +109,14 @@ std::vector<Edit> edits() {
          actions::put_typed(&s, &k, &v, false);
        }},
       {"sort", "sorted", [](Cell s) {
-         actions::sort_typed(&s, false, nullptr, nullptr, nullptr, false, false, false);
+         actions::sort_typed(&s);
        }},
       {"swap", "swaped", [](Cell s) {
          Cell other = value("[q]");
          actions::swap_typed(&s, &other);
        }},
       {"trim", "trimmed", [](Cell s) {
-         actions::trim_typed(&s, false, false, false, false, false, nullptr);
+         actions::trim_typed(&s);
        }},
       {"random", "randomized", [](Cell s) { actions::random_typed(&s, false, false, false); }},
   };
@@ -151,8 +151,8 @@ TEST(BlockCallbacks, AHandlerThatGrowsTheBlockMidEdit) {
   Cell blk = owned_block("[a]");
   Cell v = value("z");
   actions::append_typed(&blk, &v, -1, false, 1);
-  EXPECT_EQ(block::zs_length(&blk), 1 + GROWTH + 1);
-  EXPECT_EQ(test::mold(*block::zs_abs_at(&blk, GROWTH + 1)), "z");
+  EXPECT_EQ(block::length(&blk), 1 + GROWTH + 1);
+  EXPECT_EQ(test::mold(*block::cell_at(&blk, GROWTH + 1)), "z");
   grow_on_notice = false;
 }
 
@@ -173,22 +173,22 @@ void call_comparator(const Cell*, NodeRef, const Cell*, int kind) {
   switch (mode) {
     case Comparator::GROW: {
       Cell grown = being_sorted;
-      if (block::zs_length(&grown) < 2000) {
+      if (block::length(&grown) < 2000) {
         Cell v = I(-1);
-        block::zs_append(&grown, &v);
+        block::append(&grown, &v);
       }
       break;
     }
     case Comparator::EMPTY: {
       Cell whole = being_sorted;
       series_cell::set_head(&whole, 0);
-      block::zs_clear(&whole);
+      block::truncate_at_head(&whole);
       break;
     }
     case Comparator::RAISE: fire(err::script::INVALID_ARG, &a);
     case Comparator::RECORDS:
-      a = *block::zs_abs_at(&a, 1);
-      b = *block::zs_abs_at(&b, 1);
+      a = *block::cell_at(&a, 1);
+      b = *block::cell_at(&b, 1);
       break;
     case Comparator::LESS: break;
   }
@@ -214,7 +214,8 @@ struct ComparatorTest : ::testing::Test {
     being_sorted = blk;
     Cell* top = stack::top;
     std::string e = test::raised([&] {
-      actions::sort_typed(&blk, false, skip, &function, nullptr, all, reverse, stable);
+      actions::sort_typed(&blk, {.skip = skip, .compare = &function, .all = all,
+                                 .reverse = reverse, .stable = stable});
     });
     EXPECT_EQ(stack::top, top) << "the comparator frames are closed";
     return e;
@@ -240,13 +241,13 @@ TEST_F(ComparatorTest, AComparatorThatGrowsTheBlock) {
   block::make_at(&blk, 60);
   for (int32_t i = 60; i > 0; i--) {
     Cell v = I(i);
-    block::zs_append(&blk, &v);
+    block::append(&blk, &v);
   }
   for (bool stable : {false, true}) {
     EXPECT_EQ(sort(blk, Comparator::GROW, false, stable), "");
-    ASSERT_GE(block::zs_length(&blk), 60);
-    for (int32_t i = 0; i < 60; i++) EXPECT_EQ(cell::get_int(block::zs_abs_at(&blk, i)), i + 1);
-    block::zs_clear_at(&blk, 60);
+    ASSERT_GE(block::length(&blk), 60);
+    for (int32_t i = 0; i < 60; i++) EXPECT_EQ(cell::get_int(block::cell_at(&blk, i)), i + 1);
+    block::truncate_at(&blk, 60);
     actions::reverse_typed(&blk, nullptr, nullptr);
   }
 }

@@ -19,12 +19,7 @@ using test::value;
 
 Cell I(int32_t n) { return values::integer(n); }
 
-struct Sort {
-  const Cell* skip = nullptr;
-  const Cell* compare = nullptr;
-  const Cell* part = nullptr;
-  bool case_ = false, all = false, reverse = false, stable = false;
-};
+using Sort = SortOptions;
 
 // The whole block after sorting it from `head`, or the error.
 std::string sorted(const char* text, Sort s = {}, int32_t head = 0) {
@@ -32,7 +27,7 @@ std::string sorted(const char* text, Sort s = {}, int32_t head = 0) {
   series_cell::set_head(&blk, head);
   std::string e = test::raised([&] {
     Cell b = blk;
-    actions::sort_typed(&b, s.case_, s.skip, s.compare, s.part, s.all, s.reverse, s.stable);
+    actions::sort_typed(&b, s);
   });
   if (!e.empty()) return "error " + e;
   series_cell::set_head(&blk, 0);
@@ -82,17 +77,17 @@ TEST(BlockSort, StableSortKeepsEqualKeysInOrder) {
   block::make_at(&blk, 1000);
   for (int32_t i = 0; i < 500; i++) {
     Cell key = I((i * 7) % 5), position = I(i);
-    block::zs_append(&blk, &key);
-    block::zs_append(&blk, &position);
+    block::append(&blk, &key);
+    block::append(&blk, &position);
   }
   Cell two = I(2), one = I(1);
   Cell b = blk;
-  actions::sort_typed(&b, false, &two, &one, nullptr, false, false, true);
+  actions::sort_typed(&b, {.skip = &two, .compare = &one, .stable = true});
   for (int32_t r = 1; r < 500; r++) {
-    int32_t key0 = cell::get_int(block::zs_abs_at(&blk, 2 * r - 2));
-    int32_t key1 = cell::get_int(block::zs_abs_at(&blk, 2 * r));
-    int32_t pos0 = cell::get_int(block::zs_abs_at(&blk, 2 * r - 1));
-    int32_t pos1 = cell::get_int(block::zs_abs_at(&blk, 2 * r + 1));
+    int32_t key0 = cell::get_int(block::cell_at(&blk, 2 * r - 2));
+    int32_t key1 = cell::get_int(block::cell_at(&blk, 2 * r));
+    int32_t pos0 = cell::get_int(block::cell_at(&blk, 2 * r - 1));
+    int32_t pos1 = cell::get_int(block::cell_at(&blk, 2 * r + 1));
     ASSERT_TRUE(key0 < key1 || (key0 == key1 && pos0 < pos1)) << "record " << r;
   }
 }
@@ -142,8 +137,7 @@ TEST(BlockSets, TheFiveOperations) {
                                        [] { block::do_set_op(false, nullptr, OP_EXCLUDE); });
   Cell found = from_hash;
   Cell key = value("c");
-  EXPECT_EQ(show(*actions::find_typed(&found, &key, nullptr, false, false, false, false, nullptr,
-                                      nullptr, false, false, false, false)),
+  EXPECT_EQ(show(*actions::find_typed(&found, &key)),
             "@2 make hash! [c]")
       << "a hash! result keeps its table";
 }

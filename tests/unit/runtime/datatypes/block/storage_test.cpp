@@ -19,7 +19,7 @@ namespace {
 Cell make_block(std::initializer_list<Cell> cells) {
   Cell b;
   block::make_at(&b, 1);
-  for (const Cell& c : cells) block::zs_append(&b, &c);
+  for (const Cell& c : cells) block::append(&b, &c);
   return b;
 }
 
@@ -34,28 +34,28 @@ std::string mold_cells(const Cell& blk, bool only = true, bool flat = false) {
 
 TEST(BlockStorage, AccessorsAndHeadClipping) {
   Cell b = make_block({T, F, N});
-  EXPECT_EQ(block::zs_length(&b), 3);
-  EXPECT_FALSE(block::zs_next(&b));
-  EXPECT_EQ(block::zs_length(&b), 2);
-  EXPECT_TRUE(block::zs_head(&b)->is(T_LOGIC));
+  EXPECT_EQ(block::length(&b), 3);
+  EXPECT_FALSE(block::advance(&b));
+  EXPECT_EQ(block::length(&b), 2);
+  EXPECT_TRUE(block::clip_head_cell(&b)->is(T_LOGIC));
   series_cell::set_head(&b, 3);
-  EXPECT_TRUE(block::zs_tail_q(&b));
-  EXPECT_TRUE(block::zs_next(&b)) << "next at the tail stays";
+  EXPECT_TRUE(block::at_tail(&b));
+  EXPECT_TRUE(block::advance(&b)) << "next at the tail stays";
   EXPECT_EQ(series_cell::head(&b), 3);
   Cell other = b;
   series_cell::set_head(&other, 0);
-  block::zs_clear_at(&other, 1);                    // shorten below b's head
-  EXPECT_EQ(block::zs_length(&b), 0);
-  EXPECT_EQ(block::zs_head(&b), block::zs_tail(&b));
+  block::truncate_at(&other, 1);                    // shorten below b's head
+  EXPECT_EQ(block::length(&b), 0);
+  EXPECT_EQ(block::clip_head_cell(&b), block::tail_cell(&b));
   EXPECT_EQ(series_cell::head(&b), 1) << "a head past the tail is clipped";
-  block::zs_remove_last(&other);
-  EXPECT_EQ(block::zs_length(&other), 0);
-  block::zs_remove_last(&other);                    // empty: nothing happens
+  block::remove_last(&other);
+  EXPECT_EQ(block::length(&other), 0);
+  block::remove_last(&other);                    // empty: nothing happens
 }
 
 TEST(BlockStorage, AppendingToItselfAndInserting) {
   Cell b = make_block({T, F});
-  block::zs_append_block(&b, &b);
+  block::append_all(&b, &b);
   EXPECT_EQ(mold_cells(b), "true false true false");
   Cell c = make_block({N});
   block::insert_value(&c, &T, true, false);
@@ -72,20 +72,20 @@ TEST(BlockStorage, AppendingToItselfAndInserting) {
 TEST(BlockStorage, CloneCopiesFromTheHead) {
   Cell inner = make_block({T});
   Cell outer = make_block({N, inner, F});
-  cell::set_new_line(block::zs_abs_at(&outer, 1), true);
+  cell::set_new_line(block::cell_at(&outer, 1), true);
   Cell* top = stack::top;
   Cell shallow = *block::clone(&outer, false, false);
   Cell deep = *block::clone(&outer, true, false);
   stack::top = top;
-  EXPECT_EQ(block::zs_abs_at(&shallow, 1)->w2, inner.w2) << "shallow shares the inner block";
-  Cell* copied = block::zs_abs_at(&deep, 1);
+  EXPECT_EQ(block::cell_at(&shallow, 1)->w2, inner.w2) << "shallow shares the inner block";
+  Cell* copied = block::cell_at(&deep, 1);
   EXPECT_NE(copied->w2, inner.w2);
   EXPECT_TRUE(cell::new_line(copied)) << "the nested cell keeps its header";
-  EXPECT_EQ(block::zs_length(copied), 1);
+  EXPECT_EQ(block::length(copied), 1);
   Cell empty = make_block({});
   Cell e = *block::clone(&empty, true, true);
   stack::top = top;
-  EXPECT_EQ(block::zs_length(&e), 0);
+  EXPECT_EQ(block::length(&e), 0);
   EXPECT_EQ(block::buffer(&e)->size, 16u) << "an empty clone has room for one cell";
 }
 
@@ -97,7 +97,7 @@ TEST(BlockStorage, SelectAndRemoveByComparison) {
   EXPECT_TRUE(block::select_compare(&last, &F)->is(T_NONE)) << "the match is the last cell";
   series_cell::set_head(&b, 2);
   EXPECT_TRUE(block::remove_compare(&b, &T, true)) << "removed before the head";
-  EXPECT_EQ(block::zs_length(&b), 1);
+  EXPECT_EQ(block::length(&b), 1);
   EXPECT_FALSE(block::remove_compare(&b, &values::unset, true));
 }
 
@@ -121,8 +121,8 @@ TEST(BlockStorage, CompareEach) {
 TEST(BlockStorage, MoldEachLaysOutNewLines) {
   Cell b = make_block({T, F, N});
   EXPECT_EQ(mold_cells(b), "true false none");
-  cell::set_new_line(block::zs_abs_at(&b, 0), true);
-  cell::set_new_line(block::zs_abs_at(&b, 2), true);
+  cell::set_new_line(block::cell_at(&b, 0), true);
+  cell::set_new_line(block::cell_at(&b, 2), true);
   EXPECT_EQ(mold_cells(b, false), "\n    true false\n    none\n");
   EXPECT_EQ(mold_cells(b, true), "true false\nnone");
   EXPECT_EQ(mold_cells(b, false, true), "true false none") << "flat ignores new lines";
@@ -157,8 +157,8 @@ TEST(BlockStorage, StackBuildersAndInsertionKeepAHashInStep) {
   block::insert_value(&h, &N, true, true);
   NodeRef table = block::hash_table(&h);
   for (int32_t i = 0; i < 4; i++) {
-    Cell key = *block::zs_abs_at(&h, i);
-    EXPECT_EQ(hashtable::get(table, &key, i), block::zs_abs_at(&h, i)) << "cell " << i;
+    Cell key = *block::cell_at(&h, i);
+    EXPECT_EQ(hashtable::get(table, &key, i), block::cell_at(&h, i)) << "cell " << i;
   }
 }
 

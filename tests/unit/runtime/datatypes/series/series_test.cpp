@@ -227,8 +227,8 @@ TEST(SeriesCopy, PartCountsPositionsAndPairs) {
   series_cell::set_head(&end, 3);
   EXPECT_EQ(run({s, end}, [] { actions::copy(1, -1, -1); }), "@1 [1 2 3]") << "up to a position";
   Cell flagged = value("[[x]]");
-  cell::set_new_line(block::zs_abs_at(&flagged, 0), true);
-  Cell inner = *block::zs_abs_at(&flagged, 0);
+  cell::set_new_line(block::cell_at(&flagged, 0), true);
+  Cell inner = *block::cell_at(&flagged, 0);
   Cell copied = test::call_on_frame({inner}, [] { actions::copy(-1, -1, -1); });
   EXPECT_TRUE(cell::new_line(&copied)) << "the copy keeps the new-line marker";
 }
@@ -323,7 +323,7 @@ TEST(SeriesRandom, ShuffleOnlyAndSeed) {
   Cell s = value("[1 2 3 4 5 6 7 8]");
   actions::random_typed(&s, false, false, false);
   Cell sorted = s;
-  actions::sort_typed(&sorted, false, nullptr, nullptr, nullptr, false, false, false);
+  actions::sort_typed(&sorted);
   EXPECT_EQ(test::mold(sorted), "[1 2 3 4 5 6 7 8]") << "a shuffle keeps every element";
   Cell empty = value("[]");
   EXPECT_EQ(show(*actions::random_typed(&empty, false, false, true)), "none");
@@ -392,8 +392,8 @@ TEST(SeriesOwnership, ReflectAndModifyTheOwner) {
   Cell owned = word::load("owned");
   Cell spec;
   block::make_at(&spec, 2);
-  block::zs_append(&spec, &owner);
-  block::zs_append(&spec, &field);
+  block::append(&spec, &owner);
+  block::append(&spec, &field);
   uint32_t owned_symbol = word_cell::symbol(&owned);
 
   Cell probe = s;
@@ -402,8 +402,8 @@ TEST(SeriesOwnership, ReflectAndModifyTheOwner) {
   probe = s;
   Cell* record = actions::reflect_typed(&probe, owned_symbol);
   ASSERT_TRUE(record->is(T_BLOCK));
-  EXPECT_EQ(block::zs_abs_at(record, 0)->w1, ctx);
-  Cell nested = *block::zs_abs_at(&s, 1);
+  EXPECT_EQ(block::cell_at(record, 0)->w1, ctx);
+  Cell nested = *block::cell_at(&s, 1);
   EXPECT_NE(ownership::owner_of(nested.w2), nullptr) << "nested series are owned too";
   actions::modify_typed(&s, &owned, const_cast<Cell*>(&values::none), false);
   EXPECT_EQ(ownership::owner_of(s.w2), nullptr);

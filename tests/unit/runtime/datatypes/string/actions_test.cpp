@@ -243,8 +243,7 @@ std::string path_step(Cell parent, Cell element, const Cell* set = nullptr) {
   return outcome([&] {
     Cell path = test::value("s/x");
     Cell v = set ? *set : values::none;
-    Cell* r = actions::eval_path_typed(&parent, &element, set ? &v : nullptr, &path, nullptr,
-                                       nullptr, 1, nullptr, nullptr, true, false);
+    Cell* r = actions::eval_path_typed(&parent, &element, set ? &v : nullptr, &path, 1);
     return test::mold(*r);
   });
 }

@@ -90,18 +90,18 @@ std::vector<Edit> edits() {
          actions::poke_typed(&s, 2, &v, &i);
        }},
       {"sort", "sorted", [](Cell s) {
-         actions::sort_typed(&s, false, nullptr, nullptr, nullptr, false, false, false);
+         actions::sort_typed(&s);
        }},
       {"swap", "swaped", [](Cell s) {
          Cell other = test::text(U"q");
          actions::swap_typed(&s, &other);
        }},
       {"trim", "trimmed", [](Cell s) {
-         actions::trim_typed(&s, false, false, false, false, false, nullptr);
+         actions::trim_typed(&s);
        }},
       {"trim", "trimmed", [](Cell s) {
          Cell with = C('b');
-         actions::trim_typed(&s, false, false, false, false, true, &with);
+         actions::trim_typed(&s, {.all = true, .with = &with});
        }},
       {"remove", "removed", [](Cell s) { Cell n = I(2); actions::remove_typed(&s, &n, nullptr); }},
       {"take", "taken", [](Cell s) { Cell n = I(2); actions::take_typed(&s, &n, false, true); }},

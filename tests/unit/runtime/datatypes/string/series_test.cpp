@@ -110,16 +110,19 @@ std::function<Cell(Cell&)> find(std::function<Cell()> value, Find f = {}, int32_
   return [=](Cell& s) {
     Cell v = value();
     series_cell::set_head(&s, head);
-    return *actions::find_typed(&s, &v, f.part, false, f.case_, f.same, false, nullptr, f.skip,
-                                f.last, f.reverse, f.tail, f.match);
+    return *actions::find_typed(&s, &v,
+                                {.part = f.part, .skip = f.skip, .case_ = f.case_,
+                                 .same = f.same, .last = f.last, .reverse = f.reverse,
+                                 .tail = f.tail, .match = f.match});
   };
 }
 
 std::function<Cell(Cell&)> select(std::function<Cell()> value, Find f = {}) {
   return [=](Cell& s) {
     Cell v = value();
-    return *actions::select_typed(&s, &v, f.part, false, f.case_, false, false, nullptr, f.skip,
-                                  f.last, f.reverse);
+    return *actions::select_typed(
+        &s, &v,
+        {.part = f.part, .skip = f.skip, .case_ = f.case_, .last = f.last, .reverse = f.reverse});
   };
 }
 
@@ -359,13 +362,10 @@ TEST(StringSeries, RandomShufflesTheCharacters) {
 
 // --- trim ----------------------------------------------------------------------------------
 
-struct Trim {
-  bool head = false, tail = false, auto_ = false, lines = false, all = false;
-  const Cell* with = nullptr;
-};
+using Trim = TrimOptions;
 
 std::function<Cell(Cell&)> trim(Trim t) {
-  return [=](Cell& s) { return *actions::trim_typed(&s, t.head, t.tail, t.auto_, t.lines, t.all, t.with); };
+  return [=](Cell& s) { return *actions::trim_typed(&s, t); };
 }
 
 TEST(StringSeries, Trim) {
@@ -393,7 +393,7 @@ TEST(StringSeries, Trim) {
   run_cases(cases);
   Cell s = test::text(U"ab  cd ");
   series_cell::set_head(&s, 2);
-  actions::trim_typed(&s, false, false, false, false, false, nullptr);
+  actions::trim_typed(&s);
   EXPECT_EQ(whole(s), "abcd") << "from the head on";
 }
 

@@ -33,18 +33,12 @@ std::string whole(Cell s) {
   return utf8(s);
 }
 
-struct Sort {
-  const Cell* skip = nullptr;
-  const Cell* compare = nullptr;
-  const Cell* part = nullptr;
-  bool case_ = false, all = false, reverse = false, stable = false;
-};
+using Sort = SortOptions;
 
 std::string sorted(Cell s, Sort how) {
   std::string e = test::raised([&] {
     Cell work = s;
-    actions::sort_typed(&work, how.case_, how.skip, how.compare, how.part, how.all, how.reverse,
-                        how.stable);
+    actions::sort_typed(&work, how);
   });
   return e.empty() ? whole(s) : "error " + e;
 }
@@ -128,7 +122,7 @@ void call_comparator(const Cell*, NodeRef, const Cell*, int) {
       Cell whole = being_sorted;
       series_cell::set_head(&whole, 0);
       string::append_char(memory::buffer_of(series_cell::node(&whole)), 0x1F600);
-      string::remove_char(memory::buffer_of(series_cell::node(&whole)), string::zs_abs_length(&whole) - 1);
+      string::remove_char(memory::buffer_of(series_cell::node(&whole)), string::buffer_length(&whole) - 1);
       logic::box(code(a) < code(b));
       break;
     }

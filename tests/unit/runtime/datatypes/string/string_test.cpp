@@ -227,20 +227,20 @@ TEST(StringAccess, HeadTailAndPositions) {
   string::truncate(test::buffer(s), 3);
   EXPECT_EQ(string::length(&s), 0);
   EXPECT_EQ(series_cell::head(&s), 5) << "length alone leaves the head";
-  EXPECT_TRUE(string::zs_tail_q(&s));
-  EXPECT_EQ(string::zs_head(&s), string::zs_tail(&s));
-  EXPECT_EQ(series_cell::head(&s), 3) << "zs_head moves a head past the tail back";
+  EXPECT_TRUE(string::at_tail(&s));
+  EXPECT_EQ(string::clip_head_bytes(&s), string::tail_bytes(&s));
+  EXPECT_EQ(series_cell::head(&s), 3) << "clip_head_bytes moves a head past the tail back";
   series_cell::set_head(&s, 9);
-  EXPECT_EQ(string::zs_length(&s), 0);
+  EXPECT_EQ(string::clip_length(&s), 0);
   EXPECT_EQ(series_cell::head(&s), 3);
   series_cell::set_head(&s, 1);
-  EXPECT_EQ(string::zs_length(&s), 2);
-  EXPECT_EQ(string::zs_abs_length(&s), 3);
-  EXPECT_EQ(string::zs_abs_at(&s, 0), uint32_t('a'));
-  EXPECT_FALSE(string::zs_tail_q(&s));
+  EXPECT_EQ(string::clip_length(&s), 2);
+  EXPECT_EQ(string::buffer_length(&s), 3);
+  EXPECT_EQ(string::char_at(&s, 0), uint32_t('a'));
+  EXPECT_FALSE(string::at_tail(&s));
 
   Cell wide = text(U"\u20ACx\U0001F600");
-  string::zs_reset(&wide);
+  string::reset(&wide);
   EXPECT_EQ(string::length(&wide), 0);
   EXPECT_EQ(test::unit(wide), 1u);
   string::append_char(test::buffer(wide), 'q');
@@ -250,9 +250,9 @@ TEST(StringAccess, HeadTailAndPositions) {
 TEST(StringAccess, FindingCharacters) {
   Cell s = text(U"a-B-c-\u20AC");
   series_cell::set_head(&s, 1);
-  EXPECT_EQ(string::zs_find_char(&s, 'c'), 3);
-  EXPECT_EQ(string::zs_find_char(&s, 'a'), -1) << "the search starts at the head";
-  EXPECT_EQ(string::zs_find_char(&s, 0x20AC), 5);
+  EXPECT_EQ(string::find_char(&s, 'c'), 3);
+  EXPECT_EQ(string::find_char(&s, 'a'), -1) << "the search starts at the head";
+  EXPECT_EQ(string::find_char(&s, 0x20AC), 5);
 
   series_cell::set_head(&s, 0);
   struct Case {
