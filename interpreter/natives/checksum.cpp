@@ -1,9 +1,6 @@
 // The `checksum` native: turns its data and key into bytes, picks the method by
-// its word and shapes what runtime/numeric/checksum.h computes into a value.
-//
-// binary! is not built yet: a binary! argument, and every digest and HMAC (whose
-// result is a binary!), raise the not-done error naming binary!; the digests
-// themselves are computed and tested below the language already.
+// its word and shapes what runtime/numeric/checksum.h computes into a value: an
+// integer! for the sums, a binary! of the digest's bytes for the digests and HMAC.
 #include <string>
 
 #include "interpreter/natives/natives.h"
@@ -13,6 +10,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/core/symbol.h"
 #include "runtime/core/words.h"
+#include "runtime/datatypes/binary/binary.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word.h"
@@ -49,34 +47,28 @@ checksum::Method digest_method(Kind k) {
   }
 }
 
-[[noreturn]] void binary_not_done() {
-  Cell name = word::make_global(symbol::make("binary!"));
-  fire(err::internal::NOT_DONE, &name);
-}
-
-// The bytes of a key: a string's UTF-8 from its head.
-std::string key_bytes(const Cell* value) {
-  if (value->is(T_BINARY)) binary_not_done();
+// The bytes of a data or key value: a binary!'s bytes or a string's UTF-8, from
+// the head.
+std::string bytes_from_head(const Cell* value) {
+  if (value->is(T_BINARY)) return binary::bytes_of(value, -1, false);
   return string::to_utf8(value);
 }
 
-// The bytes the data stands for: a string's UTF-8 from its head.
 std::string data_bytes(const Cell* value) {
-  if (value->is(T_BINARY)) binary_not_done();
   if (value->is(T_FILE)) {
     // Reading the file's contents waits for the file service.
     Cell name = word::make_global(symbol::make("read"));
     fire(err::internal::NOT_DONE, &name);
   }
-  return string::to_utf8(value);
+  return bytes_from_head(value);
 }
 
 Cell with_word() { return word::make_global(words::with); }
 
-// A digest becomes a binary! of its bytes; the one place that waits for binary!.
 void set_binary_result(const checksum::Digest& digest) {
-  (void)digest;
-  binary_not_done();
+  Cell result;
+  binary::load(digest.bytes, uint32_t(digest.size), &result);
+  stack::set_last(&result);
 }
 
 }  // namespace
@@ -115,7 +107,7 @@ void checksum_(int check, int with) {
   } else {
     checksum::Method m = digest_method(kind);
     if (spec) {
-      std::string key = key_bytes(spec);
+      std::string key = bytes_from_head(spec);
       set_binary_result(checksum::hmac(bytes.data(), bytes.size(), key.data(), key.size(), m));
     } else {
       set_binary_result(checksum::digest(bytes.data(), bytes.size(), m));

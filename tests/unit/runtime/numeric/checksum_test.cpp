@@ -217,9 +217,24 @@ TEST(ChecksumNative, IntegerMethodsAndRefusals) {
       // A table size asks for the hash method, which gives 0 after its notice.
       {"checksum/with \"abc\" 'hash 16", "0"},
       {"checksum/with \"abc\" 'md5 16", "0"},
-      // The digests are binary! values, which do not exist yet.
-      {"checksum \"abc\" 'sha256", eval_error_text(err::internal::NOT_DONE)},
-      {"checksum/with \"abc\" 'sha1 \"key\"", eval_error_text(err::internal::NOT_DONE)},
+      // A binary! is summed byte for byte, from its head.
+      {"checksum #{616263} 'crc32", std::to_string(int32_t(0x352441C2u))},
+      {"checksum next #{FF616263} 'adler32", std::to_string(0x024D0127)},
+  });
+}
+
+// The digests and HMAC answer a binary! of the digest's bytes (published values;
+// the key and data may be strings or binaries).
+TEST(ChecksumNative, DigestsAreBinaries) {
+  check({
+      {"checksum \"abc\" 'md5", "#{900150983CD24FB0D6963F7D28E17F72}"},
+      {"checksum #{} 'sha1", "#{DA39A3EE5E6B4B0D3255BFEF95601890AFD80709}"},
+      {"enbase/base checksum \"abc\" 'sha256 16",
+       "{BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD}"},
+      {"copy/part checksum #{616263} 'sha512 8", "#{DDAF35A193617ABA}"},
+      {"length? checksum \"abc\" 'sha384", "48"},
+      {"checksum/with \"abc\" 'sha1 \"key\"", "#{4FD0B215276EF12F2B3E4C8ECAC2811498B656FC}"},
+      {"checksum/with #{616263} 'sha1 #{6B6579}", "#{4FD0B215276EF12F2B3E4C8ECAC2811498B656FC}"},
   });
 }
 
