@@ -25,6 +25,7 @@
 #include "runtime/datatypes/series/series.h"
 #include "runtime/datatypes/string/actions.h"
 #include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/tuple.h"
 #include "runtime/text/mold.h"
 #include "runtime/text/unicode.h"
 
@@ -108,6 +109,12 @@ std::string bytes_of(const Cell* value, int32_t part, bool form_others) {
       break;
     }
     case T_BLOCK: case T_PAREN: case T_HASH: append_block(out, value, part, form_others); break;
+    case T_TUPLE: {
+      int32_t n = tuple::count(value);
+      for (int32_t i = 0; i < (part >= 0 ? std::min(part, n) : n); i++)
+        out.push_back(char(tuple::element(value, i)));
+      break;
+    }
     default:
       if (series::is_any_string(value->type())) {
         append_text(out, value, part);
@@ -177,7 +184,7 @@ std::string converted(const Cell* spec) {
       return bytes_of(&decoded, -1, false);
     }
     case T_BLOCK: case T_PAREN: case T_HASH: return bytes_of(spec, -1, true);
-    case T_CHAR: case T_BINARY: return bytes_of(spec, -1, false);
+    case T_CHAR: case T_BINARY: case T_TUPLE: return bytes_of(spec, -1, false);
     case T_BITSET: {   // its bit bytes, as stored
       SeriesBuffer* b = buffer(spec);
       return std::string(reinterpret_cast<const char*>(b->head()), b->used_bytes());

@@ -82,6 +82,8 @@ TEST(Binary, MoldBreaksLongBinariesIntoLines) {
 TEST(Binary, ConversionsToBinary) {
   test::check({
       {"to binary! 1", "#{00000001}"},
+      {"to binary! 1.2.255", "#{0102FF}"},
+      {"to binary! [1.2.3 #{04}]", "#{01020304}"},
       {"to binary! -1", "#{FFFFFFFF}"},
       {"to binary! 1.5", "#{3FF8000000000000}"},
       {"to binary! 50%", "#{3FE0000000000000}"},
@@ -105,6 +107,7 @@ TEST(Binary, ConversionsToBinary) {
 TEST(Binary, AppendInsertAndChangeWriteBytes) {
   test::check({
       {"append #{01} 255", "#{01FF}"},
+      {"append #{01} 10.20.30", "#{010A141E}"},
       {"append #{01} -1", "#{01FF}"},
       {"append #{01} #\"^(e9)\"", "#{01C3A9}"},
       {"append #{01} [2 #\"a\" \"bc\" #{03}]", "#{010261626303}"},
