@@ -57,7 +57,7 @@ std::string bytes_from_head(const Cell* value) {
 std::string data_bytes(const Cell* value) {
   if (value->is(T_FILE)) {
     // Reading the file's contents waits for the file service.
-    Cell name = word::make_global(symbol::make("read"));
+    Cell name = word::make_global(words::read);
     fire(err::internal::NOT_DONE, &name);
   }
   return bytes_from_head(value);
