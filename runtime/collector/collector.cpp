@@ -29,15 +29,13 @@ namespace zol::collector {
 
 int enabled = 0;
 uint32_t stress_every = 0;
-namespace {
-uint32_t stress_offset = 0;
-uint32_t random_every = 0;
-uint64_t random_state = 0;
-}  // namespace
 void (*mark_hashtable)(NodeRef) = nullptr;
 void (*mark_table_parts)(NodeRef) = nullptr;
 
 namespace {
+uint32_t stress_offset = 0;   // the test modes (collector.h)
+uint32_t random_every = 0;
+uint64_t random_state = 0;
 bool collecting = false;
 uint64_t cycle_count = 0;
 uint64_t compaction_count = 0;
