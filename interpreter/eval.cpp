@@ -423,6 +423,18 @@ Cell near_position() {
 
 void run_block(const Cell* block) { run_block_at(block, stack::arguments); }
 
+#ifdef ZOL_EVAL_BUDGET
+int64_t eval_budget = -1;
+
+static void spend_eval_budget() {
+  if (eval_budget < 0) return;
+  if (eval_budget == 0) fire(err::internal::LIMIT_HIT);
+  --eval_budget;
+}
+#else
+static void spend_eval_budget() {}
+#endif
+
 void run_block_at(const Cell* block, Cell* first) {
   Code code = code_of(block);
   NearScope near(&code);
@@ -436,6 +448,7 @@ void run_block_at(const Cell* block, Cell* first) {
   while (pos < code.length()) {
     stack::top = first;
     near_now.pos = pos;
+    spend_eval_budget();
     pos = expression(code, pos, false);
     if (exits::pending) return;
     trace::event(trace::EXPR, &code.block, pos, first, nullptr);

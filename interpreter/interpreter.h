@@ -45,4 +45,12 @@ void run_function(const Cell* function, NodeRef context, const Cell* name, int k
 // The expression being evaluated, innermost: its block with the head at the
 // expression (none outside any evaluation). Errors keep it as the code near them.
 Cell near_position();
+
+#ifdef ZOL_EVAL_BUDGET
+// Fuzzing builds only: the expressions a run may still evaluate. A program can
+// recurse without any loop native, and a fuzzer must tell such a run from a hang;
+// once the count is spent every further expression raises limit-hit, so the run
+// unwinds through whatever tries it. Negative means no limit.
+extern int64_t eval_budget;
+#endif
 }  // namespace zol::interpreter

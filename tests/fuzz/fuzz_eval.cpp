@@ -2,8 +2,9 @@
 // evaluated, their value molded and any error reported. Evaluation either gives a
 // value or raises an error that the try frame receives; either way the stacks end
 // where they started and no exit is left pending. The loop natives that can run
-// without end (forever, while, until, loop, repeat) are taken away first, so that
-// a hang means a fault. A crash, a sanitizer report, a hang or a broken rule
+// without end (forever, while, until, loop, repeat) are taken away first, and a
+// run may evaluate only so many expressions (recursion needs no loop native), so
+// that a hang means a fault. A crash, a sanitizer report, a hang or a broken rule
 // (abort) is a finding.
 #include <cstdint>
 #include <cstdlib>
@@ -27,6 +28,10 @@ using namespace zol;
 // The runtime starts afresh every so many inputs, so that what one input defines
 // reaches only a few after it.
 constexpr int INPUTS_PER_RUNTIME = 100;
+
+// Expressions one input may evaluate: far more than any input of a useful size
+// needs without recursion, and well inside the fuzzer's time limit.
+constexpr int64_t EXPRESSIONS_PER_INPUT = 200000;
 
 void require(bool rule) {
   if (!rule) std::abort();
@@ -67,7 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Cell code = values::none;
   if (!run_checked([&] { lexer::load_utf8(data, uint32_t(size), &code); })) return 0;
   Cell result = values::unset;
-  if (run_checked([&] { result = interpreter::do_block(&code); })) {
+  interpreter::eval_budget = EXPRESSIONS_PER_INPUT;
+  bool done = run_checked([&] { result = interpreter::do_block(&code); });
+  interpreter::eval_budget = -1;
+  if (done) {
     show(result);
   } else {
     Cell error = exits::value;
