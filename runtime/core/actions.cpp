@@ -332,8 +332,10 @@ bool has_series_buffer(const Cell* v) {
   }
 }
 
-// Moves a head index past the tail back to the tail.
+// Moves a head index past the tail back to the tail. Values without a buffer are
+// left for the datatype's own action to refuse.
 void clamp_head(Cell* series) {
+  if (!has_series_buffer(series)) return;
   int32_t length = static_cast<int32_t>(memory::buffer_of(series_cell::node(series))->length());
   if (series_cell::head(series) > length) series_cell::set_head(series, length);
 }
@@ -342,8 +344,8 @@ void clamp_head(Cell* series) {
 // the same series (its head minus the target's).
 int32_t part_count(const Cell* target, Cell* part, bool no_position_part) {
   if (part->is(T_INTEGER)) return cell::get_int(part);
-  if (part->type() != target->type() || series_cell::node(part) != series_cell::node(target) ||
-      no_position_part)
+  if (!has_series_buffer(part) || part->type() != target->type() ||
+      series_cell::node(part) != series_cell::node(target) || no_position_part)
     series::fire_refine_arg(words::part, part);
   clamp_head(part);
   return series_cell::head(part) - series_cell::head(target);
@@ -367,7 +369,7 @@ int32_t dup_count(int dup) {
 void append_or_insert_entry(int slot, int part, int only, int dup) {
   Cell* series = arg(0);
   Cell* value = arg(1);
-  if (slot == A_INSERT && !series->is(T_PORT)) clamp_head(series);
+  if (slot == A_INSERT) clamp_head(series);
   int32_t count = -1;
   if (part >= 0) {
     if (!has_series_buffer(value))
