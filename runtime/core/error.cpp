@@ -196,7 +196,8 @@ void append_limited(Cell* buffer, const Cell* value, bool formed, bool only_flat
   string::make_at(&text, 16);
   Cell part = values::integer(limit);
   if (formed) actions::form_typed(value, &text, &part, limit);
-  else actions::mold_typed(value, &text, only_flat, false, only_flat, &part, limit, 0);
+  else
+    actions::mold_typed(value, &text, {.only = only_flat, .flat = only_flat, .part = &part}, limit);
   string::truncate(memory::buffer_of(series_cell::node(&text)), uint32_t(limit));
   string::concatenate(buffer, &text, -1, 0, true, string::CONCAT_APPEND);
 }
@@ -304,18 +305,17 @@ int form(const Cell* error_in, Cell* buffer, const Cell*, int limit) {
   return limit - string::length(buffer);
 }
 
-int mold(const Cell* error_in, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
-         int limit, int level) {
+int mold(const Cell* error_in, Cell* buffer, const MoldOptions& how, int limit) {
   Cell settled = *error_in;
   settle(&settled);
   const Cell* error = &settled;
-  if (!only) {
+  if (!how.only) {
     append(buffer, "make error! [");
     limit -= 13;
   }
-  limit = object::serialize(error, buffer, only, all, flat, part, limit, !flat, level + 1, true);
-  if (!flat && level > 0) limit = mold::indent(buffer, level, limit);
-  if (!only) {
+  limit = object::serialize(error, buffer, how.deeper(), limit, true);
+  if (!how.flat && how.indent > 0) limit = mold::indent(buffer, how.indent, limit);
+  if (!how.only) {
     append(buffer, "]");
     limit--;
   }

@@ -153,8 +153,8 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
   return limit - n;
 }
 
-int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell* part, int limit, int) {
-  return form(value, buffer, part, limit);
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
+  return form(value, buffer, how.part, limit);
 }
 
 int order(int32_t a, int32_t b) { return (a > b) - (a < b); }

@@ -50,30 +50,27 @@ constexpr char NATIVE_TEXT[] = "?native?";
 constexpr char ACTION_TEXT[] = "?action?";
 constexpr char OP_TEXT[] = "?op?";
 
-int mold_spec(const Cell* c, Cell* buffer, bool all, bool flat, const Cell* part, int limit,
-              int indent) {
+int mold_spec(const Cell* c, Cell* buffer, const MoldOptions& how, int limit) {
   Cell spec{T_BLOCK, 0, c->w2, 0};
-  return block::mold(&spec, buffer, false, all, flat, part, limit, indent);
+  return block::mold(&spec, buffer, how.element(), limit);
 }
 
-int mold_native(const Cell* c, Cell* buffer, bool, bool all, bool flat, const Cell* part,
-                int limit, int indent) {
+int mold_native(const Cell* c, Cell* buffer, const MoldOptions& how, int limit) {
   limit = string::append_text(buffer, c->is(T_NATIVE) ? "make native! [" : "make action! [", limit);
-  limit = mold_spec(c, buffer, all, flat, part, limit, indent);
+  limit = mold_spec(c, buffer, how, limit);
   return string::append_text(buffer, "]", limit);
 }
 
-int mold_op(const Cell* c, Cell* buffer, bool, bool all, bool flat, const Cell* part, int limit,
-            int indent) {
+int mold_op(const Cell* c, Cell* buffer, const MoldOptions& how, int limit) {
   bool from_function = op_kind(c) == T_FUNCTION;
   limit = string::append_text(buffer, "make op! ", limit);
   limit = string::append_text(buffer, from_function ? "func " : "[", limit);
-  limit = mold_spec(c, buffer, all, flat, part, limit, indent);
+  limit = mold_spec(c, buffer, how, limit);
   if (!from_function) return string::append_text(buffer, "]", limit);
   Cell body = *function::more(c, function::MORE_BODY);
   if (!body.is(T_BLOCK)) return limit;
   limit = string::append_text(buffer, " ", limit);
-  return block::mold(&body, buffer, false, all, flat, part, limit, indent);
+  return block::mold(&body, buffer, how.element(), limit);
 }
 
 Cell* make_op(Cell* proto, Cell* value, int) {

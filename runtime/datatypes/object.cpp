@@ -328,27 +328,28 @@ void set_many(Cell* obj_in, const Cell* value_in, bool any, bool only, bool some
 
 // --- printing -----------------------------------------------------------------------------
 
-int serialize(const Cell* obj_in, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
-              int limit, bool indent, int level, bool mold_mode) {
+int serialize(const Cell* obj_in, Cell* buffer, const MoldOptions& how, int limit, bool mold_mode) {
   Cell obj = *obj_in;
   NodeRef ctx = context_of(&obj);
   int32_t n = count_of(ctx);
   if (n == 0) return limit;
-  const char* separator = flat && !indent ? " " : "\n";
-  if (!(flat && !indent) && mold_mode && !only) limit = text(buffer, "\n", limit, 1);
+  bool indent = mold_mode && !how.flat;
+  const char* separator = how.flat ? " " : "\n";
+  if (indent && !how.only) limit = text(buffer, "\n", limit, 1);
   cycles::push(ctx);
   for (int32_t i = 0; i < n && limit >= 1; i++) {
     Cell word = *word_at(ctx, i);
-    if (!all && is_handler_word(&word)) continue;
-    if (indent) limit = mold::indent(buffer, level, limit);
+    if (!how.all && is_handler_word(&word)) continue;
+    if (indent) limit = mold::indent(buffer, how.indent, limit);
     word.header = (word.header & ~0xFFu) | T_WORD;
-    limit = actions::mold_typed(&word, buffer, false, false, false, part, limit, level);
+    limit = actions::mold_typed(&word, buffer, {.part = how.part, .indent = how.indent}, limit);
     limit = text(buffer, ": ", limit, 2);
     Cell v = *slot_at(ctx, i);
     if (v.is(T_WORD)) limit = text(buffer, "'", limit, 1);
-    limit = actions::mold_typed(&v, buffer, false, all, flat, part, limit, level);
+    limit = actions::mold_typed(&v, buffer, how.element(), limit);
     bool more = false;
-    for (int32_t j = i + 1; j < n && !more; j++) more = all || !is_handler_word(word_at(ctx, j));
+    for (int32_t j = i + 1; j < n && !more; j++)
+      more = how.all || !is_handler_word(word_at(ctx, j));
     if (indent || more) limit = text(buffer, separator, limit, 1);
   }
   cycles::pop();
@@ -359,16 +360,15 @@ namespace {
 
 int form(const Cell* obj, Cell* buffer, const Cell* part, int limit) {
   if (cycles::find(context_of(obj))) return limit;
-  return serialize(obj, buffer, false, false, false, part, limit, false, 0, false);
+  return serialize(obj, buffer, {.part = part}, limit, false);
 }
 
-int mold_object(const Cell* obj, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
-                int limit, int level) {
+int mold_object(const Cell* obj, Cell* buffer, const MoldOptions& how, int limit) {
   if (cycles::detect(obj, buffer, &limit, true)) return limit;
-  if (!only) limit = text(buffer, "make object! [", limit, 14);
-  limit = serialize(obj, buffer, only, all, flat, part, limit, !flat, level + 1, true);
-  if (!flat && level > 0) limit = mold::indent(buffer, level, limit);
-  if (!only) limit = text(buffer, "]", limit, 1);
+  if (!how.only) limit = text(buffer, "make object! [", limit, 14);
+  limit = serialize(obj, buffer, how.deeper(), limit, true);
+  if (!how.flat && how.indent > 0) limit = mold::indent(buffer, how.indent, limit);
+  if (!how.only) limit = text(buffer, "]", limit, 1);
   return limit;
 }
 

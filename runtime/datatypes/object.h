@@ -15,6 +15,7 @@
 #pragma once
 #include <cstdint>
 
+#include "runtime/core/action_types.h"
 #include "runtime/core/cell.h"
 
 namespace zol::object {
@@ -52,9 +53,9 @@ Cell construct(const Cell* spec, const Cell* proto, bool only);
 // `set` on an object.
 void set_many(Cell* obj, const Cell* value, bool any, bool only, bool some);
 
-// form and mold of an object's words and values (also used by error!).
-int serialize(const Cell* obj, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
-              int limit, bool indent, int level, bool mold);
+// form and mold of an object's words and values (also used by error!). Mold mode
+// puts each field on a line of its own, indented to how.indent, unless flat.
+int serialize(const Cell* obj, Cell* buffer, const MoldOptions& how, int limit, bool mold_mode);
 
 // Answers the reflection of a field (words, values, body, class, changed, owner,
 // events?).

@@ -59,7 +59,7 @@ void show(const Cell& value) {
   run_checked([&] {
     Cell text;
     string::make_at(&text, 16);
-    actions::mold_typed(&value, &text, false, false, false, nullptr, 0, 0);
+    actions::mold_typed(&value, &text, MoldOptions{}, 0);
   });
 }
 

@@ -128,7 +128,7 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
 
 // The shortest text that reads back to the same double, always with a fraction or
 // an exponent.
-int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell*, int limit, int) {
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
   char text[float_text::TEXT_CAPACITY];
   float_text::form_buffer(text, get(value), 0, true);
   return string::append_text(buffer, text, limit);
