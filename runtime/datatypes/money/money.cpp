@@ -18,6 +18,7 @@
 #include "runtime/core/words.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/float/float.h"
+#include "runtime/datatypes/object.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/memory/memory.h"
@@ -39,12 +40,9 @@ constexpr int LARGEST_FRACTION_INTEGER = 99999;   // a spec block's hundred-thou
 
 // --- the system object ----------------------------------------------------------------
 
-// A field of an object, or null.
+// A field of an object, or null (also when there is no object).
 const Cell* object_field(const Cell* object, uint32_t known) {
-  if (!object || !object->is(T_OBJECT)) return nullptr;
-  int32_t i = context::find_word(object->w1, known, true);
-  if (i < 0) return nullptr;
-  return context::value_at(object->w1, word_cell::index(context::get_word(object->w1, i)));
+  return object && object->is(T_OBJECT) ? object::value_of(object, known) : nullptr;
 }
 
 const Cell* system_field(uint32_t group, uint32_t field) {
@@ -153,7 +151,7 @@ Cell* from_block(Cell* proto, Cell* spec) {
   const Cell* v = block::clip_head_cell(spec);
   const Cell* end = v + n;
   int index = 0;
-  if (word::any_word(v->type())) {
+  if (v->is(T_WORD)) {
     index = currency_index(word_cell::symbol(v));
     if (index < 0 || ++v == end) refuse();
   }
@@ -217,7 +215,7 @@ Cell* to(Cell* proto, Cell* spec, int) {
 }
 
 Cell* make(Cell* proto, Cell* spec, int type) {
-  if (spec->is(T_WORD) || spec->is(T_LIT_WORD)) return from_currency(proto, spec);
+  if (spec->is(T_WORD)) return from_currency(proto, spec);
   if (spec->is(T_BLOCK)) return from_block(proto, spec);
   return to(proto, spec, type);
 }
@@ -325,6 +323,7 @@ Cell* random(Cell* value, bool seed, bool secure, bool) {
     random::seed(value->w1 ^ value->w2 ^ value->w3 ^ (negative(value) ? 1u : 0u));
     return cell::copy(&values::unset, value);
   }
+  if (units(value) == 0) return value;
   auto next = [secure] { return secure ? random::secure_next() : random::next(); };
   uint8_t bound[AMOUNT_BYTES], drawn[AMOUNT_BYTES] = {};
   pack(units(value), bound);
