@@ -90,6 +90,9 @@ void as_pair(int check);
 void as_point2d(int check);
 void as_point3d(int check);
 
+// The money maker (money.cpp).
+void as_money(int check);
+
 // Keyed collections (collections.cpp).
 void extend(int check, int case_);
 
