@@ -129,8 +129,8 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
   return append_text(buffer, text_of(value, shown_decimals(false), true), limit);
 }
 
-int mold(const Cell* value, Cell* buffer, bool, bool all, bool, const Cell*, int limit, int) {
-  return append_text(buffer, text_of(value, shown_decimals(all), false), limit);
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
+  return append_text(buffer, text_of(value, shown_decimals(how.all), false), limit);
 }
 
 // --- make and to ------------------------------------------------------------------------
