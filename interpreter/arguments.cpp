@@ -67,7 +67,7 @@ Cell types_of(const Cell* types) {
 
 class CacheBuilder {
  public:
-  explicit CacheBuilder(const Cell& callable) : spec_{T_BLOCK, 0, callable.w2, 0} {
+  explicit CacheBuilder(const Cell& callable) : spec_{function::spec_of(&callable)} {
     block::make_at(&cache_, 8);
   }
 
@@ -170,7 +170,7 @@ bool allows(const Cell& types, uint8_t type) {
 
 // The word of the spec entry that cache entry `k` was made from, for messages.
 Cell arg_word(const Cell& callable, int32_t k) {
-  Cell spec{T_BLOCK, 0, callable.w2, 0};
+  Cell spec = function::spec_of(&callable);
   SeriesBuffer* b = block::buffer(&spec);
   for (int32_t i = 0; i < int32_t(b->length()); i++) {
     Cell c = b->cells()[i];

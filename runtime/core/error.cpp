@@ -17,6 +17,7 @@
 #include "runtime/core/datatype.h"
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/function.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word.h"
@@ -454,11 +455,9 @@ bool called_spec(Cell* spec) {
   int32_t i = context::find_word(ctx, word_cell::symbol(&name), true);
   if (i < 0) return false;
   Cell fn = *context::value_at(ctx, word_cell::index(context::get_word(ctx, i)));
-  uint8_t t = fn.type();
   // An operator keeps the spec of the function it was made from.
-  if (t != T_NATIVE && t != T_ACTION && t != T_OP && t != T_FUNCTION && t != T_ROUTINE)
-    return false;
-  *spec = Cell{T_BLOCK, 0, fn.w2, 0};
+  if (!function::is_callable(&fn)) return false;
+  *spec = function::spec_of(&fn);
   return true;
 }
 

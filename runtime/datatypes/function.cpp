@@ -88,7 +88,7 @@ int form_function(const Cell*, Cell* buffer, const Cell*, int limit) {
 // "<prefix> <spec> <body>", or "<prefix> <spec> none" without a body.
 int mold_callable(const Cell* fn, const char* prefix, Cell* buffer, const MoldOptions& how,
                   int limit) {
-  Cell spec{T_BLOCK, 0, fn->w2, 0};
+  Cell spec = function::spec_of(fn);
   Cell body = *function::more(fn, function::MORE_BODY);
   limit = string::append_text(buffer, prefix, limit);
   limit = block::mold(&spec, buffer, how.element(), limit);

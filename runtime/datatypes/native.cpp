@@ -51,7 +51,7 @@ constexpr char ACTION_TEXT[] = "?action?";
 constexpr char OP_TEXT[] = "?op?";
 
 int mold_spec(const Cell* c, Cell* buffer, const MoldOptions& how, int limit) {
-  Cell spec{T_BLOCK, 0, c->w2, 0};
+  Cell spec = function::spec_of(c);
   return block::mold(&spec, buffer, how.element(), limit);
 }
 
@@ -79,7 +79,7 @@ Cell* make_op(Cell* proto, Cell* value, int) {
     Cell t = values::of_datatype(kind);
     fire(err::script::INVALID_TYPE, &t);
   }
-  Cell spec{T_BLOCK, 0, value->w2, 0};
+  Cell spec = function::spec_of(value);
   if (!op_spec_ok(&spec)) fire(err::script::BAD_OP_SPEC);
   Cell op = *value;
   op.header = T_OP | uint32_t(kind) << OP_KIND_SHIFT;

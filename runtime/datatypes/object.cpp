@@ -44,8 +44,9 @@ Cell* slot_at(NodeRef ctx, int32_t i) { return context::value_at(ctx, i); }
 
 // A handler slot recorded in the object's handler record, -1 when absent.
 int32_t handler_slot(const Cell* obj, int which) {
-  if (!obj->w3) return NO_HANDLER;
-  return int32_t(memory::buffer_of(obj->w3)->cells()[which].w2);
+  NodeRef record = handlers_of(obj);
+  if (!record) return NO_HANDLER;
+  return cell::get_int(memory::buffer_of(record)->cells() + which);
 }
 
 // Runs a handler function with the arguments pushed by `push_args`; the object's
@@ -56,9 +57,9 @@ void call_handler(const Cell* obj, int32_t slot, uint32_t frame_name, PushArgs p
   if (!handler.is(T_FUNCTION)) return;
   Cell* saved_top = stack::top;
   Cell name = word::make_global(frame_name);
-  Cell* first = stack::mark_func(&name, handler.w1);
+  Cell* first = stack::mark_func(&name, function::context_of(&handler));
   push_args();
-  int32_t wanted = count_of(handler.w1);
+  int32_t wanted = count_of(function::context_of(&handler));
   while (stack::top - first < wanted) stack::push(&values::none);
   interpreter::call_function(&handler, context_of(obj), &name, 0);
   stack::unwind_last();
@@ -70,7 +71,7 @@ void call_handler(const Cell* obj, int32_t slot, uint32_t frame_name, PushArgs p
 void deep_change(Cell* owner, Cell* word, Cell* target, const Cell* action,
                  const Cell* new_value, int32_t index, int32_t part) {
   Cell obj = *owner;
-  if (!obj.w3) fire(err::script::INVALID_OBJ_EVT, &obj);
+  if (!handlers_of(&obj)) fire(err::script::INVALID_OBJ_EVT, &obj);
   int32_t slot = handler_slot(&obj, ON_DEEP_CHANGE);
   if (slot == NO_HANDLER) return;
   Cell w = *word, t = *target, a = *action;
@@ -109,7 +110,7 @@ void rebind_function(Cell* slot, NodeRef ctx) {
   Cell fn = *slot;
   Cell body = *function::more(&fn, function::MORE_BODY);
   if (!body.is(T_BLOCK)) fire(err::script::BAD_FUNC_DEF, &fn);
-  Cell spec{T_BLOCK, 0, fn.w2, 0};
+  Cell spec = function::spec_of(&fn);
   Cell copied = *block::clone(&body, true, false);
   context::bind(&copied, ctx, true);
   Cell made = function::make(&spec, &copied);
@@ -419,9 +420,9 @@ Cell* reflect(Cell* value, uint32_t field_symbol) {
   uint32_t f = symbol::resolve(field_symbol);
   Cell* out = value;
   if (f == sym(words::class_)) {
-    *out = values::integer(int32_t(obj.w2));
+    *out = values::integer(int32_t(class_of(&obj)));
   } else if (f == sym(words::events_q)) {
-    *out = values::logic(obj.w3 != 0);
+    *out = values::logic(handlers_of(&obj) != 0);
   } else if (f == sym(words::owner)) {
     *out = values::logic((context::record_of(ctx)->header & context::FIELDS_OWNED) != 0);
   } else if (f == sym(words::words_) || f == sym(words::changed) || f == sym(words::values_) || f == sym(words::body)) {

@@ -26,6 +26,10 @@ void init();   // registers object!
 Cell make_empty(int32_t capacity);
 // The context of an object (its record's second cell is the object itself, `self`).
 inline NodeRef context_of(const Cell* obj) { return obj->w1; }
+// Objects made from one spec share a class id; the change-handler record is 0 when
+// the object has no handlers.
+inline uint32_t class_of(const Cell* obj) { return obj->w2; }
+inline NodeRef handlers_of(const Cell* obj) { return obj->w3; }
 // The value of a word of the object (symbols compared ignoring case), or null.
 Cell* value_of(const Cell* obj, uint32_t symbol);
 Cell* value_at(const Cell* obj, int32_t index);
