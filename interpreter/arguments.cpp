@@ -42,7 +42,7 @@ namespace {
 constexpr uint32_t ARG_GET = 0x100000;
 constexpr uint32_t ARG_LITERAL = 0x200000;
 constexpr uint32_t ARG_RETURN = ARG_GET | ARG_LITERAL;
-constexpr int MAX_REFINEMENTS = 16;
+using native::MAX_REFINEMENTS;
 
 bool has_frame_slots(const Cell& callable) {
   return callable.is(T_FUNCTION) || callable.is(T_ROUTINE);
@@ -364,6 +364,7 @@ class Gatherer {
       if (logic::true_value(flag)) duplicate();
       *flag = values::logic(on);
     } else {
+      ZOL_ASSERT(refinement.w3 >= 1 && refinement.w3 <= uint32_t(MAX_REFINEMENTS));
       uint32_t bit = 1u << (refinement.w3 - 1);
       if (refinements_seen_ & bit) duplicate();
       refinements_seen_ |= bit;

@@ -36,8 +36,11 @@ namespace {
 
 const char* const FIELD_NAMES[FIELD_COUNT] = {"code", "type", "id",    "arg1",  "arg2",
                                               "arg3", "near", "where", "stack", "files"};
+// A report stays a few lines whatever it carries: an argument is cut at one line
+// of an 80-column console, the near and files fields at half of one.
 constexpr int ARGUMENT_LIMIT = 80;
 constexpr int NEAR_LIMIT = 40;
+// The cells a stack trace block starts with: a few frames' names and positions.
 constexpr int STACK_CAPACITY = 20;
 
 // The system's objects, as context nodes (0 until bind_system).

@@ -24,6 +24,19 @@ bool is_symbol(const Cell* c, uint32_t known) {
 
 int32_t table_size(uint8_t type) { return type == T_NATIVE ? TABLE_SIZE : ACTION_SLOTS; }
 
+// The refinements of a spec, up to /local.
+int32_t refinement_count(const Cell* spec) {
+  int32_t n = 0;
+  SeriesBuffer* b = block::buffer(spec);
+  for (int32_t i = series_cell::head(spec); i < int32_t(b->length()); i++) {
+    const Cell* c = b->cells() + i;
+    if (!c->is(T_REFINEMENT)) continue;
+    if (is_symbol(c, words::local)) break;
+    n++;
+  }
+  return n;
+}
+
 // make native! [spec index] and make action! [spec index].
 Cell* make_callable(Cell* proto, Cell* spec, int type) {
   auto refuse = [&] {
@@ -36,7 +49,8 @@ Cell* make_callable(Cell* proto, Cell* spec, int type) {
   Cell fn_spec = *block::cell_at(&s, series_cell::head(&s));
   Cell index = *block::cell_at(&s, series_cell::head(&s) + 1);
   if (!fn_spec.is(T_BLOCK) || !index.is(T_INTEGER) || cell::get_int(&index) < 1 ||
-      cell::get_int(&index) > table_size(uint8_t(type)))
+      cell::get_int(&index) > table_size(uint8_t(type)) ||
+      refinement_count(&fn_spec) > MAX_REFINEMENTS)
     refuse();
   *proto = make(uint8_t(type), &fn_spec, cell::get_int(&index));
   return proto;
