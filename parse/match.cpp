@@ -31,8 +31,13 @@ Cell at_index(const Cell& input, int32_t index) {
 
 bool cell_matches(const Cell& item, const Cell& value, bool exact) {
   // A lit-word rule meets a word of any word type with the same spelling.
-  bool word_rule = value.is(T_LIT_WORD) || value.is(T_LIT_PATH);
-  int op = word_rule ? (exact ? C_WORD_CASE : C_WORD) : (exact ? C_STRICT_EQUAL : C_EQUAL);
+  if (value.is(T_LIT_WORD)) {
+    if (!word_cell::is_word(&item)) return false;
+    uint32_t have = word_cell::symbol(&item), want = word_cell::symbol(&value);
+    return exact ? have == want : symbol::resolve(have) == symbol::resolve(want);
+  }
+  int op = value.is(T_LIT_PATH) ? (exact ? C_WORD_CASE : C_WORD)
+                                : (exact ? C_STRICT_EQUAL : C_EQUAL);
   return actions::compare(&item, &value, op);
 }
 
@@ -75,7 +80,7 @@ bool literal_bytes(const Cell& value, std::string* out) {
     return true;
   }
   if (value.is(T_CHAR) || value.is(T_INTEGER)) {
-    uint32_t v = value.is(T_CHAR) ? value.w1 : uint32_t(cell::get_int(&value));
+    uint32_t v = value.is(T_CHAR) ? value.w2 : uint32_t(cell::get_int(&value));
     if (v > 255) return false;
     *out = std::string(1, char(v));
     return true;
@@ -191,7 +196,7 @@ int32_t repeat_literal(Cell& input, int32_t end, const Cell& value, bool exact, 
     bool is_char = value.is(T_CHAR);
     while (count < room && (max < 0 || count < max)) {
       uint32_t cp = text[count];
-      bool hit = is_char ? char_matches(cp, value.w1, exact) : bitset::has(&value, cp);
+      bool hit = is_char ? char_matches(cp, value.w2, exact) : bitset::has(&value, cp);
       if (!hit) break;
       count++;
     }
@@ -222,7 +227,7 @@ Found search_literal(const Cell& input, int32_t end, const Cell& value, bool exa
     bool is_char = value.is(T_CHAR);
     for (int32_t k = 0; k < end - pos; k++) {
       uint32_t cp = text[k];
-      if (is_char ? char_matches(cp, value.w1, exact) : bitset::has(&value, cp))
+      if (is_char ? char_matches(cp, value.w2, exact) : bitset::has(&value, cp))
         return {pos + k, 1};
     }
     return {-1, 0};
