@@ -194,6 +194,16 @@ class Run {
   void push_frame(const Cell& rules, int32_t at, int32_t code);
   void pop_frame();
   void event(uint32_t name, bool matched, const Cell& rules, int32_t at);
+  // Runs a command in a frame of its own, with its push and pop events.
+  template <class Body>
+  bool command(const Cell& rules, int32_t at, int32_t code, Body body) {
+    push_frame(rules, at, code);
+    event(words::push, true, rules, at);
+    bool matched = body();
+    event(words::pop, matched, rules, at);
+    pop_frame();
+    return matched;
+  }
   Cell eval_paren(const Cell& paren, const Cell& rules, int32_t at);
 
   // --- rules ---
@@ -535,41 +545,39 @@ bool Run::counted(const Cell& rules, int32_t& i, const Cell& count) {
 
 bool Run::iterate(const Cell& rules, int32_t& i, int32_t min, int32_t max, int32_t code) {
   int32_t at = i - 1;
-  push_frame(rules, at, code);
-  event(words::push, true, rules, at);
-  int32_t origin = pos();
-  Sub sub = sub_rule(rules, i, code);
-  if (sub.kind == Sub::END && code == C_WHILE) fire_end(words::while_);
-  bool matched = true;
-  if (sub.kind == Sub::LITERAL) {
-    // A literal repeats without frames.
-    int32_t left = end() - origin;
-    int32_t count = left > 0 && left >= min
-                        ? repeat_literal(input_, end(), sub.value, exact_, max)
-                        : 0;
-    matched = count >= min;
-    event(words::match, matched, rules, sub.at);
-  } else if (sub.kind != Sub::END) {
-    int32_t count = 1;
-    for (;;) {
-      int32_t start = pos();
-      int32_t left = tail() - start;
-      matched = run_sub(sub, rules, i);
-      // A rule that matched without moving or shortening the input would match
-      // forever: the loop stops (`while` leaves that to its rule).
-      bool stalled = code == C_ITERATE && pos() == start && tail() - pos() >= left;
-      bool broke = break_;
-      break_ = false;
-      if (!matched || (max >= 0 && count >= max) || stalled || broke) break;
-      count++;
-      event(words::iterate, matched, rules, at);
+  return command(rules, at, code, [&] {
+    int32_t origin = pos();
+    Sub sub = sub_rule(rules, i, code);
+    if (sub.kind == Sub::END && code == C_WHILE) fire_end(words::while_);
+    bool matched = true;
+    if (sub.kind == Sub::LITERAL) {
+      // A literal repeats without frames.
+      int32_t left = end() - origin;
+      int32_t count = left > 0 && left >= min
+                          ? repeat_literal(input_, end(), sub.value, exact_, max)
+                          : 0;
+      matched = count >= min;
+      event(words::match, matched, rules, sub.at);
+    } else if (sub.kind != Sub::END) {
+      int32_t count = 1;
+      for (;;) {
+        int32_t start = pos();
+        int32_t left = tail() - start;
+        matched = run_sub(sub, rules, i);
+        // A rule that matched without moving or shortening the input would match
+        // forever: the loop stops (`while` leaves that to its rule).
+        bool stalled = code == C_ITERATE && pos() == start && tail() - pos() >= left;
+        bool broke = break_;
+        break_ = false;
+        if (!matched || (max >= 0 && count >= max) || stalled || broke) break;
+        count++;
+        event(words::iterate, matched, rules, at);
+      }
+      matched = matched ? count >= min : (count - 1 >= min || min == 0);
     }
-    matched = matched ? count >= min : (count - 1 >= min || min == 0);
-  }
-  if (!matched) move_to(origin);
-  event(words::pop, matched, rules, at);
-  pop_frame();
-  return matched;
+    if (!matched) move_to(origin);
+    return matched;
+  });
 }
 
 bool Run::search(const Cell& rules, int32_t& i, bool thru) {
@@ -581,33 +589,31 @@ bool Run::search(const Cell& rules, int32_t& i, bool thru) {
     event(words::match, true, rules, at);
     return true;
   }
-  push_frame(rules, at, thru ? C_THRU : C_TO);
-  event(words::push, true, rules, at);
-  Sub sub = sub_rule(rules, i, thru ? C_THRU : C_TO);
-  if (sub.kind == Sub::END) fire_end(keyword);
-  int32_t origin = pos();
-  bool matched = false;
-  if (sub.kind == Sub::LITERAL) {
-    Found found = search_literal(input_, end(), sub.value, exact_);
-    matched = found.at >= 0;
-    if (matched) move_to(thru ? found.at + found.length : found.at);
-    event(words::match, matched, rules, sub.at);
-  } else {
-    for (int32_t start = origin;;) {
-      matched = run_sub(sub, rules, i);
-      if (matched) {
-        if (!thru) move_to(start);
-        break;
+  return command(rules, at, thru ? C_THRU : C_TO, [&] {
+    Sub sub = sub_rule(rules, i, thru ? C_THRU : C_TO);
+    if (sub.kind == Sub::END) fire_end(keyword);
+    int32_t origin = pos();
+    bool matched = false;
+    if (sub.kind == Sub::LITERAL) {
+      Found found = search_literal(input_, end(), sub.value, exact_);
+      matched = found.at >= 0;
+      if (matched) move_to(thru ? found.at + found.length : found.at);
+      event(words::match, matched, rules, sub.at);
+    } else {
+      for (int32_t start = origin;;) {
+        matched = run_sub(sub, rules, i);
+        if (matched) {
+          if (!thru) move_to(start);
+          break;
+        }
+        if (start >= end()) break;
+        move_to(++start);
+        event(words::iterate, matched, rules, at);
       }
-      if (start >= end()) break;
-      move_to(++start);
-      event(words::iterate, matched, rules, at);
+      if (!matched) move_to(origin);
     }
-    if (!matched) move_to(origin);
-  }
-  event(words::pop, matched, rules, at);
-  pop_frame();
-  return matched;
+    return matched;
+  });
 }
 
 bool Run::capture(const Cell& rules, int32_t& i, bool copy) {
@@ -615,31 +621,27 @@ bool Run::capture(const Cell& rules, int32_t& i, bool copy) {
   uint32_t keyword = copy ? words::copy : words::set;
   if (i + 1 >= rules_tail(rules) || !rule_at(rules, i).is(T_WORD)) fire_end(keyword);
   Cell word = rule_at(rules, i++);
-  push_frame(rules, at, copy ? C_COPY : C_SET);
-  event(words::push, true, rules, at);
-  int32_t start = pos();
-  bool matched = once(rules, i, keyword, false);
-  if (matched) {
-    Cell value = copy ? copy_range(start, pos())
-                      : pos() > start ? element_at(start) : values::none;
-    context::set(&word, &value);
-  }
-  event(words::pop, matched, rules, at);
-  pop_frame();
-  return matched;
+  return command(rules, at, copy ? C_COPY : C_SET, [&] {
+    int32_t start = pos();
+    bool matched = once(rules, i, keyword, false);
+    if (matched) {
+      Cell value = copy ? copy_range(start, pos())
+                        : pos() > start ? element_at(start) : values::none;
+      context::set(&word, &value);
+    }
+    return matched;
+  });
 }
 
 // `not` and `ahead`: the rule's outcome (negated for `not`), the input unmoved.
 bool Run::look(const Cell& rules, int32_t& i, bool negate) {
   int32_t at = i - 1;
-  push_frame(rules, at, negate ? C_NOT : C_AHEAD);
-  event(words::push, true, rules, at);
-  int32_t start = pos();
-  bool matched = once(rules, i, negate ? words::not_ : words::ahead, true) != negate;
-  move_to(start);
-  event(words::pop, matched, rules, at);
-  pop_frame();
-  return matched;
+  return command(rules, at, negate ? C_NOT : C_AHEAD, [&] {
+    int32_t start = pos();
+    bool matched = once(rules, i, negate ? words::not_ : words::ahead, true) != negate;
+    move_to(start);
+    return matched;
+  });
 }
 
 bool Run::into(const Cell& rules, int32_t& i) {
@@ -655,19 +657,17 @@ bool Run::into(const Cell& rules, int32_t& i) {
     event(words::match, false, rules, at);
     return false;
   }
-  push_frame(rules, at, C_INTO);
-  event(words::push, true, rules, at);
-  Cell parent = input_;
-  input_ = item;
-  input_depth_++;
-  bool matched = match_block(sub, rules, i - 1) && at_end();
-  input_depth_--;
-  int32_t parent_pos = series_cell::head(&parent);
-  input_ = parent;
-  move_to(matched ? parent_pos + 1 : parent_pos);
-  event(words::pop, matched, rules, at);
-  pop_frame();
-  return matched;
+  return command(rules, at, C_INTO, [&] {
+    Cell parent = input_;
+    input_ = item;
+    input_depth_++;
+    bool matched = match_block(sub, rules, i - 1) && at_end();
+    input_depth_--;
+    int32_t parent_pos = series_cell::head(&parent);
+    input_ = parent;
+    move_to(matched ? parent_pos + 1 : parent_pos);
+    return matched;
+  });
 }
 
 // A word after remove, insert or change whose value is a position in the input.
@@ -727,19 +727,17 @@ bool Run::remove(const Cell& rules, int32_t& i) {
     event(words::match, true, rules, at);
     return true;
   }
-  push_frame(rules, at, C_REMOVE);
-  event(words::push, true, rules, at);
-  int32_t start = pos();
-  bool matched = once(rules, i, words::remove, true);
-  if (matched) {
-    Cell part = values::integer(pos() - start);
-    Cell target = with_head(input_, start);
-    move_to(start);
-    actions::remove_typed(&target, &part, nullptr);
-  }
-  event(words::pop, matched, rules, at);
-  pop_frame();
-  return matched;
+  return command(rules, at, C_REMOVE, [&] {
+    int32_t start = pos();
+    bool matched = once(rules, i, words::remove, true);
+    if (matched) {
+      Cell part = values::integer(pos() - start);
+      Cell target = with_head(input_, start);
+      move_to(start);
+      actions::remove_typed(&target, &part, nullptr);
+    }
+    return matched;
+  });
 }
 
 bool Run::insert(const Cell& rules, int32_t& i) {
@@ -777,23 +775,21 @@ bool Run::change(const Cell& rules, int32_t& i) {
     return true;
   }
   int32_t code = only ? C_CHANGE_ONLY : C_CHANGE;
-  push_frame(rules, at, code);
-  event(words::push, true, rules, at);
-  int32_t start = pos();
-  bool matched = once(rules, i, words::change, true);
-  if (i >= rules_tail(rules)) fire_end(words::change);
-  if (matched) {
-    Cell value = edit_value(rules, i, words::change, false);
-    int32_t count = pos() - start;
-    Cell target = with_head(input_, start);
-    Cell* after = actions::change_typed(&target, &value, count, only, 1);
-    move_to(series_cell::head(after));
-  } else {
-    i++;
-  }
-  event(words::pop, matched, rules, at);
-  pop_frame();
-  return matched;
+  return command(rules, at, code, [&] {
+    int32_t start = pos();
+    bool matched = once(rules, i, words::change, true);
+    if (i >= rules_tail(rules)) fire_end(words::change);
+    if (matched) {
+      Cell value = edit_value(rules, i, words::change, false);
+      int32_t count = pos() - start;
+      Cell target = with_head(input_, start);
+      Cell* after = actions::change_typed(&target, &value, count, only, 1);
+      move_to(series_cell::head(after));
+    } else {
+      i++;
+    }
+    return matched;
+  });
 }
 
 // The series an `into`/`after` collect stores into, checked against the input.
@@ -810,34 +806,32 @@ Cell Run::target_of(const Collecting& entry) {
 
 bool Run::collect(const Cell& rules, int32_t& i) {
   int32_t at = i - 1;
-  push_frame(rules, at, C_COLLECT);
-  event(words::push, true, rules, at);
-  Collecting entry{Collecting::PLAIN, values::none, values::none, 0, collecting_};
-  Cell next = i < rules_tail(rules) ? rule_at(rules, i) : values::none;
-  bool named = is_word(next, words::set) || is_word(next, words::into) ||
-               is_word(next, words::after);
-  if (named) {
-    i++;
-    if (i >= rules_tail(rules) || !rule_at(rules, i).is(T_WORD)) fire_end(words::collect);
-    entry.word = rule_at(rules, i++);
-    entry.form = is_word(next, words::set)    ? Collecting::SET
-                 : is_word(next, words::into) ? Collecting::INTO
-                                              : Collecting::AFTER;
-  }
-  if (entry.form == Collecting::PLAIN || entry.form == Collecting::SET) {
-    block::make_at(&entry.output, 8);
-  } else {
-    Cell target = target_of(entry);
-    if (same_series(target)) fire(err::script::PARSE_INTO_BAD);
-    entry.saved_head = series_cell::head(&target);
-  }
-  collecting_ = &entry;
-  bool matched = once(rules, i, words::collect, true);
-  collecting_ = entry.outer;
-  finish_collect(entry);
-  event(words::pop, matched, rules, at);
-  pop_frame();
-  return matched;
+  return command(rules, at, C_COLLECT, [&] {
+    Collecting entry{Collecting::PLAIN, values::none, values::none, 0, collecting_};
+    Cell next = i < rules_tail(rules) ? rule_at(rules, i) : values::none;
+    bool named = is_word(next, words::set) || is_word(next, words::into) ||
+                 is_word(next, words::after);
+    if (named) {
+      i++;
+      if (i >= rules_tail(rules) || !rule_at(rules, i).is(T_WORD)) fire_end(words::collect);
+      entry.word = rule_at(rules, i++);
+      entry.form = is_word(next, words::set)    ? Collecting::SET
+                   : is_word(next, words::into) ? Collecting::INTO
+                                                : Collecting::AFTER;
+    }
+    if (entry.form == Collecting::PLAIN || entry.form == Collecting::SET) {
+      block::make_at(&entry.output, 8);
+    } else {
+      Cell target = target_of(entry);
+      if (same_series(target)) fire(err::script::PARSE_INTO_BAD);
+      entry.saved_head = series_cell::head(&target);
+    }
+    collecting_ = &entry;
+    bool matched = once(rules, i, words::collect, true);
+    collecting_ = entry.outer;
+    finish_collect(entry);
+    return matched;
+  });
 }
 
 void Run::finish_collect(const Collecting& entry) {
@@ -902,43 +896,39 @@ bool Run::keep(const Cell& rules, int32_t& i) {
     pop_frame();
     return true;
   }
-  push_frame(rules, at, C_KEEP);
-  event(words::push, true, rules, at);
-  // `keep copy word rule` keeps what the copy gave the word.
-  bool of_copy = i + 1 < rules_tail(rules) && is_word(rule_at(rules, i), words::copy);
-  Cell copied = of_copy ? rule_at(rules, i + 1) : values::none;
-  int32_t start = pos();
-  bool matched = once(rules, i, words::keep, true);
-  if (matched) {
-    int32_t count = pos() - start;
-    if (of_copy) {
-      store(*collecting_, value_of(copied));
-    } else if (pick) {
-      for (int32_t k = start; k < start + count; k++) store(*collecting_, element_at(k));
-    } else if (count > 1) {
-      store(*collecting_, copy_range(start, pos()));
-    } else if (count == 1) {
-      store(*collecting_, element_at(start));
+  return command(rules, at, C_KEEP, [&] {
+    // `keep copy word rule` keeps what the copy gave the word.
+    bool of_copy = i + 1 < rules_tail(rules) && is_word(rule_at(rules, i), words::copy);
+    Cell copied = of_copy ? rule_at(rules, i + 1) : values::none;
+    int32_t start = pos();
+    bool matched = once(rules, i, words::keep, true);
+    if (matched) {
+      int32_t count = pos() - start;
+      if (of_copy) {
+        store(*collecting_, value_of(copied));
+      } else if (pick) {
+        for (int32_t k = start; k < start + count; k++) store(*collecting_, element_at(k));
+      } else if (count > 1) {
+        store(*collecting_, copy_range(start, pos()));
+      } else if (count == 1) {
+        store(*collecting_, element_at(start));
+      }
     }
-  }
-  event(words::pop, matched, rules, at);
-  pop_frame();
-  return matched;
+    return matched;
+  });
 }
 
 bool Run::case_rule(const Cell& rules, int32_t& i) {
   int32_t at = i - 1;
   if (i >= rules_tail(rules) || !rule_at(rules, i).is(T_WORD)) fire_end(words::case_);
   Cell flag = value_of(rule_at(rules, i++));
-  push_frame(rules, at, C_CASE);
-  event(words::push, true, rules, at);
-  bool saved = exact_;
-  exact_ = logic::true_value(&flag);
-  bool matched = once(rules, i, words::case_, false);
-  exact_ = saved;
-  event(words::pop, matched, rules, at);
-  pop_frame();
-  return matched;
+  return command(rules, at, C_CASE, [&] {
+    bool saved = exact_;
+    exact_ = logic::true_value(&flag);
+    bool matched = once(rules, i, words::case_, false);
+    exact_ = saved;
+    return matched;
+  });
 }
 
 bool Run::if_rule(const Cell& rules, int32_t& i) {
