@@ -183,6 +183,12 @@ class Run {
     SeriesBuffer* b = memory::buffer_of(series_cell::node(&input_));
     return series::element_at(&input_, b->head() + size_t(index) * b->unit());
   }
+  // The units matched since `start`: none when a paren shortened the input under
+  // the rule (start is clipped to the tail then).
+  int32_t matched_from(int32_t& start) const {
+    start = std::min(start, tail());
+    return std::max(0, pos() - start);
+  }
   Cell copy_range(int32_t from, int32_t to) {
     Cell source = with_head(input_, from);
     Cell part = values::integer(to - from);
@@ -625,8 +631,9 @@ bool Run::capture(const Cell& rules, int32_t& i, bool copy) {
     int32_t start = pos();
     bool matched = once(rules, i, keyword, false);
     if (matched) {
-      Cell value = copy ? copy_range(start, pos())
-                        : pos() > start ? element_at(start) : values::none;
+      int32_t count = matched_from(start);
+      Cell value = copy ? copy_range(start, start + count)
+                        : count > 0 ? element_at(start) : values::none;
       context::set(&word, &value);
     }
     return matched;
@@ -731,7 +738,7 @@ bool Run::remove(const Cell& rules, int32_t& i) {
     int32_t start = pos();
     bool matched = once(rules, i, words::remove, true);
     if (matched) {
-      Cell part = values::integer(pos() - start);
+      Cell part = values::integer(matched_from(start));
       Cell target = with_head(input_, start);
       move_to(start);
       actions::remove_typed(&target, &part, nullptr);
@@ -781,7 +788,7 @@ bool Run::change(const Cell& rules, int32_t& i) {
     if (i >= rules_tail(rules)) fire_end(words::change);
     if (matched) {
       Cell value = edit_value(rules, i, words::change, false);
-      int32_t count = pos() - start;
+      int32_t count = matched_from(start);
       Cell target = with_head(input_, start);
       Cell* after = actions::change_typed(&target, &value, count, only, 1);
       move_to(series_cell::head(after));
@@ -903,13 +910,13 @@ bool Run::keep(const Cell& rules, int32_t& i) {
     int32_t start = pos();
     bool matched = once(rules, i, words::keep, true);
     if (matched) {
-      int32_t count = pos() - start;
+      int32_t count = matched_from(start);
       if (of_copy) {
         store(*collecting_, value_of(copied));
       } else if (pick) {
         for (int32_t k = start; k < start + count; k++) store(*collecting_, element_at(k));
       } else if (count > 1) {
-        store(*collecting_, copy_range(start, pos()));
+        store(*collecting_, copy_range(start, start + count));
       } else if (count == 1) {
         store(*collecting_, element_at(start));
       }
