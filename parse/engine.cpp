@@ -163,6 +163,7 @@ class Run {
   bool pop_ = false;          // `break`/`reject`: the current block ends at once
   Collecting* collecting_ = nullptr;
   Cell result_;               // the block of a finished top-level collect, or unset
+  bool walked_ = false;       // the last block ended at its tail or at a `|`
   uintptr_t stack_floor_;
 
   // --- the input ---
@@ -312,13 +313,15 @@ bool Run::match_block(const Cell& block, const Cell& parent, int32_t at) {
   event(words::push, true, block, i);
   int32_t entry = pos();
   bool matched = true;
+  bool walked = true;
   while (i < rules_tail(block)) {
     Cell element = rule_at(block, i);
     if (is_word(element, words::bar)) break;   // this alternative matched
     event(words::fetch, matched, block, i);
     matched = rule(block, i);
-    if (pop_) {
+    if (pop_) {   // break or reject: the block ends where it is
       pop_ = false;
+      walked = i >= rules_tail(block);
       break;
     }
     if (matched) continue;
@@ -330,6 +333,7 @@ bool Run::match_block(const Cell& block, const Cell& parent, int32_t at) {
   }
   event(words::pop, matched, block, i);
   pop_frame();
+  walked_ = walked;
   return matched;
 }
 
@@ -952,8 +956,8 @@ Cell Run::go(const Cell& rules) {
   if (!callback_.is(T_NONE)) block::make_at(&trace_stack_, 100);
   try {
     Cell top = values::none;
-    bool matched = match_block(rules, top, -1);
-    if (matched && !at_end()) matched = false;
+    // The top block must have been walked to its end, and the input too.
+    bool matched = match_block(rules, top, -1) && walked_ && at_end();
     event(words::end, matched, rules, rules_tail(rules));
     return result_.is(T_UNSET) ? values::logic(matched) : result_;
   } catch (const Stopped& stop) {

@@ -2,6 +2,7 @@
 // and runs the engine.
 #include "interpreter/natives/natives_internal.h"
 #include "parse/parse.h"
+#include "runtime/core/actions.h"
 #include "runtime/core/error.h"
 #include "runtime/core/stack.h"
 #include "runtime/core/values.h"
@@ -27,6 +28,8 @@ int32_t part_end(const Cell& input, const Cell& part) {
 void parse(int, int case_, int part, int trace) {
   Cell input = *stack::arg(0);
   Cell rules = *stack::arg(1);
+  // vector! and image! are series the dialect has no units for.
+  if (input.is(T_VECTOR) || input.is(T_IMAGE)) actions::fire_expect_arg(input.type());
   parse::Options options;
   options.case_sensitive = case_ >= 0;
   if (part >= 0) {
