@@ -133,6 +133,19 @@ struct Collecting {
   Collecting* outer;
 };
 
+#ifdef ZOL_EVAL_BUDGET
+// Fuzzing builds: every rule the engine runs spends the interpreter's budget, so
+// that rules looping for as long as they say (`while [none]`, `any [insert "z"]`)
+// are told from a hang.
+void spend_budget() {
+  if (interpreter::eval_budget < 0) return;
+  if (interpreter::eval_budget == 0) fire(err::internal::LIMIT_HIT);
+  --interpreter::eval_budget;
+}
+#else
+void spend_budget() {}
+#endif
+
 #if defined(ZOL_SANITIZE)
 constexpr uintptr_t NATIVE_STACK_MARGIN = uintptr_t(2) << 20;
 #else
@@ -338,6 +351,7 @@ bool Run::match_block(const Cell& block, const Cell& parent, int32_t at) {
 }
 
 bool Run::rule(const Cell& rules, int32_t& i) {
+  spend_budget();
   Cell element = rule_at(rules, i++);
   if (!element.is(T_WORD)) return value_rule(rules, i, element, nullptr);
   Keyword keyword = keyword_of(element);
@@ -504,6 +518,7 @@ Sub Run::sub_rule(const Cell& rules, int32_t& i, int32_t code) {
 }
 
 bool Run::run_sub(const Sub& sub, const Cell& rules, int32_t& i) {
+  spend_budget();
   switch (sub.kind) {
     case Sub::END:
       return true;

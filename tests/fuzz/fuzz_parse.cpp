@@ -6,10 +6,12 @@
 // error) the stacks must be back where they were and nothing may be left pending.
 // A crash, a sanitizer report, a hang or a broken rule (abort) is a finding.
 //
-// `while` and `insert` are left out of the vocabulary: `while [none]` and
-// `any [insert "z"]` loop for as long as the rules say, as `forever` does. The
-// searches (`to`, `thru`) are capped at three a rule block, since each nesting
-// multiplies the positions tried by the input's length.
+// Rules may loop for as long as they say, as `forever` does (`while [none]`, or
+// `any [change "" "q"]` growing the input): each rule the engine runs spends the
+// evaluation budget, which ends such a run with limit-hit. `while` and `insert`,
+// the plainest such loops, are left out of the vocabulary. The searches (`to`,
+// `thru`) are capped at three a rule block, since each nesting multiplies the
+// positions tried by the input's length.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -28,7 +30,9 @@ namespace {
 using namespace zol;
 
 constexpr int INPUTS_PER_RUNTIME = 100;
-constexpr int64_t EXPRESSIONS_PER_INPUT = 100000;
+// Rules and expressions one input may run: each edit of a growing input costs its
+// length, so the budget stays small.
+constexpr int64_t EXPRESSIONS_PER_INPUT = 20000;
 constexpr size_t MAX_RULE_WORDS = 96;
 constexpr int MAX_SEARCHES = 3;
 
