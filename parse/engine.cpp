@@ -213,7 +213,11 @@ class Run {
   // --- frames and tracing ---
   void push_frame(const Cell& rules, int32_t at, int32_t code);
   void pop_frame();
-  void event(uint32_t name, bool matched, const Cell& rules, int32_t at);
+  // Calls the trace callback, when there is one, with an event.
+  void event(uint32_t name, bool matched, const Cell& rules, int32_t at) {
+    if (!callback_.is(T_NONE)) call_tracer(name, matched, rules, at);
+  }
+  void call_tracer(uint32_t name, bool matched, const Cell& rules, int32_t at);
   // Runs a command in a frame of its own, with its push and pop events.
   template <class Body>
   bool command(const Cell& rules, int32_t at, int32_t code, Body body) {
@@ -287,8 +291,7 @@ void Run::pop_frame() {
   if (!trace_stack_.is(T_NONE)) block::truncate_at(&trace_stack_, block::length(&trace_stack_) - FRAME_CELLS);
 }
 
-void Run::event(uint32_t name, bool matched, const Cell& rules, int32_t at) {
-  if (callback_.is(T_NONE)) return;
+void Run::call_tracer(uint32_t name, bool matched, const Cell& rules, int32_t at) {
   Cell word = word::make_global(name);
   Cell flag = values::logic(matched);
   Cell rule = with_head(rules, std::max(0, std::min(at, rules_tail(rules))));
@@ -329,7 +332,8 @@ bool Run::match_block(const Cell& block, const Cell& parent, int32_t at) {
   bool walked = true;
   while (i < rules_tail(block)) {
     Cell element = rule_at(block, i);
-    if (is_word(element, words::bar)) break;   // this alternative matched
+    // This alternative matched (`|` is known by its exact symbol).
+    if (element.is(T_WORD) && word_cell::symbol(&element) == words::bar) break;
     event(words::fetch, matched, block, i);
     matched = rule(block, i);
     if (pop_) {   // break or reject: the block ends where it is
