@@ -28,6 +28,7 @@
 #include "runtime/core/values.h"
 #include "runtime/core/words.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/series/series.h"
 #include "runtime/datatypes/word.h"
 
@@ -211,7 +212,12 @@ class Run {
   }
 
   // --- frames and tracing ---
-  void push_frame(const Cell& rules, int32_t at, int32_t code);
+  // A frame: for a block, none, {rule index, input index, input length} and the
+  // parent block; for a command, `first` (its counters {min, max, count}, its
+  // word, or {-1, saved case, 1}), the same triple and {code, extra} as a pair!.
+  void push_frame(const Cell& rules, int32_t at, int32_t code, const Cell& first);
+  // Rewrites the first cell of frame `index` (0 is the base), for the callback.
+  void update_frame(int32_t index, const Cell& first);
   void pop_frame();
   // Calls the trace callback, when there is one, with an event.
   void event(uint32_t name, bool matched, const Cell& rules, int32_t at) {
@@ -220,8 +226,8 @@ class Run {
   void call_tracer(uint32_t name, bool matched, const Cell& rules, int32_t at);
   // Runs a command in a frame of its own, with its push and pop events.
   template <class Body>
-  bool command(const Cell& rules, int32_t at, int32_t code, Body body) {
-    push_frame(rules, at, code);
+  bool command(const Cell& rules, int32_t at, int32_t code, const Cell& first, Body body) {
+    push_frame(rules, at, code, first);
     event(words::push, true, rules, at);
     bool matched = body();
     event(words::pop, matched, rules, at);
@@ -268,22 +274,23 @@ class Run {
 
 // --- frames and tracing ---------------------------------------------------------------
 
-void Run::push_frame(const Cell& rules, int32_t at, int32_t code) {
+void Run::push_frame(const Cell& rules, int32_t at, int32_t code, const Cell& first) {
   auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
   if (frames_ * FRAME_CELLS >= STACK_LIMIT_CELLS || here < stack_floor_)
     fire(err::script::PARSE_STACK);
   frames_++;
   if (trace_stack_.is(T_NONE)) return;
-  Cell first = values::none;
   Cell where = {T_TRIPLE, uint32_t(at), uint32_t(pos()), uint32_t(tail() - pos())};
   Cell last = rules;
-  if (code) {
-    first = Cell{T_TRIPLE, 0, 0, 1};
-    last = Cell{T_PAIR, uint32_t(code), 0, 0};
-  }
+  if (code) pair::make_at(&last, code, 0);
   block::append(&trace_stack_, &first);
   block::append(&trace_stack_, &where);
   block::append(&trace_stack_, &last);
+}
+
+void Run::update_frame(int32_t index, const Cell& first) {
+  if (trace_stack_.is(T_NONE)) return;
+  *block::cell_at(&trace_stack_, index * FRAME_CELLS) = first;
 }
 
 void Run::pop_frame() {
@@ -324,7 +331,7 @@ Cell Run::eval_paren(const Cell& paren, const Cell& rules, int32_t at) {
 // --- rules ------------------------------------------------------------------------------
 
 bool Run::match_block(const Cell& block, const Cell& parent, int32_t at) {
-  push_frame(parent, at, 0);
+  push_frame(parent, at, 0, values::none);
   int32_t i = std::min(series_cell::head(&block), rules_tail(block));
   event(words::push, true, block, i);
   int32_t entry = pos();
@@ -574,7 +581,9 @@ bool Run::counted(const Cell& rules, int32_t& i, const Cell& count) {
 
 bool Run::iterate(const Cell& rules, int32_t& i, int32_t min, int32_t max, int32_t code) {
   int32_t at = i - 1;
-  return command(rules, at, code, [&] {
+  int32_t frame = frames_;
+  Cell counters = {T_TRIPLE, uint32_t(min), uint32_t(max), 1};
+  return command(rules, at, code, counters, [&] {
     int32_t origin = pos();
     Sub sub = sub_rule(rules, i, code);
     if (sub.kind == Sub::END && code == C_WHILE) fire_end(words::while_);
@@ -600,6 +609,7 @@ bool Run::iterate(const Cell& rules, int32_t& i, int32_t min, int32_t max, int32
         break_ = false;
         if (!matched || (max >= 0 && count >= max) || stalled || broke) break;
         count++;
+        update_frame(frame, Cell{T_TRIPLE, uint32_t(min), uint32_t(max), uint32_t(count)});
         event(words::iterate, matched, rules, at);
       }
       matched = matched ? count >= min : (count - 1 >= min || min == 0);
@@ -618,7 +628,7 @@ bool Run::search(const Cell& rules, int32_t& i, bool thru) {
     event(words::match, true, rules, at);
     return true;
   }
-  return command(rules, at, thru ? C_THRU : C_TO, [&] {
+  return command(rules, at, thru ? C_THRU : C_TO, values::none, [&] {
     Sub sub = sub_rule(rules, i, thru ? C_THRU : C_TO);
     if (sub.kind == Sub::END) fire_end(keyword);
     int32_t origin = pos();
@@ -650,7 +660,7 @@ bool Run::capture(const Cell& rules, int32_t& i, bool copy) {
   uint32_t keyword = copy ? words::copy : words::set;
   if (i + 1 >= rules_tail(rules) || !rule_at(rules, i).is(T_WORD)) fire_end(keyword);
   Cell word = rule_at(rules, i++);
-  return command(rules, at, copy ? C_COPY : C_SET, [&] {
+  return command(rules, at, copy ? C_COPY : C_SET, word, [&] {
     int32_t start = pos();
     bool matched = once(rules, i, keyword, false);
     if (matched) {
@@ -666,7 +676,7 @@ bool Run::capture(const Cell& rules, int32_t& i, bool copy) {
 // `not` and `ahead`: the rule's outcome (negated for `not`), the input unmoved.
 bool Run::look(const Cell& rules, int32_t& i, bool negate) {
   int32_t at = i - 1;
-  return command(rules, at, negate ? C_NOT : C_AHEAD, [&] {
+  return command(rules, at, negate ? C_NOT : C_AHEAD, values::none, [&] {
     int32_t start = pos();
     bool matched = once(rules, i, negate ? words::not_ : words::ahead, true) != negate;
     move_to(start);
@@ -687,7 +697,7 @@ bool Run::into(const Cell& rules, int32_t& i) {
     event(words::match, false, rules, at);
     return false;
   }
-  return command(rules, at, C_INTO, [&] {
+  return command(rules, at, C_INTO, values::none, [&] {
     Cell parent = input_;
     input_ = item;
     input_depth_++;
@@ -757,7 +767,7 @@ bool Run::remove(const Cell& rules, int32_t& i) {
     event(words::match, true, rules, at);
     return true;
   }
-  return command(rules, at, C_REMOVE, [&] {
+  return command(rules, at, C_REMOVE, values::none, [&] {
     int32_t start = pos();
     bool matched = once(rules, i, words::remove, true);
     if (matched) {
@@ -805,7 +815,7 @@ bool Run::change(const Cell& rules, int32_t& i) {
     return true;
   }
   int32_t code = only ? C_CHANGE_ONLY : C_CHANGE;
-  return command(rules, at, code, [&] {
+  return command(rules, at, code, values::none, [&] {
     int32_t start = pos();
     bool matched = once(rules, i, words::change, true);
     if (i >= rules_tail(rules)) fire_end(words::change);
@@ -836,7 +846,7 @@ Cell Run::target_of(const Collecting& entry) {
 
 bool Run::collect(const Cell& rules, int32_t& i) {
   int32_t at = i - 1;
-  return command(rules, at, C_COLLECT, [&] {
+  return command(rules, at, C_COLLECT, values::none, [&] {
     Collecting entry{Collecting::PLAIN, values::none, values::none, 0, collecting_};
     Cell next = i < rules_tail(rules) ? rule_at(rules, i) : values::none;
     bool named = is_word(next, words::set) || is_word(next, words::into) ||
@@ -914,7 +924,7 @@ bool Run::keep(const Cell& rules, int32_t& i) {
   bool pick = i < rules_tail(rules) && is_word(rule_at(rules, i), words::pick);
   if (pick) i++;
   if (i < rules_tail(rules) && rule_at(rules, i).is(T_PAREN)) {
-    push_frame(rules, at, C_KEEP_PAREN);
+    push_frame(rules, at, C_KEEP_PAREN, values::none);
     Cell value = eval_paren(rule_at(rules, i), rules, i);
     i++;
     if (pick && value.is(T_BLOCK)) {
@@ -926,7 +936,7 @@ bool Run::keep(const Cell& rules, int32_t& i) {
     pop_frame();
     return true;
   }
-  return command(rules, at, C_KEEP, [&] {
+  return command(rules, at, C_KEEP, values::none, [&] {
     // `keep copy word rule` keeps what the copy gave the word.
     bool of_copy = i + 1 < rules_tail(rules) && is_word(rule_at(rules, i), words::copy);
     Cell copied = of_copy ? rule_at(rules, i + 1) : values::none;
@@ -952,7 +962,8 @@ bool Run::case_rule(const Cell& rules, int32_t& i) {
   int32_t at = i - 1;
   if (i >= rules_tail(rules) || !rule_at(rules, i).is(T_WORD)) fire_end(words::case_);
   Cell flag = value_of(rule_at(rules, i++));
-  return command(rules, at, C_CASE, [&] {
+  Cell saved_case = {T_TRIPLE, uint32_t(-1), exact_ ? 2u : 0u, 1};
+  return command(rules, at, C_CASE, saved_case, [&] {
     bool saved = exact_;
     exact_ = logic::true_value(&flag);
     bool matched = once(rules, i, words::case_, false);
