@@ -14,20 +14,17 @@
 // positions tried by the input's length.
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
-#include "boot/runtime.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/lexer/load.h"
-#include "runtime/core/error.h"
-#include "runtime/core/exits.h"
-#include "runtime/core/stack.h"
 #include "runtime/core/values.h"
+#include "support.h"
 
 namespace {
 
 using namespace zol;
+using fuzz::run_checked;
 
 constexpr int INPUTS_PER_RUNTIME = 100;
 // Rules and expressions one input may run: each edit of a growing input costs its
@@ -49,19 +46,6 @@ const char* const VOCABULARY[] = {
 constexpr size_t VOCABULARY_SIZE = sizeof VOCABULARY / sizeof VOCABULARY[0];
 
 const char* const INPUTS[] = {"copy \"%s\"", "to binary! \"%s\"", "load \"%s\""};
-
-void require(bool rule) {
-  if (!rule) std::abort();
-}
-
-template <class Fn>
-bool run_checked(Fn fn) {
-  Cell* top = stack::top;
-  stack::Frame* frame_top = stack::frame_top;
-  bool done = stack::try_run(fn);
-  require(stack::top == top && stack::frame_top == frame_top && exits::pending == 0);
-  return done;
-}
 
 bool is_search(const char* word) {
   return std::string(word) == "to" || std::string(word) == "thru";
@@ -96,11 +80,7 @@ std::string program_of(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static int inputs = 0;
-  if (inputs++ % INPUTS_PER_RUNTIME == 0) {
-    if (runtime::is_initialized()) runtime::cleanup();
-    runtime::init();
-  }
+  fuzz::start_runtime_every(INPUTS_PER_RUNTIME);
   std::string program = program_of(data, size);
   Cell code = values::none;
   if (!run_checked([&] {
