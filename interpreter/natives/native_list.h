@@ -51,7 +51,7 @@
   STAND_IN(N_STATS, "stats") \
   NATIVE(N_BIND, "bind", bind) \
   NATIVE(N_IN, "in", in) \
-  STAND_IN(N_PARSE, "parse") \
+  NATIVE(N_PARSE, "parse", parse) \
   NATIVE(N_UNION, "union", union_) \
   NATIVE(N_INTERSECT, "intersect", intersect) \
   NATIVE(N_UNIQUE, "unique", unique) \
