@@ -52,6 +52,8 @@
   X(tcp, "tcp") X(md5, "md5") X(sha1, "sha1") X(crc32, "crc32") X(adler32, "adler32")      \
   X(sha256, "sha256") X(sha384, "sha384") X(sha512, "sha512") X(hash_, "hash")             \
   X(with, "with") X(read, "read")                                                          \
+  /* the compression methods */                                                            \
+  X(zlib, "zlib") X(deflate_, "deflate") X(gzip, "gzip")                                    \
   /* the tracer's events */                                                                \
   X(init_, "init") X(end, "end") X(prolog, "prolog") X(epilog, "epilog")                   \
   X(enter, "enter") X(exit, "exit") X(open, "open") X(fetch, "fetch") X(push, "push")      \
