@@ -38,6 +38,7 @@ struct Huffman {
   uint16_t fast[1u << FAST_BITS];
   uint16_t count[MAX_CODE_LENGTH + 1];
   uint16_t symbols[LITLEN_SYMBOLS];
+  uint16_t used;  // symbols with a code
 };
 
 // Which incomplete codes a table accepts: the code-length code must be complete;
@@ -57,6 +58,7 @@ bool build(Huffman& h, const uint8_t* lengths, int n, Completeness rule) {
     if (left < 0) return false;  // over-subscribed
     used += h.count[len];
   }
+  h.used = uint16_t(used);
   bool single = used == 1 && h.count[1] == 1;
   if (used > 0 && left > 0 && !(rule == Completeness::ONE_CODE_OF_ONE_BIT && single)) return false;
 
@@ -164,6 +166,7 @@ class Inflater {
   int decode_long(const Huffman& h) {
     uint32_t code = 0, first = 0, index = 0;
     for (uint32_t len = 1; len <= MAX_CODE_LENGTH; len++) {
+      if (index >= h.used) return NO_SYMBOL;  // no code this long or longer
       if (len > count_) return NO_BITS;
       code |= uint32_t(buffer_ >> (len - 1)) & 1;
       uint32_t n = h.count[len];
