@@ -211,17 +211,30 @@ TEST(Deflate, RoundTripsAndMeasuresWithCapacityZero) {
   }
 }
 
+// A stream, the inflater's answer with room for 64 bytes, and its output.
+struct InflateCase {
+  const char* name;
+  Bytes stream;
+  deflate::Result result;
+  std::string output;  // checked when the result is OK
+};
+
+template <size_t N>
+void check_inflate(const InflateCase (&cases)[N]) {
+  for (const InflateCase& c : cases) {
+    Output o = run(deflate::inflate, c.stream, 64);
+    EXPECT_EQ(o.result, c.result) << c.name;
+    if (c.result == deflate::OK) {
+      EXPECT_EQ(std::string(o.bytes.begin(), o.bytes.end()), c.output) << c.name;
+    }
+  }
+}
+
 TEST(Inflate, ResultCodes) {
   Bytes hello = run(deflate::compress, bytes_of("hello, hello, hello world")).bytes;
   Bytes cut = hello;
   cut.pop_back();
-  struct Case {
-    const char* name;
-    Bytes stream;
-    deflate::Result result;
-    std::string output;  // checked when the result is OK
-  };
-  const Case cases[] = {
+  const InflateCase cases[] = {
       {"empty input", {}, deflate::OK, ""},
       {"block type 3", Stream().header(1, 3).done(), deflate::BAD_BLOCK_TYPE, ""},
       {"distance before any output", Stream().header(1, 1).fixed(257).code(0, 5).done(),
@@ -249,13 +262,7 @@ TEST(Inflate, ResultCodes) {
       {"distance symbol 30", Stream().header(1, 1).fixed('a').fixed(257).code(30, 5).done(),
        deflate::INVALID, ""},
   };
-  for (const Case& c : cases) {
-    Output o = run(deflate::inflate, c.stream, 64);
-    EXPECT_EQ(o.result, c.result) << c.name;
-    if (c.result == deflate::OK) {
-      EXPECT_EQ(std::string(o.bytes.begin(), o.bytes.end()), c.output) << c.name;
-    }
-  }
+  check_inflate(cases);
 }
 
 TEST(Inflate, DynamicBlocksAreCheckedBeforeTheirTablesAreUsed) {
@@ -275,13 +282,7 @@ TEST(Inflate, DynamicBlocksAreCheckedBeforeTheirTablesAreUsed) {
     if (match) s.code(3, 2).code(0, 1);
     return s.code(2, 2).done();
   };
-  struct Case {
-    const char* name;
-    Bytes stream;
-    deflate::Result result;
-    std::string output;
-  };
-  const Case cases[] = {
+  const InflateCase cases[] = {
       {"one distance code of one bit", body(dynamic_block(258, 1, plain, litlen_a({{1}})), true),
        deflate::OK, "aaaa"},
       {"no distance code, literals only", body(dynamic_block(258, 1, plain, litlen_a({{0}})), false),
@@ -305,13 +306,7 @@ TEST(Inflate, DynamicBlocksAreCheckedBeforeTheirTablesAreUsed) {
       {"empty code-length code", dynamic_block(257, 1, cl_code({}), {}).done(), deflate::INVALID, ""},
       {"lengths cut", dynamic_block(258, 1, plain, {{18, 127}}).done(), deflate::TRUNCATED, ""},
   };
-  for (const Case& c : cases) {
-    Output o = run(deflate::inflate, c.stream, 64);
-    EXPECT_EQ(o.result, c.result) << c.name;
-    if (c.result == deflate::OK) {
-      EXPECT_EQ(std::string(o.bytes.begin(), o.bytes.end()), c.output) << c.name;
-    }
-  }
+  check_inflate(cases);
 }
 
 TEST(Inflate, CountsPastTheCapacity) {
