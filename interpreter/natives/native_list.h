@@ -114,8 +114,8 @@
   STAND_IN(N_ZERO_Q, "zero?") \
   STAND_IN(N_SIZE_Q, "size?") \
   STAND_IN(N_BROWSE, "browse") \
-  STAND_IN(N_COMPRESS, "compress") \
-  STAND_IN(N_DECOMPRESS, "decompress") \
+  NATIVE(N_COMPRESS, "compress", compress) \
+  NATIVE(N_DECOMPRESS, "decompress", decompress) \
   STAND_IN(N_RECYCLE, "recycle") \
   STAND_IN(N_TRANSCODE, "transcode") \
   STAND_IN(N_APPLY, "apply")

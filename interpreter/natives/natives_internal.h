@@ -81,6 +81,10 @@ void unique(int check, int case_, int skip);
 void difference(int check, int case_, int skip);
 void exclude(int check, int case_, int skip);
 
+// Compression by method word (compression.cpp).
+void compress(int check);
+void decompress(int check, int size);
+
 // Base coding and complement? (coding.cpp).
 void enbase(int check, int base);
 void debase(int check, int base);

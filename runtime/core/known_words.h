@@ -60,6 +60,8 @@
   X(fail, "fail") X(break_, "break") X(reject, "reject") X(pick, "pick")                 \
   X(only, "only") X(after, "after") X(pop, "pop") X(match, "match")                      \
   X(iterate, "iterate") X(paren_, "paren") X(parse_callback, "<parse-callback>")         \
+  /* the compression methods */                                                            \
+  X(zlib, "zlib") X(deflate_, "deflate") X(gzip, "gzip")                                    \
   /* the tracer's events */                                                                \
   X(init_, "init") X(end, "end") X(prolog, "prolog") X(epilog, "epilog")                   \
   X(enter, "enter") X(exit, "exit") X(open, "open") X(fetch, "fetch") X(push, "push")      \

@@ -48,7 +48,7 @@ SeriesBuffer* reach(const Cell* bits, uint32_t index) {
   if (needed <= b->used_bytes()) return b;
   uint8_t fill = fill_of(complemented(bits));
   if (b->offset + needed > b->size)
-    b = memory::expand_series(b, std::max<int64_t>(int64_t(b->size) * 2, b->offset + needed));
+    b = memory::expand_series_copy(b, std::max<int64_t>(int64_t(b->size) * 2, b->offset + needed));
   std::memset(b->tail_ptr(), fill, b->offset + needed - b->tail);
   b->tail = b->offset + needed;
   return b;

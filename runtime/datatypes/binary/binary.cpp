@@ -318,7 +318,7 @@ void splice(Cell* s, int32_t index, int32_t removed, const std::string& bytes) {
   SeriesBuffer* b = buffer(s);
   uint32_t grown = uint32_t(bytes.size()) - std::min(uint32_t(bytes.size()), uint32_t(removed));
   if (uint64_t(b->tail) + grown > b->size)
-    b = memory::expand_series(b, int64_t(b->size) * 2 + grown);
+    b = memory::expand_series_copy(b, int64_t(b->size) * 2 + grown);
   uint8_t* at = b->head() + index;
   uint32_t after = b->used_bytes() - uint32_t(index + removed);
   std::memmove(at + bytes.size(), at + removed, after);

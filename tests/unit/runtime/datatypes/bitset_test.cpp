@@ -100,6 +100,9 @@ TEST(Bitset, FindPickPokeAndPathSetOnBits) {
       {"b: make bitset! \"a\" poke b 97 none b", "make bitset! #{00000000000000000000000000}"},
       {"b: make bitset! \"a\" poke b 0 1 b", "make bitset! #{80000000000000000000000040}"},
       {"b: make bitset! [] b/20: true b", "make bitset! #{000008}"},
+      // Growing keeps the bits already set.
+      {"b: make bitset! [1 2] append b 500 reduce [find b 1 find b 2 find b 500 find b 3]",
+       "[true true true none]"},
       {"b: make bitset! \"a\" append b \"b\" b", "make bitset! #{00000000000000000000000060}"},
       {"remove/part make bitset! \"ab\" \"a\"", "make bitset! #{00000000000000000000000020}"},
       {"remove make bitset! \"ab\"", error(err::script::MISSING_ARG)},

@@ -118,6 +118,11 @@ TEST(Binary, AppendInsertAndChangeWriteBytes) {
       {"head change next #{010203} #{FFFF}", "#{01FFFF}"},
       {"head change/part #{010203} #{FF} 2", "#{FF03}"},
       {"x: #{0102} append x x", "#{01020102}"},
+      // Growing a full buffer keeps its bytes.
+      {"append copy #{000102030405060708090A0B0C0D0E0F} #{AA}",
+       "#{000102030405060708090A0B0C0D0E0FAA}"},
+      {"x: make binary! 1 loop 20 [append x #{AB}] x",
+       "#{ABABABABABABABABABABABABABABABABABABABAB}"},
       {"append #{} 256", error(err::script::OUT_OF_RANGE)},
       {"append #{} -129", error(err::script::OUT_OF_RANGE)},
       {"append #{} 1.5", error(err::script::INVALID_ARG)},
