@@ -44,8 +44,6 @@ namespace {
 using namespace detail;
 
 int32_t base_of_literals = 0;
-// Where a tuple! cell keeps its element count.
-constexpr uint32_t TUPLE_COUNT_SHIFT = 19;
 
 uint32_t read32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -117,6 +115,7 @@ class Reader {
     return d;
   }
   uint32_t symbol();
+  uint32_t intern(uint32_t k, const uint8_t* at);
   void symbol_table();
 
   // --- records
@@ -200,7 +199,11 @@ uint32_t Reader::symbol() {
   const uint8_t* at = at_;
   uint32_t k = count();
   if (k >= symbol_count_) invalid(at);
-  if (!interned_.empty()) return interned_[k];
+  return interned_.empty() ? intern(k, at) : interned_[k];
+}
+
+// The name of symbol k: a NUL-terminated, non-empty name inside the names area.
+uint32_t Reader::intern(uint32_t k, const uint8_t* at) {
   uint32_t offset = read32(offsets_ + 4 * size_t(k));
   if (offset >= names_size_) invalid(at);
   const uint8_t* name = names_ + offset;
@@ -216,30 +219,9 @@ void Reader::symbol_table() {
   if (uint64_t(symbol_count_) * 4 + names_size_ > left()) invalid(at);
   offsets_ = take(size_t(symbol_count_) * 4);
   names_ = take(names_size_);
-  if (!boot_) return;
-  // The boot image's thousands of word records each cost one array access.
-  const uint8_t* saved = at_;
-  const uint8_t* saved_end = end_;
-  std::vector<uint8_t> number;
-  for (uint32_t k = 0; k < symbol_count_; k++) {
-    number.clear();
-    uint32_t v = k;
-    if (compact_) {
-      while (v >= 0x80) { number.push_back(uint8_t(v | 0x80)); v >>= 7; }
-      number.push_back(uint8_t(v));
-    } else {
-      for (int i = 0; i < 4; i++) number.push_back(uint8_t(k >> (8 * i)));
-    }
-    at_ = number.data();
-    end_ = number.data() + number.size();
-    const uint8_t* keep_start = start_;
-    start_ = at_ - (saved - keep_start);   // positions stay those of the table
-    uint32_t id = symbol();
-    start_ = keep_start;
-    interned_.push_back(id);
-  }
-  at_ = saved;
-  end_ = saved_end;
+  // The boot image's thousands of word records then cost one array access each.
+  if (boot_)
+    for (uint32_t k = 0; k < symbol_count_; k++) interned_.push_back(intern(k, offsets_ + 4 * size_t(k)));
 }
 
 void Reader::records(bool has_symbols) {
@@ -404,11 +386,9 @@ Cell Reader::scalar(const Record& r) {
     case T_TUPLE: {
       int n = compact_ ? (r.flag ? byte() : 3) : int(r.bits >> STD_UNIT_SHIFT & 0xFF);
       if (n < tuple::MIN_COUNT || n > tuple::MAX_COUNT) invalid(r.start);
-      uint8_t elements[12] = {};
-      std::memcpy(elements, take(compact_ ? size_t(n) : 12), compact_ ? size_t(n) : 12);
-      std::memset(elements + n, 0, size_t(12 - n));
-      Cell c{T_TUPLE | uint32_t(n) << TUPLE_COUNT_SHIFT, 0, 0, 0};
-      std::memcpy(&c.w1, elements, 12);
+      size_t stored = compact_ ? size_t(n) : 12;
+      Cell c{T_TUPLE, 0, 0, 0};
+      tuple::make_at(&c, take(stored), n);
       return c;
     }
     case T_ISSUE: {
