@@ -287,6 +287,22 @@ TEST_F(Zolbin, WordsOfOneObjectShareOneContext) {
   }
 }
 
+// A word whose reference names an op! made from a function takes the function's
+// context.
+TEST_F(Zolbin, WordsReferringToAnOpTakeItsFunctionsContext) {
+  Cell v = test::eval_value("f: func [a b] [a - b] o: make op! :f reduce [:o pick body-of :f 1]");
+  for (Encoding e : {Encoding::STANDARD, Encoding::COMPACT}) {
+    Cell back = first_of(decode(encode(v, e)));
+    Cell op = *block::cell_at(&back, 0);
+    Cell a = *block::cell_at(&back, 1);
+    ASSERT_TRUE(op.is(T_OP));
+    EXPECT_EQ(a.w1, op.w1);
+    EXPECT_EQ(word_cell::index(&a), 0);
+    set_global("got", back);
+    EXPECT_EQ(test::eval("set 'minus pick got 1  10 minus 4"), "6");
+  }
+}
+
 // A word bound to a context that has no object or function to rebuild it from (an
 // error's here) comes back global every time, in both encodings.
 TEST_F(Zolbin, WordsOfOtherContextsComeBackGlobal) {
@@ -428,7 +444,9 @@ TEST_F(Zolbin, LzStreamsByHand) {
   for (const Case& c : cases) {
     Bytes out;
     EXPECT_EQ(zolbin::lz::decompress(c.stream.data(), c.stream.size(), &out), c.ok) << c.out;
-    if (c.ok) EXPECT_EQ(std::string(out.begin(), out.end()), c.out);
+    if (c.ok) {
+      EXPECT_EQ(std::string(out.begin(), out.end()), c.out);
+    }
   }
   Bytes cut = lz_stream(3, {{3, three.out}});
   cut.resize(cut.size() - 2);
