@@ -231,6 +231,7 @@ TEST_F(Zolbin, RoundTripsOfEveryDatatype) {
       "next make vector! [integer! 8 [65 66]]", "make bitset! \"abc\"", "complement make bitset! \"abc\"",
       "make hash! [a 1 b 2]", "#[a 1 \"b\" [2]]", "make object! [a: 1 b: [x y] c: \"s\"]",
       "func [x /y z] [x + 1]", ":if", ":add", ":+", "make op! func [a b] [a - b]",
+      "reduce [:append :append :+ :+]",
       "try [1 / 0]", "make error! [user message \"boom\"]",
   };
   for (const char* source : sources) {
