@@ -75,8 +75,9 @@ int main() {
       zolbin::decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), target,
                      image);
     });
-    std::printf("%s encode %.1f ms decode %.1f ms (%.1f MB)\n", name, write, read,
-                double(bytes.size()) / (1 << 20));
+    Cell back = *block::cell_at(target, 0);
+    std::printf("%s encode %.1f ms decode %.1f ms (%.1f MB, %d records read back)\n", name, write,
+                read, double(bytes.size()) / (1 << 20), block::length(&back));
   }
   return 0;
 }
