@@ -316,6 +316,44 @@ TEST_F(Zolbin, WordsOfOtherContextsComeBackGlobal) {
   }
 }
 
+// Settling a pending error! allocates in the middle of the walk, after the shared
+// block was recorded: under the collector's stress mode that collection would move
+// the block's node, and the reference table would no longer find it, unless the
+// table keeps its nodes.
+TEST_F(Zolbin, TheReferenceTableKeepsItsNodesAcrossACollection) {
+  Cell v = test::eval_value("b: [1 2] reduce [b none b]");
+  *block::cell_at(&v, 1) = error::raised(err::math::ZERO_DIVIDE, nullptr, nullptr, nullptr);
+  for (Encoding e : {Encoding::STANDARD, Encoding::COMPACT}) {
+    Cell back = first_of(decode(encode(v, e)));
+    EXPECT_TRUE(block::cell_at(&back, 1)->is(T_ERROR));
+    EXPECT_EQ(series_cell::node(block::cell_at(&back, 0)), series_cell::node(block::cell_at(&back, 2)));
+  }
+}
+
+// Records of the standard encoding that the writer never makes but the reader
+// takes: padding runs, a bare context record, a global word's own index ignored,
+// a top-level reference record.
+TEST_F(Zolbin, StandardRecordsTheWriterDoesNotMake) {
+  Cell global_a = context::add_global(symbol::make("a"));
+  Bytes words = MAGIC;
+  words.insert(words.end(), {2, zolbin::FLAG_SYMBOLS});
+  for (uint32_t w : {1u, 24u, 1u, 8u, 0u}) le32(&words, w);
+  words.insert(words.end(), {'a', 0, 0, 0, 0, 0, 0, 0});
+  for (uint32_t w : {14u, 1u, 0u, 15u | 1u << 25, 0u, 99999u}) le32(&words, w);
+  Cell read = decode(words);
+  Cell obj = *block::cell_at(&read, 0);
+  ASSERT_TRUE(obj.is(T_OBJECT));
+  set_global("got", obj);
+  EXPECT_EQ(test::eval("reduce [words-of got value? in got 'a]"), "[[a] false]");
+  Cell a = *block::cell_at(&read, 1);
+  EXPECT_EQ(a.w1, context::global);
+  EXPECT_EQ(a.w3, global_a.w3);
+  EXPECT_EQ(test::show(decode(standard_image({0, 0, 12, 0x3FF00000, 0, 5, 0, 1, 11, 7, 255, 2, 1, 0}))),
+            "@1 [1.0 [7] 7]");
+  EXPECT_EQ(test::show(decode(compact_image({0x05, 0x02, 0x81, 0xC0, 0xFF, 0x02, 0x00, 0x00}))),
+            "@1 [[1\n1]]");
+}
+
 // --- refusals -----------------------------------------------------------------------------
 
 TEST_F(Zolbin, RefusedDatatypesLeaveTheWriterReady) {
