@@ -62,6 +62,7 @@ struct Record {
   uint8_t type;
   bool flag = false;      // compact: bit 6 of the header byte
   uint32_t bits = 0;      // standard: the header word
+  bool new_line = false;  // the value begins a new line in its block
   bool shared = false;    // a path follows instead of the contents
   bool define = false;    // boot definition
 };
@@ -120,7 +121,7 @@ class Reader {
 
   // --- records
   void value(NodeRef target);
-  bool standard_header(Record* r, NodeRef target);
+  void standard_header(Record* r);
   bool compact_header(Record* r, NodeRef target);
   void contents(const Record& r, NodeRef target);
   Cell scalar(const Record& r);
@@ -152,11 +153,7 @@ class Reader {
   void native(const Record& r, NodeRef target);
   void op(const Record& r, NodeRef target);
   int32_t head(const Record& r) {
-    if (compact_ && !r.flag) return 0;
-    const uint8_t* at = at_;
-    uint32_t h = count();
-    if (int32_t(h) < 0) invalid(at);
-    return int32_t(h);
+    return compact_ && !r.flag ? 0 : int32_t(count());
   }
   void check_head(const Record& r, int32_t h, uint32_t length) {
     if (uint32_t(h) > length) invalid(r.start);
@@ -242,42 +239,41 @@ void Reader::value(NodeRef target) {
   Record r{at_, 0};
   uint32_t before = length_of(target);
   const uint8_t* outer = record_;
-  bool header_only = compact_ ? compact_header(&r, target) : standard_header(&r, target);
+  bool header_only = false;
+  if (compact_) header_only = compact_header(&r, target);
+  else standard_header(&r);
   record_ = r.start;
   if (!header_only) contents(r, target);
-  bool new_line = compact_ ? (r.bits != 0) : (r.bits & STD_NEW_LINE) != 0;
-  if (new_line && length_of(target) > before) cell::set_new_line(last_cell(target), true);
+  if (r.new_line && length_of(target) > before) cell::set_new_line(last_cell(target), true);
   record_ = outer;
   depth_--;
 }
 
-// Skips padding words; answers true when the record was complete in its header.
-bool Reader::standard_header(Record* r, NodeRef) {
+// Skips padding words.
+void Reader::standard_header(Record* r) {
   uint32_t h = 0;
   while (h == 0) {
     r->start = at_;
     h = word();
   }
   r->bits = h;
+  r->new_line = (h & STD_NEW_LINE) != 0;
   r->type = uint8_t(h);
   r->shared = (h & STD_REFERENCE) != 0 && r->type != T_OP;
   if (boot_ && word_family(r->type)) r->define = (h & STD_GLOBAL) != 0;
-  return false;
 }
 
-// Prefixes, then the lead byte: one-byte values are appended here.
+// Prefixes, then the lead byte: one-byte values are appended here (answers true).
 bool Reader::compact_header(Record* r, NodeRef target) {
-  bool new_line = false;
   uint8_t b;
   r->start = at_;
   for (;;) {
     b = byte();
-    if (b == CP_NEW_LINE) new_line = true;
+    if (b == CP_NEW_LINE) r->new_line = true;
     else if (b == CP_WRITTEN) r->shared = true;
     else if (b == CP_DEFINE) r->define = true;
     else break;
   }
-  r->bits = new_line;
   if (r->define && !boot_) invalid(r->start);
   if (b >= 0x80) {
     if (r->shared || r->define) invalid(r->start);
