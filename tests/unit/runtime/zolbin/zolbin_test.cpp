@@ -553,6 +553,19 @@ TEST_F(Zolbin, BootDefinitionsLeaveNothingBehind) {
     EXPECT_EQ(memory::buffer_of(runtime::root_block)->length(), before);
     EXPECT_EQ(test::eval(std::string("get '") + name), "unset!") << name;
   }
+  // The standard encoding's definition: a set-word with bit 25, global context
+  // (-1), index to look up (-1), then its value.
+  Bytes standard = MAGIC;
+  standard.insert(standard.end(), {1, zolbin::FLAG_SYMBOLS});
+  for (uint32_t w : {1u, 24u, 1u, 8u, 0u}) le32(&standard, w);
+  const std::string name = "zolbin-std";
+  standard.insert(standard.end(), name.begin(), name.end());
+  standard.insert(standard.end(), 16 - name.size(), 0);
+  standard[20] = 16;   // the names area: 16 bytes
+  for (uint32_t w : {16u | 1u << 25, 0u, ~0u, ~0u, 1u, 2u}) le32(&standard, w);
+  zolbin::boot_load(standard.data(), standard.size(), true);
+  EXPECT_EQ(memory::buffer_of(runtime::root_block)->length(), before);
+  EXPECT_EQ(test::eval("get 'zolbin-std"), "unset!");
   EXPECT_EQ(test::raised([&] {
               zolbin::boot_load(boot_image("x", {0xC4, 0x80}).data(), 17 + 2, true);
             }),
