@@ -59,20 +59,24 @@ suite build-asan
 suite build-asan ZOL_GC_STRESS="$debug_stride" ZOL_GC_STRESS_OFFSET="$((offset % debug_stride))"
 
 # Bounded libFuzzer runs of the text decoders, the lexer's scanner, load,
-# evaluation and the inflater (clang, AddressSanitizer and UndefinedBehaviorSanitizer). Each corpus
+# evaluation, parse, the inflater and the binary value reader (clang, AddressSanitizer
+# and UndefinedBehaviorSanitizer). Each corpus
 # grows in build-fuzz from run to run, starting from tests/fuzz/<fuzzer>_seeds when
-# there is one, with tests/fuzz/<fuzzer>.dict as its dictionary when there is one; a
+# there is one, with tests/fuzz/<fuzzer>.dict as its dictionary and the flags in
+# tests/fuzz/<fuzzer>.options (one line) when there are; a
 # finding is written there too and fails the stage.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZOL_SANITIZE=ON -DZOL_FUZZ=ON >/dev/null
-for run in fuzz_utf8:30 fuzz_basecode:30 fuzz_lexer_scan:30 fuzz_load:60 fuzz_eval:60 fuzz_parse:60 fuzz_inflate:30; do
+for run in fuzz_utf8:30 fuzz_basecode:30 fuzz_lexer_scan:30 fuzz_load:60 fuzz_eval:60 fuzz_parse:60 \
+           fuzz_inflate:30 fuzz_zolbin:30; do
   fuzzer=${run%:*}
   ninja -C build-fuzz "$fuzzer"
   mkdir -p "build-fuzz/corpus/$fuzzer"
-  dict=() seeds=()
+  dict=() seeds=() options=()
   [ -f "tests/fuzz/$fuzzer.dict" ] && dict=("-dict=tests/fuzz/$fuzzer.dict")
+  [ -f "tests/fuzz/$fuzzer.options" ] && read -ra options < "tests/fuzz/$fuzzer.options"
   [ -d "tests/fuzz/${fuzzer}_seeds" ] && seeds=("tests/fuzz/${fuzzer}_seeds")
   # New inputs go to the first directory: the corpus, never the seeds.
   "./build-fuzz/tests/fuzz/$fuzzer" -max_total_time="${run#*:}" -max_len=65536 -timeout=10 \
-    -rss_limit_mb=4096 -close_fd_mask=1 -artifact_prefix=build-fuzz/ "${dict[@]}" \
+    -rss_limit_mb=4096 -close_fd_mask=1 -artifact_prefix=build-fuzz/ "${dict[@]}" "${options[@]}" \
     "build-fuzz/corpus/$fuzzer" "${seeds[@]}"
 done
