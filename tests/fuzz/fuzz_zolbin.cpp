@@ -17,6 +17,7 @@
 #include "runtime/datatypes/block/block.h"
 #include "runtime/memory/memory.h"
 #include "runtime/zolbin/zolbin.h"
+#include "support.h"
 
 namespace {
 
@@ -69,10 +70,8 @@ void write_and_read_back(const Cell& loaded) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static int inputs = 0;
-  if (inputs++ % INPUTS_PER_RUNTIME == 0) {
-    if (runtime::is_initialized()) runtime::cleanup();
-    runtime::init();
-  }
+  inputs++;
+  fuzz::start_runtime_every(INPUTS_PER_RUNTIME);
   std::vector<uint8_t> image(data, data + size);
   Cell loaded;
   if (read(image, &loaded)) write_and_read_back(loaded);
