@@ -93,4 +93,25 @@ void as_point3d(int check);
 // Keyed collections (collections.cpp).
 void extend(int check, int case_);
 
+// Sign tests, shift, to-hex, trigonometry, logarithms and roots (math.cpp).
+void negative_q(int check);
+void positive_q(int check);
+void sign_q(int check);
+void zero_q(int check);
+void nan_q(int check);
+void shift(int check, int left, int logical);
+void to_hex(int check, int size);
+void sine(int check, int radians);
+void cosine(int check, int radians);
+void tangent(int check, int radians);
+void arcsine(int check, int radians);
+void arccosine(int check, int radians);
+void arctangent(int check, int radians);
+void arctangent2(int check, int radians);
+void log_2(int check);
+void log_10(int check);
+void log_e(int check);
+void exp(int check);
+void square_root(int check);
+
 }  // namespace zol::natives
