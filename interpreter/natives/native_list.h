@@ -48,7 +48,7 @@
   NATIVE(N_TYPE_Q, "type?", type_q) \
   NATIVE(N_REDUCE, "reduce", reduce) \
   NATIVE(N_COMPOSE, "compose", compose) \
-  STAND_IN(N_STATS, "stats") \
+  NATIVE(N_STATS, "stats", stats) \
   NATIVE(N_BIND, "bind", bind) \
   NATIVE(N_IN, "in", in) \
   STAND_IN(N_PARSE, "parse") \
@@ -58,8 +58,8 @@
   NATIVE(N_DIFFERENCE, "difference", difference) \
   NATIVE(N_EXCLUDE, "exclude", exclude) \
   NATIVE(N_COMPLEMENT_Q, "complement?", complement_q) \
-  STAND_IN(N_DEHEX, "dehex") \
-  STAND_IN(N_ENHEX, "enhex") \
+  NATIVE(N_DEHEX, "dehex", dehex) \
+  NATIVE(N_ENHEX, "enhex", enhex) \
   NATIVE(N_NEGATIVE_Q, "negative?", negative_q) \
   NATIVE(N_POSITIVE_Q, "positive?", positive_q) \
   NATIVE(N_MAX, "max", max) \
@@ -82,8 +82,8 @@
   NATIVE(N_CONSTRUCT, "construct", construct) \
   NATIVE(N_VALUE_Q, "value?", value_q) \
   NATIVE(N_TRY, "try", try_) \
-  STAND_IN(N_UPPERCASE, "uppercase") \
-  STAND_IN(N_LOWERCASE, "lowercase") \
+  NATIVE(N_UPPERCASE, "uppercase", uppercase) \
+  NATIVE(N_LOWERCASE, "lowercase", lowercase) \
   NATIVE(N_AS_PAIR, "as-pair", as_pair) \
   NATIVE(N_AS_POINT2D, "as-point2D", as_point2d) \
   NATIVE(N_AS_POINT3D, "as-point3D", as_point3d) \
@@ -96,8 +96,8 @@
   NATIVE(N_CATCH, "catch", catch_) \
   NATIVE(N_EXTEND, "extend", extend) \
   NATIVE(N_DEBASE, "debase", debase) \
-  STAND_IN(N_TO_LOCAL_FILE, "to-local-file") \
-  STAND_IN(N_WAIT, "wait") \
+  NATIVE(N_TO_LOCAL_FILE, "to-local-file", to_local_file) \
+  NATIVE(N_WAIT, "wait", wait) \
   NATIVE(N_CHECKSUM, "checksum", checksum_) \
   NATIVE(N_UNSET, "unset", unset) \
   NATIVE(N_NEW_LINE, "new-line", new_line) \
@@ -116,6 +116,6 @@
   STAND_IN(N_BROWSE, "browse") \
   STAND_IN(N_COMPRESS, "compress") \
   STAND_IN(N_DECOMPRESS, "decompress") \
-  STAND_IN(N_RECYCLE, "recycle") \
+  NATIVE(N_RECYCLE, "recycle", recycle) \
   STAND_IN(N_TRANSCODE, "transcode") \
   STAND_IN(N_APPLY, "apply")

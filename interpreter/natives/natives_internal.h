@@ -114,4 +114,16 @@ void log_e(int check);
 void exp(int check);
 void square_root(int check);
 
+// Case change, percent coding and file names (text.cpp).
+void uppercase(int check, int part);
+void lowercase(int check, int part);
+void dehex(int check);
+void enhex(int check);
+void to_local_file(int check, int full);
+
+// Memory, the collector and sleeping (system.cpp).
+void stats(int check, int show, int info);
+void recycle(int check, int on, int off);
+void wait(int check, int all);
+
 }  // namespace zol::natives
