@@ -117,5 +117,5 @@
   STAND_IN(N_COMPRESS, "compress") \
   STAND_IN(N_DECOMPRESS, "decompress") \
   NATIVE(N_RECYCLE, "recycle", recycle) \
-  STAND_IN(N_TRANSCODE, "transcode") \
+  NATIVE(N_TRANSCODE, "transcode", transcode) \
   STAND_IN(N_APPLY, "apply")

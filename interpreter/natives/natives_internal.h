@@ -126,4 +126,7 @@ void stats(int check, int show, int info);
 void recycle(int check, int on, int off);
 void wait(int check, int all);
 
+// Source text through the lexer (transcode.cpp).
+void transcode(int check, int next, int one, int prescan, int scan, int part, int into, int trace);
+
 }  // namespace zol::natives

@@ -62,4 +62,6 @@
   X(weekday, "weekday") X(yearday, "yearday") X(julian, "julian")                          \
   X(timezone, "timezone") X(week, "week") X(isoweek, "isoweek")                            \
   X(add, "add") X(multiply, "multiply") X(round_, "round")                                \
-  X(locale, "locale") X(months, "months")
+  X(locale, "locale") X(months, "months")                                                  \
+  /* the lexer's trace events ("open" and "error" are above) and its callback's frame */   \
+  X(close, "close") X(lexer_callback, "<lexer-callback>")
