@@ -118,4 +118,4 @@
   STAND_IN(N_DECOMPRESS, "decompress") \
   NATIVE(N_RECYCLE, "recycle", recycle) \
   NATIVE(N_TRANSCODE, "transcode", transcode) \
-  STAND_IN(N_APPLY, "apply")
+  NATIVE(N_APPLY, "apply", apply)

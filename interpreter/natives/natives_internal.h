@@ -129,4 +129,7 @@ void wait(int check, int all);
 // Source text through the lexer (transcode.cpp).
 void transcode(int check, int next, int one, int prescan, int scan, int part, int into, int trace);
 
+// Calls with the arguments in a block (apply.cpp).
+void apply(int check, int all, int safer);
+
 }  // namespace zol::natives
