@@ -8,7 +8,6 @@
 #include "runtime/collector/collector.h"
 #include "runtime/core/error.h"
 #include "runtime/core/stack.h"
-#include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/float/float.h"
