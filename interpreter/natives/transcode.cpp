@@ -92,12 +92,29 @@ Input input_of(Cell* src, int part) {
 
 // --- the trace callback ------------------------------------------------------------------
 
+struct EventName {
+  lexer::Event event;
+  const uint32_t* word;   // its symbol, filled at start-up
+};
+const EventName EVENT_NAMES[] = {
+    {lexer::EV_PRESCAN, &words::prescan}, {lexer::EV_SCAN, &words::scan},
+    {lexer::EV_LOAD, &words::load},       {lexer::EV_OPEN, &words::open},
+    {lexer::EV_CLOSE, &words::close},     {lexer::EV_ERROR, &words::error_},
+};
+constexpr uint32_t ALL_EVENTS = 63;
+
+uint32_t event_word(lexer::Event event) {
+  for (const EventName& n : EVENT_NAMES)
+    if (n.event == event) return *n.word;
+  return words::error_;
+}
+
 // The events a callback asks for: those named in a block that begins its spec,
 // otherwise all.
 uint32_t event_mask(const Cell* callback) {
   Cell spec{T_BLOCK, 0, callback->w2, 0};
   SeriesBuffer* b = block::buffer(&spec);
-  if (b->length() == 0 || !b->cells()[0].is(T_BLOCK)) return lexer::EV_OPEN | lexer::EV_CLOSE | lexer::EV_ERROR;
+  if (b->length() == 0 || !b->cells()[0].is(T_BLOCK)) return ALL_EVENTS;
   Cell events = b->cells()[0];
   uint32_t mask = 0;
   SeriesBuffer* e = block::buffer(&events);
@@ -105,9 +122,8 @@ uint32_t event_mask(const Cell* callback) {
     const Cell* w = e->cells() + i;
     if (!block::is_any_word(w->type())) continue;
     uint32_t s = symbol::resolve(word_cell::symbol(w));
-    if (s == symbol::resolve(words::open)) mask |= lexer::EV_OPEN;
-    if (s == symbol::resolve(words::close)) mask |= lexer::EV_CLOSE;
-    if (s == symbol::resolve(words::error_)) mask |= lexer::EV_ERROR;
+    for (const EventName& n : EVENT_NAMES)
+      if (s == symbol::resolve(*n.word)) mask |= n.event;
   }
   return mask;
 }
@@ -118,19 +134,10 @@ struct Tracing {
   const Input* input;
 };
 
-uint32_t event_word(lexer::Event event) {
-  switch (event) {
-    case lexer::EV_OPEN: return words::open;
-    case lexer::EV_CLOSE: return words::close;
-    case lexer::EV_ERROR: break;
-  }
-  return words::error_;
-}
-
 // Calls the callback with the event word, the source at the token (its start for
 // an opening, its end otherwise), the datatype (none for none), the line and the
-// token's 1-based start and end positions as a pair!. Its answer's truth is the
-// reply.
+// token: the value for a load event, else its 1-based start and end positions as
+// a pair!. Its answer's truth is the reply.
 lexer::Reply call_tracer(void* context, const lexer::TraceEvent& event) {
   const Tracing& t = *static_cast<const Tracing*>(context);
   int32_t base = series_cell::head(t.src) + 1;
@@ -149,7 +156,8 @@ lexer::Reply call_tracer(void* context, const lexer::TraceEvent& event) {
   Cell line = values::integer(int32_t(event.line));
   stack::push(&line);
   Cell token;
-  pair::make_at(&token, start, end);
+  if (event.value) token = *event.value;
+  else pair::make_at(&token, start, end);
   stack::push(&token);
   interpreter::call_function(&function, context::global, &name, interpreter::CALLBACK_LEXER);
   bool yes = logic::true_value(stack::arguments);

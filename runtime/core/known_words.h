@@ -64,4 +64,5 @@
   X(add, "add") X(multiply, "multiply") X(round_, "round")                                \
   X(locale, "locale") X(months, "months")                                                  \
   /* the lexer's trace events ("open" and "error" are above) and its callback's frame */   \
-  X(close, "close") X(lexer_callback, "<lexer-callback>")
+  X(prescan, "prescan") X(scan, "scan") X(load, "load") X(close, "close")                  \
+  X(lexer_callback, "<lexer-callback>")
