@@ -225,19 +225,21 @@ class Gatherer {
   // The callable and the name live in the caller's frame for the whole call. The
   // cache never grows once built, and the pointer to its cells, kept on the native
   // stack, holds its buffer in place while arguments are evaluated.
-  Gatherer(const Cell& callable, const Code& code, const Cell* name, bool infix)
+  Gatherer(const Cell& callable, const Code& code, const Cell* name, bool infix, int gathering)
       : callable_(callable), code_(code), name_(*name), infix_(infix),
-        frame_slots_(has_frame_slots(callable)) {
+        frame_slots_(has_frame_slots(callable)), gathering_(gathering) {
     SeriesBuffer* b = block::buffer(&cache_of(callable));
     entries_ = b->cells();
     count_ = int32_t(b->used_bytes() / sizeof(Cell));
+    for (int32_t& slot : refinement_args_) slot = -1;
   }
 
   int32_t gather(int32_t pos, const PathRefinements* path) {
+    in_order_ = !path && (gathering_ & GATHER_IN_ORDER);
     pos = first_pass(pos);
     if (exits::pending) return pos;
-    for (int32_t i = 0; i < refinement_count_ && i < MAX_REFINEMENTS; i++) refinement_args_[i] = -1;
     if (path) pos = refinements_from_path(*path, pos);
+    else if (gathering_ & GATHER_BLOCK && !in_order_) pos = refinements_from_block(pos);
     if (exits::pending) return pos;
     trace::event(trace::CALL, &code_.block, pos, &callable_, &name_);
     if (frame_slots_) {
@@ -254,6 +256,8 @@ class Gatherer {
   const Cell& name_;
   bool infix_;
   bool frame_slots_;
+  int gathering_;
+  bool in_order_ = false;   // the refinements' truths come in spec order from the block
   const Cell* entries_;
   int32_t count_;
   int32_t locals_ = 0;
@@ -270,11 +274,26 @@ class Gatherer {
     if (!allows(types, (stack::top - 1)->type())) [[unlikely]] wrong_type(callable_, name_, k);
   }
 
-  // Pushes one argument taken from the code as the flags say.
+  // Pushes one argument taken from the code as the flags say. An argument block
+  // that has run out gives none.
   int32_t fetch(int32_t pos, uint32_t flags, int32_t k) {
-    if (pos >= code_.length()) [[unlikely]] missing(callable_, name_, k);
+    if (pos >= code_.length()) [[unlikely]] {
+      if (!gathering_) missing(callable_, name_, k);
+      stack::push(&values::none);
+      return pos;
+    }
     if (flags) [[unlikely]] return fetch_as_is(code_, pos, flags);
+    if (gathering_ & GATHER_SINGLE) [[unlikely]] return expression(Code{code_.block, pos + 1}, pos, true);
     return expression(code_, pos, infix_);
+  }
+
+  // The truth of the next value of an argument block, which must be a logic!; a
+  // block that has run out leaves the refinement off.
+  bool fetch_truth(int32_t* pos, int32_t k) {
+    if (*pos >= code_.length()) return false;
+    *pos = fetch(*pos, 0, k);
+    if (!exits::pending && !(stack::top - 1)->is(T_LOGIC)) wrong_type(callable_, name_, k);
+    return logic::get(--stack::top);
   }
 
   int32_t first_pass(int32_t pos) {
@@ -288,11 +307,18 @@ class Gatherer {
           if (flags == ARG_RETURN) break;
           if (!active) {
             if (frame_slots_) stack::push(&values::none);
+            // The block holds a value for it all the same.
+            if (in_order_) {
+              pos = fetch(pos, flags, k);
+              if (exits::pending) return pos;
+              stack::pop(1);
+            }
             break;
           }
           if (left_operand) {
             left_operand = false;
-          } else if (pos >= code_.length() && flags == ARG_LITERAL && typeset::has(&e, T_UNSET)) {
+          } else if (pos >= code_.length() && !gathering_ && flags == ARG_LITERAL &&
+                     typeset::has(&e, T_UNSET)) {
             stack::push(&values::unset);
           } else {
             pos = fetch(pos, flags, k);
@@ -303,6 +329,13 @@ class Gatherer {
           break;
         }
         case T_REFINEMENT:
+          if (in_order_) {
+            active = fetch_truth(&pos, k);
+            if (exits::pending) return pos;
+            if (frame_slots_) stack::push(active ? &values::true_value : &values::false_value);
+            else if (active) refinement_args_[e.w3 - 1] = fetched_;
+            break;
+          }
           // A native's frame takes nothing for the refinements the code does not
           // use: only their number, the cache's last entry, is still needed.
           if (!frame_slots_) {
@@ -356,6 +389,30 @@ class Gatherer {
     return pos;
   }
 
+  // After the fixed arguments an argument block may name refinements, each followed
+  // by its truth and its arguments. A value other than a refinement! ends the
+  // arguments when no refinement came before it.
+  int32_t refinements_from_block(int32_t pos) {
+    bool seen = false;
+    while (pos < code_.length()) {
+      Cell element = *code_.at(pos);
+      if (!element.is(T_REFINEMENT)) {
+        if (!seen) return pos;
+        fire(err::script::BAD_REFINE, &element);
+      }
+      seen = true;
+      int32_t k, slot;
+      if (!find_refinement(element, &k, &slot)) fire(err::script::NO_REFINE, &name_, &element);
+      pos++;
+      bool on = fetch_truth(&pos, k);
+      if (exits::pending) return pos;
+      path_ = &code_.block;
+      pos = use_refinement(entry(k), k, slot, on, pos);
+      if (exits::pending) return pos;
+    }
+    return pos;
+  }
+
   [[noreturn]] void duplicate() { fire(err::script::DUP_REFINE, path_); }
 
   int32_t use_refinement(const Cell& refinement, int32_t k, int32_t slot, bool on, int32_t pos) {
@@ -403,8 +460,8 @@ class Gatherer {
 }  // namespace
 
 int32_t fetch_arguments(const Cell& callable, const Code& code, int32_t pos, const Cell* name,
-                        const PathRefinements* refinements, bool infix) {
-  return Gatherer(callable, code, name, infix).gather(pos, refinements);
+                        const PathRefinements* refinements, bool infix, int gathering) {
+  return Gatherer(callable, code, name, infix, gathering).gather(pos, refinements);
 }
 
 }  // namespace zol::interpreter

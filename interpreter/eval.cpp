@@ -295,7 +295,7 @@ int32_t expression(const Code& code, int32_t pos, bool prefix) {
 }
 
 int32_t eval_code(const Cell& callable, const Code& code, int32_t pos, const Cell* name,
-                  const PathRefinements* refinements, bool infix) {
+                  const PathRefinements* refinements, bool infix, int gathering) {
   check_native_stack();
   Cell frame_name = name && block::is_any_word(name->type()) ? *name : anon_word();
   trace::event(trace::OPEN, &code.block, pos, nullptr, &frame_name);
@@ -304,7 +304,7 @@ int32_t eval_code(const Cell& callable, const Code& code, int32_t pos, const Cel
   if (callable.is(T_FUNCTION)) stack::mark_interp_func(&frame_name, callable.w1);
   else stack::mark(&frame_name, stack::H_INTERP_NATIVE);
   if (infix) stack::top++;
-  pos = fetch_arguments(callable, code, pos, &frame_name, refinements, infix);
+  pos = fetch_arguments(callable, code, pos, &frame_name, refinements, infix, gathering);
   if (exits::pending) return pos;
   if (callable.is(T_FUNCTION)) run_function(&callable, 0, &frame_name, 0);
   else if (callable.is(T_ROUTINE)) routine::exec(&callable);

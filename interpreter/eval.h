@@ -46,17 +46,31 @@ struct PathRefinements {
   int32_t next;   // index of the first refinement element (absolute)
 };
 
+// How the arguments are gathered. Ordinary calls take them from the code that
+// follows. A call driven by an argument block (apply) sets BLOCK: arguments missing
+// at the block's end are none, and the refinements come from the path, or else from
+// the block: with IN_ORDER every refinement of the spec in turn takes a logic! from
+// the block (its arguments follow, taken and dropped when it is off); without it,
+// refinement! values after the fixed arguments, each followed by its truth and then
+// its arguments. SINGLE makes every argument exactly one value of the block.
+enum Gathering : int {
+  GATHER_CODE = 0,
+  GATHER_BLOCK = 1,
+  GATHER_IN_ORDER = 2,
+  GATHER_SINGLE = 4,
+};
+
 // Calls a callable: its arguments come from the code at pos (an infix call finds
 // its left operand on the top of the stack). The result replaces the callable's
 // pushed cell (the left operand for an infix call). Answers the position after the
 // arguments.
 int32_t eval_code(const Cell& callable, const Code& code, int32_t pos, const Cell* name,
-                  const PathRefinements* refinements, bool infix);
+                  const PathRefinements* refinements, bool infix, int gathering = GATHER_CODE);
 
 // Gathers the arguments of a callable into the current frame (opened by eval_code)
 // and, for natives and actions, calls them; answers the position after them.
 int32_t fetch_arguments(const Cell& callable, const Code& code, int32_t pos, const Cell* name,
-                        const PathRefinements* refinements, bool infix);
+                        const PathRefinements* refinements, bool infix, int gathering);
 
 // Evaluates a path, pushing its value (set: assigns `value` to its last element and
 // pushes the value); answers the position after what it consumed.

@@ -1,7 +1,10 @@
 // The wall clock on Linux: clock_gettime for the instant, localtime_r (which
-// reads TZ) or gmtime_r for its calendar fields, tm_gmtoff for the zone.
+// reads TZ) or gmtime_r for its calendar fields, tm_gmtoff for the zone; nanosleep
+// for sleeping.
 #include "platform/clock.h"
 
+#include <cerrno>
+#include <cmath>
 #include <ctime>
 
 namespace zol::platform {
@@ -15,6 +18,19 @@ WallClock read_wall_clock(bool universal) {
   return WallClock{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
                    fields.tm_hour,        fields.tm_min,     fields.tm_sec,
                    int32_t(now.tv_nsec),  universal ? 0 : int32_t(fields.tm_gmtoff)};
+}
+
+int64_t sleep_milliseconds(double seconds) {
+  if (std::isnan(seconds) || seconds < 0.0) return -1;
+  double ms = seconds * 1000.0;
+  if (ms >= double(MAX_SLEEP_MS)) return MAX_SLEEP_MS;
+  return ms < 1.0 ? 1 : int64_t(ms);
+}
+
+void sleep_for(int64_t milliseconds) {
+  timespec left{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
 }
 
 }  // namespace zol::platform

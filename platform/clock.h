@@ -1,5 +1,6 @@
 // The wall clock: the current calendar date and time of day, either in the local
-// time zone (with the zone's offset from universal time) or in universal time.
+// time zone (with the zone's offset from universal time) or in universal time; and
+// sleeping for a while.
 #pragma once
 #include <cstdint>
 
@@ -14,5 +15,17 @@ struct WallClock {
 };
 
 WallClock read_wall_clock(bool universal);
+
+// The longest sleep one call takes: the largest count of milliseconds a signed
+// 32-bit number holds (a little under 25 days).
+constexpr int64_t MAX_SLEEP_MS = 2147483647;
+
+// The milliseconds a sleep of `seconds` takes: truncated, at least 1, at most
+// MAX_SLEEP_MS (an infinite wait among them); -1 for a negative or NaN time, which
+// no sleep can stand for.
+int64_t sleep_milliseconds(double seconds);
+
+// Sleeps that many milliseconds, going on after a signal interrupts the sleep.
+void sleep_for(int64_t milliseconds);
 
 }  // namespace zol::platform

@@ -159,7 +159,8 @@ class Scan {
   Step step(const Token& t);
   Step value(const Token& t);
   Step error(const Token& e);
-  Reply report(Event event, uint8_t type, uint32_t line, uint32_t start, uint32_t end) const;
+  Reply report(Event event, uint8_t type, uint32_t line, uint32_t start, uint32_t end,
+               const Cell* value = nullptr) const;
   void open(const Token& t, uint8_t type);
   void close(const Token& t);
   void fold(uint8_t type);
@@ -221,14 +222,23 @@ Scan::Step Scan::step(const Token& t) {
   }
 }
 
+// A tracer may skip the token before it is loaded, or drop the value after.
 Scan::Step Scan::value(const Token& t) {
-  if (!request_.load) return Step::GO_ON;
+  Reply delimited = report(EV_PRESCAN, t.type, t.line, t.start, t.end);
+  if (delimited == Reply::END) return Step::END;
+  if (!request_.load || delimited == Reply::NO) return Step::GO_ON;
+  Reply loading = report(EV_SCAN, t.type, t.line, t.start, t.end);
+  if (loading == Reply::END) return Step::END;
+  if (loading == Reply::NO) return Step::GO_ON;
   Cell v{};
   int problem = loader_of(t.kind)(text_, t, &v);
   if (problem == NOT_BUILT && keep_) scanner_.raise_not_built(t, v.type());
   if (problem > 0) return error(scanner_.error_in(t, problem));
   type_ = v.type();
   push(t, v);
+  Reply loaded = report(EV_LOAD, v.type(), t.line, t.start, t.end, &v);
+  if (loaded == Reply::END) return Step::END;
+  if (loaded == Reply::NO) stack_cut(stack_top() - 1);
   return Step::GO_ON;
 }
 
@@ -237,12 +247,13 @@ void Scan::push(const Token& t, Cell v) {
   stack_push(v);
 }
 
-Reply Scan::report(Event event, uint8_t type, uint32_t line, uint32_t start, uint32_t end) const {
+Reply Scan::report(Event event, uint8_t type, uint32_t line, uint32_t start, uint32_t end,
+                   const Cell* value) const {
   const Tracer* tracer = request_.tracer;
   if (!tracer || !(tracer->mask & event)) return Reply::YES;
   int paused = collector::enabled;
   collector::enabled = pause_.before();
-  Reply reply = tracer->call(tracer->context, TraceEvent{event, type, line, start, end});
+  Reply reply = tracer->call(tracer->context, TraceEvent{event, type, line, start, end, value});
   collector::enabled = paused;
   return reply;
 }

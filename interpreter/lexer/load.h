@@ -34,6 +34,9 @@ void init();
 
 // Events a tracer can ask for (bits of its mask).
 enum Event : uint32_t {
+  EV_PRESCAN = 1,  // a value's token is delimited, before anything else is done with it
+  EV_SCAN = 2,     // it is about to be loaded
+  EV_LOAD = 4,     // its value is loaded
   EV_OPEN = 8,     // a block, paren, map, path or braced or raw string opens
   EV_CLOSE = 16,   // it closes
   EV_ERROR = 32,   // malformed input (reported before a strict scan raises)
@@ -50,11 +53,13 @@ struct TraceEvent {
   // `end` is the input not yet scanned.
   uint32_t start;
   uint32_t end;
+  const Cell* value = nullptr;   // the value loaded, for a load event
 };
 
 // An error answered YES makes a strict scan raise, one answered NO is dropped
-// quietly (the replies to open and close are not used yet); END ends the scan at
-// once, building nothing, as a throw out of the callback does.
+// quietly; a prescan or scan answered NO skips the token, a load answered NO drops
+// the value loaded (the replies to open and close are not used yet); END ends the
+// scan at once, building nothing, as a throw out of the callback does.
 enum class Reply { NO, YES, END };
 
 struct Tracer {

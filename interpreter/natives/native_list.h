@@ -48,7 +48,7 @@
   NATIVE(N_TYPE_Q, "type?", type_q) \
   NATIVE(N_REDUCE, "reduce", reduce) \
   NATIVE(N_COMPOSE, "compose", compose) \
-  STAND_IN(N_STATS, "stats") \
+  NATIVE(N_STATS, "stats", stats) \
   NATIVE(N_BIND, "bind", bind) \
   NATIVE(N_IN, "in", in) \
   NATIVE(N_PARSE, "parse", parse) \
@@ -58,32 +58,32 @@
   NATIVE(N_DIFFERENCE, "difference", difference) \
   NATIVE(N_EXCLUDE, "exclude", exclude) \
   NATIVE(N_COMPLEMENT_Q, "complement?", complement_q) \
-  STAND_IN(N_DEHEX, "dehex") \
-  STAND_IN(N_ENHEX, "enhex") \
-  STAND_IN(N_NEGATIVE_Q, "negative?") \
-  STAND_IN(N_POSITIVE_Q, "positive?") \
+  NATIVE(N_DEHEX, "dehex", dehex) \
+  NATIVE(N_ENHEX, "enhex", enhex) \
+  NATIVE(N_NEGATIVE_Q, "negative?", negative_q) \
+  NATIVE(N_POSITIVE_Q, "positive?", positive_q) \
   NATIVE(N_MAX, "max", max) \
   NATIVE(N_MIN, "min", min) \
-  STAND_IN(N_SHIFT, "shift") \
-  STAND_IN(N_TO_HEX, "to-hex") \
-  STAND_IN(N_SINE, "sine") \
-  STAND_IN(N_COSINE, "cosine") \
-  STAND_IN(N_TANGENT, "tangent") \
-  STAND_IN(N_ARCSINE, "arcsine") \
-  STAND_IN(N_ARCCOSINE, "arccosine") \
-  STAND_IN(N_ARCTANGENT, "arctangent") \
-  STAND_IN(N_ARCTANGENT2, "arctangent2") \
-  STAND_IN(N_NAN_Q, "NaN?") \
-  STAND_IN(N_LOG_2, "log-2") \
-  STAND_IN(N_LOG_10, "log-10") \
-  STAND_IN(N_LOG_E, "log-e") \
-  STAND_IN(N_EXP, "exp") \
-  STAND_IN(N_SQUARE_ROOT, "square-root") \
+  NATIVE(N_SHIFT, "shift", shift) \
+  NATIVE(N_TO_HEX, "to-hex", to_hex) \
+  NATIVE(N_SINE, "sine", sine) \
+  NATIVE(N_COSINE, "cosine", cosine) \
+  NATIVE(N_TANGENT, "tangent", tangent) \
+  NATIVE(N_ARCSINE, "arcsine", arcsine) \
+  NATIVE(N_ARCCOSINE, "arccosine", arccosine) \
+  NATIVE(N_ARCTANGENT, "arctangent", arctangent) \
+  NATIVE(N_ARCTANGENT2, "arctangent2", arctangent2) \
+  NATIVE(N_NAN_Q, "NaN?", nan_q) \
+  NATIVE(N_LOG_2, "log-2", log_2) \
+  NATIVE(N_LOG_10, "log-10", log_10) \
+  NATIVE(N_LOG_E, "log-e", log_e) \
+  NATIVE(N_EXP, "exp", exp) \
+  NATIVE(N_SQUARE_ROOT, "square-root", square_root) \
   NATIVE(N_CONSTRUCT, "construct", construct) \
   NATIVE(N_VALUE_Q, "value?", value_q) \
   NATIVE(N_TRY, "try", try_) \
-  STAND_IN(N_UPPERCASE, "uppercase") \
-  STAND_IN(N_LOWERCASE, "lowercase") \
+  NATIVE(N_UPPERCASE, "uppercase", uppercase) \
+  NATIVE(N_LOWERCASE, "lowercase", lowercase) \
   NATIVE(N_AS_PAIR, "as-pair", as_pair) \
   NATIVE(N_AS_POINT2D, "as-point2D", as_point2d) \
   NATIVE(N_AS_POINT3D, "as-point3D", as_point3d) \
@@ -96,8 +96,8 @@
   NATIVE(N_CATCH, "catch", catch_) \
   NATIVE(N_EXTEND, "extend", extend) \
   NATIVE(N_DEBASE, "debase", debase) \
-  STAND_IN(N_TO_LOCAL_FILE, "to-local-file") \
-  STAND_IN(N_WAIT, "wait") \
+  NATIVE(N_TO_LOCAL_FILE, "to-local-file", to_local_file) \
+  NATIVE(N_WAIT, "wait", wait) \
   NATIVE(N_CHECKSUM, "checksum", checksum_) \
   NATIVE(N_UNSET, "unset", unset) \
   NATIVE(N_NEW_LINE, "new-line", new_line) \
@@ -108,14 +108,14 @@
   STAND_IN(N_GET_ENV, "get-env") \
   STAND_IN(N_LIST_ENV, "list-env") \
   NATIVE(N_NOW, "now", now) \
-  STAND_IN(N_SIGN_Q, "sign?") \
+  NATIVE(N_SIGN_Q, "sign?", sign_q) \
   NATIVE(N_AS, "as", as) \
   STAND_IN(N_CALL, "call") \
-  STAND_IN(N_ZERO_Q, "zero?") \
+  NATIVE(N_ZERO_Q, "zero?", zero_q) \
   STAND_IN(N_SIZE_Q, "size?") \
   STAND_IN(N_BROWSE, "browse") \
   NATIVE(N_COMPRESS, "compress", compress) \
   NATIVE(N_DECOMPRESS, "decompress", decompress) \
-  STAND_IN(N_RECYCLE, "recycle") \
-  STAND_IN(N_TRANSCODE, "transcode") \
-  STAND_IN(N_APPLY, "apply")
+  NATIVE(N_RECYCLE, "recycle", recycle) \
+  NATIVE(N_TRANSCODE, "transcode", transcode) \
+  NATIVE(N_APPLY, "apply", apply)

@@ -103,4 +103,43 @@ void as_money(int check);
 // Keyed collections (collections.cpp).
 void extend(int check, int case_);
 
+// Sign tests, shift, to-hex, trigonometry, logarithms and roots (math.cpp).
+void negative_q(int check);
+void positive_q(int check);
+void sign_q(int check);
+void zero_q(int check);
+void nan_q(int check);
+void shift(int check, int left, int logical);
+void to_hex(int check, int size);
+void sine(int check, int radians);
+void cosine(int check, int radians);
+void tangent(int check, int radians);
+void arcsine(int check, int radians);
+void arccosine(int check, int radians);
+void arctangent(int check, int radians);
+void arctangent2(int check, int radians);
+void log_2(int check);
+void log_10(int check);
+void log_e(int check);
+void exp(int check);
+void square_root(int check);
+
+// Case change, percent coding and file names (text.cpp).
+void uppercase(int check, int part);
+void lowercase(int check, int part);
+void dehex(int check);
+void enhex(int check);
+void to_local_file(int check, int full);
+
+// Memory, the collector and sleeping (system.cpp).
+void stats(int check, int show, int info);
+void recycle(int check, int on, int off);
+void wait(int check, int all);
+
+// Source text through the lexer (transcode.cpp).
+void transcode(int check, int next, int one, int prescan, int scan, int part, int into, int trace);
+
+// Calls with the arguments in a block (apply.cpp).
+void apply(int check, int all, int safer);
+
 }  // namespace zol::natives

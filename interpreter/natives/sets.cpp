@@ -1,7 +1,7 @@
 // The set natives (union, intersect, unique, difference, exclude): one worker that
 // checks the two sets are of one class and hands the frame to the engine of their
-// type: blocks and hashes, strings, bitsets, or dates (the days between two dates).
-// Typesets have no set engine yet and raise not-done.
+// type: blocks and hashes, strings, bitsets, typesets, or dates (the days between
+// two dates).
 #include "interpreter/natives/natives.h"
 #include "interpreter/natives/natives_internal.h"
 #include "runtime/core/action_types.h"
@@ -13,6 +13,7 @@
 #include "runtime/datatypes/date/date.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/string/actions.h"
+#include "runtime/datatypes/typeset.h"
 
 namespace zol::natives {
 namespace {
@@ -39,7 +40,7 @@ void set_operation(int op, int case_, int skip) {
     date::difference(first, stack::arg(1));
     return;
   }
-  if (first->is(T_TYPESET)) not_done();
+  if (first->is(T_TYPESET)) return typeset::do_bitwise(op);
   actions::fire_expect_arg(first->type());
 }
 

@@ -9,6 +9,7 @@
 
 namespace zol::interpreter {
 
+constexpr int CALLBACK_LEXER = 0x01;     // the lexer's trace callback (transcode/trace)
 constexpr int CALLBACK_COMPARE = 0x04;   // a sort comparator
 
 // Runs a function! whose arguments are already in the current frame (opened by

@@ -74,4 +74,7 @@
   X(add, "add") X(multiply, "multiply") X(round_, "round")                                \
   X(locale, "locale") X(months, "months")                                                  \
   X(currencies, "currencies") X(list, "list") X(code, "code") X(amount, "amount")           \
-  X(options, "options") X(money_digits, "money-digits")
+  X(options, "options") X(money_digits, "money-digits")                                   \
+  /* the lexer's trace events ("open" and "error" are above) and its callback's frame */   \
+  X(prescan, "prescan") X(scan, "scan") X(load, "load") X(close, "close")                  \
+  X(lexer_callback, "<lexer-callback>")
