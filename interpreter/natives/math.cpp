@@ -18,6 +18,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/float/float.h"
+#include "runtime/datatypes/money/money.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/word.h"
@@ -48,6 +49,7 @@ int sign_of(const Cell* c) {
     int32_t n = cell::get_int(c);
     return (n > 0) - (n < 0);
   }
+  if (c->is(T_MONEY)) return money::sign(c);
   if (!c->is(T_FLOAT) && !c->is(T_PERCENT) && !c->is(T_TIME)) actions::fire_expect_arg(c->type());
   double d = cell::get_double(c);
   return (d > 0.0) - (d < 0.0);
@@ -132,6 +134,13 @@ void zero_q(int) {
     case T_INTEGER: case T_CHAR: zero = cell::get_int(v) == 0; break;
     case T_FLOAT: case T_PERCENT: case T_TIME: zero = cell::get_double(v) == 0.0; break;
     case T_PAIR: zero = pair::x_of(v) == 0 && pair::y_of(v) == 0; break;
+    case T_POINT2D: case T_POINT3D: {
+      int coordinates = v->is(T_POINT2D) ? 2 : 3;
+      zero = true;
+      for (int i = 0; i < coordinates; i++) zero = zero && point::coordinate(v, i) == 0.0f;
+      break;
+    }
+    case T_MONEY: zero = money::sign(v) == 0; break;
     case T_TUPLE: zero = tuple::zero_q(v); break;
     default: actions::fire_expect_arg(v->type());
   }
