@@ -3,6 +3,7 @@
 #include "boot/runtime.h"
 
 #include "boot/boot.h"
+#include "platform/platform.h"
 #include "runtime/core/actions.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/lexer/load.h"
@@ -35,6 +36,7 @@
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/url.h"
+#include "runtime/datatypes/simple_io.h"
 #include "runtime/datatypes/vector.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/memory/extref.h"
@@ -99,6 +101,7 @@ void register_datatypes() {
   issue::init();
   url::init();
   file::init();
+  simple_io::install();
   object::init();
   float_::init();
   typeset::init();
@@ -135,6 +138,7 @@ Cell load_bootstrap(const char* utf8, size_t length) {
 void init() {
   if (initialized) return;
   word::startup = true;
+  platform::init();
   random::init();
   memory::init();
   extref::init();

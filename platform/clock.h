@@ -14,5 +14,8 @@ struct WallClock {
 };
 
 WallClock read_wall_clock(bool universal);
+// The universal calendar fields of an instant given in seconds since 1970 (file
+// times).
+WallClock calendar_of(int64_t seconds, int32_t nanoseconds);
 
 }  // namespace zol::platform

@@ -97,22 +97,22 @@
   NATIVE(N_EXTEND, "extend", extend) \
   NATIVE(N_DEBASE, "debase", debase) \
   STAND_IN(N_TO_LOCAL_FILE, "to-local-file") \
-  STAND_IN(N_WAIT, "wait") \
+  NATIVE(N_WAIT, "wait", wait) \
   NATIVE(N_CHECKSUM, "checksum", checksum_) \
   NATIVE(N_UNSET, "unset", unset) \
   NATIVE(N_NEW_LINE, "new-line", new_line) \
   NATIVE(N_NEW_LINE_Q, "new-line?", new_line_q) \
   NATIVE(N_ENBASE, "enbase", enbase) \
   NATIVE(N_CONTEXT_Q, "context?", context_q) \
-  STAND_IN(N_SET_ENV, "set-env") \
-  STAND_IN(N_GET_ENV, "get-env") \
+  NATIVE(N_SET_ENV, "set-env", set_env) \
+  NATIVE(N_GET_ENV, "get-env", get_env) \
   STAND_IN(N_LIST_ENV, "list-env") \
   NATIVE(N_NOW, "now", now) \
   STAND_IN(N_SIGN_Q, "sign?") \
   NATIVE(N_AS, "as", as) \
   STAND_IN(N_CALL, "call") \
   STAND_IN(N_ZERO_Q, "zero?") \
-  STAND_IN(N_SIZE_Q, "size?") \
+  NATIVE(N_SIZE_Q, "size?", size_q) \
   STAND_IN(N_BROWSE, "browse") \
   STAND_IN(N_COMPRESS, "compress") \
   STAND_IN(N_DECOMPRESS, "decompress") \

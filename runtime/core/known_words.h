@@ -62,4 +62,6 @@
   X(weekday, "weekday") X(yearday, "yearday") X(julian, "julian")                          \
   X(timezone, "timezone") X(week, "week") X(isoweek, "isoweek")                            \
   X(add, "add") X(multiply, "multiply") X(round_, "round")                                \
-  X(locale, "locale") X(months, "months")
+  X(locale, "locale") X(months, "months")                                                  \
+  /* files and ports */                                                                    \
+  X(seek, "seek")
