@@ -8,6 +8,8 @@
 #include "runtime/datatypes/simple_io.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,17 +66,48 @@ struct OpenFile {
 
 // --- reading -----------------------------------------------------------------------------
 
+// True when no byte has its high bit set: such text is the same in UTF-8 and in a
+// string of 1-byte units, so it is copied without decoding.
+bool all_ascii(const uint8_t* bytes, size_t count) {
+  size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes + i, 8);
+    if (word & 0x8080808080808080ull) return false;
+  }
+  for (; i < count; i++)
+    if (bytes[i] & 0x80) return false;
+  return true;
+}
+
+// Makes `cell` a string! of the UTF-8 bytes.
+void load_text(const uint8_t* bytes, size_t count, Cell* cell) {
+  if (!all_ascii(bytes, count)) {
+    string::load(bytes, uint32_t(count), cell, string::ENCODING_UTF8);
+    return;
+  }
+  string::make_at(cell, uint32_t(count));
+  SeriesBuffer* b = series::buffer(cell);
+  if (count) std::memcpy(b->head(), bytes, count);
+  b->tail = b->offset + uint32_t(count);
+}
+
 // Each LF ends a line; a CR just before it is dropped; bytes after the last LF make
 // a last line, and a final LF adds no empty line.
 void lines_to_block(const uint8_t* bytes, size_t count, Cell* out) {
-  Cell* blk = block::push_empty(0);
+  size_t lines = 0;
+  for (const uint8_t* p = bytes; (p = static_cast<const uint8_t*>(
+                                      std::memchr(p, '\n', size_t(bytes + count - p))));
+       p++)
+    lines++;
+  Cell* blk = block::push_empty(int32_t(std::min<size_t>(lines + 1, INT32_MAX)));
   NodeRef node = series_cell::node(blk);
   size_t start = 0;
   while (start < count) {
     const void* lf = std::memchr(bytes + start, '\n', count - start);
     size_t end = lf ? size_t(static_cast<const uint8_t*>(lf) - bytes) : count;
     size_t stop = lf && end > start && bytes[end - 1] == '\r' ? end - 1 : end;
-    string::load_in(bytes + start, uint32_t(stop - start), node, string::ENCODING_UTF8);
+    load_text(bytes + start, stop - start, memory::alloc_tail_cell(node));
     start = end + 1;
   }
   *out = *blk;
@@ -84,7 +117,7 @@ void lines_to_block(const uint8_t* bytes, size_t count, Cell* out) {
 void make_value(const uint8_t* bytes, size_t count, const ReadOptions& how, Cell* out) {
   if (how.binary) binary::load(bytes, uint32_t(count), out);
   else if (how.lines) lines_to_block(bytes, count, out);
-  else string::load(bytes, uint32_t(count), out, string::ENCODING_UTF8);
+  else load_text(bytes, count, out);
 }
 
 void make_empty(const ReadOptions& how, Cell* out) {
@@ -187,6 +220,13 @@ struct Bytes {
 };
 
 Bytes text_bytes(const Cell* text) {
+  // Text of 1-byte units that is all ASCII is written from its own buffer.
+  SeriesBuffer* b = series::buffer(text);
+  if (b->unit() == 1) {
+    const uint8_t* head = b->head() + series_cell::head(text);
+    int64_t length = string::length(text);
+    if (length >= 0 && all_ascii(head, size_t(length))) return {head, length};
+  }
   int32_t n = -1;
   const char* utf8 = unicode::to_utf8(text, &n);
   return {reinterpret_cast<const uint8_t*>(utf8), n};
