@@ -27,6 +27,7 @@
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/pair.h"
+#include "runtime/datatypes/port/port.h"
 #include "runtime/datatypes/path.h"
 #include "runtime/datatypes/float/percent.h"
 #include "runtime/datatypes/date/date.h"
@@ -106,6 +107,7 @@ void register_datatypes() {
   float_::init();
   typeset::init();
   error::init();
+  port::init();
   hash::init();
   map::init();
   vector::init();

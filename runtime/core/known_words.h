@@ -64,4 +64,5 @@
   X(add, "add") X(multiply, "multiply") X(round_, "round")                                \
   X(locale, "locale") X(months, "months")                                                  \
   /* files and ports */                                                                    \
-  X(seek, "seek")
+  X(seek, "seek") X(port, "port") X(url_parts, "url-parts") X(schemes, "schemes")         \
+  X(actor, "actor") X(scheme, "scheme") X(length_q, "length?")

@@ -2,6 +2,8 @@
 // (see object.h).
 #include "runtime/datatypes/object.h"
 
+#include <cstring>
+
 #include "runtime/core/actions.h"
 #include "runtime/core/callback.h"
 #include "runtime/core/stack.h"
@@ -364,13 +366,22 @@ int form(const Cell* obj, Cell* buffer, const Cell* part, int limit) {
 
 int mold_object(const Cell* obj, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
                 int limit, int level) {
+  return mold_as(obj, buffer, "make object! [", only, all, flat, part, limit, level);
+}
+
+}  // namespace
+
+int mold_as(const Cell* obj, Cell* buffer, const char* opener, bool only, bool all, bool flat,
+            const Cell* part, int limit, int level) {
   if (cycles::detect(obj, buffer, &limit, true)) return limit;
-  if (!only) limit = text(buffer, "make object! [", limit, 14);
+  if (!only) limit = text(buffer, opener, limit, int(std::strlen(opener)));
   limit = serialize(obj, buffer, only, all, flat, part, limit, !flat, level + 1, true);
   if (!flat && level > 0) limit = mold::indent(buffer, level, limit);
   if (!only) limit = text(buffer, "]", limit, 1);
   return limit;
 }
+
+namespace {
 
 Cell* copy_action(Cell* value, Cell* destination, const Cell* part, bool deep, const Cell* types) {
   if (part) {

@@ -52,6 +52,10 @@ Cell construct(const Cell* spec, const Cell* proto, bool only);
 // `set` on an object.
 void set_many(Cell* obj, const Cell* value, bool any, bool only, bool some);
 
+// The molded object after `opener` ("make object! [" for an object), its fields
+// one level deeper, then "]" (also used by port!).
+int mold_as(const Cell* obj, Cell* buffer, const char* opener, bool only, bool all, bool flat,
+            const Cell* part, int limit, int level);
 // form and mold of an object's words and values (also used by error!).
 int serialize(const Cell* obj, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
               int limit, bool indent, int level, bool mold);
