@@ -16,6 +16,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "runtime/collector/collector.h"
 #include "runtime/core/actions.h"
 #include "runtime/core/error.h"
 #include "runtime/core/stack.h"
@@ -95,6 +96,8 @@ void load_text(const uint8_t* bytes, size_t count, Cell* cell) {
 // Each LF ends a line; a CR just before it is dropped; bytes after the last LF make
 // a last line, and a final LF adds no empty line.
 void lines_to_block(const uint8_t* bytes, size_t count, Cell* out) {
+  // Every line stays reachable from the block until it is done.
+  collector::Pause pause;
   size_t lines = 0;
   for (const uint8_t* p = bytes; (p = static_cast<const uint8_t*>(
                                       std::memchr(p, '\n', size_t(bytes + count - p))));

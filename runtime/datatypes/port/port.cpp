@@ -130,7 +130,7 @@ Cell actor_of(const Cell* port) {
 
 // Calls the actor's function for the action with the port and `args`; answers its
 // result (for a native table's actor, what its entry left in the frame).
-Cell forward(const Cell* port, int slot, std::initializer_list<Cell> args) {
+Cell forward(const Cell* port, int slot, const Cell* args, size_t count) {
   if (served_by_table(port, slot)) return *stack::arguments;
   Cell actor = actor_of(port);
   Cell name = action_word(slot);
@@ -141,7 +141,7 @@ Cell forward(const Cell* port, int slot, std::initializer_list<Cell> args) {
   Cell* saved_top = stack::top;
   Cell* first = stack::mark_func(&name, function.w1);
   stack::push(port);
-  for (const Cell& a : args) stack::push(&a);
+  for (size_t i = 0; i < count; i++) stack::push(&args[i]);
   // What the function declares beyond the pushed arguments: its /local section.
   int32_t wanted = int32_t(context::get_words(function.w1)->length());
   int32_t local = context::find_word(function.w1, words::local, true);
@@ -152,6 +152,10 @@ Cell forward(const Cell* port, int slot, std::initializer_list<Cell> args) {
   stack::unwind_last();
   stack::top = saved_top;
   return answer;
+}
+
+Cell forward(const Cell* port, int slot, std::initializer_list<Cell> args) {
+  return forward(port, slot, args.begin(), args.size());
 }
 
 Cell flag(bool given) { return values::logic(given); }
@@ -198,29 +202,22 @@ Cell* copy(Cell* port, Cell* destination, const Cell* part, bool deep, const Cel
 }
 
 // find and select: /with has no argument past the action entry, so it is given
-// as not used.
-Cell find_args_forward(int slot, Cell* port, const Cell* value, const FindOptions& how,
-                       bool with_tail_and_match) {
-  Cell common[] = {*value,          flag(how.part),   arg_or_none(how.part), flag(how.only),
-                   flag(how.case_), flag(how.same),   flag(how.any),         flag(false),
-                   values::none,    flag(how.skip),   arg_or_none(how.skip), flag(how.last),
-                   flag(how.reverse)};
-  if (!with_tail_and_match)
-    return forward(port, slot,
-                   {common[0], common[1], common[2], common[3], common[4], common[5], common[6],
-                    common[7], common[8], common[9], common[10], common[11], common[12]});
-  return forward(port, slot,
-                 {common[0], common[1], common[2], common[3], common[4], common[5], common[6],
-                  common[7], common[8], common[9], common[10], common[11], common[12],
-                  flag(how.tail), flag(how.match)});
+// as not used. select takes neither /tail nor /match.
+Cell find_args_forward(int slot, Cell* port, const Cell* value, const FindOptions& how) {
+  const Cell args[] = {*value,          flag(how.part),  arg_or_none(how.part), flag(how.only),
+                       flag(how.case_), flag(how.same),  flag(how.any),         flag(false),
+                       values::none,    flag(how.skip),  arg_or_none(how.skip), flag(how.last),
+                       flag(how.reverse), flag(how.tail), flag(how.match)};
+  size_t count = sizeof args / sizeof *args - (slot == A_SELECT ? 2 : 0);
+  return forward(port, slot, args, count);
 }
 
 Cell* find(Cell* port, const Cell* value, const FindOptions& how) {
-  return answer(port, find_args_forward(A_FIND, port, value, how, true));
+  return answer(port, find_args_forward(A_FIND, port, value, how));
 }
 
 Cell* select(Cell* port, const Cell* value, const FindOptions& how) {
-  return answer(port, find_args_forward(A_SELECT, port, value, how, false));
+  return answer(port, find_args_forward(A_SELECT, port, value, how));
 }
 
 Cell* clear(Cell* port) { return answer(port, forward(port, A_CLEAR, {})); }
