@@ -3,6 +3,7 @@
 #include "boot/runtime.h"
 
 #include "boot/boot.h"
+#include "platform/platform.h"
 #include "runtime/core/actions.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/lexer/load.h"
@@ -27,6 +28,7 @@
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/pair.h"
+#include "runtime/datatypes/port/port.h"
 #include "runtime/datatypes/path.h"
 #include "runtime/datatypes/float/percent.h"
 #include "runtime/datatypes/date/date.h"
@@ -36,6 +38,7 @@
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/url.h"
+#include "runtime/datatypes/simple_io.h"
 #include "runtime/datatypes/vector.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/memory/extref.h"
@@ -100,10 +103,12 @@ void register_datatypes() {
   issue::init();
   url::init();
   file::init();
+  simple_io::install();
   object::init();
   float_::init();
   typeset::init();
   error::init();
+  port::init();
   hash::init();
   map::init();
   vector::init();
@@ -137,6 +142,7 @@ Cell load_bootstrap(const char* utf8, size_t length) {
 void init() {
   if (initialized) return;
   word::startup = true;
+  platform::init();
   random::init();
   memory::init();
   extref::init();

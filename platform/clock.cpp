@@ -33,4 +33,12 @@ void sleep_for(int64_t milliseconds) {
   }
 }
 
+WallClock calendar_of(int64_t seconds, int32_t nanoseconds) {
+  time_t at = time_t(seconds);
+  std::tm fields{};
+  gmtime_r(&at, &fields);
+  return WallClock{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
+                   fields.tm_min,         fields.tm_sec,     nanoseconds,    0};
+}
+
 }  // namespace zol::platform

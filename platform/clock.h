@@ -15,6 +15,9 @@ struct WallClock {
 };
 
 WallClock read_wall_clock(bool universal);
+// The universal calendar fields of an instant given in seconds since 1970 (file
+// times).
+WallClock calendar_of(int64_t seconds, int32_t nanoseconds);
 
 // The longest sleep one call takes: the largest count of milliseconds a signed
 // 32-bit number holds (a little under 25 days).

@@ -1,5 +1,5 @@
 // The process's current directory, read with getcwd into a buffer that grows until
-// the path fits.
+// the path fits, and changed with chdir.
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,5 +17,7 @@ std::string current_directory() {
   }
   return std::string(path.data());
 }
+
+bool set_current_directory(const char* path) { return chdir(path) == 0; }
 
 }  // namespace zol::platform

@@ -1,6 +1,8 @@
 // The Linux layer beneath the runtime: hardware-fault reporting, the native stack,
-// page-granular memory for frames, the current directory, and the program's
-// argument vector.
+// page-granular memory for frames, the current directory, sleeping, the
+// environment, the cache folder, start-up, and the program's argument vector.
+// Files and directories are in files.h, the clock in clock.h. Thread and console
+// wrappers are left out: nothing in the system would call them.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -42,6 +44,21 @@ constexpr size_t PAGE_SIZE = 4096;
 
 // The process's current directory as UTF-8 (empty when it cannot be read).
 std::string current_directory();
+bool set_current_directory(const char* path);
+
+// Platform start-up, once, early in the runtime's start, before the first output.
+// On Linux it only starts the output layer.
+void init();
+
+// Environment variables. get_env answers false when the variable is not set;
+// set_env with a null value removes the variable.
+bool get_env(const char* name, std::string* value);
+bool set_env(const char* name, const char* value);
+
+// The folder for the program's cached files: $XDG_CACHE_HOME/zol/, or
+// $HOME/.cache/zol/ when XDG_CACHE_HOME is unset or empty; ends in "/". Empty when
+// neither variable is set.
+std::string cache_directory();
 
 // The argument vector, already UTF-8 on this system.
 void init_argv(int argc, char** argv);

@@ -99,26 +99,10 @@ class Utf8Text {
 
 // --- one scan ------------------------------------------------------------------------------
 
-// Holds the collector off while a scan runs. What a scan allocates stays reachable
-// from its cell stack until it ends (the stack's own abandoned buffers aside), so a
-// collection in the middle would only mark the growing result once more each time
-// the series frames fill: loading a large text took time in the square of its size.
-// A tracer runs with the collector as it was before the scan.
-class CollectorPause {
- public:
-  CollectorPause() : before_(collector::enabled) {
-    if (before_ == 1) collector::enabled = PAUSED;
-  }
-  ~CollectorPause() { collector::enabled = before_; }
-  CollectorPause(const CollectorPause&) = delete;
-  CollectorPause& operator=(const CollectorPause&) = delete;
-
-  int before() const { return before_; }
-
- private:
-  static constexpr int PAUSED = 2;   // a cycle runs only while the switch is exactly 1
-  int before_;
-};
+// Holds the collector off while a scan runs: what a scan allocates stays reachable
+// from its cell stack until it ends (the stack's own abandoned buffers aside). A
+// tracer runs with the collector as it was before the scan.
+using CollectorPause = collector::Pause;
 
 bool folds_quietly(uint8_t type) { return type == T_BLOCK || type == T_PAREN; }
 

@@ -8,6 +8,7 @@
 #include "runtime/base/output.h"
 #include "runtime/core/error.h"
 #include "runtime/core/stack.h"
+#include "runtime/datatypes/simple_io.h"
 #include "runtime/core/symbol.h"
 #include "runtime/core/words.h"
 #include "runtime/datatypes/binary/binary.h"
@@ -55,12 +56,15 @@ std::string bytes_from_head(const Cell* value) {
 }
 
 std::string data_bytes(const Cell* value) {
-  if (value->is(T_FILE)) {
-    // Reading the file's contents waits for the file service.
-    Cell name = word::make_global(words::read);
-    fire(err::internal::NOT_DONE, &name);
-  }
-  return bytes_from_head(value);
+  if (!value->is(T_FILE)) return bytes_from_head(value);
+  // The file's contents, read whole as a binary!.
+  simple_io::ReadOptions whole;
+  whole.binary = true;
+  Cell* contents = stack::push_unset();
+  simple_io::read(value, whole, contents);
+  std::string bytes = bytes_from_head(contents);
+  stack::pop(1);
+  return bytes;
 }
 
 Cell with_word() { return word::make_global(words::with); }

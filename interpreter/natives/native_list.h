@@ -104,15 +104,15 @@
   NATIVE(N_NEW_LINE_Q, "new-line?", new_line_q) \
   NATIVE(N_ENBASE, "enbase", enbase) \
   NATIVE(N_CONTEXT_Q, "context?", context_q) \
-  STAND_IN(N_SET_ENV, "set-env") \
-  STAND_IN(N_GET_ENV, "get-env") \
+  NATIVE(N_SET_ENV, "set-env", set_env) \
+  NATIVE(N_GET_ENV, "get-env", get_env) \
   STAND_IN(N_LIST_ENV, "list-env") \
   NATIVE(N_NOW, "now", now) \
   NATIVE(N_SIGN_Q, "sign?", sign_q) \
   NATIVE(N_AS, "as", as) \
   STAND_IN(N_CALL, "call") \
   NATIVE(N_ZERO_Q, "zero?", zero_q) \
-  STAND_IN(N_SIZE_Q, "size?") \
+  NATIVE(N_SIZE_Q, "size?", size_q) \
   STAND_IN(N_BROWSE, "browse") \
   NATIVE(N_COMPRESS, "compress", compress) \
   NATIVE(N_DECOMPRESS, "decompress", decompress) \

@@ -68,6 +68,11 @@ void prin(int check);
 void now(int check, int year, int month, int day, int time, int zone, int date, int weekday,
          int yearday, int precise, int utc);
 
+// The system natives over the platform's services (system.cpp).
+void get_env(int check);
+void set_env(int check);
+void size_q(int check);
+
 // Checksums and digests (checksum.cpp).
 void checksum_(int check, int with);
 

@@ -1,16 +1,21 @@
 // The natives on the running system: stats (memory in use and the memory
-// report), recycle (the collector's switch, or a cycle now) and wait (a sleep).
+// report), recycle (the collector's switch, or a cycle now), wait (a sleep), and
+// those over the platform's services: get-env, set-env and size?.
 #include <climits>
+#include <string>
 
 #include "interpreter/interpreter.h"
 #include "interpreter/natives/natives_internal.h"
 #include "platform/clock.h"
+#include "platform/platform.h"
 #include "runtime/collector/collector.h"
 #include "runtime/core/error.h"
 #include "runtime/core/stack.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/float/float.h"
+#include "runtime/datatypes/simple_io.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/memory/memory.h"
 
@@ -46,6 +51,16 @@ void show_report() {
   stack::pop(2);
 }
 
+
+// A variable's name: the text of a string or the spelling of a word.
+std::string name_of(const Cell* var) {
+  if (!word::any_word(var->type())) return string::to_utf8(var);
+  Cell* spelling = word::to_string(var);
+  std::string name = string::to_utf8(spelling);
+  stack::pop(1);
+  return name;
+}
+
 }  // namespace
 
 void stats(int, int show, int info) {
@@ -78,6 +93,33 @@ void wait(int, int) {
   if (ms < 0) fire(err::script::INVALID_ARG, value);
   platform::sleep_for(ms);
   *value = values::unset;
+}
+
+// A variable that is not set gives none.
+void get_env(int) {
+  std::string value;
+  if (!platform::get_env(name_of(stack::arg(0)).c_str(), &value)) {
+    stack::set_last(&values::none);
+    return;
+  }
+  Cell text;
+  string::load(reinterpret_cast<const uint8_t*>(value.data()), uint32_t(value.size()), &text,
+               string::ENCODING_UTF8);
+  stack::set_last(&text);
+}
+
+// none removes the variable.
+void set_env(int) {
+  const Cell* value = stack::arg(1);
+  std::string name = name_of(stack::arg(0));
+  std::string text = value->is(T_NONE) ? std::string() : string::to_utf8(value);
+  platform::set_env(name.c_str(), value->is(T_NONE) ? nullptr : text.c_str());
+  stack::set_last(value);
+}
+
+void size_q(int) {
+  Cell size = simple_io::size_of(stack::arg(0));
+  stack::set_last(&size);
 }
 
 }  // namespace zol::natives

@@ -21,6 +21,26 @@ namespace zol::collector {
 extern int enabled;       // a cycle runs only when this is exactly 1
 bool active();            // a cycle is running
 void collect();           // runs a cycle when enabled
+
+// Holds the collector off for its lifetime. For builders whose every allocation
+// stays reachable from the value they build until they end (a lexer scan, the lines
+// of a file): a collection in the middle would only mark the growing result once
+// more each time the series frames fill, which takes time in the square of its size.
+class Pause {
+ public:
+  Pause() : before_(enabled) {
+    if (before_ == 1) enabled = PAUSED;
+  }
+  ~Pause() { enabled = before_; }
+  Pause(const Pause&) = delete;
+  Pause& operator=(const Pause&) = delete;
+
+  int before() const { return before_; }
+
+ private:
+  static constexpr int PAUSED = 2;
+  int before_;
+};
 uint64_t cycles();        // completed cycles
 uint64_t node_compactions();   // cycles that emptied at least one node frame
 

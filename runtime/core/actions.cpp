@@ -1,6 +1,7 @@
 // The action layer (see actions.h): lookup, the stack-level entries, the typed
 // forms and comparison.
 #include "runtime/core/actions.h"
+#include "runtime/datatypes/port/port.h"
 
 #include <climits>
 
@@ -475,6 +476,7 @@ void index_q() { run_minimal(A_INDEX_Q); }
 
 void length_q() {
   int32_t n = length_q_typed(arg(0));
+  if (n == port::LENGTH_IN_FRAME) return;
   if (n < 0) {
     stack::set_last(&values::none);
   } else {

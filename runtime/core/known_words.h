@@ -77,4 +77,7 @@
   X(options, "options") X(money_digits, "money-digits")                                   \
   /* the lexer's trace events ("open" and "error" are above) and its callback's frame */   \
   X(prescan, "prescan") X(scan, "scan") X(load, "load") X(close, "close")                  \
-  X(lexer_callback, "<lexer-callback>")
+  X(lexer_callback, "<lexer-callback>")                                                    \
+  /* files and ports */                                                                    \
+  X(seek, "seek") X(port, "port") X(url_parts, "url-parts") X(schemes, "schemes")         \
+  X(actor, "actor") X(scheme, "scheme") X(length_q, "length?")

@@ -83,38 +83,39 @@ int mold(const Cell* file, Cell* out, const MoldOptions& how, int limit) {
   return limit - n - 1;
 }
 
+// /info and /as have no service behind them yet.
 Cell* read(Cell* file, const Cell* part, const Cell* seek, bool binary, bool lines, bool info,
            const Cell* as) {
-  if (part || seek) fire(err::internal::NOT_DONE);
+  if (info || as) fire(err::internal::NOT_DONE);
   url::need_service(services.read != nullptr);
-  *file = *services.read(file, to_local_text(file), binary, lines, info, as);
+  services.read(file, {part, seek, binary, lines}, file);
   return file;
 }
 
 Cell* write(Cell* file, Cell* data, bool binary, bool lines, bool info, bool append,
             const Cell* part, const Cell* seek, const Cell* allow, const Cell* as) {
-  if (allow || as) fire(err::internal::NOT_DONE);
+  if (info || allow || as) fire(err::internal::NOT_DONE);
   url::need_service(services.write != nullptr);
-  *file = *services.write(file, to_local_text(file), data, binary, lines, info, append, part, seek);
+  int64_t written = services.write(file, data, {part, seek, binary, lines, append});
+  *file = simple_io::size_number(written);
   return file;
 }
 
 Cell* remove(Cell* file) {
   url::need_service(services.remove != nullptr);
-  *file = values::logic(services.remove(file, to_local_text(file)));
+  *file = values::logic(services.remove(file));
   return file;
 }
 
 Cell* query(Cell* file) {
   url::need_service(services.query != nullptr);
-  *file = services.query(file, to_local_text(file));
+  *file = services.query(file);
   return file;
 }
 
 Cell* rename(Cell* from, Cell* to) {
   url::need_service(services.rename != nullptr);
-  std::string old_path = to_local_text(from);
-  *from = values::logic(services.rename(old_path.c_str(), to_local_text(to)));
+  *from = values::logic(services.rename(from, to));
   return from;
 }
 

@@ -17,7 +17,7 @@ namespace zol::handle {
 // The kinds a handle may name, as one list: ID, mold name.
 #define ZOL_HANDLE_KINDS(X) \
   X(NONE, "") X(NULL_, "null") X(FD, "fd") X(MONITOR, "monitor") X(WINDOW, "window") \
-  X(FONT, "font") X(RICH_TEXT, "rich-text")
+  X(FONT, "font") X(RICH_TEXT, "rich-text") X(PORT_ACTOR, "port-actor")
 
 enum Kind : uint32_t {
 #define ZOL_HANDLE_KIND_ID(id, name) id,

@@ -2,6 +2,8 @@
 // (see object.h).
 #include "runtime/datatypes/object.h"
 
+#include <cstring>
+
 #include "runtime/core/actions.h"
 #include "runtime/core/callback.h"
 #include "runtime/core/stack.h"
@@ -365,13 +367,21 @@ int form(const Cell* obj, Cell* buffer, const Cell* part, int limit) {
 }
 
 int mold_object(const Cell* obj, Cell* buffer, const MoldOptions& how, int limit) {
+  return mold_as(obj, buffer, "make object! [", how, limit);
+}
+
+}  // namespace
+
+int mold_as(const Cell* obj, Cell* buffer, const char* opener, const MoldOptions& how, int limit) {
   if (cycles::detect(obj, buffer, &limit, true)) return limit;
-  if (!how.only) limit = text(buffer, "make object! [", limit, 14);
+  if (!how.only) limit = text(buffer, opener, limit, int(std::strlen(opener)));
   limit = serialize(obj, buffer, how.deeper(), limit, true);
   if (!how.flat && how.indent > 0) limit = mold::indent(buffer, how.indent, limit);
   if (!how.only) limit = text(buffer, "]", limit, 1);
   return limit;
 }
+
+namespace {
 
 Cell* copy_action(Cell* value, Cell* destination, const Cell* part, bool deep, const Cell* types) {
   if (part) {

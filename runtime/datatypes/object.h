@@ -57,6 +57,9 @@ Cell construct(const Cell* spec, const Cell* proto, bool only);
 // `set` on an object.
 void set_many(Cell* obj, const Cell* value, bool any, bool only, bool some);
 
+// The molded object after `opener` ("make object! [" for an object), its fields
+// one level deeper, then "]" (also used by port!).
+int mold_as(const Cell* obj, Cell* buffer, const char* opener, const MoldOptions& how, int limit);
 // form and mold of an object's words and values (also used by error!). Mold mode
 // puts each field on a line of its own, indented to how.indent, unless flat.
 int serialize(const Cell* obj, Cell* buffer, const MoldOptions& how, int limit, bool mold_mode);

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/simple_io.h"
 
 namespace zol::url {
 
@@ -92,17 +93,18 @@ Cell* push(const Cell* file);
 
 // --- hand-over to the file services -------------------------------------------------------
 
-// The simple I/O services get the file and its system path; the OS layer installs
-// them when it starts. Until then the file actions raise internal feature-na.
+// The simple I/O services (simple_io.h) receive the file and the action's
+// refinements; start-up installs them. Until then the file actions raise internal
+// feature-na.
 struct Services {
-  Cell* (*read)(Cell* file, const char* path, bool binary, bool lines, bool info,
-                const Cell* as) = nullptr;
-  Cell* (*write)(Cell* file, const char* path, Cell* data, bool binary, bool lines, bool info,
-                 bool append, const Cell* part, const Cell* seek) = nullptr;
-  bool (*remove)(Cell* file, const char* path) = nullptr;
+  void (*read)(const Cell* file, const simple_io::ReadOptions& how, Cell* out) = nullptr;
+  // The bytes written in all, -1 for a negative /part.
+  int64_t (*write)(const Cell* file, const Cell* value, const simple_io::WriteOptions& how) =
+      nullptr;
+  bool (*remove)(const Cell* file) = nullptr;
   // The last-write time as a date!, or none when the file does not exist.
-  Cell (*query)(Cell* file, const char* path) = nullptr;
-  bool (*rename)(const char* from, const char* to) = nullptr;
+  Cell (*query)(const Cell* file) = nullptr;
+  bool (*rename)(const Cell* from, const Cell* to) = nullptr;
 };
 extern Services services;
 

@@ -18,8 +18,10 @@
 // case may span lines. The cases of a script run in order against the runtime the
 // whole binary shares (words set by one case are seen by the next), and each must
 // leave the value stack where it found it. A failure names the script and the line
-// of the expectation.
+// of the expectation. Each script runs in a fresh temporary folder of its own, its
+// current directory, so that scripts may write files.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -105,6 +107,27 @@ std::vector<std::filesystem::path> scripts() {
   return all;
 }
 
+// Makes a fresh temporary folder the current directory for the life of a script,
+// then goes back and removes it.
+class TemporaryFolder {
+ public:
+  TemporaryFolder() : previous_(std::filesystem::current_path()) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zol-script-XXXXXX").string();
+    if (mkdtemp(pattern.data())) folder_ = pattern;
+    if (!folder_.empty()) std::filesystem::current_path(folder_);
+  }
+  ~TemporaryFolder() {
+    std::filesystem::current_path(previous_);
+    std::error_code ignored;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+  }
+  bool made() const { return !folder_.empty(); }
+
+ private:
+  std::filesystem::path previous_;
+  std::filesystem::path folder_;
+};
+
 class Script : public ::testing::TestWithParam<std::filesystem::path> {};
 
 TEST_P(Script, GivesWhatItsCommentsExpect) {
@@ -112,6 +135,8 @@ TEST_P(Script, GivesWhatItsCommentsExpect) {
   const std::filesystem::path& path = GetParam();
   std::vector<Case> cases = read_script(path);
   ASSERT_FALSE(cases.empty()) << path << " holds no case";
+  TemporaryFolder folder;
+  ASSERT_TRUE(folder.made()) << "no temporary folder for " << path;
   for (const Case& c : cases) {
     Cell* top = stack::top;
     std::string got = outcome(c.source);
