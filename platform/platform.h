@@ -1,6 +1,6 @@
 // The Linux layer beneath the runtime: hardware-fault reporting, the native stack,
-// page-granular memory for frames, the current directory, and the program's
-// argument vector.
+// page-granular memory for frames, the current directory, directories and file
+// existence, and the program's argument vector.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -42,6 +42,10 @@ constexpr size_t PAGE_SIZE = 4096;
 
 // The process's current directory as UTF-8 (empty when it cannot be read).
 std::string current_directory();
+// Each false when the OS refuses.
+bool set_current_directory(const std::string& path);
+bool create_directory(const std::string& path);   // one level, mode 0777 less the umask
+bool path_exists(const std::string& path);          // a file or directory
 
 // The argument vector, already UTF-8 on this system.
 void init_argv(int argc, char** argv);

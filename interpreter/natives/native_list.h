@@ -118,4 +118,5 @@
   STAND_IN(N_DECOMPRESS, "decompress") \
   STAND_IN(N_RECYCLE, "recycle") \
   STAND_IN(N_TRANSCODE, "transcode") \
-  STAND_IN(N_APPLY, "apply")
+  STAND_IN(N_APPLY, "apply") \
+  NATIVE(N_ROUTINE, "routine", routine_)

@@ -377,6 +377,7 @@ namespace {
 struct Bound {
   std::string name;
   Entry fn;
+  int arg_count;
 };
 std::vector<Bound> table;
 
@@ -402,8 +403,12 @@ void init() {
                                              slot_entry<A_COMPARE>(function::compare_callables)}));
 }
 
-int32_t add_entry(const char* name, Entry fn) {
-  table.push_back({name, fn});
+bool library_building = false;
+
+int32_t add_entry(const char* name, Entry fn, int arg_count) {
+  for (size_t i = 0; i < table.size(); i++)
+    if (table[i].name == name) return int32_t(i);   // a runtime started again
+  table.push_back({name, fn, arg_count});
   return int32_t(table.size()) - 1;
 }
 
@@ -411,10 +416,13 @@ Cell make(const Cell* spec_in, const char* name, uint8_t return_type) {
   int32_t entry = -1;
   for (size_t i = 0; i < table.size(); i++)
     if (table[i].name == name) entry = int32_t(i);
-  if (entry < 0) fire(err::internal::NOT_DONE);
   Cell spec = from_head(spec_in);
   int count = 0;
   for (int32_t i = 0; i < length_of(&spec); i++) count += cell_at(&spec, i)->is(T_WORD);
+  if (entry < 0 || table[size_t(entry)].arg_count != count) {
+    Cell word = Cell{T_WORD, 0, symbol::make(name), 0xFFFFFFFFu};
+    fire(err::script::BAD_FUNC_DEF, &word);
+  }
   NodeRef more_node = new_more_block();
   NodeRef ctx = context::make_from_spec(&spec, true, false, 0, 0);
   Cell r{T_ROUTINE | BUILT_IN | uint32_t(count & 31) << ARG_COUNT_SHIFT, ctx,
