@@ -170,7 +170,8 @@ void apply_section(const Cell& name, const Cell& section) {
   }
 }
 
-// Evaluates one file of the library's source; an error in it ends start-up.
+}  // namespace
+
 void evaluate_library_file(const SourceText& file) {
   bool evaluated = stack::try_run([&] {
     Cell code = load_text(file.text, file.size);
@@ -182,6 +183,8 @@ void evaluate_library_file(const SourceText& file) {
   std::fprintf(stderr, "*** Boot Error: in %s:\n%s\n", file.name, report.c_str());
   std::exit(1);
 }
+
+namespace {
 
 // The library's source, file by file; routine! values can be made only meanwhile.
 void evaluate_library() {

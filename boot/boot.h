@@ -43,6 +43,9 @@ extern const size_t library_texts_count;
 // library's source (loading or evaluating it) is a fault of the build: its report
 // and the file's name go to standard error and the process ends with status 1.
 void init();
+// Loads and evaluates one file of the library's source; an error in it is reported
+// with the file's name and ends the process with status 1.
+void evaluate_library_file(const SourceText& file);
 // A fresh runtime is starting (runtime::init after a cleanup): the text applies to
 // it again, since everything it defined went with the old one.
 void restart();
