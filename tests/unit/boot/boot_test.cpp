@@ -77,6 +77,8 @@ TEST(Library, ConsoleFunctionsThroughPipedInput) {
     int status;
   };
   const Case cases[] = {
+      // Empty input: start-up, the library's source included, then a silent exit.
+      {"", "", 0},
       {"probe [1 2]\n", "[1 2]\n== [1 2]\n", 0},
       {"x: 1 ?? x\n", "x: 1\n", 0},
       {"?? nosuch\n", "nosuch: unset!\n", 0},
