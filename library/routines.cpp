@@ -52,13 +52,6 @@ const Cell* logic(bool v) { return v ? &values::true_value : &values::false_valu
   fire(err::script::EXPECT_ARG, &routine, &type, &word);
 }
 
-// The text of a file! or string! from its position, as UTF-8.
-std::string path_text(const Cell* path) {
-  std::string all = string::to_utf8(path);
-  size_t head = size_t(series_cell::head(path));
-  return head < all.size() ? all.substr(head) : std::string();
-}
-
 // --- exiting and storing quietly ---------------------------------------------------------
 
 const Cell* quit_return(Args a) { system::quit(cell::get_int(a[0])); }
@@ -104,16 +97,17 @@ const Cell* get_current_dir(Args) {
 }
 
 const Cell* set_current_dir(Args a) {
-  if (!platform::set_current_directory(path_text(a[0]))) fire(err::access::CANNOT_OPEN, a[0]);
+  if (!platform::set_current_directory(file::to_local_text(a[0])))
+    fire(err::access::CANNOT_OPEN, a[0]);
   return nullptr;
 }
 
 const Cell* create_dir(Args a) {
-  if (!platform::create_directory(path_text(a[0]))) fire(err::access::NO_CREATE, a[0]);
+  if (!platform::create_directory(file::to_local_text(a[0]))) fire(err::access::NO_CREATE, a[0]);
   return nullptr;
 }
 
-const Cell* exists_q(Args a) { return logic(platform::path_exists(path_text(a[0]))); }
+const Cell* exists_q(Args a) { return logic(platform::path_exists(file::to_local_text(a[0]))); }
 
 // --- tuples ------------------------------------------------------------------------------
 
