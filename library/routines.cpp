@@ -155,7 +155,9 @@ const Cell* count_chars(Args a) {
 
 // --- the value stack and the interpreter --------------------------------------------------
 
-const Cell* stack_size_q(Args) { return answer(values::integer(int32_t(stack::top - stack::bottom))); }
+const Cell* stack_size_q(Args) {
+  return answer(values::integer(int32_t(stack::top - stack::bottom)));
+}
 
 const Cell* pick_stack(Args a) {
   int32_t idx = cell::get_int(a[0]);

@@ -132,7 +132,8 @@ TEST(Library, AFaultInTheLibrarySourceStopsStartUp) {
     EXPECT_NE(r.out.find("*** Boot Error: in library/broken.zol:\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(c.report), std::string::npos) << r.out;
   }
-  test::ChildResult sound = evaluate_in_child("library/sound.zol", "f: routine [a [integer!] b [integer!]] [shift-left] f 1 3");
+  test::ChildResult sound =
+      evaluate_in_child("library/sound.zol", "f: routine [a [integer!] b [integer!]] [shift-left] f 1 3");
   EXPECT_EQ(sound.status, 0) << sound.out;
 }
 
@@ -163,7 +164,8 @@ TEST(Library, CreateDirAndExists) {
   EXPECT_EQ(test::eval("form try [create-dir " + file + "]"),
             "{*** Access Error: cannot create: " + file + "\n*** Where: create-dir\n*** Near : "
             "create-dir " + file + "}");
-  EXPECT_EQ(test::eval("create-dir " + file + "/a/b"), test::eval_error_text(err::access::NO_CREATE));
+  EXPECT_EQ(test::eval("create-dir " + file + "/a/b"),
+            test::eval_error_text(err::access::NO_CREATE));
   std::filesystem::remove_all(pattern);
 }
 
