@@ -178,11 +178,7 @@ void does(int) {
 void routine_(int) {
   if (!routine::library_building) fire(err::internal::ROUTINES);
   Cell spec = *arg(0), body = *arg(1);
-  const Cell* name = block::length(&body) > 0
-                         ? block::buffer(&body)->cells() + series_cell::head(&body)
-                         : nullptr;
-  if (!name || !name->is(T_WORD)) fire(err::script::BAD_FUNC_DEF, &body);
-  Cell r = routine::make(&spec, symbol::get_c_string(word_cell::symbol(name)), 0);
+  Cell r = routine::make(&spec, &body, 0);
   stack::set_last(&r);
 }
 
