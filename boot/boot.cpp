@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <span>
+#include <string>
 
 #include "runtime/core/actions.h"
 #include "interpreter/interpreter.h"
@@ -11,6 +12,10 @@
 #include "runtime/core/context.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/error.h"
+#include "runtime/core/exits.h"
+#include "runtime/core/stack.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/typeset.h"
@@ -94,27 +99,17 @@ void name_datatypes() {
   }
 }
 
-// The registered datatype a name denotes, 0 when none.
-int datatype_named(const Cell* word) {
-  for (int id = 1; id <= datatype::highest_id(); id++) {
-    const datatype::TypeInfo& t = datatype::info(uint8_t(id));
-    if (t.registered && t.word_symbol && symbol::resolve(t.word_symbol) == resolved(word)) return id;
-  }
-  return 0;
-}
-
+// Each member word stands for the value it holds now: a datatype, or a typeset
+// defined earlier in the section (so `series!`, a datatype until its typeset is
+// made, names the typeset from then on). A word naming no datatype of this build
+// holds nothing and is skipped.
 void make_typeset(const Cell& name, const Cell& types) {
   Cell set;
   typeset::clear(&set);
   for (int32_t i = series_cell::head(&types); i < length(types); i++) {
     Cell w = at(types, i);
-    if (int id = datatype_named(&w)) {
-      Cell type = values::of_datatype(uint8_t(id));
-      typeset::add_type(&set, &type);
-    } else {
-      Cell v = *context::get(&w);
-      if (v.is(T_TYPESET)) typeset::add_type(&set, &v);
-    }
+    Cell v = *context::get(&w);
+    if (v.is(T_DATATYPE) || v.is(T_TYPESET)) typeset::add_type(&set, &v);
   }
   set_global(&name, &set);
 }
@@ -150,14 +145,6 @@ void make_callable(uint8_t type, const Cell& name, const Cell& spec) {
   set_global(&name, &callable);
 }
 
-// An infix operator made from the function a word holds.
-void make_operator(const Cell& name, const Cell& function_word) {
-  Cell function = *context::get(&function_word);
-  Cell op_type = values::of_datatype(T_OP);
-  Cell op = *actions::make_typed(&op_type, &function);
-  set_global(&name, &op);
-}
-
 // Each (name block) pair of a section.
 template <class Fn>
 void each_pair(const Cell& section, Fn fn) {
@@ -176,14 +163,34 @@ void apply_section(const Cell& name, const Cell& section) {
     each_pair(section, [](const Cell& n, const Cell& s) { make_callable(T_NATIVE, n, s); });
   } else if (resolved(&name) == resolved(words::actions_)) {
     each_pair(section, [](const Cell& n, const Cell& s) { make_callable(T_ACTION, n, s); });
-  } else if (resolved(&name) == resolved(words::operators)) {
-    for (int32_t i = series_cell::head(&section); i + 1 < length(section); i += 2)
-      make_operator(at(section, i), at(section, i + 1));
   } else if (resolved(&name) == resolved(words::do_)) {
     interpreter::do_block(&section);
   } else {
     fail("unknown section", &name);
   }
+}
+
+}  // namespace
+
+void evaluate_library_file(const SourceText& file) {
+  bool evaluated = stack::try_run([&] {
+    Cell code = load_text(file.text, file.size);
+    interpreter::do_block(&code);
+  });
+  if (evaluated) return;
+  Cell text = error::report(&exits::value);
+  std::string report = string::to_utf8(&text);
+  std::fprintf(stderr, "*** Boot Error: in %s:\n%s\n", file.name, report.c_str());
+  std::exit(1);
+}
+
+namespace {
+
+// The library's source, file by file; routine! values can be made only meanwhile.
+void evaluate_library() {
+  routine::library_building = true;
+  for (size_t i = 0; i < library_texts_count; i++) evaluate_library_file(library_texts[i]);
+  routine::library_building = false;
 }
 
 }  // namespace
@@ -200,6 +207,7 @@ void init() {
     apply_section(name, section);
   }
   error::bind_system();
+  evaluate_library();
 }
 
 bool done() { return finished; }

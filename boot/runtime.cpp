@@ -8,6 +8,7 @@
 #include "interpreter/interpreter.h"
 #include "interpreter/lexer/load.h"
 #include "interpreter/natives/natives.h"
+#include "library/routines.h"
 #include "runtime/core/stack.h"
 #include "runtime/text/casefold.h"
 #include "runtime/collector/collector.h"
@@ -166,6 +167,7 @@ void init() {
   cycles::init();
   lexer::init();
   boot::load_text = load_bootstrap;
+  library::init();
   slots::init();
   interpreter::init();
   collector::init();

@@ -172,6 +172,16 @@ void does(int) {
   set_function(&spec, &body);
 }
 
+// The library's source makes its routines with this during start-up: a spec and a
+// body block whose first word names the C++ implementation. Once start-up ends,
+// the library's own `routine` function has taken the word over.
+void routine_(int) {
+  if (!routine::library_building) fire(err::internal::ROUTINES);
+  Cell spec = *arg(0), body = *arg(1);
+  Cell r = routine::make(&spec, &body, 0);
+  stack::set_last(&r);
+}
+
 void has(int) {
   Cell spec = copied(arg(0));
   Cell local{T_REFINEMENT, 0, words::local, 0xFFFFFFFFu};

@@ -118,4 +118,5 @@
   NATIVE(N_DECOMPRESS, "decompress", decompress) \
   NATIVE(N_RECYCLE, "recycle", recycle) \
   NATIVE(N_TRANSCODE, "transcode", transcode) \
-  NATIVE(N_APPLY, "apply", apply)
+  NATIVE(N_APPLY, "apply", apply) \
+  NATIVE(N_ROUTINE, "routine", routine_)

@@ -45,6 +45,7 @@ void func(int check);
 void function(int check);
 void does(int check);
 void has(int check);
+void routine_(int check);
 
 // Words, values, block building and output (words.cpp).
 void get(int check, int any, int case_);

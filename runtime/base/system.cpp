@@ -128,9 +128,13 @@ void runtime_error(int code, uintptr_t address) {
     size_t n = format_runtime_error(report, sizeof report, code, address);
     output::write(report, n);
   }
+  quit(code);
+}
+
+void quit(int status) {
   output::flush();
   free_all();
-  std::exit(code);
+  std::exit(status);
 }
 
 void assertion_failed(const char* condition, const char* file, int line) {

@@ -41,6 +41,9 @@ const char* runtime_error_message(int code);
 // tracked block and exits with the code. Code 0 prints nothing and exits with 0.
 [[noreturn]] void runtime_error(int code, uintptr_t address);
 
+// Writes all pending output, frees every tracked block and exits with the status.
+[[noreturn]] void quit(int status);
+
 // Formats the report into buf without allocating (used from signal handlers too);
 // returns its length. Code 0 gives an empty report.
 size_t format_runtime_error(char* buf, size_t size, int code, uintptr_t address);

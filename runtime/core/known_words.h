@@ -39,7 +39,14 @@
   X(get, "get") X(post, "post") X(user, "user") X(host, "host")                            \
   /* the bootstrap text's sections */                                                      \
   X(typesets, "typesets") X(natives_, "natives") X(actions_, "actions")                    \
-  X(operators, "operators") X(do_, "do")                                                   \
+  X(do_, "do")                                                                             \
+  /* the typesets the library's predicates read on every call ("!" written "_set") */     \
+  X(any_list_set, "any-list!") X(any_block_set, "any-block!")                              \
+  X(any_function_set, "any-function!") X(any_object_set, "any-object!")                    \
+  X(any_path_set, "any-path!") X(any_string_set, "any-string!")                            \
+  X(any_word_set, "any-word!") X(series_set, "series!") X(number_set, "number!")           \
+  X(immediate_set, "immediate!") X(scalar_set, "scalar!") X(all_word_set, "all-word!")     \
+  X(any_point_set, "any-point!") X(planar_set, "planar!")                                  \
   /* what an owner hears before and after each kind of edit */                             \
   X(append, "append") X(appended, "appended") X(insert, "insert") X(inserted, "inserted")  \
   X(change, "change") X(changed, "changed") X(clear, "clear") X(cleared, "cleared")        \

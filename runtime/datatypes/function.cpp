@@ -376,6 +376,7 @@ namespace {
 struct Bound {
   std::string name;
   Entry fn;
+  int arg_count;
 };
 std::vector<Bound> table;
 
@@ -400,29 +401,36 @@ void init() {
                                              slot_entry<A_COMPARE>(function::compare_callables)}));
 }
 
-int32_t add_entry(const char* name, Entry fn) {
-  table.push_back({name, fn});
+bool library_building = false;
+
+int32_t add_entry(const char* name, Entry fn, int arg_count) {
+  for (size_t i = 0; i < table.size(); i++)
+    if (table[i].name == name) return int32_t(i);   // a runtime started again
+  table.push_back({name, fn, arg_count});
   return int32_t(table.size()) - 1;
 }
 
-Cell make(const Cell* spec_in, const char* name, uint8_t return_type) {
+Cell make(const Cell* spec_in, const Cell* body_in, uint8_t return_type) {
+  Cell body = from_head(body_in);
+  const Cell* name = length_of(&body) > 0 ? cell_at(&body, 0) : nullptr;
+  if (!name || !name->is(T_WORD)) fire(err::script::BAD_FUNC_DEF, &body);
+  std::string spelling = symbol::get_c_string(word_cell::symbol(name));
   int32_t entry = -1;
   for (size_t i = 0; i < table.size(); i++)
-    if (table[i].name == name) entry = int32_t(i);
-  if (entry < 0) fire(err::internal::NOT_DONE);
+    if (table[i].name == spelling) entry = int32_t(i);
   Cell spec = from_head(spec_in);
   int count = 0;
   for (int32_t i = 0; i < length_of(&spec); i++) count += cell_at(&spec, i)->is(T_WORD);
+  if (entry < 0 || table[size_t(entry)].arg_count != count) {
+    Cell word = *name;
+    fire(err::script::BAD_FUNC_DEF, &word);
+  }
   NodeRef more_node = new_more_block();
   NodeRef ctx = context::make_from_spec(&spec, true, false, 0, 0);
   Cell r{T_ROUTINE | BUILT_IN | uint32_t(count & 31) << ARG_COUNT_SHIFT, ctx,
          series_cell::node(&spec), more_node};
   context::record_of(ctx)[1] = r;
-  Cell names;
-  block::make_at(&names, 1);
-  Cell* more_cell = function::more(&r, function::MORE_BODY);
-  *more_cell = names;
-  append_word(&names, symbol::make(name), T_WORD);
+  *function::more(&r, function::MORE_BODY) = body;
   *function::more(&r, function::MORE_ENTRY) = values::integer(entry);
   *function::more(&r, function::MORE_METHOD) = values::integer(return_type);
   return r;

@@ -105,11 +105,17 @@ using Entry = const Cell* (*)(Cell* const* args);
 
 void init();   // registers routine!
 
-// Binds a C++ function to a name; answers its index in the routine table.
-int32_t add_entry(const char* name, Entry fn);
-// Makes a routine from its spec, the name of a registered implementation and its
-// return datatype id (0: none).
-Cell make(const Cell* spec, const char* name, uint8_t return_type);
+// Binds a C++ function taking `arg_count` arguments to a name; answers its index in
+// the routine table.
+int32_t add_entry(const char* name, Entry fn, int arg_count);
+// Makes a routine from its spec, a body block whose first word names a registered
+// implementation (the body is kept as the routine's body), and its return datatype
+// id (0: none). A body without such a word, an unknown name, or a spec whose
+// argument count differs from the implementation's raises bad-func-def.
+Cell make(const Cell* spec, const Cell* body, uint8_t return_type);
+// Set while start-up evaluates the library's source: only then may source make
+// routines.
+extern bool library_building;
 int arg_count(const Cell* routine);
 // Calls the implementation with the frame's arguments; the result goes to the
 // frame's first cell.

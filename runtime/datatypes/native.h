@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/function.h"
 
 namespace zol::native {
 
@@ -31,8 +32,11 @@ Cell make(uint8_t type, const Cell* spec, int32_t index);
 
 // The callable type an op! wraps.
 inline uint8_t op_kind(const Cell* op) { return uint8_t(op->header >> OP_KIND_SHIFT); }
-// The op! cell turned back into the callable it wraps.
+// The op! cell turned back into the callable it wraps. A routine's header carries
+// its argument count, which the op's header has no room for: its copy in the
+// shared "more" block serves.
 inline Cell op_source(const Cell* op) {
+  if (op_kind(op) == T_ROUTINE) return *function::more(op, function::MORE_SOURCE);
   Cell c = *op;
   c.header = op_kind(op);
   return c;

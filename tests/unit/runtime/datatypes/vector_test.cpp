@@ -62,7 +62,7 @@ TEST(Vector, ArithmeticWrapsAtTheElementWidth) {
       {"(make vector! [1 2 3]) + make vector! [10 20]", "make vector! [11 22]"},
       {"(make vector! [7 8]) - make vector! [1 10]", "make vector! [6 -2]"},
       {"(make vector! [7 -7]) / 2", "make vector! [3 -3]"},
-      {"(make vector! [7 -7]) // 3", "make vector! [1 -1]"},
+      {"(make vector! [7 -7]) % 3", "make vector! [1 -1]"},
       {"(make vector! [12]) and 10", "make vector! [8]"},
       {"(make vector! [12]) or 3", "make vector! [15]"},
       {"(make vector! [12]) xor 5", "make vector! [9]"},
