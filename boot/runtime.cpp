@@ -3,6 +3,7 @@
 #include "boot/runtime.h"
 
 #include "boot/boot.h"
+#include "console/line_editor.h"
 #include "runtime/core/actions.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/lexer/load.h"
@@ -160,6 +161,7 @@ void init() {
   boot::load_text = load_bootstrap;
   slots::init();
   interpreter::init();
+  console::editor::register_routines();
   collector::init();
   // Until a program entry loads a boot image, start-up ends with the bootstrap
   // text (when a loader for it is installed).

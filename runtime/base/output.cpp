@@ -53,23 +53,26 @@ void append(const char* bytes, size_t n) {
 
 // The terminal path: the text between escape characters as it is, each sequence
 // as the emulation translates it.
-void append_translated(const char* bytes, size_t n) {
+template <class Sink>
+void each_translated(const char* bytes, size_t n, Sink sink) {
   std::string sequence;
   while (n > 0) {
     const char* esc = static_cast<const char*>(std::memchr(bytes, ESC, n));
     size_t plain = esc ? size_t(esc - bytes) : n;
-    append(bytes, plain);
+    sink(bytes, plain);
     bytes += plain;
     n -= plain;
     if (n == 0) break;
     sequence.clear();
     size_t consumed = ansi::parse_escape(bytes, n, terminal, sequence);
     if (consumed == 0) consumed = 1, sequence.assign(1, ESC);
-    append(sequence.data(), sequence.size());
+    sink(sequence.data(), sequence.size());
     bytes += consumed;
     n -= consumed;
   }
 }
+
+void append_translated(const char* bytes, size_t n) { each_translated(bytes, n, append); }
 
 // "%.Ng" through the program's own float text, independent of the C locale.
 void print_float_digits(double v, int precision) {
@@ -100,6 +103,15 @@ void put(const char* bytes, size_t n, bool newline) {
   else append(bytes, n);
   if (newline) append("\n", 1);
   drain();
+}
+
+void put_raw(const char* bytes, size_t n) {
+  append(bytes, n);
+  drain();
+}
+
+void translate(const char* bytes, size_t n, std::string& out) {
+  each_translated(bytes, n, [&out](const char* b, size_t k) { out.append(b, k); });
 }
 
 const char* print_c_string(const char* s) {

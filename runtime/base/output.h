@@ -11,6 +11,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "runtime/base/hook_list.h"
 
@@ -22,6 +23,11 @@ bool console_mode();
 // Writes UTF-8 text, with a line feed after it when `newline` is set.
 void put(const char* bytes, size_t n, bool newline);
 inline void write(const char* bytes, size_t n) { put(bytes, n, false); }
+// Writes bytes as they are, escape sequences untranslated: the terminal's own
+// sequences of the line editor.
+void put_raw(const char* bytes, size_t n);
+// Appends text as the terminal path writes it: escape sequences translated.
+void translate(const char* bytes, size_t n, std::string& out);
 
 // The runtime's typed printers. Each runs the raw-output hooks with the text it
 // printed.
