@@ -145,6 +145,29 @@ p.finish()
 check("tab shown", b"a    b" in p.out, True)
 check("escape shown", b"(escape)" in p.out, True)
 
+# --- completion: Tab calls complete-input when it holds a function ------------------
+
+COMPLETIONS = [
+    # one candidate: the line becomes it, the cursor at the candidate's index
+    ('complete-input: func [s f] [reduce [skip "1 + 4" 5]]', ["Tab", "1", "Enter"], "== 42"),
+    ('complete-input: func [s f] [reduce ["2 + 4"]]', ["Tab", "1", "Enter"], "== 16"),
+    # the function sees the line at the cursor
+    ('complete-input: func [s f] [reduce [append copy "1 + " length? s]]',
+     ["abcd", "Left", "Tab", "End", "0", "Enter"], "== 11"),
+    # several: the candidates are shown, the next edit starts with the first
+    ('complete-input: func [s f] [reduce [skip "10 + 5" 6 "alpha" "beta"]]',
+     ["Tab", "0", "Enter"], "== 60"),
+    # not a function: the Tab is typed
+    ("complete-input: 5", ["length? \"", "Tab", "\"", "Enter"], "== 1"),
+]
+for definition, keys, want in COMPLETIONS:
+    check("completion %r %r" % (definition, keys), last_result([definition, "Enter"] + keys), want)
+
+p = Pty([ZOL])
+p.keys('complete-input: func [s f] [reduce ["x" "alpha" "beta"]]', "Enter", "Tab")
+p.finish()
+check("candidates shown", b"alpha beta " in p.out, True)
+
 # --- history --------------------------------------------------------------------------
 
 HISTORY = [
