@@ -275,40 +275,33 @@ class Tmux:
 if shutil.which("tmux") is None:
     failures.append("tmux is not installed (tools/deps.sh installs it)")
 else:
-    # A line ending exactly at the edge puts the cursor on the next row.
-    t = Tmux([PROBE, ">> "], 20)
-    t.type("a" * 16)
-    check("one short of the edge", t.cursor(), (19, 0))
-    t.type("b")
-    check("at the edge", t.cursor(), (0, 1))
-    t.type("c")
-    check("after the edge", t.cursor(), (1, 1))
-    t.close()
+    # Steps of keys, each followed by the cursor (column, row) and the pane's first
+    # rows it should show (None: not looked at).
+    SCREENS = [
+        ("a line ending exactly at the edge puts the cursor on the next row",
+         [">> "], [("a" * 16, (19, 0), None), ("b", (0, 1), None), ("c", (1, 1), None)]),
+        ("a wide character that would start in the last column moves down",
+         [">> "], [("a" * 16 + "中b", (3, 1), [">> " + "a" * 16, "中b"]),
+                   ("Left", (2, 1), None), ("Left", (0, 1), None)]),
+        ("a narrow character in the last column keeps the cursor there",
+         [">> "], [("a" * 16 + "Ω", (0, 1), None), ("Left", (19, 0), None)]),
+        ("a colour sequence in the prompt takes no columns",
+         ["\\e[31m>> \\e[0m"], [("ab", (5, 0), [">> ab"]), ("Left", (4, 0), None)]),
+        ("hidden input shows stars",
+         ["pw: ", "1"], [("secret", (10, 0), ["pw: ******"])]),
+    ]
+    for name, args, steps in SCREENS:
+        t = Tmux([PROBE] + args, 20)
+        for keys, cursor, rows in steps:
+            t.type(keys)
+            check(name + " after %r" % keys, t.cursor(), cursor)
+            if rows is not None:
+                check(name + " shows", [r.rstrip() for r in t.pane().split("\n")[:len(rows)]], rows)
+        t.close()
 
-    # A wide character that would start in the last column moves down.
-    t = Tmux([PROBE, ">> "], 20)
-    t.type("a" * 16, "中", "b")
-    rows = t.pane().split("\n")
-    check("wide row 0", rows[0].rstrip(), ">> " + "a" * 16)
-    check("wide row 1", rows[1].rstrip(), "中b")
-    check("after the wide character", t.cursor(), (3, 1))
-    t.type("Left")
-    check("cursor on the wide character", t.cursor(), (2, 1))
-    t.type("Left")
-    check("cursor on the wide character", t.cursor(), (0, 1))
-    t.close()
-
-    # A colour sequence in the prompt takes no columns.
-    t = Tmux([PROBE, "\\e[31m>> \\e[0m"], 20)
-    t.type("ab", "Left")
-    check("coloured prompt", (t.pane().split("\n")[0].rstrip(), t.cursor()), (">> ab", (4, 0)))
-    t.close()
-
-    # Hidden input shows "*"; the line holds what was typed.
+    # Hidden input: the line holds what was typed.
     t = Tmux([PROBE, "pw: ", "1"], 20)
-    t.type("secret")
-    check("hidden shown", t.pane().split("\n")[0].rstrip(), "pw: ******")
-    t.type("Enter")
+    t.type("secret", "Enter")
     t.wait_for(lambda: "<<secret>>" in t.pane())
     check("hidden line", "<<secret>>" in t.pane(), True)
     t.close()
