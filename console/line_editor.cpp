@@ -14,6 +14,7 @@
 #include "interpreter/interpreter.h"
 #include "platform/terminal.h"
 #include "runtime/base/output.h"
+#include "runtime/core/context.h"
 #include "runtime/core/exits.h"
 #include "runtime/core/root.h"
 #include "runtime/core/stack.h"
@@ -346,8 +347,7 @@ Cell candidates(const Edit& e) {
   Cell result;
   block::make_at(&result, 0);
   Cell word = word::load("complete-input");
-  Cell* value = word::get_value(&word);
-  if (!value || !value->is(T_FUNCTION)) return result;
+  if (!context::get(&word)->is(T_FUNCTION)) return result;
   Cell text;
   string::make_at(&text, uint32_t(e.line.size()) + 1);
   for (char32_t c : e.line) string::append_char(memory::buffer_of(series_cell::node(&text)), c);
