@@ -17,7 +17,6 @@
 #include <string>
 
 #include "console/line_editor.h"
-#include "platform/terminal.h"
 #include "runtime/base/output.h"
 #include "runtime/core/actions.h"
 #include "interpreter/interpreter.h"
@@ -245,30 +244,17 @@ void Engine::eval_command(const std::string& line) {
 
 const std::string& Engine::prompt() const { return continued_ ? cue_ : PROMPT; }
 
-// The driver reads each command line through the line editor. On a terminal (input
-// and output both) it edits with history; otherwise it reads lines as they come.
+// The driver reads each command line through the line editor: edited, with
+// history, when input and output are both terminals; otherwise as the lines come.
 // Until the console object exists the driver keeps the history block, and the
 // line "q" (also what Ctrl+C, Ctrl+D on an empty line, and the end of redirected
 // input give) ends it.
 int run(int, char**) {
   Engine engine;
-  bool interactive = platform::terminal::input_is_terminal() && output::console_mode();
-  editor::init();
   Cell* history = stack::push(&values::none);
   block::make_at(history, 16);
-  Cell* line = stack::push(&values::none);
-  Cell* prompt = stack::push(&values::none);
   for (;;) {
-    string::make_at(line, 64);
-    editor::setup(line, history);
-    if (interactive) {
-      string::make_at(prompt, 8);
-      string::concatenate_literal(prompt, engine.prompt().c_str());
-      editor::edit(prompt, false);
-    } else {
-      editor::stdin_readline(line);
-    }
-    std::string text = string::to_utf8(line);
+    std::string text = editor::read_line(history, engine.prompt(), false);
     if (text == "q") return 0;
     engine.eval_command(text);
   }

@@ -583,15 +583,17 @@ void init() {
   *memory::alloc_tail_cell(runtime::root_block) = pending;
 }
 
+bool interactive() { return term::input_is_terminal() && output::console_mode(); }
+
 void setup(const Cell* line, const Cell* history) {
   init();
   *slot(LINE) = *line;
   *slot(HISTORY) = *history;
-  if (term::input_is_terminal()) term::enter_raw_mode();
+  if (interactive()) term::enter_raw_mode();
 }
 
 void edit(const Cell* prompt, bool hidden) {
-  if (!term::input_is_terminal()) {
+  if (!interactive()) {
     stdin_readline(slot(LINE));
     return;
   }
@@ -623,6 +625,16 @@ bool stdin_readline(Cell* line) {
 }
 
 bool input_ended() { return term::input_ended(); }
+
+std::string read_line(const Cell* history, const std::string& prompt, bool hidden) {
+  Cell line, shown;
+  string::make_at(&line, 64);
+  string::make_at(&shown, uint32_t(prompt.size()) + 1);
+  string::concatenate_literal_part(&shown, prompt.data(), uint32_t(prompt.size()));
+  setup(&line, history);
+  edit(&shown, hidden);
+  return string::to_utf8(&line);
+}
 
 void register_routines() {
   static bool done = false;

@@ -11,6 +11,7 @@
 // into the history, so every edit needs a buffer of its own.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "runtime/core/cell.h"
 
@@ -22,10 +23,19 @@ void init();
 // Takes the line buffer (a string!) and the history block for the next edit and
 // enters raw mode when standard input is a terminal.
 void setup(const Cell* line, const Cell* history);
-// Reads the line: on a terminal with the prompt shown and the line edited, then a
+// True when input and output are both terminals: lines are edited.
+bool interactive();
+
+// Reads the line: when interactive, with the prompt shown and the line edited, then a
 // line feed printed; otherwise one line of standard input, with no prompt. Raw
 // mode ends however the edit ends.
 void edit(const Cell* prompt, bool hidden);
+
+// One line through `setup` and `edit`, in a line buffer of its own, as UTF-8. The
+// prompt's bytes are taken one character each, as the console's prompts are ASCII
+// (or carry escape sequences). The history block must be held where the collector
+// sees it.
+std::string read_line(const Cell* history, const std::string& prompt, bool hidden);
 
 // Appends one line of standard input to the string (the line feed not stored, a
 // carriage return kept); at the end of input before any character the line is

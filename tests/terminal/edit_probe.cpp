@@ -12,7 +12,6 @@
 #include "runtime/core/stack.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/block/block.h"
-#include "runtime/datatypes/string/string.h"
 
 namespace {
 
@@ -24,15 +23,8 @@ int probe(void*) {
   runtime::init();
   Cell* history = stack::push(&values::none);
   block::make_at(history, 4);
-  Cell* line = stack::push(&values::none);
-  Cell* prompt = stack::push(&values::none);
   for (;;) {
-    string::make_at(line, 16);
-    string::make_at(prompt, 16);
-    string::concatenate_literal(prompt, prompt_text.c_str());
-    console::editor::setup(line, history);
-    console::editor::edit(prompt, hidden);
-    std::string text = string::to_utf8(line);
+    std::string text = console::editor::read_line(history, prompt_text, hidden);
     std::string shown = "<<";
     for (char c : text) shown += c == 27 ? std::string("^[") : std::string(1, c);
     shown += ">>";
