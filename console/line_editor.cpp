@@ -416,7 +416,9 @@ Outcome backspace(Edit& e) {
   return Outcome::GO_ON;
 }
 
+// The edit ends below the line, so that what follows does not write over it.
 Outcome quit_line(Edit& e) {
+  goto_last_row(e);
   e.line = U"q";
   e.cursor = 0;
   return Outcome::DONE;
@@ -467,6 +469,7 @@ Outcome act(Edit& e, int32_t key) {
     case KEY_FAILED:   // a terminal that is gone ends the console as Ctrl+C does
       return quit_line(e);
     case KEY_ESCAPE:
+      goto_last_row(e);
       set_text(PENDING, U"", 0);
       e.line += char32_t(KEY_ESCAPE);
       return Outcome::DONE;
