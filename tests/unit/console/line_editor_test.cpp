@@ -15,24 +15,28 @@
 namespace zol {
 namespace {
 
-// The routines' specs as the library will give them.
+// The routines' specs as the library will give them, and the words they are set
+// to here.
 struct Spec {
   const char* name;
+  const char* word;
   const char* spec;
   uint8_t returns;
 } const SPECS[] = {
-    {"_set-buffer-history", "[line [string!] hist [block!]]", 0},
-    {"_read-input", "[prompt [string!] hidden? [logic!]]", 0},
-    {"input-stdin", "[]", T_STRING},
-    {"read-stdin", "[buffer [binary!] size [integer!]]", 0},
-    {"_input-ended?", "[]", T_LOGIC},
+    {"_set-buffer-history", "_set-buffer-history", "[line [string!] hist [block!]]", 0},
+    {"_read-input", "_read-input", "[prompt [string!] hidden? [logic!]]", 0},
+    {"input-stdin", "input-stdin", "[]", T_STRING},
+    {"read-stdin", "read-stdin", "[buffer [binary!] size [integer!]]", 0},
+    {"_input-ended?", "_input-ended?", "[]", T_LOGIC},
+    {"_terminate-console", "_terminate-console", "[]", 0},
+    {"console/init", "console-init", "[str [string!]]", 0},
 };
 
 void bind_routines() {
   for (const Spec& s : SPECS) {
     Cell spec = test::value(s.spec);
     Cell r = routine::make(&spec, s.name, s.returns);
-    Cell word = word::load(s.name);
+    Cell word = word::load(s.word);
     *context::get(&word) = r;
   }
 }
@@ -79,6 +83,8 @@ TEST(LineEditorRoutines, RedirectedInput) {
        "\"one\"\n"},   // no prompt and no line feed when input is not a terminal
       {"abcdef", "b: make binary! 10 read-stdin b 4 probe b probe input-stdin",
        "#{61626364}\n\"ef\"\n"},
+      // the title goes only to a terminal; on a pipe the routines write nothing
+      {"x\n", "console-init \"title\" _terminate-console probe input-stdin", "\"x\"\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(with_input(c.input, c.source), c.printed) << c.source;
 }
