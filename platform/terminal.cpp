@@ -30,9 +30,7 @@ bool ended = false;
 volatile sig_atomic_t resized = 1;   // read the size at the first use
 int known_columns = DEFAULT_COLUMNS;
 
-// How long an escape byte waits for the rest of its sequence, and the cursor
-// query for its answer.
-constexpr int SEQUENCE_WAIT_MS = 50;
+// How long the cursor query waits for the terminal's answer.
 constexpr int ANSWER_WAIT_MS = 150;
 
 void on_resize(int) { resized = 1; }
@@ -109,8 +107,6 @@ void restore_mode() {
   tcsetattr(STDIN_FILENO, TCSADRAIN, &saved_modes);
   saved = 0;
 }
-
-bool in_raw_mode() { return saved != 0; }
 
 int next_byte(int timeout_ms) {
   while (queue.empty()) {

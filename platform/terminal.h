@@ -23,7 +23,6 @@ bool output_is_terminal();
 // process exits.
 void enter_raw_mode();
 void restore_mode();
-bool in_raw_mode();
 
 // The next byte of standard input: the queued bytes first, then a read that waits
 // at most timeout_ms milliseconds (-1: as long as it takes). Answers the byte,
