@@ -24,6 +24,7 @@
 #include "runtime/datatypes/hash.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/map.h"
+#include "runtime/datatypes/money/money.h"
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/pair.h"
@@ -110,6 +111,7 @@ void register_datatypes() {
   percent::init();
   time::init();
   date::init();
+  money::init();
   tag::init();
   email::init();
   ref::init();

@@ -74,7 +74,7 @@ Cell molded_part(const Cell& value, int limit) {
   string::make_at(&text, 16);
   Cell part = values::integer(limit);
   if (value.is(T_FLOAT)) actions::form_typed(&value, &text, &part, limit);
-  else actions::mold_typed(&value, &text, false, false, false, &part, limit, 0);
+  else actions::mold_typed(&value, &text, {.part = &part}, limit);
   string::truncate(memory::buffer_of(series_cell::node(&text)), uint32_t(limit));
   return text;
 }

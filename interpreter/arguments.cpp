@@ -42,7 +42,7 @@ namespace {
 constexpr uint32_t ARG_GET = 0x100000;
 constexpr uint32_t ARG_LITERAL = 0x200000;
 constexpr uint32_t ARG_RETURN = ARG_GET | ARG_LITERAL;
-constexpr int MAX_REFINEMENTS = 16;
+using native::MAX_REFINEMENTS;
 
 bool has_frame_slots(const Cell& callable) {
   return callable.is(T_FUNCTION) || callable.is(T_ROUTINE);
@@ -67,7 +67,7 @@ Cell types_of(const Cell* types) {
 
 class CacheBuilder {
  public:
-  explicit CacheBuilder(const Cell& callable) : spec_{T_BLOCK, 0, callable.w2, 0} {
+  explicit CacheBuilder(const Cell& callable) : spec_{function::spec_of(&callable)} {
     block::make_at(&cache_, 8);
   }
 
@@ -170,7 +170,7 @@ bool allows(const Cell& types, uint8_t type) {
 
 // The word of the spec entry that cache entry `k` was made from, for messages.
 Cell arg_word(const Cell& callable, int32_t k) {
-  Cell spec{T_BLOCK, 0, callable.w2, 0};
+  Cell spec = function::spec_of(&callable);
   SeriesBuffer* b = block::buffer(&spec);
   for (int32_t i = 0; i < int32_t(b->length()); i++) {
     Cell c = b->cells()[i];
@@ -364,6 +364,7 @@ class Gatherer {
       if (logic::true_value(flag)) duplicate();
       *flag = values::logic(on);
     } else {
+      ZOL_ASSERT(refinement.w3 >= 1 && refinement.w3 <= uint32_t(MAX_REFINEMENTS));
       uint32_t bit = 1u << (refinement.w3 - 1);
       if (refinements_seen_ & bit) duplicate();
       refinements_seen_ |= bit;

@@ -506,9 +506,9 @@ uint32_t tracing_inside(const Cell* function) {
 }  // namespace
 
 void run_function(const Cell* function, NodeRef, const Cell* name, int kind) {
-  Cell* record = context::record_of(function->w1);
-  uint32_t saved_values = record->w2;
-  record->w2 = stack::ref_of(stack::arguments);   // the frame holds the context's values
+  NodeRef ctx = function::context_of(function);
+  uint32_t saved_values = context::values_word(ctx);
+  context::set_values_word(ctx, stack::ref_of(stack::arguments));   // the frame holds them
   stack::set_return_mark(true);
   uint32_t saved_tracing = trace::tracing;
   trace::tracing = kind ? trace::callback_tracing(kind) : tracing_inside(function);
@@ -528,7 +528,7 @@ void run_function(const Cell* function, NodeRef, const Cell* name, int kind) {
   trace::tracing = saved_tracing;
   if (exits::pending) return;
   stack::set_return_mark(false);
-  context::record_of(function->w1)->w2 = saved_values;
+  context::set_values_word(ctx, saved_values);
 }
 
 namespace {

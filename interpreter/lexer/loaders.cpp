@@ -20,6 +20,7 @@
 #include "runtime/datatypes/binary/binary.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/float/float.h"
+#include "runtime/datatypes/money/money.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/tuple.h"
@@ -445,11 +446,37 @@ int load_point(const uint8_t* text, const Token& t, Cell* out) {
   return OK;
 }
 
-// --- forms whose datatypes are not built yet ---------------------------------------------
-
-int not_built(const uint8_t*, const Token& t, Cell* out) {
-  cell::set(out, t.type);
-  return NOT_BUILT;
+// An optional sign, an optional three-character currency code, "$", the integer
+// digits with "'" group marks (never two together, never last), then after "."
+// or "," one to five fraction digits. More than 17 significant integer digits
+// cannot be held and an unknown code cannot be stored: both are errors.
+int load_money(const uint8_t* text, const Token& t, Cell* out) {
+  const uint8_t* p = body(text, t);
+  const uint8_t* end = body_end(text, t);
+  money::TextParts parts;
+  if (p < end && (*p == '+' || *p == '-')) parts.negative = *p++ == '-';
+  const uint8_t* dollar = static_cast<const uint8_t*>(std::memchr(p, '$', size_t(end - p)));
+  if (!dollar || (dollar - p != 0 && dollar - p != 3)) return T_MONEY;
+  if (dollar - p == 3) parts.currency = reinterpret_cast<const char*>(p);
+  const uint8_t* q = dollar + 1;
+  if (q == end || !is_digit(*q)) return T_MONEY;
+  const uint8_t* integer = q;
+  for (; q < end && *q != '.' && *q != ','; q++) {
+    if (*q == '\'' && q[-1] == '\'') return T_MONEY;
+    if (*q != '\'' && !is_digit(*q)) return T_MONEY;
+  }
+  if (q[-1] == '\'') return T_MONEY;
+  parts.integer = reinterpret_cast<const char*>(integer);
+  parts.integer_end = parts.fraction = parts.fraction_end = reinterpret_cast<const char*>(q);
+  if (q < end) {
+    const uint8_t* fraction = ++q;
+    for (; q < end; q++)
+      if (!is_digit(*q)) return T_MONEY;
+    if (q - fraction < 1 || q - fraction > money::FRACTION_DIGITS) return T_MONEY;
+    parts.fraction = reinterpret_cast<const char*>(fraction);
+    parts.fraction_end = reinterpret_cast<const char*>(q);
+  }
+  return money::make_at(out, parts) == money::Made::OK ? OK : T_MONEY;
 }
 
 }  // namespace
@@ -478,7 +505,7 @@ const Loader loaders[TOKEN_KINDS] = {
     /* 86 */ load_binary, /* 87 */ load_percent, /* 88 */ load_float,
     /* 89 */ load_special_float, /* 90 */ load_tuple, /* 91 */ load_date,
     /* 92 */ load_pair, /* 93 */ load_point, /* 94 */ load_time,
-    /* 95 money */ not_built, /* 96 */ load_tag, /* 97 */ load_url, /* 98 */ load_email,
+    /* 95 */ load_money, /* 96 */ load_tag, /* 97 */ load_url, /* 98 */ load_email,
     /* 99 */ load_hex, /* 100 */ load_raw_string, /* 101 */ load_ref,
     /* 102 path closer */ nullptr,
 };

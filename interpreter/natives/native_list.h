@@ -51,7 +51,7 @@
   STAND_IN(N_STATS, "stats") \
   NATIVE(N_BIND, "bind", bind) \
   NATIVE(N_IN, "in", in) \
-  STAND_IN(N_PARSE, "parse") \
+  NATIVE(N_PARSE, "parse", parse) \
   NATIVE(N_UNION, "union", union_) \
   NATIVE(N_INTERSECT, "intersect", intersect) \
   NATIVE(N_UNIQUE, "unique", unique) \
@@ -87,7 +87,7 @@
   NATIVE(N_AS_PAIR, "as-pair", as_pair) \
   NATIVE(N_AS_POINT2D, "as-point2D", as_point2d) \
   NATIVE(N_AS_POINT3D, "as-point3D", as_point3d) \
-  STAND_IN(N_AS_MONEY, "as-money") \
+  NATIVE(N_AS_MONEY, "as-money", as_money) \
   NATIVE(N_BREAK, "break", break_) \
   NATIVE(N_CONTINUE, "continue", continue_) \
   NATIVE(N_EXIT, "exit", exit) \

@@ -50,7 +50,7 @@ constexpr bool comparisons_adjoin() {
 // comparison_of finds a native by its distance from the first comparison.
 static_assert(comparisons_adjoin());
 
-constexpr int MAX_REFINEMENTS = 11;
+using native::MAX_REFINEMENTS;
 
 // A stand-in of each arity.
 template <class Seq>

@@ -71,6 +71,9 @@ void now(int check, int year, int month, int day, int time, int zone, int date, 
 // Checksums and digests (checksum.cpp).
 void checksum_(int check, int with);
 
+// The parse dialect (parse/native.cpp, in the layer above: the table only names it).
+void parse(int check, int case_, int part, int trace);
+
 // The set natives (sets.cpp).
 void union_(int check, int case_, int skip);
 void intersect(int check, int case_, int skip);
@@ -89,6 +92,9 @@ void min(int check);
 void as_pair(int check);
 void as_point2d(int check);
 void as_point3d(int check);
+
+// The money maker (money.cpp).
+void as_money(int check);
 
 // Keyed collections (collections.cpp).
 void extend(int check, int case_);

@@ -12,8 +12,26 @@ namespace zol {
 using MakeFn = Cell* (*)(Cell* proto, Cell* spec, int type);          // make, to
 using RandomFn = Cell* (*)(Cell* value, bool seed, bool secure, bool only);
 using FormFn = int (*)(const Cell* value, Cell* buffer, const Cell* part_arg, int limit);
-using MoldFn = int (*)(const Cell* value, Cell* buffer, bool only, bool all, bool flat,
-                       const Cell* part_arg, int limit, int indent);
+// The refinements of mold, the /part argument cell (for its error; nullptr without
+// /part) and the nesting depth that indents new lines. The text limit is threaded
+// apart: each mold returns what is left of it, or -1 once it is used up.
+struct MoldOptions {
+  bool only = false;  // a block's values without its brackets
+  bool all = false;   // the construction form of values with no literal
+  bool flat = false;  // no new lines and no indenting
+  const Cell* part = nullptr;
+  int indent = 0;
+
+  // How a value inside this one is molded: never without its own brackets.
+  MoldOptions element() const { return {.all = all, .flat = flat, .part = part, .indent = indent}; }
+  // One level deeper, for the fields of an object or map on lines of their own.
+  MoldOptions deeper() const {
+    MoldOptions o = *this;
+    o.indent++;
+    return o;
+  }
+};
+using MoldFn = int (*)(const Cell* value, Cell* buffer, const MoldOptions& how, int limit);
 using CompareFn = int (*)(const Cell* a, const Cell* b, int op);
 using UnaryFn = Cell* (*)(Cell* value);                                 // complement ...
 using MinimalFn = void (*)();                                           // reads the frame

@@ -118,10 +118,8 @@ int form_typed(const Cell* value, Cell* buffer, const Cell* part_arg, int limit)
   return impl_of<FormFn>(value, A_FORM)(value, buffer, part_arg, limit);
 }
 
-int mold_typed(const Cell* value, Cell* buffer, bool only, bool all, bool flat,
-               const Cell* part_arg, int limit, int indent) {
-  return impl_of<MoldFn>(value, A_MOLD)(value, buffer, only, all, flat, part_arg, limit,
-                                        indent);
+int mold_typed(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
+  return impl_of<MoldFn>(value, A_MOLD)(value, buffer, how, limit);
 }
 
 Cell* eval_path_typed(Cell* parent, Cell* element, Cell* value, Cell* path, int position) {
@@ -332,10 +330,8 @@ bool has_series_buffer(const Cell* v) {
   }
 }
 
-// Moves a head index past the tail back to the tail. Values without a buffer are
-// left for the datatype's own action to refuse.
+// Moves a head index past the tail back to the tail.
 void clamp_head(Cell* series) {
-  if (!has_series_buffer(series)) return;
   int32_t length = static_cast<int32_t>(memory::buffer_of(series_cell::node(series))->length());
   if (series_cell::head(series) > length) series_cell::set_head(series, length);
 }
@@ -344,8 +340,8 @@ void clamp_head(Cell* series) {
 // the same series (its head minus the target's).
 int32_t part_count(const Cell* target, Cell* part, bool no_position_part) {
   if (part->is(T_INTEGER)) return cell::get_int(part);
-  if (!has_series_buffer(part) || part->type() != target->type() ||
-      series_cell::node(part) != series_cell::node(target) || no_position_part)
+  if (part->type() != target->type() || series_cell::node(part) != series_cell::node(target) ||
+      no_position_part)
     series::fire_refine_arg(words::part, part);
   clamp_head(part);
   return series_cell::head(part) - series_cell::head(target);
@@ -369,7 +365,8 @@ int32_t dup_count(int dup) {
 void append_or_insert_entry(int slot, int part, int only, int dup) {
   Cell* series = arg(0);
   Cell* value = arg(1);
-  if (slot == A_INSERT) clamp_head(series);
+  get_action_ptr_of(series, slot);   // a value the action does not take has no head to clamp
+  if (slot == A_INSERT && !series->is(T_PORT)) clamp_head(series);
   int32_t count = -1;
   if (part >= 0) {
     if (!has_series_buffer(value))
@@ -399,7 +396,8 @@ void form(int part) { text_entry(part, form_typed); }
 
 void mold(int only, int all, int flat, int part) {
   text_entry(part, [&](const Cell* value, Cell* buffer, const Cell* part_arg, int limit) {
-    return mold_typed(value, buffer, used(only), used(all), used(flat), part_arg, limit, 0);
+    MoldOptions how{.only = used(only), .all = used(all), .flat = used(flat), .part = part_arg};
+    return mold_typed(value, buffer, how, limit);
   });
 }
 
@@ -439,6 +437,7 @@ void back() { run_minimal(A_BACK); }
 // change: /part counts in the series itself.
 void change(int part, int only, int dup) {
   Cell* series = arg(0);
+  get_action_ptr_of(series, A_CHANGE);
   bool fixed_shape = series->is(T_PORT) || series->is(T_IMAGE);
   if (!fixed_shape) clamp_head(series);
   int32_t count = -1;
@@ -585,7 +584,7 @@ Cell form_to_string(const Cell* value) {
 Cell mold_to_string(const Cell* value, bool all) {
   Cell out;
   string::make_at(&out, 16);
-  mold_typed(value, &out, false, all, false, nullptr, INT_MAX, 0);
+  mold_typed(value, &out, {.all = all}, INT_MAX);
   return out;
 }
 

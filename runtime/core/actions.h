@@ -112,8 +112,7 @@ Cell* to_typed(Cell* proto, Cell* spec);
 Cell* random_typed(Cell* value, bool seed, bool secure, bool only);
 Cell* reflect_typed(Cell* value, uint32_t field_symbol);
 int form_typed(const Cell* value, Cell* buffer, const Cell* part_arg, int limit);
-int mold_typed(const Cell* value, Cell* buffer, bool only, bool all, bool flat,
-               const Cell* part_arg, int limit, int indent);
+int mold_typed(const Cell* value, Cell* buffer, const MoldOptions& how, int limit);
 // `position` (the element's, -1 outside a path) only names the step in errors.
 Cell* eval_path_typed(Cell* parent, Cell* element, Cell* value, Cell* path, int position);
 Cell* negate_typed(Cell* value);

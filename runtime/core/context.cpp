@@ -18,6 +18,8 @@ void (*on_change)(NodeRef, const Cell*, const Cell*, Cell*) = nullptr;
 
 namespace {
 
+// The global context holds every word ever interned, so it is sized like the
+// symbol table (symbol.cpp) and grows with it.
 constexpr int32_t GLOBAL_SIZE = 4000;
 
 bool is_binding_word(uint8_t t) {

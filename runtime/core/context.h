@@ -43,6 +43,9 @@ inline Cell* record_of(NodeRef ctx) {
   ZOL_ASSERT(record->is(T_CONTEXT));
   return record;
 }
+// The values block, or while a stack-valued context runs, 1 + its frame position.
+inline uint32_t values_word(NodeRef ctx) { return record_of(ctx)->w2; }
+inline void set_values_word(NodeRef ctx, uint32_t values) { record_of(ctx)->w2 = values; }
 inline int kind_of(NodeRef ctx) { return int(record_of(ctx)->header >> KIND_SHIFT) & 3; }
 inline bool values_on_stack(NodeRef ctx) { return (record_of(ctx)->header & STACK_VALUES) != 0; }
 NodeRef word_table(NodeRef ctx);

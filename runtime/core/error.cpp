@@ -17,6 +17,7 @@
 #include "runtime/core/datatype.h"
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/function.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word.h"
@@ -35,8 +36,11 @@ namespace {
 
 const char* const FIELD_NAMES[FIELD_COUNT] = {"code", "type", "id",    "arg1",  "arg2",
                                               "arg3", "near", "where", "stack", "files"};
+// A report stays a few lines whatever it carries: an argument is cut at one line
+// of an 80-column console, the near and files fields at half of one.
 constexpr int ARGUMENT_LIMIT = 80;
 constexpr int NEAR_LIMIT = 40;
+// The cells a stack trace block starts with: a few frames' names and positions.
 constexpr int STACK_CAPACITY = 20;
 
 // The system's objects, as context nodes (0 until bind_system).
@@ -196,7 +200,8 @@ void append_limited(Cell* buffer, const Cell* value, bool formed, bool only_flat
   string::make_at(&text, 16);
   Cell part = values::integer(limit);
   if (formed) actions::form_typed(value, &text, &part, limit);
-  else actions::mold_typed(value, &text, only_flat, false, only_flat, &part, limit, 0);
+  else
+    actions::mold_typed(value, &text, {.only = only_flat, .flat = only_flat, .part = &part}, limit);
   string::truncate(memory::buffer_of(series_cell::node(&text)), uint32_t(limit));
   string::concatenate(buffer, &text, -1, 0, true, string::CONCAT_APPEND);
 }
@@ -304,18 +309,17 @@ int form(const Cell* error_in, Cell* buffer, const Cell*, int limit) {
   return limit - string::length(buffer);
 }
 
-int mold(const Cell* error_in, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
-         int limit, int level) {
+int mold(const Cell* error_in, Cell* buffer, const MoldOptions& how, int limit) {
   Cell settled = *error_in;
   settle(&settled);
   const Cell* error = &settled;
-  if (!only) {
+  if (!how.only) {
     append(buffer, "make error! [");
     limit -= 13;
   }
-  limit = object::serialize(error, buffer, only, all, flat, part, limit, !flat, level + 1, true);
-  if (!flat && level > 0) limit = mold::indent(buffer, level, limit);
-  if (!only) {
+  limit = object::serialize(error, buffer, how.deeper(), limit, true);
+  if (!how.flat && how.indent > 0) limit = mold::indent(buffer, how.indent, limit);
+  if (!how.only) {
     append(buffer, "]");
     limit--;
   }
@@ -454,11 +458,9 @@ bool called_spec(Cell* spec) {
   int32_t i = context::find_word(ctx, word_cell::symbol(&name), true);
   if (i < 0) return false;
   Cell fn = *context::value_at(ctx, word_cell::index(context::get_word(ctx, i)));
-  uint8_t t = fn.type();
   // An operator keeps the spec of the function it was made from.
-  if (t != T_NATIVE && t != T_ACTION && t != T_OP && t != T_FUNCTION && t != T_ROUTINE)
-    return false;
-  *spec = Cell{T_BLOCK, 0, fn.w2, 0};
+  if (!function::is_callable(&fn)) return false;
+  *spec = function::spec_of(&fn);
   return true;
 }
 

@@ -110,6 +110,7 @@
   X(BAD_LOOP_SERIES, "bad-loop-series") \
   X(WRONG_DENOM, "wrong-denom") \
   X(BAD_DENOM, "bad-denom") \
+  X(CURRENCY_LIMIT, "currency-limit") \
   X(INVALID_OBJ_EVT, "invalid-obj-evt") \
   X(PARSE_RULE, "parse-rule") \
   X(PARSE_END, "parse-end") \

@@ -52,6 +52,14 @@
   X(tcp, "tcp") X(md5, "md5") X(sha1, "sha1") X(crc32, "crc32") X(adler32, "adler32")      \
   X(sha256, "sha256") X(sha384, "sha384") X(sha512, "sha512") X(hash_, "hash")             \
   X(with, "with") X(read, "read")                                                          \
+  /* the parse dialect's keywords (set, copy, insert, change, remove, skip, end, case   \
+     and none are listed above) and its trace events and callback frame */               \
+  X(bar, "|") X(any, "any") X(some, "some") X(opt, "opt") X(while_, "while")             \
+  X(to, "to") X(thru, "thru") X(copy, "copy") X(not_, "not") X(ahead, "ahead")           \
+  X(into, "into") X(collect, "collect") X(keep, "keep") X(if_, "if") X(quote, "quote")   \
+  X(fail, "fail") X(break_, "break") X(reject, "reject") X(pick, "pick")                 \
+  X(only, "only") X(after, "after") X(pop, "pop") X(match, "match")                      \
+  X(iterate, "iterate") X(paren_, "paren") X(parse_callback, "<parse-callback>")         \
   /* the tracer's events */                                                                \
   X(init_, "init") X(end, "end") X(prolog, "prolog") X(epilog, "epilog")                   \
   X(enter, "enter") X(exit, "exit") X(open, "open") X(fetch, "fetch") X(push, "push")      \
@@ -62,4 +70,6 @@
   X(weekday, "weekday") X(yearday, "yearday") X(julian, "julian")                          \
   X(timezone, "timezone") X(week, "week") X(isoweek, "isoweek")                            \
   X(add, "add") X(multiply, "multiply") X(round_, "round")                                \
-  X(locale, "locale") X(months, "months")
+  X(locale, "locale") X(months, "months")                                                  \
+  X(currencies, "currencies") X(list, "list") X(code, "code") X(amount, "amount")           \
+  X(options, "options") X(money_digits, "money-digits")

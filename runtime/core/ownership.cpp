@@ -17,6 +17,9 @@ void (*on_deep_change)(Cell*, Cell*, Cell*, const Cell*, const Cell*, int32_t, i
 
 namespace {
 
+// The owned-series table starts with room for a thousand series: ownership is set
+// by the library's reactive objects and faces, a few hundred in a large interface;
+// the table grows past that like any other.
 constexpr int32_t TABLE_SIZE = 1000;
 constexpr int32_t RECORD_CELLS = 3;
 constexpr uint32_t IMAGE_OWNED = 0x10000;

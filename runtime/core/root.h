@@ -10,6 +10,10 @@ namespace zol::runtime {
 // The root block: the collector's first root. Start-up series that must stay
 // reachable while nothing else refers to them are appended to it.
 extern NodeRef root_block;
+// The root block's first capacity, as the start-up layout fixes it: room for every
+// series the modules root while starting and for the words kept alive across
+// sessions, so that start-up never grows it. It grows like any block when more
+// are rooted.
 constexpr int ROOT_BLOCK_CELLS = 8749;
 
 // Set by start-up once every service is up; cleared by cleanup.

@@ -16,6 +16,9 @@ NodeRef block = 0;
 
 namespace {
 
+// The symbol table is sized for the start-up vocabulary (about 2000 words from
+// the natives, actions, library and system object) with room to spare, so that a
+// session seldom rehashes it; the symbol-keyed table kind doubles it again.
 constexpr int32_t TABLE_SIZE = 4000;
 
 // Decodes one UTF-8 sequence; a malformed byte stands for itself. The Unicode

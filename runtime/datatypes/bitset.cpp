@@ -230,11 +230,11 @@ Cell* to(Cell* proto, Cell* spec, int) {
 // --- text ---------------------------------------------------------------------------------------
 
 // make bitset! #{...}, or make bitset! [not #{...}] showing the spec's bits.
-int mold(const Cell* bits, Cell* out, bool, bool, bool, const Cell* part_arg, int limit, int) {
+int mold(const Cell* bits, Cell* out, const MoldOptions& how, int limit) {
   bool complement = complemented(bits);
   string::concatenate_literal(out, complement ? "make bitset! [not #{" : "make bitset! #{");
   uint32_t n = byte_length(bits);
-  for (uint32_t i = 0; i < n && !(part_arg && limit <= 0); i++) {
+  for (uint32_t i = 0; i < n && !(how.part && limit <= 0); i++) {
     uint8_t byte = buffer(bits)->head()[i];
     string::concatenate_literal(out, string::byte_to_hex(complement ? uint8_t(~byte) : byte));
     limit -= 2;
@@ -244,7 +244,7 @@ int mold(const Cell* bits, Cell* out, bool, bool, bool, const Cell* part_arg, in
 }
 
 int form(const Cell* bits, Cell* out, const Cell* part_arg, int limit) {
-  return mold(bits, out, false, false, false, part_arg, limit, 0);
+  return mold(bits, out, {.part = part_arg}, limit);
 }
 
 // --- comparison ---------------------------------------------------------------------------------

@@ -72,9 +72,9 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
 }
 
 // #"a", with the caret escapes of molded text: #"^/", #"^-", #"^(1E)".
-int mold(const Cell* value, Cell* buffer, bool, bool all, bool, const Cell*, int limit, int) {
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
   string::concatenate_literal(buffer, "#\"");
-  mold::append_escaped_char(buffer, value->w2, mold::ESCAPE_MOLD, all);
+  mold::append_escaped_char(buffer, value->w2, mold::ESCAPE_MOLD, how.all);
   string::concatenate_literal(buffer, "\"");
   return limit - 4;
 }

@@ -18,12 +18,12 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
   return limit - static_cast<int>(len);
 }
 
-int mold(const Cell* value, Cell* buffer, bool, bool all, bool, const Cell*, int limit, int) {
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
   const char* name = datatype::name(static_cast<uint8_t>(value->w1));
-  if (all) string::concatenate_literal(buffer, "#(");
+  if (how.all) string::concatenate_literal(buffer, "#(");
   string::concatenate_literal(buffer, name);
-  if (all) string::concatenate_literal(buffer, ")");
-  return limit - static_cast<int>(std::strlen(name)) - (all ? 3 : 0);
+  if (how.all) string::concatenate_literal(buffer, ")");
+  return limit - static_cast<int>(std::strlen(name)) - (how.all ? 3 : 0);
 }
 
 int compare(const Cell* a, const Cell* b, int op) {

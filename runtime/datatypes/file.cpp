@@ -72,12 +72,12 @@ bool needs_quotes(const string::Text& t) {
 
 // %name, or %"name" when the name holds characters a url would escape; the
 // characters themselves are written unchanged.
-int mold(const Cell* file, Cell* out, bool, bool, bool, const Cell* part_arg, int limit, int) {
+int mold(const Cell* file, Cell* out, const MoldOptions& how, int limit) {
   string::Text t = string::view(file);
   bool quoted = t.length == 0 || needs_quotes(t);
   string::concatenate_literal(out, quoted ? "%\"" : "%");
   int32_t n = t.length;
-  if (part_arg && limit - 1 < n) n = limit - 1 < 0 ? 0 : limit - 1;
+  if (how.part && limit - 1 < n) n = limit - 1 < 0 ? 0 : limit - 1;
   string::concatenate(out, file, n, 0, true, string::CONCAT_APPEND);
   if (quoted) string::concatenate_literal(out, "\"");
   return limit - n - 1;

@@ -86,20 +86,19 @@ int form_function(const Cell*, Cell* buffer, const Cell*, int limit) {
 }
 
 // "<prefix> <spec> <body>", or "<prefix> <spec> none" without a body.
-int mold_callable(const Cell* fn, const char* prefix, Cell* buffer, bool all, bool flat,
-                  const Cell* part, int limit, int indent) {
-  Cell spec{T_BLOCK, 0, fn->w2, 0};
+int mold_callable(const Cell* fn, const char* prefix, Cell* buffer, const MoldOptions& how,
+                  int limit) {
+  Cell spec = function::spec_of(fn);
   Cell body = *function::more(fn, function::MORE_BODY);
   limit = string::append_text(buffer, prefix, limit);
-  limit = block::mold(&spec, buffer, false, all, flat, part, limit, indent);
+  limit = block::mold(&spec, buffer, how.element(), limit);
   if (!body.is(T_BLOCK)) return string::append_text(buffer, " none", limit);
   limit = string::append_text(buffer, " ", limit);
-  return block::mold(&body, buffer, false, all, flat, part, limit, indent);
+  return block::mold(&body, buffer, how.element(), limit);
 }
 
-int mold_function(const Cell* fn, Cell* buffer, bool, bool all, bool flat, const Cell* part,
-                  int limit, int indent) {
-  return mold_callable(fn, "func ", buffer, all, flat, part, limit, indent);
+int mold_function(const Cell* fn, Cell* buffer, const MoldOptions& how, int limit) {
+  return mold_callable(fn, "func ", buffer, how, limit);
 }
 
 // --- collecting the locals of `function` ------------------------------------------------------
@@ -386,9 +385,8 @@ int form_routine(const Cell*, Cell* buffer, const Cell*, int limit) {
   return string::append_text(buffer, "?routine?", limit);
 }
 
-int mold_routine(const Cell* r, Cell* buffer, bool, bool all, bool flat, const Cell* part,
-                 int limit, int indent) {
-  return mold_callable(r, "routine ", buffer, all, flat, part, limit, indent);
+int mold_routine(const Cell* r, Cell* buffer, const MoldOptions& how, int limit) {
+  return mold_callable(r, "routine ", buffer, how, limit);
 }
 
 }  // namespace

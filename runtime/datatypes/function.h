@@ -41,14 +41,29 @@ constexpr int MORE_CELLS = 5;
 
 void init();   // registers function!
 
+// Typed reads of a callable cell (function!, routine!, native!, action!, op!): the
+// layout above is defined here and nowhere else.
+inline bool is_callable(const Cell* c) {
+  return (c->type() >= T_NATIVE && c->type() <= T_FUNCTION) || c->is(T_ROUTINE);
+}
+// A function's or routine's own context (its arguments, refinements and locals).
+inline NodeRef context_of(const Cell* fn) {
+  ZOL_ASSERT(fn->is(T_FUNCTION) || fn->is(T_ROUTINE) || fn->is(T_OP));
+  return fn->w1;
+}
+// The spec block, at its head.
+inline Cell spec_of(const Cell* callable) {
+  ZOL_ASSERT(is_callable(callable));
+  return Cell{T_BLOCK, 0, callable->w2, 0};
+}
+
 // Makes a function from a spec and a body (null for none); a spec or body index
 // past 0 uses a copy from that index. The context is made from the spec and the
 // body bound to it. Checks the spec first.
 Cell make(const Cell* spec, const Cell* body);
 // The "more" block's cell i of a function!, routine!, native!, action! or op!.
 inline Cell* more(const Cell* callable, int i) {
-  ZOL_ASSERT((callable->type() >= T_NATIVE && callable->type() <= T_FUNCTION) ||
-             callable->is(T_ROUTINE));
+  ZOL_ASSERT(is_callable(callable));
   ZOL_ASSERT(i >= 0 && i < MORE_CELLS);
   return memory::buffer_of(callable->w3)->cells() + i;
 }

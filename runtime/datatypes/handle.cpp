@@ -39,8 +39,8 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
 }
 
 // Only /all shows the value and the kind: #[handle! 00001A2Bh window].
-int mold(const Cell* value, Cell* buffer, bool, bool all, bool, const Cell*, int limit, int) {
-  if (!all) return append(buffer, "handle!", limit);
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
+  if (!how.all) return append(buffer, "handle!", limit);
   std::string text = "#[handle! " + hex_text(value);
   if (value->w1 > 0 && value->w1 < std::size(KIND_NAMES)) text += std::string(" ") + KIND_NAMES[value->w1];
   return append(buffer, text + "]", limit);
@@ -102,8 +102,8 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
   return limit - int(text.size());
 }
 
-int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell* part, int limit, int) {
-  return form(value, buffer, part, limit);
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
+  return form(value, buffer, how.part, limit);
 }
 
 }  // namespace

@@ -50,10 +50,9 @@ Cell* make(Cell* proto, Cell* spec, int type) {
   }
 }
 
-int mold(const Cell* hash, Cell* buffer, bool only, bool all, bool flat, const Cell* part_arg,
-         int limit, int indent) {
-  if (!only) string::concatenate_literal(buffer, "make hash! ");
-  return block::mold(hash, buffer, only, all, flat, part_arg, only ? limit : limit - 11, indent);
+int mold(const Cell* hash, Cell* buffer, const MoldOptions& how, int limit) {
+  if (!how.only) string::concatenate_literal(buffer, "make hash! ");
+  return block::mold(hash, buffer, how, how.only ? limit : limit - 11);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/date/date.h"
+#include "runtime/datatypes/money/money.h"
 #include "runtime/datatypes/vector.h"
 #include "runtime/datatypes/float/float.h"
 #include "runtime/datatypes/pair.h"
@@ -129,6 +130,7 @@ Cell* to(Cell* proto, Cell* spec, int) {
     case T_FLOAT: case T_PERCENT: return make_at(proto, truncated(cell::get_double(spec)));
     case T_TIME: return make_at(proto, truncated(cell::get_double(spec) + 0.5));
     case T_DATE: return make_at(proto, date::to_epoch32(spec));
+    case T_MONEY: return make_at(proto, money::to_integer(spec));
     case T_BINARY: return make_at(proto, from_binary(spec));
     case T_ISSUE: return make_at(proto, from_issue(spec));
     case T_STRING: case T_FILE: case T_URL: case T_TAG: case T_EMAIL: case T_REF:
@@ -153,8 +155,8 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
   return limit - n;
 }
 
-int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell* part, int limit, int) {
-  return form(value, buffer, part, limit);
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
+  return form(value, buffer, how.part, limit);
 }
 
 int order(int32_t a, int32_t b) { return (a > b) - (a < b); }
@@ -169,6 +171,10 @@ int compare(const Cell* a, const Cell* b, int op) {
       Cell as_double = *a;
       cell::put_double(&as_double, double(get(a)));
       return float_::compare(&as_double, b, op);
+    }
+    case T_MONEY: {
+      Cell as_money{};
+      return money::compare(money::from_integer(&as_money, get(a)), b, op);
     }
     default: return COMPARE_NOT_COMPARABLE;
   }
@@ -316,6 +322,7 @@ void do_math(int op) {
   switch (right->type()) {
     case T_INTEGER: case T_CHAR: do_math_op(get(left), get(right), op, left); return;
     case T_FLOAT: case T_PERCENT: case T_TIME: float_::do_math(op); return;
+    case T_MONEY: money::do_math(op); return;
     case T_PAIR: pair::do_math(op); return;
     case T_POINT2D: case T_POINT3D: point::do_math(op); return;
     case T_TUPLE: tuple::do_math(op); return;

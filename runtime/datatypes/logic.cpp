@@ -41,8 +41,8 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
   return limit - (value->w1 ? 4 : 5);
 }
 
-int mold(const Cell* value, Cell* buffer, bool, bool all, bool, const Cell*, int limit, int) {
-  if (!all) return form(value, buffer, nullptr, limit);
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
+  if (!how.all) return form(value, buffer, nullptr, limit);
   string::concatenate_literal(buffer, value->w1 ? "#(true)" : "#(false)");
   return limit - (value->w1 ? 7 : 8);
 }

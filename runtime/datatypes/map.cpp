@@ -248,37 +248,30 @@ int text(Cell* buffer, const char* s, int limit, int cost) {
   return limit - cost;
 }
 
-struct PairsLayout {
-  bool only, all, flat, indent, mold_mode;
-  int level;
-};
-
 bool has_live_pair_after(const Cell* map, int32_t index) {
   for (int32_t i = index + 2; i + 1 < cell_count(map); i += 2)
     if (!is_hole(pair_at(map, i))) return true;
   return false;
 }
 
-// The live pairs, key and value molded, one pair a line unless flat; stops once a
-// part limit is used up.
-int form_pairs(const Cell* map_in, Cell* buffer, const Cell* part, int limit,
-               const PairsLayout& layout) {
+// The live pairs, key and value molded; in mold mode one pair a line, indented to
+// how.indent, unless flat. Stops once a part limit is used up.
+int form_pairs(const Cell* map_in, Cell* buffer, const MoldOptions& how, int limit,
+               bool mold_mode) {
   Cell map = *map_in;
   if (count(&map) == 0) return limit;
-  bool indent = layout.indent && !layout.only;
-  const char* separator = layout.flat && !indent ? " " : "\n";
-  if (!layout.flat && layout.mold_mode && !layout.only) limit = text(buffer, "\n", limit, 1);
+  bool indent = mold_mode && !how.flat && !how.only;
+  const char* separator = how.flat ? " " : "\n";
+  if (indent) limit = text(buffer, "\n", limit, 1);
   cycles::push(map.w2);
   for (int32_t i = 0; i + 1 < cell_count(&map); i += 2) {
-    if (part && limit < 1) break;
+    if (how.part && limit < 1) break;
     Cell key = *pair_at(&map, i), v = pair_at(&map, i)[1];
     if (v.header == 0) continue;
-    if (indent) limit = mold::indent(buffer, layout.level, limit);
-    limit = actions::mold_typed(&key, buffer, false, layout.all, layout.flat, part, limit,
-                                layout.level);
+    if (indent) limit = mold::indent(buffer, how.indent, limit);
+    limit = actions::mold_typed(&key, buffer, how.element(), limit);
     limit = text(buffer, " ", limit, 1);
-    limit = actions::mold_typed(&v, buffer, false, layout.all, layout.flat, part, limit,
-                                layout.level);
+    limit = actions::mold_typed(&v, buffer, how.element(), limit);
     if (indent || has_live_pair_after(&map, i)) limit = text(buffer, separator, limit, 1);
   }
   cycles::pop();
@@ -287,18 +280,16 @@ int form_pairs(const Cell* map_in, Cell* buffer, const Cell* part, int limit,
 
 int form(const Cell* map, Cell* buffer, const Cell* part, int limit) {
   if (cycles::find(map->w2)) return limit;
-  return form_pairs(map, buffer, part, limit, PairsLayout{false, false, false, false, false, 0});
+  return form_pairs(map, buffer, {.part = part}, limit, false);
 }
 
-int mold(const Cell* map, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
-         int limit, int level) {
+int mold(const Cell* map, Cell* buffer, const MoldOptions& how, int limit) {
   if (cycles::detect(map, buffer, &limit, true)) return limit;
-  if (!only) limit = text(buffer, "#[", limit, 2);
+  if (!how.only) limit = text(buffer, "#[", limit, 2);
   bool wrote = count(map) > 0;
-  limit = form_pairs(map, buffer, part, limit,
-                     PairsLayout{only, all, flat, !flat, true, level + 1});
-  if (wrote && !flat && level > 0) limit = mold::indent(buffer, level, limit);
-  if (!only) limit = text(buffer, "]", limit, 1);
+  limit = form_pairs(map, buffer, how.deeper(), limit, true);
+  if (wrote && !how.flat && how.indent > 0) limit = mold::indent(buffer, how.indent, limit);
+  if (!how.only) limit = text(buffer, "]", limit, 1);
   return limit;
 }
 

@@ -24,6 +24,19 @@ bool is_symbol(const Cell* c, uint32_t known) {
 
 int32_t table_size(uint8_t type) { return type == T_NATIVE ? TABLE_SIZE : ACTION_SLOTS; }
 
+// The refinements of a spec, up to /local.
+int32_t refinement_count(const Cell* spec) {
+  int32_t n = 0;
+  SeriesBuffer* b = block::buffer(spec);
+  for (int32_t i = series_cell::head(spec); i < int32_t(b->length()); i++) {
+    const Cell* c = b->cells() + i;
+    if (!c->is(T_REFINEMENT)) continue;
+    if (is_symbol(c, words::local)) break;
+    n++;
+  }
+  return n;
+}
+
 // make native! [spec index] and make action! [spec index].
 Cell* make_callable(Cell* proto, Cell* spec, int type) {
   auto refuse = [&] {
@@ -36,7 +49,8 @@ Cell* make_callable(Cell* proto, Cell* spec, int type) {
   Cell fn_spec = *block::cell_at(&s, series_cell::head(&s));
   Cell index = *block::cell_at(&s, series_cell::head(&s) + 1);
   if (!fn_spec.is(T_BLOCK) || !index.is(T_INTEGER) || cell::get_int(&index) < 1 ||
-      cell::get_int(&index) > table_size(uint8_t(type)))
+      cell::get_int(&index) > table_size(uint8_t(type)) ||
+      refinement_count(&fn_spec) > MAX_REFINEMENTS)
     refuse();
   *proto = make(uint8_t(type), &fn_spec, cell::get_int(&index));
   return proto;
@@ -50,30 +64,27 @@ constexpr char NATIVE_TEXT[] = "?native?";
 constexpr char ACTION_TEXT[] = "?action?";
 constexpr char OP_TEXT[] = "?op?";
 
-int mold_spec(const Cell* c, Cell* buffer, bool all, bool flat, const Cell* part, int limit,
-              int indent) {
-  Cell spec{T_BLOCK, 0, c->w2, 0};
-  return block::mold(&spec, buffer, false, all, flat, part, limit, indent);
+int mold_spec(const Cell* c, Cell* buffer, const MoldOptions& how, int limit) {
+  Cell spec = function::spec_of(c);
+  return block::mold(&spec, buffer, how.element(), limit);
 }
 
-int mold_native(const Cell* c, Cell* buffer, bool, bool all, bool flat, const Cell* part,
-                int limit, int indent) {
+int mold_native(const Cell* c, Cell* buffer, const MoldOptions& how, int limit) {
   limit = string::append_text(buffer, c->is(T_NATIVE) ? "make native! [" : "make action! [", limit);
-  limit = mold_spec(c, buffer, all, flat, part, limit, indent);
+  limit = mold_spec(c, buffer, how, limit);
   return string::append_text(buffer, "]", limit);
 }
 
-int mold_op(const Cell* c, Cell* buffer, bool, bool all, bool flat, const Cell* part, int limit,
-            int indent) {
+int mold_op(const Cell* c, Cell* buffer, const MoldOptions& how, int limit) {
   bool from_function = op_kind(c) == T_FUNCTION;
   limit = string::append_text(buffer, "make op! ", limit);
   limit = string::append_text(buffer, from_function ? "func " : "[", limit);
-  limit = mold_spec(c, buffer, all, flat, part, limit, indent);
+  limit = mold_spec(c, buffer, how, limit);
   if (!from_function) return string::append_text(buffer, "]", limit);
   Cell body = *function::more(c, function::MORE_BODY);
   if (!body.is(T_BLOCK)) return limit;
   limit = string::append_text(buffer, " ", limit);
-  return block::mold(&body, buffer, false, all, flat, part, limit, indent);
+  return block::mold(&body, buffer, how.element(), limit);
 }
 
 Cell* make_op(Cell* proto, Cell* value, int) {
@@ -82,7 +93,7 @@ Cell* make_op(Cell* proto, Cell* value, int) {
     Cell t = values::of_datatype(kind);
     fire(err::script::INVALID_TYPE, &t);
   }
-  Cell spec{T_BLOCK, 0, value->w2, 0};
+  Cell spec = function::spec_of(value);
   if (!op_spec_ok(&spec)) fire(err::script::BAD_OP_SPEC);
   Cell op = *value;
   op.header = T_OP | uint32_t(kind) << OP_KIND_SHIFT;

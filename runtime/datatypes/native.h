@@ -18,6 +18,10 @@
 namespace zol::native {
 
 constexpr int32_t TABLE_SIZE = 120;   // natives table entries (index 1 to 120)
+// The most refinements a built-in's C++ entry takes, one int each: the widest
+// built-in, `now`, takes 10. Calls are dispatched through a table of entry shapes
+// of every width up to this one, and a made native! or action! may not name more.
+constexpr int MAX_REFINEMENTS = 11;
 constexpr int OP_KIND_SHIFT = 16;
 
 void init();   // registers native!, action! and op!

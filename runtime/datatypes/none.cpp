@@ -21,9 +21,9 @@ int form(const Cell*, Cell* buffer, const Cell*, int limit) {
   return limit - 4;
 }
 
-int mold(const Cell*, Cell* buffer, bool, bool all, bool, const Cell*, int limit, int) {
-  string::concatenate_literal(buffer, all ? "#(none)" : "none");
-  return limit - (all ? 7 : 4);
+int mold(const Cell*, Cell* buffer, const MoldOptions& how, int limit) {
+  string::concatenate_literal(buffer, how.all ? "#(none)" : "none");
+  return limit - (how.all ? 7 : 4);
 }
 
 // The series actions that look for something answer none.

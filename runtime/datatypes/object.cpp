@@ -44,8 +44,9 @@ Cell* slot_at(NodeRef ctx, int32_t i) { return context::value_at(ctx, i); }
 
 // A handler slot recorded in the object's handler record, -1 when absent.
 int32_t handler_slot(const Cell* obj, int which) {
-  if (!obj->w3) return NO_HANDLER;
-  return int32_t(memory::buffer_of(obj->w3)->cells()[which].w2);
+  NodeRef record = handlers_of(obj);
+  if (!record) return NO_HANDLER;
+  return cell::get_int(memory::buffer_of(record)->cells() + which);
 }
 
 // Runs a handler function with the arguments pushed by `push_args`; the object's
@@ -56,9 +57,9 @@ void call_handler(const Cell* obj, int32_t slot, uint32_t frame_name, PushArgs p
   if (!handler.is(T_FUNCTION)) return;
   Cell* saved_top = stack::top;
   Cell name = word::make_global(frame_name);
-  Cell* first = stack::mark_func(&name, handler.w1);
+  Cell* first = stack::mark_func(&name, function::context_of(&handler));
   push_args();
-  int32_t wanted = count_of(handler.w1);
+  int32_t wanted = count_of(function::context_of(&handler));
   while (stack::top - first < wanted) stack::push(&values::none);
   interpreter::call_function(&handler, context_of(obj), &name, 0);
   stack::unwind_last();
@@ -70,7 +71,7 @@ void call_handler(const Cell* obj, int32_t slot, uint32_t frame_name, PushArgs p
 void deep_change(Cell* owner, Cell* word, Cell* target, const Cell* action,
                  const Cell* new_value, int32_t index, int32_t part) {
   Cell obj = *owner;
-  if (!obj.w3) fire(err::script::INVALID_OBJ_EVT, &obj);
+  if (!handlers_of(&obj)) fire(err::script::INVALID_OBJ_EVT, &obj);
   int32_t slot = handler_slot(&obj, ON_DEEP_CHANGE);
   if (slot == NO_HANDLER) return;
   Cell w = *word, t = *target, a = *action;
@@ -109,7 +110,7 @@ void rebind_function(Cell* slot, NodeRef ctx) {
   Cell fn = *slot;
   Cell body = *function::more(&fn, function::MORE_BODY);
   if (!body.is(T_BLOCK)) fire(err::script::BAD_FUNC_DEF, &fn);
-  Cell spec{T_BLOCK, 0, fn.w2, 0};
+  Cell spec = function::spec_of(&fn);
   Cell copied = *block::clone(&body, true, false);
   context::bind(&copied, ctx, true);
   Cell made = function::make(&spec, &copied);
@@ -328,27 +329,28 @@ void set_many(Cell* obj_in, const Cell* value_in, bool any, bool only, bool some
 
 // --- printing -----------------------------------------------------------------------------
 
-int serialize(const Cell* obj_in, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
-              int limit, bool indent, int level, bool mold_mode) {
+int serialize(const Cell* obj_in, Cell* buffer, const MoldOptions& how, int limit, bool mold_mode) {
   Cell obj = *obj_in;
   NodeRef ctx = context_of(&obj);
   int32_t n = count_of(ctx);
   if (n == 0) return limit;
-  const char* separator = flat && !indent ? " " : "\n";
-  if (!(flat && !indent) && mold_mode && !only) limit = text(buffer, "\n", limit, 1);
+  bool indent = mold_mode && !how.flat;
+  const char* separator = how.flat ? " " : "\n";
+  if (indent && !how.only) limit = text(buffer, "\n", limit, 1);
   cycles::push(ctx);
   for (int32_t i = 0; i < n && limit >= 1; i++) {
     Cell word = *word_at(ctx, i);
-    if (!all && is_handler_word(&word)) continue;
-    if (indent) limit = mold::indent(buffer, level, limit);
+    if (!how.all && is_handler_word(&word)) continue;
+    if (indent) limit = mold::indent(buffer, how.indent, limit);
     word.header = (word.header & ~0xFFu) | T_WORD;
-    limit = actions::mold_typed(&word, buffer, false, false, false, part, limit, level);
+    limit = actions::mold_typed(&word, buffer, {.part = how.part, .indent = how.indent}, limit);
     limit = text(buffer, ": ", limit, 2);
     Cell v = *slot_at(ctx, i);
     if (v.is(T_WORD)) limit = text(buffer, "'", limit, 1);
-    limit = actions::mold_typed(&v, buffer, false, all, flat, part, limit, level);
+    limit = actions::mold_typed(&v, buffer, how.element(), limit);
     bool more = false;
-    for (int32_t j = i + 1; j < n && !more; j++) more = all || !is_handler_word(word_at(ctx, j));
+    for (int32_t j = i + 1; j < n && !more; j++)
+      more = how.all || !is_handler_word(word_at(ctx, j));
     if (indent || more) limit = text(buffer, separator, limit, 1);
   }
   cycles::pop();
@@ -359,16 +361,15 @@ namespace {
 
 int form(const Cell* obj, Cell* buffer, const Cell* part, int limit) {
   if (cycles::find(context_of(obj))) return limit;
-  return serialize(obj, buffer, false, false, false, part, limit, false, 0, false);
+  return serialize(obj, buffer, {.part = part}, limit, false);
 }
 
-int mold_object(const Cell* obj, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
-                int limit, int level) {
+int mold_object(const Cell* obj, Cell* buffer, const MoldOptions& how, int limit) {
   if (cycles::detect(obj, buffer, &limit, true)) return limit;
-  if (!only) limit = text(buffer, "make object! [", limit, 14);
-  limit = serialize(obj, buffer, only, all, flat, part, limit, !flat, level + 1, true);
-  if (!flat && level > 0) limit = mold::indent(buffer, level, limit);
-  if (!only) limit = text(buffer, "]", limit, 1);
+  if (!how.only) limit = text(buffer, "make object! [", limit, 14);
+  limit = serialize(obj, buffer, how.deeper(), limit, true);
+  if (!how.flat && how.indent > 0) limit = mold::indent(buffer, how.indent, limit);
+  if (!how.only) limit = text(buffer, "]", limit, 1);
   return limit;
 }
 
@@ -419,9 +420,9 @@ Cell* reflect(Cell* value, uint32_t field_symbol) {
   uint32_t f = symbol::resolve(field_symbol);
   Cell* out = value;
   if (f == sym(words::class_)) {
-    *out = values::integer(int32_t(obj.w2));
+    *out = values::integer(int32_t(class_of(&obj)));
   } else if (f == sym(words::events_q)) {
-    *out = values::logic(obj.w3 != 0);
+    *out = values::logic(handlers_of(&obj) != 0);
   } else if (f == sym(words::owner)) {
     *out = values::logic((context::record_of(ctx)->header & context::FIELDS_OWNED) != 0);
   } else if (f == sym(words::words_) || f == sym(words::changed) || f == sym(words::values_) || f == sym(words::body)) {

@@ -15,6 +15,7 @@
 #pragma once
 #include <cstdint>
 
+#include "runtime/core/action_types.h"
 #include "runtime/core/cell.h"
 
 namespace zol::object {
@@ -25,6 +26,10 @@ void init();   // registers object!
 Cell make_empty(int32_t capacity);
 // The context of an object (its record's second cell is the object itself, `self`).
 inline NodeRef context_of(const Cell* obj) { return obj->w1; }
+// Objects made from one spec share a class id; the change-handler record is 0 when
+// the object has no handlers.
+inline uint32_t class_of(const Cell* obj) { return obj->w2; }
+inline NodeRef handlers_of(const Cell* obj) { return obj->w3; }
 // The value of a word of the object (symbols compared ignoring case), or null.
 Cell* value_of(const Cell* obj, uint32_t symbol);
 Cell* value_at(const Cell* obj, int32_t index);
@@ -52,9 +57,9 @@ Cell construct(const Cell* spec, const Cell* proto, bool only);
 // `set` on an object.
 void set_many(Cell* obj, const Cell* value, bool any, bool only, bool some);
 
-// form and mold of an object's words and values (also used by error!).
-int serialize(const Cell* obj, Cell* buffer, bool only, bool all, bool flat, const Cell* part,
-              int limit, bool indent, int level, bool mold);
+// form and mold of an object's words and values (also used by error!). Mold mode
+// puts each field on a line of its own, indented to how.indent, unless flat.
+int serialize(const Cell* obj, Cell* buffer, const MoldOptions& how, int limit, bool mold_mode);
 
 // Answers the reflection of a field (words, values, body, class, changed, owner,
 // events?).

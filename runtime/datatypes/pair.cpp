@@ -221,8 +221,8 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
   return limit - n;
 }
 
-int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell* part, int limit, int) {
-  return form(value, buffer, part, limit);
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
+  return form(value, buffer, how.part, limit);
 }
 
 int compare(const Cell* a, const Cell* b, int op) {
@@ -409,8 +409,8 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
   return limit - 1;
 }
 
-int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell* part, int limit, int) {
-  return form(value, buffer, part, limit);
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
+  return form(value, buffer, how.part, limit);
 }
 
 // Tolerant equality for = and <>; == wants the same floats, same? the same bits;

@@ -46,10 +46,10 @@ Cell* to(Cell* proto, Cell* spec, int type) {
   return proto;
 }
 
-// The elements from the head, formed or molded, joined by "/".
-int write_elements(const Cell* path, Cell* buffer, const Cell* part_arg, int limit, bool molded,
-                   bool all, bool flat, int indent) {
-  if (cycles::detect(path, buffer, &limit, molded)) return limit;
+// The elements from the head, formed or molded (when `molded` is given), joined by "/".
+int write_elements(const Cell* path, Cell* buffer, const Cell* part_arg, int limit,
+                   const MoldOptions* molded) {
+  if (cycles::detect(path, buffer, &limit, molded != nullptr)) return limit;
   Cell source = *path;
   cycles::push(source.w2);
   int32_t head = series_cell::head(&source);
@@ -57,7 +57,7 @@ int write_elements(const Cell* path, Cell* buffer, const Cell* part_arg, int lim
     if (part_arg && limit <= 0) break;
     if (i > 0) limit = string::append_text(buffer, "/", limit);
     Cell v = *block::cell_at(&source, head + i);
-    limit = molded ? actions::mold_typed(&v, buffer, false, all, flat, part_arg, limit, indent)
+    limit = molded ? actions::mold_typed(&v, buffer, molded->element(), limit)
                    : actions::form_typed(&v, buffer, part_arg, limit);
   }
   cycles::pop();
@@ -65,7 +65,7 @@ int write_elements(const Cell* path, Cell* buffer, const Cell* part_arg, int lim
 }
 
 int form(const Cell* path, Cell* buffer, const Cell* part_arg, int limit) {
-  return write_elements(path, buffer, part_arg, limit, false, false, false, 0);
+  return write_elements(path, buffer, part_arg, limit, nullptr);
 }
 
 // What each path type writes around its elements.
@@ -84,11 +84,10 @@ const Decoration& decoration_of(uint8_t type) {
   return DECORATIONS[0];
 }
 
-int mold(const Cell* path, Cell* buffer, bool, bool all, bool flat, const Cell* part_arg,
-         int limit, int indent) {
+int mold(const Cell* path, Cell* buffer, const MoldOptions& how, int limit) {
   const Decoration& d = decoration_of(path->type());
   limit = string::append_text(buffer, d.before, limit);
-  limit = write_elements(path, buffer, part_arg, limit, true, all, flat, indent);
+  limit = write_elements(path, buffer, how.part, limit, &how);
   return string::append_text(buffer, d.after, limit);
 }
 
@@ -123,9 +122,8 @@ void init() {
 namespace zol::paren {
 namespace {
 
-int mold(const Cell* paren, Cell* buffer, bool only, bool all, bool flat, const Cell* part_arg,
-         int limit, int indent) {
-  return block::mold_between(paren, buffer, "(", ")", only, all, flat, part_arg, limit, indent);
+int mold(const Cell* paren, Cell* buffer, const MoldOptions& how, int limit) {
+  return block::mold_between(paren, buffer, "(", ")", how, limit);
 }
 
 }  // namespace

@@ -43,17 +43,16 @@ int tag_text(const Cell* tag, Cell* out, const Cell* part_arg, int limit) {
   return decorated(tag, out, "<", ">", part_arg, limit) - 1;
 }
 
-int tag_mold(const Cell* tag, Cell* out, bool, bool, bool, const Cell* part_arg, int limit, int) {
-  return tag_text(tag, out, part_arg, limit);
+int tag_mold(const Cell* tag, Cell* out, const MoldOptions& how, int limit) {
+  return tag_text(tag, out, how.part, limit);
 }
 
-int email_mold(const Cell* email, Cell* out, bool, bool, bool, const Cell* part_arg, int limit,
-               int) {
-  return string::form(email, out, part_arg, limit);
+int email_mold(const Cell* email, Cell* out, const MoldOptions& how, int limit) {
+  return string::form(email, out, how.part, limit);
 }
 
-int ref_mold(const Cell* ref, Cell* out, bool, bool, bool, const Cell* part_arg, int limit, int) {
-  return decorated(ref, out, "@", "", part_arg, limit);
+int ref_mold(const Cell* ref, Cell* out, const MoldOptions& how, int limit) {
+  return decorated(ref, out, "@", "", how.part, limit);
 }
 
 // --- email! path step -----------------------------------------------------------------------

@@ -151,8 +151,8 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
   return limit - length;
 }
 
-int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell* part, int limit, int) {
-  return form(value, buffer, part, limit);
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
+  return form(value, buffer, how.part, limit);
 }
 
 // --- comparison ------------------------------------------------------------------------

@@ -95,9 +95,8 @@ int form(const Cell* value, Cell* buffer, const Cell* part, int limit) {
   return write_text(value, buffer, false, part != nullptr, limit);
 }
 
-int mold(const Cell* value, Cell* buffer, bool only, bool, bool, const Cell* part, int limit,
-         int) {
-  return write_text(value, buffer, only, part != nullptr, limit);
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
+  return write_text(value, buffer, how.only, how.part != nullptr, limit);
 }
 
 int compare(const Cell* a, const Cell* b, int op) {

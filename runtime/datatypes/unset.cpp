@@ -20,9 +20,9 @@ namespace {
 Cell* make(Cell*, Cell*, int) { return const_cast<Cell*>(&values::unset); }
 int form(const Cell*, Cell*, const Cell*, int limit) { return limit; }
 
-int mold(const Cell*, Cell* buffer, bool, bool all, bool, const Cell*, int limit, int) {
-  string::concatenate_literal(buffer, all ? "#(unset)" : "unset");
-  return limit - (all ? 8 : 5);
+int mold(const Cell*, Cell* buffer, const MoldOptions& how, int limit) {
+  string::concatenate_literal(buffer, how.all ? "#(unset)" : "unset");
+  return limit - (how.all ? 8 : 5);
 }
 
 }  // namespace

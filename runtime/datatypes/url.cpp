@@ -155,11 +155,11 @@ void need_service(bool installed) {
 
 namespace {
 
-int mold(const Cell* url, Cell* out, bool, bool, bool, const Cell* part_arg, int limit, int) {
+int mold(const Cell* url, Cell* out, const MoldOptions& how, int limit) {
   int32_t bytes;
   const uint8_t* p = utf8_of(url, &bytes);
   int written = 0;
-  for (int32_t i = 0; i < bytes && !(part_arg && written >= limit); i++) {
+  for (int32_t i = 0; i < bytes && !(how.part && written >= limit); i++) {
     char escape[3];
     int n = encode_byte(p[i], MODE_URL, escape);
     for (int k = 0; k < n; k++) put(out, uint8_t(escape[k]));

@@ -205,7 +205,7 @@ int element_text(const Cell* vector, int32_t index, Cell* buffer, bool mold_mode
     return float_::append_form(buffer, d, kind_of(type, width), limit);
   }
   Cell v = get_value(at, width, type);
-  if (mold_mode) return actions::mold_typed(&v, buffer, false, false, false, nullptr, limit, 0);
+  if (mold_mode) return actions::mold_typed(&v, buffer, MoldOptions{}, limit);
   return actions::form_typed(&v, buffer, nullptr, limit);
 }
 
@@ -231,9 +231,9 @@ int literal(Cell* buffer, const std::string& text, int limit) {
   return limit - int(text.size());
 }
 
-int mold(const Cell* vector, Cell* buffer, bool only, bool, bool, const Cell*, int limit, int) {
+int mold(const Cell* vector, Cell* buffer, const MoldOptions& how, int limit) {
   Cell v = *vector;
-  if (!only) limit = literal(buffer, "make vector! [", limit);
+  if (!how.only) limit = literal(buffer, "make vector! [", limit);
   bool plain = length_from_head(&v) > 0 && width_of(&v) == default_width(element_type(&v));
   if (!plain)
     limit = literal(buffer,
@@ -242,7 +242,7 @@ int mold(const Cell* vector, Cell* buffer, bool only, bool, bool, const Cell*, i
                     limit);
   limit = elements_text(&v, buffer, true, limit);
   if (!plain) limit = literal(buffer, "]", limit);
-  if (!only) limit = literal(buffer, "]", limit);
+  if (!how.only) limit = literal(buffer, "]", limit);
   return limit;
 }
 

@@ -79,7 +79,7 @@ Decoration decoration_of(uint8_t type) {
   }
 }
 
-int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell*, int limit, int) {
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
   Decoration d = decoration_of(value->type());
   string::concatenate_literal(buffer, d.before);
   int spelled = append_spelling(value, buffer);

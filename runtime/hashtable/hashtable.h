@@ -55,7 +55,9 @@ static_assert(sizeof(Table) == 44);
 // Bucket states, 2 bits each: bucket i lives in 32-bit word i >> 4 at shift (i & 15) * 2.
 constexpr uint32_t B_OCCUPIED = 0, B_DELETED = 1, B_EMPTY = 2;
 
-// Past this many cells a hash! edit asks for a rebuild instead of shifting indexes.
+// Past this many cells a hash! edit asks for a rebuild instead of shifting indexes:
+// shifting costs a bucket update per moved cell plus the group bookkeeping, which
+// passes the cost of rebuilding from scratch at about thirty thousand cells.
 constexpr int32_t SHIFT_LIMIT = 30001;
 
 // --- hashing -----------------------------------------------------------------------

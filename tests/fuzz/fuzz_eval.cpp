@@ -17,7 +17,7 @@
 #include "runtime/datatypes/string/string.h"
 #include "runtime/core/error.h"
 #include "runtime/core/exits.h"
-#include "boot/runtime.h"
+#include "support.h"
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 
@@ -33,41 +33,26 @@ constexpr int INPUTS_PER_RUNTIME = 100;
 // needs without recursion, and well inside the fuzzer's time limit.
 constexpr int64_t EXPRESSIONS_PER_INPUT = 200000;
 
-void require(bool rule) {
-  if (!rule) std::abort();
-}
+using fuzz::run_checked;
 
 void start_runtime() {
-  if (runtime::is_initialized()) runtime::cleanup();
-  runtime::init();
+  if (!fuzz::start_runtime_every(INPUTS_PER_RUNTIME)) return;
   for (const char* endless : {"forever", "while", "until", "loop", "repeat"})
     *context::global_value(symbol::make(endless)) = values::none;
-}
-
-// Runs fn under a try frame and checks that, however it ends, the stacks are back
-// where they were and nothing is left pending.
-template <class Fn>
-bool run_checked(Fn fn) {
-  Cell* top = stack::top;
-  stack::Frame* frame_top = stack::frame_top;
-  bool done = stack::try_run(fn);
-  require(stack::top == top && stack::frame_top == frame_top && exits::pending == 0);
-  return done;
 }
 
 void show(const Cell& value) {
   run_checked([&] {
     Cell text;
     string::make_at(&text, 16);
-    actions::mold_typed(&value, &text, false, false, false, nullptr, 0, 0);
+    actions::mold_typed(&value, &text, MoldOptions{}, 0);
   });
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static int inputs = 0;
-  if (inputs++ % INPUTS_PER_RUNTIME == 0) start_runtime();
+  start_runtime();
   if (size > (1u << 16)) return 0;
   Cell code = values::none;
   if (!run_checked([&] { lexer::load_utf8(data, uint32_t(size), &code); })) return 0;

@@ -14,7 +14,7 @@
 #include "runtime/datatypes/block/block.h"
 #include "runtime/core/error.h"
 #include "runtime/core/exits.h"
-#include "boot/runtime.h"
+#include "support.h"
 #include "runtime/core/values.h"
 
 namespace {
@@ -25,9 +25,7 @@ using namespace zol;
 // (interned words, the global context) stays bounded.
 constexpr int INPUTS_PER_RUNTIME = 5000;
 
-void require(bool rule) {
-  if (!rule) std::abort();
-}
+using fuzz::require;
 
 int category_of_raised() { return error::category_of(&exits::value); }
 
@@ -80,11 +78,7 @@ bool scan_quietly(const uint8_t* data, uint32_t size, lexer::Request r) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static int inputs = 0;
-  if (inputs++ % INPUTS_PER_RUNTIME == 0) {
-    if (runtime::is_initialized()) runtime::cleanup();
-    runtime::init();
-  }
+  fuzz::start_runtime_every(INPUTS_PER_RUNTIME);
   if (size > (1u << 20)) return 0;
   uint32_t n = uint32_t(size);
   load_strictly(data, n);

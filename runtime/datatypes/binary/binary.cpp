@@ -224,11 +224,6 @@ Cell* make(Cell* proto, Cell* spec, int type) {
 constexpr int32_t LONG_BINARY = 31;   // from this many bytes the digits go on lines of their own
 constexpr int32_t BYTES_PER_LINE = 32;
 
-struct Layout {
-  bool only, flat, part_given;
-  int indent;
-};
-
 int new_line(Cell* out, int indent, int limit) {
   string::concatenate_literal(out, "\n");
   return mold::indent(out, indent, limit - 1);
@@ -236,39 +231,38 @@ int new_line(Cell* out, int indent, int limit) {
 
 // The "#{...}" text: two upper-case digits per byte, with a line break before the
 // digits of a long binary and after every 32nd byte unless flat.
-int serialize(const Cell* value, Cell* out, const Layout& l, int limit) {
-  if (!l.only) {
+int serialize(const Cell* value, Cell* out, const MoldOptions& how, int limit) {
+  if (!how.only) {
     string::concatenate_literal(out, "#{");
     limit -= 2;
   }
   int32_t n = length(value);
-  bool lines = n >= LONG_BINARY && !l.flat;
-  if (lines) limit = new_line(out, l.indent + 1, limit);
+  bool lines = n >= LONG_BINARY && !how.flat;
+  if (lines) limit = new_line(out, how.indent + 1, limit);
   bool line_closed = lines;
-  for (int32_t i = 0; i < n && !(l.part_given && limit <= 0); i++) {
+  for (int32_t i = 0; i < n && !(how.part && limit <= 0); i++) {
     string::concatenate_literal(out, string::byte_to_hex(head_bytes(value)[i]));
     limit -= 2;
     line_closed = false;
     if (lines && (i + 1) % BYTES_PER_LINE == 0) {
-      limit = new_line(out, i + 1 < n ? l.indent + 1 : l.indent, limit);
+      limit = new_line(out, i + 1 < n ? how.indent + 1 : how.indent, limit);
       line_closed = true;
     }
   }
-  if (lines && !line_closed) limit = new_line(out, l.indent, limit);
-  if (!l.only) {
+  if (lines && !line_closed) limit = new_line(out, how.indent, limit);
+  if (!how.only) {
     string::concatenate_literal(out, "}");
     limit -= 1;
   }
   return limit;
 }
 
-int mold(const Cell* value, Cell* out, bool only, bool, bool flat, const Cell* part_arg,
-         int limit, int indent) {
-  return serialize(value, out, Layout{only, flat, part_arg != nullptr, indent}, limit);
+int mold(const Cell* value, Cell* out, const MoldOptions& how, int limit) {
+  return serialize(value, out, how, limit);
 }
 
 int form(const Cell* value, Cell* out, const Cell* part_arg, int limit) {
-  return serialize(value, out, Layout{false, false, part_arg != nullptr, 0}, limit);
+  return serialize(value, out, {.part = part_arg}, limit);
 }
 
 // --- comparison --------------------------------------------------------------------------------

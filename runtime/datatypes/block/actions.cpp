@@ -172,24 +172,23 @@ int form(const Cell* blk, Cell* buffer, const Cell* part_arg, int limit) {
 
 }  // namespace
 
-int mold_between(const Cell* blk, Cell* buffer, const char* open, const char* close, bool only,
-                 bool all, bool flat, const Cell* part_arg, int limit, int indent) {
+int mold_between(const Cell* blk, Cell* buffer, const char* open, const char* close,
+                 const MoldOptions& how, int limit) {
   if (cycles::detect(blk, buffer, &limit, true)) return limit;
-  if (!only) {
+  if (!how.only) {
     string::concatenate_literal(buffer, open);
     limit--;
   }
-  limit = mold_each(blk, buffer, only, all, flat, part_arg, limit, indent);
-  if (!only) {
+  limit = mold_each(blk, buffer, how, limit);
+  if (!how.only) {
     string::concatenate_literal(buffer, close);
     limit--;
   }
   return limit;
 }
 
-int mold(const Cell* blk, Cell* buffer, bool only, bool all, bool flat, const Cell* part_arg,
-         int limit, int indent) {
-  return mold_between(blk, buffer, "[", "]", only, all, flat, part_arg, limit, indent);
+int mold(const Cell* blk, Cell* buffer, const MoldOptions& how, int limit) {
+  return mold_between(blk, buffer, "[", "]", how, limit);
 }
 
 namespace {

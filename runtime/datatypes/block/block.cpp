@@ -309,9 +309,9 @@ int compare_each(const Cell* a, const Cell* b, int op) {
   return result != 0 ? result : length_order(na, nb);
 }
 
-int mold_each(const Cell* blk, Cell* buffer, bool only, bool all, bool flat,
-              const Cell* part_arg, int limit, int indent) {
-  bool part_given = part_arg != nullptr;
+int mold_each(const Cell* blk, Cell* buffer, const MoldOptions& how, int limit) {
+  bool part_given = how.part != nullptr;
+  MoldOptions element = how.element();
   Cell src = *blk;
   cycles::push(src.w2);
   int32_t n = length(&src);
@@ -319,26 +319,26 @@ int mold_each(const Cell* blk, Cell* buffer, bool only, bool all, bool flat,
   for (int32_t i = 0; i < n; i++) {
     if (part_given && limit < 1) break;
     Cell v = *cells_at(&src, head_of(&src) + i);
-    if (!flat && cell::new_line(&v)) {
-      if (i == 0 && !only) {
-        indent++;
+    if (!how.flat && cell::new_line(&v)) {
+      if (i == 0 && !how.only) {
+        element.indent++;
         broken = true;
       }
-      if (!(i == 0 && only)) {
+      if (!(i == 0 && how.only)) {
         string::concatenate_literal(buffer, "\n");
         limit--;
       }
-      limit = mold::indent(buffer, indent, limit);
+      limit = mold::indent(buffer, element.indent, limit);
     } else if (i > 0) {
       string::concatenate_literal(buffer, " ");
       limit--;
     }
-    limit = actions::mold_typed(&v, buffer, false, all, flat, part_arg, limit, indent);
+    limit = actions::mold_typed(&v, buffer, element, limit);
   }
   cycles::pop();
   if (broken && !(part_given && limit < 1)) {
     string::concatenate_literal(buffer, "\n");
-    limit = mold::indent(buffer, indent - 1, limit - 1);
+    limit = mold::indent(buffer, element.indent - 1, limit - 1);
   }
   return limit;
 }

@@ -85,8 +85,7 @@ int compare_cells(const Cell* a, const Cell* b, int op);
 int compare_each(const Cell* a, const Cell* b, int op);
 // Molds the cells of a block into `buffer`; returns the part budget left.
 // `part_arg` is the /part argument cell, null when no limit was given.
-int mold_each(const Cell* blk, Cell* buffer, bool only, bool all, bool flat,
-              const Cell* part_arg, int limit, int indent);
+int mold_each(const Cell* blk, Cell* buffer, const MoldOptions& how, int limit);
 
 // --- hash! tables ----------------------------------------------------------------------
 
@@ -104,12 +103,11 @@ void init();   // registers block!
 // bad-make-arg for `type`, a size beyond any buffer the internal no-memory.
 int32_t capacity_of(const Cell* spec, uint8_t type);
 Cell* to(Cell* proto, Cell* spec, int type);
-int mold(const Cell* blk, Cell* buffer, bool only, bool all, bool flat, const Cell* part_arg,
-         int limit, int indent);
+int mold(const Cell* blk, Cell* buffer, const MoldOptions& how, int limit);
 // mold with the one-character brackets of the type around the cells (left out
 // with only); a block already being molded writes its cycle placeholder.
-int mold_between(const Cell* blk, Cell* buffer, const char* open, const char* close, bool only,
-                 bool all, bool flat, const Cell* part_arg, int limit, int indent);
+int mold_between(const Cell* blk, Cell* buffer, const char* open, const char* close,
+                 const MoldOptions& how, int limit);
 Cell* copy(Cell* blk, Cell* destination, const Cell* part, bool deep, const Cell* types);
 Cell* sort(Cell* blk, const SortOptions& how);
 

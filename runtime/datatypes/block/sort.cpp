@@ -102,24 +102,19 @@ int32_t compare_records(const void* a, const void* b, intptr_t order, intptr_t) 
   return o.records.function ? call_records(x, y, o) : compare_typed_records(x, y, o);
 }
 
-}  // namespace
-
-Cell* sort(Cell* blk, const SortOptions& how) {
-  series::Range range = series::sort_range(blk, how.part);
-  if (range.count == 0) return blk;
-  Order o{how.case_ ? C_CASE_SORT : C_SORT, how.reverse,
-          series::sort_records(how.skip, how.compare, how.all, range.count)};
-  bool told = series::editing(blk, series::E_SORT, &values::none, range.start, range.count);
-  range = series::sort_range(blk, how.part);   // the owner may have edited it
-  range.count -= range.count % o.records.size;
+void sort_cells(Cell* blk, series::Range range, const series::SortRecords& records,
+                const SortOptions& how) {
+  Order o{how.case_ ? C_CASE_SORT : C_SORT, how.reverse, records};
   series::run_sort(blk, range, {range.count / o.records.size, o.records.size * sizeof(Cell),
                                 how.stable, compare_records, &o},
                    o.records.function != nullptr);
   if (o.records.function) shrink_record_blocks();
   reindex(blk, range.start);
-  if (told) series::edited(blk, series::E_SORT, &values::none, range.start, range.count);
-  return blk;
 }
+
+}  // namespace
+
+Cell* sort(Cell* blk, const SortOptions& how) { return series::sort_series(blk, how, sort_cells); }
 
 // --- set operations -------------------------------------------------------------------------
 

@@ -282,8 +282,8 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
   return append(buffer, zone_text(zone(p)), limit);
 }
 
-int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell* part, int limit, int) {
-  return form(value, buffer, part, limit);
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
+  return form(value, buffer, how.part, limit);
 }
 
 int order(double a, double b) { return (a > b) - (a < b); }

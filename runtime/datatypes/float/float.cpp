@@ -9,6 +9,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/core/action_types.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/money/money.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/core/error.h"
 #include "runtime/memory/memory.h"
@@ -88,6 +89,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
       cell::set_type(spec, target);
       return spec;
     case T_TIME: return make_at(proto, get(spec), target);
+    case T_MONEY: return make_at(proto, money::to_float(spec), target);
     case T_BINARY: return make_at(proto, from_binary(spec), target);
     case T_BLOCK: case T_PAREN: case T_HASH: return make_at(proto, from_block(spec, type), target);
     case T_STRING: case T_FILE: case T_URL: case T_TAG: case T_EMAIL: case T_REF:
@@ -128,7 +130,7 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
 
 // The shortest text that reads back to the same double, always with a fraction or
 // an exponent.
-int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell*, int limit, int) {
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
   char text[float_text::TEXT_CAPACITY];
   float_text::form_buffer(text, get(value), 0, true);
   return string::append_text(buffer, text, limit);

@@ -9,6 +9,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/core/action_types.h"
 #include "runtime/datatypes/float/float.h"
+#include "runtime/datatypes/money/money.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/integer.h"
@@ -47,8 +48,9 @@ double remainder_of(double left, double right) {
   fire(err::script::NOT_RELATED, &action, &type);
 }
 
-// A pair, point or tuple on the right does the work with the float broadcast to
-// its coordinates or elements; answers whether it did.
+// A money! amount on the right does the work exactly; a pair, point or tuple
+// does it with the float broadcast to its coordinates or elements; answers
+// whether it did.
 bool hand_over(int op, uint8_t left, uint8_t right) {
   if (left == T_TIME) return false;
   bool refused = op == OP_SUBTRACT || op == OP_DIVIDE;
@@ -56,6 +58,7 @@ bool hand_over(int op, uint8_t left, uint8_t right) {
     case T_PAIR: if (refused) return false; pair::do_math(op); return true;
     case T_POINT2D: case T_POINT3D: if (refused) return false; point::do_math(op); return true;
     case T_TUPLE: tuple::do_math(op); return true;
+    case T_MONEY: money::do_math(op); return true;
     default: return false;
   }
 }
@@ -209,6 +212,7 @@ bool float32_almost_equal(float a, float b) {
 int compare(const Cell* a, const Cell* b, int op) {
   bool exact = op == C_STRICT_EQUAL || op == C_SAME || op == C_FIND;
   if (exact && a->type() != b->type()) return 1;
+  if (b->is(T_MONEY)) return money::compare_float(get(a), b, op);
   if (!b->is(T_INTEGER) && !holds_double(b->type())) return COMPARE_NOT_COMPARABLE;
   double x = get(a);
   double y = get_double_from(b);

@@ -12,8 +12,8 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
   return float_::append_form(buffer, get(value) * 100.0, float_text::KIND_PERCENT, limit);
 }
 
-int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell* part, int limit, int) {
-  return form(value, buffer, part, limit);
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
+  return form(value, buffer, how.part, limit);
 }
 
 }  // namespace

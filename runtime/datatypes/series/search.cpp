@@ -151,6 +151,18 @@ void run_sort(Cell* s, Range range, const SortRun& run, bool on_copy) {
   else run_at(buffer(s)->head() + size_t(range.start) * buffer(s)->unit(), run);
 }
 
+Cell* sort_series(Cell* s, const SortOptions& how, SortBody body) {
+  Range range = sort_range(s, how.part);
+  if (range.count == 0) return s;
+  SortRecords records = sort_records(how.skip, how.compare, how.all, range.count);
+  bool told = editing(s, E_SORT, &values::none, range.start, range.count);
+  range = sort_range(s, how.part);   // the owner may have edited it
+  range.count -= range.count % records.size;
+  body(s, range, records, how);
+  if (told) edited(s, E_SORT, &values::none, range.start, range.count);
+  return s;
+}
+
 SetOperands set_operands(const Cell* skip, int op) {
   if (skip && (!skip->is(T_INTEGER) || cell::get_int(skip) < 1)) fire_refine_arg(words::skip, skip);
   SetOperands o{*stack::arg(0), op == OP_UNIQUE ? *stack::arg(0) : *stack::arg(1),

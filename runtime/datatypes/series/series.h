@@ -13,6 +13,7 @@
 #pragma once
 #include <cstdint>
 
+#include "runtime/core/action_types.h"
 #include "runtime/core/cell.h"
 #include "runtime/core/words.h"
 #include "runtime/memory/memory.h"
@@ -161,6 +162,13 @@ struct SortRun {
 // move or empty the series meanwhile), over a private copy written back afterwards
 // over whatever the series then holds. Block and string sort share it.
 void run_sort(Cell* s, Range range, const SortRun& run, bool on_copy);
+
+// The frame of every sort: the range, the records /skip, /compare and /all give,
+// and the owner's notices before and after. `body` sorts the settled range, whole
+// records only, re-read after the owner's handler had its chance to edit.
+using SortBody = void (*)(Cell* s, Range range, const SortRecords& records,
+                          const SortOptions& how);
+Cell* sort_series(Cell* s, const SortOptions& how, SortBody body);
 
 // The operands of a set operation on the frame (the second is the first again for
 // unique), their heads clipped, and the record size /skip gives: 1 without it;

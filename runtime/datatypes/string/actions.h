@@ -68,8 +68,7 @@ bool char_in_bitset(const Cell* s, const Cell* bitset);
 int form(const Cell* s, Cell* out, const Cell* part_arg, int limit);
 // mold: the text between double quotes or braces with caret escapes (see
 // string/mold.cpp); answers the budget left.
-int mold(const Cell* s, Cell* out, bool only, bool all, bool flat, const Cell* part_arg,
-         int limit, int indent);
+int mold(const Cell* s, Cell* out, const MoldOptions& how, int limit);
 
 // --- actions others build on -----------------------------------------------------------
 

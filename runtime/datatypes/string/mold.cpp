@@ -84,11 +84,11 @@ int form(const Cell* s, Cell* out, const Cell* part_arg, int limit) {
   return limit - n;
 }
 
-int mold(const Cell* s, Cell* out, bool, bool all, bool, const Cell* part_arg, int limit, int) {
+int mold(const Cell* s, Cell* out, const MoldOptions& how, int limit) {
   Text t = view(s);
-  int32_t n = part_arg && limit >= 0 ? std::min(limit, t.length) : t.length;
-  if (wants_braces(t, n)) mold_in_braces(t, n, out, all);
-  else mold_in_quotes(t, n, out, all);
+  int32_t n = how.part && limit >= 0 ? std::min(limit, t.length) : t.length;
+  if (wants_braces(t, n)) mold_in_braces(t, n, out, how.all);
+  else mold_in_quotes(t, n, out, how.all);
   return limit - n - 2;
 }
 

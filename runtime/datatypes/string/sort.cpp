@@ -119,23 +119,17 @@ zol::sort::Comparator comparator_for(const Order& o) {
   }
 }
 
-}  // namespace
-
-Cell* sort(Cell* s, const SortOptions& how) {
-  series::Range range = series::sort_range(s, how.part);
-  if (range.count == 0) return s;
-  Order o{how.case_, how.reverse,
-          series::sort_records(how.skip, how.compare, how.all, range.count), 0};
-  bool told = series::editing(s, series::E_SORT, &values::none, range.start, range.count);
-  range = series::sort_range(s, how.part);   // the owner may have edited it
-  range.count -= range.count % o.records.size;
-  o.unit = series::buffer(s)->unit();
+void sort_units(Cell* s, series::Range range, const series::SortRecords& records,
+                const SortOptions& how) {
+  Order o{how.case_, how.reverse, records, series::buffer(s)->unit()};
   if (s->is(T_VECTOR)) o.vector_type = uint8_t(s->w3);
   series::run_sort(s, range, {range.count / o.records.size, size_t(o.records.size) * o.unit,
                               how.stable, comparator_for(o), &o},
                    o.records.function != nullptr);
-  if (told) series::edited(s, series::E_SORT, &values::none, range.start, range.count);
-  return s;
 }
+
+}  // namespace
+
+Cell* sort(Cell* s, const SortOptions& how) { return series::sort_series(s, how, sort_units); }
 
 }  // namespace zol::string

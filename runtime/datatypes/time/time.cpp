@@ -77,7 +77,7 @@ int form(const Cell* value, Cell* buffer, const Cell*, int limit) {
   return form_text(get(value), buffer, limit);
 }
 
-int mold(const Cell* value, Cell* buffer, bool, bool, bool, const Cell*, int limit, int) {
+int mold(const Cell* value, Cell* buffer, const MoldOptions& how, int limit) {
   return form_text(get(value), buffer, limit);
 }
 

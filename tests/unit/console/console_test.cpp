@@ -97,7 +97,7 @@ TEST(Console, ErrorsAreReportedAndTheNextCommandRuns) {
       // line fails on its own.
       {"x %{a\n}% ]\n", 2, "%{a"},
       // Literal forms not built yet are reported as not done.
-      {"$1.50\n", 1, "not yet implemented"},
+      {"(1%, 2)\n", 1, "not yet implemented"},
   };
   for (const Case& c : cases) {
     Transcript t = run_zol(c.input + "1\n");

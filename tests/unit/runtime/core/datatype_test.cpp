@@ -75,7 +75,7 @@ TEST(FirstTypes, MoldAndForm) {
 TEST(FirstTypes, MoldReturnsTheBudgetLeft) {
   Cell out = actions::form_to_string(&values::unset);
   Cell t = values::true_value;
-  EXPECT_EQ(actions::mold_typed(&t, &out, false, true, false, nullptr, 10, 0), 3);
+  EXPECT_EQ(actions::mold_typed(&t, &out, {.all = true}, 10), 3);
   Cell d = values::of_datatype(T_NONE);
   EXPECT_EQ(actions::form_typed(&d, &out, nullptr, 10), 6);
 }

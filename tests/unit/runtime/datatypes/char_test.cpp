@@ -198,7 +198,7 @@ TEST(Char, FormAndMoldEscapes) {
   EXPECT_EQ(test::form(C(0x263A)), "\xE2\x98\xBA");
   Cell out = actions::form_to_string(&values::unset);
   Cell v = C(10);
-  EXPECT_EQ(actions::mold_typed(&v, &out, false, false, false, nullptr, 10, 0), 6);
+  EXPECT_EQ(actions::mold_typed(&v, &out, MoldOptions{}, 10), 6);
   EXPECT_EQ(actions::form_typed(&v, &out, nullptr, 10), 9);
 }
 

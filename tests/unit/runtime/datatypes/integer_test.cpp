@@ -341,7 +341,7 @@ TEST(Integer, FormAndMold) {
   }
   Cell out = actions::form_to_string(&values::unset);
   Cell v = int_(-123);
-  EXPECT_EQ(actions::mold_typed(&v, &out, false, false, false, nullptr, 10, 0), 6);
+  EXPECT_EQ(actions::mold_typed(&v, &out, MoldOptions{}, 10), 6);
 }
 
 TEST(Integer, RandomDrawsStayInRangeAndRepeatAfterASeed) {

@@ -25,7 +25,7 @@ std::string molded(const Cell& v, int limit = INT_MAX, bool part_given = false) 
   Cell out;
   string::make_at(&out, 8);
   Cell part = values::integer(limit);
-  actions::mold_typed(&v, &out, false, false, false, part_given ? &part : nullptr, limit, 0);
+  actions::mold_typed(&v, &out, {.part = part_given ? &part : nullptr}, limit);
   return string::to_utf8(&out);
 }
 
@@ -51,7 +51,7 @@ TEST(PathText, EachTypeDecoratesItsElements) {
   Cell paren = value("(a b)");
   Cell out;
   string::make_at(&out, 8);
-  actions::mold_typed(&paren, &out, true, false, false, nullptr, INT_MAX, 0);
+  actions::mold_typed(&paren, &out, {.only = true}, INT_MAX);
   EXPECT_EQ(string::to_utf8(&out), "a b") << "mold/only leaves out the parentheses";
 }
 

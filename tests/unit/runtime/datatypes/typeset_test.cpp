@@ -73,7 +73,7 @@ TEST(Typeset, MoldAndForm) {
   };
   for (const Case& c : cases) {
     Cell out = actions::form_to_string(&values::unset);
-    actions::mold_typed(&c.value, &out, c.only, false, false, nullptr, INT_MAX, 0);
+    actions::mold_typed(&c.value, &out, {.only = c.only}, INT_MAX);
     EXPECT_EQ(string::to_utf8(&out), c.text);
     if (!c.only) {
       EXPECT_EQ(test::form(c.value), c.text);
@@ -83,7 +83,7 @@ TEST(Typeset, MoldAndForm) {
   Cell t = typeset_of({dt(T_NONE), dt(T_LOGIC), dt(T_INTEGER)});
   Cell out = actions::form_to_string(&values::unset);
   Cell part = values::integer(20);
-  EXPECT_EQ(actions::mold_typed(&t, &out, false, false, false, &part, 20, 0), -1);
+  EXPECT_EQ(actions::mold_typed(&t, &out, {.part = &part}, 20), -1);
   EXPECT_EQ(string::to_utf8(&out), "make typeset! [none! ");
 }
 

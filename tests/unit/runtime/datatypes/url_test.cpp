@@ -145,7 +145,7 @@ TEST(UrlText, PartBudgets) {
     Cell out;
     string::make_at(&out, 8);
     Cell part = values::integer(c.limit);
-    actions::mold_typed(&c.value, &out, false, false, false, &part, c.limit, 0);
+    actions::mold_typed(&c.value, &out, {.part = &part}, c.limit);
     EXPECT_EQ(utf8(out), c.text);
   }
 }

@@ -30,7 +30,7 @@ TEST(Words, MoldAndForm) {
     EXPECT_EQ(test::form(v), "x") << c.mold;
     Cell out;
     string::make_at(&out, 4);
-    EXPECT_EQ(actions::mold_typed(&v, &out, false, false, false, nullptr, 10, 0), 10 - int(std::strlen(c.mold)));
+    EXPECT_EQ(actions::mold_typed(&v, &out, MoldOptions{}, 10), 10 - int(std::strlen(c.mold)));
   }
   EXPECT_EQ(test::mold(w("gr\xC3\xBC\xC3\x9F", T_SET_WORD)), "gr\xC3\xBC\xC3\x9F:");
 }

@@ -412,7 +412,7 @@ TEST(BlockText, MoldAndFormLayout) {
   Cell out;
   string::make_at(&out, 8);
   Cell part = I(5);
-  actions::mold_typed(&limited, &out, false, false, false, &part, 5, 0);
+  actions::mold_typed(&limited, &out, {.part = &part}, 5);
   EXPECT_EQ(string::to_utf8(&out), "[abc def]") << "molding stops once the budget is spent";
 }
 

@@ -28,7 +28,7 @@ const Cell T = values::true_value, F = values::false_value, N = values::none;
 std::string mold_cells(const Cell& blk, bool only = true, bool flat = false) {
   Cell out;
   string::make_at(&out, 0);
-  block::mold_each(&blk, &out, only, false, flat, nullptr, INT_MAX, 0);
+  block::mold_each(&blk, &out, {.only = only, .flat = flat}, INT_MAX);
   return string::to_utf8(&out);
 }
 
@@ -129,7 +129,7 @@ TEST(BlockStorage, MoldEachLaysOutNewLines) {
   Cell out;
   string::make_at(&out, 0);
   Cell part = values::integer(6);
-  int left = block::mold_each(&b, &out, true, false, true, &part, 6, 0);
+  int left = block::mold_each(&b, &out, {.only = true, .flat = true, .part = &part}, 6);
   EXPECT_LE(left, 0);
   EXPECT_EQ(string::to_utf8(&out), "true false") << "a spent budget stops before the next cell";
 }

@@ -134,7 +134,7 @@ TEST(FloatText, MoldAndFormLayouts) {
 TEST(FloatText, TextActionsAnswerTheBudgetLeft) {
   Cell out = actions::form_to_string(&values::unset);
   Cell v = F(0.1 + 0.2);
-  EXPECT_EQ(actions::mold_typed(&v, &out, false, false, false, nullptr, 30, 0), 11);
+  EXPECT_EQ(actions::mold_typed(&v, &out, MoldOptions{}, 30), 11);
   EXPECT_EQ(actions::form_typed(&v, &out, nullptr, 30), 27);
   Cell p = P(0.125);
   EXPECT_EQ(actions::form_typed(&p, &out, nullptr, 30), 25);

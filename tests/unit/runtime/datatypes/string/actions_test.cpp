@@ -166,12 +166,12 @@ TEST(StringMold, PartBudgetAndForm) {
   Cell part = I(3);
   Cell out;
   string::make_at(&out, 8);
-  EXPECT_EQ(string::mold(&s, &out, false, false, false, &part, 3, 0), 3 - 3 - 2);
+  EXPECT_EQ(string::mold(&s, &out, {.part = &part}, 3), 3 - 3 - 2);
   EXPECT_EQ(utf8(out), "\"abc\"");
   string::make_at(&out, 8);
   std::string long_text(60, 'y');
   Cell wide = S(long_text.c_str());
-  string::mold(&wide, &out, false, false, false, &part, 3, 0);
+  string::mold(&wide, &out, {.part = &part}, 3);
   EXPECT_EQ(utf8(out), "{yyy}") << "the whole length picks braces";
   string::make_at(&out, 8);
   EXPECT_EQ(string::form(&s, &out, &part, 4), 0);
