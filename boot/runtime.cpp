@@ -3,6 +3,7 @@
 #include "boot/runtime.h"
 
 #include "boot/boot.h"
+#include "console/line_editor.h"
 #include "platform/platform.h"
 #include "runtime/core/actions.h"
 #include "interpreter/interpreter.h"
@@ -170,6 +171,7 @@ void init() {
   library::init();
   slots::init();
   interpreter::init();
+  console::editor::register_routines();
   collector::init();
   // Until a program entry loads a boot image, start-up ends with the bootstrap
   // text (when a loader for it is installed).

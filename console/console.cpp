@@ -14,9 +14,9 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <iostream>
 #include <string>
 
+#include "console/line_editor.h"
 #include "runtime/base/output.h"
 #include "runtime/core/actions.h"
 #include "interpreter/interpreter.h"
@@ -244,16 +244,20 @@ void Engine::eval_command(const std::string& line) {
 
 const std::string& Engine::prompt() const { return continued_ ? cue_ : PROMPT; }
 
+// The driver reads each command line through the line editor: edited, with
+// history, when input and output are both terminals; otherwise as the lines come.
+// Until the console object exists the driver keeps the history block, and the
+// line "q" (also what Ctrl+C, Ctrl+D on an empty line, and the end of redirected
+// input give) ends it.
 int run(int, char**) {
   Engine engine;
-  bool interactive = isatty(STDIN_FILENO);
-  std::string line;
+  Cell* history = stack::push(&values::none);
+  block::make_at(history, 16);
   for (;;) {
-    if (interactive) print(engine.prompt());
-    if (!std::getline(std::cin, line)) break;
-    engine.eval_command(line);
+    std::string text = editor::read_line(history, engine.prompt(), false);
+    if (text == "q") return 0;
+    engine.eval_command(text);
   }
-  return 0;
 }
 
 }  // namespace zol::console

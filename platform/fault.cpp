@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "platform/platform.h"
+#include "platform/terminal.h"
 #include "runtime/base/system.h"
 
 namespace zol::platform {
@@ -49,6 +50,7 @@ void on_fault(int sig, siginfo_t* info, void* context) {
   size_t n = system::format_runtime_error(report, sizeof report, code, fault_pc(context, info));
   ssize_t ignored = ::write(STDOUT_FILENO, report, n);
   (void)ignored;
+  terminal::restore_mode();   // the terminal's modes, restored on this exit too
   _exit(code);
 }
 

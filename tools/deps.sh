@@ -2,7 +2,7 @@
 # Installs what building and testing Zol needs on Debian 12 (run as root).
 # Idempotent: packages already present are not fetched again.
 set -euo pipefail
-packages=(g++ cmake ninja-build libgtest-dev googletest clang libclang-rt-14-dev libfuzzer-14-dev libssl-dev zlib1g-dev python3)
+packages=(g++ cmake ninja-build libgtest-dev googletest clang libclang-rt-14-dev libfuzzer-14-dev libssl-dev zlib1g-dev python3 tmux)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -3,7 +3,7 @@
 // (reduce, compose, new-line, new-line?) and print (print, prin).
 #include <string>
 
-#include "runtime/base/output.h"
+#include "runtime/text/printers.h"
 #include "runtime/core/actions.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/natives/natives_internal.h"
@@ -207,10 +207,7 @@ void print_value(bool new_line) {
   } else {
     text = actions::form_to_string(&value);
   }
-  std::string utf8 = string::to_utf8(&text);
-  if (new_line) utf8 += '\n';
-  output::write(utf8.data(), utf8.size());
-  output::flush();
+  printers::run(&text, new_line);
   stack::set_last(&values::unset);
 }
 

@@ -1,17 +1,78 @@
-// Console output to standard output, with the raw-output hook list.
+// Console output to standard output: the write buffer, the terminal path through
+// the ANSI emulation, the typed printers and the raw-output hook list.
 #include "runtime/base/output.h"
 
-#include <cmath>
-#include <cstdio>
-#include <cstring>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "runtime/base/ansi.h"
 #include "runtime/numeric/floattext.h"
 
 namespace zol::output {
 namespace {
-constexpr int MAX_RAW_HOOKS = 16;
-RawHook raw_hooks[MAX_RAW_HOOKS];
-int raw_hook_count = 0;
+
+constexpr char ESC = 27;
+
+// Bytes waiting for write(2); always empty when `put` returns.
+struct Buffer {
+  static constexpr size_t CAPACITY = 4096;
+  char bytes[CAPACITY];
+  size_t used = 0;
+};
+Buffer buffer;
+ansi::State terminal;
+
+void write_all(const char* bytes, size_t n) {
+  while (n > 0) {
+    ssize_t written = ::write(STDOUT_FILENO, bytes, n);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;   // text that cannot be written is lost
+    bytes += written;
+    n -= size_t(written);
+  }
+}
+
+void drain() {
+  write_all(buffer.bytes, buffer.used);
+  buffer.used = 0;
+}
+
+void append(const char* bytes, size_t n) {
+  if (buffer.used + n > Buffer::CAPACITY) drain();
+  if (n > Buffer::CAPACITY) {
+    write_all(bytes, n);
+    return;
+  }
+  std::memcpy(buffer.bytes + buffer.used, bytes, n);
+  buffer.used += n;
+}
+
+// The terminal path: the text between escape characters as it is, each sequence
+// as the emulation translates it.
+template <class Sink>
+void each_translated(const char* bytes, size_t n, Sink sink) {
+  std::string sequence;
+  while (n > 0) {
+    const char* esc = static_cast<const char*>(std::memchr(bytes, ESC, n));
+    size_t plain = esc ? size_t(esc - bytes) : n;
+    sink(bytes, plain);
+    bytes += plain;
+    n -= plain;
+    if (n == 0) break;
+    sequence.clear();
+    size_t consumed = ansi::parse_escape(bytes, n, terminal, sequence);
+    if (consumed == 0) consumed = 1, sequence.assign(1, ESC);
+    sink(sequence.data(), sequence.size());
+    bytes += consumed;
+    n -= consumed;
+  }
+}
+
+void append_translated(const char* bytes, size_t n) { each_translated(bytes, n, append); }
 
 // "%.Ng" through the program's own float text, independent of the C locale.
 void print_float_digits(double v, int precision) {
@@ -20,19 +81,41 @@ void print_float_digits(double v, int precision) {
     return;
   }
   char buf[64];
-  write(buf, static_cast<size_t>(float_text::format_general(buf, v, precision)));
+  int n = float_text::format_general(buf, v, precision);
+  put(buf, size_t(n), false);
+  raw_hooks().run(static_cast<const char*>(buf), size_t(n));
 }
+
+void print_typed(const char* text, size_t n) {
+  put(text, n, false);
+  raw_hooks().run(text, n);
+}
+
 }  // namespace
 
-void write(const char* bytes, size_t n) {
-  if (n == 0) return;
-  std::fwrite(bytes, 1, n, stdout);
-  for (int i = 0; i < raw_hook_count; i++)
-    if (raw_hooks[i]) raw_hooks[i](bytes, n);
+bool console_mode() {
+  static const bool terminal_output = isatty(STDOUT_FILENO) == 1;
+  return terminal_output;
+}
+
+void put(const char* bytes, size_t n, bool newline) {
+  if (console_mode()) append_translated(bytes, n);
+  else append(bytes, n);
+  if (newline) append("\n", 1);
+  drain();
+}
+
+void put_raw(const char* bytes, size_t n) {
+  append(bytes, n);
+  drain();
+}
+
+void translate(const char* bytes, size_t n, std::string& out) {
+  each_translated(bytes, n, [&out](const char* b, size_t k) { out.append(b, k); });
 }
 
 const char* print_c_string(const char* s) {
-  write(s, std::strlen(s));
+  print_typed(s, std::strlen(s));
   return s;
 }
 
@@ -42,28 +125,28 @@ void print_integer(int32_t v) {
   uint32_t u = v < 0 ? 0u - uint32_t(v) : uint32_t(v);
   do buf[15 - n++] = char('0' + u % 10); while ((u /= 10) != 0);
   if (v < 0) buf[15 - n++] = '-';
-  write(buf + 16 - n, size_t(n));
+  print_typed(buf + 16 - n, size_t(n));
 }
 
-void print_hex(uint32_t v) {
-  static const char digits[] = "0123456789ABCDEF";
+namespace {
+void print_hex_digits(uint32_t v, int digits) {
+  static const char hex[] = "0123456789ABCDEF";
   char buf[8];
-  for (int i = 7; i >= 0; i--, v >>= 4) buf[i] = digits[v & 15];
-  write(buf, 8);
+  for (int i = digits - 1; i >= 0; i--, v >>= 4) buf[i] = hex[v & 15];
+  print_typed(buf, size_t(digits));
 }
+}  // namespace
 
+void print_hex(uint32_t v) { print_hex_digits(v, 8); }
+void print_hex_byte(uint8_t v) { print_hex_digits(v, 2); }
 void print_float(double v) { print_float_digits(v, 16); }
 void print_float32(float v) { print_float_digits(static_cast<double>(v), 7); }
 
-void flush() { std::fflush(nullptr); }
+void flush() { drain(); }
 
-void add_raw_hook(RawHook hook) {
-  if (raw_hook_count < MAX_RAW_HOOKS) raw_hooks[raw_hook_count++] = hook;
-}
-
-void remove_raw_hook(RawHook hook) {
-  for (int i = 0; i < raw_hook_count; i++)
-    if (raw_hooks[i] == hook) raw_hooks[i] = nullptr;
+HookList<RawHook>& raw_hooks() {
+  static HookList<RawHook> list;
+  return list;
 }
 
 }  // namespace zol::output

@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "runtime/base/output.h"
+#include "runtime/text/printers.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/core/stack.h"
 #include "runtime/core/error.h"
 #include "support.h"
@@ -13,15 +14,18 @@ namespace zol {
 namespace {
 
 using test::check;
-// What print writes, caught through the raw-output hook.
+// What print writes, caught by a value printer of the test's own.
 std::string printed;
-void catch_output(const char* bytes, size_t n) { printed.append(bytes, n); }
+void catch_output(const Cell* text, bool newline) {
+  printed += string::to_utf8(text);
+  if (newline) printed += '\n';
+}
 
 std::string output_of(const char* source) {
   printed.clear();
-  output::add_raw_hook(catch_output);
+  printers::add(catch_output);
   std::string result = test::eval(source);
-  output::remove_raw_hook(catch_output);
+  printers::remove(catch_output);
   EXPECT_EQ(result, "unset") << source;
   return printed;
 }
