@@ -34,6 +34,7 @@
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/tag.h"
 #include "runtime/datatypes/tuple.h"
+#include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/url.h"
 #include "runtime/datatypes/vector.h"
@@ -116,6 +117,7 @@ void register_datatypes() {
   ref::init();
   pair::init();
   tuple::init();
+  image::init();
   handle::init();
   triple::init();
   reserve_unbuilt();

@@ -64,4 +64,6 @@
   X(add, "add") X(multiply, "multiply") X(round_, "round")                                \
   X(locale, "locale") X(months, "months")                                                  \
   X(currencies, "currencies") X(list, "list") X(code, "code") X(amount, "amount")           \
-  X(options, "options") X(money_digits, "money-digits")
+  X(options, "options") X(money_digits, "money-digits")                                  \
+  /* image! path words */                                                                  \
+  X(size, "size") X(rgb, "rgb") X(alpha, "alpha") X(argb, "argb")

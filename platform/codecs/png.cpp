@@ -1,0 +1,45 @@
+// PNG through libpng's simplified interface, which reads and writes 8-bit BGRA
+// directly. Its errors stay inside the library (it returns a failure) and it
+// prints nothing.
+#include <png.h>
+
+#include "platform/codecs/codecs.h"
+
+namespace zol::codecs {
+
+Status decode_png(const uint8_t* bytes, size_t n, Raster* out) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, bytes, n)) return Status::BAD_MEDIA;
+  Status sized = size_raster(image.width, image.height, out);
+  if (sized != Status::OK) {
+    png_image_free(&image);
+    return sized;
+  }
+  image.format = PNG_FORMAT_BGRA;
+  // Without this a 16-bit file with no gamma chunk is taken as linear light and
+  // goes through a gamma curve on its way to 8 bits.
+  image.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
+  if (!png_image_finish_read(&image, nullptr, out->pixels.data(), 0, nullptr)) {
+    png_image_free(&image);
+    return Status::BAD_MEDIA;
+  }
+  return Status::OK;
+}
+
+Status encode_png(const uint32_t* p, uint32_t w, uint32_t h, std::vector<uint8_t>* out) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = w;
+  image.height = h;
+  image.format = PNG_FORMAT_BGRA;
+  png_alloc_size_t size = 0;
+  if (!png_image_write_get_memory_size(image, size, 0, p, 0, nullptr)) return Status::BAD_MEDIA;
+  out->resize(size);
+  if (!png_image_write_to_memory(&image, out->data(), &size, 0, p, 0, nullptr))
+    return Status::BAD_MEDIA;
+  out->resize(size);
+  return Status::OK;
+}
+
+}  // namespace zol::codecs
