@@ -64,15 +64,19 @@ suite build-asan ZOL_GC_STRESS="$debug_stride" ZOL_GC_STRESS_OFFSET="$((offset %
 # there is one, with tests/fuzz/<fuzzer>.dict as its dictionary when there is one; a
 # finding is written there too and fails the stage.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZOL_SANITIZE=ON -DZOL_FUZZ=ON >/dev/null
-for run in fuzz_utf8:30 fuzz_basecode:30 fuzz_lexer_scan:30 fuzz_load:60 fuzz_eval:60; do
+for run in fuzz_utf8:30 fuzz_basecode:30 fuzz_lexer_scan:30 fuzz_load:60 fuzz_eval:60 fuzz_image_load:30 \
+    fuzz_image_roundtrip:30; do
   fuzzer=${run%:*}
   ninja -C build-fuzz "$fuzzer"
   mkdir -p "build-fuzz/corpus/$fuzzer"
-  dict=() seeds=()
+  dict=() seeds=() limits=()
+  # The image decoders must refuse what they cannot hold before they allocate it:
+  # nothing they do may ask for more than the largest pixel store and its copy.
+  [[ "$fuzzer" == fuzz_image_* ]] && limits=("-malloc_limit_mb=2100")
   [ -f "tests/fuzz/$fuzzer.dict" ] && dict=("-dict=tests/fuzz/$fuzzer.dict")
   [ -d "tests/fuzz/${fuzzer}_seeds" ] && seeds=("tests/fuzz/${fuzzer}_seeds")
   # New inputs go to the first directory: the corpus, never the seeds.
   "./build-fuzz/tests/fuzz/$fuzzer" -max_total_time="${run#*:}" -max_len=65536 -timeout=10 \
-    -rss_limit_mb=4096 -close_fd_mask=1 -artifact_prefix=build-fuzz/ "${dict[@]}" \
+    -rss_limit_mb=4096 -close_fd_mask=1 -artifact_prefix=build-fuzz/ "${dict[@]}" "${limits[@]}" \
     "build-fuzz/corpus/$fuzzer" "${seeds[@]}"
 done

@@ -23,9 +23,14 @@ Kind sniff(const uint8_t* b, size_t n) {
   return Kind::NONE;
 }
 
-Status size_raster(uint64_t width, uint64_t height, Raster* out) {
+Status check_limits(uint64_t width, uint64_t height) {
   if (width == 0 || height == 0 || width > MAX_SIDE || height > MAX_SIDE) return Status::BAD_MEDIA;
   if (width * height * 4 > MAX_PIXEL_BYTES) return Status::NO_MEMORY;
+  return Status::OK;
+}
+
+Status size_raster(uint64_t width, uint64_t height, Raster* out) {
+  if (Status limits = check_limits(width, height); limits != Status::OK) return limits;
   try {
     out->pixels.assign(size_t(width * height), 0);
   } catch (const std::bad_alloc&) {

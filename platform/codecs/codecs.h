@@ -43,8 +43,9 @@ Status encode(const uint32_t* pixels, uint32_t width, uint32_t height, Kind kind
               std::vector<uint8_t>* out);
 
 // The checks every decoder makes once it knows the size, before allocating: a zero
-// or too large side is bad media, too many pixels no memory. On OK the raster has
-// its size and room for its pixels.
+// or too large side is bad media, too many pixels no memory.
+Status check_limits(uint64_t width, uint64_t height);
+// check_limits, then the raster gets its size and room for its pixels.
 Status size_raster(uint64_t width, uint64_t height, Raster* out);
 
 // The codecs one by one (kind-specific entries of decode and encode).

@@ -67,11 +67,10 @@ bool run_decode(Decoding* d, const uint8_t* bytes, size_t n) {
   if (setjmp(d->errors.back)) return false;
   jpeg_mem_src(&d->info, bytes, (unsigned long)n);
   jpeg_read_header(&d->info, TRUE);
-  if (!plausible(d->info, n)) {
-    d->status = Status::BAD_MEDIA;
-    return true;
-  }
-  d->status = size_raster(d->info.image_width, d->info.image_height, d->raster);
+  d->status = check_limits(d->info.image_width, d->info.image_height);
+  if (d->status == Status::OK && !plausible(d->info, n)) d->status = Status::BAD_MEDIA;
+  if (d->status == Status::OK)
+    d->status = size_raster(d->info.image_width, d->info.image_height, d->raster);
   if (d->status != Status::OK) return true;
   d->info.out_color_space = JCS_EXT_BGRA;
   jpeg_start_decompress(&d->info);

@@ -7,11 +7,25 @@
 
 namespace zol::codecs {
 
+namespace {
+
+// Deflate expands at most 1032 times, and every row takes a filter byte and at
+// least a bit a pixel: a header announcing more rows than the bytes present could
+// hold is refused before the pixels are allocated.
+bool plausible(uint64_t width, uint64_t height, size_t n) {
+  uint64_t least_raw = height * (1 + (width + 7) / 8);
+  return least_raw <= uint64_t(n) * 1032 + 4096;
+}
+
+}  // namespace
+
 Status decode_png(const uint8_t* bytes, size_t n, Raster* out) {
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&image, bytes, n)) return Status::BAD_MEDIA;
-  Status sized = size_raster(image.width, image.height, out);
+  Status sized = check_limits(image.width, image.height);
+  if (sized == Status::OK && !plausible(image.width, image.height, n)) sized = Status::BAD_MEDIA;
+  if (sized == Status::OK) sized = size_raster(image.width, image.height, out);
   if (sized != Status::OK) {
     png_image_free(&image);
     return sized;

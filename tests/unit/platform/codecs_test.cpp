@@ -177,6 +177,11 @@ TEST(Codecs, SizesAreCheckedBeforeAllocating) {
   std::vector<uint8_t> too_many = png_announcing(30000, 30000);
   EXPECT_EQ(codecs::decode(too_many.data(), too_many.size(), &huge), Status::NO_MEMORY);
   EXPECT_EQ(huge.pixels.capacity(), 0u);
+  // Within the limits, but more rows than a few bytes of deflate data could hold.
+  Raster unlikely;
+  std::vector<uint8_t> short_data = png_announcing(20000, 20000);
+  EXPECT_EQ(codecs::decode(short_data.data(), short_data.size(), &unlikely), Status::BAD_MEDIA);
+  EXPECT_EQ(unlikely.pixels.capacity(), 0u);
   // A BMP whose rows would run past the bytes present.
   std::vector<uint32_t> p = varied({4, 4}, false);
   std::vector<uint8_t> bmp = encoded(p, {4, 4}, Kind::BMP);
