@@ -8,6 +8,7 @@
 #include "runtime/datatypes/binary/binary.h"
 #include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/image/image_internal.h"
+#include "runtime/datatypes/series/series.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/memory/memory.h"
 
@@ -93,7 +94,7 @@ void set_data(Cell* image, const Cell* value, Channel channel) {
   if (n == 0) return;
   if (spreads) spread(pixels(image), n, channel, value);
   else read_channel(pixels(image), n, channel, binary::head_bytes(value), binary::length(value));
-  tell_owner(image, value, 0, n);
+  tell_owner(image, series::E_POKE, value, 0, n);
 }
 
 }  // namespace zol::image

@@ -74,8 +74,8 @@ Cell pick_pixel(const Cell* image, int64_t offset) {
   return tuple_of_pixel(pixels(image)[offset]);
 }
 
-void tell_owner(Cell* image, const Cell* value, int64_t at, int64_t count) {
-  series::edited(image, series::E_POKE, value, int32_t(at), int32_t(count));
+void tell_owner(Cell* image, series::Edit edit, const Cell* value, int64_t at, int64_t count) {
+  series::edited(image, edit, value, int32_t(at), int32_t(count));
 }
 
 namespace {
@@ -237,7 +237,7 @@ Cell* poke(Cell* image, int32_t index, Cell* value, Cell* index_cell) {
   if (p.out || p.at >= pixel_count(image)) fire(err::script::OUT_OF_RANGE, &i);
   if (!value->is(T_TUPLE)) fire(err::script::INVALID_ARG, value);
   pixels(image)[p.at] = pixel_of_tuple(value);
-  tell_owner(image, value, p.at, 1);
+  tell_owner(image, series::E_POKE, value, p.at, 1);
   return value;
 }
 
@@ -386,7 +386,7 @@ int64_t blit(Cell* target, const Cell* source) {
   uint32_t* to = pixels(target);
   for (int64_t r = 0; r < rows; r++)
     std::memmove(to + (y + r) * w + x, from + r * width(source), size_t(cols) * 4);
-  tell_owner(target, source, h0, cols * rows);
+  tell_owner(target, series::E_CHANGE, source, h0, cols * rows);
   return (y + rows - 1) * w + std::min(x + width(source), w);
 }
 
@@ -398,7 +398,7 @@ Cell* change(Cell* series, Cell* value, int32_t part, bool, int32_t dup) {
     if (h0 < pixel_count(&image)) {
       pixels(&image)[h0] = pixel_of_tuple(value);
       series_cell::set_head(series, int32_t(h0 + 1));
-      tell_owner(&image, value, h0, 1);
+      tell_owner(&image, series::E_CHANGE, value, h0, 1);
     }
     return series;
   }
