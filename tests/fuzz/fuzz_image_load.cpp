@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "boot/runtime.h"
+#include "fuzz_support.h"
 #include "runtime/core/error.h"
 #include "runtime/core/exits.h"
 #include "runtime/core/stack.h"
@@ -28,11 +28,7 @@ void require(bool rule) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static int inputs = 0;
-  if (inputs++ % INPUTS_PER_RUNTIME == 0) {
-    if (runtime::is_initialized()) runtime::cleanup();
-    runtime::init();
-  }
+  fuzz::restart_runtime_every(INPUTS_PER_RUNTIME);
   if (size > (1u << 20)) return 0;
   Cell bytes;
   binary::load(data, uint32_t(size), &bytes);

@@ -9,12 +9,12 @@
 #include <cstdlib>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "interpreter/lexer/load.h"
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/core/error.h"
 #include "runtime/core/exits.h"
-#include "boot/runtime.h"
 #include "runtime/core/values.h"
 
 namespace {
@@ -80,11 +80,7 @@ bool scan_quietly(const uint8_t* data, uint32_t size, lexer::Request r) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static int inputs = 0;
-  if (inputs++ % INPUTS_PER_RUNTIME == 0) {
-    if (runtime::is_initialized()) runtime::cleanup();
-    runtime::init();
-  }
+  fuzz::restart_runtime_every(INPUTS_PER_RUNTIME);
   if (size > (1u << 20)) return 0;
   uint32_t n = uint32_t(size);
   load_strictly(data, n);
