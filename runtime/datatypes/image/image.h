@@ -40,7 +40,7 @@ int64_t pixel_count(const Cell* image);
 // image is dropped.
 uint32_t* pixels(const Cell* image);
 
-// Makes `out` a new opaque-black image of that size; a side above 65535 raises
+// Makes `out` a new image of that size, every pixel 0 (clear black); a side above 65535 raises
 // out-of-range with the size, a pixel count beyond the largest series no-memory.
 Cell* make_at(Cell* out, int32_t width, int32_t height);
 
