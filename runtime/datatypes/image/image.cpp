@@ -55,6 +55,23 @@ Cell* make_at(Cell* out, int32_t w, int32_t h) {
   return out;
 }
 
+Cell* resize(const Cell* image_in, int32_t w, int32_t h, Cell* out) {
+  Cell source = *image_in;
+  Cell made;
+  make_at(&made, w, h);
+  int64_t sw = width(&source), sh = height(&source);
+  if (pixel_count(&made) > 0 && sw > 0 && sh > 0) {
+    const uint32_t* from = pixels(&source);
+    uint32_t* to = pixels(&made);
+    for (int64_t y = 0; y < h; y++) {
+      const uint32_t* row = from + (2 * y + 1) * sh / (2 * int64_t(h)) * sw;
+      for (int64_t x = 0; x < w; x++) *to++ = row[(2 * x + 1) * sw / (2 * int64_t(w))];
+    }
+  }
+  *out = made;
+  return out;
+}
+
 uint32_t pixel_of_tuple(const Cell* t) {
   uint32_t opacity = tuple::count(t) == 3 ? 255u : 255u - tuple::element(t, 3);
   return opacity << 24 | uint32_t(tuple::element(t, 0)) << 16 |

@@ -44,6 +44,10 @@ uint32_t* pixels(const Cell* image);
 // out-of-range with the size, a pixel count beyond the largest series no-memory.
 Cell* make_at(Cell* out, int32_t width, int32_t height);
 
+// Makes `out` a copy of the image scaled to width x height, nearest neighbour
+// (each new pixel takes the source pixel its centre falls in).
+Cell* resize(const Cell* image, int32_t width, int32_t height, Cell* out);
+
 uint32_t pixel_of_tuple(const Cell* tuple);
 Cell tuple_of_pixel(uint32_t pixel);
 
