@@ -47,13 +47,23 @@ std::vector<uint32_t> row_order(uint32_t height, bool interlaced) {
   return rows;
 }
 
-Status read_frame(GifFileType* gif, int transparent, Raster* out) {
+// Every LZW code takes at least 3 bits and stands for at most 4096 pixels: a frame
+// announcing more pixels than the bytes present could code is refused before its
+// pixels are allocated.
+bool plausible(uint64_t width, uint64_t height, size_t n) {
+  return width * height <= uint64_t(n) * 8 / 3 * 4096 + 4096;
+}
+
+Status read_frame(GifFileType* gif, int transparent, size_t n, Raster* out) {
   if (DGifGetImageDesc(gif) == GIF_ERROR) return Status::BAD_MEDIA;
   const GifImageDesc& d = gif->Image;
   if (d.Width <= 0 || d.Height <= 0) return Status::BAD_MEDIA;
   ColorMapObject* map = d.ColorMap ? d.ColorMap : gif->SColorMap;
   if (!map) return Status::BAD_MEDIA;
-  Status sized = size_raster(uint32_t(d.Width), uint32_t(d.Height), out);
+  Status sized = check_limits(uint32_t(d.Width), uint32_t(d.Height));
+  if (sized == Status::OK && !plausible(uint32_t(d.Width), uint32_t(d.Height), n))
+    sized = Status::BAD_MEDIA;
+  if (sized == Status::OK) sized = size_raster(uint32_t(d.Width), uint32_t(d.Height), out);
   if (sized != Status::OK) return sized;
   std::vector<GifPixelType> line(out->width);
   for (uint32_t y : row_order(out->height, d.Interlace)) {
@@ -72,12 +82,12 @@ Status read_frame(GifFileType* gif, int transparent, Raster* out) {
   return Status::OK;
 }
 
-Status read_first_frame(GifFileType* gif, Raster* out) {
+Status read_first_frame(GifFileType* gif, size_t n, Raster* out) {
   int transparent = NO_TRANSPARENT_COLOR;
   for (;;) {
     GifRecordType type;
     if (DGifGetRecordType(gif, &type) == GIF_ERROR) return Status::BAD_MEDIA;
-    if (type == IMAGE_DESC_RECORD_TYPE) return read_frame(gif, transparent, out);
+    if (type == IMAGE_DESC_RECORD_TYPE) return read_frame(gif, transparent, n, out);
     if (type != EXTENSION_RECORD_TYPE) return Status::BAD_MEDIA;   // no frame before the end
     int code;
     GifByteType* block;
@@ -174,7 +184,7 @@ Status decode_gif(const uint8_t* bytes, size_t n, Raster* out) {
   int error = 0;
   GifFileType* gif = DGifOpen(&source, read_from, &error);
   if (!gif) return Status::BAD_MEDIA;
-  Status status = read_first_frame(gif, out);
+  Status status = read_first_frame(gif, n, out);
   DGifCloseFile(gif, &error);
   return status;
 }

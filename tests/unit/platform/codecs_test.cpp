@@ -182,6 +182,18 @@ TEST(Codecs, SizesAreCheckedBeforeAllocating) {
   std::vector<uint8_t> short_data = png_announcing(20000, 20000);
   EXPECT_EQ(codecs::decode(short_data.data(), short_data.size(), &unlikely), Status::BAD_MEDIA);
   EXPECT_EQ(unlikely.pixels.capacity(), 0u);
+  // A JPEG frame header announcing far more blocks than its few bytes could code.
+  std::vector<uint32_t> grey(64, 0xFF808080u);
+  std::vector<uint8_t> jpeg = encoded(grey, {8, 8}, Kind::JPEG);
+  for (size_t i = 2; i + 8 < jpeg.size(); i++)
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {   // the baseline frame header
+      jpeg[i + 5] = 0x4E, jpeg[i + 6] = 0x20;          // height 20000
+      jpeg[i + 7] = 0x4E, jpeg[i + 8] = 0x20;          // width 20000
+      break;
+    }
+  Raster tall;
+  EXPECT_EQ(codecs::decode(jpeg.data(), jpeg.size(), &tall), Status::BAD_MEDIA);
+  EXPECT_EQ(tall.pixels.capacity(), 0u);
   // A BMP whose rows would run past the bytes present.
   std::vector<uint32_t> p = varied({4, 4}, false);
   std::vector<uint8_t> bmp = encoded(p, {4, 4}, Kind::BMP);
