@@ -116,7 +116,9 @@ uint8_t unpremultiply(uint32_t c, uint32_t a) {
 
 Status read_rgba(TIFF* tif, Raster* out) {
   uint32_t* p = out->pixels.data();
-  if (!TIFFReadRGBAImageOriented(tif, out->width, out->height, p, ORIENTATION_TOPLEFT, 0))
+  // Stopping at the first damaged strip or tile: going on would load its gap as
+  // pixels of nothing.
+  if (!TIFFReadRGBAImageOriented(tif, out->width, out->height, p, ORIENTATION_TOPLEFT, 1))
     return Status::BAD_MEDIA;
   // The reader packs R in the low byte, then G, B and A.
   for (size_t i = 0, n = out->pixels.size(); i < n; i++) {
@@ -127,6 +129,36 @@ Status read_rgba(TIFF* tif, Raster* out) {
   return Status::OK;
 }
 
+// The bytes the strips or tiles take, or -1 when one of them claims more bytes than
+// the file has.
+int64_t stored_bytes(TIFF* tif, size_t n) {
+  uint32_t striles = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+  uint64_t total = 0;
+  for (uint32_t i = 0; i < striles; i++) {
+    uint64_t count = TIFFGetStrileByteCount(tif, i);
+    if (count > n) return -1;
+    total += count;
+  }
+  return total > n ? -1 : int64_t(total);
+}
+
+// Pixels the stored bytes could hold: uncompressed exactly; fax codings (one bit a
+// pixel) at least a bit a row; every other coding at most 4096 bytes a byte (LZW's
+// longest string for one code of 9 bits or more; deflate and PackBits expand less).
+bool plausible(TIFF* tif, uint64_t width, uint64_t height, size_t n) {
+  int64_t stored = stored_bytes(tif, n);
+  if (stored < 0) return false;
+  uint16_t compression = field16(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+  bool fax = compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTFAX3 ||
+             compression == COMPRESSION_CCITTFAX4 || compression == COMPRESSION_CCITTRLEW;
+  if (fax) return height <= uint64_t(stored) * 8 + 64;
+  uint64_t bits = uint64_t(field16(tif, TIFFTAG_BITSPERSAMPLE, 1)) *
+                  std::max<uint16_t>(1, field16(tif, TIFFTAG_SAMPLESPERPIXEL, 1));
+  uint64_t raw = width * height * bits / 8;
+  uint64_t ratio = compression == COMPRESSION_NONE ? 1 : 4096;
+  return raw <= uint64_t(stored) * ratio + 65536;
+}
+
 }  // namespace
 
 Status decode_tiff(const uint8_t* bytes, size_t n, Raster* out) {
@@ -135,8 +167,11 @@ Status decode_tiff(const uint8_t* bytes, size_t n, Raster* out) {
   m.size = n;
   TIFF* tif = open(&m, "rm");
   if (!tif) return Status::BAD_MEDIA;
-  Status status = size_raster(field32(tif, TIFFTAG_IMAGEWIDTH, 0),
-                              field32(tif, TIFFTAG_IMAGELENGTH, 0), out);
+  uint32_t width = field32(tif, TIFFTAG_IMAGEWIDTH, 0);
+  uint32_t height = field32(tif, TIFFTAG_IMAGELENGTH, 0);
+  Status status = check_limits(width, height);
+  if (status == Status::OK && !plausible(tif, width, height, n)) status = Status::BAD_MEDIA;
+  if (status == Status::OK) status = size_raster(width, height, out);
   if (status == Status::OK) status = plain_strips(tif) ? read_strips(tif, out) : read_rgba(tif, out);
   TIFFClose(tif);
   return status;

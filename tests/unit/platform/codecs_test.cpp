@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -194,6 +196,15 @@ TEST(Codecs, SizesAreCheckedBeforeAllocating) {
   Raster tall;
   EXPECT_EQ(codecs::decode(jpeg.data(), jpeg.size(), &tall), Status::BAD_MEDIA);
   EXPECT_EQ(tall.pixels.capacity(), 0u);
+  // A TIFF of 1821 bytes announcing 2037x63493 LZW pixels (found by the fuzzer: it
+  // once allocated half a gigabyte and read nothing into it).
+  std::ifstream in(std::string(ZOL_TEST_DATA) + "/image/tiff-announcing-2037x63493.tif",
+                   std::ios::binary);
+  std::vector<uint8_t> tiff((std::istreambuf_iterator<char>(in)), {});
+  ASSERT_EQ(tiff.size(), 1821u);
+  Raster vast;
+  EXPECT_EQ(codecs::decode(tiff.data(), tiff.size(), &vast), Status::BAD_MEDIA);
+  EXPECT_EQ(vast.pixels.capacity(), 0u);
   // A BMP whose rows would run past the bytes present.
   std::vector<uint32_t> p = varied({4, 4}, false);
   std::vector<uint8_t> bmp = encoded(p, {4, 4}, Kind::BMP);
