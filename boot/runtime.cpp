@@ -38,6 +38,7 @@
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/tag.h"
 #include "runtime/datatypes/tuple.h"
+#include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/url.h"
 #include "runtime/datatypes/simple_io.h"
@@ -123,6 +124,7 @@ void register_datatypes() {
   ref::init();
   pair::init();
   tuple::init();
+  image::init();
   handle::init();
   triple::init();
   reserve_unbuilt();

@@ -2,7 +2,9 @@
 # Installs what building and testing Zol needs on Debian 12 (run as root).
 # Idempotent: packages already present are not fetched again.
 set -euo pipefail
-packages=(g++ cmake ninja-build libgtest-dev googletest clang libclang-rt-14-dev libfuzzer-14-dev libssl-dev zlib1g-dev python3 tmux)
+# The image codecs' libraries, and the tools their oracle tests run.
+packages=(g++ cmake ninja-build libgtest-dev googletest clang libclang-rt-14-dev libfuzzer-14-dev libssl-dev python3 tmux
+          libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev zlib1g-dev netpbm libtiff-tools libpng-tools)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

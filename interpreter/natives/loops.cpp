@@ -71,6 +71,7 @@ int32_t count_of(Cell* count) {
 
 // The value at a position of a series (none past its tail).
 Cell value_at(const Cell& series, int32_t index) {
+  if (!series_cell::node(&series)) return values::none;   // an image without pixels
   SeriesBuffer* b = series::buffer(&series);
   if (index < 0 || index >= int32_t(b->length())) return values::none;
   if (block::is_any_block(series.type())) return b->cells()[index];
@@ -78,6 +79,7 @@ Cell value_at(const Cell& series, int32_t index) {
 }
 
 bool at_tail(const Cell& series) {
+  if (!series_cell::node(&series)) return true;
   return series_cell::head(&series) >= int32_t(series::buffer(&series)->length());
 }
 

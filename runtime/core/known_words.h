@@ -87,4 +87,6 @@
   X(lexer_callback, "<lexer-callback>")                                                    \
   /* files and ports */                                                                    \
   X(seek, "seek") X(port, "port") X(url_parts, "url-parts") X(schemes, "schemes")         \
-  X(actor, "actor") X(scheme, "scheme") X(length_q, "length?")
+  X(actor, "actor") X(scheme, "scheme") X(length_q, "length?")                             \
+  /* image! path words */                                                                  \
+  X(size, "size") X(rgb, "rgb") X(alpha, "alpha") X(argb, "argb")

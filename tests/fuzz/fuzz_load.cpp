@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "support.h"
 #include "interpreter/lexer/load.h"
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"

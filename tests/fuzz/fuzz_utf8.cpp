@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "support.h"
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/url.h"
 #include "runtime/core/exits.h"
-#include "boot/runtime.h"
 #include "runtime/text/unicode.h"
 
 namespace {
@@ -109,11 +109,7 @@ void fuzz_percent(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static int inputs = 0;
-  if (inputs++ % INPUTS_PER_RUNTIME == 0) {
-    if (zol::runtime::is_initialized()) zol::runtime::cleanup();
-    zol::runtime::init();
-  }
+  zol::fuzz::start_runtime_every(INPUTS_PER_RUNTIME);
   fuzz_utf8(data, size);
   fuzz_utf16(data, size);
   fuzz_percent(data, size);

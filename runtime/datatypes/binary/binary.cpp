@@ -21,6 +21,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/binary/basecode.h"
+#include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/series/series.h"
 #include "runtime/datatypes/string/actions.h"
@@ -196,6 +197,8 @@ std::string converted(const Cell* spec) {
 }
 
 Cell* to(Cell* proto, Cell* spec, int) {
+  // An image's pixel words as stored: B, G, R, opacity.
+  if (spec->is(T_IMAGE)) return image::extract_data(spec, image::ARGB, proto);
   std::string bytes = converted(spec);
   Cell made;
   load(reinterpret_cast<const uint8_t*>(bytes.data()), uint32_t(bytes.size()), &made);

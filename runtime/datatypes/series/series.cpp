@@ -22,6 +22,7 @@
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 #include "runtime/core/words.h"
+#include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/vector.h"
 #include "runtime/hashtable/hashtable.h"
 #include "runtime/numeric/sort.h"
@@ -100,6 +101,11 @@ Cell element_at(const Cell* s, const uint8_t* at) {
   }
   if (s->is(T_BINARY)) return values::integer(*at);
   if (s->is(T_VECTOR)) return vector::get_value(at, buffer(s)->unit(), uint8_t(s->w3));
+  if (s->is(T_IMAGE)) {
+    uint32_t pixel;
+    std::memcpy(&pixel, at, 4);
+    return image::tuple_of_pixel(pixel);
+  }
   return Cell{T_CHAR, 0, string::get_char(at, buffer(s)->unit()), 0};
 }
 
