@@ -29,6 +29,7 @@
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/date/date.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/datatypes/money/money.h"
 #include "runtime/datatypes/hash.h"
 #include "runtime/datatypes/map.h"
 #include "runtime/datatypes/native.h"
@@ -298,7 +299,6 @@ void Reader::contents(const Record& r, NodeRef target) {
     Cell type = values::of_datatype(t);
     refuse(&type);
   }
-  if (t == T_MONEY) not_done(t);
   if (t == T_IMAGE) return image(r);
   if (word_family(t)) return word_value(r, target);
   if (block_family(t) || t == T_HASH) return block(r, target);
@@ -377,6 +377,12 @@ Cell Reader::scalar(const Record& r) {
       }
       Cell c{T_TYPESET, 0, 0, 0};
       std::memcpy(&c.w1, set, 12);
+      return c;
+    }
+    case T_MONEY: {
+      bool negative = compact_ ? r.flag : (r.bits & STD_NEGATIVE) != 0;
+      Cell c{};
+      if (!money::make_raw(&c, negative, take(money::RAW_BYTES))) invalid(r.start);
       return c;
     }
     case T_TUPLE: {

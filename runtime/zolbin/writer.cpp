@@ -20,6 +20,7 @@
 #include "runtime/datatypes/bitset.h"
 #include "runtime/datatypes/date/date.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/datatypes/money/money.h"
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/memory/memory.h"
@@ -53,7 +54,7 @@ void refuse(const Cell* value_or_type) {
   fire(err::access::NO_CODEC, value_or_type);
 }
 
-bool pending(uint8_t type) { return type == T_MONEY || type == T_IMAGE; }
+bool pending(uint8_t type) { return type == T_IMAGE; }
 
 void not_done(uint8_t type) {
   reset_tables();
@@ -288,6 +289,14 @@ bool Writer::scalar(const Cell* v) {
       while (n > 0 && set[n - 1] == 0) n--;
       byte(n);
       bytes(set, n);
+      return true;
+    }
+    case T_MONEY: {
+      bool negative = money::negative(v);
+      header(v, t, negative ? STD_NEGATIVE : 0, false, negative);
+      uint8_t raw[money::RAW_BYTES];
+      money::raw_bytes(v, raw);
+      bytes(raw, money::RAW_BYTES);
       return true;
     }
     case T_TUPLE: {

@@ -379,6 +379,15 @@ Cell* store(Cell* c, bool negative, int currency, Units magnitude) {
   return cell::set(c, header, words[1], words[2], words[3]);
 }
 
+void raw_bytes(const Cell* c, uint8_t* out) { std::memcpy(out, &c->w1, RAW_BYTES); }
+
+bool make_raw(Cell* c, bool negative, const uint8_t* bytes) {
+  for (int i = 1; i < RAW_BYTES; i++)
+    if ((bytes[i] >> 4) > 9 || (bytes[i] & 0xF) > 9) return false;
+  store(c, negative, bytes[0], unpack(bytes + 1));
+  return true;
+}
+
 Cell* push(bool negative, int currency, Units magnitude) {
   Cell c{};
   return stack::push(store(&c, negative, currency, magnitude));

@@ -39,6 +39,12 @@ Units units(const Cell* c);                  // the magnitude in hundred-thousan
 // magnitude is always stored positive.
 Cell* store(Cell* c, bool negative, int currency, Units magnitude);
 Cell* push(bool negative, int currency, Units magnitude);
+// The stored form apart from the sign: the currency index byte, then the 11 amount
+// bytes, as stored values carry them. make_raw rebuilds a value from it and answers
+// false, writing nothing, when a digit nibble is above 9.
+constexpr int RAW_BYTES = 12;
+void raw_bytes(const Cell* c, uint8_t* out);
+bool make_raw(Cell* c, bool negative, const uint8_t* bytes);
 
 // --- currencies -------------------------------------------------------------------------
 
