@@ -182,6 +182,7 @@ void init() {
   initialized = true;
   boot::restart();
   boot::init();
+  collector::start_test_modes();
 }
 
 }  // namespace zol::runtime

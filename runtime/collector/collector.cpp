@@ -219,6 +219,12 @@ uint64_t next_random() {
 void init() {
   cycle_count = 0;
   compaction_count = 0;
+  stress_every = 0;
+  random_every = 0;
+  if (positive_setting("ZOL_GC_STRESS_STARTUP")) start_test_modes();
+}
+
+void start_test_modes() {
   stress_every = positive_setting("ZOL_GC_STRESS");
   stress_offset = stress_every ? positive_setting("ZOL_GC_STRESS_OFFSET") % stress_every : 0;
   random_every = positive_setting("ZOL_GC_RANDOM");

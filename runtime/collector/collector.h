@@ -55,12 +55,17 @@ uint64_t node_compactions();   // cycles that emptied at least one node frame
 // runs an ordinary collection with a chance of 1 in N, so that the paths stress mode
 // never takes (sparse node frames emptied, buffers sliding around pinned ones) are
 // tried at unforeseen moments.
+//
+// Start-up does the same work in every process, so both modes begin when it ends
+// (start_test_modes), unless ZOL_GC_STRESS_STARTUP=1 asks for them from the first
+// allocation; one test does, so start-up is still tried under both.
 extern uint32_t stress_every;
 void collect_moving_all();
 // Called by the memory manager before its count-th series allocation.
 void before_allocation(uint64_t count);
 
 void init();              // counters to 0; reads the modes above
+void start_test_modes();  // at the end of start-up
 
 // Marking, for use inside marking callbacks. mark_node marks the buffer alone
 // (true when newly marked): a series of cells reached that way has its cells

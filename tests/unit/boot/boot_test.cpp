@@ -49,8 +49,8 @@ struct ProgramRun {
   int status;
 };
 
-ProgramRun run_zol(const std::string& input) {
-  std::string command = "printf '%s' '" + input + "' | " + ZOL_BINARY + " 2>&1";
+ProgramRun run_zol(const std::string& input, const std::string& environment = "") {
+  std::string command = "printf '%s' '" + input + "' | " + environment + ZOL_BINARY + " 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   ProgramRun r{"", -1};
   char chunk[4096];
@@ -58,6 +58,16 @@ ProgramRun run_zol(const std::string& input) {
   int status = pclose(pipe);
   r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return r;
+}
+
+// The collector's test modes begin when start-up ends (every process repeats the
+// same start-up); this run asks for them from the first allocation, so that the
+// bootstrap text and the library's source are evaluated under them once per stage.
+TEST(Runtime, StartUpRunsUnderTheCollectorsTestModesWhenAsked) {
+  ProgramRun r = run_zol("print mod -5 -3 print length? \"abc\"",
+                         "ZOL_GC_STRESS_STARTUP=1 ZOL_GC_STRESS=${ZOL_GC_STRESS:-1} ");
+  EXPECT_EQ(r.out, "1\n3\n");
+  EXPECT_EQ(r.status, 0);
 }
 
 TEST(Runtime, TheProgramGivesEverythingBackAtExit) {
