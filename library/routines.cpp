@@ -7,11 +7,13 @@
 // answer its own result cell or one of the shared constants.
 #include "library/routines.h"
 
+#include <algorithm>
 #include <string>
 
 #include "interpreter/natives/natives.h"
 #include "interpreter/trace.h"
 #include "platform/files.h"
+#include "platform/os_info.h"
 #include "platform/platform.h"
 #include "runtime/base/output.h"
 #include "runtime/base/system.h"
@@ -22,11 +24,14 @@
 #include "runtime/core/values.h"
 #include "runtime/core/words.h"
 #include "runtime/datatypes/binary/binary.h"
+#include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/datatypes/object.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/url.h"
+#include "runtime/datatypes/word.h"
 #include "runtime/numeric/shift.h"
 
 namespace zol::library {
@@ -181,6 +186,33 @@ const Cell* write_stdout(Args a) {
   return nullptr;
 }
 
+// The operating system's description as an object of name, arch, version and
+// build, made from a spec block held on the stack while its strings are made.
+const Cell* os_info(Args) {
+  platform::OsInfo info = platform::os_info();
+  Cell* spec = stack::push_unset();
+  block::make_at(spec, 8);
+  auto field = [spec](const char* name, const Cell& value) {
+    Cell word = word::load(name, T_SET_WORD);
+    block::append(spec, &word);
+    block::append(spec, &value);
+  };
+  Cell name;
+  string::load(reinterpret_cast<const uint8_t*>(info.name.data()), uint32_t(info.name.size()), &name,
+               string::ENCODING_UTF8);
+  field("name", name);
+  field("arch", word::load(info.arch));
+  uint8_t numbers[3];
+  for (int i = 0; i < 3; i++) numbers[i] = uint8_t(std::min(info.version[size_t(i)], 255));
+  Cell version;
+  tuple::make_at(&version, numbers, 3);
+  field("version", version);
+  field("build", values::integer(info.build));
+  Cell obj = object::construct(spec, nullptr, true);
+  stack::pop(1);
+  return answer(obj);
+}
+
 // Services this system does not have yet: each raises "not done" naming itself.
 const Cell* not_done(Args) { natives::not_done(); }
 
@@ -219,7 +251,7 @@ const Body BODIES[] = {
     {"set-current-dir", set_current_dir, 1},
     {"create-dir", create_dir, 1},
     {"exists?", exists_q, 1},
-    {"os-info", not_done, 0},
+    {"os-info", os_info, 0},
     {"as-color", as_color, 3},
     {"as-ipv4", as_ipv4, 4},
     {"count-chars", count_chars, 2},
