@@ -214,7 +214,10 @@ int run_process(ProcessRequest* request) {
   std::string shell_text = request->program_path ? shell_quoted(request->command) : request->command;
   std::vector<std::string> words;
   if (request->shell) words = {"/bin/sh", "-c", shell_text};
-  else if (request->program_path) words = {request->command};
+  else if (request->program_path) {
+    words = {request->command};
+    words.insert(words.end(), request->arguments.begin(), request->arguments.end());
+  }
   else words = split_command_words(request->command);
   pid_t pid = -1;
   int failed = opened ? (words.empty() ? ENOENT : spawn(words, streams, &pid)) : -1;

@@ -22,6 +22,7 @@ struct Redirect {
 struct ProcessRequest {
   std::string command;
   bool program_path = false;   // the command is one program path, not words
+  std::vector<std::string> arguments;   // given to a program path as they are
   bool shell = false;          // run through /bin/sh -c
   bool wait = false;
   bool console = false;        // DEFAULT streams are the console's, not /dev/null

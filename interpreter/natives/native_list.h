@@ -113,7 +113,7 @@
   NATIVE(N_CALL, "call", call) \
   NATIVE(N_ZERO_Q, "zero?", zero_q) \
   NATIVE(N_SIZE_Q, "size?", size_q) \
-  STAND_IN(N_BROWSE, "browse") \
+  NATIVE(N_BROWSE, "browse", browse) \
   NATIVE(N_COMPRESS, "compress", compress) \
   NATIVE(N_DECOMPRESS, "decompress", decompress) \
   NATIVE(N_RECYCLE, "recycle", recycle) \

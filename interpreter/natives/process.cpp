@@ -1,4 +1,4 @@
-// The natives over child processes and the environment: call (a command run with
+// The natives over child processes and the environment: browse, call (a command run with
 // its standard streams left alone, sent to /dev/null, or redirected to and from
 // strings, binaries and files) and list-env (the environment as a map).
 #include <algorithm>
@@ -95,6 +95,17 @@ void call(int, int wait, int, int console, int shell, int input, int output, int
   deliver(output, request.output);
   deliver(error, request.error);
   *stack::arg(0) = values::integer(result);
+}
+
+// The desktop's opener shows the url or file; the call does not wait for it.
+void browse(int) {
+  Cell* target = stack::arg(0);
+  platform::ProcessRequest request;
+  request.program_path = true;
+  request.command = "xdg-open";
+  request.arguments = {target->is(T_FILE) ? std::string(file::to_local_text(target)) : string::to_utf8(target)};
+  platform::run_process(&request);
+  *target = values::unset;
 }
 
 void list_env(int) {
