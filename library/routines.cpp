@@ -12,6 +12,7 @@
 
 #include "interpreter/natives/natives.h"
 #include "interpreter/trace.h"
+#include "platform/clipboard.h"
 #include "platform/files.h"
 #include "platform/os_info.h"
 #include "platform/platform.h"
@@ -213,6 +214,57 @@ const Cell* os_info(Args) {
   return answer(obj);
 }
 
+// --- the clipboard ---------------------------------------------------------------------------
+
+// Text as a string!, files as a block of file!; none when empty, false when the
+// clipboard could not be read.
+const Cell* read_clipboard(Args) {
+  platform::ClipboardContent content;
+  if (!platform::read_clipboard(&content)) return &values::false_value;
+  auto bytes = [](const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); };
+  if (content.kind == platform::ClipboardContent::TEXT) {
+    Cell text;
+    string::load(bytes(content.text), uint32_t(content.text.size()), &text, string::ENCODING_UTF8);
+    return answer(text);
+  }
+  if (content.kind == platform::ClipboardContent::EMPTY) return &values::none;
+  Cell* files = stack::push_unset();
+  block::make_at(files, uint32_t(content.files.size()) + 1);
+  for (const std::string& path : content.files) {
+    block::append(files, file::load(bytes(path), uint32_t(path.size()), string::ENCODING_UTF8));
+    stack::pop(1);
+  }
+  Cell list = *files;
+  stack::pop(1);
+  return answer(list);
+}
+
+// The local path of a file! or string! in a file list; anything else is refused.
+std::string clipboard_path(const Cell* value) {
+  if (value->is(T_FILE)) return file::to_local_text(value);
+  if (value->is(T_STRING)) return string::to_utf8(value);
+  fire(err::script::INVALID_ARG, value);
+}
+
+const Cell* write_clipboard(Args a) {
+  const Cell* data = a[0];
+  platform::ClipboardContent content;
+  if (data->is(T_STRING)) {
+    content.kind = platform::ClipboardContent::TEXT;
+    content.text = string::to_utf8(data);
+  } else if (data->is(T_BLOCK)) {
+    content.kind = platform::ClipboardContent::FILES;
+    SeriesBuffer* list = block::buffer(data);
+    for (int32_t i = series_cell::head(data); i < int32_t(list->length()); i++)
+      content.files.push_back(clipboard_path(&list->cells()[i]));
+  } else if (data->is(T_IMAGE)) {
+    return &values::false_value;   // the clipboard carries no images yet
+  } else if (!data->is(T_NONE)) {
+    fire(err::script::INVALID_ARG, data);
+  }
+  return logic(platform::write_clipboard(content));
+}
+
 // Services this system does not have yet: each raises "not done" naming itself.
 const Cell* not_done(Args) { natives::not_done(); }
 
@@ -260,8 +312,8 @@ const Body BODIES[] = {
     {"frame-index?", frame_index_q, 0},
     {"collect-calls", not_done, 1},
     {"tracing?", tracing_q, 0},
-    {"read-clipboard", not_done, 0},
-    {"write-clipboard", not_done, 1},
+    {"read-clipboard", read_clipboard, 0},
+    {"write-clipboard", write_clipboard, 1},
     {"write-stdout", write_stdout, 1},
     // datatype predicates
     {"bitset?", is_type<T_BITSET>, 1},
