@@ -63,6 +63,7 @@ bool open_stream(const Redirect& r, int which, bool console, Stream* s) {
       s->child = input ? ends[0] : ends[1];
       s->ours = input ? ends[1] : ends[0];
       fcntl(s->ours, F_SETFL, O_NONBLOCK);
+      fcntl(s->ours, F_SETPIPE_SZ, 1 << 20);   // fewer wake-ups for large output; best effort
       return true;
     }
   }
@@ -83,7 +84,9 @@ void serve_pipes(Stream streams[3], ProcessRequest* request) {
   sigemptyset(&pipe_only);
   sigaddset(&pipe_only, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &pipe_only, &before);
-  char chunk[65536];
+  static thread_local std::vector<char> chunk_buffer(1 << 20);
+  char* chunk = chunk_buffer.data();
+  const size_t chunk_size = chunk_buffer.size();
   for (;;) {
     pollfd fds[3];
     int n = 0;
@@ -108,7 +111,7 @@ void serve_pipes(Stream streams[3], ProcessRequest* request) {
           close_fd(&streams[0].ours);
         continue;
       }
-      ssize_t got = read(streams[i].ours, chunk, sizeof chunk);
+      ssize_t got = read(streams[i].ours, chunk, chunk_size);
       if (got > 0) sinks[i]->append(chunk, size_t(got));
       else if (got == 0 || (errno != EAGAIN && errno != EINTR)) close_fd(&streams[i].ours);
     }

@@ -20,20 +20,31 @@ namespace zol::natives {
 namespace {
 
 // The bytes with every malformed UTF-8 sequence replaced by U+FFFD, so captured
-// output of any kind decodes.
-std::string repaired_utf8(const std::string& bytes) {
-  const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
-  const uint8_t* end = p + bytes.size();
+// output of any kind decodes. Runs of ASCII are copied without decoding: captured
+// output is mostly ASCII and may be hundreds of megabytes.
+void repair_utf8(std::string* bytes) {
+  const auto* start = reinterpret_cast<const uint8_t*>(bytes->data());
+  const uint8_t* end = start + bytes->size();
+  const uint8_t* p = start;
   std::string out;
-  out.reserve(bytes.size());
+  bool repaired = false;
   while (p < end) {
+    const uint8_t* run = p;
+    while (p < end && *p < 0x80) p++;
+    if (repaired) out.append(reinterpret_cast<const char*>(run), size_t(p - run));
+    if (p == end) break;
     uint32_t cp;
     const uint8_t* next = unicode::decode_utf8_char(p, end, &cp);
+    if (cp == unicode::INVALID && !repaired) {
+      repaired = true;
+      out.reserve(bytes->size() + 16);
+      out.assign(reinterpret_cast<const char*>(start), size_t(p - start));
+    }
     if (cp == unicode::INVALID) out += "\xEF\xBF\xBD";
-    else out.append(reinterpret_cast<const char*>(p), size_t(next - p));
+    else if (repaired) out.append(reinterpret_cast<const char*>(p), size_t(next - p));
     p = next;
   }
-  return out;
+  if (repaired) *bytes = std::move(out);
 }
 
 // What a refinement's argument asks of one stream; `position` is -1 when the
@@ -58,7 +69,7 @@ platform::Redirect redirect_of(int position, bool input) {
 
 // Puts captured bytes into the target: inserted at a binary's position, appended
 // to a string's tail as UTF-8 text.
-void deliver(int position, const platform::Redirect& r) {
+void deliver(int position, platform::Redirect& r) {
   if (position < 0 || r.kind != platform::Redirect::DATA || r.data.empty()) return;
   Cell* target = stack::arg(position);
   if (target->is(T_BINARY)) {
@@ -67,8 +78,8 @@ void deliver(int position, const platform::Redirect& r) {
     std::copy(r.data.begin(), r.data.end(), gap);
     return;
   }
-  std::string text = repaired_utf8(r.data);
-  Cell* decoded = string::load(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()), nullptr,
+  repair_utf8(&r.data);
+  Cell* decoded = string::load(reinterpret_cast<const uint8_t*>(r.data.data()), uint32_t(r.data.size()), nullptr,
                                string::ENCODING_UTF8);
   string::concatenate(target, decoded, -1, 0, false, string::CONCAT_APPEND);
   stack::pop(1);
@@ -114,7 +125,8 @@ void list_env(int) {
   block::make_at(block, uint32_t(pairs.size() * 2 + 1));
   for (const auto& pair : pairs) {
     for (const std::string* part : {&pair.first, &pair.second}) {
-      std::string text = repaired_utf8(*part);
+      std::string text = *part;
+      repair_utf8(&text);
       string::load_in(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()),
                       series_cell::node(block), string::ENCODING_UTF8);
     }
