@@ -7,11 +7,14 @@
 // answer its own result cell or one of the shared constants.
 #include "library/routines.h"
 
+#include <algorithm>
 #include <string>
 
 #include "interpreter/natives/natives.h"
 #include "interpreter/trace.h"
+#include "platform/clipboard.h"
 #include "platform/files.h"
+#include "platform/os_info.h"
 #include "platform/platform.h"
 #include "runtime/base/output.h"
 #include "runtime/base/system.h"
@@ -22,11 +25,14 @@
 #include "runtime/core/values.h"
 #include "runtime/core/words.h"
 #include "runtime/datatypes/binary/binary.h"
+#include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/datatypes/object.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/url.h"
+#include "runtime/datatypes/word.h"
 #include "runtime/numeric/shift.h"
 
 namespace zol::library {
@@ -181,6 +187,84 @@ const Cell* write_stdout(Args a) {
   return nullptr;
 }
 
+// The operating system's description as an object of name, arch, version and
+// build, made from a spec block held on the stack while its strings are made.
+const Cell* os_info(Args) {
+  platform::OsInfo info = platform::os_info();
+  Cell* spec = stack::push_unset();
+  block::make_at(spec, 8);
+  auto field = [spec](const char* name, const Cell& value) {
+    Cell word = word::load(name, T_SET_WORD);
+    block::append(spec, &word);
+    block::append(spec, &value);
+  };
+  Cell name;
+  string::load(reinterpret_cast<const uint8_t*>(info.name.data()), uint32_t(info.name.size()), &name,
+               string::ENCODING_UTF8);
+  field("name", name);
+  field("arch", word::load(info.arch));
+  uint8_t numbers[3];
+  for (int i = 0; i < 3; i++) numbers[i] = uint8_t(std::min(info.version[size_t(i)], 255));
+  Cell version;
+  tuple::make_at(&version, numbers, 3);
+  field("version", version);
+  field("build", values::integer(info.build));
+  Cell obj = object::construct(spec, nullptr, true);
+  stack::pop(1);
+  return answer(obj);
+}
+
+// --- the clipboard ---------------------------------------------------------------------------
+
+// Text as a string!, files as a block of file!; none when empty, false when the
+// clipboard could not be read.
+const Cell* read_clipboard(Args) {
+  platform::ClipboardContent content;
+  if (!platform::read_clipboard(&content)) return &values::false_value;
+  auto bytes = [](const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); };
+  if (content.kind == platform::ClipboardContent::TEXT) {
+    Cell text;
+    string::load(bytes(content.text), uint32_t(content.text.size()), &text, string::ENCODING_UTF8);
+    return answer(text);
+  }
+  if (content.kind == platform::ClipboardContent::EMPTY) return &values::none;
+  Cell* files = stack::push_unset();
+  block::make_at(files, uint32_t(content.files.size()) + 1);
+  for (const std::string& path : content.files) {
+    block::append(files, file::load(bytes(path), uint32_t(path.size()), string::ENCODING_UTF8));
+    stack::pop(1);
+  }
+  Cell list = *files;
+  stack::pop(1);
+  return answer(list);
+}
+
+// The local path of a file! or string! in a file list; anything else is refused.
+std::string clipboard_path(const Cell* value) {
+  if (value->is(T_FILE)) return file::to_local_text(value);
+  if (value->is(T_STRING)) return string::to_utf8(value);
+  fire(err::script::INVALID_ARG, value);
+}
+
+const Cell* write_clipboard(Args a) {
+  const Cell* data = a[0];
+  platform::ClipboardContent content;
+  if (data->is(T_STRING)) {
+    content.kind = platform::ClipboardContent::TEXT;
+    content.text = string::to_utf8(data);
+  } else if (data->is(T_BLOCK)) {
+    content.kind = platform::ClipboardContent::FILES;
+    SeriesBuffer* list = block::buffer(data);
+    for (int32_t i = series_cell::head(data); i < int32_t(list->length()); i++)
+      content.files.push_back(clipboard_path(&list->cells()[i]));
+  } else if (data->is(T_IMAGE)) {
+    return &values::false_value;   // the clipboard carries no images yet
+  } else if (!data->is(T_NONE)) {
+    fire(err::script::INVALID_ARG, data);
+  }
+  return logic(platform::write_clipboard(content));
+}
+
 // Services this system does not have yet: each raises "not done" naming itself.
 const Cell* not_done(Args) { natives::not_done(); }
 
@@ -219,7 +303,7 @@ const Body BODIES[] = {
     {"set-current-dir", set_current_dir, 1},
     {"create-dir", create_dir, 1},
     {"exists?", exists_q, 1},
-    {"os-info", not_done, 0},
+    {"os-info", os_info, 0},
     {"as-color", as_color, 3},
     {"as-ipv4", as_ipv4, 4},
     {"count-chars", count_chars, 2},
@@ -228,8 +312,8 @@ const Body BODIES[] = {
     {"frame-index?", frame_index_q, 0},
     {"collect-calls", not_done, 1},
     {"tracing?", tracing_q, 0},
-    {"read-clipboard", not_done, 0},
-    {"write-clipboard", not_done, 1},
+    {"read-clipboard", read_clipboard, 0},
+    {"write-clipboard", write_clipboard, 1},
     {"write-stdout", write_stdout, 1},
     // datatype predicates
     {"bitset?", is_type<T_BITSET>, 1},

@@ -106,14 +106,14 @@
   NATIVE(N_CONTEXT_Q, "context?", context_q) \
   NATIVE(N_SET_ENV, "set-env", set_env) \
   NATIVE(N_GET_ENV, "get-env", get_env) \
-  STAND_IN(N_LIST_ENV, "list-env") \
+  NATIVE(N_LIST_ENV, "list-env", list_env) \
   NATIVE(N_NOW, "now", now) \
   NATIVE(N_SIGN_Q, "sign?", sign_q) \
   NATIVE(N_AS, "as", as) \
-  STAND_IN(N_CALL, "call") \
+  NATIVE(N_CALL, "call", call) \
   NATIVE(N_ZERO_Q, "zero?", zero_q) \
   NATIVE(N_SIZE_Q, "size?", size_q) \
-  STAND_IN(N_BROWSE, "browse") \
+  NATIVE(N_BROWSE, "browse", browse) \
   NATIVE(N_COMPRESS, "compress", compress) \
   NATIVE(N_DECOMPRESS, "decompress", decompress) \
   NATIVE(N_RECYCLE, "recycle", recycle) \

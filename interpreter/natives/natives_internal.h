@@ -142,6 +142,11 @@ void stats(int check, int show, int info);
 void recycle(int check, int on, int off);
 void wait(int check, int all);
 
+// Child processes and the environment (process.cpp).
+void call(int check, int wait, int show, int console, int shell, int input, int output, int error);
+void list_env(int check);
+void browse(int check);
+
 // Source text through the lexer (transcode.cpp).
 void transcode(int check, int next, int one, int prescan, int scan, int part, int into, int trace);
 
