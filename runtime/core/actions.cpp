@@ -366,7 +366,8 @@ int32_t dup_count(int dup) {
 void append_or_insert_entry(int slot, int part, int only, int dup) {
   Cell* series = arg(0);
   Cell* value = arg(1);
-  get_action_ptr_of(series, slot);   // a value the action does not take has no head to clamp
+  // Resolved first: a value the action does not take has no head to clamp.
+  auto insert_fn = impl_of<InsertFn>(series, slot);
   if (slot == A_INSERT && !series->is(T_PORT)) clamp_head(series);
   int32_t count = -1;
   if (part >= 0) {
@@ -379,7 +380,7 @@ void append_or_insert_entry(int slot, int part, int only, int dup) {
   }
   int32_t dups = dup_count(dup);
   if (dups == 0) return;
-  to_frame(append_or_insert(slot, series, value, count, used(only), dups));
+  to_frame(insert_fn(series, value, count, used(only), dups, slot == A_APPEND));
 }
 
 }  // namespace
@@ -438,7 +439,7 @@ void back() { run_minimal(A_BACK); }
 // change: /part counts in the series itself.
 void change(int part, int only, int dup) {
   Cell* series = arg(0);
-  get_action_ptr_of(series, A_CHANGE);
+  auto change_fn = impl_of<ChangeFn>(series, A_CHANGE);   // before the head is clamped
   bool fixed_shape = series->is(T_PORT) || series->is(T_IMAGE);
   if (!fixed_shape) clamp_head(series);
   int32_t count = -1;
@@ -448,7 +449,7 @@ void change(int part, int only, int dup) {
   }
   int32_t dups = dup_count(dup);
   if (dups == 0) return;
-  to_frame(change_typed(series, arg(1), count, used(only), dups));
+  to_frame(change_fn(series, arg(1), count, used(only), dups));
 }
 
 void clear() { clear_typed(arg(0)); }
