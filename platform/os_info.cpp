@@ -27,8 +27,10 @@ std::array<int, 3> release_numbers(const std::string& release) {
   size_t at = 0;
   for (int& n : numbers) {
     if (at >= release.size() || !std::isdigit(static_cast<unsigned char>(release[at]))) break;
-    while (at < release.size() && std::isdigit(static_cast<unsigned char>(release[at])))
-      n = n * 10 + (release[at++] - '0');
+    while (at < release.size() && std::isdigit(static_cast<unsigned char>(release[at]))) {
+      int digit = release[at++] - '0';
+      if (n < 100'000'000) n = n * 10 + digit;  // a runaway number stops growing
+    }
     if (at < release.size() && release[at] == '.') at++;
     else break;
   }

@@ -358,6 +358,7 @@ int load_url(const uint8_t* text, const Token& t, Cell* out) {
 int load_binary(const uint8_t* text, const Token& t, Cell* out) {
   int base = 0;
   for (uint32_t i = t.start; text[i] != '#'; i++) {
+    if (text[i] < '0' || text[i] > '9') return T_BINARY;  // a sign or other prefix
     base = base * 10 + (text[i] - '0');
     if (base > 64) return T_BINARY;
   }

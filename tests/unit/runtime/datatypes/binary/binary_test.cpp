@@ -50,7 +50,8 @@ TEST(Binary, LiteralsInEveryBase) {
 
 // A literal whose text does not decode in its base is an invalid binary!.
 TEST(Binary, InvalidLiteralsAreSyntaxErrors) {
-  for (std::string src : {"#{0G}", "#{\xC3\xA9}", "2#{0101}", "3#{01}", "64#{Y=}", "99#{00}"}) {
+  for (std::string src : {"#{0G}", "#{\xC3\xA9}", "2#{0101}", "3#{01}", "64#{Y=}", "99#{00}",
+                          "-16#{00}", "-214748364800000#{00}"}) {
     Cell out;
     EXPECT_EQ(test::raised([&] {
                 lexer::load_utf8(reinterpret_cast<const uint8_t*>(src.data()),
