@@ -8,6 +8,7 @@
 #include "library/routines.h"
 
 #include <string>
+#include <vector>
 
 #include "interpreter/natives/natives.h"
 #include "interpreter/trace.h"
@@ -22,12 +23,14 @@
 #include "runtime/core/values.h"
 #include "runtime/core/words.h"
 #include "runtime/datatypes/binary/binary.h"
+#include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/url.h"
 #include "runtime/numeric/shift.h"
+#include "runtime/zolbin/zolbin.h"
 
 namespace zol::library {
 namespace {
@@ -199,6 +202,48 @@ const Cell* in_typeset(Args a) {
   return logic(set->is(T_TYPESET) && typeset::has(set, a[0]->type()));
 }
 
+// --- the binary value codec ---------------------------------------------------------
+
+const Cell* zolbin_encode(Args a) {
+  bool compact = logic::true_value(a[1]);
+  return answer(zolbin::encode(a[0], compact ? zolbin::Encoding::COMPACT : zolbin::Encoding::STANDARD));
+}
+
+// The whole file's bytes; a file that cannot be opened or read raises cannot-open.
+std::vector<uint8_t> read_whole_file(const Cell* path) {
+  namespace files = platform::files;
+  int fd = files::open_file(file::to_local_text(path), files::READ);
+  if (fd < 0) fire(err::access::CANNOT_OPEN, path);
+  int64_t size = files::file_size(fd);
+  std::vector<uint8_t> bytes(size > 0 ? size_t(size) : 0);
+  bool ok = size >= 0 && files::read_bytes(fd, bytes.data(), size) == size;
+  files::close_file(fd);
+  if (!ok) fire(err::access::CANNOT_OPEN, path);
+  return bytes;
+}
+
+// A file's image or a binary's, from its position; anything else, or an image too
+// short to hold a header and a count, is not ZOLBIN data. The bytes are copied
+// first: decoding allocates, and the payload's buffer is not the reader's to pin.
+const Cell* zolbin_decode(Args a) {
+  std::vector<uint8_t> bytes;
+  if (a[0]->is(T_FILE)) {
+    bytes = read_whole_file(a[0]);
+  } else if (a[0]->is(T_BINARY)) {
+    const uint8_t* head = binary::head_bytes(a[0]);
+    bytes.assign(head, head + binary::length(a[0]));
+  } else {
+    fire(err::script::INVALID_DATA, a[0]);
+  }
+  if (bytes.size() <= 10) fire(err::script::INVALID_DATA, a[0]);
+  Cell* target = stack::push_unset();
+  block::make_at(target, 0);
+  zolbin::decode(bytes.data(), bytes.size(), target, a[0]);
+  Cell out = block::length(target) == 1 ? *block::cell_at(target, 0) : *target;
+  stack::pop(1);
+  return answer(out);
+}
+
 struct Body {
   const char* name;
   routine::Entry fn;
@@ -231,6 +276,8 @@ const Body BODIES[] = {
     {"read-clipboard", not_done, 0},
     {"write-clipboard", not_done, 1},
     {"write-stdout", write_stdout, 1},
+    {"zolbin-encode", zolbin_encode, 2},
+    {"zolbin-decode", zolbin_decode, 1},
     // datatype predicates
     {"bitset?", is_type<T_BITSET>, 1},
     {"binary?", is_type<T_BINARY>, 1},
