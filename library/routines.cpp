@@ -25,6 +25,7 @@
 #include "runtime/datatypes/binary/binary.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/typeset.h"
@@ -244,6 +245,38 @@ const Cell* zolbin_decode(Args a) {
   return answer(out);
 }
 
+// --- the image codecs --------------------------------------------------------------------
+
+// The image encoded in the container the format number names (bmp 0, png 1, gif 2,
+// jpeg 3, tiff 4), as a new binary!.
+const Cell* image_encode(Args a) {
+  if (!a[0]->is(T_IMAGE)) expect_arg(a[0], "img");
+  Cell* out = stack::push_unset();
+  bool made = image::encode(a[0], cell::get_int(a[2]), out);
+  Cell encoded = made ? *out : values::none;
+  stack::pop(1);
+  return answer(encoded);
+}
+
+// An image from encoded bytes or from a file's bytes; none for bytes of no known
+// format.
+const Cell* image_decode(Args a) {
+  Cell* bytes = stack::push_unset();
+  if (a[0]->is(T_FILE)) {
+    std::vector<uint8_t> content = read_whole_file(a[0]);
+    binary::load(content.data(), uint32_t(content.size()), bytes);
+  } else if (a[0]->is(T_BINARY)) {
+    *bytes = *a[0];
+  } else {
+    fire(err::script::INVALID_DATA, a[0]);
+  }
+  Cell* out = stack::push_unset();
+  image::load_binary(bytes, out);
+  Cell decoded = *out;
+  stack::pop(2);
+  return answer(decoded);
+}
+
 struct Body {
   const char* name;
   routine::Entry fn;
@@ -278,6 +311,8 @@ const Body BODIES[] = {
     {"write-stdout", write_stdout, 1},
     {"zolbin-encode", zolbin_encode, 2},
     {"zolbin-decode", zolbin_decode, 1},
+    {"image-encode", image_encode, 3},
+    {"image-decode", image_decode, 1},
     // datatype predicates
     {"bitset?", is_type<T_BITSET>, 1},
     {"binary?", is_type<T_BINARY>, 1},
