@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "interpreter/natives/natives.h"
 #include "interpreter/trace.h"
@@ -27,6 +28,7 @@
 #include "runtime/datatypes/binary/binary.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/tuple.h"
@@ -34,6 +36,7 @@
 #include "runtime/datatypes/url.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/numeric/shift.h"
+#include "runtime/zolbin/zolbin.h"
 
 namespace zol::library {
 namespace {
@@ -283,6 +286,80 @@ const Cell* in_typeset(Args a) {
   return logic(set->is(T_TYPESET) && typeset::has(set, a[0]->type()));
 }
 
+// --- the binary value codec ---------------------------------------------------------
+
+const Cell* zolbin_encode(Args a) {
+  bool compact = logic::true_value(a[1]);
+  return answer(zolbin::encode(a[0], compact ? zolbin::Encoding::COMPACT : zolbin::Encoding::STANDARD));
+}
+
+// The whole file's bytes; a file that cannot be opened or read raises cannot-open.
+std::vector<uint8_t> read_whole_file(const Cell* path) {
+  namespace files = platform::files;
+  int fd = files::open_file(file::to_local_text(path), files::READ);
+  if (fd < 0) fire(err::access::CANNOT_OPEN, path);
+  int64_t size = files::file_size(fd);
+  std::vector<uint8_t> bytes(size > 0 ? size_t(size) : 0);
+  bool ok = size >= 0 && files::read_bytes(fd, bytes.data(), size) == size;
+  files::close_file(fd);
+  if (!ok) fire(err::access::CANNOT_OPEN, path);
+  return bytes;
+}
+
+// A file's image or a binary's, from its position; anything else, or an image too
+// short to hold a header and a count, is not ZOLBIN data. The bytes are copied
+// first: decoding allocates, and the payload's buffer is not the reader's to pin.
+const Cell* zolbin_decode(Args a) {
+  std::vector<uint8_t> bytes;
+  if (a[0]->is(T_FILE)) {
+    bytes = read_whole_file(a[0]);
+  } else if (a[0]->is(T_BINARY)) {
+    const uint8_t* head = binary::head_bytes(a[0]);
+    bytes.assign(head, head + binary::length(a[0]));
+  } else {
+    fire(err::script::INVALID_DATA, a[0]);
+  }
+  if (bytes.size() <= 10) fire(err::script::INVALID_DATA, a[0]);
+  Cell* target = stack::push_unset();
+  block::make_at(target, 0);
+  zolbin::decode(bytes.data(), bytes.size(), target, a[0]);
+  Cell out = block::length(target) == 1 ? *block::cell_at(target, 0) : *target;
+  stack::pop(1);
+  return answer(out);
+}
+
+// --- the image codecs --------------------------------------------------------------------
+
+// The image encoded in the container the format number names (bmp 0, png 1, gif 2,
+// jpeg 3, tiff 4), as a new binary!.
+const Cell* image_encode(Args a) {
+  if (!a[0]->is(T_IMAGE)) expect_arg(a[0], "img");
+  Cell* out = stack::push_unset();
+  bool made = image::encode(a[0], cell::get_int(a[2]), out);
+  Cell encoded = made ? *out : values::none;
+  stack::pop(1);
+  return answer(encoded);
+}
+
+// An image from encoded bytes or from a file's bytes; none for bytes of no known
+// format.
+const Cell* image_decode(Args a) {
+  Cell* bytes = stack::push_unset();
+  if (a[0]->is(T_FILE)) {
+    std::vector<uint8_t> content = read_whole_file(a[0]);
+    binary::load(content.data(), uint32_t(content.size()), bytes);
+  } else if (a[0]->is(T_BINARY)) {
+    *bytes = *a[0];
+  } else {
+    fire(err::script::INVALID_DATA, a[0]);
+  }
+  Cell* out = stack::push_unset();
+  image::load_binary(bytes, out);
+  Cell decoded = *out;
+  stack::pop(2);
+  return answer(decoded);
+}
+
 struct Body {
   const char* name;
   routine::Entry fn;
@@ -315,6 +392,10 @@ const Body BODIES[] = {
     {"read-clipboard", read_clipboard, 0},
     {"write-clipboard", write_clipboard, 1},
     {"write-stdout", write_stdout, 1},
+    {"zolbin-encode", zolbin_encode, 2},
+    {"zolbin-decode", zolbin_decode, 1},
+    {"image-encode", image_encode, 3},
+    {"image-decode", image_decode, 1},
     // datatype predicates
     {"bitset?", is_type<T_BITSET>, 1},
     {"binary?", is_type<T_BINARY>, 1},
