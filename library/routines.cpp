@@ -10,6 +10,7 @@
 #include <string>
 
 #include "interpreter/natives/natives.h"
+#include "interpreter/natives/radians.h"
 #include "interpreter/trace.h"
 #include "platform/files.h"
 #include "platform/platform.h"
@@ -22,6 +23,7 @@
 #include "runtime/core/values.h"
 #include "runtime/core/words.h"
 #include "runtime/datatypes/binary/binary.h"
+#include "runtime/datatypes/float/float.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/tuple.h"
@@ -184,6 +186,26 @@ const Cell* write_stdout(Args a) {
 // Services this system does not have yet: each raises "not done" naming itself.
 const Cell* not_done(Args) { natives::not_done(); }
 
+// --- angles and roots in radians: the math natives' own code -------------------------------
+
+// The argument as a double: the specs let integer! and percent! through for atan2
+// and sqrt.
+double as_double(const Cell* c) {
+  return c->is(T_INTEGER) ? double(cell::get_int(c)) : cell::get_double(c);
+}
+
+const Cell* answer_float(double d) {
+  float_::make_at(&result, d);
+  return &result;
+}
+
+template <double (*FN)(double)>
+const Cell* of_one(Args a) { return answer_float(FN(as_double(a[0]))); }
+
+const Cell* arctangent2(Args a) {
+  return answer_float(natives::radians::arctangent2(as_double(a[0]), as_double(a[1])));
+}
+
 // --- type predicates -------------------------------------------------------------------------
 
 template <uint8_t Type>
@@ -208,6 +230,14 @@ struct Body {
 using numeric::ShiftMode;
 
 const Body BODIES[] = {
+    {"cos", of_one<natives::radians::cosine>, 1},
+    {"sin", of_one<natives::radians::sine>, 1},
+    {"tan", of_one<natives::radians::tangent>, 1},
+    {"acos", of_one<natives::radians::arccosine>, 1},
+    {"asin", of_one<natives::radians::arcsine>, 1},
+    {"atan", of_one<natives::radians::arctangent>, 1},
+    {"atan2", arctangent2, 2},
+    {"sqrt", of_one<natives::radians::square_root>, 1},
     {"quit-return", quit_return, 1},
     {"set-quiet", set_quiet, 2},
     {"set-slot-quiet", set_slot_quiet, 2},
