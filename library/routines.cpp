@@ -12,6 +12,7 @@
 #include "interpreter/natives/natives.h"
 #include "interpreter/natives/radians.h"
 #include "interpreter/trace.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "runtime/base/output.h"
@@ -23,9 +24,11 @@
 #include "runtime/core/values.h"
 #include "runtime/core/words.h"
 #include "runtime/datatypes/binary/binary.h"
+#include "runtime/datatypes/date/date.h"
 #include "runtime/datatypes/float/float.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/time/time.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/url.h"
@@ -206,6 +209,14 @@ const Cell* arctangent2(Args a) {
   return answer_float(natives::radians::arctangent2(as_double(a[0]), as_double(a[1])));
 }
 
+// --- dates ------------------------------------------------------------------------------
+
+// The local zone at the date's own moment, as a time!.
+const Cell* local_zone_at(Args a) {
+  time::make_at(&result, double(platform::local_offset_at(date::to_epoch(a[0]))));
+  return &result;
+}
+
 // --- type predicates -------------------------------------------------------------------------
 
 template <uint8_t Type>
@@ -238,6 +249,7 @@ const Body BODIES[] = {
     {"atan", of_one<natives::radians::arctangent>, 1},
     {"atan2", arctangent2, 2},
     {"sqrt", of_one<natives::radians::square_root>, 1},
+    {"local-zone-at", local_zone_at, 1},
     {"quit-return", quit_return, 1},
     {"set-quiet", set_quiet, 2},
     {"set-slot-quiet", set_slot_quiet, 2},
