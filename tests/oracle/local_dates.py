@@ -8,8 +8,10 @@ Usage: local_dates.py ZOL_BINARY
 """
 import datetime
 import os
-import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+from run_cases import run_cases  # noqa: E402
 import time
 
 TZ = "CET-1CEST,M3.5.0,M10.5.0/3"
@@ -32,31 +34,15 @@ def zol_date(d):
 
 
 def main():
-    zol = sys.argv[1]
     os.environ["TZ"] = TZ
     time.tzset()
-    lines, wants = [], []
+    cases = []
     for y, mo, d, h, mi, off in MOMENTS:
         given = datetime.datetime(y, mo, d, h, mi, tzinfo=datetime.timezone(datetime.timedelta(minutes=off)))
         source = f"{d}-{given.strftime('%b')}-{y}/{h}:{mi:02d}{zol_zone(off) if off else ''}"
-        lines.append(f"print mold to-local-date {source}")
-        wants.append(zol_date(given.astimezone()))
-        lines.append(f"print mold to-UTC-date {source}")
-        wants.append(zol_date(given.astimezone(datetime.timezone.utc)))
-    run = subprocess.run([zol], input="\n".join(lines) + "\n", capture_output=True, text=True,
-                         check=False, env=dict(os.environ))
-    got = run.stdout.splitlines()
-    failures = 0
-    for i, (line, want) in enumerate(zip(lines, wants)):
-        have = got[i] if i < len(got) else "<missing>"
-        if have != want:
-            failures += 1
-            print(f"{line}: zol {have}, python {want}")
-    if run.returncode != 0 or failures:
-        print(f"{failures} of {len(lines)} differ; exit status {run.returncode}")
-        sys.exit(1)
-    print(f"{len(lines)} results agree")
-
+        cases.append((f"to-local-date {source}", zol_date(given.astimezone())))
+        cases.append((f"to-UTC-date {source}", zol_date(given.astimezone(datetime.timezone.utc))))
+    run_cases(sys.argv[1], cases, lambda line, want: line == want, env=dict(os.environ))
 
 if __name__ == "__main__":
     main()

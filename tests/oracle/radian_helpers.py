@@ -9,8 +9,11 @@ float.
 Usage: radian_helpers.py ZOL_BINARY
 """
 import math
-import subprocess
+import os
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+from run_cases import run_cases  # noqa: E402
 
 ANGLES = [0.0, 0.5, -0.5, 1.0, 2.0, -3.0, 0.1, 1e-9, 100.0, math.pi / 4, math.pi / 3]
 UNIT = [0.0, 0.5, -0.5, 1.0, -1.0, 0.25, 2.0]
@@ -33,30 +36,14 @@ def cases():
     return out
 
 
-def main():
-    zol = sys.argv[1]
-    all_cases = cases()
-    program = "\n".join(f"print mold {expr}" for expr, _ in all_cases) + "\n"
-    run = subprocess.run([zol], input=program, capture_output=True, text=True, check=False)
-    got = run.stdout.splitlines()
-    failures = 0
-    for i, (expr, want) in enumerate(all_cases):
-        line = got[i] if i < len(got) else "<missing>"
-        if math.isnan(want):
-            ok = line == "1.#NaN"
-        else:
-            try:
-                ok = "." in line and float(line) == want
-            except ValueError:
-                ok = False
-        if not ok:
-            failures += 1
-            print(f"{expr}: zol {line}, python {want!r}")
-    if run.returncode != 0 or failures:
-        print(f"{failures} of {len(all_cases)} differ; exit status {run.returncode}")
-        sys.exit(1)
-    print(f"{len(all_cases)} results agree")
+def agrees(line, want):
+    if math.isnan(want):
+        return line == "1.#NaN"
+    return "." in line and float(line) == want
 
+
+def main():
+    run_cases(sys.argv[1], cases(), agrees)
 
 if __name__ == "__main__":
     main()

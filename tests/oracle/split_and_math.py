@@ -11,10 +11,13 @@ no partial result leaves 64 bits.
 
 Usage: split_and_math.py ZOL_BINARY [SEED]
 """
+import os
 import random
 import re
-import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+from run_cases import run_cases  # noqa: E402
 
 ALPHABET = "ab,;:"
 STRING_DELIMITERS = [",", ";", ":", "::", ",;", "ab", "a:b"]
@@ -78,23 +81,8 @@ def math_cases(rng):
 
 
 def main():
-    zol = sys.argv[1]
     rng = random.Random(int(sys.argv[2]) if len(sys.argv) > 2 else 34)
-    all_cases = split_cases(rng) + math_cases(rng)
-    program = "\n".join(f"print mold {expr}" for expr, _ in all_cases) + "\n"
-    run = subprocess.run([zol], input=program, capture_output=True, text=True, check=False)
-    got = run.stdout.splitlines()
-    failures = 0
-    for i, (expr, want) in enumerate(all_cases):
-        line = got[i] if i < len(got) else "<missing>"
-        if line != want:
-            failures += 1
-            print(f"{expr}: zol {line}, python {want}")
-    if run.returncode != 0 or failures:
-        print(f"{failures} of {len(all_cases)} differ; exit status {run.returncode}")
-        sys.exit(1)
-    print(f"{len(all_cases)} results agree")
-
+    run_cases(sys.argv[1], split_cases(rng) + math_cases(rng), lambda line, want: line == want)
 
 if __name__ == "__main__":
     main()
