@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "interpreter/natives/natives.h"
+#include "interpreter/natives/radians.h"
 #include "interpreter/trace.h"
 #include "platform/clipboard.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/os_info.h"
 #include "platform/platform.h"
@@ -27,10 +29,13 @@
 #include "runtime/core/words.h"
 #include "runtime/datatypes/binary/binary.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/date/date.h"
+#include "runtime/datatypes/float/float.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/time/time.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/url.h"
@@ -271,6 +276,34 @@ const Cell* write_clipboard(Args a) {
 // Services this system does not have yet: each raises "not done" naming itself.
 const Cell* not_done(Args) { natives::not_done(); }
 
+// --- angles and roots in radians: the math natives' own code -------------------------------
+
+// The argument as a double: the specs let integer! and percent! through for atan2
+// and sqrt.
+double as_double(const Cell* c) {
+  return c->is(T_INTEGER) ? double(cell::get_int(c)) : cell::get_double(c);
+}
+
+const Cell* answer_float(double d) {
+  float_::make_at(&result, d);
+  return &result;
+}
+
+template <double (*FN)(double)>
+const Cell* of_one(Args a) { return answer_float(FN(as_double(a[0]))); }
+
+const Cell* arctangent2(Args a) {
+  return answer_float(natives::radians::arctangent2(as_double(a[0]), as_double(a[1])));
+}
+
+// --- dates ------------------------------------------------------------------------------
+
+// The local zone at the date's own moment, as a time!.
+const Cell* local_zone_at(Args a) {
+  time::make_at(&result, double(platform::local_offset_at(date::to_epoch(a[0]))));
+  return &result;
+}
+
 // --- type predicates -------------------------------------------------------------------------
 
 template <uint8_t Type>
@@ -369,6 +402,15 @@ struct Body {
 using numeric::ShiftMode;
 
 const Body BODIES[] = {
+    {"cos", of_one<natives::radians::cosine>, 1},
+    {"sin", of_one<natives::radians::sine>, 1},
+    {"tan", of_one<natives::radians::tangent>, 1},
+    {"acos", of_one<natives::radians::arccosine>, 1},
+    {"asin", of_one<natives::radians::arcsine>, 1},
+    {"atan", of_one<natives::radians::arctangent>, 1},
+    {"atan2", arctangent2, 2},
+    {"sqrt", of_one<natives::radians::square_root>, 1},
+    {"local-zone-at", local_zone_at, 1},
     {"quit-return", quit_return, 1},
     {"set-quiet", set_quiet, 2},
     {"set-slot-quiet", set_slot_quiet, 2},

@@ -20,6 +20,13 @@ WallClock read_wall_clock(bool universal) {
                    int32_t(now.tv_nsec),  universal ? 0 : int32_t(fields.tm_gmtoff)};
 }
 
+int32_t local_offset_at(int64_t seconds) {
+  std::time_t instant = std::time_t(seconds);
+  std::tm fields{};
+  localtime_r(&instant, &fields);
+  return int32_t(fields.tm_gmtoff);
+}
+
 int64_t sleep_milliseconds(double seconds) {
   if (std::isnan(seconds) || seconds < 0.0) return -1;
   double ms = seconds * 1000.0;

@@ -15,6 +15,9 @@ struct WallClock {
 };
 
 WallClock read_wall_clock(bool universal);
+// The local zone's offset from universal time, in seconds, in force at an instant
+// given in seconds since 1970: daylight saving makes it differ from today's.
+int32_t local_offset_at(int64_t seconds);
 // The universal calendar fields of an instant given in seconds since 1970 (file
 // times).
 WallClock calendar_of(int64_t seconds, int32_t nanoseconds);

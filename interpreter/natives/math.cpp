@@ -12,6 +12,7 @@
 #include <string>
 
 #include "interpreter/natives/natives_internal.h"
+#include "interpreter/natives/radians.h"
 #include "runtime/core/actions.h"
 #include "runtime/core/error.h"
 #include "runtime/core/number.h"
@@ -170,30 +171,31 @@ void to_hex(int, int size) {
 }
 
 void sine(int, int radians) {
+  if (radians >= 0) return answer_float(radians::sine(to_float(arg(0))));
   answer_float(without_noise(trig(Trig::SINE, radians)));
 }
 
 void cosine(int, int radians) {
+  if (radians >= 0) return answer_float(radians::cosine(to_float(arg(0))));
   answer_float(without_noise(trig(Trig::COSINE, radians)));
 }
 
 // A right angle, either way, is an infinite tangent rather than the huge finite
 // value the rounding of pi would give.
 void tangent(int, int radians) {
-  double a = number::get_double_from(arg(0));
-  double right = radians >= 0 ? PI / 2 : 90.0;
-  double at = radians >= 0 ? a : normalised_degrees(a, Trig::TANGENT);
-  if (at == right || at == -right) return answer_float(std::copysign(HUGE_VAL, at));
+  if (radians >= 0) return answer_float(radians::tangent(to_float(arg(0))));
+  double at = normalised_degrees(number::get_double_from(arg(0)), Trig::TANGENT);
+  if (at == 90.0 || at == -90.0) return answer_float(std::copysign(HUGE_VAL, at));
   answer_float(trig(Trig::TANGENT, radians));
 }
 
-void arcsine(int, int radians) { inverse(std::asin, radians); }
-void arccosine(int, int radians) { inverse(std::acos, radians); }
-void arctangent(int, int radians) { inverse(std::atan, radians); }
+void arcsine(int, int radians) { inverse(radians::arcsine, radians); }
+void arccosine(int, int radians) { inverse(radians::arccosine, radians); }
+void arctangent(int, int radians) { inverse(radians::arctangent, radians); }
 
 void arctangent2(int, int radians) {
   double y = to_float(arg(0));
-  double r = std::atan2(y, to_float(arg(1)));
+  double r = radians::arctangent2(y, to_float(arg(1)));
   answer_float(radians >= 0 ? r : r * 180.0 / PI);
 }
 
@@ -201,6 +203,24 @@ void log_2(int) { answer_float(std::log(to_float(arg(0))) / std::numbers::ln2); 
 void log_10(int) { answer_float(std::log10(to_float(arg(0)))); }
 void log_e(int) { answer_float(std::log(to_float(arg(0)))); }
 void exp(int) { answer_float(std::pow(std::numbers::e, to_float(arg(0)))); }
-void square_root(int) { answer_float(std::sqrt(to_float(arg(0)))); }
+void square_root(int) { answer_float(radians::square_root(to_float(arg(0)))); }
 
 }  // namespace zol::natives
+
+namespace zol::natives::radians {
+
+double sine(double angle) { return without_noise(std::sin(angle)); }
+double cosine(double angle) { return without_noise(std::cos(angle)); }
+
+double tangent(double angle) {
+  if (angle == PI / 2 || angle == -PI / 2) return std::copysign(HUGE_VAL, angle);
+  return std::tan(angle);
+}
+
+double arcsine(double sine) { return std::asin(sine); }
+double arccosine(double cosine) { return std::acos(cosine); }
+double arctangent(double tangent) { return std::atan(tangent); }
+double arctangent2(double y, double x) { return std::atan2(y, x); }
+double square_root(double number) { return std::sqrt(number); }
+
+}  // namespace zol::natives::radians

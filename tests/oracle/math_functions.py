@@ -12,9 +12,12 @@ multiples of 30 and 45 degrees, and for the NaN and infinite results, exactly.
 Usage: math_functions.py ZOL_BINARY [SEED]
 """
 import math
+import os
 import random
-import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+from run_cases import run_cases  # noqa: E402
 
 EXACT_SINES = {0: 0.0, 30: 0.5, 90: 1.0, 150: 0.5, 180: 0.0, 210: -0.5, 270: -1.0, 330: -0.5}
 
@@ -76,27 +79,9 @@ def agrees(got, want, exact):
 
 
 def main():
-    zol = sys.argv[1]
     seed = int(sys.argv[2]) if len(sys.argv) > 2 else 23
-    all_cases = cases(random.Random(seed))
-    program = "\n".join(f"print mold {expr}" for expr, _, _ in all_cases) + "\n"
-    run = subprocess.run([zol], input=program, capture_output=True, text=True, check=False)
-    got = run.stdout.splitlines()
-    failures = 0
-    for i, (expr, want, exact) in enumerate(all_cases):
-        line = got[i] if i < len(got) else "<missing>"
-        try:
-            ok = agrees(zol_float(line), want, exact)
-        except ValueError:
-            ok = False
-        if not ok:
-            failures += 1
-            print(f"{expr}: zol {line}, python {want!r}")
-    if run.returncode != 0 or failures:
-        print(f"{failures} of {len(all_cases)} differ; exit status {run.returncode}")
-        sys.exit(1)
-    print(f"{len(all_cases)} results agree")
-
+    all_cases = [(expr, (want, exact)) for expr, want, exact in cases(random.Random(seed))]
+    run_cases(sys.argv[1], all_cases, lambda line, want: agrees(zol_float(line), *want))
 
 if __name__ == "__main__":
     main()
