@@ -250,7 +250,9 @@ void append_message(Cell* buffer, const Cell* error, const Message& m) {
     } else if (part.is(T_WORD) || part.is(T_GET_WORD)) {
       int32_t f = index_in(error->w1, &part);
       Cell v = f < 0 ? values::none : *field(error, f);
-      append_limited(buffer, &v, formed, false, ARGUMENT_LIMIT);
+      // A plain word in a template stands for text to show as it is (a name, a
+      // phrase); a get-word shows the value as the user would write it.
+      append_limited(buffer, &v, formed || part.is(T_WORD), false, ARGUMENT_LIMIT);
     }
   }
 }
