@@ -74,7 +74,7 @@ bool run_decode(Decoding* d, const uint8_t* bytes, size_t n) {
   if (d->status != Status::OK) return true;
   d->info.out_color_space = JCS_EXT_BGRA;
   jpeg_start_decompress(&d->info);
-  uint8_t* base = reinterpret_cast<uint8_t*>(d->raster->pixels.data());
+  uint8_t* base = reinterpret_cast<uint8_t*>(d->raster->data);
   size_t stride = size_t(d->raster->width) * 4;
   while (d->info.output_scanline < d->info.output_height) {
     JSAMPROW row = base + stride * d->info.output_scanline;
