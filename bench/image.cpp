@@ -5,7 +5,7 @@
 //   load-jpeg   a JPEG of the picture (opaque) decoded likewise
 //   save-png    the picture encoded as PNG
 //   extract-*   one channel binary read out (rgb, alpha, argb)
-//   set-rgb     an rgb binary written back
+//   set-*       a channel binary written back (rgb, alpha, argb)
 //   foreach     an interpreted foreach over every pixel, doing nothing
 //
 // The PNG and JPEG are written to the folder given as the first argument, for
@@ -82,9 +82,13 @@ int run(void*) {
   report("extract-rgb", best_of_three([&] { image::extract_data(&picture, image::RGB, &out); }));
   report("extract-alpha", best_of_three([&] { image::extract_data(&picture, image::ALPHA, &out); }));
   report("extract-argb", best_of_three([&] { image::extract_data(&picture, image::ARGB, &out); }));
-  Cell rgb;
-  image::extract_data(&picture, image::RGB, &rgb);
-  report("set-rgb", best_of_three([&] { image::set_data(&picture, &rgb, image::RGB); }));
+  const struct { const char* name; image::Channel channel; } writes[] = {
+      {"set-rgb", image::RGB}, {"set-alpha", image::ALPHA}, {"set-argb", image::ARGB}};
+  for (const auto& w : writes) {
+    Cell data;
+    image::extract_data(&picture, w.channel, &data);
+    report(w.name, best_of_three([&] { image::set_data(&picture, &data, w.channel); }));
+  }
   Cell name = context::add_global(symbol::make("bench-picture"));
   context::set(&name, &picture);
   std::string text = "foreach p bench-picture []";

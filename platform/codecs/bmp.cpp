@@ -117,7 +117,7 @@ Status decode_bmp(const uint8_t* b, size_t n, Raster* out) {
   uint32_t w = out->width;
   for (uint32_t y = 0; y < out->height; y++) {
     const uint8_t* row = b + h.pixels_at + stride * y;
-    uint32_t* to = out->pixels.data() + size_t(h.top_down ? y : out->height - 1 - y) * w;
+    uint32_t* to = out->data + size_t(h.top_down ? y : out->height - 1 - y) * w;
     for (uint32_t x = 0; x < w; x++) {
       if (h.bits <= 8) {
         uint32_t bit = x * h.bits;

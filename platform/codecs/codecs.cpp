@@ -31,10 +31,16 @@ Status check_limits(uint64_t width, uint64_t height) {
 
 Status size_raster(uint64_t width, uint64_t height, Raster* out) {
   if (Status limits = check_limits(width, height); limits != Status::OK) return limits;
-  try {
-    out->pixels.assign(size_t(width * height), 0);
-  } catch (const std::bad_alloc&) {
-    return Status::NO_MEMORY;
+  if (out->home) {
+    out->data = out->home(out->owner, uint32_t(width), uint32_t(height));
+    if (!out->data) return Status::NO_MEMORY;
+  } else {
+    try {
+      out->pixels.assign(size_t(width * height), 0);
+    } catch (const std::bad_alloc&) {
+      return Status::NO_MEMORY;
+    }
+    out->data = out->pixels.data();
   }
   out->width = uint32_t(width);
   out->height = uint32_t(height);

@@ -28,9 +28,18 @@ constexpr uint32_t MAX_SIDE = 65535;
 // The largest pixel store: a series buffer under 2 GiB.
 constexpr uint64_t MAX_PIXEL_BYTES = 0x7FFFFFFF;
 
+// A decoded picture. The decoder writes through `data`, which size_raster points
+// at the pixels' home: `pixels` by default, or the room `home` returns when the
+// caller has a place of its own for them (the image datatype's pixel store, so
+// that a large picture is neither cleared nor copied twice). `home` answers room
+// for width x height words, all 0, or null when there is no memory; it must not
+// throw, since libraries' frames may lie between it and the caller.
 struct Raster {
   uint32_t width = 0, height = 0;
   std::vector<uint32_t> pixels;
+  uint32_t* (*home)(void* owner, uint32_t width, uint32_t height) = nullptr;
+  void* owner = nullptr;
+  uint32_t* data = nullptr;
 };
 
 // The kind the first bytes announce (NONE for anything else).
@@ -45,7 +54,7 @@ Status encode(const uint32_t* pixels, uint32_t width, uint32_t height, Kind kind
 // The checks every decoder makes once it knows the size, before allocating: a zero
 // or too large side is bad media, too many pixels no memory.
 Status check_limits(uint64_t width, uint64_t height);
-// check_limits, then the raster gets its size and room for its pixels.
+// check_limits, then the raster gets its size and room for its pixels, all 0.
 Status size_raster(uint64_t width, uint64_t height, Raster* out);
 
 // The codecs one by one (kind-specific entries of decode and encode).

@@ -68,7 +68,7 @@ Status read_frame(GifFileType* gif, int transparent, size_t n, Raster* out) {
   std::vector<GifPixelType> line(out->width);
   for (uint32_t y : row_order(out->height, d.Interlace)) {
     if (DGifGetLine(gif, line.data(), int(out->width)) == GIF_ERROR) return Status::BAD_MEDIA;
-    uint32_t* to = out->pixels.data() + size_t(y) * out->width;
+    uint32_t* to = out->data + size_t(y) * out->width;
     for (uint32_t x = 0; x < out->width; x++) {
       int i = line[x];
       uint32_t colour = 0;

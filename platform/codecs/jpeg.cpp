@@ -7,6 +7,7 @@
 // a destructor), so the jump skips nothing that needed running. Messages are
 // dropped; the warning of data that ends early counts as an error, so a truncated
 // file fails instead of loading with grey rows.
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,10 @@ namespace zol::codecs {
 namespace {
 
 constexpr int QUALITY = 90;
+// Rows asked of the library at once. Given a whole row group of a subsampled file
+// the library upsamples straight into our rows; given one row at a time it works
+// in a spare row and copies, which took two thirds again the decoding time.
+constexpr JDIMENSION ROWS_PER_READ = 16;
 
 struct Errors {
   jpeg_error_mgr manager;   // first, so the library's pointer is also ours
@@ -74,11 +79,14 @@ bool run_decode(Decoding* d, const uint8_t* bytes, size_t n) {
   if (d->status != Status::OK) return true;
   d->info.out_color_space = JCS_EXT_BGRA;
   jpeg_start_decompress(&d->info);
-  uint8_t* base = reinterpret_cast<uint8_t*>(d->raster->pixels.data());
+  uint8_t* base = reinterpret_cast<uint8_t*>(d->raster->data);
   size_t stride = size_t(d->raster->width) * 4;
   while (d->info.output_scanline < d->info.output_height) {
-    JSAMPROW row = base + stride * d->info.output_scanline;
-    jpeg_read_scanlines(&d->info, &row, 1);
+    JSAMPROW rows[ROWS_PER_READ];
+    JDIMENSION first = d->info.output_scanline;
+    JDIMENSION count = std::min<JDIMENSION>(ROWS_PER_READ, d->info.output_height - first);
+    for (JDIMENSION i = 0; i < count; i++) rows[i] = base + stride * (first + i);
+    jpeg_read_scanlines(&d->info, rows, count);
   }
   jpeg_finish_decompress(&d->info);
   return true;

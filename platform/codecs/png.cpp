@@ -34,7 +34,7 @@ Status decode_png(const uint8_t* bytes, size_t n, Raster* out) {
   // Without this a 16-bit file with no gamma chunk is taken as linear light and
   // goes through a gamma curve on its way to 8 bits.
   image.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
-  if (!png_image_finish_read(&image, nullptr, out->pixels.data(), 0, nullptr)) {
+  if (!png_image_finish_read(&image, nullptr, out->data, 0, nullptr)) {
     png_image_free(&image);
     return Status::BAD_MEDIA;
   }

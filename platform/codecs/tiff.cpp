@@ -100,7 +100,7 @@ Status read_strips(TIFF* tif, Raster* out) {
   std::vector<uint8_t> row(static_cast<size_t>(line));
   for (uint32_t y = 0; y < out->height; y++) {
     if (TIFFReadScanline(tif, row.data(), y, 0) < 0) return Status::BAD_MEDIA;
-    uint32_t* to = out->pixels.data() + size_t(y) * out->width;
+    uint32_t* to = out->data + size_t(y) * out->width;
     for (uint32_t x = 0; x < out->width; x++) {
       const uint8_t* s = row.data() + size_t(x) * samples;
       uint32_t opacity = samples == 4 ? s[3] : 255;
@@ -115,13 +115,13 @@ uint8_t unpremultiply(uint32_t c, uint32_t a) {
 }
 
 Status read_rgba(TIFF* tif, Raster* out) {
-  uint32_t* p = out->pixels.data();
+  uint32_t* p = out->data;
   // Stopping at the first damaged strip or tile: going on would load its gap as
   // pixels of nothing.
   if (!TIFFReadRGBAImageOriented(tif, out->width, out->height, p, ORIENTATION_TOPLEFT, 1))
     return Status::BAD_MEDIA;
   // The reader packs R in the low byte, then G, B and A.
-  for (size_t i = 0, n = out->pixels.size(); i < n; i++) {
+  for (size_t i = 0, n = size_t(out->width) * out->height; i < n; i++) {
     uint32_t v = p[i], a = TIFFGetA(v);
     p[i] = a << 24 | uint32_t(unpremultiply(TIFFGetR(v), a)) << 16 |
            uint32_t(unpremultiply(TIFFGetG(v), a)) << 8 | unpremultiply(TIFFGetB(v), a);

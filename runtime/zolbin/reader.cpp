@@ -31,6 +31,7 @@
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/money/money.h"
 #include "runtime/datatypes/hash.h"
+#include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/map.h"
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/object.h"
@@ -131,7 +132,7 @@ class Reader {
   void map(const Record& r, NodeRef target);
   void string(const Record& r, NodeRef target);
   void bitset(const Record& r, NodeRef target);
-  void image(const Record& r);
+  void image(const Record& r, NodeRef target);
   // An owner record (object! or function!): `word`, when given, is appended in
   // place of the owner and bound to its new context.
   void object(const Record& r, NodeRef target, const Cell* word);
@@ -299,7 +300,7 @@ void Reader::contents(const Record& r, NodeRef target) {
     Cell type = values::of_datatype(t);
     refuse(&type);
   }
-  if (t == T_IMAGE) return image(r);
+  if (t == T_IMAGE) return image(r, target);
   if (word_family(t)) return word_value(r, target);
   if (block_family(t) || t == T_HASH) return block(r, target);
   if (string_family(t) || t == T_BINARY || t == T_VECTOR) return string(r, target);
@@ -552,11 +553,16 @@ void Reader::bitset(const Record& r, NodeRef target) {
   append(target, Cell{T_BITSET, 0, node, 0});
 }
 
-// image! records are checked (their size against the input) before the datatype
-// itself exists to receive them.
-void Reader::image(const Record& r) {
-  head(r);
-  if (r.shared) not_done(T_IMAGE);
+// image! records: the size is checked against the limits and the input before the
+// store is made. A shared record takes the designated image's store and size.
+void Reader::image(const Record& r, NodeRef target) {
+  int32_t h = head(r);
+  if (r.shared) {
+    Cell c = path();
+    if (!may_share(T_IMAGE, c)) invalid(r.start);
+    check_head(r, h, uint32_t(image::pixel_count(&c)));
+    return append(target, Cell{T_IMAGE, uint32_t(h), c.w2, c.w3});
+  }
   uint32_t width, height;
   if (compact_) {
     width = count();
@@ -569,7 +575,13 @@ void Reader::image(const Record& r) {
   }
   uint64_t bytes = uint64_t(width) * height * 4;
   if (bytes > uint64_t(INT32_MAX) || bytes > left()) invalid(r.start);
-  not_done(T_IMAGE);
+  check_head(r, h, width * height);
+  const uint8_t* data = take(size_t(bytes));
+  Cell made;
+  image::make_at(&made, int32_t(width), int32_t(height));
+  if (bytes) std::memcpy(image::pixels(&made), data, size_t(bytes));
+  made.w1 = uint32_t(h);
+  append(target, made);
 }
 
 // --- contexts ---------------------------------------------------------------------------

@@ -20,6 +20,7 @@
 #include "runtime/datatypes/bitset.h"
 #include "runtime/datatypes/date/date.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/money/money.h"
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/tuple.h"
@@ -52,14 +53,6 @@ bool refused(uint8_t type) {
 void refuse(const Cell* value_or_type) {
   reset_tables();
   fire(err::access::NO_CODEC, value_or_type);
-}
-
-bool pending(uint8_t type) { return type == T_IMAGE; }
-
-void not_done(uint8_t type) {
-  reset_tables();
-  Cell datatype = values::of_datatype(type);
-  fire(err::internal::NOT_DONE, &datatype);
 }
 
 }  // namespace detail
@@ -163,6 +156,7 @@ class Writer {
   void map_pairs(const Cell* v);
   void units(const Cell* v);
   void bitset_bytes(const Cell* v);
+  void image_pixels(const Cell* v);
   void object(const Cell* v, bool shared);
   void function(const Cell* v, bool shared);
   void context_record(NodeRef ctx);
@@ -200,7 +194,6 @@ void Writer::value(const Cell* v) {
   }
   uint8_t t = v->type();
   if (refused(t)) refuse(v);
-  if (pending(t)) not_done(t);
   if (!scalar(v)) {
     if (t == T_ERROR) {
       error(v);
@@ -213,7 +206,7 @@ void Writer::value(const Cell* v) {
     } else if (word_family(t) || t == T_OBJECT || t == T_FUNCTION) {
       shared_value(v, v->w1);
     } else if (block_family(t) || string_family(t) || t == T_HASH || t == T_MAP ||
-               t == T_BINARY || t == T_VECTOR || t == T_BITSET) {
+               t == T_BINARY || t == T_VECTOR || t == T_BITSET || t == T_IMAGE) {
       shared_value(v, series_cell::node(v));
     } else {
       refuse(v);   // context!, and ids with no record
@@ -350,7 +343,9 @@ void Writer::floating(const Cell* v) {
 }
 
 // A value that shares a series or context: written once, referred to afterwards.
+// An image without pixels has no store to share and is written whole each time.
 void Writer::shared_value(const Cell* v, NodeRef node) {
+  if (node == 0) return contents(v, false);
   auto found = references.where.find(node);
   if (found == references.where.end()) {
     enter();
@@ -380,6 +375,9 @@ void Writer::contents(const Cell* v, bool shared) {
     bool complement = bitset::complemented(v);
     header(v, t, complement ? STD_COMPLEMENT : 0, shared, complement);
     if (!shared) bitset_bytes(v);
+  } else if (t == T_IMAGE) {
+    head(v, shared);
+    if (!shared) image_pixels(v);
   } else if (t == T_OBJECT) {
     object(v, shared);
   } else if (t == T_FUNCTION) {
@@ -445,6 +443,20 @@ void Writer::bitset_bytes(const Cell* v) {
   count(b->used_bytes());
   bytes(b->head(), b->used_bytes());
   if (!compact_) pad(4);
+}
+
+// The size (one word of width and height, or two varints), then every pixel word
+// as stored, from the first pixel whatever the head.
+void Writer::image_pixels(const Cell* v) {
+  uint32_t w = uint32_t(image::width(v)), h = uint32_t(image::height(v));
+  if (compact_) {
+    uint(w);
+    uint(h);
+  } else {
+    word(w | h << 16);
+  }
+  const uint32_t* first = image::pixels(v);
+  if (first) bytes(reinterpret_cast<const uint8_t*>(first), size_t(image::pixel_count(v)) * 4);
 }
 
 void Writer::object(const Cell* v, bool shared) {

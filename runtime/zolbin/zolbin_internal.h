@@ -1,6 +1,6 @@
 // What the ZOLBIN writer and reader share: the record layout's constants, the
 // writer's reference table (which the reader resets before it refuses a datatype),
-// the refusal and not-done raisers, and the node a value shares.
+// the refusal raiser, and the node a value shares.
 #pragma once
 #include <cstdint>
 #include <unordered_map>
@@ -63,9 +63,6 @@ void reset_tables();
 bool refused(uint8_t type);
 // Raise access/no-codec naming the value or datatype, after resetting the tables.
 [[noreturn]] void refuse(const Cell* value_or_type);
-// Types whose records are not built yet (their datatypes are not either).
-bool pending(uint8_t type);
-[[noreturn]] void not_done(uint8_t type);
 
 inline bool block_family(uint8_t t) {
   return t == T_BLOCK || t == T_PAREN || (t >= T_PATH && t <= T_GET_PATH);

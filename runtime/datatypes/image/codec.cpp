@@ -5,7 +5,6 @@
 // These are the encode and decode operations the codec objects of the system
 // object (png, jpeg, bmp, gif, tiff) will call once load and save exist.
 #include <cstdio>
-#include <cstring>
 
 #include "platform/codecs/codecs.h"
 #include "runtime/base/output.h"
@@ -28,6 +27,20 @@ constexpr codecs::Kind KIND_OF_FORMAT[] = {codecs::Kind::BMP, codecs::Kind::PNG,
   fire(err::access::BAD_MEDIA);
 }
 
+// The decoders write straight into a new image's store (the cell `owner`), once
+// they know the size and have checked it against the same limits make_at applies.
+// What can still fail is the allocation itself; the codecs take that as a status,
+// so it must not escape as a raised error through the libraries' frames.
+uint32_t* store_for_decoding(void* owner, uint32_t w, uint32_t h) {
+  Cell* made = static_cast<Cell*>(owner);
+  try {
+    make_at(made, int32_t(w), int32_t(h));
+  } catch (...) {
+    return nullptr;
+  }
+  return pixels(made);
+}
+
 }  // namespace
 
 bool known_format(const uint8_t* bytes, size_t n) {
@@ -42,12 +55,12 @@ Cell* load_binary(const Cell* binary_in, Cell* out) {
     *out = values::none;
     return out;
   }
+  Cell made;
   codecs::Raster raster;
+  raster.home = store_for_decoding;
+  raster.owner = &made;
   codecs::Status status = codecs::decode(bytes, n, &raster);
   if (status != codecs::Status::OK) fail(status);
-  Cell made;
-  make_at(&made, int32_t(raster.width), int32_t(raster.height));
-  std::memcpy(pixels(&made), raster.pixels.data(), raster.pixels.size() * 4);
   *out = made;
   return out;
 }
