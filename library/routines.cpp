@@ -34,6 +34,7 @@
 #include "runtime/datatypes/url.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/numeric/shift.h"
+#include "runtime/text/unicode.h"
 
 namespace zol::library {
 namespace {
@@ -223,6 +224,7 @@ const Cell* read_clipboard(Args) {
   if (!platform::read_clipboard(&content)) return &values::false_value;
   auto bytes = [](const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); };
   if (content.kind == platform::ClipboardContent::TEXT) {
+    unicode::repair_utf8(&content.text);   // another program's bytes may be anything
     Cell text;
     string::load(bytes(content.text), uint32_t(content.text.size()), &text, string::ENCODING_UTF8);
     return answer(text);

@@ -1,0 +1,228 @@
+// The clipboard: file lists as text/uri-list, helpers that fail or hang, and, on a
+// virtual X display (Xvfb), text and file lists crossing between this program and
+// xclip in both directions.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "platform/clipboard.h"
+#include "platform/process.h"
+#include "support.h"
+
+namespace zol {
+namespace {
+
+using platform::ClipboardContent;
+
+TEST(ClipboardUriList, PathsCrossAsFileUris) {
+  std::string long_path = "/tmp/" + std::string(295, 'x');
+  const struct {
+    std::vector<std::string> paths;
+    const char* list;   // null: not checked (too long to write out)
+  } cases[] = {
+      {{"/tmp/a b.txt", "/tmp/caf\xC3\xA9"}, "file:///tmp/a%20b.txt\r\nfile:///tmp/caf%C3%A9\r\n"},
+      {{"/odd/%#?&+"}, "file:///odd/%25%23%3F%26%2B\r\n"},
+      {{long_path}, nullptr},
+      {{}, ""},
+  };
+  for (const auto& c : cases) {
+    std::string list = platform::file_uri_list(c.paths);
+    if (c.list) EXPECT_EQ(list, c.list);
+    EXPECT_EQ(platform::paths_of_uri_list(list), c.paths) << list;
+  }
+}
+
+TEST(ClipboardUriList, OnlyLocalFilesAreRead) {
+  std::string list =
+      "# a comment\r\nhttp://example.com/page\nfile://localhost/etc/hosts\r\n"
+      "file:///a%2fb%zz\n\nfile:///last";
+  std::vector<std::string> expected = {"/etc/hosts", "/a/b%zz", "/last"};
+  EXPECT_EQ(platform::paths_of_uri_list(list), expected);
+}
+
+// Sets environment variables for one test and puts them back.
+class ScopedEnv {
+ public:
+  void set(const char* name, const char* value) {
+    const char* old = std::getenv(name);
+    saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
+    if (value) setenv(name, value, 1);
+    else unsetenv(name);
+  }
+  ~ScopedEnv() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      if (it->second) setenv(it->first.c_str(), it->second->c_str(), 1);
+      else unsetenv(it->first.c_str());
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+// A folder holding a fake xclip, first on PATH, under a display that is never
+// contacted.
+class FakeHelper : public ::testing::Test {
+ protected:
+  void use_fake_xclip(const std::string& script) {
+    char dir_template[] = "/tmp/zol_fake_helper_XXXXXX";
+    dir_ = mkdtemp(dir_template);
+    std::string path = dir_ + "/xclip";
+    std::ofstream(path) << "#!/bin/sh\n" << script << "\n";
+    chmod(path.c_str(), 0755);
+    env_.set("PATH", (dir_ + ":" + std::getenv("PATH")).c_str());
+    env_.set("DISPLAY", ":none");
+    env_.set("WAYLAND_DISPLAY", nullptr);
+  }
+  void TearDown() override {
+    if (dir_.empty()) return;
+    unlink((dir_ + "/xclip").c_str());
+    rmdir(dir_.c_str());
+  }
+  ScopedEnv env_;
+  std::string dir_;
+};
+
+TEST_F(FakeHelper, AHungHelperFailsInTime) {
+  use_fake_xclip("exec sleep 30");
+  auto start = std::chrono::steady_clock::now();
+  ClipboardContent content;
+  EXPECT_FALSE(platform::read_clipboard(&content));
+  content.kind = ClipboardContent::TEXT;
+  content.text = "x";
+  EXPECT_FALSE(platform::write_clipboard(content));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+}
+
+TEST_F(FakeHelper, AFailingHelperFailsWritesAndFindsNothing) {
+  use_fake_xclip("exit 1");
+  ClipboardContent content;
+  content.kind = ClipboardContent::TEXT;
+  content.text = "kept?";
+  EXPECT_FALSE(platform::write_clipboard(content));
+  EXPECT_TRUE(platform::read_clipboard(&content)) << "no owner to list types: empty";
+  EXPECT_EQ(content.kind, ClipboardContent::EMPTY);
+}
+
+TEST_F(FakeHelper, UriListWinsOverText) {
+  // Offers both, as a file manager's copy does; the text would read "text".
+  use_fake_xclip(
+      "case \"$*\" in\n"
+      "  *TARGETS*) printf 'TARGETS\\nUTF8_STRING\\ntext/uri-list\\n' ;;\n"
+      "  *uri-list*) printf 'file:///tmp/one\\r\\nfile:///tmp/two%%20x\\r\\n' ;;\n"
+      "  *) printf text ;;\n"
+      "esac");
+  ClipboardContent content;
+  ASSERT_TRUE(platform::read_clipboard(&content));
+  EXPECT_EQ(content.kind, ClipboardContent::FILES);
+  EXPECT_EQ(content.files, (std::vector<std::string>{"/tmp/one", "/tmp/two x"}));
+}
+
+bool on_path(const char* program) {
+  std::string probe = std::string("command -v ") + program + " >/dev/null 2>&1";
+  return std::system(probe.c_str()) == 0;
+}
+
+// Runs a shell command and answers its output. (xclip -i stays behind to serve
+// the clipboard: its output must not be a pipe this waits on.)
+std::string shell_output(const std::string& command, const std::string& input = "") {
+  platform::ProcessRequest request;
+  request.command = command;
+  request.shell = true;
+  request.wait = true;
+  request.time_limit_ms = 5000;
+  request.input.kind = platform::Redirect::DATA;
+  request.input.data = input;
+  request.output.kind = platform::Redirect::DATA;
+  EXPECT_EQ(platform::run_process(&request), 0) << command;
+  return request.output.data;
+}
+
+// A virtual X display of our own: Xvfb picks a free display number and writes it
+// to a pipe.
+class VirtualDisplay : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!on_path("Xvfb") || !on_path("xclip"))
+      GTEST_SKIP() << "Xvfb or xclip is not installed (tools/deps.sh installs both)";
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    server_ = fork();
+    if (server_ == 0) {
+      close(ends[0]);
+      std::string fd = std::to_string(ends[1]);
+      int quiet = open("/dev/null", O_WRONLY);
+      dup2(quiet, 2);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
+             "64x64x24", nullptr);
+      _exit(127);
+    }
+    close(ends[1]);
+    std::string number;
+    char c;
+    while (read(ends[0], &c, 1) == 1 && c != '\n') number += c;
+    close(ends[0]);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+    env_.set("DISPLAY", (":" + number).c_str());
+    env_.set("WAYLAND_DISPLAY", nullptr);
+  }
+  void TearDown() override {
+    if (server_ <= 0) return;
+    kill(server_, SIGTERM);
+    waitpid(server_, nullptr, 0);
+  }
+  ScopedEnv env_;
+  pid_t server_ = -1;
+};
+
+TEST_F(VirtualDisplay, TextCrossesBothWays) {
+  ClipboardContent content;
+  content.kind = ClipboardContent::TEXT;
+  content.text = "h\xC3\xA9llo \xE2\x98\x83\nsecond line";
+  ASSERT_TRUE(platform::write_clipboard(content));
+  EXPECT_EQ(shell_output("xclip -selection clipboard -o"), content.text);
+  shell_output("xclip -selection clipboard -i >/dev/null", "from xclip \xF0\x9D\x84\x9E");
+  ClipboardContent read;
+  ASSERT_TRUE(platform::read_clipboard(&read));
+  EXPECT_EQ(read.kind, ClipboardContent::TEXT);
+  EXPECT_EQ(read.text, "from xclip \xF0\x9D\x84\x9E");
+}
+
+TEST_F(VirtualDisplay, FileListsCrossBothWays) {
+  std::string long_path = "/tmp/" + std::string(295, 'y');
+  ClipboardContent content;
+  content.kind = ClipboardContent::FILES;
+  content.files = {"/tmp/b.txt", "/tmp/with space/a.txt", long_path};
+  ASSERT_TRUE(platform::write_clipboard(content));
+  EXPECT_EQ(shell_output("xclip -selection clipboard -o -t text/uri-list"),
+            platform::file_uri_list(content.files));
+  shell_output("xclip -selection clipboard -i -t text/uri-list >/dev/null",
+               "file:///tmp/from%20xclip\r\nfile:///etc/hosts\r\n");
+  ClipboardContent read;
+  ASSERT_TRUE(platform::read_clipboard(&read));
+  EXPECT_EQ(read.kind, ClipboardContent::FILES);
+  EXPECT_EQ(read.files, (std::vector<std::string>{"/tmp/from xclip", "/etc/hosts"}));
+}
+
+TEST_F(VirtualDisplay, TheLanguageSeesTheDesktopClipboard) {
+  test::boot();
+  EXPECT_EQ(test::eval("write-clipboard \"from zol\""), "true");
+  EXPECT_EQ(shell_output("xclip -selection clipboard -o"), "from zol");
+  shell_output("xclip -selection clipboard -i >/dev/null", "bad \xFF byte");
+  EXPECT_EQ(test::eval("read-clipboard"), "\"bad \xEF\xBF\xBD byte\"")
+      << "bytes that are not UTF-8 are replaced";
+  EXPECT_EQ(test::eval("write-clipboard none"), "true");
+  EXPECT_EQ(test::eval("read-clipboard"), "none") << "emptied";
+}
+
+}  // namespace
+}  // namespace zol
