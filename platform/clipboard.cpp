@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "platform/process.h"
 
@@ -49,6 +51,8 @@ const Helper HELPERS[] = {
 // The types read as text, best first: all of them are UTF-8.
 const char* const TEXT_TYPES[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain"};
 const char* const URI_LIST = "text/uri-list";
+// The image types read, best first (the encoded forms before the bitmap).
+const char* const IMAGE_TYPES[] = {"image/png", "image/jpeg", "image/gif", "image/bmp"};
 
 std::mutex store_lock;
 ClipboardContent store;
@@ -144,10 +148,43 @@ bool read_with(const Helper& h, ClipboardContent* content) {
     content->kind = ClipboardContent::TEXT;
     return true;
   }
+  for (const char* type : IMAGE_TYPES) {
+    if (!offers(types, type)) continue;
+    if (run_helper(h.read, type, nullptr, &content->image) != 0) return false;
+    content->kind = ClipboardContent::IMAGE;
+    content->image_type = type;
+    return true;
+  }
   return true;
 }
 
-bool write_with(const Helper& h, const ClipboardContent& content) {
+// Nothing to paste: empty, or an empty text or file list, which some helpers
+// cannot tell from empty.
+bool blank(const ClipboardContent& c) {
+  return c.kind == ClipboardContent::EMPTY || (c.kind == ClipboardContent::TEXT && c.text.empty()) ||
+         (c.kind == ClipboardContent::FILES && c.files.empty());
+}
+
+bool same_content(const ClipboardContent& a, const ClipboardContent& b) {
+  if (blank(a) || blank(b)) return blank(a) && blank(b);
+  return a.kind == b.kind && a.text == b.text && a.files == b.files && a.image == b.image;
+}
+
+// The helpers hand the clipboard to a process they leave behind, which takes it
+// over a moment after they return: a write is done once a read sees what was
+// written, so that a script reading right after its own write gets it back.
+bool settled(const Helper& h, const ClipboardContent& written) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(HELPER_TIME_LIMIT_MS);
+  for (;;) {
+    ClipboardContent now;
+    if (read_with(h, &now) && same_content(now, written)) return true;
+    if (std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+// Hands the content to the helper; true once it is there.
+bool hand_over(const Helper& h, const ClipboardContent& content) {
   switch (content.kind) {
     case ClipboardContent::EMPTY: {
       std::string nothing;
@@ -160,6 +197,8 @@ bool write_with(const Helper& h, const ClipboardContent& content) {
       std::string list = file_uri_list(content.files);
       return run_helper(h.write, URI_LIST, &list, nullptr) == 0;
     }
+    case ClipboardContent::IMAGE:
+      return !h.list.empty() && run_helper(h.write, content.image_type, &content.image, nullptr) == 0;
   }
   return false;
 }
@@ -217,6 +256,14 @@ std::vector<std::string> paths_of_uri_list(const std::string& list) {
   }
   return paths;
 }
+
+namespace {
+
+bool write_with(const Helper& h, const ClipboardContent& content) {
+  return hand_over(h, content) && settled(h, content);
+}
+
+}  // namespace
 
 bool read_clipboard(ClipboardContent* content) {
   if (const Helper* h = session_helper()) return read_with(*h, content);

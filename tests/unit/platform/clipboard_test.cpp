@@ -1,6 +1,6 @@
 // The clipboard: file lists as text/uri-list, helpers that fail or hang, and, on a
-// virtual X display (Xvfb), text and file lists crossing between this program and
-// xclip in both directions.
+// virtual X display (Xvfb), text, file lists and images crossing between this
+// program and xclip in both directions.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -147,6 +147,16 @@ std::string shell_output(const std::string& command, const std::string& input = 
   return request.output.data;
 }
 
+// Puts data on the clipboard with xclip as another program would, and waits until
+// xclip's process left behind has taken the clipboard over.
+void offer_with_xclip(const std::string& type, const std::string& data) {
+  shell_output("xclip -selection clipboard -i -t '" + type + "' >/dev/null", data);
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (shell_output("xclip -selection clipboard -o -t '" + type + "' 2>/dev/null || true") != data &&
+         std::chrono::steady_clock::now() < until)
+    usleep(5000);
+}
+
 // A virtual X display of our own: Xvfb picks a free display number and writes it
 // to a pipe.
 class VirtualDisplay : public ::testing::Test {
@@ -190,7 +200,7 @@ TEST_F(VirtualDisplay, TextCrossesBothWays) {
   content.text = "h\xC3\xA9llo \xE2\x98\x83\nsecond line";
   ASSERT_TRUE(platform::write_clipboard(content));
   EXPECT_EQ(shell_output("xclip -selection clipboard -o"), content.text);
-  shell_output("xclip -selection clipboard -i >/dev/null", "from xclip \xF0\x9D\x84\x9E");
+  offer_with_xclip("UTF8_STRING", "from xclip \xF0\x9D\x84\x9E");
   ClipboardContent read;
   ASSERT_TRUE(platform::read_clipboard(&read));
   EXPECT_EQ(read.kind, ClipboardContent::TEXT);
@@ -205,8 +215,7 @@ TEST_F(VirtualDisplay, FileListsCrossBothWays) {
   ASSERT_TRUE(platform::write_clipboard(content));
   EXPECT_EQ(shell_output("xclip -selection clipboard -o -t text/uri-list"),
             platform::file_uri_list(content.files));
-  shell_output("xclip -selection clipboard -i -t text/uri-list >/dev/null",
-               "file:///tmp/from%20xclip\r\nfile:///etc/hosts\r\n");
+  offer_with_xclip("text/uri-list", "file:///tmp/from%20xclip\r\nfile:///etc/hosts\r\n");
   ClipboardContent read;
   ASSERT_TRUE(platform::read_clipboard(&read));
   EXPECT_EQ(read.kind, ClipboardContent::FILES);
@@ -217,9 +226,15 @@ TEST_F(VirtualDisplay, TheLanguageSeesTheDesktopClipboard) {
   test::boot();
   EXPECT_EQ(test::eval("write-clipboard \"from zol\""), "true");
   EXPECT_EQ(shell_output("xclip -selection clipboard -o"), "from zol");
-  shell_output("xclip -selection clipboard -i >/dev/null", "bad \xFF byte");
+  offer_with_xclip("UTF8_STRING", "bad \xFF byte");
   EXPECT_EQ(test::eval("read-clipboard"), "\"bad \xEF\xBF\xBD byte\"")
       << "bytes that are not UTF-8 are replaced";
+  EXPECT_EQ(test::eval("write-clipboard make image! [1x1 #{0A0B0C}]"), "true");
+  std::string png = shell_output("xclip -selection clipboard -o -t image/png");
+  EXPECT_EQ(png.substr(0, 4), "\x89PNG") << "images are offered as PNG";
+  EXPECT_EQ(test::eval("write-clipboard \"not an image\""), "true");
+  offer_with_xclip("image/png", png);
+  EXPECT_EQ(test::eval("read-clipboard"), "make image! [1x1 #{0A0B0C}]");
   EXPECT_EQ(test::eval("write-clipboard none"), "true");
   EXPECT_EQ(test::eval("read-clipboard"), "none") << "emptied";
 }
