@@ -134,7 +134,10 @@ struct HeaderLine {
   std::string name, value;
 };
 
-std::vector<HeaderLine> split_lines(const std::string& text) {
+// Header bytes are not always UTF-8 (older servers send Latin-1): bytes that do not
+// decode become U+FFFD rather than failing the whole request.
+std::vector<HeaderLine> split_lines(std::string text) {
+  unicode::repair_utf8(&text);
   std::vector<HeaderLine> lines;
   size_t start = 0;
   while (start < text.size()) {
