@@ -111,11 +111,13 @@ bool offers(const std::vector<std::string>& types, const char* type) {
   return std::find(types.begin(), types.end(), type) != types.end();
 }
 
-// What a helper that cannot list types gives: its text, none when there is none.
+// What a helper that cannot list types gives: its text, none when there is none
+// (or it ends saying there is nothing to read).
 bool read_text_only(const Helper& h, ClipboardContent* content) {
   std::string text;
-  if (run_helper(h.read, "", nullptr, &text) != 0) return false;
-  if (!text.empty()) {
+  int status = run_helper(h.read, "", nullptr, &text);
+  if (status < 0) return false;
+  if (status == 0 && !text.empty()) {
     content->kind = ClipboardContent::TEXT;
     content->text = std::move(text);
   }

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -69,46 +70,120 @@ class ScopedEnv {
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
-// A folder holding a fake xclip, first on PATH, under a display that is never
-// contacted.
+// Fake helpers in a folder that is all of PATH (their scripts name the tools they
+// use by full path), under a display that is never contacted.
 class FakeHelper : public ::testing::Test {
  protected:
-  void use_fake_xclip(const std::string& script) {
+  void SetUp() override {
     char dir_template[] = "/tmp/zol_fake_helper_XXXXXX";
     dir_ = mkdtemp(dir_template);
-    std::string path = dir_ + "/xclip";
+    env_.set("PATH", dir_.c_str());
+    env_.set("FAKE_CLIPBOARD", (dir_ + "/held").c_str());
+  }
+  void install(const std::string& name, const std::string& script) {
+    std::string path = dir_ + "/" + name;
     std::ofstream(path) << "#!/bin/sh\n" << script << "\n";
     chmod(path.c_str(), 0755);
-    env_.set("PATH", (dir_ + ":" + std::getenv("PATH")).c_str());
-    env_.set("DISPLAY", ":none");
+    installed_.push_back(path);
+  }
+  void under(const char* display_variable) {
+    env_.set("DISPLAY", nullptr);
     env_.set("WAYLAND_DISPLAY", nullptr);
+    env_.set(display_variable, ":fake");
+  }
+  void use_fake_xclip(const std::string& script) {
+    install("xclip", script);
+    under("DISPLAY");
   }
   void TearDown() override {
-    if (dir_.empty()) return;
-    unlink((dir_ + "/xclip").c_str());
+    for (const std::string& path : installed_) unlink(path.c_str());
+    unlink((dir_ + "/held").c_str());
+    unlink((dir_ + "/held.type").c_str());
     rmdir(dir_.c_str());
   }
   ScopedEnv env_;
   std::string dir_;
+  std::vector<std::string> installed_;
 };
 
+// A clipboard kept in a file ($FAKE_CLIPBOARD, its type beside it), served by
+// helpers with the command lines of wl-copy/wl-paste and of xsel.
+const char* const FAKE_WL_COPY =
+    "if [ \"$1\" = --clear ]; then /bin/rm -f \"$FAKE_CLIPBOARD\"*; exit 0; fi\n"
+    "/bin/cat > \"$FAKE_CLIPBOARD\"; printf '%s' \"$2\" > \"$FAKE_CLIPBOARD.type\"";
+const char* const FAKE_WL_PASTE =
+    "[ -f \"$FAKE_CLIPBOARD\" ] || exit 1\n"
+    "if [ \"$1\" = --list-types ]; then /bin/cat \"$FAKE_CLIPBOARD.type\"; echo; exit 0; fi\n"
+    "[ \"$3\" = \"$(/bin/cat \"$FAKE_CLIPBOARD.type\")\" ] || exit 1\n"
+    "/bin/cat \"$FAKE_CLIPBOARD\"";
+const char* const FAKE_XSEL =
+    "case \"$2\" in\n"
+    "  --input) /bin/cat > \"$FAKE_CLIPBOARD\" ;;\n"
+    "  --output) /bin/cat \"$FAKE_CLIPBOARD\" 2>/dev/null ;;\n"
+    "  --clear) /bin/rm -f \"$FAKE_CLIPBOARD\" ;;\n"
+    "esac";
+
+ClipboardContent text_content(const std::string& text) {
+  ClipboardContent content;
+  content.kind = ClipboardContent::TEXT;
+  content.text = text;
+  return content;
+}
+
+TEST_F(FakeHelper, WaylandHelpersCarryTextAndFiles) {
+  install("wl-copy", FAKE_WL_COPY);
+  install("wl-paste", FAKE_WL_PASTE);
+  under("WAYLAND_DISPLAY");
+  ClipboardContent read;
+  ASSERT_TRUE(platform::read_clipboard(&read));
+  EXPECT_EQ(read.kind, ClipboardContent::EMPTY);
+  ASSERT_TRUE(platform::write_clipboard(text_content("caf\xC3\xA9")));
+  std::ifstream type(dir_ + "/held.type");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(type), {}), "text/plain;charset=utf-8");
+  ASSERT_TRUE(platform::read_clipboard(&read));
+  EXPECT_EQ(read.text, "caf\xC3\xA9");
+  ClipboardContent files;
+  files.kind = ClipboardContent::FILES;
+  files.files = {"/a b", "/c"};
+  ASSERT_TRUE(platform::write_clipboard(files));
+  ASSERT_TRUE(platform::read_clipboard(&read));
+  EXPECT_EQ(read.kind, ClipboardContent::FILES);
+  EXPECT_EQ(read.files, files.files);
+  ASSERT_TRUE(platform::write_clipboard(ClipboardContent{}));
+  ASSERT_TRUE(platform::read_clipboard(&read));
+  EXPECT_EQ(read.kind, ClipboardContent::EMPTY);
+}
+
+TEST_F(FakeHelper, XselCarriesTextOnly) {
+  install("xsel", FAKE_XSEL);
+  under("DISPLAY");
+  ASSERT_TRUE(platform::write_clipboard(text_content("plain")));
+  ClipboardContent read;
+  ASSERT_TRUE(platform::read_clipboard(&read));
+  EXPECT_EQ(read.kind, ClipboardContent::TEXT);
+  EXPECT_EQ(read.text, "plain");
+  ClipboardContent files;
+  files.kind = ClipboardContent::FILES;
+  files.files = {"/a"};
+  EXPECT_FALSE(platform::write_clipboard(files)) << "xsel cannot offer a file list";
+  ASSERT_TRUE(platform::write_clipboard(ClipboardContent{}));
+  ASSERT_TRUE(platform::read_clipboard(&read));
+  EXPECT_EQ(read.kind, ClipboardContent::EMPTY);
+}
+
 TEST_F(FakeHelper, AHungHelperFailsInTime) {
-  use_fake_xclip("exec sleep 30");
+  use_fake_xclip("exec /bin/sleep 30");
   auto start = std::chrono::steady_clock::now();
   ClipboardContent content;
   EXPECT_FALSE(platform::read_clipboard(&content));
-  content.kind = ClipboardContent::TEXT;
-  content.text = "x";
-  EXPECT_FALSE(platform::write_clipboard(content));
+  EXPECT_FALSE(platform::write_clipboard(text_content("x")));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
 }
 
 TEST_F(FakeHelper, AFailingHelperFailsWritesAndFindsNothing) {
   use_fake_xclip("exit 1");
   ClipboardContent content;
-  content.kind = ClipboardContent::TEXT;
-  content.text = "kept?";
-  EXPECT_FALSE(platform::write_clipboard(content));
+  EXPECT_FALSE(platform::write_clipboard(text_content("kept?")));
   EXPECT_TRUE(platform::read_clipboard(&content)) << "no owner to list types: empty";
   EXPECT_EQ(content.kind, ClipboardContent::EMPTY);
 }
