@@ -10,6 +10,7 @@
 
 #include "platform/http.h"
 #include "runtime/core/actions.h"
+#include "runtime/core/error.h"
 #include "runtime/core/stack.h"
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
@@ -24,13 +25,18 @@
 
 namespace zol::http {
 
-const DefaultHeader DEFAULT_HEADERS[3] = {
+namespace {
+
+// The headers sent when the caller gives no header block, in this order.
+struct DefaultHeader {
+  const char* name;
+  const char* value;
+};
+const DefaultHeader DEFAULT_HEADERS[] = {
     {"Content-Type", "application/x-www-form-urlencoded"},
     {"Accept-Charset", "UTF-8"},
     {"User-Agent", "Mozilla/5.0 (Windows NT 6.1; Win64; x64)"},
 };
-
-namespace {
 
 std::string utf8_of(const Cell* text) {
   int32_t n = -1;   // in: no limit; out: the byte count
@@ -72,13 +78,23 @@ std::string method_text(const Cell* method) {
   return upper;
 }
 
+// A line break inside a name or value would end the header early and let the rest
+// pass for headers or a request of its own; a NUL would cut it short.
+std::string header_text(const Cell* value, std::string text) {
+  if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+    fire(err::script::INVALID_ARG, value);
+  return text;
+}
+
 // The caller's pairs from the block's head; a name left without a value is not
 // sent.
 void add_pairs(const Cell* pairs, platform::HttpRequest* out) {
   int32_t head = series_cell::head(pairs), count = block::length(pairs);
   for (int32_t i = 0; i + 1 < count; i += 2) {
-    std::string name = header_name(block::cell_at(pairs, head + i));
-    out->headers.emplace_back(std::move(name), formed(block::cell_at(pairs, head + i + 1)));
+    const Cell* name = block::cell_at(pairs, head + i);
+    std::string name_text = header_text(name, header_name(name));
+    const Cell* value = block::cell_at(pairs, head + i + 1);
+    out->headers.emplace_back(std::move(name_text), header_text(value, formed(value)));
   }
 }
 

@@ -11,15 +11,10 @@
 
 namespace zol::http {
 
-// The headers sent when the caller gives no header block, in this order.
-struct DefaultHeader {
-  const char* name;
-  const char* value;
-};
-extern const DefaultHeader DEFAULT_HEADERS[3];
-
 // Pushes the answer on the value stack and answers it. `headers` (a block of
 // alternating names and values) and `data` may be null; none data is no data.
+// Without a header block three default headers go. A name or value holding a
+// line break or NUL raises invalid-arg.
 Cell* request(const Cell* method, const Cell* url, const Cell* headers, const Cell* data,
               const url::HttpOptions& how);
 

@@ -171,6 +171,12 @@ TEST_F(Http, NoAnswerRaisesCannotOpenPromptly) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20))
       << "failures must not wait for the long timeouts";
   EXPECT_EQ(eval("read/part URL/text 2"), test::eval_error_text(err::script::BAD_REFINES));
+  size_t sent = server.requests().size();
+  for (const char* smuggled : {"[X \"a^M^/Injected: 1\"]", "[\"X^/Y\" 1]", "[X \"a^@b\"]"})
+    EXPECT_EQ(eval(std::string("write URL/echo [post ") + smuggled + " \"\"]"),
+              test::eval_error_text(err::script::INVALID_ARG))
+        << smuggled;
+  EXPECT_EQ(server.requests().size(), sent) << "nothing was sent";
 }
 
 TEST_F(Http, AStalledAnswerEndsAfterTheStallTime) {
