@@ -97,6 +97,8 @@ class Http : public ::testing::Test {
  protected:
   void SetUp() override {
     test::boot();
+    // A proxy set for the machine must not stand between the tests and the server.
+    setenv("no_proxy", "127.0.0.1", 1);
     ASSERT_TRUE(server.running()) << "the local server did not start";
   }
   // Evaluates source in which "URL/" stands for the server's address.
