@@ -41,6 +41,7 @@
 #include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/url.h"
+#include "runtime/datatypes/http.h"
 #include "runtime/datatypes/simple_io.h"
 #include "runtime/datatypes/vector.h"
 #include "runtime/datatypes/word.h"
@@ -107,6 +108,7 @@ void register_datatypes() {
   url::init();
   file::init();
   simple_io::install();
+  http::install();
   object::init();
   float_::init();
   typeset::init();

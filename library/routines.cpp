@@ -41,6 +41,7 @@
 #include "runtime/datatypes/url.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/numeric/shift.h"
+#include "runtime/text/unicode.h"
 #include "runtime/zolbin/zolbin.h"
 
 namespace zol::library {
@@ -224,13 +225,26 @@ const Cell* os_info(Args) {
 
 // --- the clipboard ---------------------------------------------------------------------------
 
-// Text as a string!, files as a block of file!; none when empty, false when the
-// clipboard could not be read.
+// An image decoded from its encoded bytes; none when the bytes are of no format
+// the image codecs know.
+const Cell* clipboard_image(const std::string& encoded) {
+  Cell* bytes = stack::push_unset();
+  binary::load(reinterpret_cast<const uint8_t*>(encoded.data()), uint32_t(encoded.size()), bytes);
+  Cell decoded;
+  image::load_binary(bytes, &decoded);
+  stack::pop(1);
+  return answer(decoded);
+}
+
+// Text as a string!, files as a block of file!, an image as image!; none when
+// empty, false when the clipboard could not be read.
 const Cell* read_clipboard(Args) {
   platform::ClipboardContent content;
   if (!platform::read_clipboard(&content)) return &values::false_value;
   auto bytes = [](const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); };
+  if (content.kind == platform::ClipboardContent::IMAGE) return clipboard_image(content.image);
   if (content.kind == platform::ClipboardContent::TEXT) {
+    unicode::repair_utf8(&content.text);   // another program's bytes may be anything
     Cell text;
     string::load(bytes(content.text), uint32_t(content.text.size()), &text, string::ENCODING_UTF8);
     return answer(text);
@@ -254,6 +268,19 @@ std::string clipboard_path(const Cell* value) {
   fire(err::script::INVALID_ARG, value);
 }
 
+// An image as PNG bytes. An image without pixels leaves the content empty, so
+// writing it only empties the clipboard.
+void clipboard_png(const Cell* picture, platform::ClipboardContent* content) {
+  if (image::pixel_count(picture) == 0) return;
+  Cell* png = stack::push_unset();
+  image::encode(picture, image::PNG, png);
+  content->kind = platform::ClipboardContent::IMAGE;
+  content->image_type = "image/png";
+  content->image.assign(reinterpret_cast<const char*>(binary::head_bytes(png)),
+                        size_t(binary::length(png)));
+  stack::pop(1);
+}
+
 const Cell* write_clipboard(Args a) {
   const Cell* data = a[0];
   platform::ClipboardContent content;
@@ -266,7 +293,7 @@ const Cell* write_clipboard(Args a) {
     for (int32_t i = series_cell::head(data); i < int32_t(list->length()); i++)
       content.files.push_back(clipboard_path(&list->cells()[i]));
   } else if (data->is(T_IMAGE)) {
-    return &values::false_value;   // the clipboard carries no images yet
+    clipboard_png(data, &content);
   } else if (!data->is(T_NONE)) {
     fire(err::script::INVALID_ARG, data);
   }

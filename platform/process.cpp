@@ -12,8 +12,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 extern char** environ;
 
@@ -70,12 +72,32 @@ bool open_stream(const Redirect& r, int which, bool console, Stream* s) {
   return false;
 }
 
+// When a waiting call must give up; `limited` false: never.
+struct Deadline {
+  bool limited = false;
+  std::chrono::steady_clock::time_point at;
+
+  explicit Deadline(int limit_ms) {
+    limited = limit_ms > 0;
+    at = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+  }
+  // What poll() may wait: -1 for ever, else the milliseconds left (at least 0).
+  int poll_ms() const {
+    if (!limited) return -1;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        at - std::chrono::steady_clock::now());
+    return left.count() > 0 ? int(left.count()) : 0;
+  }
+  bool passed() const { return limited && std::chrono::steady_clock::now() >= at; }
+};
+
 bool quoted_char_escapes(char c) { return c == '"' || c == '\\' || c == '$' || c == '`' || c == '\n'; }
 
-// Feeds the input and drains output and error until all three are done. Writes to
-// a child that stopped reading end quietly: SIGPIPE is held off for the write and
-// a pending one is consumed.
-void serve_pipes(Stream streams[3], ProcessRequest* request) {
+// Feeds the input and drains output and error until all three are done, or the
+// deadline passes (false; the pipes are closed). Writes to a child that stopped
+// reading end quietly: SIGPIPE is held off for the write and a pending one is
+// consumed.
+bool serve_pipes(Stream streams[3], ProcessRequest* request, const Deadline& deadline) {
   const std::string& feed = request->input.data;
   size_t fed = 0;
   std::string* sinks[3] = {nullptr, &request->output.data, &request->error.data};
@@ -87,6 +109,7 @@ void serve_pipes(Stream streams[3], ProcessRequest* request) {
   static thread_local std::vector<char> chunk_buffer(1 << 20);
   char* chunk = chunk_buffer.data();
   const size_t chunk_size = chunk_buffer.size();
+  bool completed = true;
   for (;;) {
     pollfd fds[3];
     int n = 0;
@@ -97,8 +120,12 @@ void serve_pipes(Stream streams[3], ProcessRequest* request) {
       which[n++] = i;
     }
     if (n == 0) break;
-    if (poll(fds, nfds_t(n), -1) < 0) {
-      if (errno == EINTR) continue;
+    int ready = poll(fds, nfds_t(n), deadline.poll_ms());
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) break;
+    if (ready == 0) {
+      for (int i = 0; i < 3; i++) close_fd(&streams[i].ours);
+      completed = false;
       break;
     }
     for (int k = 0; k < n; k++) {
@@ -120,15 +147,40 @@ void serve_pipes(Stream streams[3], ProcessRequest* request) {
   while (sigtimedwait(&pipe_only, nullptr, &none) == SIGPIPE) {
   }
   pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  return completed;
 }
 
-// The child's exit status: its code, or 128 + the signal that ended it.
+// The exit status: the child's code, or 128 + the signal that ended it.
+int exit_status(int status) {
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return WEXITSTATUS(status);
+}
+
 int wait_for(pid_t pid) {
   int status = 0;
   while (waitpid(pid, &status, 0) < 0)
     if (errno != EINTR) return -1;
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return WEXITSTATUS(status);
+  return exit_status(status);
+}
+
+// A child past its deadline is killed and reaped; the call answers -1.
+int give_up(pid_t pid) {
+  kill(pid, SIGKILL);
+  wait_for(pid);
+  return -1;
+}
+
+// wait_for, giving up at the deadline.
+int wait_until(pid_t pid, const Deadline& deadline) {
+  if (!deadline.limited) return wait_for(pid);
+  for (;;) {
+    int status = 0;
+    pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) return exit_status(status);
+    if (done < 0 && errno != EINTR) return -1;
+    if (deadline.passed()) return give_up(pid);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
 }
 
 // The command in single quotes, for handing a program path to the shell whole.
@@ -240,8 +292,9 @@ int run_process(ProcessRequest* request) {
     pending_children.push_back(pid);
     return int(pid);
   }
-  serve_pipes(streams, request);
-  return wait_for(pid);
+  Deadline deadline(request->time_limit_ms);
+  if (!serve_pipes(streams, request, deadline)) return give_up(pid);
+  return wait_until(pid, deadline);
 }
 
 std::vector<std::pair<std::string, std::string>> environment_pairs() {

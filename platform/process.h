@@ -27,11 +27,15 @@ struct ProcessRequest {
   bool wait = false;
   bool console = false;        // DEFAULT streams are the console's, not /dev/null
   Redirect input, output, error;
+  // Milliseconds the waiting call may take in all; 0: no limit. A child still
+  // running then is killed.
+  int time_limit_ms = 0;
 };
 
 // Runs the request. Answers the exit status (the child's code, or 128 + the
 // signal that ended it) when it waited, the process id when it did not, and -1
-// when a file could not be opened or the process not started. The call waits with
+// when a file could not be opened, the process not started or the time limit
+// passed. The call waits with
 // /wait, /console or any redirection. Children started without waiting are reaped
 // by later calls.
 int run_process(ProcessRequest* request);

@@ -19,34 +19,6 @@
 namespace zol::natives {
 namespace {
 
-// The bytes with every malformed UTF-8 sequence replaced by U+FFFD, so captured
-// output of any kind decodes. Runs of ASCII are copied without decoding: captured
-// output is mostly ASCII and may be hundreds of megabytes.
-void repair_utf8(std::string* bytes) {
-  const auto* start = reinterpret_cast<const uint8_t*>(bytes->data());
-  const uint8_t* end = start + bytes->size();
-  const uint8_t* p = start;
-  std::string out;
-  bool repaired = false;
-  while (p < end) {
-    const uint8_t* run = p;
-    while (p < end && *p < 0x80) p++;
-    if (repaired) out.append(reinterpret_cast<const char*>(run), size_t(p - run));
-    if (p == end) break;
-    uint32_t cp;
-    const uint8_t* next = unicode::decode_utf8_char(p, end, &cp);
-    if (cp == unicode::INVALID && !repaired) {
-      repaired = true;
-      out.reserve(bytes->size() + 16);
-      out.assign(reinterpret_cast<const char*>(start), size_t(p - start));
-    }
-    if (cp == unicode::INVALID) out += "\xEF\xBF\xBD";
-    else if (repaired) out.append(reinterpret_cast<const char*>(p), size_t(next - p));
-    p = next;
-  }
-  if (repaired) *bytes = std::move(out);
-}
-
 // What a refinement's argument asks of one stream; `position` is -1 when the
 // refinement is absent.
 platform::Redirect redirect_of(int position, bool input) {
@@ -78,7 +50,7 @@ void deliver(int position, platform::Redirect& r) {
     std::copy(r.data.begin(), r.data.end(), gap);
     return;
   }
-  repair_utf8(&r.data);
+  unicode::repair_utf8(&r.data);
   Cell* decoded = string::load(reinterpret_cast<const uint8_t*>(r.data.data()), uint32_t(r.data.size()), nullptr,
                                string::ENCODING_UTF8);
   string::concatenate(target, decoded, -1, 0, false, string::CONCAT_APPEND);
@@ -126,7 +98,7 @@ void list_env(int) {
   for (const auto& pair : pairs) {
     for (const std::string* part : {&pair.first, &pair.second}) {
       std::string text = *part;
-      repair_utf8(&text);
+      unicode::repair_utf8(&text);
       string::load_in(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()),
                       series_cell::node(block), string::ENCODING_UTF8);
     }

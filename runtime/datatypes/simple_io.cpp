@@ -349,6 +349,10 @@ Cell size_of(const Cell* file) {
   return size_number(st.size);
 }
 
+void bytes_to_value(const uint8_t* bytes, size_t count, const ReadOptions& how, Cell* out) {
+  make_value(bytes, count, how, out);
+}
+
 void install() {
   file::services.read = read;
   file::services.write = write;

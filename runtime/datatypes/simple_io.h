@@ -7,6 +7,7 @@
 // A file that names a directory by its spelling (see is_directory) reads as the
 // block of its entries. Failures to open raise access `cannot-open` with the file.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "runtime/core/cell.h"
@@ -53,6 +54,10 @@ Cell size_of(const Cell* file);
 // A byte count as a number: integer! while it fits, else float!, as integer
 // literals overflow to float!.
 Cell size_number(int64_t n);
+
+// Bytes as read would make them: a binary! with how.binary, a block of lines with
+// how.lines, else a string! decoded from UTF-8. Into `out`.
+void bytes_to_value(const uint8_t* bytes, size_t count, const ReadOptions& how, Cell* out);
 
 // Installs the services above behind the file! actions.
 void install();

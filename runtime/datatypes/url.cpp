@@ -236,6 +236,16 @@ bool is_http(const Cell* url) { return string::match_cstr(url, "http"); }
 
 Cell word_named(uint32_t known) { return word::make_global(known); }
 
+// The HTTP service's answer in the url's cell; no response at all is an error.
+Cell* ask_http(Cell* url, const Cell* method, const Cell* headers, const Cell* data,
+               const HttpOptions& how) {
+  need_service(services.http_request != nullptr);
+  Cell* answer = services.http_request(method, url, headers, data, how);
+  if (answer->is(T_NONE)) fire(err::access::CANNOT_OPEN, url);
+  *url = *answer;
+  return url;
+}
+
 Cell* read(Cell* url, const Cell* part, const Cell* seek, bool binary, bool lines, bool info,
            const Cell* as) {
   if (!is_http(url)) {
@@ -244,24 +254,18 @@ Cell* read(Cell* url, const Cell* part, const Cell* seek, bool binary, bool line
     *url = *actions::read_typed(&port, part, seek, binary, lines, info, as);
     return url;
   }
-  if (part || seek || as) fire(err::internal::NOT_DONE);
-  need_service(services.http_request != nullptr);
+  if (part || seek || as) fire(err::script::BAD_REFINES);
   Cell method = word_named(words::get);
-  Cell* answer = services.http_request(&method, url, nullptr, nullptr);
-  if (answer->is(T_NONE)) fire(err::access::CANNOT_OPEN, url);
-  *url = *answer;
-  return url;
+  return ask_http(url, &method, nullptr, nullptr, {binary, lines, info});
 }
 
 // An HTTP write: [method headers data] or plain data, posted.
-Cell* write_http(Cell* url, Cell* data) {
-  need_service(services.http_request != nullptr);
+Cell* write_http(Cell* url, Cell* data, const HttpOptions& how) {
   if (!data->is(T_STRING) && !data->is(T_BINARY) && !data->is(T_BLOCK))
     fire(err::script::INVALID_ARG, data);
   if (!data->is(T_BLOCK)) {
     Cell method = word_named(words::post);
-    *url = *services.http_request(&method, url, nullptr, data);
-    return url;
+    return ask_http(url, &method, nullptr, data, how);
   }
   int32_t count = block::length(data);
   Cell method = count > 0 ? *block::clip_head_cell(data) : word_named(words::get);
@@ -269,14 +273,12 @@ Cell* write_http(Cell* url, Cell* data) {
   Cell body = count > 2 ? block::clip_head_cell(data)[2] : values::none;
   if (!method.is(T_WORD)) fire(err::script::INVALID_ARG, &method);
   if (count > 1 && !headers.is(T_BLOCK)) fire(err::script::INVALID_ARG, &headers);
-  *url = *services.http_request(&method, url, count > 1 ? &headers : nullptr,
-                                count > 2 ? &body : nullptr);
-  return url;
+  return ask_http(url, &method, count > 1 ? &headers : nullptr, count > 2 ? &body : nullptr, how);
 }
 
 Cell* write(Cell* url, Cell* data, bool binary, bool lines, bool info, bool append,
             const Cell* part, const Cell* seek, const Cell* allow, const Cell* as) {
-  if (is_http(url)) return write_http(url, data);
+  if (is_http(url)) return write_http(url, data, {binary, lines, info});
   need_service(services.parse != nullptr);
   Cell port = services.parse(url, false);
   *url = *actions::write_typed(&port, data, binary, lines, info, append, part, seek, allow, as);

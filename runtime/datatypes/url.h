@@ -56,10 +56,18 @@ Cell* push(const Cell* url);
 // url is parsed into a port! by the library's url parser and goes through the port.
 // The services install these when they start; until then the actions that need
 // one raise internal feature-na.
+// The shape of an HTTP answer: the body as a binary! or a block of lines rather
+// than a string!, and with info [status headers body].
+struct HttpOptions {
+  bool binary = false;
+  bool lines = false;
+  bool info = false;
+};
 struct Services {
   // method: get, post or the word a data block names; headers and data may be null.
+  // Answers none when no response came.
   Cell* (*http_request)(const Cell* method, const Cell* url, const Cell* headers,
-                        const Cell* data) = nullptr;
+                        const Cell* data, const HttpOptions& how) = nullptr;
   // The port! for a url (made from what the library's parse-url answers), opened
   // when asked to; the port's own actions then read and write.
   Cell (*parse)(const Cell* url, bool open) = nullptr;

@@ -2,6 +2,7 @@
 #include "runtime/text/unicode.h"
 
 #include <cstring>
+#include <string>
 
 #include "runtime/datatypes/string/string.h"
 #include "runtime/core/error.h"
@@ -499,6 +500,33 @@ NodeRef load_cp1251(const uint8_t* bytes, uint32_t length, Cell* target, bool cr
                       *consumed = 1;
                       return static_cast<int32_t>(*at < 0x80 ? *at : CP1251[*at - 0x80]);
                     });
+}
+
+// Runs of ASCII are copied without decoding: the text may be hundreds of megabytes
+// of captured output, mostly ASCII.
+void repair_utf8(std::string* bytes) {
+  const auto* start = reinterpret_cast<const uint8_t*>(bytes->data());
+  const uint8_t* end = start + bytes->size();
+  const uint8_t* p = start;
+  std::string out;
+  bool repaired = false;
+  while (p < end) {
+    const uint8_t* run = p;
+    while (p < end && *p < 0x80) p++;
+    if (repaired) out.append(reinterpret_cast<const char*>(run), size_t(p - run));
+    if (p == end) break;
+    uint32_t cp;
+    const uint8_t* next = decode_utf8_char(p, end, &cp);
+    if (cp == INVALID && !repaired) {
+      repaired = true;
+      out.reserve(bytes->size() + 16);
+      out.assign(reinterpret_cast<const char*>(start), size_t(p - start));
+    }
+    if (cp == INVALID) out += "\xEF\xBF\xBD";
+    else if (repaired) out.append(reinterpret_cast<const char*>(p), size_t(next - p));
+    p = next;
+  }
+  if (repaired) *bytes = std::move(out);
 }
 
 }  // namespace zol::unicode

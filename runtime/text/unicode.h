@@ -13,6 +13,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "runtime/core/cell.h"
 #include "runtime/memory/memory.h"
@@ -31,6 +32,9 @@ void init();
 // point, or INVALID when the sequence is malformed or cut off by `end`; returns the
 // position after the bytes it consumed (at least one when p < end).
 const uint8_t* decode_utf8_char(const uint8_t* p, const uint8_t* end, uint32_t* cp);
+// Replaces every malformed UTF-8 sequence in the bytes by U+FFFD, so that text from
+// other programs (captured output, the clipboard) of any kind decodes.
+void repair_utf8(std::string* bytes);
 
 // Sequences between start and end, sized by their lead bytes (other bytes count as
 // one); and the position n such sequences further on, never past end.

@@ -272,9 +272,11 @@ TEST(FilePaths, PosixPathsAsTheyAre) {
 std::string seen_path;
 Cell* answer = nullptr;
 
-Cell* fake_http(const Cell* method, const Cell* url, const Cell* headers, const Cell* data) {
+Cell* fake_http(const Cell* method, const Cell* url, const Cell* headers, const Cell* data,
+                const url::HttpOptions& how) {
   seen_path = test::mold(*method) + " " + utf8(*url) + (headers ? " headers" : "") +
-              (data ? " " + test::mold(*data) : "");
+              (data ? " " + test::mold(*data) : "") + (how.binary ? " /binary" : "") +
+              (how.lines ? " /lines" : "") + (how.info ? " /info" : "");
   return answer;
 }
 
@@ -305,6 +307,8 @@ TEST(UrlServices, HttpReadsAndWrites) {
       return seen_path;
     });
   };
+  url::Services installed = url::services;
+  url::services = {};
   EXPECT_EQ(read(), error_of(err::internal::FEATURE_NA));
   url::services.http_request = fake_http;
   Cell none = values::none, page = S("page");
@@ -318,13 +322,24 @@ TEST(UrlServices, HttpReadsAndWrites) {
   EXPECT_EQ(write(test::value("[1 [h 1] x]")), error_of(err::script::INVALID_ARG));
   EXPECT_EQ(write(test::value("[put h x]")), error_of(err::script::INVALID_ARG));
   EXPECT_EQ(write(values::integer(1)), error_of(err::script::INVALID_ARG));
+  Cell shaped = u;
+  actions::read_typed(&shaped, nullptr, nullptr, true, true, true, nullptr);
+  EXPECT_EQ(seen_path, "get http://a.b/x /binary /lines /info") << "the answer's shape reaches the service";
+  Cell two = values::integer(2);
+  EXPECT_EQ(test::raised([&] {
+              Cell v = u;
+              actions::read_typed(&v, &two, nullptr, false, false, false, nullptr);
+            }),
+            test::error_name(err::script::BAD_REFINES));
+  answer = &none;
+  EXPECT_EQ(write(S("body")), error_of(err::access::CANNOT_OPEN)) << "a write without response fails too";
   Cell other = S("ftp://a.b/x", T_URL);
   EXPECT_EQ(test::raised([&] {
               actions::read_typed(&other, nullptr, nullptr, false, false, false, nullptr);
             }),
             test::error_name(err::internal::FEATURE_NA))
       << "other schemes need the url parser and ports";
-  url::services = {};
+  url::services = installed;
 }
 
 }  // namespace
