@@ -13,6 +13,7 @@
 #include "runtime/core/action_types.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/object.h"
 #include "runtime/datatypes/series/series.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/typeset.h"
@@ -213,18 +214,28 @@ Mode mode_of(const Search& how) {
   return is_any_block(how.value->type()) ? Mode::SEQUENCE : Mode::VALUE;
 }
 
+// find/same of an object is the search reactive code makes on every field change,
+// over tables of thousands of records: an object cell is the same as another
+// exactly when both name one context (no other type is ever the same as an
+// object), which needs no action dispatch.
+bool matches_cell(const Cell* x, const Cell* y, int op) {
+  if (op == C_SAME && y->is(T_OBJECT))
+    return x->is(T_OBJECT) && object::context_of(x) == object::context_of(y);
+  return compare_cells(x, y, op) == 0;
+}
+
 bool matches_at(const Cell* blk, int32_t pos, const Cell* value, Mode mode, int32_t span, int op) {
   switch (mode) {
     case Mode::TYPE: return cell_at(blk, pos)->type() == value->w1;
     case Mode::TYPESET: return typeset::has(value, cell_at(blk, pos)->type());
-    case Mode::VALUE: return compare_cells(cell_at(blk, pos), value, op) == 0;
+    case Mode::VALUE: return matches_cell(cell_at(blk, pos), value, op);
     case Mode::SEQUENCE: break;
   }
   for (int32_t k = 0; k < span; k++) {
     if (pos + k >= whole(blk)) return false;
     Cell x = *cell_at(blk, pos + k);
     Cell y = *cell_at(value, series::head_index(value) + k);
-    if (compare_cells(&x, &y, op) != 0) return false;
+    if (!matches_cell(&x, &y, op)) return false;
   }
   return true;
 }

@@ -19,9 +19,6 @@
 namespace zol::block {
 namespace {
 
-Cell* cells_at(const Cell* blk, int32_t index) {
-  return reinterpret_cast<Cell*>(buffer(blk)->head() + size_t(index) * sizeof(Cell));
-}
 int32_t whole_length(const Cell* blk) { return static_cast<int32_t>(buffer(blk)->length()); }
 int32_t head_of(const Cell* blk) {
   int32_t h = series_cell::head(blk);
@@ -53,13 +50,12 @@ bool advance(Cell* blk) {
 Cell* clip_head_cell(Cell* blk) {
   int32_t len = whole_length(blk);
   if (series_cell::head(blk) > len) series_cell::set_head(blk, len);
-  return cells_at(blk, head_of(blk));
+  return cell_at(blk, head_of(blk));
 }
 
 Cell* tail_cell(const Cell* blk) { return buffer(blk)->cell_tail(); }
 bool at_tail(const Cell* blk) { return head_of(blk) >= whole_length(blk); }
 
-Cell* cell_at(const Cell* blk, int32_t index) { return cells_at(blk, index); }
 
 void truncate_at_head(Cell* blk) {
   SeriesBuffer* b = buffer(blk);
@@ -91,7 +87,7 @@ void append_all(Cell* blk, const Cell* source) {
   Cell src = *source;
   int32_t n = length(&src);
   for (int32_t i = 0; i < n; i++) {
-    Cell v = *cells_at(&src, head_of(&src) + i);   // re-read: blk may be src
+    Cell v = *cell_at(&src, head_of(&src) + i);   // re-read: blk may be src
     append(blk, &v);
   }
 }
@@ -154,7 +150,7 @@ void insert_each(Cell* blk, const Cell* source) {
   Cell src = *source;
   int32_t n = length(&src);
   for (int32_t i = 0; i < n; i++) {
-    Cell v = *cells_at(&src, head_of(&src) + i);
+    Cell v = *cell_at(&src, head_of(&src) + i);
     insert_value(blk, &v, true, false);
   }
 }
@@ -180,7 +176,7 @@ Cell* clone(const Cell* blk, bool deep, bool deep_any) {
   Cell* result = push_empty(count < 1 ? 1 : count);
   Cell copy = *result;
   for (int32_t i = 0; i < count; i++) {
-    Cell v = *cells_at(&src, head_of(&src) + i);
+    Cell v = *cell_at(&src, head_of(&src) + i);
     uint8_t t = v.type();
     bool nested = t == T_BLOCK || (deep_any && (t == T_PAREN || (t >= T_PATH && t <= T_GET_PATH)));
     if (deep && nested) {
@@ -218,11 +214,11 @@ void copy_nested(const Cell* blk, int32_t from, int32_t to, int32_t step, bool d
   Cell series = *blk;
   Cell kinds = types ? *types : values::none;
   for (int32_t i = from; i < to && i < whole_length(&series); i += step) {
-    Cell v = *cells_at(&series, i);
+    Cell v = *cell_at(&series, i);
     if (!nested_copy_wanted(&v, types ? &kinds : nullptr)) continue;
     Cell copied;
     actions::copy_typed(&v, &copied, nullptr, deep, deep && types ? &kinds : nullptr);
-    *cells_at(&series, i) = copied;   // re-read: copying allocates
+    *cell_at(&series, i) = copied;   // re-read: copying allocates
   }
 }
 
@@ -234,10 +230,10 @@ const Cell* select_word(const Cell* blk, const Cell* word, bool case_) {
   uint32_t wanted = spelling(word);
   int32_t n = length(blk);
   for (int32_t i = 0; i < n; i++) {
-    const Cell* c = cells_at(blk, head_of(blk) + i);
+    const Cell* c = cell_at(blk, head_of(blk) + i);
     bool plain_word = c->is(T_WORD) || c->is(T_SET_WORD) || c->is(T_LIT_WORD) || c->is(T_GET_WORD);
     if (plain_word && spelling(c) == wanted)
-      return i + 1 < n ? cells_at(blk, head_of(blk) + i + 1) : &values::none;
+      return i + 1 < n ? cell_at(blk, head_of(blk) + i + 1) : &values::none;
   }
   return &values::none;
 }
@@ -245,9 +241,9 @@ const Cell* select_word(const Cell* blk, const Cell* word, bool case_) {
 const Cell* select_compare(const Cell* blk, const Cell* value) {
   int32_t n = length(blk);
   for (int32_t i = 0; i < n; i++) {
-    Cell* c = cells_at(blk, head_of(blk) + i);
+    Cell* c = cell_at(blk, head_of(blk) + i);
     if (actions::compare_typed(c, value, C_FIND) == 0)
-      return i + 1 < n ? cells_at(blk, head_of(blk) + i + 1) : &values::none;
+      return i + 1 < n ? cell_at(blk, head_of(blk) + i + 1) : &values::none;
   }
   return &values::none;
 }
@@ -257,7 +253,7 @@ bool remove_compare(Cell* blk, const Cell* value, bool from_start) {
   int32_t start = from_start ? 0 : head_of(blk);
   int32_t len = whole_length(blk);
   for (int32_t i = start; i < len; i++) {
-    Cell* c = cells_at(blk, i);
+    Cell* c = cell_at(blk, i);
     if (actions::compare_typed(c, value, C_FIND) != 0) continue;
     b = buffer(blk);   // the comparison may have run Zol code
     uint8_t* at = b->head() + size_t(i) * sizeof(Cell);
@@ -296,8 +292,8 @@ int compare_each(const Cell* a, const Cell* b, int op) {
   int32_t n = na < nb ? na : nb;
   int result = 0;
   for (int32_t i = 0; i < n && result == 0; i++) {
-    Cell x = *cells_at(a, head_of(a) + i);
-    Cell y = *cells_at(b, head_of(b) + i);
+    Cell x = *cell_at(a, head_of(a) + i);
+    Cell y = *cell_at(b, head_of(b) + i);
     if (!comparable(x.type(), y.type())) {
       result = x.type() < y.type() ? -1 : 1;
       break;
@@ -318,7 +314,7 @@ int mold_each(const Cell* blk, Cell* buffer, const MoldOptions& how, int limit) 
   bool broken = false;
   for (int32_t i = 0; i < n; i++) {
     if (part_given && limit < 1) break;
-    Cell v = *cells_at(&src, head_of(&src) + i);
+    Cell v = *cell_at(&src, head_of(&src) + i);
     if (!how.flat && cell::new_line(&v)) {
       if (i == 0 && !how.only) {
         element.indent++;

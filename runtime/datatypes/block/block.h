@@ -29,7 +29,11 @@ bool advance(Cell* blk);
 Cell* clip_head_cell(Cell* blk);   // moves a head past the tail back to it
 Cell* tail_cell(const Cell* blk);
 bool at_tail(const Cell* blk);
-Cell* cell_at(const Cell* blk, int32_t index);
+// The cell at an absolute index of the block's buffer (no head, no bounds check):
+// inline, as searches call it once per position.
+inline Cell* cell_at(const Cell* blk, int32_t index) {
+  return reinterpret_cast<Cell*>(buffer(blk)->head() + size_t(index) * sizeof(Cell));
+}
 void truncate_at_head(Cell* blk);
 void truncate_at(Cell* blk, int32_t index);
 Cell* append(Cell* blk, const Cell* value);
