@@ -55,7 +55,9 @@ lexer::Reply note_fault(void* context, const lexer::TraceEvent& event) {
   if (!fault->met) {
     fault->met = true;
     fault->line = event.line;
-    fault->token = fault->text->substr(event.start, std::min<uint32_t>(event.end - event.start, 40));
+    // The token's first line, at least a few characters of it, at most a few dozen.
+    std::string token = fault->text->substr(event.start, std::max<uint32_t>(event.end - event.start, 20));
+    fault->token = token.substr(0, std::min<size_t>(token.find('\n'), 40));
   }
   return lexer::Reply::END;
 }
