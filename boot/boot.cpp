@@ -221,7 +221,14 @@ Cell load_image(const uint8_t* image, size_t length) {
 
 void evaluate_library_file(const char* name, const Cell* code) {
   Cell block = *code;
-  if (!stack::try_run([&] { interpreter::do_block(&block); })) fail_start(name, exits::value);
+  bool thrown = false;
+  bool evaluated = stack::try_run([&] {
+    thrown = !stack::catch_run([&] { interpreter::do_block(&block); });
+  });
+  if (!evaluated) fail_start(name, exits::value);
+  // A throw that nothing in the file caught is no error of the file: like every
+  // exit that nothing takes, it goes on to the program's top catch.
+  if (thrown) exits::raise(exits::THROW);
 }
 
 void evaluate_library_file(const SourceText& file) {
