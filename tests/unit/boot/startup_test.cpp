@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
 #include "boot/boot.h"
 #include "boot/entry.h"
+#include "boot/runtime.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/core/symbol.h"
@@ -215,6 +218,47 @@ TEST(StartUp, ASetPathIntoALibraryObjectFiresItsChangeHandlerOnce) {
       "watched/a: 2 print [heard watched/a]");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out, "1 2\n");
+}
+
+// The program needs nothing beside itself: the library is inside it.
+TEST(StartUp, TheProgramAloneInAnEmptyFolderStarts) {
+  char pattern[] = "/tmp/zol-alone-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  std::string dir = pattern;
+  std::filesystem::copy_file(ZOL_BINARY, dir + "/zol");
+  std::string command = "cd " + dir + " && printf '1 + 2\\n' | env -i HOME=" + dir +
+                        " XDG_CACHE_HOME=" + dir + " ./zol 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string out;
+  char chunk[4096];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
+  EXPECT_EQ(pclose(pipe), 0) << out;
+  EXPECT_EQ(out, "== 3\n");
+  std::filesystem::remove_all(dir);
+}
+
+// The unit tests start a runtime more than once in a process: each start reads the
+// image again and builds the same library over module values set afresh.
+TEST(StartUp, ASecondRuntimeInOneProcessBuildsTheSameLibrary) {
+  const char* PROBES[] = {
+      "words-of system",
+      "body-of :probe",
+      "reduce [$1.25 * 3 0.1 + 0.2 to integer! 2147483647.0]",
+      "system/catalog/errors/math/zero-divide",
+  };
+  std::string first;
+  for (const char* p : PROBES) first += test::eval(p) + "\n";
+  test::ChildResult r = test::run_in_child([&] {
+    for (int round = 0; round < 2; round++) {
+      runtime::cleanup();
+      runtime::init();
+    }
+    std::string again;
+    for (const char* p : PROBES) again += test::eval(p) + "\n";
+    std::printf("%s", again.c_str());
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, first);
 }
 
 }  // namespace
