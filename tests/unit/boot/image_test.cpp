@@ -2,7 +2,6 @@
 // the file's text, the build step's refusal of a file that does not lex, and
 // start-up's refusal of an image that does not decode.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -73,20 +72,8 @@ TEST(BootImage, HoldsEveryListedFileAsItsTextLoads) {
   }
 }
 
-struct ToolRun {
-  std::string out;
-  int status;
-};
-
-ToolRun run_tool(const std::string& arguments) {
-  std::string command = std::string(ZOL_BOOT_IMAGE_TOOL) + " " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  ToolRun r{"", -1};
-  char chunk[4096];
-  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) r.out.append(chunk, n);
-  int status = pclose(pipe);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+test::ChildResult run_tool(const std::string& arguments) {
+  return test::run_command(std::string(ZOL_BOOT_IMAGE_TOOL) + " " + arguments + " 2>&1");
 }
 
 TEST(BootImage, TheBuildStepRefusesAFileThatDoesNotLexNamingItsFileAndLine) {
@@ -108,12 +95,12 @@ TEST(BootImage, TheBuildStepRefusesAFileThatDoesNotLexNamingItsFileAndLine) {
     std::string broken = dir + "/broken.zol";
     std::ofstream(broken) << c.text;
     std::string image = dir + "/out.zb";
-    ToolRun r = run_tool(image + " library/good.zol=" + good + " library/broken.zol=" + broken);
+    test::ChildResult r = run_tool(image + " library/good.zol=" + good + " library/broken.zol=" + broken);
     EXPECT_EQ(r.status, 1) << c.text;
     EXPECT_EQ(r.out, std::string("zol_boot_image: ") + c.report) << c.text;
     EXPECT_FALSE(std::filesystem::exists(image)) << c.text;
   }
-  ToolRun sound = run_tool(dir + "/out.zb library/good.zol=" + good);
+  test::ChildResult sound = run_tool(dir + "/out.zb library/good.zol=" + good);
   EXPECT_EQ(sound.status, 0) << sound.out;
   EXPECT_EQ(read_file(dir + "/out.zb").substr(0, 8), std::string("ZOLBIN\x01\x05", 8));
   std::filesystem::remove_all(dir);

@@ -228,12 +228,9 @@ TEST(StartUp, TheProgramAloneInAnEmptyFolderStarts) {
   std::filesystem::copy_file(ZOL_BINARY, dir + "/zol");
   std::string command = "cd " + dir + " && printf '1 + 2\\n' | env -i HOME=" + dir +
                         " XDG_CACHE_HOME=" + dir + " ./zol 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string out;
-  char chunk[4096];
-  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
-  EXPECT_EQ(pclose(pipe), 0) << out;
-  EXPECT_EQ(out, "== 3\n");
+  test::ChildResult r = test::run_command(command);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out, "== 3\n");
   std::filesystem::remove_all(dir);
 }
 
