@@ -3,7 +3,7 @@
 // files from it (run again over the started runtime, which redefines the same
 // words; the bootstrap text's sections are not re-applied). The best of many rounds
 // of each, in milliseconds, and the image's size; bench/startup.sh times the whole
-// program. A build configured with ZOL_LIBRARY_TEXT has no image to decode.
+// program. A build configured with ZOL_LIBRARY_AS_TEXT has no image to decode.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -65,7 +65,7 @@ Round one_round() {
 int main() {
   runtime::init();
   if (!boot::embedded_library.image_size) {
-    std::printf("no boot image in this build (ZOL_LIBRARY_TEXT)\n");
+    std::printf("no boot image in this build (ZOL_LIBRARY_AS_TEXT)\n");
     return 0;
   }
   Round best{1e9, 1e9};

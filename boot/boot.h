@@ -34,7 +34,7 @@ struct SourceText {
 };
 
 // The library as the build embedded it: the boot image, or (a build configured with
-// ZOL_LIBRARY_TEXT) the raw texts, the bootstrap text first. The boot image tool
+// ZOL_LIBRARY_AS_TEXT) the raw texts, the bootstrap text first. The boot image tool
 // links neither, and start-up then brings up a runtime without a library.
 //
 // The boot image is a compact ZOLBIN image (version 1, flags 0x05) whose one root

@@ -1,5 +1,5 @@
 # Turns the library's files into a C++ source defining them as strings, for a build
-# configured with ZOL_LIBRARY_TEXT (the raw texts instead of the boot image).
+# configured with ZOL_LIBRARY_AS_TEXT (the raw texts instead of the boot image).
 # Run with -DINPUTS (the paths, separated by "|"), -DNAMES (the names reports give
 # them, likewise), -DOUTPUT, -DNAMESPACE and -DSYMBOL; the source defines SYMBOL as
 # an array of boot::SourceText (name, text, length) in the list's order, and

@@ -1,4 +1,4 @@
-// The embedded library of a build configured with ZOL_LIBRARY_TEXT: the raw
+// The embedded library of a build configured with ZOL_LIBRARY_AS_TEXT: the raw
 // texts of the list's files (generated library_text.cpp), lexed at every start.
 #include "boot/boot.h"
 
