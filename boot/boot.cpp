@@ -174,10 +174,6 @@ void apply_section(const Cell& name, const Cell& section) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 [[noreturn]] void fail_start(const char* name, const Cell& error) {
   Cell text = error::report(&error);
   std::string report = string::to_utf8(&text);
@@ -192,12 +188,12 @@ namespace {
   std::exit(1);
 }
 
-std::string image_fault(const uint8_t* image, size_t length) {
+std::string image_fault(const uint8_t* image) {
   int code = error::code_of(&exits::value);
   if (code == err::Id(err::script::ZB_INVALID_RECORD).code())
     return "ZOLBIN - invalid record at index " + std::to_string(cell::get_int(&error::last_args[0]));
-  bool compressed = length > 7 && (image[7] & zolbin::FLAG_LZ);
-  if (code == err::Id(err::script::INVALID_DATA).code() && compressed)
+  // The header's magic was checked first, so a refused payload is a compressed one.
+  if (code == err::Id(err::script::INVALID_DATA).code() && (image[7] & zolbin::FLAG_LZ))
     return "Zolbin compressed data corrupted!";
   return "Not a Zolbin file!";
 }
@@ -209,7 +205,7 @@ Cell load_image(const uint8_t* image, size_t length) {
   if (length < 8 || std::memcmp(image, MAGIC, 6) != 0) fail_image("Not a Zolbin file!");
   int32_t first = 0;
   if (!stack::try_run([&] { first = zolbin::boot_load(image, length, false); }))
-    fail_image(image_fault(image, length));
+    fail_image(image_fault(image));
   Cell* root = memory::buffer_of(runtime::root_block)->cells() + first;
   bool pairs = int32_t(memory::buffer_of(runtime::root_block)->length()) == first + 1 &&
                root->is(T_BLOCK) && length_of_block(*root) % 2 == 0;
