@@ -10,6 +10,7 @@
 #include "runtime/core/actions.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/natives/natives.h"
+#include "platform/os_info.h"
 #include "runtime/core/context.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/error.h"
@@ -262,6 +263,27 @@ Cell library_files() {
   return load_texts(e.texts, e.text_count);
 }
 
+// A field of an object value by name, null when the value is no object or has none.
+Cell* field_of(const Cell* object, const char* name) {
+  if (!object || !object->is(T_OBJECT)) return nullptr;
+  int32_t i = context::find_word(object->w1, symbol::make(name), true);
+  return i < 0 ? nullptr : context::value_at(object->w1, i);
+}
+
+// system/script/args starts as the raw command line, rebuilt from the arguments. A
+// line that is not UTF-8 leaves it none rather than stopping start-up.
+void set_command_line() {
+  Cell* args = field_of(field_of(context::global_value(words::system_), "script"), "args");
+  if (!args) return;
+  std::string line = platform::command_line();
+  Cell text;
+  if (stack::try_run([&] {
+        string::load(reinterpret_cast<const uint8_t*>(line.data()), uint32_t(line.size()), &text,
+                     string::ENCODING_UTF8);
+      }))
+    *field_of(field_of(context::global_value(words::system_), "script"), "args") = text;
+}
+
 void apply_bootstrap(const Cell& text) {
   for (int32_t i = 0; i + 1 < length_of_block(text); i += 2) {
     Cell name = at(text, i);
@@ -281,6 +303,7 @@ void init() {
   if (length_of_block(files) < 2) return;
   apply_bootstrap(at(files, 1));
   error::bind_system();
+  set_command_line();
   // routine! values can be made only while the library's source runs.
   routine::library_building = true;
   for (int32_t i = 2; i + 1 < length_of_block(files); i += 2) {

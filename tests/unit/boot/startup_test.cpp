@@ -102,7 +102,7 @@ const InventoryRow INVENTORY[] = {
     {"system/locale", 7, -1, -1, false},
     {"system/options/float", 3, 2, -1, false},
     {"system/options", 19, 17, 18, false},
-    {"system/script", 5, -1, -1, false},
+    {"system/script", 5, -1, -1, true},
     {"system/standard/header", 20, -1, -1, false},
     {"system/standard/port", 7, -1, -1, true},
     {"system/standard/error", 10, -1, -1, true},
@@ -232,6 +232,14 @@ TEST(StartUp, TheProgramAloneInAnEmptyFolderStarts) {
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out, "== 3\n");
   std::filesystem::remove_all(dir);
+}
+
+// The raw command line, as the program was started.
+TEST(StartUp, TheScriptsArgsStartAsTheCommandLine) {
+  test::ChildResult r = test::run_command("echo 'print system/script/args' | " +
+                                          std::string(ZOL_BINARY) + " 2>&1");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string(ZOL_BINARY) + "\n");
 }
 
 // The unit tests start a runtime more than once in a process: each start reads the
