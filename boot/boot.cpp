@@ -1,7 +1,8 @@
-// Start-up from the bootstrap text (see boot.h).
+// Start-up from the boot image or the raw texts of the library (see boot.h).
 #include "boot/boot.h"
 
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <span>
 #include <string>
@@ -9,6 +10,7 @@
 #include "runtime/core/actions.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/natives/natives.h"
+#include "platform/os_info.h"
 #include "runtime/core/context.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/error.h"
@@ -23,6 +25,9 @@
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 #include "runtime/core/words.h"
+#include "runtime/core/root.h"
+#include "runtime/memory/memory.h"
+#include "runtime/zolbin/zolbin.h"
 
 namespace zol::boot {
 
@@ -82,7 +87,7 @@ uint32_t resolved(const char* name) { return symbol::resolve(symbol::make(name))
 uint32_t resolved(uint32_t known) { return symbol::resolve(known); }
 
 Cell at(const Cell& blk, int32_t i) { return block::buffer(&blk)->cells()[i]; }
-int32_t length(const Cell& blk) { return int32_t(block::buffer(&blk)->length()); }
+int32_t length_of_block(const Cell& blk) { return int32_t(block::buffer(&blk)->length()); }
 
 void set_global(const Cell* word, const Cell* value) {
   Cell w = context::add_global(word_cell::symbol(word));
@@ -106,7 +111,7 @@ void name_datatypes() {
 void make_typeset(const Cell& name, const Cell& types) {
   Cell set;
   typeset::clear(&set);
-  for (int32_t i = series_cell::head(&types); i < length(types); i++) {
+  for (int32_t i = series_cell::head(&types); i < length_of_block(types); i++) {
     Cell w = at(types, i);
     Cell v = *context::get(&w);
     if (v.is(T_DATATYPE) || v.is(T_TYPESET)) typeset::add_type(&set, &v);
@@ -116,7 +121,7 @@ void make_typeset(const Cell& name, const Cell& types) {
 
 int refinements_in(const Cell& spec) {
   int n = 0;
-  for (int32_t i = series_cell::head(&spec); i < length(spec); i++) {
+  for (int32_t i = series_cell::head(&spec); i < length_of_block(spec); i++) {
     Cell c = at(spec, i);
     if (!c.is(T_REFINEMENT)) continue;
     if (resolved(&c) == resolved(words::local)) break;
@@ -148,7 +153,7 @@ void make_callable(uint8_t type, const Cell& name, const Cell& spec) {
 // Each (name block) pair of a section.
 template <class Fn>
 void each_pair(const Cell& section, Fn fn) {
-  for (int32_t i = series_cell::head(&section); i + 1 < length(section); i += 2) {
+  for (int32_t i = series_cell::head(&section); i + 1 < length_of_block(section); i += 2) {
     Cell name = at(section, i);
     Cell value = at(section, i + 1);
     if (!name.is(T_WORD) || !value.is(T_BLOCK)) fail("malformed entry", &name);
@@ -170,27 +175,122 @@ void apply_section(const Cell& name, const Cell& section) {
   }
 }
 
+[[noreturn]] void fail_start(const char* name, const Cell& error) {
+  Cell text = error::report(&error);
+  std::string report = string::to_utf8(&text);
+  std::fprintf(stderr, "*** Boot Error: in %s:\n%s\n", name, report.c_str());
+  std::exit(1);
+}
+
+// A boot image that does not decode: the program cannot start, so it says why and
+// fails (the error catalogue came with the image, so the line is written here).
+[[noreturn]] void fail_image(const std::string& why) {
+  std::fprintf(stderr, "Error: %s\n", why.c_str());
+  std::exit(1);
+}
+
+std::string image_fault(const uint8_t* image) {
+  int code = error::code_of(&exits::value);
+  if (code == err::Id(err::script::ZB_INVALID_RECORD).code())
+    return "ZOLBIN - invalid record at index " + std::to_string(cell::get_int(&error::last_args[0]));
+  // The header's magic was checked first, so a refused payload is a compressed one.
+  if (code == err::Id(err::script::INVALID_DATA).code() && (image[7] & zolbin::FLAG_LZ))
+    return "Zolbin compressed data corrupted!";
+  return "Not a Zolbin file!";
+}
+
 }  // namespace
 
-void evaluate_library_file(const SourceText& file) {
+Cell load_image(const uint8_t* image, size_t length) {
+  static const char MAGIC[] = "ZOLBIN";
+  if (length < 8 || std::memcmp(image, MAGIC, 6) != 0) fail_image("Not a Zolbin file!");
+  int32_t first = 0;
+  if (!stack::try_run([&] { first = zolbin::boot_load(image, length, false); }))
+    fail_image(image_fault(image));
+  Cell* root = memory::buffer_of(runtime::root_block)->cells() + first;
+  bool pairs = int32_t(memory::buffer_of(runtime::root_block)->length()) == first + 1 &&
+               root->is(T_BLOCK) && length_of_block(*root) % 2 == 0;
+  for (int32_t i = 0; pairs && i < length_of_block(*root); i += 2)
+    pairs = at(*root, i).is(T_FILE) && at(*root, i + 1).is(T_BLOCK);
+  if (!pairs) fail_image("Zolbin boot image holds no library");
+  return *root;
+}
+
+void evaluate_library_file(const char* name, const Cell* code) {
+  Cell block = *code;
+  bool thrown = false;
   bool evaluated = stack::try_run([&] {
-    Cell code = load_text(file.text, file.size);
-    interpreter::do_block(&code);
+    thrown = !stack::catch_run([&] { interpreter::do_block(&block); });
   });
-  if (evaluated) return;
-  Cell text = error::report(&exits::value);
-  std::string report = string::to_utf8(&text);
-  std::fprintf(stderr, "*** Boot Error: in %s:\n%s\n", file.name, report.c_str());
-  std::exit(1);
+  if (!evaluated) fail_start(name, exits::value);
+  // A throw that nothing in the file caught is no error of the file: like every
+  // exit that nothing takes, it goes on to the program's top catch.
+  if (thrown) exits::raise(exits::THROW);
+}
+
+void evaluate_library_file(const SourceText& file) {
+  Cell code;
+  if (!stack::try_run([&] { code = load_text(file.text, file.size); }))
+    fail_start(file.name, exits::value);
+  evaluate_library_file(file.name, &code);
 }
 
 namespace {
 
-// The library's source, file by file; routine! values can be made only meanwhile.
-void evaluate_library() {
-  routine::library_building = true;
-  for (size_t i = 0; i < library_texts_count; i++) evaluate_library_file(library_texts[i]);
-  routine::library_building = false;
+Cell file_name(const char* name) {
+  std::string text = std::string("%") + name;
+  return at(load_text(text.data(), text.size()), 0);
+}
+
+// The raw texts lexed into the image's shape, each file named in its own report.
+Cell load_texts(const SourceText* texts, size_t count) {
+  // In the root block, as a loaded image is.
+  Cell files = *block::make_in(nullptr, int32_t(count * 2));
+  for (size_t i = 0; i < count; i++) {
+    Cell name = file_name(texts[i].name);
+    block::append(&files, &name);
+    Cell code;
+    if (!stack::try_run([&] { code = load_text(texts[i].text, texts[i].size); }))
+      fail_start(texts[i].name, exits::value);
+    block::append(&files, &code);
+  }
+  return files;
+}
+
+Cell library_files() {
+  const EmbeddedLibrary& e = embedded_library;
+  if (e.image_size) return load_image(e.image, e.image_size);
+  return load_texts(e.texts, e.text_count);
+}
+
+// A field of an object value by name, null when the value is no object or has none.
+Cell* field_of(const Cell* object, const char* name) {
+  if (!object || !object->is(T_OBJECT)) return nullptr;
+  int32_t i = context::find_word(object->w1, symbol::make(name), true);
+  return i < 0 ? nullptr : context::value_at(object->w1, i);
+}
+
+// system/script/args starts as the raw command line, rebuilt from the arguments. A
+// line that is not UTF-8 leaves it none rather than stopping start-up.
+void set_command_line() {
+  Cell* args = field_of(field_of(context::global_value(words::system_), "script"), "args");
+  if (!args) return;
+  std::string line = platform::command_line();
+  Cell text;
+  if (stack::try_run([&] {
+        string::load(reinterpret_cast<const uint8_t*>(line.data()), uint32_t(line.size()), &text,
+                     string::ENCODING_UTF8);
+      }))
+    *field_of(field_of(context::global_value(words::system_), "script"), "args") = text;
+}
+
+void apply_bootstrap(const Cell& text) {
+  for (int32_t i = 0; i + 1 < length_of_block(text); i += 2) {
+    Cell name = at(text, i);
+    Cell section = at(text, i + 1);
+    if (!name.is(T_WORD) || !section.is(T_BLOCK)) fail("malformed section", &name);
+    apply_section(name, section);
+  }
 }
 
 }  // namespace
@@ -199,15 +299,20 @@ void init() {
   if (finished || !load_text) return;
   finished = true;
   name_datatypes();
-  Cell text = load_text(bootstrap_text, bootstrap_size);
-  for (int32_t i = 0; i + 1 < length(text); i += 2) {
-    Cell name = at(text, i);
-    Cell section = at(text, i + 1);
-    if (!name.is(T_WORD) || !section.is(T_BLOCK)) fail("malformed section", &name);
-    apply_section(name, section);
-  }
+  Cell files = library_files();
+  if (length_of_block(files) < 2) return;
+  apply_bootstrap(at(files, 1));
   error::bind_system();
-  evaluate_library();
+  set_command_line();
+  // routine! values can be made only while the library's source runs.
+  routine::library_building = true;
+  for (int32_t i = 2; i + 1 < length_of_block(files); i += 2) {
+    Cell name = at(files, i);
+    std::string text = string::to_utf8(&name);
+    Cell code = at(files, i + 1);
+    evaluate_library_file(text.c_str(), &code);
+  }
+  routine::library_building = false;
 }
 
 bool done() { return finished; }

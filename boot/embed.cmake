@@ -1,10 +1,9 @@
-# Turns text files into a C++ source defining them as strings.
-# One file: run with -DINPUT, -DOUTPUT, -DNAMESPACE, -DSYMBOL (the text) and
-# -DSIZE_SYMBOL (its length).
-# A list of files (the library's sources): run with -DINPUTS (the paths, separated
-# by "|"), -DNAMES (the names reports give them, likewise), -DOUTPUT, -DNAMESPACE
-# and -DSYMBOL; the source defines SYMBOL as an array of boot::SourceText (name,
-# text, length) in the list's order, and SYMBOL_count as its length.
+# Turns the library's files into a C++ source defining them as strings, for a build
+# configured with ZOL_LIBRARY_AS_TEXT (the raw texts instead of the boot image).
+# Run with -DINPUTS (the paths, separated by "|"), -DNAMES (the names reports give
+# them, likewise), -DOUTPUT, -DNAMESPACE and -DSYMBOL; the source defines SYMBOL as
+# an array of boot::SourceText (name, text, length) in the list's order, and
+# SYMBOL_count as its length.
 if(DEFINED INPUTS)
   string(REPLACE "|" ";" inputs "${INPUTS}")
   string(REPLACE "|" ";" names "${NAMES}")
@@ -21,8 +20,4 @@ if(DEFINED INPUTS)
   endforeach()
   string(APPEND body "\nextern const SourceText ${SYMBOL}[] = {\n${entries}};\nextern const size_t ${SYMBOL}_count = ${i};\n\n}\n")
   file(WRITE ${OUTPUT} "${body}")
-  return()
 endif()
-file(READ ${INPUT} content)
-string(LENGTH "${content}" size)
-file(WRITE ${OUTPUT} "// Generated from ${INPUT}; do not edit.\n#include <cstddef>\n\nnamespace ${NAMESPACE} {\n\nextern const char ${SYMBOL}[] = R\"ZOLEMBED(${content})ZOLEMBED\";\nextern const size_t ${SIZE_SYMBOL} = ${size};\n\n}\n")

@@ -137,7 +137,7 @@ void append_block_ref(NodeRef block, NodeRef series) {
   cell::set(c, T_BLOCK, 0, series, 0);
 }
 
-// The bootstrap text becomes a block through the same load as any source.
+// The load of the raw texts (a build that embeds them) and of test texts.
 Cell load_bootstrap(const char* utf8, size_t length) {
   Cell out;
   lexer::load_utf8(reinterpret_cast<const uint8_t*>(utf8), static_cast<uint32_t>(length), &out);
@@ -177,8 +177,8 @@ void init() {
   interpreter::init();
   console::editor::register_routines();
   collector::init();
-  // Until a program entry loads a boot image, start-up ends with the bootstrap
-  // text (when a loader for it is installed).
+  // The library last: the boot image is read with the collector off, its files
+  // evaluated with it on.
   word::startup = false;
   collector::enabled = 1;
   initialized = true;

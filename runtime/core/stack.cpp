@@ -431,25 +431,44 @@ void mark_roots() {
   }
 }
 
-bool try_run(const std::function<void()>& body) {
+namespace {
+
+// Runs body under a frame of `type` (marked by `mark`) that receives the exit
+// `code`: true when body finished, false when that exit ended it, with both stacks
+// as they were before the call. Other exits pass through.
+template <class Mark>
+bool run_receiving(Mark mark, uint32_t code, bool pops_receiver, const std::function<void()>& body) {
   Cell* saved_arguments = arguments;
   Cell* saved_top = top;
-  mark_try(nullptr);
+  mark(nullptr);
   arguments = saved_arguments;
   return exits::guard(
-      exits::ERROR,
+      code,
       [&] {
         body();
         unroll();
         top = saved_top;
         return true;
       },
-      [&](uint32_t code) {
-        if (code != exits::ERROR) exits::raise(code);
+      [&](uint32_t received) {
+        if (received != code) exits::raise(received);
+        // An error closes its try frame on the way; a throw leaves its catch frame
+        // for the receiver to close.
+        if (!pops_receiver) unroll();
         arguments = saved_arguments;
         top = saved_top;
         return false;
       });
+}
+
+}  // namespace
+
+bool try_run(const std::function<void()>& body) {
+  return run_receiving([](const Cell* w) { mark_try(w); }, exits::ERROR, true, body);
+}
+
+bool catch_run(const std::function<void()>& body) {
+  return run_receiving([](const Cell* w) { mark_catch(w); }, exits::THROW, false, body);
 }
 
 }  // namespace zol::stack

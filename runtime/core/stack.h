@@ -178,6 +178,9 @@ void unroll();
 // error waits in exits::value and both stacks are as they were before the call.
 // Exits other than errors pass through.
 bool try_run(const std::function<void()>& body);
+// The same under a catch frame that receives every throw (as the catch native
+// without /name does): false when a throw ended body, its value dropped.
+bool catch_run(const std::function<void()>& body);
 void unroll_to(uint32_t type, bool keep);
 void unroll_to_keep(uint32_t type);
 inline void unroll_loop(bool keep) { unroll_to(FT_LOOP, keep); }

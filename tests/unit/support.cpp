@@ -52,6 +52,17 @@ ChildResult run_in_child(const std::function<void()>& fn) {
   return r;
 }
 
+ChildResult run_command(const std::string& command) {
+  FILE* pipe = popen(command.c_str(), "r");
+  ChildResult r;
+  if (!pipe) return r;
+  char chunk[4096];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) r.out.append(chunk, n);
+  int status = pclose(pipe);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  return r;
+}
+
 std::string raised(const std::function<void()>& fn) {
   if (stack::try_run(fn)) return std::string();
   return std::to_string(error::category_of(&exits::value)) + "/" +

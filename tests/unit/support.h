@@ -25,6 +25,8 @@ struct ChildResult {
 
 // Forks, runs fn in the child with stdout captured, and waits for it.
 ChildResult run_in_child(const std::function<void()>& fn);
+// Runs a shell command and answers its standard output and exit status.
+ChildResult run_command(const std::string& command);
 
 // Runs fn inside a try frame and answers the error it raised as "category/id", or
 // "" when none. The stacks are left as they were before the call.

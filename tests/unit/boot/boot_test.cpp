@@ -1,7 +1,6 @@
 // Runtime start-up, the library's source evaluated at its end, and the report of
 // an error nobody catches.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -44,34 +43,22 @@ TEST(Runtime, AnUncaughtErrorPrintsItsReportAndEndsWithStatusMinus2) {
 
 // Runs the zol program on some input; its output (standard error too, where the
 // leak checker of a sanitizer build reports) and its exit status.
-struct ProgramRun {
-  std::string out;
-  int status;
-};
-
-ProgramRun run_zol(const std::string& input, const std::string& environment = "") {
-  std::string command = "printf '%s' '" + input + "' | " + environment + ZOL_BINARY + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  ProgramRun r{"", -1};
-  char chunk[4096];
-  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) r.out.append(chunk, n);
-  int status = pclose(pipe);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+test::ChildResult run_zol(const std::string& input, const std::string& environment = "") {
+  return test::run_command("printf '%s' '" + input + "' | " + environment + ZOL_BINARY + " 2>&1");
 }
 
 // The collector's test modes begin when start-up ends (every process repeats the
 // same start-up); this run asks for them from the first allocation, so that the
 // bootstrap text and the library's source are evaluated under them once per stage.
 TEST(Runtime, StartUpRunsUnderTheCollectorsTestModesWhenAsked) {
-  ProgramRun r = run_zol("print mod -5 -3 print length? \"abc\"",
+  test::ChildResult r = run_zol("print mod -5 -3 print length? \"abc\"",
                          "ZOL_GC_STRESS_STARTUP=1 ZOL_GC_STRESS=${ZOL_GC_STRESS:-1} ");
   EXPECT_EQ(r.out, "1\n3\n");
   EXPECT_EQ(r.status, 0);
 }
 
 TEST(Runtime, TheProgramGivesEverythingBackAtExit) {
-  ProgramRun r = run_zol("o: make object! [a: [1 2] b: \"x\"]\nprint [1 + 2 o/b]\nfoo\n");
+  test::ChildResult r = run_zol("o: make object! [a: [1 2] b: \"x\"]\nprint [1 + 2 o/b]\nfoo\n");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out.find("LeakSanitizer"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("3 x\n"), std::string::npos) << r.out;
@@ -98,7 +85,7 @@ TEST(Library, ConsoleFunctionsThroughPipedInput) {
       {"prin 7 quit\nprint 8\n", "7", 0},
   };
   for (const Case& c : cases) {
-    ProgramRun r = run_zol(c.input);
+    test::ChildResult r = run_zol(c.input);
     EXPECT_EQ(r.out, c.out) << c.input;
     EXPECT_EQ(r.status, c.status) << c.input;
   }
