@@ -222,6 +222,35 @@ const Cell* os_info(Args) {
   return answer(obj);
 }
 
+// --- the program's arguments --------------------------------------------------------------
+
+Cell utf8_string(const std::string& text) {
+  Cell s;
+  string::load(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()), &s,
+               string::ENCODING_UTF8);
+  return s;
+}
+
+// argv as strings, held on the stack while each string is made.
+const Cell* program_arguments(Args) {
+  int count = platform::arg_count();
+  Cell* list = stack::push_unset();
+  block::make_at(list, uint32_t(count) + 1);
+  for (int i = 0; i < count; i++) {
+    Cell s = utf8_string(platform::arg_vector()[i]);
+    block::append(list, &s);
+  }
+  Cell out = *list;
+  stack::pop(1);
+  return answer(out);
+}
+
+// The line rebuilt from argv, each argument quoted when it holds blanks or quotes.
+const Cell* program_command_line(Args) {
+  if (platform::arg_count() == 0) return &values::none;
+  return answer(utf8_string(platform::command_line()));
+}
+
 // --- the clipboard ---------------------------------------------------------------------------
 
 // Text as a string!, files as a block of file!; none when empty, false when the
@@ -423,6 +452,8 @@ const Body BODIES[] = {
     {"create-dir", create_dir, 1},
     {"exists?", exists_q, 1},
     {"os-info", os_info, 0},
+    {"program-arguments", program_arguments, 0},
+    {"program-command-line", program_command_line, 0},
     {"as-color", as_color, 3},
     {"as-ipv4", as_ipv4, 4},
     {"count-chars", count_chars, 2},
