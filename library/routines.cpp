@@ -21,6 +21,7 @@
 #include "platform/platform.h"
 #include "runtime/base/output.h"
 #include "runtime/base/system.h"
+#include "runtime/collector/collector.h"
 #include "runtime/core/context.h"
 #include "runtime/core/error.h"
 #include "runtime/core/stack.h"
@@ -186,6 +187,26 @@ const Cell* frame_index_q(Args) {
 }
 
 const Cell* tracing_q(Args) { return logic(trace::tracing != 0); }
+
+// --- the collector's state and the float printer's switches -------------------------------
+
+const Cell* gc_active_q(Args) { return logic(collector::enabled == 1); }
+
+const Cell* count(uint64_t n) {
+  return answer(values::integer(int32_t(std::min<uint64_t>(n, INT32_MAX))));
+}
+const Cell* gc_series_cycles(Args) { return count(collector::cycles()); }
+const Cell* gc_nodes_cycles(Args) { return count(collector::node_compactions()); }
+
+// The switch named by the word (pretty? or full?) set to the logic value.
+const Cell* float_mode(Args a) {
+  uint32_t mode = symbol::resolve(word_cell::symbol(a[0]));
+  bool on = logic::true_value(a[1]);
+  if (mode == symbol::resolve(words::pretty_q)) float_::pretty_print = on;
+  else if (mode == symbol::resolve(words::full_q)) float_::full_support = on;
+  else fire(err::script::INVALID_ARG, a[0]);
+  return nullptr;
+}
 
 // --- output --------------------------------------------------------------------------------
 
@@ -462,6 +483,10 @@ const Body BODIES[] = {
     {"frame-index?", frame_index_q, 0},
     {"collect-calls", not_done, 1},
     {"tracing?", tracing_q, 0},
+    {"gc-active?", gc_active_q, 0},
+    {"gc-series-cycles", gc_series_cycles, 0},
+    {"gc-nodes-cycles", gc_nodes_cycles, 0},
+    {"float-mode", float_mode, 2},
     {"read-clipboard", read_clipboard, 0},
     {"write-clipboard", write_clipboard, 1},
     {"write-stdout", write_stdout, 1},

@@ -88,5 +88,20 @@ TEST_F(ScriptRun, AHaltRequestEndsTheScriptAndTheConsoleGoesOn) {
   EXPECT_EQ(got, "before\n(halted)\ntrue\n" + name + "\n");
 }
 
+// One row per lexer event: the event, the datatype, the token, the line and the
+// input there, in columns of 8, 12, 12 and 4 characters, the error event too.
+TEST_F(ScriptRun, TheLexerTracerPrintsOneRowPerEvent) {
+  std::string got = run_zol({}, "transcode/trace \"1 ) 2\" :system/lexer/tracer\nq\n", folder_);
+  EXPECT_EQ(got,
+            "PRESCAN  integer!     1x2          1    \" ) 2\"\n"
+            "SCAN     integer!     1x2          1    \" ) 2\"\n"
+            "LOAD     integer!     1            1    \" ) 2\"\n"
+            "ERROR    paren!       3x3          1    \") 2\"\n"
+            "PRESCAN  integer!     5x6          1    \"\"\n"
+            "SCAN     integer!     5x6          1    \"\"\n"
+            "LOAD     integer!     2            1    \"\"\n"
+            "== [1 2]\n");
+}
+
 }  // namespace
 }  // namespace zol
