@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,19 @@ TEST_F(ScriptRun, AHaltRequestEndsTheScriptAndTheConsoleGoesOn) {
                             folder_);
   std::string name = folder_.filename().string() + "/";
   EXPECT_EQ(got, "before\n(halted)\ntrue\n" + name + "\n");
+}
+
+// The program's own ELF file is not a PE executable: refused, and not one byte
+// of it changes.
+TEST_F(ScriptRun, TheProgramsOwnFileIsLeftAsItIs) {
+  std::filesystem::copy_file(ZOL_BINARY, folder_ / "zol-copy");
+  auto bytes = [](const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  std::string got = run_zol({}, "print mold try [flip-exe-flag %zol-copy]\nq\n", folder_);
+  EXPECT_NE(got.find("not a PE executable, left unchanged: %zol-copy"), std::string::npos) << got;
+  EXPECT_TRUE(bytes(folder_ / "zol-copy") == bytes(ZOL_BINARY));
 }
 
 // One row per lexer event: the event, the datatype, the token, the line and the
