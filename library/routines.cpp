@@ -35,6 +35,7 @@
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/object.h"
+#include "runtime/datatypes/string/actions.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/time/time.h"
 #include "runtime/datatypes/tuple.h"
@@ -187,6 +188,49 @@ const Cell* frame_index_q(Args) {
 }
 
 const Cell* tracing_q(Args) { return logic(trace::tracing != 0); }
+
+// --- replace/all over text ------------------------------------------------------------------
+
+// Every match of the pattern from the series' head (in any letter case unless
+// `case?`) is replaced by the insertion. What the text holds from the first match
+// on is gathered into one new text, which then takes the place of the old content
+// in a single change: the tail moves once however many matches there are.
+// Answers nothing; a text without a match is left as it is.
+const Cell* replace_all_text(Args a) {
+  Cell* series = stack::push(a[0]);
+  Cell* pattern = stack::push(a[1]);
+  Cell* insertion = stack::push(a[2]);
+  FindOptions how;
+  how.case_ = logic::true_value(a[3]);
+  int32_t size = string::length(pattern);
+  Cell* out = stack::push_unset();
+  string::make_at(out, uint32_t(string::length(series)));
+  int32_t first = -1, pos = series_cell::head(series);
+  auto segment = [&](int32_t end) {
+    Cell from = *series;
+    series_cell::set_head(&from, pos);
+    string::concatenate(out, &from, end < 0 ? -1 : end - pos, 0, true, string::CONCAT_APPEND);
+  };
+  while (size > 0) {
+    Cell at = *series;
+    series_cell::set_head(&at, pos);
+    const Cell* found = string::find(&at, pattern, how);
+    if (found->is(T_NONE)) break;
+    int32_t match = series_cell::head(found);
+    if (first < 0) first = pos = match;
+    segment(match);
+    string::concatenate(out, insertion, -1, 0, true, string::CONCAT_APPEND);
+    pos = match + size;
+  }
+  if (first >= 0) {
+    segment(-1);
+    Cell target = *series;
+    series_cell::set_head(&target, first);
+    string::change(&target, out, string::length(&target), false, 1);
+  }
+  stack::pop(4);
+  return nullptr;
+}
 
 // --- the collector's state and the float printer's switches -------------------------------
 
@@ -487,6 +531,7 @@ const Body BODIES[] = {
     {"gc-series-cycles", gc_series_cycles, 0},
     {"gc-nodes-cycles", gc_nodes_cycles, 0},
     {"float-mode", float_mode, 2},
+    {"replace-all-text", replace_all_text, 4},
     {"read-clipboard", read_clipboard, 0},
     {"write-clipboard", write_clipboard, 1},
     {"write-stdout", write_stdout, 1},
