@@ -13,6 +13,7 @@
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 #include "runtime/core/words.h"
+#include "runtime/datatypes/object.h"
 #include "runtime/memory/memory.h"
 
 namespace zol::trace {
@@ -138,8 +139,15 @@ void error_raised(Cell* error) {
 }
 
 uint32_t callback_tracing(int kind) {
-  (void)kind;
-  return 0;
+  const Cell* system = context::global_value(words::system_);
+  if (!system || !system->is(T_OBJECT)) return 0;
+  const Cell* state = object::value_of(system, words::state);
+  if (!state || !state->is(T_OBJECT)) return 0;
+  const Cell* callbacks = object::value_of(state, words::callbacks);
+  if (!callbacks || !callbacks->is(T_OBJECT)) return 0;
+  const Cell* bits = object::value_of(callbacks, words::bits);
+  bool kept = bits && bits->is(T_INTEGER) && (cell::get_int(bits) & kind) != 0;
+  return kept ? tracing : 0;
 }
 
 }  // namespace zol::trace

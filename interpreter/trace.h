@@ -44,8 +44,7 @@ inline void event(uint32_t e, const Cell* block, int32_t position, const Cell* v
 uint32_t mask_of(const Cell* tracer_function);
 
 // The tracing a callback of a given kind runs with: on only when the kind is
-// among the callback bits of the system state, which this system does not have
-// yet, so callbacks run untraced.
+// among the bits of system/state/callbacks.
 uint32_t callback_tracing(int kind);
 
 // A traced run of the do native: it installs the tracer and fires init; end()

@@ -21,6 +21,7 @@
 #include "platform/platform.h"
 #include "runtime/base/output.h"
 #include "runtime/base/system.h"
+#include "runtime/collector/collector.h"
 #include "runtime/core/context.h"
 #include "runtime/core/error.h"
 #include "runtime/core/stack.h"
@@ -34,6 +35,7 @@
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/object.h"
+#include "runtime/datatypes/string/actions.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/time/time.h"
 #include "runtime/datatypes/tuple.h"
@@ -188,6 +190,69 @@ const Cell* frame_index_q(Args) {
 
 const Cell* tracing_q(Args) { return logic(trace::tracing != 0); }
 
+// --- replace/all over text ------------------------------------------------------------------
+
+// Every match of the pattern from the series' head (in any letter case unless
+// `case?`) is replaced by the insertion. What the text holds from the first match
+// on is gathered into one new text, which then takes the place of the old content
+// in a single change: the tail moves once however many matches there are.
+// Answers nothing; a text without a match is left as it is.
+const Cell* replace_all_text(Args a) {
+  Cell* series = stack::push(a[0]);
+  Cell* pattern = stack::push(a[1]);
+  Cell* insertion = stack::push(a[2]);
+  FindOptions how;
+  how.case_ = logic::true_value(a[3]);
+  int32_t size = string::length(pattern);
+  Cell* out = stack::push_unset();
+  string::make_at(out, uint32_t(string::length(series)));
+  int32_t first = -1, pos = series_cell::head(series);
+  auto segment = [&](int32_t end) {
+    Cell from = *series;
+    series_cell::set_head(&from, pos);
+    string::concatenate(out, &from, end < 0 ? -1 : end - pos, 0, true, string::CONCAT_APPEND);
+  };
+  while (size > 0) {
+    Cell at = *series;
+    series_cell::set_head(&at, pos);
+    const Cell* found = string::find(&at, pattern, how);
+    if (found->is(T_NONE)) break;
+    int32_t match = series_cell::head(found);
+    if (first < 0) first = pos = match;
+    segment(match);
+    string::concatenate(out, insertion, -1, 0, true, string::CONCAT_APPEND);
+    pos = match + size;
+  }
+  if (first >= 0) {
+    segment(-1);
+    Cell target = *series;
+    series_cell::set_head(&target, first);
+    string::change(&target, out, string::length(&target), false, 1);
+  }
+  stack::pop(4);
+  return nullptr;
+}
+
+// --- the collector's state and the float printer's switches -------------------------------
+
+const Cell* gc_active_q(Args) { return logic(collector::enabled == 1); }
+
+const Cell* count(uint64_t n) {
+  return answer(values::integer(int32_t(std::min<uint64_t>(n, INT32_MAX))));
+}
+const Cell* gc_series_cycles(Args) { return count(collector::cycles()); }
+const Cell* gc_nodes_cycles(Args) { return count(collector::node_compactions()); }
+
+// The switch named by the word (pretty? or full?) set to the logic value.
+const Cell* float_mode(Args a) {
+  uint32_t mode = symbol::resolve(word_cell::symbol(a[0]));
+  bool on = logic::true_value(a[1]);
+  if (mode == symbol::resolve(words::pretty_q)) float_::pretty_print = on;
+  else if (mode == symbol::resolve(words::full_q)) float_::full_support = on;
+  else fire(err::script::INVALID_ARG, a[0]);
+  return nullptr;
+}
+
 // --- output --------------------------------------------------------------------------------
 
 const Cell* write_stdout(Args a) {
@@ -221,6 +286,35 @@ const Cell* os_info(Args) {
   Cell obj = object::construct(spec, nullptr, true);
   stack::pop(1);
   return answer(obj);
+}
+
+// --- the program's arguments --------------------------------------------------------------
+
+Cell utf8_string(const std::string& text) {
+  Cell s;
+  string::load(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()), &s,
+               string::ENCODING_UTF8);
+  return s;
+}
+
+// argv as strings, held on the stack while each string is made.
+const Cell* program_arguments(Args) {
+  int count = platform::arg_count();
+  Cell* list = stack::push_unset();
+  block::make_at(list, uint32_t(count) + 1);
+  for (int i = 0; i < count; i++) {
+    Cell s = utf8_string(platform::arg_vector()[i]);
+    block::append(list, &s);
+  }
+  Cell out = *list;
+  stack::pop(1);
+  return answer(out);
+}
+
+// The line rebuilt from argv, each argument quoted when it holds blanks or quotes.
+const Cell* program_command_line(Args) {
+  if (platform::arg_count() == 0) return &values::none;
+  return answer(utf8_string(platform::command_line()));
 }
 
 // --- the clipboard ---------------------------------------------------------------------------
@@ -450,6 +544,8 @@ const Body BODIES[] = {
     {"create-dir", create_dir, 1},
     {"exists?", exists_q, 1},
     {"os-info", os_info, 0},
+    {"program-arguments", program_arguments, 0},
+    {"program-command-line", program_command_line, 0},
     {"as-color", as_color, 3},
     {"as-ipv4", as_ipv4, 4},
     {"count-chars", count_chars, 2},
@@ -458,6 +554,11 @@ const Body BODIES[] = {
     {"frame-index?", frame_index_q, 0},
     {"collect-calls", not_done, 1},
     {"tracing?", tracing_q, 0},
+    {"gc-active?", gc_active_q, 0},
+    {"gc-series-cycles", gc_series_cycles, 0},
+    {"gc-nodes-cycles", gc_nodes_cycles, 0},
+    {"float-mode", float_mode, 2},
+    {"replace-all-text", replace_all_text, 4},
     {"read-clipboard", read_clipboard, 0},
     {"write-clipboard", write_clipboard, 1},
     {"write-stdout", write_stdout, 1},

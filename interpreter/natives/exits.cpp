@@ -57,6 +57,27 @@ void run_next(const Cell& blk, Cell word) {
   context::set(&word, &after);
 }
 
+// A script file or url runs through the library's do-file, which gives it its
+// own record, folder and arguments: (source, the trace callback or none, the
+// /args value or none).
+void run_script(const Cell& source, const Cell& callback, const Cell& args) {
+  Cell fn;
+  context::copy_global_value(words::do_file, &fn);
+  if (!fn.is(T_FUNCTION)) not_done();
+  Cell name = context::add_global(words::do_file);
+  Cell* saved_top = stack::top;
+  Cell* first = stack::mark_func(&name, function::context_of(&fn));
+  for (const Cell* c : {&source, &callback, &args}) stack::push(c);
+  int32_t wanted = int32_t(context::get_words(function::context_of(&fn))->length());
+  while (stack::top - first < wanted) stack::push(&values::none);
+  interpreter::run_function(&fn, context::global, &name, 0);
+  if (exits::pending) return;
+  Cell result = *saved_top;
+  stack::unwind_last();
+  stack::top = saved_top;
+  stack::set_last(&result);
+}
+
 void run_value(const Cell& value, int next_word) {
   switch (value.type()) {
     case T_BLOCK: case T_PAREN: case T_HASH:
@@ -144,9 +165,12 @@ void try_(int, int all, int keep) {
   else stack::unwind_keep();
 }
 
-void do_(int, int expand, int, int next, int trace) {
+void do_(int, int expand, int args, int next, int trace) {
   if (expand >= 0) not_done();
   Cell value = *arg(0);
+  if (value.is(T_FILE) || value.is(T_URL))
+    return run_script(value, trace >= 0 ? *arg(trace) : values::none,
+                      args >= 0 ? *arg(args) : values::none);
   if (trace < 0 || trace::saved_tracing) return run_value(value, next);
   trace::TracedRun run(arg(trace));
   run_value(value, next);

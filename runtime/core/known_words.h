@@ -82,6 +82,8 @@
   X(locale, "locale") X(months, "months")                                                  \
   X(currencies, "currencies") X(list, "list") X(code, "code") X(amount, "amount")           \
   X(options, "options") X(money_digits, "money-digits")                                   \
+  X(do_file, "do-file") X(callbacks, "callbacks") X(bits, "bits")                         \
+  X(pretty_q, "pretty?") X(full_q, "full?")                                                \
   /* the lexer's trace events ("open" and "error" are above) and its callback's frame */   \
   X(prescan, "prescan") X(scan, "scan") X(load, "load") X(close, "close")                  \
   X(lexer_callback, "<lexer-callback>")                                                    \
