@@ -311,12 +311,6 @@ const Cell* program_arguments(Args) {
   return answer(out);
 }
 
-// The line rebuilt from argv, each argument quoted when it holds blanks or quotes.
-const Cell* program_command_line(Args) {
-  if (platform::arg_count() == 0) return &values::none;
-  return answer(utf8_string(platform::command_line()));
-}
-
 // --- the clipboard ---------------------------------------------------------------------------
 
 // An image decoded from its encoded bytes; none when the bytes are of no format
@@ -545,7 +539,6 @@ const Body BODIES[] = {
     {"exists?", exists_q, 1},
     {"os-info", os_info, 0},
     {"program-arguments", program_arguments, 0},
-    {"program-command-line", program_command_line, 0},
     {"as-color", as_color, 3},
     {"as-ipv4", as_ipv4, 4},
     {"count-chars", count_chars, 2},

@@ -234,12 +234,16 @@ TEST(StartUp, TheProgramAloneInAnEmptyFolderStarts) {
   std::filesystem::remove_all(dir);
 }
 
-// The raw command line, as the program was started.
+// The raw command line is taken apart at start-up: the program's own path goes to
+// system/options/boot and system/script/args keeps the raw text of the arguments.
 TEST(StartUp, TheScriptsArgsStartAsTheCommandLine) {
-  test::ChildResult r = test::run_command("echo 'print system/script/args' | " +
-                                          std::string(ZOL_BINARY) + " 2>&1");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, std::string(ZOL_BINARY) + "\n");
+  std::string probe = "echo 'print mold reduce [system/options/boot system/script/args]' | " +
+                      std::string(ZOL_BINARY);
+  test::ChildResult alone = test::run_command(probe + " 2>&1");
+  EXPECT_EQ(alone.status, 0);
+  EXPECT_EQ(alone.out, "[\"" + std::string(ZOL_BINARY) + "\" \"\"]\n");
+  test::ChildResult with_args = test::run_command(probe + " x 'y z' 2>&1");
+  EXPECT_EQ(with_args.out, "[\"" + std::string(ZOL_BINARY) + "\" {x \"y z\"}]\n");
 }
 
 // The unit tests start a runtime more than once in a process: each start reads the
