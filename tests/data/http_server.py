@@ -17,14 +17,26 @@ Paths:
   /redirect  302 to /text, carrying X-First (which the final answer lacks)
   /echo      200, the request's body as the response's
   /stall     200 headers, then a body that never comes
+  /code      200, "[1 two 3]" as text/plain
+  /png       200, a 1x1 PNG of the colour 10.20.30 as image/png
 """
 import os
+import struct
 import sys
 import threading
+import zlib
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 LOG = sys.argv[1]
 log_lock = threading.Lock()
+
+
+def png_1x1(r, g, b):
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    header = struct.pack(">IIBBBBB", 1, 1, 8, 2, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"IDAT", zlib.compress(bytes([0, r, g, b]))) + chunk(b"IEND", b""))
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -67,6 +79,10 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Content-Length", "2")
             self.end_headers()
             self.wfile.write(b"ok")
+        elif path == "/code":
+            self.answer(200, b"[1 two 3]", [("Content-Type", "text/plain")])
+        elif path == "/png":
+            self.answer(200, png_1x1(10, 20, 30), [("Content-Type", "image/png")])
         elif path == "/redirect":
             self.answer(302, b"", [("Location", "/text"), ("X-First", "1")])
         elif path == "/echo":

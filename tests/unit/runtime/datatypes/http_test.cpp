@@ -162,6 +162,22 @@ TEST_F(Http, TheAnswerTakesTheShapeAsked) {
   EXPECT_TRUE(redirect[1].starts_with("GET /text ")) << "the redirect was followed";
 }
 
+// load of a url: another status than 200 gives none, a codec claiming the answer's
+// Content-Type decodes the body, and any other body loads as code.
+TEST_F(Http, LoadPicksTheCodecByContentType) {
+  const struct {
+    const char* source;
+    const char* expected;
+  } cases[] = {
+      {"load URL/code", "[1 two 3]"},
+      {"load URL/missing", "none"},
+      {"i: load URL/png reduce [i/size i/1]", "[1x1 10.20.30.0]"},
+      {"load/as URL/png 'png", "make image! [1x1 #{0A141E}]"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(eval(c.source), c.expected) << c.source;
+}
+
 TEST_F(Http, NoAnswerRaisesCannotOpenPromptly) {
   const std::string cannot_open = test::eval_error_text(err::access::CANNOT_OPEN);
   auto start = std::chrono::steady_clock::now();
