@@ -7,6 +7,8 @@
 // answer its own result cell or one of the shared constants.
 #include "library/routines.h"
 
+#include "library/json.h"
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -508,6 +510,7 @@ const Body BODIES[] = {
 
 void init() {
   for (const Body& b : BODIES) routine::add_entry(b.name, b.fn, b.arg_count);
+  json::init();
 }
 
 }  // namespace zol::library
