@@ -507,21 +507,19 @@ class Encoder {
     out_.append(buf, r.ptr);
   }
 
+  // A float is written with the shortest digits that read back to the same double
+  // (its mold text): the form text rounds to fewer digits and writes tiny values as
+  // 0.0, which would lose data on the way through JSON. A percent is written as its
+  // float (50% is 0.5).
   void number(const Cell* v) {
     double d = float_::get(v);
     if (d - d != 0) {  // infinities and NaN have no JSON form
       out_ += "null";
       return;
     }
-    Cell f;
-    float_::make_at(&f, d);  // a percent is written as its float
-    Cell s = actions::form_to_string(&f);
-    append_plain(&s);
-  }
-
-  // Appends a string's text as it is (number texts).
-  void append_plain(Cell* s) {
-    for (char32_t c : code_points(s)) Decoder::append_utf8(out_, c);
+    char buf[float_text::TEXT_CAPACITY];
+    int n = float_text::form_buffer(buf, d, 0, true);
+    out_.append(buf, n);
   }
 
   bool normal(uint32_t c) const {
