@@ -125,6 +125,15 @@ const Cell* create_dir(Args a) {
   return nullptr;
 }
 
+const Cell* cache_folder(Args) {
+  std::string path = platform::cache_directory();
+  Cell out;
+  string::load(reinterpret_cast<const uint8_t*>(path.data()), uint32_t(path.size()), &out,
+               string::ENCODING_UTF8);
+  cell::set_type(&out, T_FILE);
+  return answer(out);
+}
+
 const Cell* exists_q(Args a) { return logic(platform::files::exists(file::to_local_text(a[0]))); }
 
 // --- tuples ------------------------------------------------------------------------------
@@ -440,6 +449,7 @@ const Body BODIES[] = {
     {"zolbin-decode", zolbin_decode, 1},
     {"image-encode", image_encode, 3},
     {"image-decode", image_decode, 1},
+    {"cache-folder", cache_folder, 0},
     // datatype predicates
     {"bitset?", is_type<T_BITSET>, 1},
     {"binary?", is_type<T_BINARY>, 1},
