@@ -538,31 +538,48 @@ class Encoder {
     const uint8_t* at = string::clip_head_bytes(s);
     uint32_t unit = series::buffer(s)->unit();
     out_.push_back('"');
-    for (int32_t i = 0; i < n; ++i, at += unit) {
-      uint32_t c = string::get_char(at, unit);
-      if (normal(c)) {
-        Decoder::append_utf8(out_, c);
-        continue;
-      }
-      switch (c) {
-        case '"': out_ += "\\\""; continue;
-        case '\\': out_ += "\\\\"; continue;
-        case 0x08: out_ += "\\b"; continue;
-        case 0x0C: out_ += "\\f"; continue;
-        case '\n': out_ += "\\n"; continue;
-        case '\r': out_ += "\\r"; continue;
-        case '\t': out_ += "\\t"; continue;
-        default: break;
-      }
-      if (c <= 0xFFFF) {
-        hex4(c);
-      } else {
-        uint32_t u = c - 0x10000;
-        hex4((u >> 10) + 0xD800);
-        hex4((u & 1023) + 0xDC00);
-      }
+    for (int32_t i = 0; i < n; ++i, at += unit) character(string::get_char(at, unit));
+    out_.push_back('"');
+  }
+
+  // A symbol's name as a JSON string: read from its UTF-8 text, so that writing
+  // a word key allocates nothing.
+  void name(uint32_t symbol) {
+    const auto* p = reinterpret_cast<const uint8_t*>(symbol::get_c_string(symbol));
+    const uint8_t* end = p + symbol::name_length(symbol);
+    out_.push_back('"');
+    while (p < end) {
+      uint32_t c = *p++;
+      int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+      if (more) c &= 0x3Fu >> more;
+      for (; more > 0 && p < end; --more) c = c << 6 | (*p++ & 0x3Fu);
+      character(c);
     }
     out_.push_back('"');
+  }
+
+  void character(uint32_t c) {
+    if (normal(c)) {
+      Decoder::append_utf8(out_, c);
+      return;
+    }
+    switch (c) {
+      case '"': out_ += "\\\""; return;
+      case '\\': out_ += "\\\\"; return;
+      case 0x08: out_ += "\\b"; return;
+      case 0x0C: out_ += "\\f"; return;
+      case '\n': out_ += "\\n"; return;
+      case '\r': out_ += "\\r"; return;
+      case '\t': out_ += "\\t"; return;
+      default: break;
+    }
+    if (c <= 0xFFFF) {
+      hex4(c);
+    } else {
+      uint32_t u = c - 0x10000;
+      hex4((u >> 10) + 0xD800);
+      hex4((u & 1023) + 0xDC00);
+    }
   }
 
   void newline_indent() {
@@ -615,17 +632,15 @@ class Encoder {
   }
 
   void key(const Cell* k) {
-    Cell s;
     if (k->type() >= T_WORD && k->type() <= T_ISSUE) {
-      Cell w = *k;
-      cell::set_type(&w, T_WORD);
-      s = actions::form_to_string(&w);
+      name(word_cell::symbol(k));
     } else if (k->is(T_STRING)) {
-      s = *k;
+      Cell s = *k;
+      text(&s);
     } else {
-      s = actions::mold_to_string(k);
+      Cell s = actions::mold_to_string(k);
+      text(&s);
     }
-    text(&s);
     out_ += how_.pretty ? ": " : ":";
   }
 
