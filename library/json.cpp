@@ -12,6 +12,7 @@
 #include <charconv>
 #include <string>
 
+#include "library/routines.h"
 #include "platform/platform.h"
 #include "runtime/core/actions.h"
 #include "runtime/core/error.h"
@@ -31,13 +32,6 @@ namespace zol::library::json {
 namespace {
 
 using Args = Cell* const*;
-
-Cell result;
-
-const Cell* answer(const Cell& value) {
-  result = value;
-  return &result;
-}
 
 // Nesting deeper than this is refused as a malformed document: deeper than the
 // decoder's grammar could follow before its rule stack runs out.

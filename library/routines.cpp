@@ -46,9 +46,6 @@
 #include "runtime/zolbin/zolbin.h"
 
 namespace zol::library {
-namespace {
-
-using Args = Cell* const*;
 
 // The result of the body that ran last; copied by the caller before anything else
 // runs.
@@ -58,6 +55,10 @@ const Cell* answer(const Cell& value) {
   result = value;
   return &result;
 }
+
+namespace {
+
+using Args = Cell* const*;
 
 const Cell* logic(bool v) { return v ? &values::true_value : &values::false_value; }
 

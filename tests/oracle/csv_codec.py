@@ -24,6 +24,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+from findings import Findings, read_file  # noqa: E402
+
 PIECES = ["a", "b c", ",", '"', '""', " ", "\n", "\r", "\r\n", "é", "漢字", "😀", "x,y", "'", ";",
           "\t", "0", "-1.5", "", "end "]
 
@@ -59,7 +62,7 @@ def main():
         # A row of one empty field is written as "" and reads back as one field.
         tables.append(rows)
     columns = 800
-    failures = 0
+    findings = Findings("csv", seed)
     with tempfile.TemporaryDirectory() as tmp:
         program = []
         for i, rows in enumerate(tables):
@@ -75,19 +78,9 @@ def main():
                              capture_output=True, text=True, check=False)
 
         def read(name):
-            try:
-                with open(os.path.join(tmp, name), encoding="utf-8", newline="") as f:
-                    return f.read()
-            except OSError:
-                return None
+            return read_file(tmp, name)
 
-        def check(ok, what, got, want):
-            nonlocal failures
-            if not ok:
-                failures += 1
-                if failures <= 8:
-                    print(f"FAILED (seed {seed}) {what}:\n  zol    {got!r:.300}\n  python {want!r:.300}")
-
+        check = findings.check
         for i, rows in enumerate(tables):
             loaded = read(f"t{i}.json")
             check(loaded is not None and json.loads(loaded) == quotable(rows),
@@ -100,11 +93,7 @@ def main():
         names = read("columns.json")
         want = [column_name(n) for n in range(1, columns + 1)]
         check(names is not None and json.loads(names) == want, "column names", names, want[:30])
-    if run.returncode != 0:
-        print(run.stdout[-2000:], run.stderr[-2000:])
-    total = len(tables) * 2 + 1
-    print(f"csv: {total - failures} agree with Python, {failures} differ")
-    return 1 if failures or run.returncode != 0 else 0
+    return findings.close(run)
 
 
 if __name__ == "__main__":

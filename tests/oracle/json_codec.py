@@ -23,6 +23,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+from findings import Findings, read_file  # noqa: E402
+
 NAMES = ["a", "A", "b", "name", "Name", "NAME", "x-y", "é", "É", "1a", "a b", "a/b", "",
          " ", "it's", "#h", "a:b", "k\"q", "tab\tname", "漢字", "😀", "_", "-", "?x", "a.b"]
 CHARS = list("abcXYZ 019") + ["\"", "\\", "/", "\n", "\r", "\t", "\b", "\f", "\x00", "\x01",
@@ -89,7 +92,7 @@ def main():
         doc = json.dumps(v, ensure_ascii=rng.random() < 0.5,
                          indent=rng.choice([None, 1, "\t"]))
         docs.append((doc, without_floats(v)))
-    failures = 0
+    findings = Findings("json", seed)
     with tempfile.TemporaryDirectory() as tmp:
         program = []
         for i, (doc, plain) in enumerate(docs):
@@ -104,19 +107,9 @@ def main():
                              capture_output=True, text=True, check=False)
 
         def out(name):
-            try:
-                with open(os.path.join(tmp, name), encoding="utf-8") as f:
-                    return f.read()
-            except OSError:
-                return "<missing>"
+            return read_file(tmp, name) or "<missing>"
 
-        def check(ok, what, got, want):
-            nonlocal failures
-            if not ok:
-                failures += 1
-                if failures <= 8:
-                    print(f"FAILED (seed {seed}) {what}:\n  zol    {got[:200]!r}\n  python {want[:200]!r}")
-
+        check = findings.check
         for i, (doc, plain) in enumerate(docs):
             round_trip = out(f"d{i}.c")
             try:
@@ -130,10 +123,7 @@ def main():
             check(out(f"p{i}.p") == upper_hex(pretty), f"doc {i} pretty", out(f"p{i}.p"), pretty)
             ascii_ = upper_hex(json.dumps(plain, separators=(",", ":"), ensure_ascii=True))
             check(out(f"p{i}.a") == ascii_, f"doc {i} ascii", out(f"p{i}.a"), ascii_)
-    if run.returncode != 0:
-        print(run.stdout[-2000:], run.stderr[-2000:])
-    print(f"json: {len(docs) * 4 - failures} agree with Python, {failures} differ")
-    return 1 if failures or run.returncode != 0 else 0
+    return findings.close(run)
 
 
 if __name__ == "__main__":

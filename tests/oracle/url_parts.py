@@ -11,10 +11,14 @@ result must give the url back for urls without escapes.
 Usage: url_parts.py ZOL_BINARY [SEED]
 """
 import json
+import os
 import random
 import subprocess
 import sys
 from urllib.parse import unquote, urlsplit
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+from findings import Findings  # noqa: E402
 
 PCHAR = "abcxyzABC019-._~!$&'()*+,;=:@"
 # No %2F: a decoded slash moves the split between directory and target.
@@ -69,7 +73,7 @@ def main():
     run = subprocess.run([zol], input="\n".join(program) + "\n", capture_output=True,
                          text=True, check=False)
     got = run.stdout.splitlines()
-    failures = 0
+    findings = Findings("urls", seed)
     for i, (text, escaped) in enumerate(urls):
         parts = urlsplit(text)
         netloc = parts.netloc.rpartition("@")[2]
@@ -83,14 +87,8 @@ def main():
             ok = line is not None and line[:6] == want and (escaped or line[6] == text)
         except (IndexError, ValueError, TypeError):
             line, ok = got[i] if i < len(got) else "<missing>", False
-        if not ok:
-            failures += 1
-            if failures <= 8:
-                print(f"FAILED (seed {seed}) {text}\n  zol    {line}\n  python {want}")
-    if run.returncode != 0:
-        print(run.stderr[-2000:])
-    print(f"urls: {len(urls) - failures} agree with Python, {failures} differ")
-    return 1 if failures or run.returncode != 0 else 0
+        findings.check(ok, text, line, want)
+    return findings.close(run)
 
 
 if __name__ == "__main__":
