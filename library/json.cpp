@@ -13,6 +13,7 @@
 #include <string>
 
 #include "library/routines.h"
+#include "library/text_cells.h"
 #include "platform/platform.h"
 #include "runtime/core/actions.h"
 #include "runtime/core/error.h"
@@ -63,25 +64,6 @@ uint32_t hex_value(uint32_t c) {
   return (c | 0x20) - 'a' + 10;
 }
 
-// --- strings built from code points ----------------------------------------------------------
-
-// A new string! holding the code points, in the narrowest unit that fits them.
-Cell make_string(const std::u32string& text) {
-  uint32_t widest = 0;
-  for (char32_t c : text) widest = std::max<uint32_t>(widest, c);
-  uint32_t unit = widest > 0xFFFF ? 4 : widest > 0xFF ? 2 : 1;
-  Cell out;
-  string::make_at_units(&out, static_cast<uint32_t>(text.size()), unit);
-  SeriesBuffer* b = series::buffer(&out);
-  uint8_t* at = b->data() + b->offset;
-  for (char32_t c : text) {
-    string::put_char(at, unit, c);
-    at += unit;
-  }
-  b->tail = b->offset + static_cast<uint32_t>(text.size()) * unit;
-  return out;
-}
-
 // Resolves the escapes of a string body the grammar accepted (every backslash is
 // followed by a valid escape). A surrogate escape without its other half has no
 // code point to stand for: false.
@@ -129,17 +111,6 @@ bool unescape_into(const std::u32string& body, std::u32string& out) {
     out.push_back(unit);
   }
   return true;
-}
-
-// The code points of a string from its head to its tail.
-std::u32string code_points(Cell* s) {
-  int32_t n = string::clip_length(s);
-  const uint8_t* at = string::clip_head_bytes(s);
-  uint32_t unit = series::buffer(s)->unit();
-  std::u32string text;
-  text.reserve(n);
-  for (int32_t i = 0; i < n; ++i, at += unit) text.push_back(string::get_char(at, unit));
-  return text;
 }
 
 // --- the decoder -------------------------------------------------------------------------------
@@ -318,9 +289,9 @@ class Decoder {
     mark = pos_;
     bool word = !text.empty() && is_word_first(text[0]);
     for (size_t i = 1; word && i < text.size(); ++i) word = is_word_char(text[i]);
-    if (!word) return make_string(text);
+    if (!word) return text::make_string(text);
     std::string utf8;
-    for (char32_t c : text) append_utf8(utf8, c);
+    for (char32_t c : text) text::append_utf8(utf8, c);
     return Cell{T_WORD, 0, symbol::make_len(reinterpret_cast<const uint8_t*>(utf8.data()),
                                             static_cast<uint32_t>(utf8.size())),
                 0xFFFFFFFFu};
@@ -368,7 +339,7 @@ class Decoder {
     } else if (c == '[') {
       v = array();
     } else if (c == '"') {
-      v = make_string(string_literal());
+      v = text::make_string(string_literal());
     } else {
       v = number();
     }
@@ -377,32 +348,12 @@ class Decoder {
     return v;
   }
 
-  static void append_utf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-      out.push_back(char(c));
-    } else if (c < 0x800) {
-      out.push_back(char(0xC0 | c >> 6));
-      out.push_back(char(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(char(0xE0 | c >> 12));
-      out.push_back(char(0x80 | (c >> 6 & 0x3F)));
-      out.push_back(char(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(char(0xF0 | c >> 18));
-      out.push_back(char(0x80 | (c >> 12 & 0x3F)));
-      out.push_back(char(0x80 | (c >> 6 & 0x3F)));
-      out.push_back(char(0x80 | (c & 0x3F)));
-    }
-  }
-
   const uint8_t* data_;
   uint32_t unit_;
   int32_t n_;
   int32_t pos_ = 0;
   int depth_ = 0;
   std::u32string body_, text_;
-
-  friend class Encoder;
 };
 
 // json-decode input: the decoded value in a one-value block, or on a refused
@@ -435,7 +386,7 @@ const Cell* json_decode(Args a) {
 // its other half raises invalid-data with the string.
 const Cell* unescape(Args a) {
   Cell* s = a[0];
-  std::u32string body = code_points(s);
+  std::u32string body = text::code_points(s);
   std::u32string text;
   if (!unescape_into(body, text)) fire(err::script::INVALID_DATA, s);
   int32_t head = string::head_index(s);
@@ -554,7 +505,7 @@ class Encoder {
 
   void character(uint32_t c) {
     if (normal(c)) {
-      Decoder::append_utf8(out_, c);
+      text::append_utf8(out_, c);
       return;
     }
     switch (c) {
@@ -579,7 +530,7 @@ class Encoder {
   void newline_indent() {
     out_.push_back('\n');
     for (int i = 0; i < level_; ++i)
-      for (char32_t c : how_.indent) Decoder::append_utf8(out_, c);
+      for (char32_t c : how_.indent) text::append_utf8(out_, c);
   }
 
   // The separator before an item: none before the first; compact ","; pretty
@@ -696,7 +647,7 @@ const Cell* json_encode(Args a) {
   EncodeOptions how;
   if (a[1]->is(T_STRING)) {
     how.pretty = true;
-    how.indent = code_points(a[1]);
+    how.indent = text::code_points(a[1]);
   }
   how.ascii = a[2]->is(T_LOGIC) && a[2]->w1 != 0;
   Encoder e(how);

@@ -7,6 +7,7 @@
 // answer its own result cell or one of the shared constants.
 #include "library/routines.h"
 
+#include "library/csv.h"
 #include "library/json.h"
 
 #include <algorithm>
@@ -522,6 +523,7 @@ const Body BODIES[] = {
 void init() {
   for (const Body& b : BODIES) routine::add_entry(b.name, b.fn, b.arg_count);
   json::init();
+  csv::init();
 }
 
 }  // namespace zol::library
