@@ -19,13 +19,12 @@ import csv
 import io
 import json
 import os
-import random
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
-from findings import Findings, read_file  # noqa: E402
+from findings import Findings, arguments, read_file  # noqa: E402
 
 PIECES = ["a", "b c", ",", '"', '""', " ", "\n", "\r", "\r\n", "é", "漢字", "😀", "x,y", "'", ";",
           "\t", "0", "-1.5", "", "end "]
@@ -52,9 +51,7 @@ def column_name(n):
 
 
 def main():
-    zol = sys.argv[1]
-    seed = int(sys.argv[2]) if len(sys.argv) > 2 else 35
-    rng = random.Random(seed)
+    zol, seed, rng = arguments()
     tables = []
     for _ in range(120):
         width = rng.randrange(1, 6)

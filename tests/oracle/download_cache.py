@@ -14,13 +14,12 @@ Usage: download_cache.py ZOL_BINARY [SEED]
 """
 import hashlib
 import os
-import random
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
-from findings import Findings  # noqa: E402
+from findings import Findings, arguments  # noqa: E402
 
 
 def run(zol, program, env):
@@ -30,9 +29,7 @@ def run(zol, program, env):
 
 
 def main():
-    zol = sys.argv[1]
-    seed = int(sys.argv[2]) if len(sys.argv) > 2 else 35
-    rng = random.Random(seed)
+    zol, seed, rng = arguments()
     findings = Findings("download cache", seed)
     with tempfile.TemporaryDirectory() as tmp:
         xdg, home = os.path.join(tmp, "xdg"), os.path.join(tmp, "home")

@@ -17,14 +17,13 @@ Usage: json_codec.py ZOL_BINARY [SEED]
 """
 import json
 import os
-import random
 import re
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
-from findings import Findings, read_file  # noqa: E402
+from findings import Findings, arguments, read_file  # noqa: E402
 
 NAMES = ["a", "A", "b", "name", "Name", "NAME", "x-y", "é", "É", "1a", "a b", "a/b", "",
          " ", "it's", "#h", "a:b", "k\"q", "tab\tname", "漢字", "😀", "_", "-", "?x", "a.b"]
@@ -82,9 +81,7 @@ def upper_hex(s):
 
 
 def main():
-    zol = sys.argv[1]
-    seed = int(sys.argv[2]) if len(sys.argv) > 2 else 35
-    rng = random.Random(seed)
+    zol, seed, rng = arguments()
     docs = []
     for i in range(150):
         v = value(rng, 0, True)

@@ -12,13 +12,12 @@ Usage: url_parts.py ZOL_BINARY [SEED]
 """
 import json
 import os
-import random
 import subprocess
 import sys
 from urllib.parse import unquote, urlsplit
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
-from findings import Findings  # noqa: E402
+from findings import Findings, arguments  # noqa: E402
 
 PCHAR = "abcxyzABC019-._~!$&'()*+,;=:@"
 # No %2F: a decoded slash moves the split between directory and target.
@@ -61,9 +60,7 @@ def url(rng, escapes):
 
 
 def main():
-    zol = sys.argv[1]
-    seed = int(sys.argv[2]) if len(sys.argv) > 2 else 35
-    rng = random.Random(seed)
+    zol, seed, rng = arguments()
     urls = [(url(rng, i % 2 == 0), i % 2 == 0) for i in range(400)]
     program = []
     for text, _ in urls:

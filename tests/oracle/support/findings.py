@@ -5,6 +5,8 @@ folder, and the closing line and exit status.
 The scripts in the folder above import it; it is not a test itself.
 """
 import os
+import random
+import sys
 
 SHOWN = 8
 
@@ -28,6 +30,13 @@ class Findings:
             print(run.stdout[-2000:], run.stderr[-2000:])
         print(f"{self.name}: {self.cases - self.failures} agree with Python, {self.failures} differ")
         return 1 if self.failures or run.returncode != 0 else 0
+
+
+def arguments(default_seed=35):
+    """The zol binary and the seed from the command line, and a generator on it."""
+    zol = sys.argv[1]
+    seed = int(sys.argv[2]) if len(sys.argv) > 2 else default_seed
+    return zol, seed, random.Random(seed)
 
 
 def read_file(folder, name):
