@@ -7,6 +7,9 @@
 // answer its own result cell or one of the shared constants.
 #include "library/routines.h"
 
+#include "library/csv.h"
+#include "library/json.h"
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -47,9 +50,6 @@
 #include "runtime/zolbin/zolbin.h"
 
 namespace zol::library {
-namespace {
-
-using Args = Cell* const*;
 
 // The result of the body that ran last; copied by the caller before anything else
 // runs.
@@ -59,6 +59,10 @@ const Cell* answer(const Cell& value) {
   result = value;
   return &result;
 }
+
+namespace {
+
+using Args = Cell* const*;
 
 const Cell* logic(bool v) { return v ? &values::true_value : &values::false_value; }
 
@@ -124,6 +128,15 @@ const Cell* create_dir(Args a) {
   if (!platform::files::make_directory(file::to_local_text(a[0])))
     fire(err::access::NO_CREATE, a[0]);
   return nullptr;
+}
+
+const Cell* cache_folder(Args) {
+  std::string path = platform::cache_directory();
+  Cell out;
+  string::load(reinterpret_cast<const uint8_t*>(path.data()), uint32_t(path.size()), &out,
+               string::ENCODING_UTF8);
+  cell::set_type(&out, T_FILE);
+  return answer(out);
 }
 
 const Cell* exists_q(Args a) { return logic(platform::files::exists(file::to_local_text(a[0]))); }
@@ -559,6 +572,7 @@ const Body BODIES[] = {
     {"zolbin-decode", zolbin_decode, 1},
     {"image-encode", image_encode, 3},
     {"image-decode", image_decode, 1},
+    {"cache-folder", cache_folder, 0},
     // datatype predicates
     {"bitset?", is_type<T_BITSET>, 1},
     {"binary?", is_type<T_BINARY>, 1},
@@ -629,6 +643,8 @@ const Body BODIES[] = {
 
 void init() {
   for (const Body& b : BODIES) routine::add_entry(b.name, b.fn, b.arg_count);
+  json::init();
+  csv::init();
 }
 
 }  // namespace zol::library
