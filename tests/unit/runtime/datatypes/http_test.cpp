@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -176,6 +177,39 @@ TEST_F(Http, LoadPicksTheCodecByContentType) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(eval(c.source), c.expected) << c.source;
+}
+
+// The download cache: a url is fetched once and then read from disk until /update;
+// a failed download gives none and keeps nothing.
+TEST_F(Http, TheDownloadCacheFetchesOnceUntilUpdated) {
+  char dir_template[] = "/tmp/zol_thru_XXXXXX";
+  ASSERT_NE(mkdtemp(dir_template), nullptr);
+  std::string dir = dir_template;
+  eval("system/options/thru-cache: %" + dir + "/");
+  auto gets = [&] {
+    auto log = server.requests();
+    return std::count_if(log.begin(), log.end(),
+                         [](const std::string& line) { return line.starts_with("GET "); });
+  };
+  const struct {
+    const char* source;
+    const char* expected;
+    long requests;   // GETs the server has seen after it
+  } cases[] = {
+      {"read-thru URL/code", "\"[1 two 3]\"", 1},
+      {"read-thru URL/code", "\"[1 two 3]\"", 1},
+      {"exists-thru? URL/code", "true", 1},
+      {"load-thru URL/code", "[1 two 3]", 1},
+      {"read-thru/update URL/code", "\"[1 two 3]\"", 2},
+      {"read-thru URL/missing", "none", 3},
+      {"exists-thru? URL/missing", "false", 3},
+      {"i: load-thru URL/png i/1", "10.20.30.0", 4},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(eval(c.source), c.expected) << c.source;
+    EXPECT_EQ(gets(), c.requests) << c.source;
+  }
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(Http, NoAnswerRaisesCannotOpenPromptly) {
