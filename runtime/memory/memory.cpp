@@ -42,7 +42,7 @@ uint32_t free_slot_word(uint32_t next_index) { return (next_index << 1) | 1u; }
 uint32_t next_frame_number() {
   for (uint32_t tries = 1; tries < MAX_NODE_FRAMES; tries++) {
     uint32_t number = (last_frame_number + tries) % MAX_NODE_FRAMES;
-    if (number != 0 && !frames_by_number[number]) return last_frame_number = number;
+    if (number >= FIRST_NODE_FRAME && !frames_by_number[number]) return last_frame_number = number;
   }
   no_memory();
 }
@@ -104,7 +104,7 @@ SeriesBuffer* replace_buffer(SeriesBuffer*& buffer, int64_t new_size) {
 
 NodeFrame* node_frame_of(NodeRef ref) {
   uint32_t number = ref >> NODE_FRAME_SHIFT;
-  if (number == 0 || number >= MAX_NODE_FRAMES || !frame_numbers_in_use.test(number)) return nullptr;
+  if (number < FIRST_NODE_FRAME || number >= MAX_NODE_FRAMES || !frame_numbers_in_use.test(number)) return nullptr;
   NodeFrame* f = frames_by_number[number];
   if (!f || (ref & (NODE_FRAME_STRIDE - 1)) >= f->capacity) return nullptr;
   return f;

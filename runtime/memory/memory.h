@@ -8,8 +8,11 @@
 // Nodes. All node slots live in one reserved virtual region, indexed directly by
 // NodeRef: node_slot(ref) is one load. The region is cut into node frames of
 // NODE_FRAME_STRIDE slots, of which the first NODE_FRAME_CAPACITY are used; frame
-// number f owns refs [f * stride, f * stride + capacity). Frame 0 is never made, so
-// ref 0 means "no node". A used slot holds its buffer's address (8-aligned); a free
+// number f owns refs [f * stride, f * stride + capacity). Frames 0 and 1 are never
+// made: ref 0 means "no node", and every ref is at least 32768, above the upper
+// half of any user-space address (the stack scan reads each half of an 8-byte word
+// as a possible ref, and a heap pointer's upper half, 0x55xx or 0x56xx under
+// address randomisation, would otherwise name a live node of frame 1). A used slot holds its buffer's address (8-aligned); a free
 // slot holds (next free slot index << 1) | 1, index 0 ending the list.
 //
 // Series frames. Buffers are carved one after another from frames of 1 MB growing
@@ -85,6 +88,7 @@ constexpr uint32_t NODE_FRAME_CAPACITY = 10000;
 constexpr uint32_t NODE_FRAME_SHIFT = 14;
 constexpr uint32_t NODE_FRAME_STRIDE = 1u << NODE_FRAME_SHIFT;
 constexpr uint32_t MAX_NODE_FRAMES = 1u << 15;
+constexpr uint32_t FIRST_NODE_FRAME = 2;   // see above: refs start at 32768
 
 struct NodeFrame {
   NodeFrame* next;

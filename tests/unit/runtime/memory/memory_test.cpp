@@ -171,6 +171,11 @@ TEST(Memory, ManyNodesSpanSeveralFrames) {
     memory::set_buffer(n, reinterpret_cast<SeriesBuffer*>(uintptr_t(8)));
     EXPECT_TRUE(memory::is_live_node(n));
   }
+  // The stack scan reads each half of an 8-byte word as a possible ref: no live ref
+  // may equal the upper half of a user-space address (below 0x8000), or a heap
+  // pointer kept on the stack would hold some node alive at random.
+  EXPECT_GE(nodes.front(), 0x8000u) << "no ref below the upper half of user-space addresses";
+  EXPECT_FALSE(memory::is_live_node(0x5600u));
   for (NodeRef n : nodes) {
     memory::set_buffer(n, nullptr);
     memory::free_node(n);
