@@ -89,4 +89,6 @@
   X(seek, "seek") X(port, "port") X(url_parts, "url-parts") X(schemes, "schemes")         \
   X(actor, "actor") X(scheme, "scheme") X(length_q, "length?")                             \
   /* image! path words */                                                                  \
-  X(size, "size") X(rgb, "rgb") X(alpha, "alpha") X(argb, "argb")
+  X(size, "size") X(rgb, "rgb") X(alpha, "alpha") X(argb, "argb")                  \
+  /* the preprocessor, which do/expand calls */                                           \
+  X(preprocessor, "preprocessor") X(expand, "expand")
