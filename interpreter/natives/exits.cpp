@@ -9,6 +9,8 @@
 #include "runtime/core/context.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/datatypes/path.h"
+#include "runtime/datatypes/word.h"
 #include "runtime/core/error.h"
 #include "runtime/core/exits.h"
 #include "runtime/core/symbol.h"
@@ -165,9 +167,33 @@ void try_(int, int all, int keep) {
   else stack::unwind_keep();
 }
 
+// do/expand: the preprocessor's `expand` rewrites the block in place, with no
+// build configuration and keeping what earlier expansions defined. The call is
+// evaluated as code, `preprocessor/expand block none`, so that the function
+// frame is filled as for any call.
+void expand_directives(const Cell& code) {
+  Cell call, path;
+  block::make_at(&call, 3);
+  path::make_at(&path, 2);
+  Cell owner = word::make_global(words::preprocessor);
+  Cell name = word::make_global(words::expand);
+  block::append(&path, &owner);
+  block::append(&path, &name);
+  block::append(&call, &path);
+  block::append(&call, &code);
+  block::append(&call, &values::none);
+  Cell* saved_top = stack::top;
+  interpreter::eval_block(&call, false);
+  if (exits::pending) return;
+  stack::top = saved_top;
+}
+
 void do_(int, int expand, int args, int next, int trace) {
-  if (expand >= 0) not_done();
   Cell value = *arg(0);
+  if (expand >= 0 && (value.is(T_BLOCK) || value.is(T_PAREN))) {
+    expand_directives(value);
+    if (exits::pending) return;
+  }
   if (value.is(T_FILE) || value.is(T_URL))
     return run_script(value, trace >= 0 ? *arg(trace) : values::none,
                       args >= 0 ? *arg(args) : values::none);

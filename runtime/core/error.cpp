@@ -290,6 +290,9 @@ int form(const Cell* error_in, Cell* buffer, const Cell*, int limit) {
   append(buffer, "\n*** Where: ");
   Cell where = *field(error, F_WHERE);
   if (where.is(T_WORD)) actions::form_typed(&where, buffer, nullptr, limit);
+  // A block holds the code that raised it (the preprocessor's directive), shown as
+  // written.
+  else if (where.is(T_BLOCK)) actions::mold_typed(&where, buffer, {.only = true, .flat = true}, limit);
   else if (where.is(T_STRING)) string::concatenate(buffer, &where, -1, 0, true, string::CONCAT_APPEND);
   else append(buffer, "???");
   append(buffer, "\n*** Near : ");

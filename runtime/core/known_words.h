@@ -90,5 +90,7 @@
   /* files and ports */                                                                    \
   X(seek, "seek") X(port, "port") X(url_parts, "url-parts") X(schemes, "schemes")         \
   X(actor, "actor") X(scheme, "scheme") X(length_q, "length?")                             \
+  /* the preprocessor, which do/expand calls */                                            \
+  X(preprocessor, "preprocessor") X(expand, "expand")                                      \
   /* image! path words */                                                                  \
   X(size, "size") X(rgb, "rgb") X(alpha, "alpha") X(argb, "argb")
