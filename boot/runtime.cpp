@@ -4,6 +4,8 @@
 
 #include "boot/boot.h"
 #include "console/line_editor.h"
+#include "view/event.h"
+#include "view/routines.h"
 #include "platform/platform.h"
 #include "runtime/core/actions.h"
 #include "interpreter/interpreter.h"
@@ -127,6 +129,7 @@ void register_datatypes() {
   image::init();
   handle::init();
   triple::init();
+  view::event::init();
   reserve_unbuilt();
 }
 
@@ -174,6 +177,7 @@ void init() {
   slots::init();
   interpreter::init();
   console::editor::register_routines();
+  view::register_routines();
   collector::init();
   // Until a program entry loads a boot image, start-up ends with the bootstrap
   // text (when a loader for it is installed).
