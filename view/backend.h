@@ -137,6 +137,8 @@ int awake(Widget& w, uint32_t type, const DispatchPoint& at, uint32_t flags);
 void set_focus(Widget& w, Widget& window);
 void process_input(const uint8_t* bytes, size_t n, bool resized);
 void process_pending(int64_t now);
+// Decodes input only for cursor position reports; anything else is dropped.
+void take_cursor_reports(const uint8_t* bytes, size_t n);
 bool escape_waiting();
 void clear_input();
 void resize();

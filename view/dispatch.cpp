@@ -337,6 +337,14 @@ void process_pending(int64_t now) {
   dispatch(items);
 }
 
+void take_cursor_reports(const uint8_t* bytes, size_t n) {
+  decoder.feed(bytes, n);
+  std::vector<input::Item> items;
+  decoder.process(now_ms(), items);
+  std::erase_if(items, [](const input::Item& i) { return i.kind != input::Kind::CURSOR; });
+  dispatch(items);
+}
+
 bool escape_waiting() { return decoder.escape_waiting(); }
 
 void clear_input() { decoder.clear(); }

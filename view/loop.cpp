@@ -4,6 +4,7 @@
 // and the loop with its nesting level and no-wait pump.
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 
 #include "interpreter/natives/natives.h"
 #include "platform/clock.h"
@@ -41,6 +42,7 @@ constexpr const char* MOUSE_OFF = "\033[?1000l\033[?1003l\033[?1015l\033[?1006l"
 
 struct Timer {
   int32_t slot;
+  uint32_t generation;   // a slot reused by a later widget is not this timer's
   int64_t interval_ms;
   int64_t elapsed_ms = 0;
   bool stopped = false;
@@ -152,7 +154,7 @@ void drop_pending_input() {
   int64_t until = now_ms() + (the_state.cursor_report_pending ? REPORT_WAIT_MS : 0);
   do {
     size_t n = term::wait_input(bytes, sizeof bytes, 0, &resized);
-    if (n) process_input(bytes, n, false);
+    if (n) take_cursor_reports(bytes, n);
     if (!the_state.cursor_report_pending) break;
     if (!n) platform::sleep_for(5);
   } while (now_ms() < until);
@@ -244,10 +246,9 @@ void redraw() {
 
 // --- timers -------------------------------------------------------------------------------
 
-void send_time(int32_t slot) {
+void send_time(int32_t slot, uint32_t generation) {
   Widget* w = widget(slot);
-  if (!w) return;
-  uint32_t generation = w->generation;
+  if (!w || w->generation != generation) return;
   w->ops->handle(*w, event::T_TIME, DispatchPoint{});
   w = widget(slot);
   if (w && w->generation == generation && !(w->flags & DISABLED)) awake(*w, event::T_TIME, {}, 0);
@@ -260,8 +261,9 @@ void advance_timers(int64_t elapsed) {
     t.elapsed_ms += elapsed;
     if (t.stopped || t.elapsed_ms < t.interval_ms) continue;
     int32_t slot = t.slot;
+    uint32_t generation = t.generation;
     t.elapsed_ms = 0;
-    send_time(slot);
+    send_time(slot, generation);
   }
 }
 
@@ -317,7 +319,8 @@ void add_timer(int32_t slot, const Cell* rate) {
     Cell value = *rate;
     fire(err::script::INVALID_FACET_TYPE, &value);
   }
-  timers.push_back(Timer{slot, interval});
+  Widget* w = widget(slot);
+  timers.push_back(Timer{slot, w ? w->generation : 0, interval});
 }
 
 void remove_timer(int32_t slot) {
@@ -364,10 +367,24 @@ void resize() {
   if (s.full_screen) redraw();
 }
 
+// An error leaving the loop (a bad rate, a failed widget update) still leaves the
+// terminal as it found it.
+struct LoopScope {
+  bool outermost;
+  int level;
+  int exceptions = std::uncaught_exceptions();
+  ~LoopScope() {
+    if (std::uncaught_exceptions() == exceptions) return;
+    the_state.loop_level = level;
+    if (outermost) teardown();
+  }
+};
+
 bool do_events(bool no_wait) {
   State& s = the_state;
   bool nested = no_wait || s.windows.size() > 1 || s.loop_level > 0;
   int level = s.loop_level;
+  LoopScope scope{!nested, level};
   if (!no_wait) s.loop_level++;
   if (!nested) {
     setup();
@@ -404,7 +421,6 @@ bool do_events(bool no_wait) {
     }
     if (no_wait || s.loop_level <= level) break;
   }
-  if (!no_wait && s.loop_level > level) s.loop_level = level;
   if (!nested) teardown();
   return any;
 }
