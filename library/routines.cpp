@@ -36,13 +36,12 @@
 #include "runtime/numeric/shift.h"
 
 namespace zol::library {
+
 namespace {
-
-using Args = Cell* const*;
-
 // The result of the body that ran last; copied by the caller before anything else
 // runs.
 Cell result;
+}  // namespace
 
 const Cell* answer(const Cell& value) {
   result = value;
@@ -50,6 +49,8 @@ const Cell* answer(const Cell& value) {
 }
 
 const Cell* logic(bool v) { return v ? &values::true_value : &values::false_value; }
+
+namespace {
 
 // expect-arg naming the running routine, the argument's datatype and its name.
 [[noreturn]] void expect_arg(const Cell* argument, const char* name) {

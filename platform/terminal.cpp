@@ -69,26 +69,27 @@ void on_end_signal(int sig) {
   raise(sig);
 }
 
+void install_handler(int sig, void (*handler)(int), int flags) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = flags;
+  sigaction(sig, &action, nullptr);
+}
+
 void install_end_handlers() {
   static bool installed = false;
   if (installed) return;
   installed = true;
-  struct sigaction action {};
-  action.sa_handler = on_end_signal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
+  install_handler(SIGTERM, on_end_signal, 0);
+  install_handler(SIGHUP, on_end_signal, 0);
 }
 
 void install_resize_handler() {
   static bool installed = false;
   if (installed) return;
   installed = true;
-  struct sigaction action {};
-  action.sa_handler = on_resize;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGWINCH, &action, nullptr);
+  install_handler(SIGWINCH, on_resize, SA_RESTART);
 }
 
 void restore_at_exit() { restore_mode(); }

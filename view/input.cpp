@@ -150,11 +150,7 @@ Decoder::Step Decoder::string_sequence(size_t& at) {
       return DONE;
     }
   }
-  if (bytes_.size() - at > SEQUENCE_LIMIT) {
-    at = bytes_.size();
-    return DONE;
-  }
-  return INCOMPLETE;
+  return unfinished(at);
 }
 
 Decoder::Step Decoder::control_sequence(size_t& at, std::vector<Item>& out) {
@@ -197,11 +193,15 @@ Decoder::Step Decoder::control_sequence(size_t& at, std::vector<Item>& out) {
       return DONE;
     }
   }
-  if (bytes_.size() - at > SEQUENCE_LIMIT) {
-    at = bytes_.size();
-    return DONE;
-  }
-  return INCOMPLETE;
+  return unfinished(at);
+}
+
+// A sequence without its end waits for more bytes, unless it has grown past any
+// real sequence's length: then it is noise, dropped with what followed it.
+Decoder::Step Decoder::unfinished(size_t& at) {
+  if (bytes_.size() - at <= SEQUENCE_LIMIT) return INCOMPLETE;
+  at = bytes_.size();
+  return DONE;
 }
 
 Mouse mouse_of(int32_t code) {

@@ -50,6 +50,7 @@ class Decoder {
   Step escape(size_t& at, std::vector<Item>& out);
   Step control_sequence(size_t& at, std::vector<Item>& out);
   Step string_sequence(size_t& at);
+  Step unfinished(size_t& at);
 
   std::vector<uint8_t> bytes_;
   int64_t escape_since_ = -1;

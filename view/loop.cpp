@@ -345,7 +345,10 @@ void make_current(int32_t window_slot) {
   s.dirty = true;
 }
 
-void post_quit() { the_state.loop_level--; }
+// Never below 0: a window destroyed while no loop runs ends no later loop.
+void post_quit() {
+  if (the_state.loop_level > 0) the_state.loop_level--;
+}
 
 void write_frame_bytes() { write_raw(the_state.out); }
 

@@ -5,6 +5,7 @@
 #include "view/routines.h"
 
 #include "interpreter/natives/natives.h"
+#include "library/routines.h"
 #include "platform/platform.h"
 #include "platform/terminal.h"
 #include "runtime/core/context.h"
@@ -24,17 +25,9 @@
 namespace zol::view {
 namespace {
 
-using Args = Cell* const*;
-
-// The result of the body that ran last; the caller copies it at once.
-Cell result;
-
-const Cell* answer(const Cell& value) {
-  result = value;
-  return &result;
-}
-
-const Cell* logic(bool v) { return v ? &values::true_value : &values::false_value; }
+using library::Args;
+using library::answer;
+using library::logic;
 
 const Cell* event_q(Args a) { return logic(a[0]->is(T_EVENT)); }
 
@@ -187,7 +180,9 @@ const Cell* update_view(Args a) {
     for (int32_t i = 0; i < block::length(&target); i++) {
       Cell face = *block::cell_at(&target, i);
       const Cell* st = backend::facet_of(&face, "state");
-      if (st && st->is(T_BLOCK)) backend::update_face(&face);
+      if (!st || !st->is(T_BLOCK)) continue;
+      AutoSyncOff hold;
+      backend::update_face(&face);
     }
   } else if (target.is(T_OBJECT)) {
     update_one(&target);

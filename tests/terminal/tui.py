@@ -47,6 +47,7 @@ react: func [event] [
     if all [event/type = 'key event/key = #"q"] [close-view w]
     if all [event/type = 'key event/key = #"p"] [print "PRINTED"]
     if all [event/type = 'key-down event/key = #"x"] [return 'done]
+    if all [event/type = 'key event/key = #"d"] [kept: event close-view other]
     none
 ]
 EXTRA
@@ -167,6 +168,15 @@ def keys():
     check("a lone Escape", [e.split()[2] for e in got if e.startswith("key")],
           ['#"^["', '#"^["'])
 
+    # Destroying a face that is not a window leaves the view running.
+    p.keys("d")
+    p.wait_for(lambda: p.find("other") is None, 10)
+    before = len(p.events())
+    p.keys("z")
+    got = p.wait_events(lambda e: len(e) > before + 1, 10)
+    check("the view runs on after a panel's child is destroyed", "LOOP-END" in p.capture(), False)
+    check("keys still arrive", any('#"z"' in e for e in got[before:]), True)
+
     # Printing from an actor: the text stands above the UI, which is drawn again.
     p.keys("p")
     p.wait_for(lambda: p.find("PRINTED") is not None, 10)
@@ -174,6 +184,11 @@ def keys():
     printed, button = p.find("PRINTED"), p.find("button")
     check("printed text above the UI", printed is not None and button is not None and printed[1] < button[1], True)
     quit_view(p)
+    # An event kept past its dispatch still knows its type; the fields its dispatch
+    # held read none.
+    p.keys("print mold reduce [kept/type kept/face kept/offset kept/key]", "Enter")
+    p.wait_for(lambda: "[key none none none]" in p.capture(), 10)
+    check("an event kept past its dispatch", "[key none none none]" in p.capture(), True)
     p.close()
 
 
@@ -251,7 +266,8 @@ def pty_bytes():
         settled = len(p.out)
         os.kill(p.proc.pid, sig)
         p.pump(tui.WAIT, lambda: p.proc.poll() is not None)
-        check("%s: screen restored" % sig.name, p.out[settled:].startswith(RESTORE + b"\x1b[?1049l\x1b[?25h"), True)
+        p.pump(0.5)   # what it wrote before it ended
+        check("%s: screen restored" % sig.name, RESTORE + b"\x1b[?1049l\x1b[?25h" in p.out[settled:], True)
         p.finish()
         check("%s: terminal modes restored" % sig.name, p.modes_after, p.modes_before)
 
