@@ -2,7 +2,6 @@
 // SGR text.
 #include "view/colors.h"
 
-#include <cstdio>
 
 namespace zol::view::colors {
 namespace {
@@ -92,23 +91,36 @@ bool resets_all(uint32_t value) {
   }
 }
 
+namespace {
+
+// Decimal digits of 0-255 without snprintf: a frame writes tens of thousands.
+void append_byte(std::string& out, uint32_t v) {
+  if (v >= 100) out += char('0' + v / 100);
+  if (v >= 10) out += char('0' + v / 10 % 10);
+  out += char('0' + v % 10);
+}
+
+}  // namespace
+
 void append_sgr(std::string& out, uint32_t value, bool background) {
-  char text[32];
-  const char* code = text;
+  out += "\033[";
   switch (kind_of(value)) {
-    case DEFAULT: code = background ? "49" : "39"; break;
-    case PALETTE: code = palette_code(value & 0xFFFFFFu, background); break;
+    case DEFAULT: out += background ? "49" : "39"; break;
+    case PALETTE: out += palette_code(value & 0xFFFFFFu, background); break;
     case INDEXED:
-      std::snprintf(text, sizeof text, "%s;5;%u", background ? "48" : "38", value & 0xFFu);
+      out += background ? "48;5;" : "38;5;";
+      append_byte(out, value & 0xFFu);
       break;
     case TRUE_COLOR:
-      std::snprintf(text, sizeof text, "%s;2;%u;%u;%u", background ? "48" : "38",
-                    value >> 16 & 0xFFu, value >> 8 & 0xFFu, value & 0xFFu);
+      out += background ? "48;2;" : "38;2;";
+      append_byte(out, value >> 16 & 0xFFu);
+      out += ';';
+      append_byte(out, value >> 8 & 0xFFu);
+      out += ';';
+      append_byte(out, value & 0xFFu);
       break;
-    default: code = "0";
+    default: out += '0';
   }
-  out += "\033[";
-  out += code;
   out += 'm';
 }
 

@@ -3,6 +3,7 @@
 #include "view/screen.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "runtime/text/char_width.h"
 #include "view/colors.h"
@@ -38,8 +39,8 @@ void append_utf8(std::string& out, uint32_t cp) {
 // sequences that turn each on and off.
 struct AttrCode {
   uint32_t bit;
-  const char* on;
-  const char* off;
+  std::string_view on;
+  std::string_view off;
 };
 constexpr AttrCode ATTR_CODES[] = {
     {DIM, "\033[2m", "\033[22m"},     {REVERSE, "\033[7m", "\033[27m"},
