@@ -159,7 +159,7 @@ void restore_mode() {
 void set_screen_restore(const char* bytes, size_t n) {
   restore_length = 0;
   if (n > sizeof restore_bytes) n = sizeof restore_bytes;
-  std::memcpy(restore_bytes, bytes, n);
+  if (n > 0) std::memcpy(restore_bytes, bytes, n);
   static bool hooked = false;
   if (n > 0 && !hooked) {
     hooked = true;

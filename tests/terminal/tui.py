@@ -67,9 +67,16 @@ def start(flags="none", extra="", **kw):
     return p
 
 
+def back_at_prompt(p):
+    text = p.capture()
+    return "LOOP-END" in text and ">>" in text[text.rfind("LOOP-END"):]
+
+
 def quit_view(p):
+    """Ends the view with "q" and waits for the console's next prompt."""
     p.keys("q")
-    p.wait_for(lambda: "LOOP-END" in p.capture(), tui.WAIT)
+    p.wait_for(lambda: back_at_prompt(p), tui.WAIT)
+    p.stable()
 
 
 def motion(p, column, row, button=35):
@@ -111,7 +118,7 @@ def mouse():
     before = len(p.events())
     p.click(column, row)
     p.click(column, row)
-    got = p.wait_events(lambda e: any(x.startswith("dbl-click") for x in e[before:]), 10)[before:]
+    got = p.wait_events(lambda e: any(x.startswith("dbl-click") for x in e[before:]), tui.WAIT)[before:]
     check("a second release within 500 ms adds dbl-click",
           [e.split()[0] for e in got if e.split()[0] in ("click", "dbl-click")],
           ["click", "click", "dbl-click"])
@@ -120,7 +127,7 @@ def mouse():
     p.click(column, row)
     time.sleep(0.7)
     p.click(column, row)
-    got = p.wait_events(lambda e: len([x for x in e[before:] if x.startswith("click")]) == 2, 10)
+    got = p.wait_events(lambda e: len([x for x in e[before:] if x.startswith("click")]) == 2, tui.WAIT)
     check("releases 700 ms apart are two clicks",
           [e.split()[0] for e in got[before:] if "click" in e.split()[0]], ["click", "click"])
 
@@ -128,7 +135,7 @@ def mouse():
     p.raw(b"\x1b[<64;%d;%dM" % (column + 1, row + 1))
     p.raw(b"\x1b[<65;%d;%dM" % (column + 1, row + 1))
     p.raw(b"\x1b[<80;%d;%dM" % (column + 1, row + 1))
-    got = p.wait_events(lambda e: len([x for x in e[before:] if x.startswith("wheel")]) == 3, 10)
+    got = p.wait_events(lambda e: len([x for x in e[before:] if x.startswith("wheel")]) == 3, tui.WAIT)
     check("wheel steps", [e for e in got[before:] if e.startswith("wheel")],
           ['wheel 0x0 #"^@" 1.0 [] button', 'wheel 0x0 #"^@" -1.0 [] button',
            'wheel 0x0 #"^@" 1.0 [control] button'])
@@ -138,7 +145,7 @@ def mouse():
     before = len(p.events())
     motion(p, ocolumn, orow)
     motion(p, ocolumn - 3, orow)
-    got = p.wait_events(lambda e: any("[away]" in x for x in e[before:]), 10)[before:]
+    got = p.wait_events(lambda e: any("[away]" in x for x in e[before:]), tui.WAIT)[before:]
     overs = [e for e in got if e.startswith("over")]
     check("over the other button", any(e.endswith(" other") and "[away]" not in e for e in overs), True)
     check("away from it", any(e.endswith(" other") and "[away]" in e for e in overs), True)
@@ -159,27 +166,27 @@ def keys():
     p.raw(b"\x1b")
     time.sleep(0.01)
     p.raw(b"[A")
-    got = p.wait_events(lambda e: len(e) > before + 1, 10)[before:]
+    got = p.wait_events(lambda e: len(e) > before + 1, tui.WAIT)[before:]
     check("an arrow sent in two writes", [e.split()[2] for e in got if e.startswith("key")],
           ["up", "up"])
     before = len(p.events())
     p.raw(b"\x1b")
-    got = p.wait_events(lambda e: len(e) > before + 1, 10)[before:]
+    got = p.wait_events(lambda e: len(e) > before + 1, tui.WAIT)[before:]
     check("a lone Escape", [e.split()[2] for e in got if e.startswith("key")],
           ['#"^["', '#"^["'])
 
     # Destroying a face that is not a window leaves the view running.
     p.keys("d")
-    p.wait_for(lambda: p.find("other") is None, 10)
+    p.wait_for(lambda: p.find("other") is None, tui.WAIT)
     before = len(p.events())
     p.keys("z")
-    got = p.wait_events(lambda e: len(e) > before + 1, 10)
+    got = p.wait_events(lambda e: len(e) > before + 1, tui.WAIT)
     check("the view runs on after a panel's child is destroyed", "LOOP-END" in p.capture(), False)
     check("keys still arrive", any('#"z"' in e for e in got[before:]), True)
 
     # Printing from an actor: the text stands above the UI, which is drawn again.
     p.keys("p")
-    p.wait_for(lambda: p.find("PRINTED") is not None, 10)
+    p.wait_for(lambda: p.find("PRINTED") is not None, tui.WAIT)
     p.stable()
     printed, button = p.find("PRINTED"), p.find("button")
     check("printed text above the UI", printed is not None and button is not None and printed[1] < button[1], True)
@@ -187,7 +194,7 @@ def keys():
     # An event kept past its dispatch still knows its type; the fields its dispatch
     # held read none.
     p.keys("print mold reduce [kept/type kept/face kept/offset kept/key]", "Enter")
-    p.wait_for(lambda: "[key none none none]" in p.capture(), 10)
+    p.wait_for(lambda: "[key none none none]" in p.capture(), tui.WAIT)
     check("an event kept past its dispatch", "[key none none none]" in p.capture(), True)
     p.close()
 
@@ -214,11 +221,11 @@ def timers():
 def resizes():
     p = start("'fullscreen")
     p.resize(100, 30)
-    got = p.wait_events(lambda e: any(x.startswith("resize") for x in e), 10)
+    got = p.wait_events(lambda e: any(x.startswith("resize") for x in e), tui.WAIT)
     check("a resize event", any(x.startswith("resize") for x in got), True)
     quit_view(p)
     p.keys("print system/view/screens/1/size", "Enter")
-    p.wait_for(lambda: "100x30" in p.capture(), 10)
+    p.wait_for(lambda: "100x30" in p.capture(), tui.WAIT)
     check("screen size after a resize", "100x30" in p.capture(), True)
     p.close()
 
