@@ -385,7 +385,9 @@ struct LoopScope {
 
 bool do_events(bool no_wait) {
   State& s = the_state;
-  bool nested = no_wait || s.windows.size() > 1 || s.loop_level > 0;
+  // A loop inside a running one (an actor's, or the pump's) is nested; the
+  // outermost loop sets the terminal up however many windows it starts with.
+  bool nested = no_wait || s.loop_level > 0;
   int level = s.loop_level;
   LoopScope scope{!nested, level};
   if (!no_wait) s.loop_level++;

@@ -102,6 +102,13 @@ def modes():
         check("%s: modes after" % flags, "min = 1;" in p.stty() and "min = 0;" not in p.stty(), True)
         p.close()
 
+    # Two windows when the loop starts: it is still the outermost one.
+    p = start("none", "show-by-hand face [type: 'window size: 5x1]")
+    check("two windows: mouse reporting during", p.flags()["mouse_any_flag"], "1")
+    quit_view(p)
+    check("two windows: after", (p.flags()["mouse_any_flag"], p.flags()["cursor_flag"]), ("0", "1"))
+    p.close()
+
 
 # --- the mouse -----------------------------------------------------------------------------
 
