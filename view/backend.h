@@ -123,10 +123,11 @@ bool do_events(bool no_wait);    // gui/do-events
 void post_quit();                // gui/post-quit-msg
 void mark_dirty(const Widget* in_window = nullptr);
 int64_t now_ms();
+// A rate's interval in milliseconds; raises invalid-facet-type for a bad rate.
+int64_t rate_interval(const Cell* rate);
 void add_timer(int32_t slot, const Cell* rate);
 void remove_timer(int32_t slot);
 void make_current(int32_t window_slot);
-void write_frame_bytes();
 
 // --- dispatch (dispatch.cpp) ---------------------------------------------------------------
 

@@ -307,18 +307,19 @@ void mark_dirty(const Widget* in_window) {
   if (window && slot_of(*window) == the_state.current_window) the_state.dirty = true;
 }
 
+int64_t rate_interval(const Cell* rate) {
+  if (rate->is(T_INTEGER) && cell::get_int(rate) > 0) return 1000 / cell::get_int(rate);
+  if (is_time(rate) && cell::get_double(rate) > 0.0) return int64_t(cell::get_double(rate) * 1000.0);
+  Cell value = *rate;
+  fire(err::script::INVALID_FACET_TYPE, &value);
+}
+
 void add_timer(int32_t slot, const Cell* rate) {
-  int64_t interval = -1;
-  if (rate->is(T_INTEGER) && cell::get_int(rate) > 0) interval = 1000 / cell::get_int(rate);
-  else if (is_time(rate) && cell::get_double(rate) > 0.0) interval = int64_t(cell::get_double(rate) * 1000.0);
-  else if (rate->is(T_NONE)) {
+  if (rate->is(T_NONE)) {
     remove_timer(slot);
     return;
   }
-  if (interval < 0) {
-    Cell value = *rate;
-    fire(err::script::INVALID_FACET_TYPE, &value);
-  }
+  int64_t interval = rate_interval(rate);
   Widget* w = widget(slot);
   timers.push_back(Timer{slot, w ? w->generation : 0, interval});
 }
@@ -349,8 +350,6 @@ void make_current(int32_t window_slot) {
 void post_quit() {
   if (the_state.loop_level > 0) the_state.loop_level--;
 }
-
-void write_frame_bytes() { write_raw(the_state.out); }
 
 void resize() {
   State& s = the_state;

@@ -331,6 +331,9 @@ Cell make_view(Cell* face, const Cell* parent_handle) {
   if (!is_true(facet_of(face, "visible?"))) flags |= HIDDEN;
   if (!is_true(facet_of(face, "enabled?"))) flags |= DISABLED;
   const Cell* type = facet_of(face, "type");
+  // Every check that may raise comes before the record exists.
+  const Cell* rate = facet_of(face, "rate");
+  if (rate && !rate->is(T_NONE)) rate_interval(rate);
   int32_t slot = allocate();
   Widget& w = table[size_t(slot)];
   w.live = true;
@@ -371,7 +374,7 @@ Cell make_view(Cell* face, const Cell* parent_handle) {
     w.extent_right = width;
     w.extent_bottom = height;
   }
-  const Cell* rate = facet_of(face, "rate");
+  rate = facet_of(face, "rate");
   if (rate && !rate->is(T_NONE)) add_timer(slot, rate);
   Cell h;
   handle::make_at(&h, handle_value(table[size_t(slot)]), handle::WINDOW);
