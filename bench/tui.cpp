@@ -2,28 +2,18 @@
 // every cell changes attributes and both colours from the one before) and decoding
 // 10 MB of SGR mouse motion reports. Best of five rounds each; prints the time of
 // one frame and the decoding rate.
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "bench/best_of.h"
 #include "view/colors.h"
 #include "view/input.h"
 #include "view/screen.h"
 
 namespace {
 
-template <class Fn>
-double best_of_five(Fn fn) {
-  double best = 1e30;
-  for (int round = 0; round < 5; round++) {
-    auto start = std::chrono::steady_clock::now();
-    fn();
-    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (s < best) best = s;
-  }
-  return best;
-}
+using zol::bench::best_of_five;
 
 using namespace zol::view;
 
