@@ -99,6 +99,13 @@ TEST(ViewScreen, InlineFramesReturnToTheirFirstLine) {
   close_frame(state, out);
   EXPECT_EQ(out, "");
   EXPECT_EQ(flushed(Grid{}), "");
+  // A one-line frame is erased too before text is printed over it.
+  Grid line = grid_of(2, 1, {ch('a'), ch('b')});
+  flushed(line, {}, &state);
+  EXPECT_EQ(state.cursor_line, 0);
+  out.clear();
+  close_frame(state, out);
+  EXPECT_EQ(out, "\r\033[0J");
 }
 
 // --- a small terminal: what the bytes show --------------------------------------------------
