@@ -4,28 +4,18 @@
 // same bytes, which it writes to the file named by its argument (when there is
 // one). The results are printed too, so that the script can check that both
 // sides saw the same data.
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
 
+#include "bench/best_of.h"
 #include "runtime/numeric/checksum.h"
 
 namespace {
 
 constexpr size_t SIZE = 100u * 1000u * 1000u;
 
-template <class Fn>
-double best_of_five(Fn fn) {
-  double best = 1e30;
-  for (int round = 0; round < 5; round++) {
-    auto start = std::chrono::steady_clock::now();
-    fn();
-    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (s < best) best = s;
-  }
-  return best;
-}
+using zol::bench::best_of_five;
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 
 #include "boot/boot.h"
 #include "console/line_editor.h"
+#include "view/event.h"
+#include "view/routines.h"
 #include "platform/platform.h"
 #include "runtime/core/actions.h"
 #include "interpreter/interpreter.h"
@@ -129,6 +131,7 @@ void register_datatypes() {
   image::init();
   handle::init();
   triple::init();
+  view::event::init();
   reserve_unbuilt();
 }
 
@@ -176,6 +179,7 @@ void init() {
   slots::init();
   interpreter::init();
   console::editor::register_routines();
+  view::register_routines();
   collector::init();
   // The library last: the boot image is read with the collector off, its files
   // evaluated with it on.

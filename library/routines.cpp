@@ -51,20 +51,20 @@
 
 namespace zol::library {
 
+namespace {
 // The result of the body that ran last; copied by the caller before anything else
 // runs.
 Cell result;
+}  // namespace
 
 const Cell* answer(const Cell& value) {
   result = value;
   return &result;
 }
 
-namespace {
-
-using Args = Cell* const*;
-
 const Cell* logic(bool v) { return v ? &values::true_value : &values::false_value; }
+
+namespace {
 
 // expect-arg naming the running routine, the argument's datatype and its name.
 [[noreturn]] void expect_arg(const Cell* argument, const char* name) {

@@ -40,6 +40,12 @@ void sleep_for(int64_t milliseconds) {
   }
 }
 
+int64_t monotonic_ms() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 WallClock calendar_of(int64_t seconds, int32_t nanoseconds) {
   time_t at = time_t(seconds);
   std::tm fields{};

@@ -34,4 +34,8 @@ int64_t sleep_milliseconds(double seconds);
 // Sleeps that many milliseconds, going on after a signal interrupts the sleep.
 void sleep_for(int64_t milliseconds);
 
+// Milliseconds of a clock that only moves forward (CLOCK_MONOTONIC), for measuring
+// time between events; its zero is arbitrary.
+int64_t monotonic_ms();
+
 }  // namespace zol::platform

@@ -46,11 +46,13 @@ bool near_limit(uintptr_t address) {
 void on_fault(int sig, siginfo_t* info, void* context) {
   uintptr_t data_address = reinterpret_cast<uintptr_t>(info->si_addr);
   int code = fault_code(sig, info->si_code, sig == SIGSEGV && near_limit(data_address));
+  // The terminal first: a full-screen program's screen is left before the report,
+  // which would otherwise vanish with it.
+  terminal::restore_mode();
   char report[160];
   size_t n = system::format_runtime_error(report, sizeof report, code, fault_pc(context, info));
   ssize_t ignored = ::write(STDOUT_FILENO, report, n);
   (void)ignored;
-  terminal::restore_mode();   // the terminal's modes, restored on this exit too
   _exit(code);
 }
 

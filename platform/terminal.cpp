@@ -2,6 +2,7 @@
 // SIGWINCH, the title and the cursor-column query.
 #include "platform/terminal.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -33,17 +34,62 @@ int known_columns = DEFAULT_COLUMNS;
 // How long the cursor query waits for the terminal's answer.
 constexpr int ANSWER_WAIT_MS = 150;
 
-void on_resize(int) { resized = 1; }
+// A change of the window's size also writes a byte here, to wake a poll().
+int resize_pipe[2] = {-1, -1};
+volatile sig_atomic_t resize_seen = 0;
+
+void on_resize(int) {
+  resized = 1;
+  resize_seen = 1;
+  if (resize_pipe[1] >= 0) {
+    int saved_errno = errno;
+    char b = 0;
+    ssize_t ignored = ::write(resize_pipe[1], &b, 1);
+    (void)ignored;
+    errno = saved_errno;
+  }
+}
+
+// The screen restore bytes live in a fixed buffer: signal handlers read them.
+char restore_bytes[256];
+volatile sig_atomic_t restore_length = 0;
+
+void write_screen_restore() {
+  size_t n = size_t(restore_length);
+  for (size_t done = 0; done < n;) {
+    ssize_t w = ::write(STDOUT_FILENO, restore_bytes + done, n - done);
+    if (w <= 0) break;
+    done += size_t(w);
+  }
+}
+
+void on_end_signal(int sig) {
+  restore_mode();
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
+
+void install_handler(int sig, void (*handler)(int), int flags) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = flags;
+  sigaction(sig, &action, nullptr);
+}
+
+void install_end_handlers() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  install_handler(SIGTERM, on_end_signal, 0);
+  install_handler(SIGHUP, on_end_signal, 0);
+}
 
 void install_resize_handler() {
   static bool installed = false;
   if (installed) return;
   installed = true;
-  struct sigaction action {};
-  action.sa_handler = on_resize;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGWINCH, &action, nullptr);
+  install_handler(SIGWINCH, on_resize, SA_RESTART);
 }
 
 void restore_at_exit() { restore_mode(); }
@@ -83,7 +129,7 @@ int parse_answer(const std::string& bytes, size_t at, size_t* end) {
 bool input_is_terminal() { return isatty(STDIN_FILENO) == 1; }
 bool output_is_terminal() { return output::console_mode(); }
 
-void enter_raw_mode() {
+void enter_raw_mode(const RawMode& how) {
   if (saved || !input_is_terminal()) return;
   termios modes;
   if (tcgetattr(STDIN_FILENO, &modes) != 0) return;
@@ -97,15 +143,64 @@ void enter_raw_mode() {
   saved = 1;
   modes.c_lflag &= tcflag_t(~(ICANON | ECHO | ISIG | IEXTEN));
   modes.c_iflag &= tcflag_t(~(ICRNL | IXON));
-  modes.c_cc[VMIN] = 1;
+  modes.c_cc[VMIN] = how.no_wait ? 0 : 1;
   modes.c_cc[VTIME] = 0;
   tcsetattr(STDIN_FILENO, TCSADRAIN, &modes);
 }
 
 void restore_mode() {
+  write_screen_restore();
+  restore_length = 0;
   if (!saved) return;
   tcsetattr(STDIN_FILENO, TCSADRAIN, &saved_modes);
   saved = 0;
+}
+
+void set_screen_restore(const char* bytes, size_t n) {
+  restore_length = 0;
+  if (n > sizeof restore_bytes) n = sizeof restore_bytes;
+  if (n > 0) std::memcpy(restore_bytes, bytes, n);
+  static bool hooked = false;
+  if (n > 0 && !hooked) {
+    hooked = true;
+    std::atexit(restore_at_exit);
+  }
+  if (n > 0) install_end_handlers();
+  restore_length = sig_atomic_t(n);
+}
+
+WindowSize window_size() {
+  winsize size{};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0)
+    return {DEFAULT_COLUMNS, DEFAULT_ROWS};
+  return {size.ws_col, size.ws_row};
+}
+
+size_t wait_input(uint8_t* into, size_t n, int timeout_ms, bool* was_resized) {
+  install_resize_handler();
+  if (resize_pipe[0] < 0 && pipe(resize_pipe) == 0) {
+    for (int fd : resize_pipe) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    for (int fd : resize_pipe) fcntl(fd, F_SETFD, FD_CLOEXEC);
+  }
+  if (queue.empty() && !ended && !resize_seen) {
+    pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {resize_pipe[0], POLLIN, 0}};
+    int ready;
+    do ready = poll(p, resize_pipe[0] >= 0 ? 2 : 1, timeout_ms); while (ready < 0 && errno == EINTR);
+    if (ready > 0 && (p[0].revents & (POLLIN | POLLHUP))) fill(0);
+  } else if (queue.empty() && !ended) {
+    fill(0);
+  }
+  char drain[64];
+  while (resize_pipe[0] >= 0 && ::read(resize_pipe[0], drain, sizeof drain) > 0) {
+  }
+  *was_resized = resize_seen != 0;
+  resize_seen = 0;
+  size_t k = 0;
+  for (; k < n && !queue.empty(); k++) {
+    into[k] = queue.front();
+    queue.pop_front();
+  }
+  return k;
 }
 
 int next_byte(int timeout_ms) {

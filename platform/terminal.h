@@ -13,6 +13,7 @@
 namespace zol::platform::terminal {
 
 constexpr int DEFAULT_COLUMNS = 80;
+constexpr int DEFAULT_ROWS = 24;
 
 bool input_is_terminal();
 bool output_is_terminal();
@@ -21,8 +22,32 @@ bool output_is_terminal();
 // kept. Entering saves the modes; restoring puts them back and may be called at
 // any time, twice, or from a signal handler. The modes are also restored when the
 // process exits.
-void enter_raw_mode();
+// The terminal UI asks for `no_wait`: a read then answers at once with what is
+// there (VMIN 0), so one poll() serves input, timers and resizes together.
+struct RawMode {
+  bool no_wait = false;
+};
+void enter_raw_mode(const RawMode& how = {});
 void restore_mode();
+
+// Bytes that undo what a full-screen program switched on (private modes, the
+// cursor, attributes). While they are set they are written before the modes are
+// restored: by restore_mode, at exit, by the fault handler, and on SIGTERM and
+// SIGHUP, whose default action then ends the process. n = 0 clears them.
+void set_screen_restore(const char* bytes, size_t n);
+
+// The window's size in cells; 80 by 24 when the terminal reports none.
+struct WindowSize {
+  int columns;
+  int rows;
+};
+WindowSize window_size();
+
+// Waits at most timeout_ms (-1: as long as it takes) for standard input or a
+// change of the window's size, then takes what input there is, the queued bytes
+// first, without waiting again. Answers the bytes taken; *resized tells whether
+// the window changed size since the last call.
+size_t wait_input(uint8_t* into, size_t n, int timeout_ms, bool* resized);
 
 // The next byte of standard input: the queued bytes first, then a read that waits
 // at most timeout_ms milliseconds (-1: as long as it takes). Answers the byte,

@@ -58,6 +58,12 @@ inline void call_plain(ActionFn fn, bool native) {
   else reinterpret_cast<void (*)()>(fn)();
 }
 
+// The terminal UI's pump: while a view is shown, `wait` runs it on each round of
+// its wait (rounds of at most WAIT_ROUND_MS) so that input, timers and redraws go
+// on. It answers false when no view is shown; null until the UI is installed.
+extern bool (*wait_pump)();
+constexpr int64_t WAIT_ROUND_MS = 33;
+
 // Raises not-done naming the native of the current frame.
 [[noreturn]] void not_done();
 

@@ -5,11 +5,13 @@
 #include <string>
 
 #include "interpreter/interpreter.h"
+#include "interpreter/natives/natives.h"
 #include "interpreter/natives/natives_internal.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
 #include "runtime/collector/collector.h"
 #include "runtime/core/error.h"
+#include "runtime/core/exits.h"
 #include "runtime/core/stack.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/block/block.h"
@@ -84,6 +86,8 @@ void recycle(int, int on, int off) {
   answer_bytes(memory::stats(0, STATS_IN_USE));
 }
 
+bool (*wait_pump)() = nullptr;
+
 void wait(int, int) {
   Cell* value = stack::arg(0);
   double seconds = value->is(T_INTEGER)                     ? double(cell::get_int(value))
@@ -91,8 +95,16 @@ void wait(int, int) {
                                                              : -1.0;
   int64_t ms = platform::sleep_milliseconds(seconds);
   if (ms < 0) fire(err::script::INVALID_ARG, value);
-  platform::sleep_for(ms);
-  *value = values::unset;
+  int64_t deadline = platform::monotonic_ms() + ms;
+  for (int64_t left = ms; left > 0; left = deadline - platform::monotonic_ms()) {
+    if (!wait_pump || !wait_pump()) {
+      platform::sleep_for(left);
+      break;
+    }
+    if (exits::pending) return;
+    platform::sleep_for(left < WAIT_ROUND_MS ? left : WAIT_ROUND_MS);
+  }
+  *stack::arg(0) = values::unset;
 }
 
 // A variable that is not set gives none.

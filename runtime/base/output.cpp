@@ -98,11 +98,22 @@ bool console_mode() {
   return terminal_output;
 }
 
+Brackets brackets;
+
+void set_brackets(const Brackets& b) { brackets = b; }
+
 void put(const char* bytes, size_t n, bool newline) {
+  // A bracket that printed through here would run the brackets again.
+  static bool bracketing = false;
+  bool bracket = !bracketing;
+  bracketing = true;
+  if (bracket && brackets.before) brackets.before();
   if (console_mode()) append_translated(bytes, n);
   else append(bytes, n);
   if (newline) append("\n", 1);
   drain();
+  if (bracket && brackets.after) brackets.after();
+  if (bracket) bracketing = false;
 }
 
 void put_raw(const char* bytes, size_t n) {

@@ -41,6 +41,15 @@ void print_float32(float v);         // up to 7 significant digits
 // mark where their output must have gone out.
 void flush();
 
+// Brackets around the text `put` writes, for a program that owns the terminal's
+// screen (the terminal UI): `before` runs before the text goes out, `after` once
+// it has. A bracket writes its own bytes with put_raw, which runs none.
+struct Brackets {
+  void (*before)() = nullptr;
+  void (*after)() = nullptr;
+};
+void set_brackets(const Brackets& brackets);
+
 // Raw-output hooks: called with the text of each typed print.
 using RawHook = void (*)(const char* bytes, size_t n);
 HookList<RawHook>& raw_hooks();
