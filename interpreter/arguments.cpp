@@ -13,6 +13,11 @@
 //   integer!     function! and routine!: the local slots (/local and the words
 //                after it), when there are any; native! and action!: the number
 //                of refinements, when there are any
+// The cache's own cell (in the "more" block) also records, in header bits 8-16,
+// whether the spec is plain: only ordinary arguments (no refinements, no get-word,
+// lit-word or return: entries), at most 255 of them. A plain callable called from
+// the code takes the short gathering below, which does what the general one does
+// for such a spec without its bookkeeping.
 // A function's frame holds one cell per typeset and refinement entry (arguments,
 // refinements as logic!, refinement arguments) and then its locals. A native's frame
 // holds its fixed arguments, then the arguments of the refinements used, in the
@@ -145,8 +150,29 @@ class CacheBuilder {
   }
 };
 
+constexpr uint32_t PLAIN_SPEC = 0x10000;
+constexpr int PLAIN_COUNT_SHIFT = 8;
+constexpr int MAX_PLAIN_ARGUMENTS = 255;
+
+// The plain-spec bits for a cache's header (see the top of this file), 0 when the
+// spec is not plain.
+uint32_t plain_shape(const Cell& cache) {
+  SeriesBuffer* b = block::buffer(&cache);
+  int32_t n = int32_t(b->length());
+  int32_t arguments = 0;
+  for (int32_t k = 0; k < n; k++) {
+    const Cell& e = b->cells()[k];
+    if (e.is(T_INTEGER) && k == n - 1) break;   // locals (a native's refinement count never comes alone)
+    if (!e.is(T_TYPESET) || (e.header & ARG_RETURN)) return 0;
+    arguments++;
+  }
+  if (arguments > MAX_PLAIN_ARGUMENTS) return 0;
+  return PLAIN_SPEC | uint32_t(arguments) << PLAIN_COUNT_SHIFT;
+}
+
 [[gnu::noinline]] const Cell& build_cache(const Cell& callable) {
   Cell cache = CacheBuilder(callable).build(has_frame_slots(callable));
+  cache.header |= plain_shape(cache);
   Cell* slot = function::more(&callable, function::MORE_CACHE);
   *slot = cache;
   return *slot;
@@ -218,6 +244,19 @@ Cell arg_word(const Cell& callable, int32_t k) {
     case T_GET_PATH: return eval_path(v, code, pos + 1, false, true, nullptr);
     default: stack::push(&v); return pos + 1;
   }
+}
+
+// Calls a native or action whose arguments are in the frame: the numeric short cut
+// when it applies, else the entry, told where each refinement's arguments start.
+void call_native(const Cell& callable, int32_t fetched, const int32_t* refinement_args,
+                 int32_t refinement_count) {
+  bool is_native = callable.is(T_NATIVE);
+  ActionFn fn = is_native ? natives::entry(int32_t(callable.w1) + 1)
+                          : actions::generic[callable.w1];
+  if (!fn) natives::not_done();
+  if (fetched == 2 && refinement_count == 0 && short_cut(callable, stack::arguments)) return;
+  if (refinement_count == 0) natives::call_plain(fn, is_native);
+  else natives::call(fn, is_native, refinement_args, refinement_count);
 }
 
 class Gatherer {
@@ -447,20 +486,44 @@ class Gatherer {
   }
 
   void call_entry() {
-    bool is_native = callable_.is(T_NATIVE);
-    ActionFn fn = is_native ? natives::entry(int32_t(callable_.w1) + 1)
-                            : actions::generic[callable_.w1];
-    if (!fn) natives::not_done();
-    if (fetched_ == 2 && refinement_count_ == 0 && short_cut(callable_, stack::arguments)) return;
-    if (refinement_count_ == 0) natives::call_plain(fn, is_native);
-    else natives::call(fn, is_native, refinement_args_, refinement_count_);
+    call_native(callable_, fetched_, refinement_args_, refinement_count_);
   }
 };
+
+// The gathering of a plain spec's arguments from the code: each argument is the
+// next expression (for an infix call the first is already in place), checked
+// against its types; then a function's locals are made or a native is called.
+int32_t gather_plain(const Cell& callable, const Cell& cache, const Code& code, int32_t pos,
+                     const Cell* name, bool infix) {
+  SeriesBuffer* b = block::buffer(&cache);
+  const Cell* entries = b->cells();   // held on the native stack: the buffer stays put
+  int32_t count = int32_t(b->used_bytes() / sizeof(Cell));
+  int32_t arguments = int32_t(cache.header >> PLAIN_COUNT_SHIFT) & MAX_PLAIN_ARGUMENTS;
+  for (int32_t k = 0; k < arguments; k++) {
+    if (k > 0 || !infix) {
+      if (pos >= code.length()) [[unlikely]] missing(callable, *name, k);
+      pos = expression(code, pos, infix);
+      if (exits::pending) return pos;
+    }
+    if (!allows(entries[k], stack::top_type())) [[unlikely]] wrong_type(callable, *name, k);
+  }
+  trace::event(trace::CALL, &code.block, pos, &callable, name);
+  if (!has_frame_slots(callable)) {
+    call_native(callable, arguments, nullptr, 0);
+  } else if (count > arguments) {
+    int32_t locals = cell::get_int(&entries[arguments]);
+    if (locals > 0) function::init_locals(locals);
+  }
+  return pos;
+}
 
 }  // namespace
 
 int32_t fetch_arguments(const Cell& callable, const Code& code, int32_t pos, const Cell* name,
                         const PathRefinements* refinements, bool infix, int gathering) {
+  const Cell& cache = cache_of(callable);
+  if ((cache.header & PLAIN_SPEC) && !refinements && gathering == GATHER_CODE)
+    return gather_plain(callable, cache, code, pos, name, infix);
   return Gatherer(callable, code, name, infix, gathering).gather(pos, refinements);
 }
 

@@ -85,6 +85,27 @@ int fast_operation(uint8_t kind, uint32_t index) {
   return -1;
 }
 
+// The commonest integer cases, computed in place: the sum, difference or product
+// when it fits, and the comparisons. Answers false for the rest (overflow, the
+// rarer comparisons), which the general code below handles.
+inline bool integer_short_cut(int operation, Cell* left, int32_t a, int32_t b) {
+  int32_t v;
+  switch (operation) {
+    case OP_ADD: if (__builtin_add_overflow(a, b, &v)) return false; break;
+    case OP_SUBTRACT: if (__builtin_sub_overflow(a, b, &v)) return false; break;
+    case OP_MULTIPLY: if (__builtin_mul_overflow(a, b, &v)) return false; break;
+    case COMPARE_BASE + C_EQUAL: *left = values::logic(a == b); return true;
+    case COMPARE_BASE + C_NOT_EQUAL: *left = values::logic(a != b); return true;
+    case COMPARE_BASE + C_LESSER: *left = values::logic(a < b); return true;
+    case COMPARE_BASE + C_LESSER_EQUAL: *left = values::logic(a <= b); return true;
+    case COMPARE_BASE + C_GREATER: *left = values::logic(a > b); return true;
+    case COMPARE_BASE + C_GREATER_EQUAL: *left = values::logic(a >= b); return true;
+    default: return false;
+  }
+  left->w2 = uint32_t(v);
+  return true;
+}
+
 // The operation on two numbers, into left, when it gives what the actions give:
 // integers compare and do math (an overflow gives a float!), and adding,
 // subtracting or multiplying with a float! is done in double precision. Answers
@@ -94,6 +115,7 @@ bool numeric_short_cut(int operation, Cell* left, const Cell* right) {
   uint8_t lt = left->type(), rt = right->type();
   if (lt == T_INTEGER && rt == T_INTEGER) {
     int32_t a = cell::get_int(left), b = cell::get_int(right);
+    if (integer_short_cut(operation, left, a, b)) return true;
     if (operation < COMPARE_BASE) {
       integer::do_math_op(a, b, operation, left);
     } else {

@@ -41,6 +41,7 @@ TEST(Control, DeepRecursion) {
         check({{"g: func [n] [g n + 1] g 1",
                 eval_error_text(err::internal::STACK_OVERFLOW)}});
 #endif
+        check({{"r: copy [] loop 2 [append r f 12000] r", "[12000 12000]"}});
         check({{"f 10", "10"}});
         return 0;
       },
