@@ -18,6 +18,7 @@ Paths:
   /echo      200, the request's body as the response's
   /stall     200 headers, then a body that never comes
   /code      200, "[1 two 3]" as text/plain
+  /script    200, a script with a header: "Zol [title: \"t\"] 1 + 41"
   /png       200, a 1x1 PNG of the colour 10.20.30 as image/png
 """
 import os
@@ -81,6 +82,8 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(b"ok")
         elif path == "/code":
             self.answer(200, b"[1 two 3]", [("Content-Type", "text/plain")])
+        elif path == "/script":
+            self.answer(200, b'Zol [title: "t"] 1 + 41', [("Content-Type", "text/plain")])
         elif path == "/png":
             self.answer(200, png_1x1(10, 20, 30), [("Content-Type", "image/png")])
         elif path == "/redirect":

@@ -204,6 +204,8 @@ TEST_F(Http, TheDownloadCacheFetchesOnceUntilUpdated) {
       {"read-thru URL/missing", "none", 3},
       {"exists-thru? URL/missing", "false", 3},
       {"i: load-thru URL/png i/1", "10.20.30.0", 4},
+      {"do-thru URL/script", "42", 5},
+      {"do-thru URL/script", "42", 5},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(eval(c.source), c.expected) << c.source;
