@@ -147,10 +147,14 @@ NodeFrame* new_node_frame(uint32_t capacity) {
   f->number = number;
   f->capacity = capacity;
   f->cycle = static_cast<uint32_t>(collector::cycles());
+  // Slot 0 stays free and off the list: its ref, the frame number times 16384, is
+  // also every round size (64 KB, 1 MB, 8 MB...) that C++ code keeps on the stack,
+  // which the stack scan would otherwise take for a live node.
   uintptr_t* slots = node_frame_slots(f);
-  for (uint32_t i = 0; i < capacity; i++)
+  slots[0] = free_slot_word(0);
+  for (uint32_t i = 1; i < capacity; i++)
     slots[i] = free_slot_word(i + 1 < capacity ? i + 2 : 0);
-  f->free_head = 1;
+  f->free_head = 2;
   frames_by_number[number] = f;
   frame_numbers_in_use.set(number);
   root.total += size_t(capacity) * sizeof(uintptr_t);

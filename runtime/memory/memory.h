@@ -12,7 +12,8 @@
 // made: ref 0 means "no node", and every ref is at least 32768, above the upper
 // half of any user-space address (the stack scan reads each half of an 8-byte word
 // as a possible ref, and a heap pointer's upper half, 0x55xx or 0x56xx under
-// address randomisation, would otherwise name a live node of frame 1). A used slot holds its buffer's address (8-aligned); a free
+// address randomisation, would otherwise name a live node of frame 1). Slot 0 of
+// a frame is never used either: its ref is a multiple of 16384, as round sizes are. A used slot holds its buffer's address (8-aligned); a free
 // slot holds (next free slot index << 1) | 1, index 0 ending the list.
 //
 // Series frames. Buffers are carved one after another from frames of 1 MB growing

@@ -176,6 +176,8 @@ TEST(Memory, ManyNodesSpanSeveralFrames) {
   // pointer kept on the stack would hold some node alive at random.
   EXPECT_GE(nodes.front(), 0x8000u) << "no ref below the upper half of user-space addresses";
   EXPECT_FALSE(memory::is_live_node(0x5600u));
+  // Nor a multiple of 16384, as round sizes (1 MB, 8 MB) kept on the stack are.
+  for (NodeRef n : nodes) EXPECT_NE(n % NODE_FRAME_STRIDE, 0u) << n;
   for (NodeRef n : nodes) {
     memory::set_buffer(n, nullptr);
     memory::free_node(n);
