@@ -247,9 +247,11 @@ def piped(**stdin):
         return "hung"
 
 
+# The loop prints its banner first, whatever comes on standard input.
+BANNER = b"--== Zol none ==-- \nType HELP for starting information. \n\n"
 for given, want in PIPES:
-    check("pipe %r" % given, piped(input=given), (want, 0))
-check("/dev/null", piped(stdin=subprocess.DEVNULL), (b"", 0))
+    check("pipe %r" % given, piped(input=given), (BANNER + want, 0))
+check("/dev/null", piped(stdin=subprocess.DEVNULL), (BANNER, 0))
 
 # --- the screen at a narrow width, through tmux --------------------------------------------
 

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "console/console.h"
 #include "support.h"
 
 namespace zol {
@@ -21,22 +20,30 @@ struct Transcript {
   int status = -1;
 };
 
-// Runs zol with `input` on its standard input.
-Transcript run_zol(const std::string& input) {
-  char path[] = "/tmp/zol-console-XXXXXX";
-  int fd = mkstemp(path);
-  if (fd < 0 || write(fd, input.data(), input.size()) != ssize_t(input.size())) return {};
-  close(fd);
-  std::string command = std::string(ZOL_BINARY) + " < " + path;
+// Runs a shell command line and collects its standard output and exit status.
+Transcript run_zol_command(const std::string& command) {
   Transcript t;
   FILE* p = popen(command.c_str(), "r");
   char buf[4096];
   for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) t.out.append(buf, n);
   int status = pclose(p);
   t.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return t;
+}
+
+// Runs zol with `input` on its standard input.
+Transcript run_zol(const std::string& input) {
+  char path[] = "/tmp/zol-console-XXXXXX";
+  int fd = mkstemp(path);
+  if (fd < 0 || write(fd, input.data(), input.size()) != ssize_t(input.size())) return {};
+  close(fd);
+  Transcript t = run_zol_command(std::string(ZOL_BINARY) + " < " + path);
   unlink(path);
   return t;
 }
+
+// What the console prints first, its version not yet given.
+const std::string BANNER = "--== Zol none ==-- \nType HELP for starting information. \n\n";
 
 std::string words(int n) {
   std::string s;
@@ -55,8 +62,10 @@ TEST(Console, PrintsTheResultOfEachCompleteCommand) {
       {"[a/(b\nc)]\n", "== [a/(b\nc)]\n"},
       // The escape character drops the pending command.
       {"[a\n\x1b\n2\n", "(escape)\n== 2\n"},
-      // An unfinished command at the end of the input is left alone.
-      {"1\n[a\n", "== 1\n"},
+      // A command still open at the end of the input runs, so its syntax error
+      // is printed, and the console quits with status 0.
+      {"1\n[a\n", "== 1\n*** Syntax Error: (line 2) missing ] at [a\n*** Where: transcode\n"
+                   "*** Near : out: transcode source\n"},
       // A mold of exactly the width less 3 (77) is printed whole; longer ones keep
       // their first 73 characters and end in "...".
       {"[" + words(38) + "]\n", "== [" + words(38) + "]\n"},
@@ -64,7 +73,7 @@ TEST(Console, PrintsTheResultOfEachCompleteCommand) {
   };
   for (const Case& c : cases) {
     Transcript t = run_zol(c.input);
-    EXPECT_EQ(t.out, c.out) << c.input;
+    EXPECT_EQ(t.out, BANNER + c.out) << c.input;
     EXPECT_EQ(t.status, 0) << c.input;
   }
 }
@@ -110,35 +119,48 @@ TEST(Console, ErrorsAreReportedAndTheNextCommandRuns) {
   }
 }
 
+// Runs zol over a script file holding `body` after a header.
+Transcript run_script(const std::string& body) {
+  char path[] = "/tmp/zol-console-script-XXXXXX";
+  int fd = mkstemp(path);
+  std::string text = "Zol []\n" + body;
+  if (fd < 0 || write(fd, text.data(), text.size()) != ssize_t(text.size())) return {};
+  close(fd);
+  Transcript t = run_zol_command(std::string(ZOL_BINARY) + " " + path + " < /dev/null");
+  unlink(path);
+  return t;
+}
+
 TEST(Console, ContinuationPromptsShowTheInnermostOpenDelimiter) {
-  struct Case { const char* lines[3]; const char* prompts[3]; };
+  struct Case { std::vector<std::string> lines; std::string prompts; };
   const Case cases[] = {
-      {{"[a", "(b", ")]"}, {"[    ", "(    ", ">> "}},
-      {{"x: {a", "{b}", "}"}, {"{    ", "{    ", ">> "}},
-      {{"<a", "b>", nullptr}, {"<    ", ">> "}},
-      {{"#{41", "42}", nullptr}, {"{    ", ">> "}},
-      {{"#[a", "1]", nullptr}, {"(    ", ">> "}},
-      {{"%%{a", "}%", "}%%"}, {"{    ", "{    ", ">> "}},
-      {{"a/(b", ")", nullptr}, {"(    ", ">> "}},
-      {{"(]", nullptr, nullptr}, {">> "}},
+      {{"[a", "(b", ")]"}, "|[    |(    |>> "},
+      {{"x: {a", "{b}", "}"}, "|{    |{    |>> "},
+      {{"<a", "b>"}, "|<    |>> "},
+      {{"#{41", "42}"}, "|{    |>> "},
+      {{"#[a", "1]"}, "|(    |>> "},
+      {{"%%{a", "}%", "}%%"}, "|{    |{    |>> "},
+      {{"a/(b", ")"}, "|(    |>> "},
+      {{"(]"}, "|>> "},
   };
-  const std::string marker = "\n#prompts#";
   for (const Case& c : cases) {
-    // The engine prints results on standard output; the prompts follow a marker.
-    test::ChildResult r = test::run_in_child([&] {
-      console::Engine engine;
-      std::string prompts;
-      for (int i = 0; i < 3 && c.lines[i]; i++) {
-        engine.eval_command(c.lines[i]);
-        prompts += "|" + engine.prompt();
+    // Each line goes to the engine of a script's console; the prompt it would show
+    // next (the cue of a continued command, else the default) follows a marker.
+    std::string script = "con: system/console\nprompts: copy {}\n";
+    for (const std::string& line : c.lines) {
+      std::string molded;
+      for (char ch : line) {
+        if (ch == '{' || ch == '}' || ch == '^') molded += '^';
+        molded += ch;
       }
-      std::printf("%s%s", marker.c_str(), prompts.c_str());
-    });
-    std::string expected;
-    for (int i = 0; i < 3 && c.prompts[i]; i++) expected += std::string("|") + c.prompts[i];
-    size_t at = r.out.rfind(marker);
-    ASSERT_NE(at, std::string::npos) << c.lines[0];
-    EXPECT_EQ(r.out.substr(at + marker.size()), expected) << c.lines[0];
+      script += "con/eval-command {" + molded + "}\n";
+      script += "append prompts rejoin [\"|\" any [con/cue con/def-prompt]]\n";
+    }
+    script += "prin \"#prompts#\" prin prompts\n";
+    Transcript t = run_script(script);
+    size_t at = t.out.rfind("#prompts#");
+    ASSERT_NE(at, std::string::npos) << c.lines[0] << t.out;
+    EXPECT_EQ(t.out.substr(at + 9), c.prompts) << c.lines[0];
   }
 }
 
