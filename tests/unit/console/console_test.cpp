@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -162,6 +165,181 @@ TEST(Console, ContinuationPromptsShowTheInnermostOpenDelimiter) {
     ASSERT_NE(at, std::string::npos) << c.lines[0] << t.out;
     EXPECT_EQ(t.out.substr(at + 9), c.prompts) << c.lines[0];
   }
+}
+
+
+// A run of zol in a fresh folder with a cache folder of its own, so that the
+// configuration it writes is its own and can be looked at.
+class Session : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/zol-session-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+
+  void write_file(const std::string& name, const std::string& text) {
+    std::filesystem::create_directories((folder_ / name).parent_path());
+    std::ofstream(folder_ / name, std::ios::binary) << text;
+  }
+  // `args` are given to the shell as they are; `input` comes on standard input.
+  Transcript run(const std::string& args, const std::string& input) {
+    write_file("stdin.txt", input);
+    return run_zol_command("cd " + folder_.string() + " && XDG_CACHE_HOME=" +
+                           (folder_ / "cache").string() + " " + ZOL_BINARY + " " + args +
+                           " < stdin.txt 2>&1");
+  }
+  std::filesystem::path config() const {
+    return folder_ / "cache" / "zol" / "Zol-Console" / "console-cfg.zol";
+  }
+  std::filesystem::path folder_;
+};
+
+const std::string ZERO_DIVIDE =
+    "*** Math Error: attempt to divide by zero\n*** Where: /\n*** Near : 1 / 0 \n";
+
+TEST_F(Session, TheLoopPrintsEachKindOfResult) {
+  struct Case { std::string input; std::string out; };
+  const Case cases[] = {
+      {"1 + 2\n", "== 3\n"},
+      {"\n\n", ""},
+      {"1.5\n0.1 + 0.2\n", "== 1.5\n== 0.3\n"},
+      {"none\n()\n", "== none\n"},
+      // An error's report is followed by an empty line.
+      {"1 / 0\n2\n", ZERO_DIVIDE + "\n== 2\n"},
+      {"halt\n", "(halted)\n"},
+      {"loop 3 [print 1 halt]\n", "1\n(halted)\n"},
+      // The result prefix: a string, something that computes one, or a failure,
+      // reported as coming from the prefix and replaced by the default once.
+      {"system/console/result: \"=>\"\n1\n", "=> \"=>\"\n=> 1\n"},
+      {"system/console/result: does [\"R:\"] 1\n2\n", "R: 1\nR: 2\n"},
+      {"system/console/result: does [1 / 0] 1\n",
+       "*** Math Error: attempt to divide by zero\n*** Where: system/console/result\n"
+       "*** Near : 1 / 0\n== 1\n"},
+      // A prefix that is neither a string nor an error is formed, as the prompt is.
+      {"system/console/result: 5 1\n", "5 1\n"},
+  };
+  for (const Case& c : cases) {
+    Transcript t = run("", c.input);
+    EXPECT_EQ(t.out, BANNER + c.out) << c.input;
+    EXPECT_EQ(t.status, 0) << c.input;
+  }
+}
+
+TEST_F(Session, ALongResultKeepsRoomForThePromptLastShown) {
+  // A 78-character mold is cut to the width less 3, less the prompt's length, less
+  // one, then "...": 77 - 21 - 1 = 55 characters of it with a 21-character prompt
+  // made by a function.
+  std::string long_block = "[" + words(39) + "]";
+  Transcript t = run("", "system/console/prompt: does [\"a-very-long-prompt>> \"] ()\n" +
+                             long_block + "\n");
+  EXPECT_EQ(t.out, BANNER + "== " + long_block.substr(0, 55) + "...\n");
+  // A prompt that raises is reported and the default prompt replaces it for good.
+  t = run("", "system/console/prompt: does [1 / 0]\n1\nmold system/console/prompt\n");
+  EXPECT_NE(t.out.find("*** Where: system/console/prompt\n"), std::string::npos) << t.out;
+  EXPECT_NE(t.out.find("== {\">> \"}\n"), std::string::npos) << t.out;
+}
+
+TEST_F(Session, EndOfInputQuitsWithStatusZeroInEveryState) {
+  write_file("ask.zol", "Zol []\nprobe input\nprobe input\nprint \"never\"\n");
+  Transcript t = run("ask.zol", "a\n");
+  EXPECT_EQ(t.out, "\"a\"\n");
+  EXPECT_EQ(t.status, 0);
+  // An open command still runs, so that its syntax error is printed.
+  t = run("", "{abc\n");
+  EXPECT_EQ(t.out.substr(0, BANNER.size() + 32), BANNER + "*** Syntax Error: (line 2) inval");
+  EXPECT_EQ(t.status, 0);
+}
+
+TEST_F(Session, ScriptsRunAndReportTheirFailuresWithStatusOne) {
+  write_file("hello.zol", "Zol []\nprint \"hi\"\nprobe system/options/args\n"
+                          "probe system/script/args\nprint what-dir = system/options/path\n");
+  write_file("none.zol", "print 1\n");
+  write_file("system.zol", "Zol/System []\nprint 1\n");
+  write_file("broken.zol", "Zol [] [\n");
+  write_file("fails.zol", "Zol []\nprint 1\n1 / 0\nprint 2\n");
+  write_file("halts.zol", "Zol []\nhalt\n");
+  write_file("exits.zol", "Zol []\nquit/return 7\n");
+  write_file("--odd.zol", "Zol []\nprint \"odd\"\n");
+  write_file("sub/where.zol", "Zol []\nprint last split-path what-dir\n");
+  // A script that ran to its end leaves no configuration behind.
+  EXPECT_EQ(run("hello.zol", "").status, 0);
+  EXPECT_FALSE(std::filesystem::exists(config()));
+  const std::string FAILS_REPORT =
+      "*** Math Error: attempt to divide by zero\n*** Where: /\n*** Near : 1 / 0 print 2\n";
+  struct Case { std::string args; std::string out; int status; };
+  const Case cases[] = {
+      {"hello.zol a '\"b c\"' 'd e'",
+       "hi\n[\"a\" {\"b c\"} \"d e\"]\n{a \"\\\"b c\\\"\" \"d e\"}\ntrue\n", 0},
+      {"none.zol", "*** Error: Zol header not found!\n", 1},
+      {"system.zol", "*** Error: contains Zol/System code which requires compilation!\n", 1},
+      {"broken.zol", "*** Syntax Error: (line 2) missing ] at [\n*** Where: transcode\n"
+                     "*** Near : out: transcode source\n", 1},
+      {"fails.zol", "1\n" + FAILS_REPORT, 1},
+      {"halts.zol", "(halted)\n", 1},
+      {"exits.zol", "", 7},
+      {"-- --odd.zol", "odd\n", 0},
+      {"--x hello.zol", "hi\n[]\n\"\"\ntrue\n", 0},
+      {"sub/where.zol", "sub/\n", 0},
+      // With --catch, in any letter case, the loop follows without its banner.
+      {"--catch fails.zol", "1\n" + FAILS_REPORT + "== 3\n", 0},
+      {"--CATCH hello.zol", "hi\n[]\n\"\"\ntrue\n== 3\n", 0},
+      // Alone, --catch changes nothing visible.
+      {"--catch", BANNER + "== 3\n", 0},
+      // A missing script is reported and the loop starts where the program was.
+      {"/no/such/x.zol",
+       "*** Access Error: cannot open: %/no/such/x.zol\n*** Where: read\n*** Near : read file\n" +
+           BANNER + "== 3\n",
+       0},
+  };
+  for (const Case& c : cases) {
+    Transcript t = run(c.args, "1 + 2\n");
+    EXPECT_EQ(t.out, c.out) << c.args;
+    EXPECT_EQ(t.status, c.status) << c.args;
+  }
+  // What-dir after a missing script is still the starting folder.
+  Transcript t = run("/no/such/x.zol", "print what-dir\n");
+  EXPECT_NE(t.out.find(folder_.string() + "/\n"), std::string::npos) << t.out;
+}
+
+TEST_F(Session, TheConfigurationKeepsHistoryAndOtherEntries) {
+  // The first quit writes the header and both entries.
+  Transcript t = run("", "q\n");
+  std::ifstream in(config());
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(text, "Zol [\n\tPurpose: \"Zol Console Configuration File\"\n]\n\n"
+                  "buffer-lines: 10000 history: []");
+  // 101 lines load whole and are saved as 100; other entries stay.
+  std::string history;
+  for (int i = 0; i < 101; i++) history += " \"" + std::to_string(i) + "\"";
+  write_file("cache/zol/Zol-Console/console-cfg.zol",
+             "Zol [Purpose: \"x\"]\nextra: 5 history: [" + history + "]\n");
+  t = run("", "print length? system/console/history\nq\n");
+  EXPECT_EQ(t.out, BANNER + "101\n");
+  t = run("", "print length? system/console/history\nprint last system/console/history\n");
+  EXPECT_EQ(t.out, BANNER + "100\n99\n");
+  std::ifstream again(config());
+  text.assign(std::istreambuf_iterator<char>(again), {});
+  EXPECT_NE(text.find("extra: 5"), std::string::npos) << text;
+  // Headerless, header-only and malformed files load as an empty configuration.
+  for (const std::string& file : {"history: [\"x\"]\n", "Zol []\n", "Zol [] history: [\n",
+                                  "Zol [] history: 5\n"}) {
+    write_file("cache/zol/Zol-Console/console-cfg.zol", file);
+    t = run("", "probe system/console/history\n");
+    EXPECT_EQ(t.out, BANNER + "[]\n== []\n") << file;
+    EXPECT_EQ(t.status, 0) << file;
+  }
+}
+
+TEST_F(Session, ACacheFolderThatCannotBeMadeStopsNothing) {
+  // A file where the cache folder should be: no folder can be made under it, not
+  // even by root. Start-up goes on with the defaults and quit still quits.
+  write_file("cache", "not a folder");
+  Transcript t = run("", "1 + 2\nq\n");
+  EXPECT_NE(t.out.find(BANNER + "== 3\n"), std::string::npos) << t.out;
+  EXPECT_EQ(t.status, 0) << t.out;
+  EXPECT_FALSE(std::filesystem::exists(config()));
 }
 
 }  // namespace
