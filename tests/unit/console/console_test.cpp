@@ -342,5 +342,53 @@ TEST_F(Session, ACacheFolderThatCannotBeMadeStopsNothing) {
   EXPECT_FALSE(std::filesystem::exists(config()));
 }
 
+
+TEST_F(Session, ShellCommandsListAndChangeFolders) {
+  // At 80 columns `ll` gives names 66 wide: 65 characters print whole, 66 are cut
+  // to 62 and "...". `ls` gives 3 columns of 18 at 80 and of 19 at 79.
+  std::string fits(65, 'f'), cut(66, 'g');
+  for (const std::string& name : {fits, cut, std::string("a"), std::string("b")})
+    write_file("list/" + name, "");
+  std::filesystem::create_directories(folder_ / "list" / "empty");
+  auto row = [](std::initializer_list<std::pair<std::string, size_t>> cells) {
+    std::string r;
+    for (const auto& [name, width] : cells) r += "\t" + name + std::string(width - name.size(), ' ') + " ";
+    return r + "\n";
+  };
+  std::string cut18 = std::string(66, 'g').substr(0, 14) + "...";
+  std::string cut19 = std::string(66, 'g').substr(0, 15) + "...";
+  std::string fit18 = fits.substr(0, 14) + "...", fit19 = fits.substr(0, 15) + "...";
+  struct Case { std::string input; std::string out; };
+  const Case cases[] = {
+      {"cd list\nll\n", "== %" + folder_.string() + "/list/\n" + row({{"a", 66}}) + row({{"b", 66}}) +
+                        row({{"empty/", 66}}) + row({{fits, 66}}) +
+                        row({{cut.substr(0, 62) + "...", 66}})},
+      {"system/console/size: 80x50 ls list\n",
+       row({{"a", 18}, {"b", 18}, {"empty/", 18}}) + row({{fit18, 18}, {cut18, 18}})},
+      {"system/console/size: 79x50 ls list\n",
+       row({{"a", 19}, {"b", 19}, {"empty/", 19}}) + row({{fit19, 19}, {cut19, 19}})},
+      // Two columns of 67 / 2 - 2 = 31; at ten columns the width stays at least 5.
+      {"list-dir/col %list/ 2\n", row({{"a", 31}, {"b", 31}}) +
+                                     row({{"empty/", 31}, {fits.substr(0, 27) + "...", 31}}) +
+                                     row({{cut.substr(0, 27) + "...", 31}})},
+      {"list-dir/col %list/ 10\n",
+       row({{"a", 5}, {"b", 5}, {"e...", 5}, {"f...", 5}, {"g...", 5}})},
+      {"ls list/empty\n", ""},
+      {"list-dir 1\n", "*** Script Error: list-dir does not allow integer! for its dir argument\n"},
+      {"cd list/empty\npwd\ncd %..\ncd ..\npwd\n",
+       "== %" + folder_.string() + "/list/empty/\n%" + folder_.string() + "/list/empty/\n== %" +
+           folder_.string() + "/list/\n== %" + folder_.string() + "/\n%" + folder_.string() + "/\n"},
+      {"expand [#do [x: 1] #if x = 1 [a]]\n", "[a]\n== [a]\n"},
+      {"print first spec-of :pwd\n", "Displays the active directory path\u00a0(Print Working Dir)\n"},
+      {"print first spec-of :halt\n", "Stops evaluation and returns to the input prompt\n"},
+  };
+  for (const Case& c : cases) {
+    Transcript t = run("", c.input);
+    std::string out = test::without_banner(t.out);
+    if (c.input == "list-dir 1\n") out = out.substr(0, out.find('\n') + 1);
+    EXPECT_EQ(out, c.out) << c.input;
+  }
+}
+
 }  // namespace
 }  // namespace zol
