@@ -18,6 +18,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 import termios
 import time
 
@@ -54,16 +55,25 @@ KEYS["Tab!"] = b"\t"
 WAIT = 120
 
 
+# Every session gets a cache folder of its own, so that the history one session
+# saves never reaches the next.
+CACHES = tempfile.TemporaryDirectory(prefix="zol-editor-cache-")
+
+
 class Pty:
     """zol on a pseudo-terminal of the given width."""
+    sessions = 0
 
-    def __init__(self, argv, columns=80):
+    def __init__(self, argv, columns=80, cache=None):
+        Pty.sessions += 1
+        self.cache = cache or os.path.join(CACHES.name, str(Pty.sessions))
         self.master, slave = os.openpty()
         fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
         self.modes_before = termios.tcgetattr(slave)
         self.slave = slave
         self.proc = subprocess.Popen(argv, stdin=slave, stdout=slave, stderr=slave,
                                      start_new_session=True,
+                                     env=dict(os.environ, XDG_CACHE_HOME=self.cache),
                                      preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
         self.out = b""
         self.edits = 0      # cursor queries answered: edits started

@@ -227,7 +227,7 @@ TEST(StartUp, TheProgramAloneInAnEmptyFolderStarts) {
   std::string dir = pattern;
   std::filesystem::copy_file(ZOL_BINARY, dir + "/zol");
   std::string command = "cd " + dir + " && printf '1 + 2\\n' | env -i HOME=" + dir +
-                        " XDG_CACHE_HOME=" + dir + " ./zol 2>&1";
+                        " XDG_CACHE_HOME=" + dir + "/cache ./zol 2>&1";
   test::ChildResult r = test::run_command(command);
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(test::without_banner(r.out), "== 3\n");

@@ -390,5 +390,64 @@ TEST_F(Session, ShellCommandsListAndChangeFolders) {
   }
 }
 
+
+TEST_F(Session, CompletionOffersFilesPathsAndWords) {
+  write_file("comp/alpha.txt", "");
+  write_file("comp/alps/x", "");
+  write_file("comp/beta", "");
+  std::filesystem::create_directories(folder_ / "comp" / "locked");
+  // Each case: the line, the cursor (-1 for its end), console?; what is printed is
+  // the mold of the answer, with the line shown whole and the cursor as an index.
+  write_file("complete.zol", R"(Zol []
+f: func [x /alpha /beta /local z] [x]
+o: context [abc: 1 abd: 2 xyz: 3]
+show: func [line pos console? /local r] [
+    r: zol-complete-input either pos < 0 [tail line] [skip line pos] console?
+    if all [console? not empty? r] [r/1: reduce [head r/1 index? r/1]]
+    print mold r
+]
+cd comp
+foreach [line pos console?] reduce [
+    "f/al" -1 true   "f/al" -1 false   "f/" -1 false   "o/ab" -1 true   "o/x" -1 true
+    "x: o/xy 2" 7 true   "[o/x" -1 true   "%al" -1 true   "%al" -1 false   "%b" -1 true
+    "%nothing/x" -1 true   "%" -1 true   "print" -1 true
+] [show line pos console?]
+; Words follow the global context's order, so they are compared sorted.
+r: zol-complete-input tail "x:prin" false
+print mold sort next r
+r: zol-complete-input tail "pri" false
+print [r/1 to logic! find r "print" to logic! find r "prin" to logic! find r "f"]
+r: zol-complete-input tail "prin" true
+print mold reduce [head r/1 index? r/1 next r]
+)");
+  Transcript t = run("complete.zol", "");
+  EXPECT_EQ(t.out,
+            "[[\"f/alpha\" 8]]\n"
+            "[path \"f/alpha\"]\n"
+            "[path \"alpha\" \"beta\"]\n"
+            "[[\"o/ab\" 5] \"abc\" \"abd\"]\n"
+            "[[\"o/xyz\" 6]]\n"
+            "[[\"x: o/xyz 2\" 9]]\n"
+            "[[\"[o/xyz\" 7]]\n"
+            "[[\"%alp\" 5] %alpha.txt %alps/]\n"
+            "[file %alpha.txt %alps/]\n"
+            "[[\"%beta\" 6]]\n"
+            "[]\n[]\n[]\n"
+            "[\"prin\" \"print\"]\n"
+            "word true true false\n"
+            "[\"prin\" 5 [\"prin\" \"print\"]]\n");
+  EXPECT_EQ(t.status, 0);
+}
+
+TEST_F(Session, CompletionInAFolderThatCannotBeReadOffersNothing) {
+  std::filesystem::create_directories(folder_ / "shut");
+  std::filesystem::permissions(folder_ / "shut", std::filesystem::perms::none);
+  write_file("complete.zol", "Zol []\nprint mold zol-complete-input tail \"%shut/a\" true\n");
+  Transcript t = run("complete.zol", "");
+  std::filesystem::permissions(folder_ / "shut", std::filesystem::perms::owner_all);
+  EXPECT_EQ(t.out, "[]\n");
+  EXPECT_EQ(t.status, 0);
+}
+
 }  // namespace
 }  // namespace zol
