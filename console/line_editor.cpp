@@ -22,6 +22,7 @@
 #include "runtime/datatypes/binary/binary.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/memory/memory.h"
@@ -561,10 +562,15 @@ const Cell* read_stdin(Cell* const* args) {
   return nullptr;
 }
 
+// Sets the title and answers the console's size: the window's when both ends are
+// a terminal, else 80x50, the size piped input works with.
 const Cell* init_console(Cell* const* args) {
   term::set_title(string::to_utf8(args[0]).c_str());
   init();
-  return nullptr;
+  term::WindowSize size{80, 50};
+  if (interactive()) size = term::window_size();
+  pair::make_at(&routine_result, size.columns, size.rows);
+  return &routine_result;
 }
 
 const Cell* input_ended_routine(Cell* const*) {
@@ -648,7 +654,7 @@ void register_routines() {
   routine::add_entry("_terminate-console", terminate_console, 0);
   routine::add_entry("input-stdin", input_stdin, 0);
   routine::add_entry("read-stdin", read_stdin, 2);
-  routine::add_entry("console/init", init_console, 1);
+  routine::add_entry("console-init", init_console, 1);
   routine::add_entry("_input-ended?", input_ended_routine, 0);
 }
 

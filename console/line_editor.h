@@ -3,7 +3,7 @@
 // input is not a terminal, reads the line as UTF-8 text without any display.
 //
 // The language reaches it through routines registered by name (`_set-buffer-history`,
-// `_read-input`, `_terminate-console`, `input-stdin`, `read-stdin`, `console/init`,
+// `_read-input`, `_terminate-console`, `input-stdin`, `read-stdin`, `console-init`,
 // and `_input-ended?`, which tells the console that redirected input has ended).
 // One line is edited at a time: `setup` takes the caller's line buffer and
 // history block and puts the terminal in raw mode, `edit` reads until an ending

@@ -324,6 +324,25 @@ const Cell* program_arguments(Args) {
   return answer(out);
 }
 
+// The words of the global context that hold a value, in the context's order: what
+// the console offers to complete a word.
+const Cell* global_words(Args) {
+  Cell* list = stack::push_unset();
+  block::make_at(list, 1024);
+  int32_t count = int32_t(context::get_words(context::global)->length());
+  for (int32_t i = 0; i < count; i++) {
+    const Cell* entry = context::get_words(context::global)->cells() + i;
+    uint32_t symbol = word_cell::symbol(entry);
+    Cell* value = context::value_of(symbol, context::global);
+    if (!value || value->is(T_UNSET)) continue;
+    Cell w = word::make_global(symbol);
+    block::append(list, &w);
+  }
+  Cell out = *list;
+  stack::pop(1);
+  return answer(out);
+}
+
 // --- the clipboard ---------------------------------------------------------------------------
 
 // An image decoded from its encoded bytes; none when the bytes are of no format
@@ -552,6 +571,7 @@ const Body BODIES[] = {
     {"exists?", exists_q, 1},
     {"os-info", os_info, 0},
     {"program-arguments", program_arguments, 0},
+    {"global-words", global_words, 0},
     {"as-color", as_color, 3},
     {"as-ipv4", as_ipv4, 4},
     {"count-chars", count_chars, 2},

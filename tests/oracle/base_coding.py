@@ -12,7 +12,11 @@ Usage: base_coding.py ZOL_BINARY [SEED]
 import base64
 import random
 import subprocess
+import os
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+from run_cases import console_lines  # noqa: E402
 
 
 def corpus(rng):
@@ -42,7 +46,7 @@ def main():
         expected.append(b64)
     run = subprocess.run([zol], input="\n".join(program) + "\n", capture_output=True,
                          text=True, check=False)
-    got = run.stdout.splitlines()
+    got = console_lines(run.stdout)
     failures = 0
     for i, want in enumerate(expected):
         line = got[i] if i < len(got) else "<missing>"

@@ -20,6 +20,7 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
 from findings import Findings, arguments  # noqa: E402
+from run_cases import console_lines  # noqa: E402
 
 
 def run(zol, program, env):
@@ -41,7 +42,7 @@ def main():
             env.pop("XDG_CACHE_HOME", None)
             if xdg_value is not None:
                 env["XDG_CACHE_HOME"] = xdg_value
-            got = run(zol, "print system/options/cache\n", env).stdout.strip()
+            got = "\n".join(console_lines(run(zol, "print system/options/cache\n", env).stdout)).strip()
             findings.check(got == want, f"cache folder with XDG_CACHE_HOME={xdg_value!r}", got, want)
 
         env = dict(base, HOME=home, XDG_CACHE_HOME=xdg)
@@ -55,7 +56,7 @@ def main():
         program += "write %local.txt {x} print exists-thru? %local.txt\n"
         program += "print exists-thru? %nothing.txt\n"
         result = run(zol, program, env)
-        lines = result.stdout.splitlines()
+        lines = console_lines(result.stdout)
         root = xdg + "/zol/cache/"
         for i, u in enumerate(urls):
             digits = hashlib.md5(u.encode()).hexdigest().upper()
@@ -72,7 +73,9 @@ def main():
 
         env = dict(base, HOME=home, XDG_CACHE_HOME=os.path.join(tmp, "untouched"))
         run(zol, "write %local.txt {x} print exists-thru? %local.txt\n", env)
-        touched = os.path.exists(os.path.join(tmp, "untouched"))
+        # The console keeps its configuration under the cache folder too; only the
+        # download cache inside it must stay untouched.
+        touched = os.path.exists(os.path.join(tmp, "untouched", "zol", "cache"))
         findings.check(not touched, "exists-thru? of a local file touches no cache", touched, False)
     return findings.close(result)
 

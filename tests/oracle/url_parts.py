@@ -18,6 +18,7 @@ from urllib.parse import unquote, urlsplit
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
 from findings import Findings, arguments  # noqa: E402
+from run_cases import console_lines  # noqa: E402
 
 PCHAR = "abcxyzABC019-._~!$&'()*+,;=:@"
 # No %2F: a decoded slash moves the split between directory and target.
@@ -69,7 +70,7 @@ def main():
             f'rejoin [any [o/path ""] any [o/target ""]] o/query o/fragment form encode-url o]] [none]')
     run = subprocess.run([zol], input="\n".join(program) + "\n", capture_output=True,
                          text=True, check=False)
-    got = run.stdout.splitlines()
+    got = console_lines(run.stdout)
     findings = Findings("urls", seed)
     for i, (text, escaped) in enumerate(urls):
         parts = urlsplit(text)

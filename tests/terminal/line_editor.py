@@ -18,6 +18,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 import termios
 import time
 
@@ -54,16 +55,25 @@ KEYS["Tab!"] = b"\t"
 WAIT = 120
 
 
+# Every session gets a cache folder of its own, so that the history one session
+# saves never reaches the next.
+CACHES = tempfile.TemporaryDirectory(prefix="zol-editor-cache-")
+
+
 class Pty:
     """zol on a pseudo-terminal of the given width."""
+    sessions = 0
 
-    def __init__(self, argv, columns=80):
+    def __init__(self, argv, columns=80, cache=None):
+        Pty.sessions += 1
+        self.cache = cache or os.path.join(CACHES.name, str(Pty.sessions))
         self.master, slave = os.openpty()
         fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
         self.modes_before = termios.tcgetattr(slave)
         self.slave = slave
         self.proc = subprocess.Popen(argv, stdin=slave, stdout=slave, stderr=slave,
                                      start_new_session=True,
+                                     env=dict(os.environ, XDG_CACHE_HOME=self.cache),
                                      preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
         self.out = b""
         self.edits = 0      # cursor queries answered: edits started
@@ -210,6 +220,56 @@ for lines, keys, want in HISTORY:
         typed += [line, "Enter"]
     check("history %r %r" % (lines, keys), last_result(typed + keys + ["Enter"]), want)
 
+# --- the console on a terminal ---------------------------------------------------------
+
+# A continued command prompts with its innermost open delimiter.
+# Ctrl+C in a continued command only adds "q" to it, so each command is closed.
+for opener, closer, prompt in [("[", "]", b"[    "), ("{", "}", b"{    "), ("<a", ">", b"<    ")]:
+    p = Pty([ZOL])
+    p.keys(opener, "Enter", closer, "Enter")
+    p.finish()
+    check("prompt after %r" % opener, prompt in p.out, True)
+
+# Tab completes a word of the global context: "pri" lists prin and print and the
+# next edit starts with their common part.
+p = Pty([ZOL])
+p.keys("pri", "Tab!", "t 6 * 7", "Enter")
+p.finish()
+text = p.out.decode("utf-8", "replace")
+check("word candidates listed", "prin " in text and "print " in text, True)
+check("word completed", "\n42" in text.replace("\r", ""), True)
+
+# The history is kept in the configuration and recalled by the next session.
+first = Pty([ZOL])
+first.keys("6 * 7", "Enter", "q", "Enter")
+first.finish()
+second = Pty([ZOL], cache=first.cache)
+second.keys("Up", "Up", "Enter")   # the newest line is the "q" that ended it
+second.finish()
+check("history of an earlier session", second.results(), ["== 42"])
+
+# ask/hide shows a star for each character and keeps the line out of the history.
+p = Pty([ZOL])
+p.keys('x: ask/hide "pw: "', "Enter", "abc", "Enter", "x", "Enter", "Up", "Up", "Enter")
+p.finish()
+check("hidden input shown as stars", b"pw: ***" in p.out, True)
+check("hidden input returned", p.results()[:2], ['== "abc"', '== "abc"'])
+check("hidden input not in the history", b"abc\r\n" in p.out.split(b"pw: ***", 1)[1], False)
+
+# input shows no prompt at all.
+p = Pty([ZOL])
+p.keys("input", "Enter", "typed", "Enter")
+p.finish()
+check("input without a prompt", p.results(), ['== "typed"'])
+
+# A prompt that fails is reported and replaced by the default one.
+p = Pty([ZOL])
+p.keys("system/console/prompt: does [1 / 0] ()", "Enter", "1", "Enter")
+p.finish()
+text = p.out.decode("utf-8", "replace")
+check("faulty prompt reported", "*** Where: system/console/prompt" in text, True)
+check("default prompt back", text.rstrip().endswith(">>"), True)
+
 # --- endings: status 0 and the terminal's modes restored ------------------------------------
 
 for name, keys in [("Ctrl+C", ["1 + 2", "C-C"]), ("Ctrl+D", ["C-D"]), ("q", ["q", "Enter"])]:
@@ -247,9 +307,11 @@ def piped(**stdin):
         return "hung"
 
 
+# The loop prints its banner first, whatever comes on standard input.
+BANNER = b"--== Zol none ==-- \nType HELP for starting information. \n\n"
 for given, want in PIPES:
-    check("pipe %r" % given, piped(input=given), (want, 0))
-check("/dev/null", piped(stdin=subprocess.DEVNULL), (b"", 0))
+    check("pipe %r" % given, piped(input=given), (BANNER + want, 0))
+check("/dev/null", piped(stdin=subprocess.DEVNULL), (BANNER, 0))
 
 # --- the screen at a narrow width, through tmux --------------------------------------------
 

@@ -63,6 +63,16 @@ ChildResult run_command(const std::string& command) {
   return r;
 }
 
+std::string without_banner(const std::string& out) {
+  if (out.rfind("--== Zol", 0) != 0) return out;
+  size_t at = 0;
+  for (int line = 0; line < 3 && at != std::string::npos; line++) {
+    at = out.find('\n', at);
+    if (at != std::string::npos) at++;
+  }
+  return at == std::string::npos ? std::string() : out.substr(at);
+}
+
 std::string raised(const std::function<void()>& fn) {
   if (stack::try_run(fn)) return std::string();
   return std::to_string(error::category_of(&exits::value)) + "/" +

@@ -27,6 +27,8 @@ struct ChildResult {
 ChildResult run_in_child(const std::function<void()>& fn);
 // Runs a shell command and answers its standard output and exit status.
 ChildResult run_command(const std::string& command);
+// A console transcript without the three-line banner the loop prints first.
+std::string without_banner(const std::string& out);
 
 // Runs fn inside a try frame and answers the error it raised as "category/id", or
 // "" when none. The stacks are left as they were before the call.

@@ -15,7 +15,7 @@ def run_cases(zol, cases, agrees, env=None):
     program = "\n".join(f"print mold {expr}" for expr, _ in cases) + "\n"
     run = subprocess.run([zol], input=program, capture_output=True, text=True, check=False,
                          env=env)
-    got = run.stdout.splitlines()
+    got = console_lines(run.stdout)
     failures = 0
     for i, (expr, want) in enumerate(cases):
         line = got[i] if i < len(got) else "<missing>"
@@ -30,3 +30,9 @@ def run_cases(zol, cases, agrees, env=None):
         print(f"{failures} of {len(cases)} differ; exit status {run.returncode}")
         sys.exit(1)
     print(f"{len(cases)} results agree")
+
+
+def console_lines(stdout):
+    """The lines a piped console printed, without its three-line banner."""
+    lines = stdout.splitlines()
+    return lines[3:] if lines and lines[0].startswith("--== Zol") else lines

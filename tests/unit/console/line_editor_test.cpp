@@ -30,7 +30,7 @@ struct Spec {
     {"read-stdin", "read-stdin", "[buffer [binary!] size [integer!]]", 0},
     {"_input-ended?", "_input-ended?", "[]", T_LOGIC},
     {"_terminate-console", "_terminate-console", "[]", 0},
-    {"console/init", "console-init", "[str [string!]]", 0},
+    {"console-init", "console-init", "[str [string!]]", T_PAIR},
 };
 
 void bind_routines() {

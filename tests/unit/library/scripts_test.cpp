@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "support.h"
+
 namespace zol {
 namespace {
 
@@ -45,7 +47,7 @@ std::string run_zol(const std::vector<std::string>& args, const std::string& inp
   close(out[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  return text;
+  return test::without_banner(text);
 }
 
 class ScriptRun : public ::testing::Test {
@@ -70,12 +72,17 @@ TEST_F(ScriptRun, TheArgumentsReachTheProgramExactly) {
       {{"a b", "c\"d", "", "x"}, "[\"a b\" {c\"d} \"\" \"x\"]\n{\"a b\" \"c\\\"d\"  x}\n"},
       {{"\ttab", "--opt"}, "[\"^-tab\" \"--opt\"]\n{\"^-tab\" --opt}\n"},
   };
+  // The arguments follow a script, which sees them as its own.
+  std::ofstream(folder_ / "args.zol")
+      << "Zol []\nprint mold system/options/args\nprint mold system/script/args\n";
   for (const Case& c : cases) {
-    std::string got = run_zol(c.args, "print mold system/options/args\nprint mold system/script/args\nq\n",
-                              folder_);
+    std::vector<std::string> args{"args.zol"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    std::string got = run_zol(args, "", folder_);
     EXPECT_EQ(got, c.printed) << "arguments: " << c.args.size();
   }
-  EXPECT_EQ(run_zol({"a"}, "print system/options/boot\nq\n", folder_), std::string(ZOL_BINARY) + "\n");
+  std::ofstream(folder_ / "boot.zol") << "Zol []\nprint system/options/boot\n";
+  EXPECT_EQ(run_zol({"boot.zol", "a"}, "", folder_), std::string(ZOL_BINARY) + "\n");
 }
 
 TEST_F(ScriptRun, AHaltRequestEndsTheScriptAndTheConsoleGoesOn) {

@@ -32,7 +32,7 @@ std::string zol_output(const std::string& environment, const std::string& script
   char buf[4096];
   for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
   pclose(p);
-  return out;
+  return test::without_banner(out);
 }
 
 TEST(Date, CalendarCore) {
