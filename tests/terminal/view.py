@@ -75,15 +75,12 @@ def notes(p):
 
 def start(synced):
     p = tui.Pane(ZOL)
-    p.run(WINDOW.replace("SYNCED", "true" if synced else "false"))
-    p.wait_for(lambda: p.find("button") is not None, tui.WAIT)
-    p.stable()
+    p.run_until_shown(WINDOW.replace("SYNCED", "true" if synced else "false"), "button")
     return p
 
 
 def back_at_prompt(p):
-    text = p.capture()
-    return "VIEW-END" in text and ">>" in text[text.rfind("VIEW-END"):]
+    return p.back_at_prompt("VIEW-END")
 
 
 def session(synced):
