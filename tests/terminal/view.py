@@ -40,12 +40,13 @@ pnl: make face! [
 clock: make face! [
     type: 'text offset: 30x1 size: 12x1 text: "clock" rate: 5
     actors: make object! [
+        ; Two changes, then the pane stays still for the harness to see it settle.
         on-time: func [f e] [
             ticks: ticks + 1
-            either SYNCED [f/text: rejoin ["tick-" ticks]] [
+            if ticks <= 2 [either SYNCED [f/text: rejoin ["tick-" ticks]] [
                 do-no-sync [f/text: rejoin ["tick-" ticks]]
                 show f
-            ]
+            ]]
         ]
     ]
 ]
