@@ -113,7 +113,9 @@ void rebind_function(Cell* slot, NodeRef ctx) {
   Cell body = *function::more(&fn, function::MORE_BODY);
   if (!body.is(T_BLOCK)) fire(err::script::BAD_FUNC_DEF, &fn);
   Cell spec = function::spec_of(&fn);
-  Cell copied = *block::clone(&body, true, false);
+  // Paths and parens hold words too: a shared one would stay bound to the last
+  // object made from the source.
+  Cell copied = *block::clone(&body, true, true);
   context::bind(&copied, ctx, true);
   Cell made = function::make(&spec, &copied);
   *slot = made;

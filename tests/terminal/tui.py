@@ -61,15 +61,12 @@ def window(flags="none", extra=""):
 
 def start(flags="none", extra="", **kw):
     p = tui.Pane(ZOL, **kw)
-    p.run(window(flags, extra))
-    p.wait_for(lambda: p.find("button") is not None, tui.WAIT)
-    p.stable()
+    p.run_until_shown(window(flags, extra), "button")
     return p
 
 
 def back_at_prompt(p):
-    text = p.capture()
-    return "LOOP-END" in text and ">>" in text[text.rfind("LOOP-END"):]
+    return p.back_at_prompt("LOOP-END")
 
 
 def quit_view(p):

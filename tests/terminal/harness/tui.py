@@ -93,6 +93,17 @@ class Pane:
         self.tmux("send-keys", "-t", "t", "-l", "do to block! read %" + path)
         self.tmux("send-keys", "-t", "t", "Enter")
 
+    def run_until_shown(self, source, text):
+        """Runs the source and waits until the text is on the pane and it is still."""
+        self.run(source)
+        self.wait_for(lambda: self.find(text) is not None, WAIT)
+        self.stable()
+
+    def back_at_prompt(self, marker):
+        """True once the marker, printed when a view ended, is followed by a prompt."""
+        text = self.capture()
+        return marker in text and ">>" in text[text.rfind(marker):]
+
     def keys(self, *keys):
         """tmux key names (Enter, Escape, Up ...) or literal text."""
         for k in keys:
