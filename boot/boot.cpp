@@ -284,6 +284,15 @@ void set_command_line() {
     *field_of(field_of(context::global_value(words::system_), "script"), "args") = text;
 }
 
+// system/words is the global context seen as an object, so that library code can
+// walk every global word (the help system lists them).
+void set_system_words() {
+  Cell* slot = field_of(context::global_value(words::system_), "words");
+  if (!slot) return;
+  Cell words{T_OBJECT, context::global, 0, 0};
+  *slot = words;
+}
+
 void apply_bootstrap(const Cell& text) {
   for (int32_t i = 0; i + 1 < length_of_block(text); i += 2) {
     Cell name = at(text, i);
@@ -304,6 +313,7 @@ void init() {
   apply_bootstrap(at(files, 1));
   error::bind_system();
   set_command_line();
+  set_system_words();
   // routine! values can be made only while the library's source runs.
   routine::library_building = true;
   for (int32_t i = 2; i + 1 < length_of_block(files); i += 2) {
