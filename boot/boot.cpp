@@ -25,6 +25,7 @@
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 #include "runtime/core/words.h"
+#include "runtime/datatypes/series/series.h"
 #include "runtime/core/root.h"
 #include "runtime/memory/memory.h"
 #include "runtime/zolbin/zolbin.h"
@@ -216,8 +217,21 @@ Cell load_image(const uint8_t* image, size_t length) {
   return *root;
 }
 
+// Marks a block of the library's source and every block, paren and path in it,
+// so that tracing passes over their evaluation.
+void mark_library(const Cell* block) {
+  SeriesBuffer* b = series::buffer(block);
+  if (b->flags & FLAG_LIBRARY) return;
+  b->flags |= FLAG_LIBRARY;
+  for (uint32_t i = 0; i < b->length(); i++) {
+    const Cell* c = b->cells() + i;
+    if (block::is_any_block(c->type()) && !c->is(T_HASH)) mark_library(c);
+  }
+}
+
 void evaluate_library_file(const char* name, const Cell* code) {
   Cell block = *code;
+  mark_library(&block);
   bool thrown = false;
   bool evaluated = stack::try_run([&] {
     thrown = !stack::catch_run([&] { interpreter::do_block(&block); });

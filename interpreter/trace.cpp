@@ -6,6 +6,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/core/context.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/series/series.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/core/error.h"
 #include "runtime/core/exits.h"
@@ -59,9 +60,19 @@ void init() {
 
 Cell* tracer() { return memory::buffer_of(runtime::root_block)->cells() + tracer_index; }
 
+// Events the runtime raises itself reach the tracer from anywhere; the steps of
+// the walk do not when they happen in the library's own source.
+constexpr uint32_t RUNTIME_EVENTS = INIT | END | ERROR | THROW | CATCH;
+
+bool in_library(const Cell* block) {
+  return block && block::is_any_block(block->type()) &&
+         (series::buffer(block)->flags & FLAG_LIBRARY) != 0;
+}
+
 void fire(uint32_t event, const Cell* block, int32_t position, const Cell* value,
           const Cell* reference) {
   if (!(event_mask & event)) return;
+  if (!(event & RUNTIME_EVENTS) && in_library(block)) return;
   Cell* saved_arguments = stack::arguments;
   Cell* saved_top = stack::top;
   stack::Frame* saved_frame_top = stack::frame_top;
