@@ -21,6 +21,7 @@ namespace zol::trace {
 
 uint32_t tracing = 0;
 uint32_t saved_tracing = 0;
+uint32_t requested = 0;
 uint32_t event_mask = 0;
 int32_t tracer_locals = 0;
 
@@ -88,8 +89,12 @@ void fire(uint32_t event, const Cell* block, int32_t position, const Cell* value
   stack::mark_func(&name, fn.w1);
   for (const Cell& a : args) stack::push(&a);
   for (int32_t i = 0; i < tracer_locals; i++) stack::push(&values::none);
+  // The tracer's own calls must not pick up what the traced code asked for.
+  uint32_t asked = requested;
+  requested = 0;
   tracing = 0;
   interpreter::run_function(&fn, 0, &name, 0);
+  requested = asked;
   if (exits::pending) return;
   tracing = 1;
   stack::unwind_last();
@@ -115,7 +120,8 @@ uint32_t mask_of(const Cell* fn) {
 
 TracedRun::TracedRun(const Cell* fn)
     : tracing_(tracing), saved_tracing_(saved_tracing), event_mask_(event_mask),
-      tracer_locals_(tracer_locals), tracer_(*tracer()) {
+      requested_(requested), tracer_locals_(tracer_locals), tracer_(*tracer()) {
+  requested = 0;
   Cell spec{T_BLOCK, 0, fn->w2, 0};
   int32_t locals = function::count_locals(&spec, 0, false);
   tracer_locals = locals > 0 ? locals : 0;
@@ -132,6 +138,7 @@ void TracedRun::end() {
 TracedRun::~TracedRun() {
   tracing = tracing_;
   saved_tracing = saved_tracing_;
+  requested = requested_;
   event_mask = event_mask_;
   tracer_locals = tracer_locals_;
   *tracer() = tracer_;

@@ -206,7 +206,9 @@ const Cell* tracing_q(Args) { return logic(trace::tracing != 0); }
 // Suspends or resumes the events of the traced run in progress; outside a traced
 // run there is nothing to switch on.
 const Cell* set_tracing(Args a) {
-  if (trace::saved_tracing) trace::tracing = a[0]->w1 != 0 ? 1 : 0;
+  if (!trace::saved_tracing) return &values::none;
+  trace::tracing = a[0]->w1 != 0 ? 1 : 0;
+  trace::requested = 1 + trace::tracing;
   return &values::none;
 }
 
