@@ -25,6 +25,7 @@
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 #include "runtime/core/words.h"
+#include "runtime/datatypes/series/series.h"
 #include "runtime/core/root.h"
 #include "runtime/memory/memory.h"
 #include "runtime/zolbin/zolbin.h"
@@ -216,8 +217,21 @@ Cell load_image(const uint8_t* image, size_t length) {
   return *root;
 }
 
+// Marks a block of the library's source and every block, paren and path in it,
+// so that tracing passes over their evaluation.
+void mark_library(const Cell* block) {
+  SeriesBuffer* b = series::buffer(block);
+  if (b->flags & FLAG_LIBRARY) return;
+  b->flags |= FLAG_LIBRARY;
+  for (uint32_t i = 0; i < b->length(); i++) {
+    const Cell* c = b->cells() + i;
+    if (block::is_any_block(c->type()) && !c->is(T_HASH)) mark_library(c);
+  }
+}
+
 void evaluate_library_file(const char* name, const Cell* code) {
   Cell block = *code;
+  mark_library(&block);
   bool thrown = false;
   bool evaluated = stack::try_run([&] {
     thrown = !stack::catch_run([&] { interpreter::do_block(&block); });
@@ -284,6 +298,15 @@ void set_command_line() {
     *field_of(field_of(context::global_value(words::system_), "script"), "args") = text;
 }
 
+// system/words is the global context seen as an object, so that library code can
+// walk every global word (the help system lists them).
+void set_system_words() {
+  Cell* slot = field_of(context::global_value(words::system_), "words");
+  if (!slot) return;
+  Cell words{T_OBJECT, context::global, 0, 0};
+  *slot = words;
+}
+
 void apply_bootstrap(const Cell& text) {
   for (int32_t i = 0; i + 1 < length_of_block(text); i += 2) {
     Cell name = at(text, i);
@@ -304,6 +327,7 @@ void init() {
   apply_bootstrap(at(files, 1));
   error::bind_system();
   set_command_line();
+  set_system_words();
   // routine! values can be made only while the library's source runs.
   routine::library_building = true;
   for (int32_t i = 2; i + 1 < length_of_block(files); i += 2) {

@@ -547,7 +547,7 @@ void run_function(const Cell* function, NodeRef, const Cell* name, int kind) {
         if (code != exits::RETURN && code != exits::EXIT) exits::pending = code;
       });
   if (!exits::pending) trace::event(trace::EPILOG, &body, -1, stack::arguments, name);
-  trace::tracing = saved_tracing;
+  trace::tracing = trace::requested ? trace::requested - 1 : saved_tracing;
   if (exits::pending) return;
   stack::set_return_mark(false);
   context::set_values_word(ctx, saved_values);

@@ -6,6 +6,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/core/context.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/series/series.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/core/error.h"
 #include "runtime/core/exits.h"
@@ -20,6 +21,7 @@ namespace zol::trace {
 
 uint32_t tracing = 0;
 uint32_t saved_tracing = 0;
+uint32_t requested = 0;
 uint32_t event_mask = 0;
 int32_t tracer_locals = 0;
 
@@ -59,9 +61,19 @@ void init() {
 
 Cell* tracer() { return memory::buffer_of(runtime::root_block)->cells() + tracer_index; }
 
+// Events the runtime raises itself reach the tracer from anywhere; the steps of
+// the walk do not when they happen in the library's own source.
+constexpr uint32_t RUNTIME_EVENTS = INIT | END | ERROR | THROW | CATCH;
+
+bool in_library(const Cell* block) {
+  return block && block::is_any_block(block->type()) &&
+         (series::buffer(block)->flags & FLAG_LIBRARY) != 0;
+}
+
 void fire(uint32_t event, const Cell* block, int32_t position, const Cell* value,
           const Cell* reference) {
   if (!(event_mask & event)) return;
+  if (!(event & RUNTIME_EVENTS) && in_library(block)) return;
   Cell* saved_arguments = stack::arguments;
   Cell* saved_top = stack::top;
   stack::Frame* saved_frame_top = stack::frame_top;
@@ -77,8 +89,12 @@ void fire(uint32_t event, const Cell* block, int32_t position, const Cell* value
   stack::mark_func(&name, fn.w1);
   for (const Cell& a : args) stack::push(&a);
   for (int32_t i = 0; i < tracer_locals; i++) stack::push(&values::none);
+  // The tracer's own calls must not pick up what the traced code asked for.
+  uint32_t asked = requested;
+  requested = 0;
   tracing = 0;
   interpreter::run_function(&fn, 0, &name, 0);
+  requested = asked;
   if (exits::pending) return;
   tracing = 1;
   stack::unwind_last();
@@ -104,7 +120,8 @@ uint32_t mask_of(const Cell* fn) {
 
 TracedRun::TracedRun(const Cell* fn)
     : tracing_(tracing), saved_tracing_(saved_tracing), event_mask_(event_mask),
-      tracer_locals_(tracer_locals), tracer_(*tracer()) {
+      requested_(requested), tracer_locals_(tracer_locals), tracer_(*tracer()) {
+  requested = 0;
   Cell spec{T_BLOCK, 0, fn->w2, 0};
   int32_t locals = function::count_locals(&spec, 0, false);
   tracer_locals = locals > 0 ? locals : 0;
@@ -121,6 +138,7 @@ void TracedRun::end() {
 TracedRun::~TracedRun() {
   tracing = tracing_;
   saved_tracing = saved_tracing_;
+  requested = requested_;
   event_mask = event_mask_;
   tracer_locals = tracer_locals_;
   *tracer() = tracer_;

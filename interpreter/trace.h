@@ -26,6 +26,10 @@ extern uint32_t tracing;         // events are delivered while non-zero
 extern uint32_t saved_tracing;   // 1 while a traced run is active
 extern uint32_t event_mask;
 extern int32_t tracer_locals;    // local slots the tracer needs beyond its six arguments
+// What traced code asked for by switching its own tracing off or on: 0 nothing,
+// else 1 + the tracing wanted. It outlives the calls that switched it, so every
+// function returning afterwards leaves tracing as asked rather than as it found it.
+extern uint32_t requested;
 
 void init();                     // reserves the tracer cell in the root block
 Cell* tracer();                  // the tracer function of the traced run
@@ -60,7 +64,7 @@ class TracedRun {
   void end();
 
  private:
-  uint32_t tracing_, saved_tracing_, event_mask_;
+  uint32_t tracing_, saved_tracing_, event_mask_, requested_;
   int32_t tracer_locals_;
   Cell tracer_;   // on the native stack, which the collector scans
 };

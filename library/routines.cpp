@@ -203,6 +203,15 @@ const Cell* frame_index_q(Args) {
 
 const Cell* tracing_q(Args) { return logic(trace::tracing != 0); }
 
+// Suspends or resumes the events of the traced run in progress; outside a traced
+// run there is nothing to switch on.
+const Cell* set_tracing(Args a) {
+  if (!trace::saved_tracing) return &values::none;
+  trace::tracing = a[0]->w1 != 0 ? 1 : 0;
+  trace::requested = 1 + trace::tracing;
+  return &values::none;
+}
+
 // --- replace/all over text ------------------------------------------------------------------
 
 // Every match of the pattern from the series' head (in any letter case unless
@@ -580,6 +589,7 @@ const Body BODIES[] = {
     {"frame-index?", frame_index_q, 0},
     {"collect-calls", not_done, 1},
     {"tracing?", tracing_q, 0},
+    {"set-tracing", set_tracing, 1},
     {"gc-active?", gc_active_q, 0},
     {"gc-series-cycles", gc_series_cycles, 0},
     {"gc-nodes-cycles", gc_nodes_cycles, 0},

@@ -73,6 +73,10 @@ constexpr uint32_t FLAG_BIG = 0x01000000u;         // big series, outside the fr
 constexpr uint32_t FLAG_TABLE_RECORD = 0x00800000u; // a hash table's record: marks its parts
 constexpr uint32_t FLAG_STACK_CONTEXT = 0x00400000u;
 constexpr uint32_t FLAG_COMPLEMENTED = 0x00080000u;
+// A block of the library's source, set once at start-up: the interpreter's trace
+// events from it are not delivered, as library code counts as compiled. Copies
+// carry it, as library functions often run a copy of their own code.
+constexpr uint32_t FLAG_LIBRARY = 0x00040000u;
 constexpr uint32_t FLAG_OWNED = 0x00020000u;
 constexpr uint32_t FLAG_FIELDS_OWNED = 0x00010000u;
 // Bits that live only during a collection and are never copied to a new buffer.

@@ -518,6 +518,8 @@ Cell* copy(Cell* blk, Cell* destination, const Cell* part, bool deep, const Cell
     cycles::push(source.w2);
   }
   Cell made = series::copy_units(&source, part);
+  // Library functions often run a copy of their own code: it stays library code.
+  if (buffer(&source)->flags & FLAG_LIBRARY) buffer(&made)->flags |= FLAG_LIBRARY;
   if (nested && made.is(T_HASH)) cell::set_type(&made, T_BLOCK);
   *destination = made;
   if (nested) {
