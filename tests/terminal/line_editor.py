@@ -48,9 +48,14 @@ def key_bytes(k):
 # Keys that end an edit. The terminal is out of raw mode until the next edit
 # starts (a Ctrl+C typed then would be a signal), so the key after one of these
 # waits for the next edit's cursor query. "Tab!" is a Tab whose completion offers
-# several candidates, which also ends the edit.
-ENDING = {"Enter", "Esc", "C-C", "Tab!"}
+# several candidates, which also ends the edit; "C-D!" is a Ctrl+D on an empty
+# line, which ends it too (elsewhere Ctrl+D deletes a character and the edit goes
+# on). An ending key sent under a plain name leaves the harness believing the
+# edit still runs, so `finish` would not wait for the exit and its Ctrl+C would
+# reach a console still shutting down as SIGINT (status -2 on slow builds).
+ENDING = {"Enter", "Esc", "C-C", "Tab!", "C-D!"}
 KEYS["Tab!"] = b"\t"
+KEYS["C-D!"] = b"\x04"
 # Generous: under the collector's stress mode start-up and evaluation are slow.
 WAIT = 120
 
@@ -272,9 +277,11 @@ check("default prompt back", text.rstrip().endswith(">>"), True)
 
 # --- endings: status 0 and the terminal's modes restored ------------------------------------
 
-for name, keys in [("Ctrl+C", ["1 + 2", "C-C"]), ("Ctrl+D", ["C-D"]), ("q", ["q", "Enter"])]:
+for name, keys in [("Ctrl+C", ["1 + 2", "C-C"]), ("Ctrl+D", ["C-D!"]), ("q", ["q", "Enter"])]:
     p = Pty([ZOL])
     p.keys(*keys)
+    # The key itself ends the session; the Ctrl+C of `finish` would hide a miss.
+    check(name + " ends the session", p.proc.poll() is not None, True)
     status = p.finish()
     check(name + " status", status, 0)
     check(name + " modes restored", p.modes_after, p.modes_before)
