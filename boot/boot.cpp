@@ -20,6 +20,7 @@
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/native.h"
+#include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/core/symbol.h"
@@ -307,6 +308,21 @@ void set_system_words() {
   *slot = words;
 }
 
+// system/version is the version this build was made from, as a tuple such as
+// 0.1.0 (the build passes it in as text).
+void set_system_version() {
+  Cell* slot = field_of(context::global_value(words::system_), "version");
+  if (!slot) return;
+  uint8_t parts[tuple::MAX_COUNT] = {};
+  int count = 0;
+  for (const char* p = ZOL_VERSION; *p && count < tuple::MAX_COUNT; ++count) {
+    char* end = nullptr;
+    parts[count] = uint8_t(std::strtoul(p, &end, 10));
+    p = *end == '.' ? end + 1 : end;
+  }
+  tuple::make_at(slot, parts, count);
+}
+
 void apply_bootstrap(const Cell& text) {
   for (int32_t i = 0; i + 1 < length_of_block(text); i += 2) {
     Cell name = at(text, i);
@@ -328,6 +344,7 @@ void init() {
   error::bind_system();
   set_command_line();
   set_system_words();
+  set_system_version();
   // routine! values can be made only while the library's source runs.
   routine::library_building = true;
   for (int32_t i = 2; i + 1 < length_of_block(files); i += 2) {

@@ -315,7 +315,7 @@ def piped(**stdin):
 
 
 # The loop prints its banner first, whatever comes on standard input.
-BANNER = b"--== Zol none ==-- \nType HELP for starting information. \n\n"
+BANNER = b"--== Zol 0.1.0 ==-- \nType HELP for starting information. \n\n"
 for given, want in PIPES:
     check("pipe %r" % given, piped(input=given), (BANNER + want, 0))
 check("/dev/null", piped(stdin=subprocess.DEVNULL), (BANNER, 0))

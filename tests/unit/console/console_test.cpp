@@ -46,7 +46,7 @@ Transcript run_zol(const std::string& input) {
 }
 
 // What the console prints first, its version not yet given.
-const std::string BANNER = "--== Zol none ==-- \nType HELP for starting information. \n\n";
+const std::string BANNER = "--== Zol 0.1.0 ==-- \nType HELP for starting information. \n\n";
 
 std::string words(int n) {
   std::string s;
