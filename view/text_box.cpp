@@ -11,7 +11,7 @@
 #include "runtime/core/values.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/float/float.h"
-#include "runtime/datatypes/object.h"
+#include "runtime/datatypes/handle.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/series/series.h"
 #include "runtime/datatypes/string/string.h"
@@ -175,13 +175,27 @@ void apply_styles(StyleRun& run, const Cell* data, int colour_level) {
   }
 }
 
+uint32_t font_handle(const Cell* font) {
+  const Cell* state = backend::facet_of(font, "state");
+  if (state && state->is(T_BLOCK) && block::length(state) > 0)
+    state = block::cell_at(state, series_cell::head(state));
+  return state && state->is(T_HANDLE) ? uint32_t(handle::resource(state)) : 0;
+}
+
+uint32_t free_font(Cell* font) {
+  uint32_t value = font_handle(font);
+  if (Cell* state = backend::facet_of(font, "state")) *state = values::none;
+  return value;
+}
+
+uint32_t font_colour(const Cell* font, int colour_level) {
+  return backend::tuple_colour(backend::facet_of(font, "color"), colour_level);
+}
+
 StyleRun face_run(const Cell* face, int colour_level) {
-  uint32_t fg = colors::make(colors::DEFAULT, 0);
-  const Cell* font = backend::facet_of(face, "font");
-  if (font && font->is(T_OBJECT))
-    fg = backend::tuple_colour(object::value_of(font, backend::facet("color")), colour_level);
   StyleRun run = make_run(chars_of(backend::facet_of(face, "text")),
-                          backend::tuple_colour(backend::facet_of(face, "color"), colour_level), fg);
+                          backend::tuple_colour(backend::facet_of(face, "color"), colour_level),
+                          font_colour(backend::facet_of(face, "font"), colour_level));
   const Cell* data = backend::facet_of(face, "data");
   if (data && data->is(T_BLOCK)) apply_styles(run, data, colour_level);
   return run;

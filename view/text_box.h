@@ -46,6 +46,15 @@ void apply_styles(StyleRun& run, const Cell* data, int colour_level);
 // data block when that is a block. This is what the rich-text widget paints.
 StyleRun face_run(const Cell* face, int colour_level);
 
+// A font object's backend font: its state slot's handle value (the slot holds the
+// handle!, or a block whose first value is one), else 0. Freeing it answers the
+// value and sets the slot to none. The terminal keeps no font records.
+uint32_t font_handle(const Cell* font);
+uint32_t free_font(Cell* font);
+// A font's colour slot as a terminal colour value; the default colour (0) when it
+// is no tuple.
+uint32_t font_colour(const Cell* font, int colour_level);
+
 // The metric walk: a line feed starts a line; other characters take their display
 // width, and one that would end past `width` columns starts a new line.
 struct Caret {

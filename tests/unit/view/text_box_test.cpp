@@ -8,8 +8,10 @@
 
 #include "runtime/core/error.h"
 #include "runtime/core/exits.h"
+#include "runtime/datatypes/handle.h"
 #include "runtime/datatypes/series/series.h"
 #include "support.h"
+#include "view/backend.h"
 #include "view/colors.h"
 #include "view/text_box.h"
 
@@ -118,6 +120,39 @@ TEST(ViewTextBox, AValueOutsideTheDialectIsRefusedAtItsPosition) {
     ASSERT_TRUE(at->is(T_BLOCK)) << c.data;
     EXPECT_EQ(series_cell::head(at), c.index) << c.data;
   }
+}
+
+TEST(ViewTextBox, AFacesRunTakesItsTextColoursAndData) {
+  Cell face = test::eval_value(R"(make face! [
+    type: 'rich-text text: "a^(1F600)bc" color: 0.0.255 font: make font! [color: 255.0.0]
+    data: [2x2 bold 3x1 backdrop 1.2.3]
+  ])");
+  test::HeldCells hold(&face);
+  StyleRun run = face_run(&face, colors::INDEXED_256);
+  EXPECT_EQ(shown(run), "-/196/21 b/196/21 b/196/16 -/196/21");
+  std::u32string chars;
+  for (const screen::Cell& r : run) chars += char32_t(r.ch);
+  EXPECT_EQ(chars, U"a\U0001F600bc");
+  // Without colours or data: the terminal's own colours, no styles.
+  Cell bare = test::eval_value("make face! [type: 'rich-text text: \"ab\" data: none]");
+  test::HeldCells hold_bare(&bare);
+  EXPECT_EQ(shown(face_run(&bare, colors::INDEXED_256)), "-/./. -/./.");
+}
+
+TEST(ViewTextBox, FontsAnswerTheirHandleAndColour) {
+  Cell font = test::eval_value("make font! [color: 255.0.0]");
+  test::HeldCells hold(&font);
+  EXPECT_EQ(font_handle(&font), 0u);
+  EXPECT_EQ(font_colour(&font, colors::INDEXED_256), colors::make(colors::INDEXED, 196));
+  Cell* state = backend::facet_of(&font, "state");
+  handle::make_at(state, 77, handle::FONT);
+  EXPECT_EQ(font_handle(&font), 77u);
+  EXPECT_EQ(free_font(&font), 77u);
+  EXPECT_TRUE(backend::facet_of(&font, "state")->is(T_NONE));
+  EXPECT_EQ(font_handle(&font), 0u);
+  Cell plain = test::eval_value("make font! [color: none]");
+  test::HeldCells hold_plain(&plain);
+  EXPECT_EQ(font_colour(&plain, colors::INDEXED_256), 0u);
 }
 
 // "ab中cde\nx" at four columns: "ab中" fills line 0, "cde" and its line feed make
