@@ -87,6 +87,9 @@ void destroy_all();
 // Facet symbols, interned on first use.
 uint32_t facet(const char* name);
 Cell* facet_of(const Cell* face, const char* name);
+// A tuple as a terminal colour at a colour support level (three components are
+// opaque); the default colour for anything else.
+uint32_t tuple_colour(const Cell* c, int level);
 bool is_type(const Widget& w, const char* type_word);
 
 // --- the loop (loop.cpp) ------------------------------------------------------------------

@@ -21,6 +21,7 @@
 #include "runtime/text/char_width.h"
 #include "view/backend.h"
 #include "view/colors.h"
+#include "view/text_box.h"
 
 namespace zol::view {
 namespace {
@@ -252,14 +253,11 @@ const Cell* draw_image(Args a) {
 }
 
 const Cell* text_box_metrics(Args a) {
-  const Cell* type = backend::facet_of(a[0], "type");
-  if (!type || !word_cell::is_word(type) ||
-      symbol::resolve(word_cell::symbol(type)) != symbol::resolve(symbol::make("rich-text"))) {
-    Cell t = type ? *type : values::none;
-    fire(err::script::FACE_TYPE, &t);
-  }
-  natives::not_done();
+  return text_box::metrics(a[0], a[1], cell::get_int(a[2]));
 }
+
+// The terminal has no font requester: the font given is the font chosen.
+const Cell* request_font(Args a) { return answer(*a[0]); }
 
 const Cell* not_done(Args) { natives::not_done(); }
 
@@ -296,7 +294,7 @@ const Body BODIES[] = {
     {"gui-draw-face", draw_face, 2},
     {"gui-draw-image", draw_image, 2},
     {"gui-text-box-metrics", text_box_metrics, 3},
-    {"gui-request-font", not_done, 3},
+    {"gui-request-font", request_font, 3},
     {"gui-request-file", not_done, 5},
     {"gui-request-dir", not_done, 5},
 };

@@ -113,12 +113,7 @@ void release(Widget& w) {
 
 // --- painting ------------------------------------------------------------------------------
 
-uint32_t colour_of(const Cell* c) {
-  if (!c || !c->is(T_TUPLE)) return colors::make(colors::DEFAULT, 0);
-  colors::Rgb rgb{tuple::element(c, 0), tuple::element(c, 1), tuple::element(c, 2)};
-  uint8_t alpha = tuple::count(c) > 3 ? tuple::element(c, 3) : 0;
-  return colors::from_rgba(rgb, alpha, state().colour_level);
-}
+uint32_t colour_of(const Cell* c) { return tuple_colour(c, state().colour_level); }
 
 std::u32string text_of(const Cell* c) {
   std::u32string s;
@@ -269,6 +264,13 @@ Widget* face_widget(const Cell* face) {
   const Cell* st = facet_of(face, "state");
   if (!st || !st->is(T_BLOCK) || block::length(st) < 1) return nullptr;
   return widget_of_handle(block::cell_at(st, 0));
+}
+
+uint32_t tuple_colour(const Cell* c, int level) {
+  if (!c || !c->is(T_TUPLE)) return colors::make(colors::DEFAULT, 0);
+  colors::Rgb rgb{tuple::element(c, 0), tuple::element(c, 1), tuple::element(c, 2)};
+  uint8_t alpha = tuple::count(c) > 3 ? tuple::element(c, 3) : 0;
+  return colors::from_rgba(rgb, alpha, level);
 }
 
 uint32_t facet(const char* name) {
