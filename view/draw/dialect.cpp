@@ -209,8 +209,7 @@ const Command* command_of(Key k) {
   return nullptr;
 }
 
-// The shape sub-dialect: a word takes absolute coordinates, a lit-word relative
-// ones; both are checked alike.
+// The shape sub-dialect's commands.
 struct ShapeCommand {
   Key key;
   Slot slots[5];
@@ -292,11 +291,12 @@ class Walk {
     fire(id, &where);
   }
 
-  // Draws a nested block met at the cursor's position.
-  void nested(Cursor& at, void (Walk::*walk)(const Cell*)) {
+  // The nested block met at the cursor's position, unless it is already being
+  // walked.
+  Cell nested(const Cursor& at) {
     Cell inner = *at.peek();
     if (cycles::find(series_cell::node(&inner))) fail(err::script::DRAW_INFINITE, at);
-    (this->*walk)(&inner);
+    return inner;
   }
 
   void set_word(const Cursor& at) {
@@ -306,22 +306,29 @@ class Walk {
     exits::settle();
   }
 
-  void draw_block(const Cell* blk) {
+  enum class Dialect : uint8_t { DRAW, SHAPE };
+
+  // The walk both dialects share: their commands, set-words and nested blocks.
+  void walk(const Cell* blk, Dialect dialect) {
     InProgress mark(series_cell::node(blk));
     for (Cursor at(blk); const Cell* v = at.peek();) {
-      if (v->is(T_WORD)) {
-        command(at);
+      if (v->is(T_WORD) || (dialect == Dialect::SHAPE && v->is(T_LIT_WORD))) {
+        if (dialect == Dialect::DRAW) command(at);
+        else shape_command(at);
       } else if (v->is(T_SET_WORD)) {
         set_word(at);
         at.pos++;
       } else if (v->is(T_BLOCK)) {
-        nested(at, &Walk::draw_block);
+        Cell inner = nested(at);
+        walk(&inner, dialect);
         at.pos++;
       } else {
         fail(err::script::DRAW_INVALID, at);
       }
     }
   }
+
+  void draw_block(const Cell* blk) { walk(blk, Dialect::DRAW); }
 
   // Takes a slot's values; fails where fewer than its minimum were found.
   void take(Cursor& at, const Slot& slot, Taken& taken) {
@@ -349,7 +356,9 @@ class Walk {
     take_all(at, c->slots, c->slot_count, taken);
     switch (c->form) {
       case Form::SLOTS: return act(c->key, taken);
-      case Form::TRAILING: return trailing(at, taken);
+      case Form::TRAILING:
+        if (taken.block_at >= 0) draw_saved(at, taken.block_at);
+        return;
       case Form::PEN: return out_.pen(paint(at));
       case Form::FILL_PEN: return out_.fill_pen(paint(at));
       case Form::FONT: return font(at);
@@ -358,7 +367,7 @@ class Walk {
       case Form::SHADOW: return shadow(at);
       case Form::CLIP: return clip(at);
       case Form::SHAPE: return shape(at, taken.block_at);
-      case Form::PUSH: return pushed(at, taken.block_at);
+      case Form::PUSH: return draw_saved(at, taken.block_at);
       case Form::MATRIX: return matrix(at, taken.block_at);
     }
   }
@@ -376,18 +385,13 @@ class Walk {
   }
 
   // The block a command took at `block_at`, drawn with the state saved.
-  void draw_saved(Cursor& at, int32_t block_at, void (Walk::*walk)(const Cell*)) {
+  void draw_saved(const Cursor& at, int32_t block_at) {
     SavedState saved(out_);
-    Cursor inner = at;
-    inner.pos = block_at;
-    nested(inner, walk);
+    Cursor where = at;
+    where.pos = block_at;
+    Cell inner = nested(where);
+    draw_block(&inner);
   }
-
-  void trailing(Cursor& at, const Taken& t) {
-    if (t.block_at >= 0) draw_saved(at, t.block_at, &Walk::draw_block);
-  }
-
-  void pushed(Cursor& at, int32_t block_at) { draw_saved(at, block_at, &Walk::draw_block); }
 
   void matrix(Cursor& at, int32_t block_at) {
     Cell m = *block::cell_at(&at.blk, block_at);
@@ -552,7 +556,8 @@ class Walk {
       Taken ignored;
       take(at, Slot{Arg::POINT}, ignored);
     } else if (v && v->is(T_BLOCK)) {
-      nested(at, &Walk::shape_path);
+      Cell path = nested(at);
+      shape_path(&path);
       at.pos++;
     } else {
       fail(err::script::DRAW_INVALID, at);
@@ -564,22 +569,23 @@ class Walk {
       at.pos++;
     }
     if (at.peek() && at.peek()->is(T_BLOCK)) {
-      draw_saved(at, at.pos, &Walk::draw_block);
+      draw_saved(at, at.pos);
       at.pos++;
     }
   }
 
   // --- shapes --------------------------------------------------------------------------
 
-  void shape(Cursor& at, int32_t block_at) {
-    Cursor inner = at;
-    inner.pos = block_at;
-    nested(inner, &Walk::shape_path);
+  void shape(const Cursor& at, int32_t block_at) {
+    Cursor where = at;
+    where.pos = block_at;
+    Cell path = nested(where);
+    shape_path(&path);
   }
 
   // A top-level shape path: its commands, then the backend's end of the shape.
   void shape_path(const Cell* blk) {
-    shape_block(blk);
+    walk(blk, Dialect::SHAPE);
     if (!out_.end_shape()) {
       Cursor end(blk);
       end.pos = end.tail();
@@ -587,25 +593,14 @@ class Walk {
     }
   }
 
-  void shape_block(const Cell* blk) {
-    InProgress mark(series_cell::node(blk));
-    for (Cursor at(blk); const Cell* v = at.peek();) {
-      if (v->is(T_WORD) || v->is(T_LIT_WORD)) {
-        const ShapeCommand* c = shape_command_of(key_of(v));
-        if (!c) fail(err::script::DRAW_INVALID, at);
-        at.pos++;
-        Taken ignored;
-        take_all(at, c->slots, c->slot_count, ignored);
-      } else if (v->is(T_SET_WORD)) {
-        set_word(at);
-        at.pos++;
-      } else if (v->is(T_BLOCK)) {
-        nested(at, &Walk::shape_block);
-        at.pos++;
-      } else {
-        fail(err::script::DRAW_INVALID, at);
-      }
-    }
+  // A word takes absolute coordinates, a lit-word relative ones; both are checked
+  // alike.
+  void shape_command(Cursor& at) {
+    const ShapeCommand* c = shape_command_of(key_of(at.peek()));
+    if (!c) fail(err::script::DRAW_INVALID, at);
+    at.pos++;
+    Taken ignored;
+    take_all(at, c->slots, c->slot_count, ignored);
   }
 };
 
