@@ -96,18 +96,16 @@ void TerminalBackend::plot(int64_t x, int64_t y) {
   c = {FULL_BLOCK, c.bg, ctx_.pen_colour, 0};
 }
 
-void TerminalBackend::fill_cell(int64_t x, int64_t y) {
-  if (!inside(x, y)) return;
-  screen::Cell& c = grid_->at(int(x), int(y));
-  c = {SPACE, ctx_.fill_colour, c.fg, 0};
-}
-
 // Fills the cells from `from` to `to` (inclusive, either order) of row y.
 void TerminalBackend::fill_span(int64_t from, int64_t to, int64_t y) {
   if (y < area_.top || y >= area_.bottom) return;
   if (from > to) std::swap(from, to);
-  for (int64_t x = std::max<int64_t>(from, area_.left); x <= to && x < area_.right; x++)
-    fill_cell(x, y);
+  from = std::max<int64_t>(from, area_.left);
+  to = std::min<int64_t>(to, area_.right - 1);
+  for (int64_t x = from; x <= to; x++) {
+    screen::Cell& c = grid_->at(int(x), int(y));
+    c = {SPACE, ctx_.fill_colour, c.fg, 0};
+  }
 }
 
 void TerminalBackend::pen(const Paint& p) {
@@ -182,6 +180,16 @@ void TerminalBackend::line(const Point* points, size_t count) {
               cell_of(points[i].x) + ctx_.origin_x, cell_of(points[i].y) + ctx_.origin_y);
 }
 
+namespace {
+// The outline character of a cell on a box's edge.
+uint32_t box_char(int64_t x, int64_t y, int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+  if (y == y0) return x == x0 ? TOP_LEFT : x == x1 ? TOP_RIGHT : HORIZONTAL;
+  if (y == y1) return x == x0 ? BOTTOM_LEFT : x == x1 ? BOTTOM_RIGHT : HORIZONTAL;
+  return VERTICAL;
+}
+}  // namespace
+
+// The fill covers the visible part; the outline visits only the edges' cells.
 void TerminalBackend::box(Point a, Point b) {
   int64_t x0 = cell_of(a.x) + ctx_.origin_x, y0 = cell_of(a.y) + ctx_.origin_y;
   int64_t x1 = cell_of(b.x) + ctx_.origin_x, y1 = cell_of(b.y) + ctx_.origin_y;
@@ -189,22 +197,22 @@ void TerminalBackend::box(Point a, Point b) {
   if (y0 > y1) std::swap(y0, y1);
   int64_t left = std::max<int64_t>(x0, area_.left), right = std::min<int64_t>(x1, area_.right - 1);
   int64_t top = std::max<int64_t>(y0, area_.top), bottom = std::min<int64_t>(y1, area_.bottom - 1);
-  for (int64_t y = top; y <= bottom; y++) {
-    for (int64_t x = left; x <= right; x++) {
-      if (ctx_.fill_on) fill_cell(x, y);
-      if (!ctx_.pen_on) continue;
-      uint32_t ch = x == x0 && y == y0   ? TOP_LEFT
-                    : x == x1 && y == y0 ? TOP_RIGHT
-                    : x == x0 && y == y1 ? BOTTOM_LEFT
-                    : x == x1 && y == y1 ? BOTTOM_RIGHT
-                    : x == x0 || x == x1 ? VERTICAL
-                    : y == y0 || y == y1 ? HORIZONTAL
-                                         : 0;
-      if (!ch) continue;
-      screen::Cell& c = grid_->at(int(x), int(y));
-      c.ch = ch;
-      c.fg = ctx_.pen_colour;
-    }
+  if (left > right || top > bottom) return;
+  if (ctx_.fill_on)
+    for (int64_t y = top; y <= bottom; y++) fill_span(left, right, y);
+  if (!ctx_.pen_on) return;
+  auto outline = [&](int64_t x, int64_t y) {
+    screen::Cell& c = grid_->at(int(x), int(y));
+    c.ch = box_char(x, y, x0, y0, x1, y1);
+    c.fg = ctx_.pen_colour;
+  };
+  for (int64_t x = left; x <= right; x++) {
+    if (y0 == top) outline(x, y0);
+    if (y1 == bottom && y1 != y0) outline(x, y1);
+  }
+  for (int64_t y = std::max(top, y0 + 1); y <= std::min(bottom, y1 - 1); y++) {
+    if (x0 == left) outline(x0, y);
+    if (x1 == right && x1 != x0) outline(x1, y);
   }
 }
 

@@ -59,7 +59,6 @@ class TerminalBackend : public Backend {
   uint32_t colour(const Colour& c) const;
   bool inside(int64_t x, int64_t y) const;
   void plot(int64_t x, int64_t y);
-  void fill_cell(int64_t x, int64_t y);
   void fill_span(int64_t from, int64_t to, int64_t y);
   void plot_line(int64_t x0, int64_t y0, int64_t x1, int64_t y1);
   void ellipse_cells(int64_t cx, int64_t cy, int64_t a, int64_t b);
