@@ -203,33 +203,25 @@ const Command COMMANDS[] = {
     {CLIP, Form::CLIP, {}, 0},
 };
 
-const Command* command_of(Key k) {
-  for (const Command& c : COMMANDS)
-    if (c.key == k) return &c;
-  return nullptr;
-}
-
-// The shape sub-dialect's commands.
-struct ShapeCommand {
-  Key key;
-  Slot slots[5];
-  int slot_count;
-};
-const ShapeCommand SHAPE_COMMANDS[] = {
-    {MOVE, {{Arg::POINT}}, 1},
-    {LINE, {{Arg::POINT, 1, MANY}}, 1},
-    {HLINE, {{Arg::NUMBER}}, 1},
-    {VLINE, {{Arg::NUMBER}}, 1},
-    {ARC, {{Arg::POINT}, {Arg::NUMBER}, {Arg::NUMBER}, {Arg::NUMBER}, {Arg::ARC_FLAG, 0, 2}}, 5},
-    {CURVE, {{Arg::POINT, 3, MANY}}, 1},
-    {CURV, {{Arg::POINT, 2, MANY}}, 1},
-    {QCURVE, {{Arg::POINT, 2, MANY}}, 1},
-    {QCURV, {{Arg::POINT, 1, MANY}}, 1},
-    {CLOSE, {}, 0},
+// The shape sub-dialect's commands: a word takes absolute coordinates, a lit-word
+// relative ones; both are checked alike, and no backend acts on them.
+const Command SHAPE_COMMANDS[] = {
+    {MOVE, Form::SLOTS, {{Arg::POINT}}, 1},
+    {LINE, Form::SLOTS, {{Arg::POINT, 1, MANY}}, 1},
+    {HLINE, Form::SLOTS, {{Arg::NUMBER}}, 1},
+    {VLINE, Form::SLOTS, {{Arg::NUMBER}}, 1},
+    {ARC, Form::SLOTS,
+     {{Arg::POINT}, {Arg::NUMBER}, {Arg::NUMBER}, {Arg::NUMBER}, {Arg::ARC_FLAG, 0, 2}}, 5},
+    {CURVE, Form::SLOTS, {{Arg::POINT, 3, MANY}}, 1},
+    {CURV, Form::SLOTS, {{Arg::POINT, 2, MANY}}, 1},
+    {QCURVE, Form::SLOTS, {{Arg::POINT, 2, MANY}}, 1},
+    {QCURV, Form::SLOTS, {{Arg::POINT, 1, MANY}}, 1},
+    {CLOSE, Form::SLOTS, {}, 0},
 };
 
-const ShapeCommand* shape_command_of(Key k) {
-  for (const ShapeCommand& c : SHAPE_COMMANDS)
+template <size_t N>
+const Command* command_in(const Command (&table)[N], Key k) {
+  for (const Command& c : table)
     if (c.key == k) return &c;
   return nullptr;
 }
@@ -313,8 +305,7 @@ class Walk {
     InProgress mark(series_cell::node(blk));
     for (Cursor at(blk); const Cell* v = at.peek();) {
       if (v->is(T_WORD) || (dialect == Dialect::SHAPE && v->is(T_LIT_WORD))) {
-        if (dialect == Dialect::DRAW) command(at);
-        else shape_command(at);
+        command(at, dialect);
       } else if (v->is(T_SET_WORD)) {
         set_word(at);
         at.pos++;
@@ -348,14 +339,21 @@ class Walk {
     for (int i = 0; i < count; i++) take(at, slots[i], taken);
   }
 
-  void command(Cursor& at) {
-    const Command* c = command_of(key_of(at.peek()));
+  void command(Cursor& at, Dialect dialect) {
+    Key key = key_of(at.peek());
+    const Command* c =
+        dialect == Dialect::DRAW ? command_in(COMMANDS, key) : command_in(SHAPE_COMMANDS, key);
     if (!c) fail(err::script::DRAW_INVALID, at);
     at.pos++;
     Taken taken;
     take_all(at, c->slots, c->slot_count, taken);
-    switch (c->form) {
-      case Form::SLOTS: return act(c->key, taken);
+    if (dialect == Dialect::DRAW) finish(at, *c, taken);
+  }
+
+  // What a Draw command does once its slots are taken.
+  void finish(Cursor& at, const Command& c, const Taken& taken) {
+    switch (c.form) {
+      case Form::SLOTS: return act(c.key, taken);
       case Form::TRAILING:
         if (taken.block_at >= 0) draw_saved(at, taken.block_at);
         return;
@@ -593,15 +591,6 @@ class Walk {
     }
   }
 
-  // A word takes absolute coordinates, a lit-word relative ones; both are checked
-  // alike.
-  void shape_command(Cursor& at) {
-    const ShapeCommand* c = shape_command_of(key_of(at.peek()));
-    if (!c) fail(err::script::DRAW_INVALID, at);
-    at.pos++;
-    Taken ignored;
-    take_all(at, c->slots, c->slot_count, ignored);
-  }
 };
 
 }  // namespace
