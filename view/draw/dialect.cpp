@@ -590,7 +590,6 @@ class Walk {
       fail(err::script::DRAW_INVALID, end);
     }
   }
-
 };
 
 }  // namespace
