@@ -91,6 +91,12 @@ Cell* facet_of(const Cell* face, const char* name);
 // opaque); the default colour for anything else.
 uint32_t tuple_colour(const Cell* c, int level);
 bool is_type(const Widget& w, const char* type_word);
+// A string!'s characters from its head; empty for anything else.
+std::u32string text_of(const Cell* c);
+// The widest line's columns and the number of lines, for alignment.
+void measure(const std::u32string& text, int* columns, int* lines);
+// The face's para as bits: right 1, center 2, middle 4, bottom 8, wrap 32.
+uint32_t alignment_of(const Cell* face);
 
 // --- the loop (loop.cpp) ------------------------------------------------------------------
 

@@ -10,6 +10,7 @@
 #include "platform/terminal.h"
 #include "runtime/core/context.h"
 #include "runtime/core/error.h"
+#include "runtime/core/ownership.h"
 #include "runtime/core/symbol.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/block/block.h"
@@ -21,6 +22,7 @@
 #include "runtime/text/char_width.h"
 #include "view/backend.h"
 #include "view/colors.h"
+#include "view/draw/terminal.h"
 #include "view/text_box.h"
 
 namespace zol::view {
@@ -245,11 +247,32 @@ const Cell* draw_face(Args a) {
   return &values::none;
 }
 
-// Images drawn on by the Draw dialect: nothing to do for an empty one.
+// The Draw dialect for an image. No primitive writes into pixels: the context's
+// area is empty and no grid is given, so nothing reaches the screen either, while
+// every command is still checked. A silent stop always ends here: nothing above
+// this call waits for one, whatever `catch?` says.
+void draw_for_image(const Cell* commands) {
+  if (!commands->is(T_BLOCK)) return;
+  Cell held = *commands;
+  draw::TerminalBackend out(nullptr, 0, 0, screen::Clip{}, backend::state().colour_level);
+  draw::run(out, &held, {.silent = draw::silent_mode()});
+}
+
+const Cell* os_do_draw(Args a) {
+  bool no_target = a[0]->is(T_NONE);
+  if (no_target && !(a[1]->is(T_BLOCK) && block::length(a[1]) > 0)) return &values::none;
+  draw_for_image(a[1]);
+  return &values::none;
+}
+
+// Draws on an image (nothing for an empty one), then tells its owner it changed.
 const Cell* draw_image(Args a) {
-  const Cell* image = a[0];
-  if ((image->w3 & 0xFFFF) == 0 || (image->w3 >> 16) == 0) return &values::none;
-  natives::not_done();
+  Cell image = *a[0];
+  if ((image.w3 & 0xFFFF) == 0 || (image.w3 >> 16) == 0) return &values::none;
+  draw_for_image(a[1]);
+  Cell poke{T_WORD, 0, symbol::make("poke"), 0xFFFFFFFFu};
+  ownership::check(&image, &poke, &image, -1, -1);
+  return &values::none;
 }
 
 const Cell* text_box_metrics(Args a) {
@@ -293,6 +316,7 @@ const Body BODIES[] = {
     {"gui-update-para", update_para, 2},
     {"gui-draw-face", draw_face, 2},
     {"gui-draw-image", draw_image, 2},
+    {"gui-OS-do-draw", os_do_draw, 3},
     {"gui-text-box-metrics", text_box_metrics, 3},
     {"gui-request-font", request_font, 3},
     {"gui-request-file", not_done, 5},

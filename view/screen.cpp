@@ -258,8 +258,12 @@ void paint(Grid& grid, const std::u32string& text, int x, int y, const Clip& cli
     bool visible = row >= clip.top && col >= clip.left && row >= 0 && row < grid.height &&
                    col >= 0 && col + w <= grid.width;
     if (visible) {
-      grid.at(col, row) = Cell{uint32_t(cp), style.bg, style.fg, style.attr};
-      if (w == 2) grid.at(col + 1, row) = Cell{0, style.bg, style.fg, style.attr | COVERED};
+      uint32_t bg = style.keep_background ? grid.at(col, row).bg : style.bg;
+      grid.at(col, row) = Cell{uint32_t(cp), bg, style.fg, style.attr};
+      if (w == 2) {
+        uint32_t next_bg = style.keep_background ? grid.at(col + 1, row).bg : style.bg;
+        grid.at(col + 1, row) = Cell{0, next_bg, style.fg, style.attr | COVERED};
+      }
     }
     col += w;
   }

@@ -66,6 +66,7 @@ struct Style {
   uint32_t bg = 0, fg = 0, attr = 0;
   bool wrap = false;
   bool escapes = false;   // SGR sequences in the text change the style
+  bool keep_background = false;   // each cell keeps the background it had (text drawn over shapes)
 };
 // Puts the text with its top-left at (x, y), clipped; wide characters take two
 // cells (the second marked covered) and are never split at the clip's edge.

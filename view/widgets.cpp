@@ -19,6 +19,7 @@
 #include "runtime/text/char_width.h"
 #include "view/backend.h"
 #include "view/colors.h"
+#include "view/draw/terminal.h"
 
 namespace zol::view::backend {
 namespace {
@@ -115,6 +116,8 @@ void release(Widget& w) {
 
 uint32_t colour_of(const Cell* c) { return tuple_colour(c, state().colour_level); }
 
+}  // namespace
+
 std::u32string text_of(const Cell* c) {
   std::u32string s;
   if (!c || !c->is(T_STRING)) return s;
@@ -158,6 +161,8 @@ uint32_t alignment_of(const Cell* face) {
   if (is_true(object::value_of(para, facet("wrap?")))) bits |= 32;
   return bits;
 }
+
+namespace {
 
 // The default draw: the face's colour, its text (or its hint, dimmed), aligned in
 // the widget's size.
@@ -211,6 +216,15 @@ screen::Clip intersect(const screen::Clip& a, const screen::Clip& b) {
           std::min(a.bottom, b.bottom)};
 }
 
+// The face's `draw` block, over what its widget painted, within the visible part.
+void run_draw_facet(Widget& w, int x, int y, const screen::Clip& visible) {
+  const Cell* commands = facet_of(&w.face, "draw");
+  if (!commands || !commands->is(T_BLOCK) || block::length(commands) == 0) return;
+  Cell held = *commands;
+  draw::TerminalBackend out(&state().grid, x, y, visible, state().colour_level);
+  draw::run(out, &held, {.silent = draw::silent_mode()});
+}
+
 void draw_widget(Widget& w, int x, int y, const screen::Clip& parent_visible) {
   if (w.flags & HIDDEN) return;
   screen::Clip mine{x, y, x + int(w.right - w.left), y + int(w.bottom - w.top)};
@@ -218,7 +232,9 @@ void draw_widget(Widget& w, int x, int y, const screen::Clip& parent_visible) {
   if (visible.right > visible.left && visible.bottom > visible.top) w.ops->draw(w, x, y, visible);
   else return;
   int32_t slot = slot_of(w);
-  const Cell* pane = facet_of(&w.face, "pane");
+  run_draw_facet(w, x, y, visible);
+  if (!widget(slot)) return;   // the drawing ran code that destroyed the face
+  const Cell* pane = facet_of(&widget(slot)->face, "pane");
   if (!pane || !pane->is(T_BLOCK)) return;
   for (int32_t i = 0; i < block::length(pane); i++) {
     Cell child_face = *block::cell_at(pane, i);
