@@ -297,8 +297,6 @@ const Body BODIES[] = {
     {"gui-draw-image", draw_image, 2},
     {"gui-text-box-metrics", text_box_metrics, 3},
     {"gui-request-font", not_done, 3},
-    {"gui-request-file", not_done, 5},
-    {"gui-request-dir", not_done, 5},
 };
 
 }  // namespace
