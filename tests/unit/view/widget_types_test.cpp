@@ -271,5 +271,21 @@ TEST_F(Shown, ProgressAndRichTextPaintTheirOwnTexts) {
   EXPECT_EQ(state().grid.at(1, 1).attr & screen::REVERSE, 0u);
 }
 
+TEST_F(Shown, ABaseWithACaretChildPlacesTheCaretWhereItIsDrawn) {
+  show(R"(make face! [type: 'window size: 20x3 pane: reduce [
+      make face! [type: 'base offset: 6x1 size: 4x1 text: "hidden" options: reduce ['caret
+          target: make face! [type: 'base offset: 0x0 size: 3x1 flags: [focusable]]]]
+      target]])");
+  // The holder paints nothing of its own; the caret stands at its place while the
+  // child it names has the focus.
+  EXPECT_EQ(row_text(1), U"....................");
+  EXPECT_EQ(state().caret_column, 6);
+  EXPECT_EQ(state().caret_row, 1);
+  Cell target = test::eval_value("target");
+  Widget* child = face_widget(&target);
+  ASSERT_NE(child, nullptr);
+  EXPECT_EQ(child->flags & SHOWS_CARET, uint32_t(SHOWS_CARET));
+}
+
 }  // namespace
 }  // namespace zol::view::backend
