@@ -151,10 +151,11 @@ bool text_at(Widget& w, int32_t offset, Cell* out) {
   Cell* text = facet_of(&w.face, "text");
   if (!text) return false;
   if (!text->is(T_STRING)) {
+    Cell face = w.face;   // the handler may destroy the widget
     Cell fresh;
     string::make_at(&fresh, 16);
-    set_facet(w.face, "text", fresh);
-    text = facet_of(&w.face, "text");
+    set_facet(face, "text", fresh);
+    text = facet_of(&face, "text");
     if (!text || !text->is(T_STRING)) return false;
   }
   *out = *text;

@@ -68,7 +68,8 @@ TEST_F(Shown, AFieldEditsItsTextInPlaceWithinItsWidth) {
   show(R"(make face! [type: 'window size: 20x4 pane: reduce [
       f: make face! [type: 'field offset: 2x1 size: 10x1 text: "" flags: [focusable]]
       n: make face! [type: 'field offset: 2x2 size: 6x1 text: "" flags: [focusable]]
-      p: make face! [type: 'field offset: 12x2 size: 6x1 text: "pw" flags: [focusable password]]]])");
+      p: make face! [type: 'field offset: 12x2 size: 6x1 text: "pw" flags: [focusable password]]
+      e: make face! [type: 'field offset: 2x3 size: 6x1 flags: [focusable]]]])");
   test::eval("t: f/text");
   feed("abcdefghijkl");
   EXPECT_EQ(test::eval("f/text"), "\"abcdefghij\"");
@@ -106,6 +107,10 @@ TEST_F(Shown, AFieldEditsItsTextInPlaceWithinItsWidth) {
   // A password field's cells are masked.
   EXPECT_EQ(state().grid.at(12, 2).attr & screen::MASKED, screen::MASKED);
   EXPECT_EQ(state().grid.at(12, 2).ch, uint32_t('p'));
+  // A field without a text string gets one at the first key.
+  click(2, 3);
+  feed("z");
+  EXPECT_EQ(test::eval("e/text"), "\"z\"");
 }
 
 TEST_F(Shown, AFocusedButtonIsReversedAndSpaceClicksItOnce) {
