@@ -57,6 +57,23 @@ struct Widget {
   float left = 0, top = 0, right = 0, bottom = 0;   // cells, relative to the parent
   int32_t parent = -1;          // slot of the parent widget; -1 for a window
   int32_t data = 0;             // type data: a text list's first visible entry
+  // A field's edit state: the cursor as a character index and as a column, and
+  // the width of the whole text in columns (a field never scrolls, so the text
+  // must fit its width).
+  struct FieldState {
+    int32_t cursor = 0;
+    int cursor_column = 0, text_width = 0;
+  } field;
+  // An image face's picture, resampled to one screen cell per two pixel rows:
+  // row-major, image_columns cells a row (empty without an image!).
+  std::vector<screen::Cell> image_cells;
+  int image_columns = 0;
+  // A rich-text face's styled run array: one screen cell per character of its
+  // text from the head, in order. A cell's `ch` is the code point (a newline
+  // starts the next row), `bg` and `fg` are terminal colour values (colors.h; 0
+  // is the terminal's own colour) and `attr` the screen attribute bits
+  // (screen::Attr). Styles are applied by rewriting the cells of a range.
+  std::vector<screen::Cell> runs;
   Cell text_override{};         // a string drawn instead of the face's text, or empty
   Cell face{};                  // the face's object cell; empty without a face
   const Ops* ops = nullptr;
@@ -87,16 +104,31 @@ void destroy_all();
 // Facet symbols, interned on first use.
 uint32_t facet(const char* name);
 Cell* facet_of(const Cell* face, const char* name);
+bool is_type(const Widget& w, const char* type_word);
+uint32_t colour_of(const Cell* tuple);          // none or a non-tuple: the default
+std::u32string text_of(const Cell* string);      // from the head; empty for a non-string
 // A tuple as a terminal colour at a colour support level (three components are
 // opaque); the default colour for anything else.
 uint32_t tuple_colour(const Cell* c, int level);
-bool is_type(const Widget& w, const char* type_word);
-// A string!'s characters from its head; empty for anything else.
-std::u32string text_of(const Cell* c);
 // The widest line's columns and the number of lines, for alignment.
 void measure(const std::u32string& text, int* columns, int* lines);
 // The face's para as bits: right 1, center 2, middle 4, bottom 8, wrap 32.
 uint32_t alignment_of(const Cell* face);
+
+// Paint flags: screen attribute bits, plus these.
+enum PaintFlag : uint32_t { PAINT_ESCAPES = 0x1000, PAINT_NO_TEXT = 0x2000 };
+// The default painting of a face at (x, y): its colour, image cells, text
+// override, and its text (or dimmed hint) placed by its para.
+void paint_face(Widget& w, int x, int y, const screen::Clip& visible, uint32_t paint_flags);
+
+// --- widget types (widget_types.cpp) -------------------------------------------------------
+
+// The operations of a face type, and its set-up (run once the record holds its
+// face, before the parent's window counts it).
+const Ops* ops_for_type(const Widget& w);
+void set_up_type(Widget& w);
+// Rebuilds an image face's cells from its `image` facet at the colour level.
+void build_image_cells(Widget& w);
 
 // --- the loop (loop.cpp) ------------------------------------------------------------------
 

@@ -322,6 +322,8 @@ void set_focus(Widget& w, Widget& window) {
   if (!win || !target) return;
   win->focused = slot;
   target->flags |= FOCUSED;
+  // Focus changes a widget's look (reverse video, the caret, a list's highlight).
+  mark_dirty(target);
   handler_then_awake(slot, event::T_FOCUS, {}, 0, true);
 }
 

@@ -319,8 +319,6 @@ const Body BODIES[] = {
     {"gui-OS-do-draw", os_do_draw, 3},
     {"gui-text-box-metrics", text_box_metrics, 3},
     {"gui-request-font", request_font, 3},
-    {"gui-request-file", not_done, 5},
-    {"gui-request-dir", not_done, 5},
 };
 
 }  // namespace

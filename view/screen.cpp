@@ -225,16 +225,19 @@ size_t style_sequence(const std::u32string& text, size_t i, Style& s) {
 
 }  // namespace
 
-void paint(Grid& grid, const std::u32string& text, int x, int y, const Clip& clip, Style style) {
+namespace {
+
+// Lays characters out from (x, y): newlines start the next row at x, wide
+// characters take two cells (the second marked covered) and are never split at
+// the clip's edge, a row past the right edge wraps or is skipped. `next` hands
+// out each character with the style it is painted in, false at the end.
+template <class Next>
+void lay_out(Grid& grid, int x, int y, const Clip& clip, bool wrap, Next next) {
   int col = x, row = y;
   bool skipping_line = false;   // past the clip's right edge without wrapping
-  for (size_t i = 0; i < text.size();) {
-    char32_t cp = text[i];
-    if (style.escapes && cp == 27) {
-      i = style_sequence(text, i, style);
-      continue;
-    }
-    i++;
+  char32_t cp;
+  const Style* style;
+  while (next(cp, style)) {
     if (cp == U'\n') {
       row++;
       col = x;
@@ -246,7 +249,7 @@ void paint(Grid& grid, const std::u32string& text, int x, int y, const Clip& cli
     int w = unicode::char_width(uint32_t(cp));
     if (w == 0) continue;
     if (col + w > clip.right) {
-      if (!style.wrap) {
+      if (!wrap) {
         skipping_line = true;
         continue;
       }
@@ -258,15 +261,41 @@ void paint(Grid& grid, const std::u32string& text, int x, int y, const Clip& cli
     bool visible = row >= clip.top && col >= clip.left && row >= 0 && row < grid.height &&
                    col >= 0 && col + w <= grid.width;
     if (visible) {
-      uint32_t bg = style.keep_background ? grid.at(col, row).bg : style.bg;
-      grid.at(col, row) = Cell{uint32_t(cp), bg, style.fg, style.attr};
+      uint32_t bg = style->keep_background ? grid.at(col, row).bg : style->bg;
+      grid.at(col, row) = Cell{uint32_t(cp), bg, style->fg, style->attr};
       if (w == 2) {
-        uint32_t next_bg = style.keep_background ? grid.at(col + 1, row).bg : style.bg;
-        grid.at(col + 1, row) = Cell{0, next_bg, style.fg, style.attr | COVERED};
+        uint32_t next_bg = style->keep_background ? grid.at(col + 1, row).bg : style->bg;
+        grid.at(col + 1, row) = Cell{0, next_bg, style->fg, style->attr | COVERED};
       }
     }
     col += w;
   }
+}
+
+}  // namespace
+
+void paint(Grid& grid, const std::u32string& text, int x, int y, const Clip& clip, Style style) {
+  size_t i = 0;
+  lay_out(grid, x, y, clip, style.wrap, [&](char32_t& cp, const Style*& at) {
+    while (i < text.size() && style.escapes && text[i] == 27) i = style_sequence(text, i, style);
+    if (i >= text.size()) return false;
+    cp = text[i++];
+    at = &style;
+    return true;
+  });
+}
+
+void paint_runs(Grid& grid, const std::vector<Cell>& runs, int x, int y, const Clip& clip, bool wrap) {
+  size_t i = 0;
+  Style style;
+  lay_out(grid, x, y, clip, wrap, [&](char32_t& cp, const Style*& at) {
+    if (i >= runs.size()) return false;
+    const Cell& run = runs[i++];
+    cp = char32_t(run.ch);
+    style = Style{.bg = run.bg, .fg = run.fg, .attr = run.attr};
+    at = &style;
+    return true;
+  });
 }
 
 }  // namespace zol::view::screen

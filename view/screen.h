@@ -71,5 +71,8 @@ struct Style {
 // Puts the text with its top-left at (x, y), clipped; wide characters take two
 // cells (the second marked covered) and are never split at the clip's edge.
 void paint(Grid& grid, const std::u32string& text, int x, int y, const Clip& clip, Style style);
+// The same for styled cells, each painted as it says (a styled run array); no
+// escape sequences are read.
+void paint_runs(Grid& grid, const std::vector<Cell>& runs, int x, int y, const Clip& clip, bool wrap);
 
 }  // namespace zol::view::screen

@@ -112,18 +112,9 @@ void release(Widget& w) {
   w.generation = generation ? generation : 1;
 }
 
-// --- painting ------------------------------------------------------------------------------
-
-uint32_t colour_of(const Cell* c) { return tuple_colour(c, state().colour_level); }
-
 }  // namespace
 
-std::u32string text_of(const Cell* c) {
-  std::u32string s;
-  if (!c || !c->is(T_STRING)) return s;
-  for (int32_t i = 0, n = string::length(c); i < n; i++) s += char32_t(string::char_at(c, i));
-  return s;
-}
+// --- painting ------------------------------------------------------------------------------
 
 // Lines and the widest line's columns, for alignment.
 void measure(const std::u32string& text, int* columns, int* lines) {
@@ -164,52 +155,22 @@ uint32_t alignment_of(const Cell* face) {
 
 namespace {
 
-// The default draw: the face's colour, its text (or its hint, dimmed), aligned in
-// the widget's size.
-void paint_face(Widget& w, int x, int y, const screen::Clip& visible, uint32_t paint_flags) {
-  State& s = state();
-  const Cell* face = &w.face;
-  uint32_t bg = colour_of(facet_of(face, "color"));
-  uint32_t fg = colors::make(colors::DEFAULT, 0);
-  const Cell* font = facet_of(face, "font");
-  if (font && font->is(T_OBJECT)) fg = colour_of(object::value_of(font, facet("color")));
-  uint32_t align = alignment_of(face);
-  s.grid.fill(visible.left, visible.top, visible.right - visible.left, visible.bottom - visible.top, bg);
-  screen::Style style{.bg = bg, .fg = fg, .attr = paint_flags & 0xFFF, .wrap = (align & 32) != 0,
-                      .escapes = true};
-  if (w.text_override.is(T_STRING))
-    screen::paint(s.grid, text_of(&w.text_override), x, y, visible, style);
-  if (paint_flags & 0x2000) return;
-  std::u32string text = text_of(facet_of(face, "text"));
-  if (text.empty()) {
-    const Cell* options = facet_of(face, "options");
-    if (options && options->is(T_BLOCK)) {
-      Cell hint_word{T_WORD, 0, facet("hint"), 0xFFFFFFFFu};
-      const Cell* hint = block::select_word(options, &hint_word, false);
-      if (hint && hint->is(T_STRING)) {
-        text = text_of(hint);
-        style.attr |= screen::DIM;
-      }
+// Image cells over the face's rectangle, from its top-left.
+void paint_image_cells(const Widget& w, int x, int y, const screen::Clip& visible) {
+  if (w.image_cells.empty() || w.image_columns <= 0) return;
+  screen::Grid& grid = state().grid;
+  int rows = int(w.image_cells.size()) / w.image_columns;
+  for (int r = 0; r < rows; r++)
+    for (int c = 0; c < w.image_columns; c++) {
+      int col = x + c, row = y + r;
+      if (col < visible.left || col >= visible.right || row < visible.top || row >= visible.bottom)
+        continue;
+      if (col < 0 || row < 0 || col >= grid.width || row >= grid.height) continue;
+      const screen::Cell& cell = w.image_cells[size_t(r * w.image_columns + c)];
+      grid.at(col, row) = cell;
     }
-  }
-  if (text.empty()) return;
-  int columns, lines;
-  measure(text, &columns, &lines);
-  int width = int(w.right - w.left), height = int(w.bottom - w.top);
-  int dx = align & 2 ? (width - columns) / 2 : align & 1 ? width - columns : 0;
-  int dy = align & 4 ? (height - lines) / 2 : align & 8 ? height - lines : 0;
-  screen::paint(s.grid, text, x + (dx > 0 ? dx : 0), y + (dy > 0 ? dy : 0), visible, style);
 }
 
-void no_update(Widget&) {}
-void default_draw(Widget& w, int x, int y, const screen::Clip& visible) {
-  if (w.face.is(T_OBJECT)) paint_face(w, x, y, visible, 0);
-}
-void window_draw(Widget&, int, int, const screen::Clip&) {}
-int no_handler(Widget&, uint32_t, const DispatchPoint&) { return 0; }
-
-const Ops DEFAULT_OPS{no_update, default_draw, no_handler};
-const Ops WINDOW_OPS{no_update, window_draw, no_handler};
 
 screen::Clip intersect(const screen::Clip& a, const screen::Clip& b) {
   return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
@@ -255,6 +216,64 @@ void remove_from_parent_list(const Cell* face, const char* owner_facet) {
 
 }  // namespace
 
+uint32_t tuple_colour(const Cell* c, int level) {
+  if (!c || !c->is(T_TUPLE)) return colors::make(colors::DEFAULT, 0);
+  colors::Rgb rgb{tuple::element(c, 0), tuple::element(c, 1), tuple::element(c, 2)};
+  uint8_t alpha = tuple::count(c) > 3 ? tuple::element(c, 3) : 0;
+  return colors::from_rgba(rgb, alpha, level);
+}
+
+uint32_t colour_of(const Cell* c) { return tuple_colour(c, state().colour_level); }
+
+std::u32string text_of(const Cell* c) {
+  std::u32string s;
+  if (!c || !c->is(T_STRING)) return s;
+  for (int32_t i = 0, n = string::length(c); i < n; i++) s += char32_t(string::char_at(c, i));
+  return s;
+}
+
+// The default draw: the face's colour, its text (or its hint, dimmed), aligned in
+// the widget's size.
+void paint_face(Widget& w, int x, int y, const screen::Clip& visible, uint32_t paint_flags) {
+  State& s = state();
+  const Cell* face = &w.face;
+  uint32_t bg = colour_of(facet_of(face, "color"));
+  uint32_t fg = colors::make(colors::DEFAULT, 0);
+  const Cell* font = facet_of(face, "font");
+  if (font && font->is(T_OBJECT)) fg = colour_of(object::value_of(font, facet("color")));
+  uint32_t align = alignment_of(face);
+  s.grid.fill(visible.left, visible.top, visible.right - visible.left, visible.bottom - visible.top, bg);
+  paint_image_cells(w, x, y, visible);
+  screen::Style style{.bg = bg, .fg = fg, .attr = paint_flags & 0xFFF, .wrap = (align & 32) != 0,
+                      .escapes = (paint_flags & PAINT_ESCAPES) != 0};
+  if (w.text_override.is(T_STRING))
+    screen::paint(s.grid, text_of(&w.text_override), x, y, visible, style);
+  if (paint_flags & PAINT_NO_TEXT) return;
+  if (is_type(w, "rich-text")) {
+    screen::paint_runs(s.grid, w.runs, x, y, visible, style.wrap);
+    return;
+  }
+  std::u32string text = text_of(facet_of(face, "text"));
+  if (text.empty()) {
+    const Cell* options = facet_of(face, "options");
+    if (options && options->is(T_BLOCK)) {
+      Cell hint_word{T_WORD, 0, facet("hint"), 0xFFFFFFFFu};
+      const Cell* hint = block::select_word(options, &hint_word, false);
+      if (hint && hint->is(T_STRING)) {
+        text = text_of(hint);
+        style.attr |= screen::DIM;
+      }
+    }
+  }
+  if (text.empty()) return;
+  int columns, lines;
+  measure(text, &columns, &lines);
+  int width = int(w.right - w.left), height = int(w.bottom - w.top);
+  int dx = align & 2 ? (width - columns) / 2 : align & 1 ? width - columns : 0;
+  int dy = align & 4 ? (height - lines) / 2 : align & 8 ? height - lines : 0;
+  screen::paint(s.grid, text, x + (dx > 0 ? dx : 0), y + (dy > 0 ? dy : 0), visible, style);
+}
+
 Widget* widget(int32_t slot) {
   if (slot < 0 || size_t(slot) >= table.size() || !table[size_t(slot)].live) return nullptr;
   return &table[size_t(slot)];
@@ -280,13 +299,6 @@ Widget* face_widget(const Cell* face) {
   const Cell* st = facet_of(face, "state");
   if (!st || !st->is(T_BLOCK) || block::length(st) < 1) return nullptr;
   return widget_of_handle(block::cell_at(st, 0));
-}
-
-uint32_t tuple_colour(const Cell* c, int level) {
-  if (!c || !c->is(T_TUPLE)) return colors::make(colors::DEFAULT, 0);
-  colors::Rgb rgb{tuple::element(c, 0), tuple::element(c, 1), tuple::element(c, 2)};
-  uint8_t alpha = tuple::count(c) > 3 ? tuple::element(c, 3) : 0;
-  return colors::from_rgba(rgb, alpha, level);
 }
 
 uint32_t facet(const char* name) {
@@ -362,20 +374,22 @@ Cell make_view(Cell* face, const Cell* parent_handle) {
   w.text_override = values::none;
   float width, height;
   coordinates(size, &width, &height);
+  w.ops = ops_for_type(w);
   if (is_window(w)) {
     w.parent = -1;
     if (offset) pair::make_at(offset, 0, 0);
     w.left = w.top = 0;
-    w.ops = &WINDOW_OPS;
     w.focused = slot;
     state().windows.push_back(slot);
     if (flags & FULL_SCREEN) state().full_screen = true;
   } else {
     coordinates(offset, &w.left, &w.top);
-    w.ops = &DEFAULT_OPS;
   }
   w.right = w.left + width;
   w.bottom = w.top + height;
+  // The set-up may run Zol code (the helpers that make a widget's text); records
+  // live in a deque, which never moves them as it grows, so `w` stays valid.
+  set_up_type(w);
   if (parent) {
     if (Widget* win = window_of(w)) {
       float x, y;
@@ -388,6 +402,7 @@ Cell make_view(Cell* face, const Cell* parent_handle) {
       if ((win->focused < 0 || win->focused == slot_of(*win)) && (w.flags & FOCUSABLE))
         win->focused = slot;
     }
+    build_image_cells(w);
   } else {
     w.extent_right = width;
     w.extent_bottom = height;
@@ -482,6 +497,7 @@ void update_face(const Cell* face_cell) {
     set_bit(ALL_OVER, bits & F_ALL_OVER);
     set_bit(PASSWORD, bits & F_PASSWORD);
   }
+  if (mask & ((1u << 4) | (1u << 2))) build_image_cells(*w);
   w->ops->update(*w);
   w = widget(slot);
   if (w) mark_dirty(w);
