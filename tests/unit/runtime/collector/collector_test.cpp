@@ -361,8 +361,6 @@ TEST(Collector, SparseNodeFramesAreEmptiedAndCellsFollow) {
   collector::unkeep(mark_node_test_root);
 }
 
-// --- statistics ---------------------------------------------------------------------
-
 // --- the end of a frame ------------------------------------------------------------------
 
 // A moving cycle packs the live buffers, in the order it walks the frames, into
@@ -431,6 +429,8 @@ TEST(Collector, AMovingCycleNeverFillsAFrameToItsLastByte) {
     EXPECT_LT(f->top, f->end) << "a frame is filled to its last byte";
   expect_heap_consistent();
 }
+
+// --- statistics ---------------------------------------------------------------------
 
 TEST(MemoryStats, FiguresReconcileWithTheFrameLists) {
   NodeRef result = memory::alloc_cells(8);
