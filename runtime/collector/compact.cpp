@@ -164,7 +164,7 @@ struct Below {
   bool fresh_frames;
   SeriesFrame* frame = nullptr;
 
-  size_t room() const { return frame ? size_t(frame->end - frame->top) : 0; }
+  size_t room() const { return frame ? memory::frame_room(frame) : 0; }
   void open_fresh_frame() { frame = memory::new_series_frame_of(MAX_FRAME_SIZE); }
   uint8_t* take(size_t len) {
     uint8_t* at = frame->top;

@@ -51,7 +51,9 @@ T* containing(const std::vector<T*>& sorted, uintptr_t v) {
   return v <= extent_of(e).high ? e : nullptr;
 }
 
-void take_frame_lists() {
+// Not inlined: it restores every callee-saved register it uses, so that none is
+// left holding a frame's or a big series' address when the registers are spilled.
+__attribute__((noinline)) void take_frame_lists() {
   frames.clear();
   for (SeriesFrame* f = memory::root.series_head; f; f = f->next) frames.push_back(f);
   bigs.clear();
@@ -138,8 +140,14 @@ ZOL_NO_ASAN __attribute__((noinline)) void scan_words(uintptr_t top) {
 
 // Spills the callee-saved registers into this frame, which lies between the scan's
 // start and the stack top, so that values living only in registers are seen too.
+// They are spilled before the collector does any work of its own: the frame lists
+// are taken after, below this frame. Taken before, they left the addresses they are
+// made of in those registers (a frame's top, the header of the big series mapped
+// right after a frame), and the scan read its own bookkeeping as pointers to the end
+// of a frame's last buffer and pinned it, with its whole frame, in every cycle.
 ZOL_NO_ASAN __attribute__((noinline)) void spill_registers_and_scan(uintptr_t top) {
   __builtin_unwind_init();
+  take_frame_lists();
   scan_words(top);
   asm volatile("" ::: "memory");   // no tail call: this frame must stay below the scan
 }
@@ -148,7 +156,6 @@ ZOL_NO_ASAN __attribute__((noinline)) void spill_registers_and_scan(uintptr_t to
 
 void scan_native_stack() {
   if (thread_stack.high == 0) thread_stack = platform::current_stack_bounds();
-  take_frame_lists();
   if (thread_stack.high == 0) return;
   spill_registers_and_scan(thread_stack.high);
   resolve_frame_pointers();

@@ -59,7 +59,7 @@ void link_series_frame(SeriesFrame* f) {
 
 SeriesFrame* carve_frame_for(uint32_t needed) {
   SeriesFrame* f = root.series_current;
-  if (f && f->top + needed < f->end) return f;
+  if (f && needed <= frame_room(f)) return f;
   f = find_series_frame(needed);
   if (!f) {
     collector::collect();
@@ -259,7 +259,7 @@ SeriesFrame* new_series_frame() {
 
 SeriesFrame* find_series_frame(uint32_t bytes) {
   for (SeriesFrame* f = root.series_head; f; f = f->next)
-    if (f->top + bytes < f->end) return f;
+    if (bytes <= frame_room(f)) return f;
   return nullptr;
 }
 
@@ -395,9 +395,11 @@ void zero_words(uint32_t* from, uint32_t* to) {
 
 // --- big series ----------------------------------------------------------------------
 
+// The pages hold 8 bytes more than asked, for the reason frames are never filled to
+// their last byte: a pointer just past the data must not name the next mapping.
 SeriesBuffer* alloc_big_series(size_t bytes) {
   size_t rounded = 0;
-  auto* big = static_cast<BigSeries*>(alloc_frame(sizeof(BigSeries) + bytes, &rounded));
+  auto* big = static_cast<BigSeries*>(alloc_frame(sizeof(BigSeries) + bytes + sizeof(uintptr_t), &rounded));
   big->next = nullptr;
   big->alloc_size = rounded;
   big->size = bytes;

@@ -20,6 +20,11 @@
 // to 2 MB, kept in ascending address order. A buffer takes 24 header bytes plus its
 // data, whose size is a multiple of 16, so the walk from one buffer to the next adds
 // the data size plus 24. Space is only reclaimed by the collector's compaction.
+// Neither allocation nor compaction fills a frame to its last byte (frame_room):
+// the address just past a frame's last buffer then lies inside the frame's own
+// pages and never names the mapping that follows it (a big series' header, another
+// frame), which code holds all the time and the stack scan would take for a
+// pointer to the end of that buffer, pinning it and with it its whole frame.
 //
 // Big series. A buffer of 2 MB or more lives alone in its own page allocation,
 // linked into the big-series list; it is never moved.
@@ -197,6 +202,13 @@ void free_node_frame(NodeFrame* f);
 // emptied by the collector, records each frame's history and picks the current
 // frame again.
 void trim_node_frames();
+
+// Bytes that may still be carved from the frame: all its free space but the last
+// 8 bytes (see above). Buffer lengths and frame ends are multiples of 8.
+inline size_t frame_room(const SeriesFrame* f) {
+  size_t free = size_t(f->end - f->top);
+  return free > sizeof(uintptr_t) ? free - sizeof(uintptr_t) : 0;
+}
 
 SeriesFrame* new_series_frame();
 SeriesFrame* new_series_frame_of(uint32_t data_size);   // fixed size, no growth
