@@ -352,11 +352,12 @@ void toggle_draw(Widget& w, int x, int y, const screen::Clip& visible) {
              PAINT_ESCAPES | PAINT_NO_TEXT | (has_focus(w) ? uint32_t(screen::REVERSE) : 0u));
 }
 
-// How a click or space changes the data, and whether the widget itself sends
-// `change` afterwards.
+// How a click or space changes the data, whether the widget itself sends
+// `change` after a click, and what it sends the faces for space.
 struct ToggleRule {
   Cell (*next)(const Cell& data);
   bool change_on_click;
+  uint32_t space_sends;
 };
 
 // none becomes true, a logic! flips, anything else becomes false.
@@ -368,10 +369,11 @@ Cell check_next(const Cell& data) {
 // A radio is only ever switched on.
 Cell radio_next(const Cell&) { return values::logic(true); }
 
-// A click on a radio already reaches the faces as `change` through the radio
-// event function, so the widget adds its own only for the space key.
-constexpr ToggleRule CHECK_RULE{check_next, true};
-constexpr ToggleRule RADIO_RULE{radio_next, false};
+// A click on a radio reaches the faces as `change` through the radio event
+// function, which also switches the sibling radios off. Space goes the same way
+// as a click, so it too clears the siblings and gives exactly one `change`.
+constexpr ToggleRule CHECK_RULE{check_next, true, event::T_CHANGE};
+constexpr ToggleRule RADIO_RULE{radio_next, false, event::T_CLICK};
 
 int toggle_handle(Widget& w, uint32_t type, const DispatchPoint& at, const ToggleRule& rule) {
   if (type == event::T_FOCUS || type == event::T_UNFOCUS) {
@@ -390,7 +392,8 @@ int toggle_handle(Widget& w, uint32_t type, const DispatchPoint& at, const Toggl
   now->ops->update(*now);
   if (!(now = again(slot, generation))) return 0;
   mark_dirty(now);
-  if (by_key || rule.change_on_click) awake(*now, event::T_CHANGE, at, 0);
+  if (by_key) awake(*now, rule.space_sends, at, 0);
+  else if (rule.change_on_click) awake(*now, event::T_CHANGE, at, 0);
   return 0;
 }
 

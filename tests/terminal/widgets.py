@@ -158,10 +158,13 @@ def main_session():
         check("field: %s moves the cursor" % key, settled(p, lambda: cursor_x(p), want), want)
     for _ in range(12):
         p.tmux("send-keys", "-t", "t", "C-b")
-    p.keys("BSpace", "Enter", "Tab")
+    p.keys("BSpace")
+    check("field: the cursor at the start", settled(p, lambda: cursor_x(p), left + 1), left + 1)
+    p.keys("Enter", "Tab")
     check("field: backspace at the start, Enter and Tab leave the text", barrier(p, left, top),
           ['DUMP "1234567890" 1234567890'])
-    check("field: the cursor at the start", settled(p, lambda: cursor_x(p), left + 1), left + 1)
+    # Tab hands the focus on to the password field; its caret stands after "pw".
+    check("field: Tab moves the focus on", settled(p, lambda: cursor_x(p), left + 15), left + 15)
 
     # The button: a click focuses it (and clicks), then it is reversed; space clicks once.
     p.click(left + 2, top + 7)
@@ -188,6 +191,7 @@ def main_session():
 
     p.click(left + 2, top + 10)
     check("radio: a click sets it", settled(p, radios, ("◉ one", "○ two")), ("◉ one", "○ two"))
+    check("radio: a click sends one change", take_notes(p, 1), ["CHANGE r1 true"])
     p.keys(" ")
     check("radio: space sends one change", take_notes(p, 1), ["CHANGE r1 true"])
     p.click(left + 2, top + 11)
