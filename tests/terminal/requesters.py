@@ -19,16 +19,9 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "harness"))
 import tui  # noqa: E402
+from tui import check, failures  # noqa: E402
 
 ZOL = sys.argv[1]
-failures = []
-
-
-def check(name, got, want):
-    if got != want:
-        failures.append("%s: got %r, want %r" % (name, got, want))
-
-
 def settled(p, get, want):
     p.wait_for(lambda: get() == want, tui.WAIT)
     return get()
@@ -91,7 +84,4 @@ else:
     finally:
         shutil.rmtree(folder)
 
-for f in failures:
-    print("FAIL", f)
-print("%d failures" % len(failures))
-sys.exit(1 if failures else 0)
+tui.report()

@@ -23,16 +23,9 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "harness"))
 import tui  # noqa: E402
+from tui import check, failures  # noqa: E402
 
 ZOL = sys.argv[1]
-failures = []
-
-
-def check(name, got, want):
-    if got != want:
-        failures.append("%s: got %r, want %r" % (name, got, want))
-
-
 def raw_modes(stty):
     return bool(re.search(r"(^|\s)-icanon(\s|$)", stty)) and bool(re.search(r"(^|\s)-echo(\s|$)", stty))
 
@@ -293,7 +286,4 @@ else:
     resizes()
 pty_bytes()
 
-for f in failures:
-    print("FAIL", f)
-print("%d failures" % len(failures))
-sys.exit(1 if failures else 0)
+tui.report()

@@ -17,16 +17,9 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "harness"))
 import tui  # noqa: E402
+from tui import check, failures  # noqa: E402
 
 ZOL = sys.argv[1]
-failures = []
-
-
-def check(name, got, want):
-    if got != want:
-        failures.append("%s: got %r, want %r" % (name, got, want))
-
-
 def form_and_click():
     p = tui.Pane(ZOL)
     p.run_until_shown('view [text "Name:" field button "OK" [print "clicked-x"]]\n'
@@ -73,7 +66,4 @@ else:
     form_and_click()
     containers()
 
-for f in failures:
-    print("FAIL", f)
-print("%d failures" % len(failures))
-sys.exit(1 if failures else 0)
+tui.report()

@@ -19,16 +19,9 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "harness"))
 import tui  # noqa: E402
+from tui import check, failures  # noqa: E402
 
 ZOL = sys.argv[1]
-failures = []
-
-
-def check(name, got, want):
-    if got != want:
-        failures.append("%s: got %r, want %r" % (name, got, want))
-
-
 WINDOW = r"""
 note: func [text] [write/append log-file append copy text newline]
 ticks: 0
@@ -123,7 +116,4 @@ else:
     session(True)
     session(False)
 
-for f in failures:
-    print("FAIL", f)
-print("%d failures" % len(failures))
-sys.exit(1 if failures else 0)
+tui.report()

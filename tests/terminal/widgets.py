@@ -28,16 +28,9 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "harness"))
 import tui  # noqa: E402
+from tui import check, failures  # noqa: E402
 
 ZOL = sys.argv[1]
-failures = []
-
-
-def check(name, got, want):
-    if got != want:
-        failures.append("%s: got %r, want %r" % (name, got, want))
-
-
 WINDOW = r"""
 note: func [value] [write/append log-file append form reduce value newline]
 on-change-note: make object! [on-change: func [f e] [note ["CHANGE" f/extra f/data]]]
@@ -247,7 +240,4 @@ else:
                   "256 colours")
     image_session({"TERM": "screen", "COLORTERM": ""}, r"\x1b\[[0-9;]*(3[0-7]|9[0-7])[;m]", "palette")
 
-for f in failures:
-    print("FAIL", f)
-print("%d failures" % len(failures))
-sys.exit(1 if failures else 0)
+tui.report()

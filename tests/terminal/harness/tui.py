@@ -16,6 +16,7 @@ import os
 import select
 import struct
 import subprocess
+import sys
 import tempfile
 import termios
 import time
@@ -243,3 +244,20 @@ class Pty:
         os.close(self.master)
         os.close(self.slave)
         return self.proc.wait()
+
+
+# Checks shared by the terminal scripts: a mismatch is recorded and the script goes
+# on, so one run lists every failure; `report` prints them and ends the script.
+failures = []
+
+
+def check(name, got, want):
+    if got != want:
+        failures.append("%s: got %r, want %r" % (name, got, want))
+
+
+def report():
+    for f in failures:
+        print("FAIL", f)
+    print("%d failures" % len(failures))
+    sys.exit(1 if failures else 0)
