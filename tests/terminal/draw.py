@@ -52,11 +52,6 @@ print "VIEW-END"
 """
 
 
-def notes(p):
-    with open(p.log) as f:
-        return [l.rstrip("\n") for l in f]
-
-
 def session():
     p = tui.Pane(ZOL)
     p.run_until_shown(WINDOW, "label-one")
@@ -73,7 +68,7 @@ def session():
 
     before = p.capture(escapes=True)
     p.keys("d")
-    p.wait_for(lambda: "DRAWN" in notes(p) and p.find("label-two") is not None, tui.WAIT)
+    p.wait_for(lambda: "DRAWN" in p.notes() and p.find("label-two") is not None, tui.WAIT)
     p.stable()
     after = p.capture(escapes=True)
     check("drawing on an image leaves the screen alone", after, before.replace("label-one", "label-two"))

@@ -62,11 +62,6 @@ print "VIEW-END"
 """
 
 
-def notes(p):
-    with open(p.log) as f:
-        return [l.rstrip("\n") for l in f]
-
-
 def start(synced):
     p = tui.Pane(ZOL)
     p.run_until_shown(WINDOW.replace("SYNCED", "true" if synced else "false"), "button")
@@ -82,9 +77,9 @@ def session(synced):
     p = start(synced)
     column, row = p.find("button")
     p.click(column + 1, row)
-    p.wait_for(lambda: "PANEL-CLICK" in notes(p), tui.WAIT)
+    p.wait_for(lambda: "PANEL-CLICK" in p.notes(), tui.WAIT)
     p.stable()
-    check("%s: the panel's actor hears the button's click once" % mode, notes(p).count("PANEL-CLICK"), 1)
+    check("%s: the panel's actor hears the button's click once" % mode, p.notes().count("PANEL-CLICK"), 1)
 
     p.wait_for(lambda: re.search(r"tick-\d", p.capture()) is not None, tui.WAIT)
     check("%s: the timer's text shows" % mode, re.search(r"tick-\d", p.capture()) is not None, True)
@@ -98,8 +93,8 @@ def session(synced):
     p.wait_for(lambda: "divide by zero" in p.capture(), tui.WAIT)
     check("%s: an actor's error is printed" % mode, "divide by zero" in p.capture(), True)
     p.keys("p")
-    p.wait_for(lambda: "KEY-P" in notes(p), tui.WAIT)
-    check("%s: the view answers after the error" % mode, "KEY-P" in notes(p), True)
+    p.wait_for(lambda: "KEY-P" in p.notes(), tui.WAIT)
+    check("%s: the view answers after the error" % mode, "KEY-P" in p.notes(), True)
 
     p.keys("u")
     p.wait_for(lambda: back_at_prompt(p), tui.WAIT)

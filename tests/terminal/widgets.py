@@ -72,18 +72,13 @@ print "VIEW-END"
 """
 
 
-def notes(p):
-    with open(p.log) as f:
-        return [l.rstrip("\n") for l in f]
-
-
 def take_notes(p, count):
     """Waits for `count` new notes after those already read, then answers them."""
     seen = getattr(p, "seen", 0)
-    p.wait_for(lambda: len(notes(p)) >= seen + count, tui.WAIT)
+    p.wait_for(lambda: len(p.notes()) >= seen + count, tui.WAIT)
     p.stable()
-    got = notes(p)[seen:]
-    p.seen = len(notes(p))
+    got = p.notes()[seen:]
+    p.seen = len(p.notes())
     return got
 
 
@@ -103,7 +98,7 @@ def barrier(p, left, top):
     been handled by then."""
     seen = getattr(p, "seen", 0)
     p.click(left + 41, top + 12)
-    p.wait_for(lambda: any(n.startswith("DUMP") for n in notes(p)[seen:]), tui.WAIT)
+    p.wait_for(lambda: any(n.startswith("DUMP") for n in p.notes()[seen:]), tui.WAIT)
     return take_notes(p, 0)
 
 

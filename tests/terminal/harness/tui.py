@@ -94,6 +94,11 @@ class Pane:
         self.tmux("send-keys", "-t", "t", "-l", "do to block! read %" + path)
         self.tmux("send-keys", "-t", "t", "Enter")
 
+    def notes(self):
+        """The lines the scripts wrote to their log file so far."""
+        with open(self.log) as f:
+            return [l.rstrip("\n") for l in f]
+
     def run_until_shown(self, source, text):
         """Runs the source and waits until the text is on the pane and it is still."""
         self.run(source)
