@@ -282,7 +282,7 @@ void Run::push_frame(const Cell& rules, int32_t at, int32_t code, const Cell& fi
   if (trace_stack_.is(T_NONE)) return;
   Cell where = {T_TRIPLE, uint32_t(at), uint32_t(pos()), uint32_t(tail() - pos())};
   Cell last = rules;
-  if (code) pair::make_at(&last, code, 0);
+  if (code) pair::make_at(&(last = Cell{}), code, 0);   // no new-line mark of the rules' cell
   block::append(&trace_stack_, &first);
   block::append(&trace_stack_, &where);
   block::append(&trace_stack_, &last);

@@ -93,7 +93,7 @@ const Cell* make_null_handle(Args) {
 
 const Cell* get_screen_size(Args) {
   platform::terminal::WindowSize size = platform::terminal::window_size();
-  Cell p;
+  Cell p{};   // make_at keeps the target's new-line mark: start from none
   return answer(*pair::make_at(&p, size.columns, size.rows));
 }
 
@@ -120,7 +120,7 @@ const Cell* size_text(Args a) {
     widest = column > widest ? column : widest;
   }
   float xy[2] = {float(widest), float(lines)};
-  Cell p;
+  Cell p{};
   return answer(*point::make_at(&p, 2, xy));
 }
 

@@ -118,7 +118,7 @@ Caret cell_of(const Cell* point) {
 
 const Cell* answer_point(Caret c) {
   float xy[2] = {float(c.column), float(c.line)};
-  Cell p;
+  Cell p{};   // make_at keeps the target's new-line mark: start from none
   return library::answer(*point::make_at(&p, 2, xy));
 }
 

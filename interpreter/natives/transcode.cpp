@@ -155,7 +155,7 @@ lexer::Reply call_tracer(void* context, const lexer::TraceEvent& event) {
   stack::push(&type);
   Cell line = values::integer(int32_t(event.line));
   stack::push(&line);
-  Cell token;
+  Cell token{};
   if (event.value) token = *event.value;
   else pair::make_at(&token, start, end);
   stack::push(&token);

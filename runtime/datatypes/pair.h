@@ -17,6 +17,8 @@ namespace zol::pair {
 
 void init();
 
+// make_at writes in place and keeps the new-line mark `c` had (a pair poked into
+// a block keeps its layout): a fresh local must start as Cell{}.
 Cell* make_at(Cell* c, int32_t x, int32_t y);
 Cell* push(int32_t x, int32_t y);
 int32_t x_of(const Cell* c);
@@ -29,7 +31,8 @@ void do_math(int op);
 
 namespace zol::point {
 
-// A point2D! (two coordinates) or point3D! (three) of the given floats.
+// A point2D! (two coordinates) or point3D! (three) of the given floats, keeping
+// the new-line mark `c` had, as pair::make_at does.
 Cell* make_at(Cell* c, int coordinates, const float* values);
 Cell* push(int coordinates, const float* values);
 float coordinate(const Cell* c, int index);   // 0-based

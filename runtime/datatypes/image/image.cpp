@@ -37,7 +37,7 @@ Cell* make_at(Cell* out, int32_t w, int32_t h) {
   w = std::max(w, 0);
   h = std::max(h, 0);
   if (w > MAX_SIDE || h > MAX_SIDE) {
-    Cell size;
+    Cell size{};
     pair::make_at(&size, w, h);
     fire(err::script::OUT_OF_RANGE, &size);
   }
