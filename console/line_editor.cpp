@@ -569,7 +569,7 @@ const Cell* init_console(Cell* const* args) {
   init();
   term::WindowSize size{80, 50};
   if (interactive()) size = term::window_size();
-  pair::make_at(&routine_result, size.columns, size.rows);
+  pair::make_at(&(routine_result = Cell{}), size.columns, size.rows);
   return &routine_result;
 }
 
