@@ -2,10 +2,10 @@
 // evaluated, their value molded and any error reported. Evaluation either gives a
 // value or raises an error that the try frame receives; either way the stacks end
 // where they started and no exit is left pending. The loop natives that can run
-// without end (forever, while, until, loop, repeat) are taken away first, and a
-// run may evaluate only so many expressions (recursion needs no loop native), so
-// that a hang means a fault. A crash, a sanitizer report, a hang or a broken rule
-// (abort) is a finding.
+// without end, the words that end the process and the readers of standard input
+// are taken away first, and a run may evaluate only so many expressions
+// (recursion needs no loop native), so that a hang means a fault. A crash, a
+// sanitizer report, a hang or a broken rule (abort) is a finding.
 #include <cstdint>
 #include <cstdlib>
 
@@ -35,10 +35,17 @@ constexpr int64_t EXPRESSIONS_PER_INPUT = 200000;
 
 using fuzz::run_checked;
 
+// Words an input may not run: the loop natives that need not end; the ways out of
+// the process (`quit`, the console's `q`, the routine under both), whose exit
+// libFuzzer would report as a finding; and the readers of standard input, which
+// wait for the fuzzer's own input.
+constexpr const char* TAKEN_AWAY[] = {"forever", "while", "until", "loop", "repeat",
+                                      "quit", "q", "quit-return",
+                                      "ask", "input", "_read-input", "read-stdin", "input-stdin"};
+
 void start_runtime() {
   if (!fuzz::start_runtime_every(INPUTS_PER_RUNTIME)) return;
-  for (const char* endless : {"forever", "while", "until", "loop", "repeat"})
-    *context::global_value(symbol::make(endless)) = values::none;
+  for (const char* taken : TAKEN_AWAY) *context::global_value(symbol::make(taken)) = values::none;
 }
 
 void show(const Cell& value) {
