@@ -92,15 +92,6 @@ struct Walk {
   }
 };
 
-std::u32string chars_of(const Cell* text) {
-  std::u32string s;
-  if (!text || !text->is(T_STRING)) return s;
-  int32_t n = string::length(text);
-  s.reserve(size_t(n));
-  for (int32_t i = 0; i < n; i++) s += char32_t(string::char_at(text, i));
-  return s;
-}
-
 // A size facet's columns, or unlimited without a size.
 int wrap_width(const Cell* face) {
   const Cell* size = backend::facet_of(face, "size");
@@ -193,7 +184,7 @@ uint32_t font_colour(const Cell* font, int colour_level) {
 }
 
 StyleRun face_run(const Cell* face, int colour_level) {
-  StyleRun run = make_run(chars_of(backend::facet_of(face, "text")),
+  StyleRun run = make_run(backend::text_of(backend::facet_of(face, "text")),
                           backend::tuple_colour(backend::facet_of(face, "color"), colour_level),
                           font_colour(backend::facet_of(face, "font"), colour_level));
   const Cell* data = backend::facet_of(face, "data");
@@ -242,7 +233,7 @@ const Cell* metrics(const Cell* face, const Cell* argument, int32_t type) {
     Cell t = type_facet ? *type_facet : values::none;
     fire(err::script::FACE_TYPE, &t);
   }
-  std::u32string text = chars_of(backend::facet_of(face, "text"));
+  std::u32string text = backend::text_of(backend::facet_of(face, "text"));
   int width = wrap_width(face);
   switch (type) {
     case 0:

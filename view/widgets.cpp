@@ -228,7 +228,9 @@ uint32_t colour_of(const Cell* c) { return tuple_colour(c, state().colour_level)
 std::u32string text_of(const Cell* c) {
   std::u32string s;
   if (!c || !c->is(T_STRING)) return s;
-  for (int32_t i = 0, n = string::length(c); i < n; i++) s += char32_t(string::char_at(c, i));
+  int32_t n = string::length(c);
+  s.reserve(size_t(n));
+  for (int32_t i = 0; i < n; i++) s += char32_t(string::char_at(c, i));
   return s;
 }
 
