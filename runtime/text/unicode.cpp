@@ -1,6 +1,7 @@
 // Text codecs (see unicode.h).
 #include "runtime/text/unicode.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -103,6 +104,20 @@ bool can_complete(uint32_t prefix, uint32_t length, uint32_t missing) {
 // The narrowest unit that holds a code point.
 uint32_t unit_for(uint32_t cp) { return cp > 0xFFFF ? 4 : cp > 0xFF ? 2 : 1; }
 
+// The end of the run of ASCII bytes from p: the first byte at or above 0x80, or
+// `end`. Most text is long runs of ASCII, so the scan looks at eight bytes a step.
+const uint8_t* ascii_run_end(const uint8_t* p, const uint8_t* end) {
+  constexpr uint64_t HIGH_BITS = 0x8080808080808080u;
+  while (end - p >= 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    if (word & HIGH_BITS) break;
+    p += 8;
+  }
+  while (p < end && *p < 0x80) p++;
+  return p;
+}
+
 // Writes code points into a string buffer from its first used unit on: the buffer
 // is emptied first (a target's old text is overwritten), widened as a whole when a
 // code point needs a wider unit, and grown when full.
@@ -129,6 +144,17 @@ class TextSink {
     if (b_->tail + unit > b_->size) b_ = memory::expand_series_copy(b_, b_->size + growth(unit));
     string::put_char(b_->tail_ptr(), unit, cp);
     b_->tail += unit;
+  }
+
+  // A run of ASCII bytes, copied whole while the buffer holds bytes.
+  void put_ascii(const uint8_t* run, uint32_t n) {
+    if (b_->unit() != 1) {
+      for (uint32_t i = 0; i < n; i++) put(run[i]);
+      return;
+    }
+    if (b_->tail + n > b_->size) b_ = memory::expand_series_copy(b_, b_->size + std::max(n, growth(1)));
+    std::memcpy(b_->tail_ptr(), run, n);
+    b_->tail += n;
   }
 
   NodeRef node() const { return b_->node; }
@@ -317,11 +343,26 @@ NodeRef load_utf8_buffer(const uint8_t* bytes, uint32_t length, Cell* target, ui
   const uint8_t* p = bytes;
   const uint8_t* end = bytes + length;
   if (length >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) p += 3;
-  return load_bytes(p, end, target, remain, crlf, length,
-                    [](const uint8_t* at, const uint8_t* stop, uint32_t* consumed) {
-                      *consumed = static_cast<uint32_t>(stop - at);
-                      return decode_utf8_char_checked(at, consumed);
-                    });
+  TextSink sink(target, length, 1, length);
+  while (p < end) {
+    const uint8_t* run_end = ascii_run_end(p, end);
+    // With crlf a run stops at its first CR, which the folding below handles.
+    if (crlf) {
+      if (const void* cr = std::memchr(p, '\r', size_t(run_end - p))) run_end = static_cast<const uint8_t*>(cr);
+    }
+    sink.put_ascii(p, static_cast<uint32_t>(run_end - p));
+    p = run_end;
+    if (p == end) break;
+    uint32_t consumed = static_cast<uint32_t>(end - p);
+    int32_t cp = decode_utf8_char_checked(p, &consumed);
+    if (cp < 0) break;
+    p += consumed;
+    uint32_t c = static_cast<uint32_t>(cp);
+    if (crlf && drop_folded_cr(&c, p, end)) continue;
+    sink.put(c);
+  }
+  if (remain) *remain = static_cast<uint32_t>(end - p);
+  return sink.node();
 }
 
 NodeRef load_utf8(const uint8_t* bytes, uint32_t length, Cell* target) {
@@ -512,7 +553,7 @@ void repair_utf8(std::string* bytes) {
   bool repaired = false;
   while (p < end) {
     const uint8_t* run = p;
-    while (p < end && *p < 0x80) p++;
+    p = ascii_run_end(p, end);
     if (repaired) out.append(reinterpret_cast<const char*>(run), size_t(p - run));
     if (p == end) break;
     uint32_t cp;

@@ -286,6 +286,51 @@ TEST(LineEnds, Utf8FoldsCrLfAndUtf16DropsEveryCr) {
   EXPECT_EQ(test::chars(load_utf16(utf16le(u"a\r\nb\rc"), false)), U"a\r\nb\rc");
 }
 
+// Text is read a run of ASCII bytes at a time, eight bytes a step: whatever
+// breaks a run (a wider character, a CR to fold, a bad or cut sequence) must be
+// found at every offset into a step, and what follows it read on.
+TEST(Utf8Loader, AsciiRunsBrokenAtEveryOffset) {
+  struct Break {
+    const char* what;
+    Bytes bytes;
+    std::u32string text;   // what the break reads as (with CR LF folding)
+    uint32_t unit;
+  };
+  const Break breaks[] = {
+      {"Latin-1", "\xC3\xA9", U"\u00E9", 1},
+      {"widening to two bytes", "\xE2\x82\xAC", U"\u20AC", 2},
+      {"widening to four bytes", "\xF0\x9F\x98\x80", U"\U0001F600", 4},
+      {"CR LF", "\r\n", U"\n", 1},
+      {"lone CR", "\r", U"\n", 1},
+  };
+  for (const Break& b : breaks) {
+    for (size_t before = 0; before <= 17; before++) {
+      Bytes input = Bytes(before, 'a') + b.bytes + Bytes(19 - before, 'b');
+      std::u32string want = std::u32string(before, U'a') + b.text + std::u32string(19 - before, U'b');
+      Cell s;
+      string::make_at(&s, 0);
+      unicode::load_utf8_buffer(bytes_of(input), uint32_t(input.size()), &s, nullptr, true);
+      EXPECT_EQ(test::chars(s), want) << b.what << " after " << before;
+      EXPECT_EQ(test::unit(s), b.unit) << b.what << " after " << before;
+    }
+  }
+  for (size_t before = 0; before <= 17; before++) {
+    Bytes run(before, 'a');
+    EXPECT_EQ(test::raised([&] { load(run + "\x80" + "bbbbbbbbb"); }), invalid_utf8) << before;
+    EXPECT_EQ(test::binary_bytes(error::last_args[0]), "\x80" "bbb") << before;   // four bytes from it
+    Bytes cut = run + "\xF0\x9F\x98";
+    uint32_t remain = 0;
+    Cell c;
+    string::make_at(&c, 0);
+    unicode::load_utf8_buffer(bytes_of(cut), uint32_t(cut.size()), &c, &remain, false);
+    EXPECT_EQ(test::chars(c), std::u32string(before, U'a')) << before;
+    EXPECT_EQ(remain, 3u) << before;
+    Bytes bad = run + "\xFF" + Bytes(9, 'b');
+    unicode::repair_utf8(&bad);
+    EXPECT_EQ(bad, run + "\xEF\xBF\xBD" + Bytes(9, 'b')) << before;
+  }
+}
+
 TEST(Utf8Writer, KnownEncodings) {
   struct Case {
     uint32_t cp;
