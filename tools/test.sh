@@ -64,8 +64,8 @@ suite build-asan ZOL_GC_STRESS="$debug_stride" ZOL_GC_STRESS_OFFSET="$((offset %
 # tests/fuzz/<fuzzer>.options (one line) when there are; a
 # finding is written there too and fails the stage.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZOL_SANITIZE=ON -DZOL_FUZZ=ON >/dev/null
-for run in fuzz_utf8:30 fuzz_basecode:30 fuzz_lexer_scan:30 fuzz_load:60 fuzz_eval:60 fuzz_parse:60 \
-           fuzz_inflate:30 fuzz_zolbin:30 fuzz_image_load:30 fuzz_image_roundtrip:30 fuzz_text_codecs:60; do
+for run in fuzz_utf8:20 fuzz_basecode:20 fuzz_lexer_scan:20 fuzz_load:45 fuzz_eval:45 fuzz_parse:45 \
+           fuzz_inflate:20 fuzz_zolbin:20 fuzz_image_load:20 fuzz_image_roundtrip:20 fuzz_text_codecs:45; do
   fuzzer=${run%:*}
   ninja -C build-fuzz "$fuzzer"
   mkdir -p "build-fuzz/corpus/$fuzzer"
