@@ -177,13 +177,22 @@ bool drop_folded_cr(uint32_t* cp, const uint8_t* next, const uint8_t* end) {
   return false;
 }
 
-// The loop shared by the byte-oriented loaders. decode(p, end, &consumed) answers a
-// code point, or -1 to stop (the rest is reported through *remain).
+// The loop shared by the byte-oriented loaders, whose bytes below 0x80 are ASCII:
+// a run of them is copied whole (up to a CR when `crlf` folds it), and any other
+// byte goes through decode(p, end, &consumed), which answers a code point, or -1 to
+// stop (the rest is reported through *remain).
 template <class Decode>
 NodeRef load_bytes(const uint8_t* p, const uint8_t* end, Cell* target, uint32_t* remain, bool crlf,
                    uint32_t length, Decode decode) {
   TextSink sink(target, length, 1, length);
   while (p < end) {
+    const uint8_t* run_end = ascii_run_end(p, end);
+    if (crlf) {
+      if (const void* cr = std::memchr(p, '\r', size_t(run_end - p))) run_end = static_cast<const uint8_t*>(cr);
+    }
+    sink.put_ascii(p, static_cast<uint32_t>(run_end - p));
+    p = run_end;
+    if (p == end) break;
     uint32_t consumed = 0;
     int32_t cp = decode(p, end, &consumed);
     if (cp < 0) break;
@@ -343,26 +352,11 @@ NodeRef load_utf8_buffer(const uint8_t* bytes, uint32_t length, Cell* target, ui
   const uint8_t* p = bytes;
   const uint8_t* end = bytes + length;
   if (length >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) p += 3;
-  TextSink sink(target, length, 1, length);
-  while (p < end) {
-    const uint8_t* run_end = ascii_run_end(p, end);
-    // With crlf a run stops at its first CR, which the folding below handles.
-    if (crlf) {
-      if (const void* cr = std::memchr(p, '\r', size_t(run_end - p))) run_end = static_cast<const uint8_t*>(cr);
-    }
-    sink.put_ascii(p, static_cast<uint32_t>(run_end - p));
-    p = run_end;
-    if (p == end) break;
-    uint32_t consumed = static_cast<uint32_t>(end - p);
-    int32_t cp = decode_utf8_char_checked(p, &consumed);
-    if (cp < 0) break;
-    p += consumed;
-    uint32_t c = static_cast<uint32_t>(cp);
-    if (crlf && drop_folded_cr(&c, p, end)) continue;
-    sink.put(c);
-  }
-  if (remain) *remain = static_cast<uint32_t>(end - p);
-  return sink.node();
+  return load_bytes(p, end, target, remain, crlf, length,
+                    [](const uint8_t* at, const uint8_t* stop, uint32_t* consumed) {
+                      *consumed = static_cast<uint32_t>(stop - at);
+                      return decode_utf8_char_checked(at, consumed);
+                    });
 }
 
 NodeRef load_utf8(const uint8_t* bytes, uint32_t length, Cell* target) {

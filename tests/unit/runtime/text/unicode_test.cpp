@@ -508,6 +508,12 @@ TEST(CodePage1251, MapsTheHighHalfAndWidensWhenNeeded) {
   s.w2 = unicode::load_cp1251(bytes_of(latin), uint32_t(latin.size()), nullptr, true);
   EXPECT_EQ(test::chars(s), U"\u00A0\u00A9\n");
   EXPECT_EQ(test::unit(s), 1u);
+
+  // Runs of ASCII around a character that widens the string, and a CR LF to fold.
+  Bytes runs = "abcdefghij\x88klmnopqrstu\r\nvwxyz0123";
+  s.w2 = unicode::load_cp1251(bytes_of(runs), uint32_t(runs.size()), nullptr, true);
+  EXPECT_EQ(test::chars(s), U"abcdefghij\u20ACklmnopqrstu\nvwxyz0123");
+  EXPECT_EQ(test::unit(s), 2u);
 }
 
 TEST(WideningInPlace, ConvertersKeepTheText) {
