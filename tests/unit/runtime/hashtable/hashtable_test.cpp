@@ -152,7 +152,7 @@ void verify_hash_table(NodeRef table) {
     int32_t bucket = index_entries(t)[i] - 1;
     ASSERT_GE(bucket, 0) << "cell " << i << " not indexed";
     ASSERT_EQ(state(flags_of(t), bucket), B_OCCUPIED);
-    int32_t key = keys_of(t)[bucket];
+    int32_t key = keys_of(t)[bucket].key;
     if (key >= 0) {
       ASSERT_EQ(key, i);
     } else {
@@ -206,8 +206,8 @@ TEST(HashKindTable, ThreeCopiesWithTwoDeletedKeepTheThirdFindable) {
   NodeRef t = init(5, block, K_HASH);
   Cell seven = integer(7);
   int32_t bucket = index_entries(record(t))[0] - 1;
-  EXPECT_LT(keys_of(record(t))[bucket], 0) << "one bucket holds a group";
-  EXPECT_EQ(array::length(group_node(record(t), -keys_of(record(t))[bucket])), 3);
+  EXPECT_LT(keys_of(record(t))[bucket].key, 0) << "one bucket holds a group";
+  EXPECT_EQ(array::length(group_node(record(t), -keys_of(record(t))[bucket].key)), 3);
   remove(t, cells(block) + 0);
   remove(t, cells(block) + 4);
   EXPECT_EQ(state(flags_of(record(t)), bucket), B_OCCUPIED);
