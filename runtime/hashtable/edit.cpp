@@ -22,14 +22,14 @@ template <class Map>
 void renumber(Table* t, int32_t lo, int32_t hi, Map new_index) {
   ensure_index_room(t, hi);
   const int32_t* entries = index_entries(t);
-  int32_t* keys = keys_of(t);
+  BucketKey* keys = keys_of(t);
   std::vector<bool> group_done(size_t(array::length(t->groups)) + 1);
   for (int32_t i = lo; i < hi; i++) {
     int32_t bucket = entries[i] - 1;
     if (bucket < 0) continue;
-    int32_t key = keys[bucket];
+    int32_t key = keys[bucket].key;
     if (key >= 0) {
-      keys[bucket] = new_index(key);
+      keys[bucket].key = new_index(key);
       continue;
     }
     if (group_done[size_t(-key)]) continue;

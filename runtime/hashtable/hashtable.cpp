@@ -96,17 +96,42 @@ uint32_t hash_symbol(const uint8_t* utf8, size_t length) {
   return murmur_mapped<lower_ascii>(utf8, length, seed);
 }
 
+namespace {
+
+// The case folding of the hash: ASCII letters here, the rest through the tables.
+inline uint32_t upper_char(uint32_t cp) {
+  if (cp < 0x80) return cp - 'a' < 26u ? cp - 0x20 : cp;
+  return case_folding::to_upper_char(cp);
+}
+
+// The character loop of hash_string, one instance per character width so that
+// reading a character is a plain load.
+template <uint32_t Unit>
+uint32_t mix_characters(const uint8_t* p, const uint8_t* end, bool case_sensitive, uint32_t* count) {
+  uint32_t h = seed, n = 0;
+  for (; p < end; p += Unit, n++) {
+    uint32_t cp = string::get_char(p, Unit);
+    h = mix_block(h, case_sensitive ? cp : upper_char(cp));
+  }
+  *count = n;
+  return h;
+}
+
+}  // namespace
+
 uint32_t hash_string(const Cell* s, bool case_sensitive) {
   SeriesBuffer* b = memory::buffer_of(series_cell::node(s));
   uint32_t unit = b->unit();
-  if (unit != 1 && unit != 2 && unit != 4)
-    system::runtime_error(system::FATAL_NO_SWITCH, reinterpret_cast<uintptr_t>(&hash_string));
   int32_t head = series_cell::head(s);
   const uint8_t* p = b->head() + (head > 0 ? size_t(head) * unit : 0);
-  uint32_t h = seed, count = 0;
-  for (; p < b->tail_ptr(); p += unit, count++) {
-    uint32_t cp = string::get_char(p, unit);
-    h = mix_block(h, case_sensitive ? cp : case_folding::to_upper_char(cp));
+  const uint8_t* end = b->tail_ptr();
+  uint32_t h = 0, count = 0;
+  switch (unit) {
+    case 1: h = mix_characters<1>(p, end, case_sensitive, &count); break;
+    case 2: h = mix_characters<2>(p, end, case_sensitive, &count); break;
+    case 4: h = mix_characters<4>(p, end, case_sensitive, &count); break;
+    default:
+      system::runtime_error(system::FATAL_NO_SWITCH, reinterpret_cast<uintptr_t>(&hash_string));
   }
   return fmix32(h ^ (4 * count));
 }
@@ -173,7 +198,9 @@ int32_t growth_request(const Table* t) {
 }
 
 NodeRef new_flags(int32_t buckets) { return memory::alloc_bytes_filled(int64_t(flag_bytes(buckets)), 0xAA); }
-NodeRef new_keys(int32_t buckets) { return memory::alloc_bytes_filled(int64_t(buckets) * 4, 0); }
+NodeRef new_keys(int32_t buckets) {
+  return memory::alloc_bytes_filled(int64_t(buckets) * int64_t(sizeof(BucketKey)), 0);
+}
 
 bool keys_match(const Cell* stored, const Cell* key, int op) {
   ActionFn fn = datatype::action(stored->type(), A_COMPARE);
@@ -202,7 +229,7 @@ void forget_cell(Table* t, int32_t index) {
   if (bucket < 0) return;
   entries[index] = -1;
   t->size--;
-  int32_t key = keys_of(t)[bucket];
+  int32_t key = keys_of(t)[bucket].key;
   if (key < 0) {
     NodeRef group = group_node(t, -key);
     array::remove_int(group, index);
@@ -251,13 +278,13 @@ void record_index(NodeRef table, int32_t index, int32_t bucket) {
 
 // Cell `index` joins the duplicate group of `bucket` (made on the first duplicate).
 void join_group(NodeRef table, int32_t bucket, int32_t index) {
-  int32_t key = keys_of(record(table))[bucket];
+  int32_t key = keys_of(record(table))[bucket].key;
   if (key >= 0) {
     NodeRef group = array::make(4, 4);
     array::append_int(group, key);
     array::append_int(record(table)->groups, int32_t(group));
-    keys_of(record(table))[bucket] = -array::length(record(table)->groups);
-    key = keys_of(record(table))[bucket];
+    keys_of(record(table))[bucket].key = -array::length(record(table)->groups);
+    key = keys_of(record(table))[bucket].key;
   }
   array::append_int(group_node(record(table), -key), index);
   record(table)->size++;
@@ -270,10 +297,13 @@ void insert_cell(NodeRef table, int32_t index) {
   Table* t = record(table);
   const Cell* key = cells_of(t) + index;
   if (t->stamp == 0 && t->kind != K_SYMBOL && identity_hashed(key->type())) t->stamp = current_stamp();
-  const int32_t* keys = keys_of(t);
+  const BucketKey* keys = keys_of(t);
   int op = t->kind == K_HASH ? C_EQUAL : C_STRICT_EQUAL;
-  Slot slot = probe_slot(flags_of(t), t->buckets, hash_value(key), [&](int32_t i) {
-    const Cell* stored = first_cell_of(t, keys[i]);
+  uint32_t hash = hash_value(key);
+  uint32_t tag = tag_of(hash, key->type());
+  Slot slot = probe_slot(flags_of(t), t->buckets, hash, [&](int32_t i) {
+    if (!may_match(keys[i].tag, tag)) return false;
+    const Cell* stored = first_cell_of(t, keys[i].key);
     return stored->type() == key->type() && keys_match(stored, key, op);
   });
   if (slot.found) {
@@ -284,7 +314,7 @@ void insert_cell(NodeRef table, int32_t index) {
   if (bucket < 0) fire(err::internal::LIMIT_HIT);
   if (slot.fresh) t->occupied++;
   set_occupied(flags_of(t), bucket);
-  keys_of(t)[bucket] = index;
+  keys_of(t)[bucket] = {index, tag};
   t->size++;
   if (t->kind == K_HASH) record_index(table, index, bucket);
 }
@@ -403,12 +433,15 @@ Cell* get_in_hash(NodeRef table, const Cell* key, const FindRule& rule, int op) 
   Table* t = record(table);
   int32_t best = rule.reverse ? -1 : block_length(t);
   bool found = false;
-  Probe p(hash_value(key), t->buckets);
+  uint32_t hash = hash_value(key);
+  uint32_t tag = tag_of(hash, key->type());
+  Probe p(hash, t->buckets);
   do {
     uint32_t s = state(flags_of(t), p.i);
     if (s == B_EMPTY) break;
     if (s == B_DELETED) continue;
-    int32_t stored = keys_of(t)[p.i];
+    if (!may_match(keys_of(t)[p.i].tag, tag)) continue;
+    int32_t stored = keys_of(t)[p.i].key;
     if (!keys_match(first_cell_of(t, stored), key, C_EQUAL)) continue;
     NodeRef group = stored < 0 ? group_node(t, -stored) : 0;
     int32_t members = group ? array::length(group) : 1;
@@ -427,12 +460,16 @@ Cell* get_in_hash(NodeRef table, const Cell* key, const FindRule& rule, int op) 
 
 Cell* get_in_keys(NodeRef table, const Cell* key, int op) {
   Table* t = record(table);
-  Probe p(hash_value(key), t->buckets);
+  uint32_t hash = hash_value(key);
+  uint32_t tag = tag_of(hash, key->type());
+  const uint32_t* flags = flags_of(t);
+  const BucketKey* keys = keys_of(t);
+  Probe p(hash, t->buckets);
   do {
-    uint32_t s = state(flags_of(t), p.i);
+    uint32_t s = state(flags, p.i);
     if (s == B_EMPTY) return nullptr;
-    if (s == B_DELETED) continue;
-    Cell* stored = cells_of(t) + keys_of(t)[p.i];
+    if (s == B_DELETED || !may_match(keys[p.i].tag, tag)) continue;
+    Cell* stored = cells_of(t) + keys[p.i].key;
     if (stored->type() == key->type() && keys_match(stored, key, op)) return stored;
   } while (p.next());
   return nullptr;
@@ -455,7 +492,9 @@ Cell* find_next(NodeRef table, const Cell* key, Cursor& cursor) {
   if (cursor.position < 0) refresh(table);
   Table* t = record(table);
   Cell k = lookup_key(t, key);
-  Probe p(hash_value(&k), t->buckets);
+  uint32_t hash = hash_value(&k);
+  uint32_t tag = tag_of(hash, k.type());
+  Probe p(hash, t->buckets);
   if (cursor.position >= 0) {
     p.i = cursor.position & (t->buckets - 1);
     p.step = cursor.step;
@@ -464,8 +503,8 @@ Cell* find_next(NodeRef table, const Cell* key, Cursor& cursor) {
   do {
     uint32_t s = state(flags_of(t), p.i);
     if (s == B_EMPTY) break;
-    if (s == B_DELETED) continue;
-    Cell* stored = const_cast<Cell*>(first_cell_of(t, keys_of(t)[p.i]));
+    if (s == B_DELETED || !may_match(keys_of(t)[p.i].tag, tag)) continue;
+    Cell* stored = const_cast<Cell*>(first_cell_of(t, keys_of(t)[p.i].key));
     if (stored->type() == k.type() && keys_match(stored, &k, C_EQUAL)) {
       cursor.position = p.i;
       cursor.step = p.step;
@@ -525,21 +564,28 @@ void replace_buckets(NodeRef table, int32_t buckets, int32_t upper) {
   NodeRef keys = new_keys(buckets);
   Table* t = record(table);
   const uint32_t* old_flags = flags_of(t);
-  const int32_t* old_keys = keys_of(t);
+  const BucketKey* old_keys = keys_of(t);
   uint32_t* new_flag_words = reinterpret_cast<uint32_t*>(memory::buffer_of(flags)->data());
-  int32_t* new_key_words = reinterpret_cast<int32_t*>(memory::buffer_of(keys)->data());
+  BucketKey* new_key_words = reinterpret_cast<BucketKey*>(memory::buffer_of(keys)->data());
   int32_t placed = 0;
   for (int32_t b = 0; b < t->buckets; b++) {
     if (state(old_flags, b) != B_OCCUPIED) continue;
-    int32_t key = old_keys[b];
-    uint32_t h = t->kind >= K_INTEGER
-                     ? hash_int(reinterpret_cast<const Cell*>(block_of(t)->head() + key)->w1)
-                     : hash_value(first_cell_of(t, key));
+    int32_t key = old_keys[b].key;
+    uint32_t h = 0, tag = 0;
+    if (t->kind >= K_INTEGER) {
+      h = hash_int(reinterpret_cast<const Cell*>(block_of(t)->head() + key)->w1);
+    } else {
+      // Recomputed rather than taken from the old tag: a key hashed through a node
+      // has moved, and a key text edited in place is placed by its text of now.
+      const Cell* cell = first_cell_of(t, key);
+      h = hash_value(cell);
+      tag = tag_of(h, cell->type());
+    }
     Probe p(h, buckets);
     while (state(new_flag_words, p.i) != B_EMPTY)
       if (!p.next()) fire(err::internal::LIMIT_HIT);
     set_occupied(new_flag_words, p.i);
-    new_key_words[p.i] = key;
+    new_key_words[p.i] = {key, tag};
     placed++;
   }
   t->flags = flags;

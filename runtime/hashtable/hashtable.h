@@ -14,8 +14,10 @@
 //
 // The table is reached through its node; the node's buffer holds the Table record.
 // Bucket flags take 2 bits per bucket (see bucket_state); the keys series holds one
-// 32-bit entry per bucket: kinds 0-2 the 0-based index of the key cell in the block
-// (kind 0: -n for duplicate group n), kinds 3-4 the byte offset of the record.
+// 8-byte entry per bucket (BucketKey, hashtable_internal.h): where the key is (kinds
+// 0-2 the 0-based index of the key cell in the block, kind 0: -n for duplicate group
+// n; kinds 3-4 the byte offset of the record) and, for kinds 0-2, a tag made of the
+// key's hash, so that a probe reads a stored key only when its tag allows a match.
 //
 // Probing is triangular: from hash & (buckets - 1), the s-th move adds s + 1. With a
 // power-of-two bucket count this visits every bucket once in `buckets` steps.
@@ -42,7 +44,7 @@ struct Table {
   NodeRef aux;         // kind 0: index buffer node; kinds 3-4: record size in bytes
   NodeRef groups;      // kind 0: 4-byte array of duplicate-group nodes (0 = released)
   NodeRef flags;       // 2 bits per bucket
-  NodeRef keys;        // 4 bytes per bucket
+  NodeRef keys;        // 8 bytes per bucket: index or offset, and tag
   NodeRef block;       // the indexed block (kinds 3-4: the records block)
   int32_t occupied;    // buckets not empty (live + deleted)
   int32_t buckets;     // a power of two, at least 4

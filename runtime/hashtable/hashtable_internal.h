@@ -58,11 +58,50 @@ Slot probe_slot(const uint32_t* flags, int32_t buckets, uint32_t hash, Holds hol
   return {deleted, false, false};
 }
 
+// One bucket's entry in the keys series (8 bytes per bucket). `key` says where the
+// key is (see hashtable.h). `tag` (kinds 0-2; records tables leave it 0) is the
+// key's hash when it was placed, its two low bits replaced by the key's hash family
+// (see tag_of): a probe compares a stored key only when the tag allows a match, so
+// most occupied buckets it meets cost one load beside the index it reads anyway.
+// Rehashing recomputes the tags from the keys, as it recomputes their places.
+struct BucketKey {
+  int32_t key;
+  uint32_t tag;
+};
+static_assert(sizeof(BucketKey) == 8);
+
+// Families of key types within which equal keys (under every comparison a lookup
+// uses) always hash alike: the texts (hashed by their case-folded characters, and
+// compared folded the same way), the words (hashed by their resolved symbol), the
+// integers. Family 0 holds every other type: a value of it may equal one of another
+// type or hash differently from an equal value of its own (floats, chars, blocks by
+// node), so its buckets are always compared, as a table without tags would.
+enum HashFamily : uint32_t { F_NONE = 0, F_TEXT = 1, F_WORD = 2, F_INTEGER = 3 };
+inline uint32_t family_of(uint8_t type) {
+  switch (type) {
+    case T_STRING: case T_FILE: case T_URL: case T_TAG: case T_EMAIL: case T_REF:
+      return F_TEXT;
+    case T_WORD: case T_SET_WORD: case T_LIT_WORD: case T_GET_WORD: case T_REFINEMENT:
+    case T_ISSUE:
+      return F_WORD;
+    case T_INTEGER:
+      return F_INTEGER;
+    default:
+      return F_NONE;
+  }
+}
+inline uint32_t tag_of(uint32_t hash, uint8_t type) { return (hash & ~3u) | family_of(type); }
+// Whether a stored key tagged `stored` may equal a key tagged `tag`: a different tag
+// rules a match out only when both keys belong to the same family.
+inline bool may_match(uint32_t stored, uint32_t tag) {
+  return stored == tag || (tag & 3u) == F_NONE || (stored & 3u) != (tag & 3u);
+}
+
 inline uint32_t* flags_of(const Table* t) {
   return reinterpret_cast<uint32_t*>(memory::buffer_of(t->flags)->data());
 }
-inline int32_t* keys_of(const Table* t) {
-  return reinterpret_cast<int32_t*>(memory::buffer_of(t->keys)->data());
+inline BucketKey* keys_of(const Table* t) {
+  return reinterpret_cast<BucketKey*>(memory::buffer_of(t->keys)->data());
 }
 inline SeriesBuffer* block_of(const Table* t) { return memory::buffer_of(t->block); }
 inline Cell* cells_of(const Table* t) { return block_of(t)->cells(); }
@@ -75,7 +114,7 @@ inline int32_t rounded_upper_for(int32_t buckets) { return int32_t(0.5 + LOAD * 
 // The request of the growth rule (before an insertion, when occupied >= upper).
 int32_t growth_request(const Table* t);
 
-// A new flags series with every bucket empty, and a zeroed keys series.
+// A new flags series with every bucket empty, and a zeroed keys series (BucketKey each).
 NodeRef new_flags(int32_t buckets);
 NodeRef new_keys(int32_t buckets);
 

@@ -22,9 +22,9 @@ bool in_use(const Cell* key_cell) { return key_cell->header == T_UNSET; }
 
 // Where `key` is stored, or the bucket an insertion takes.
 Slot find_slot(const Table* t, uint32_t key) {
-  const int32_t* keys = keys_of(t);
+  const BucketKey* keys = keys_of(t);
   return probe_slot(flags_of(t), t->buckets, hash_int(key),
-                    [&](int32_t i) { return record_at(t, keys[i])->w1 == key; });
+                    [&](int32_t i) { return record_at(t, keys[i].key)->w1 == key; });
 }
 
 int32_t append_record(NodeRef table) {
@@ -41,7 +41,7 @@ void place_record(Table* t, int32_t offset) {
   while (state(flags, p.i) != B_EMPTY)
     if (!p.next()) fire(err::internal::LIMIT_HIT);
   set_occupied(flags, p.i);
-  keys_of(t)[p.i] = offset;
+  keys_of(t)[p.i].key = offset;
   t->size++;
   t->occupied++;
 }
@@ -69,7 +69,7 @@ void rebuild_records(NodeRef table, int32_t request) {
     for (int32_t b = 0; b < old.buckets; b++) {
       if (state(flags_of(&old), b) != B_OCCUPIED) continue;
       int32_t offset = append_record(table);
-      std::memcpy(record_at(record(table), offset), record_at(&old, keys_of(&old)[b]),
+      std::memcpy(record_at(record(table), offset), record_at(&old, keys_of(&old)[b].key),
                   size_t(cells) * sizeof(Cell));
       place_record(record(table), offset);
     }
@@ -99,7 +99,7 @@ void mark_records(Table* t) {
   }
   for (int32_t b = 0; b < t->buckets; b++) {
     if (state(flags_of(t), b) != B_OCCUPIED) continue;
-    Cell* key = record_at(t, keys_of(t)[b]);
+    Cell* key = record_at(t, keys_of(t)[b].key);
     if (!memory::is_live_node(key->w1)) continue;
     if (memory::buffer_of(key->w1)->unit() == sizeof(Cell)) collector::mark_block(key->w1);
     else collector::mark_node(key->w1);
@@ -118,14 +118,14 @@ Cell* put_int(NodeRef table, uint32_t key) {
   if (!slot.found) {
     if (slot.fresh) {
       int32_t offset = append_record(table);
-      keys_of(record(table))[slot.bucket] = offset;
+      keys_of(record(table))[slot.bucket].key = offset;
       record(table)->occupied++;
     }
     set_occupied(flags_of(record(table)), slot.bucket);
     record(table)->size++;
   }
   Table* t = record(table);
-  Cell* rec = record_at(t, keys_of(t)[slot.bucket]);
+  Cell* rec = record_at(t, keys_of(t)[slot.bucket].key);
   for (int32_t i = 0; i < record_cells(t); i++) cell::set(rec + i, T_UNSET);
   rec->w1 = key;
   return rec + 1;
@@ -135,7 +135,7 @@ Cell* get_int(NodeRef table, uint32_t key) {
   refresh(table);
   Table* t = record(table);
   Slot slot = find_slot(t, key);
-  return slot.found ? record_at(t, keys_of(t)[slot.bucket]) + 1 : nullptr;
+  return slot.found ? record_at(t, keys_of(t)[slot.bucket].key) + 1 : nullptr;
 }
 
 Cell* delete_int(NodeRef table, uint32_t key) {
@@ -145,7 +145,7 @@ Cell* delete_int(NodeRef table, uint32_t key) {
   if (!slot.found) return nullptr;
   set_deleted(flags_of(t), slot.bucket);
   t->size--;
-  Cell* rec = record_at(t, keys_of(t)[slot.bucket]);
+  Cell* rec = record_at(t, keys_of(t)[slot.bucket].key);
   rec->header = 0;
   return rec + 1;
 }
@@ -156,7 +156,7 @@ void sweep(NodeRef table) {
   bool weak_owner = record_cells(t) > 2;
   for (int32_t b = 0; b < t->buckets; b++) {
     if (state(flags_of(t), b) != B_OCCUPIED) continue;
-    Cell* rec = record_at(t, keys_of(t)[b]);
+    Cell* rec = record_at(t, keys_of(t)[b].key);
     // A surviving key is pinned by the collector: the record holds its NodeRef
     // outside any cell the collector could rewrite.
     bool dead = !collector::survives(rec->w1) ||

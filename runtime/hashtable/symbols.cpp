@@ -29,12 +29,17 @@ bool same_name(const Cell* rec, const uint8_t* utf8, uint32_t length, bool ignor
   return true;
 }
 
+// Every key of a symbol-keyed table is hashed one way (a name by hash_symbol, a
+// word by its resolved symbol), and names or words that match always hash alike, so
+// a bucket whose stored hash differs is passed without reading its key.
+bool same_hash(const BucketKey& stored, uint32_t tag) { return ((stored.tag ^ tag) & ~3u) == 0; }
+
 // Index of the record whose name matches, or -1; *empty receives the empty bucket
 // that ended the probe (-1 when the probe went round the whole table).
 int32_t probe_name(const Table* t, uint32_t hash, const uint8_t* utf8, uint32_t length,
                    bool ignore_case, int32_t* empty) {
   const uint32_t* flags = flags_of(t);
-  const int32_t* keys = keys_of(t);
+  const BucketKey* keys = keys_of(t);
   const Cell* records = cells_of(t);
   *empty = -1;
   Probe p(hash, t->buckets);
@@ -44,7 +49,9 @@ int32_t probe_name(const Table* t, uint32_t hash, const uint8_t* utf8, uint32_t 
       *empty = p.i;
       return -1;
     }
-    if (s == B_OCCUPIED && same_name(records + keys[p.i], utf8, length, ignore_case)) return keys[p.i];
+    if (s == B_OCCUPIED && same_hash(keys[p.i], hash) &&
+        same_name(records + keys[p.i].key, utf8, length, ignore_case))
+      return keys[p.i].key;
   } while (p.next());
   return -1;
 }
@@ -85,7 +92,7 @@ int32_t intern(NodeRef table, const uint8_t* utf8, uint32_t length, bool cased) 
   Table* t = record(table);
   int32_t index = block_length(t) - 1;
   set_occupied(flags_of(t), empty);
-  keys_of(t)[empty] = index;
+  keys_of(t)[empty] = {index, tag_of(hash, T_SYMBOL)};
   t->size++;
   t->occupied++;
   return index + 1;
@@ -97,21 +104,22 @@ int32_t find_symbol(NodeRef table, uint32_t symbol_id, bool ignore_case, int32_t
   uint32_t key = symbol::resolve(symbol_id);
   Table* t = record(table);
   const uint32_t* flags = flags_of(t);
-  const int32_t* keys = keys_of(t);
+  const BucketKey* keys = keys_of(t);
   const Cell* words = cells_of(t);
   int32_t empty = -1;
-  Probe p(hash_int(key), t->buckets);
+  uint32_t hash = hash_int(key);
+  Probe p(hash, t->buckets);
   do {
     uint32_t s = state(flags, p.i);
     if (s == B_EMPTY) {
       empty = p.i;
       break;
     }
-    if (s != B_OCCUPIED) continue;
-    uint32_t stored = word_cell::symbol(words + keys[p.i]);
+    if (s != B_OCCUPIED || !same_hash(keys[p.i], hash)) continue;
+    uint32_t stored = word_cell::symbol(words + keys[p.i].key);
     if (ignore_case ? symbol::resolve(stored) == key : stored == symbol_id) {
-      if (out) *out = keys[p.i];
-      return keys[p.i];
+      if (out) *out = keys[p.i].key;
+      return keys[p.i].key;
     }
   } while (p.next());
   if (!context) return -1;
@@ -122,7 +130,7 @@ int32_t find_symbol(NodeRef table, uint32_t symbol_id, bool ignore_case, int32_t
   cell::set(word, T_UNSET, context, symbol_id, uint32_t(index));
   cell::set_type(word, T_WORD);
   set_occupied(flags_of(t), empty);
-  keys_of(t)[empty] = index;
+  keys_of(t)[empty] = {index, tag_of(hash, T_WORD)};
   t->size++;
   t->occupied++;
   if (out) *out = index;

@@ -7,10 +7,13 @@
 #include <cstring>
 #include <random>
 #include <set>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "runtime/core/action_types.h"
 #include "runtime/memory/array.h"
+#include "runtime/text/casefold.h"
 #include "runtime/hashtable/hashtable.h"
 #include "runtime/hashtable/hashtable_internal.h"
 #include "runtime/datatypes/string/string.h"
@@ -108,6 +111,24 @@ TEST(HashFunctions, CaseFoldingAndWhichWordsAreHashed) {
   EXPECT_EQ(hash_value(&a), hash_value(&b)) << "case variants and word types hash alike";
 }
 
+// The hash folds ASCII letters itself and the rest through the case tables: every
+// character from NUL to the end of the Latin Extended-B block, in each character
+// width, hashes as its upper case does hashed without folding.
+TEST(HashFunctions, FoldingAgreesWithTheCaseTablesInEveryWidth) {
+  for (char32_t cp = 0; cp < 0x250; cp++) {
+    std::u32string text = {U'x', cp, U'7'};
+    std::u32string upper = {U'X', char32_t(case_folding::to_upper_char(cp)), U'7'};
+    uint32_t expected = 0;
+    for (uint32_t unit : {1u, 2u, 4u}) {
+      if (unit == 1 && (cp > 0xFF || upper[1] > 0xFF)) continue;
+      Cell s = test::text_of_unit(text, unit), u = test::text_of_unit(upper, unit);
+      test::HeldCells held(&s, 1);
+      if (!expected) expected = hash_string(&u, true);
+      ASSERT_EQ(hash_string(&s, false), expected) << "U+" << std::hex << uint32_t(cp) << " unit " << unit;
+    }
+  }
+}
+
 TEST(HashTableSizing, CreationAndGrowth) {
   EXPECT_EQ(round_up_pow2(5), 8);
   EXPECT_EQ(round_up_pow2(8), 8);
@@ -152,7 +173,7 @@ void verify_hash_table(NodeRef table) {
     int32_t bucket = index_entries(t)[i] - 1;
     ASSERT_GE(bucket, 0) << "cell " << i << " not indexed";
     ASSERT_EQ(state(flags_of(t), bucket), B_OCCUPIED);
-    int32_t key = keys_of(t)[bucket];
+    int32_t key = keys_of(t)[bucket].key;
     if (key >= 0) {
       ASSERT_EQ(key, i);
     } else {
@@ -162,6 +183,9 @@ void verify_hash_table(NodeRef table) {
       ASSERT_NE(std::find(members.begin(), members.end(), i), members.end()) << "cell " << i;
       for (int32_t m : members) ASSERT_EQ(index_entries(t)[m] - 1, bucket);
     }
+    // The bucket's tag is that of the cell it holds (a group: of its first member).
+    const Cell* first = c + (key >= 0 ? key : array::pick_int(group_node(t, -key), 1));
+    ASSERT_EQ(keys_of(t)[bucket].tag, tag_of(hash_value(first), first->type())) << "cell " << i;
     // Reachable: probing from the cell's hash meets its bucket before an empty one.
     Probe p(hash_value(c + i), t->buckets);
     while (p.i != bucket) {
@@ -206,8 +230,8 @@ TEST(HashKindTable, ThreeCopiesWithTwoDeletedKeepTheThirdFindable) {
   NodeRef t = init(5, block, K_HASH);
   Cell seven = integer(7);
   int32_t bucket = index_entries(record(t))[0] - 1;
-  EXPECT_LT(keys_of(record(t))[bucket], 0) << "one bucket holds a group";
-  EXPECT_EQ(array::length(group_node(record(t), -keys_of(record(t))[bucket])), 3);
+  EXPECT_LT(keys_of(record(t))[bucket].key, 0) << "one bucket holds a group";
+  EXPECT_EQ(array::length(group_node(record(t), -keys_of(record(t))[bucket].key)), 3);
   remove(t, cells(block) + 0);
   remove(t, cells(block) + 4);
   EXPECT_EQ(state(flags_of(record(t)), bucket), B_OCCUPIED);
@@ -334,6 +358,60 @@ void move_node_of(NodeRef block, int32_t i, NodeRef table) {
   memory::free_node(c->w2);
   c->w2 = moved;
   record(table)->stamp += 7;
+}
+
+// The first two texts "<prefix><n>" whose hashes, computed by `hash`, are equal.
+template <class Hash>
+std::pair<std::string, std::string> colliding_names(const char* prefix, Hash hash) {
+  std::unordered_map<uint32_t, std::string> seen;
+  for (int n = 0;; n++) {
+    std::string name = prefix + std::to_string(n);
+    auto [at, fresh] = seen.emplace(hash(name), name);
+    if (!fresh) return {at->second, name};
+  }
+}
+
+// Keys whose whole hashes are equal share the probe path and the stored tag, so
+// only the full comparison tells them apart: each is found as itself, in another
+// case, and after the other was removed.
+TEST(StoredHashes, KeysWithEqualHashesAreToldApartByComparison) {
+  auto folded_hash = [](const std::string& name) {
+    std::vector<uint32_t> cps(name.begin(), name.end());
+    return murmur3(cps.data(), cps.size() * 4);   // upper-case letters and digits fold to themselves
+  };
+  auto [first, second] = colliding_names("K", folded_hash);
+  SCOPED_TRACE(first + " / " + second);
+  Cell texts[3] = {test::utf8_text(first), test::utf8_text(second),
+                   test::utf8_text("k" + second.substr(1))};
+  test::HeldCells held(texts, 3);
+  Cell &a = texts[0], &b = texts[1], &lower_b = texts[2];
+  ASSERT_EQ(hash_value(&a), hash_value(&b));
+  NodeRef pairs = block_of_cells({a, integer(1), b, integer(2)});
+  NodeRef map = init(2, pairs, K_MAP);
+  EXPECT_EQ(get(map, &a, 0, 1, C_STRICT_EQUAL), cells(pairs) + 0);
+  EXPECT_EQ(get(map, &b, 0, 1, C_STRICT_EQUAL), cells(pairs) + 2);
+  EXPECT_EQ(get(map, &lower_b), cells(pairs) + 2);
+  EXPECT_EQ(get(map, &lower_b, 0, 1, C_STRICT_EQUAL), nullptr);
+
+  NodeRef block = block_of_cells({a, b, a, b});
+  NodeRef hash = init(4, block, K_HASH);
+  verify_hash_table(hash);
+  remove(hash, cells(block) + 0);
+  EXPECT_EQ(get(hash, &lower_b), cells(block) + 1);
+  EXPECT_EQ(get(hash, &a), cells(block) + 2);
+
+  // Names interned into a symbol table: equal hashes, separate symbols.
+  auto [x, y] = colliding_names("n", [](const std::string& name) {
+    return hash_symbol(reinterpret_cast<const uint8_t*>(name.data()), name.size());
+  });
+  NodeRef symbols = init(4, 0, K_SYMBOL);
+  auto intern_name = [&](const std::string& name) {
+    return intern(symbols, reinterpret_cast<const uint8_t*>(name.data()), uint32_t(name.size()), false);
+  };
+  int32_t sx = intern_name(x), sy = intern_name(y);
+  EXPECT_NE(sx, sy) << x << " / " << y;
+  EXPECT_EQ(intern_name(y), sy);
+  EXPECT_EQ(intern_name(x), sx);
 }
 
 TEST(NodeKeyedTables, StayValidAfterNodesMoved) {
