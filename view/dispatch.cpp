@@ -312,6 +312,9 @@ int send_to_widget(Widget& w, uint32_t type, const DispatchPoint& at, uint32_t f
 
 void set_focus(Widget& w, Widget& window) {
   int32_t slot = slot_of(w), window_slot = slot_of(window);
+  // Focus events tell of a change: a widget that holds the focus already hears
+  // none, so a focus actor that shows its window again does not call itself.
+  if (window.focused == slot && (w.flags & FOCUSED)) return;
   if (Widget* old = widget(window.focused); old && window.focused != slot) {
     int32_t old_slot = window.focused;
     old->flags &= ~FOCUSED;

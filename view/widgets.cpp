@@ -466,6 +466,10 @@ void update_face(const Cell* face_cell) {
   Cell* st = facet_of(&face, "state");
   const Cell* mask_cell = block::length(st) > 1 ? block::cell_at(st, 1) : nullptr;
   uint32_t mask = mask_cell && mask_cell->is(T_INTEGER) ? uint32_t(cell::get_int(mask_cell)) : 0;
+  // Taken before any handler runs: a handler that shows its face again (a frame
+  // recolouring itself on focus) must not find the same changes still pending, or
+  // a focus change would be applied again from inside its own focus event, without end.
+  if (mask) *block::cell_at(st, 1) = values::integer(0);
   if (mask & (1u << 16)) {
     remove_timer(slot);
     const Cell* rate = facet_of(&face, "rate");
