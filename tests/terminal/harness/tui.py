@@ -13,6 +13,7 @@ shows only the UI) and answers what `react` gives for it.
 """
 import fcntl
 import os
+import re
 import select
 import struct
 import subprocess
@@ -100,10 +101,14 @@ class Pane:
             return [l.rstrip("\n") for l in f]
 
     def run_until_shown(self, source, text):
-        """Runs the source and waits until the text is on the pane and it is still."""
+        """Runs the source and waits until the text is on the pane, the pane is still
+        and the view reads its keys one by one. A view draws before its loop turns
+        the terminal's line editing off, and on a loaded machine keys sent between
+        the two would wait in the terminal's line buffer for an Enter."""
         self.run(source)
         self.wait_for(lambda: self.find(text) is not None, WAIT)
         self.stable()
+        self.wait_for(lambda: re.search(r"(^|\s)-icanon(\s|$)", self.stty()) is not None, WAIT)
 
     def back_at_prompt(self, marker):
         """True once the marker, printed when a view ended, is followed by a prompt."""
