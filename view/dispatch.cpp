@@ -154,7 +154,9 @@ void capture_up(uint32_t type, uint32_t flags, float x, float y) {
   handler_then_awake(s.capture, type, point(x - cx, y - cy), flags, true);
 }
 
-void button(uint32_t type, float x, float y, uint32_t flags) {
+// `read_ms` is when the event's bytes were read, not when it is handled: a slow
+// handler of the first click must not turn a quick second click into a single one.
+void button(uint32_t type, float x, float y, uint32_t flags, int64_t read_ms) {
   State& s = state();
   bool press = type == event::T_DOWN || type == event::T_MID_DOWN || type == event::T_ALT_DOWN;
   if (press) s.capture = s.hover;
@@ -171,8 +173,7 @@ void button(uint32_t type, float x, float y, uint32_t flags) {
     if (w) awake(*w, type, point(path[size_t(target)].x, path[size_t(target)].y), flags);
   }
   if (type != event::T_UP) return;
-  int64_t now = now_ms();
-  bool double_click = s.click_state == 2 && now - s.click_ms < DOUBLE_CLICK_MS;
+  bool double_click = s.click_state == 2 && read_ms - s.click_ms < DOUBLE_CLICK_MS;
   for (size_t i = path.size(); i-- > 0;) {
     int32_t slot = path[i].slot;
     if (std::find(s.pressed.begin(), s.pressed.end(), slot) == s.pressed.end()) continue;
@@ -190,7 +191,7 @@ void button(uint32_t type, float x, float y, uint32_t flags) {
   s.capture = -1;
   s.pressed.clear();
   s.click_state = s.click_state == 10 ? 0 : 2;
-  s.click_ms = now;
+  s.click_ms = read_ms;
 }
 
 void over(float x, float y, uint32_t flags) {
@@ -242,7 +243,7 @@ void wheel(float step, float x, float y, uint32_t flags) {
   if (Widget* w = widget(path[size_t(target)].slot)) awake(*w, event::T_WHEEL, at, flags);
 }
 
-void mouse(const input::Item& item) {
+void mouse(const input::Item& item, int64_t read_ms) {
   State& s = state();
   input::Mouse m = input::mouse_of(item.code);
   float x = float(item.column - 1);
@@ -251,7 +252,7 @@ void mouse(const input::Item& item) {
     if (s.last_released != item.release) {
       s.last_released = item.release;
       uint32_t type = uint32_t(m.base * 2) + (item.release ? 2u : 1u);
-      button(type, x, y, m.modifiers);
+      button(type, x, y, m.modifiers, read_ms);
     } else {
       over(x, y, m.modifiers | event::DOWN);
     }
@@ -262,12 +263,12 @@ void mouse(const input::Item& item) {
   }
 }
 
-void dispatch(const std::vector<input::Item>& items) {
+void dispatch(const std::vector<input::Item>& items, int64_t read_ms) {
   State& s = state();
   for (const input::Item& item : items) {
     switch (item.kind) {
       case input::Kind::KEY: send_key(item); break;
-      case input::Kind::MOUSE: mouse(item); break;
+      case input::Kind::MOUSE: mouse(item, read_ms); break;
       case input::Kind::CURSOR:
         s.origin_row = item.row - 1;
         s.origin_column = item.column - 1;
@@ -339,15 +340,16 @@ void process_input(const uint8_t* bytes, size_t n, bool resized) {
 void process_pending(int64_t now) {
   std::vector<input::Item> items;
   decoder.process(now, items);
-  dispatch(items);
+  dispatch(items, now);
 }
 
 void take_cursor_reports(const uint8_t* bytes, size_t n) {
   decoder.feed(bytes, n);
   std::vector<input::Item> items;
-  decoder.process(now_ms(), items);
+  int64_t now = now_ms();
+  decoder.process(now, items);
   std::erase_if(items, [](const input::Item& i) { return i.kind != input::Kind::CURSOR; });
-  dispatch(items);
+  dispatch(items, now);
 }
 
 bool escape_waiting() { return decoder.escape_waiting(); }

@@ -113,8 +113,7 @@ def mouse():
            "click 1x0 #\"^@\" 0 [] button"])
     time.sleep(0.6)
     before = len(p.events())
-    p.click(column, row)
-    p.click(column, row)
+    p.click(column, row, times=2)
     got = p.wait_events(lambda e: any(x.startswith("dbl-click") for x in e[before:]), tui.WAIT)[before:]
     check("a second release within 500 ms adds dbl-click",
           [e.split()[0] for e in got if e.split()[0] in ("click", "dbl-click")],

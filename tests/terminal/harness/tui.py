@@ -127,10 +127,11 @@ class Pane:
         """Bytes as the terminal would send them (mouse reports, split sequences)."""
         self.tmux("send-keys", "-t", "t", "-H", *["%02x" % b for b in data])
 
-    def click(self, column, row, button=0):
-        """A press and a release at a 0-based cell, as SGR reports."""
-        self.raw(b"\x1b[<%d;%d;%dM" % (button, column + 1, row + 1))
-        self.raw(b"\x1b[<%d;%d;%dm" % (button, column + 1, row + 1))
+    def click(self, column, row, button=0, times=1):
+        """A press and a release at a 0-based cell, as SGR reports. Several clicks go
+        in one write, so that a loaded machine cannot space them out."""
+        press = b"\x1b[<%d;%d;%dM" % (button, column + 1, row + 1)
+        self.raw((press + press[:-1] + b"m") * times)
 
     def capture(self, escapes=False):
         args = ["capture-pane", "-p", "-t", "t"] + (["-e"] if escapes else [])

@@ -126,6 +126,18 @@ TEST_F(Shown, AFocusedButtonIsReversedAndSpaceClicksItOnce) {
   EXPECT_EQ(log_then_clear(), "[]");
 }
 
+// Two clicks that arrive together are a double click even when the first one's
+// handler runs longer than the double-click time: the time is the reading's.
+TEST_F(Shown, TwoClicksReadTogetherAreADoubleClickHoweverSlowTheFirstHandler) {
+  test::eval(R"(slow-log: make object! [
+      on-click: func [face event] [wait 0.6 append/only log 'on-click]
+      on-dbl-click: func [face event] [append/only log 'on-dbl-click]])");
+  show(R"(make face! [type: 'window size: 20x3 pane: reduce [
+      b: make face! [type: 'button offset: 1x1 size: 8x1 text: "go" actors: slow-log]]])");
+  feed("\x1b[<0;3;2M\x1b[<0;3;2m\x1b[<0;3;2M\x1b[<0;3;2m");
+  EXPECT_EQ(log_then_clear(), "[on-click on-click on-dbl-click]");
+}
+
 TEST_F(Shown, CheckAndRadioToggleOnceAndARadioStaysOn) {
   show(R"(make face! [type: 'window size: 20x4 pane: reduce [
       c: make face! [type: 'check offset: 0x0 size: 10x1 text: "chk" flags: [focusable]
