@@ -255,8 +255,12 @@ check("history of an earlier session", second.results(), ["== 42"])
 
 # ask/hide shows a star for each character and keeps the line out of the history.
 p = Pty([ZOL])
-p.keys('x: ask/hide "pw: "', "Enter", "abc", "Enter", "x", "Enter", "Up", "Up", "Enter")
-p.finish()
+# The second Up recalls the ask itself (the answer is not in the history), so the
+# session answers it once more; otherwise the final Ctrl+C would be that answer
+# ("q") and the console would wait at its prompt.
+p.keys('x: ask/hide "pw: "', "Enter", "abc", "Enter", "x", "Enter", "Up", "Up", "Enter",
+       "def", "Enter")
+check("the session ends", p.finish(), 0)
 check("hidden input shown as stars", b"pw: ***" in p.out, True)
 check("hidden input returned", p.results()[:2], ['== "abc"', '== "abc"'])
 check("hidden input not in the history", b"abc\r\n" in p.out.split(b"pw: ***", 1)[1], False)
