@@ -24,7 +24,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
-from findings import Findings, arguments, read_file  # noqa: E402
+from findings import Findings, arguments, case_count, read_file  # noqa: E402
 
 PIECES = ["a", "b c", ",", '"', '""', " ", "\n", "\r", "\r\n", "é", "漢字", "😀", "x,y", "'", ";",
           "\t", "0", "-1.5", "", "end "]
@@ -53,7 +53,7 @@ def column_name(n):
 def main():
     zol, seed, rng = arguments()
     tables = []
-    for _ in range(120):
+    for _ in range(case_count(120)):
         width = rng.randrange(1, 6)
         rows = [[field(rng) for _ in range(width)] for _ in range(rng.randrange(1, 8))]
         # A row of one empty field is written as "" and reads back as one field.

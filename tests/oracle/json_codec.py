@@ -23,7 +23,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
-from findings import Findings, arguments, read_file  # noqa: E402
+from findings import Findings, arguments, case_count, read_file  # noqa: E402
 
 NAMES = ["a", "A", "b", "name", "Name", "NAME", "x-y", "é", "É", "1a", "a b", "a/b", "",
          " ", "it's", "#h", "a:b", "k\"q", "tab\tname", "漢字", "😀", "_", "-", "?x", "a.b"]
@@ -83,7 +83,7 @@ def upper_hex(s):
 def main():
     zol, seed, rng = arguments()
     docs = []
-    for i in range(150):
+    for i in range(case_count(150)):
         v = value(rng, 0, True)
         # The document itself comes in both layouts, so white space is read too.
         doc = json.dumps(v, ensure_ascii=rng.random() < 0.5,

@@ -11,14 +11,18 @@ Usage: money.py ZOL_BINARY [SEED]
 Each case is one line of source that prints "R:" and its answer; an error
 prints "R: E".
 """
+import os
 import random
 import subprocess
 import sys
 from decimal import Decimal, ROUND_DOWN, localcontext
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+from findings import case_count  # noqa: E402
+
 UNIT = Decimal("0.00001")
 LIMIT = Decimal(10) ** 17
-CASES = 300
+CASES = case_count(300)
 
 
 def random_amount(rng: random.Random) -> Decimal:

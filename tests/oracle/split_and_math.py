@@ -17,6 +17,7 @@ import re
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+from findings import case_count  # noqa: E402
 from run_cases import run_cases  # noqa: E402
 
 ALPHABET = "ab,;:"
@@ -34,7 +35,7 @@ def zol_block_of_strings(pieces):
 
 def split_cases(rng):
     cases = []
-    for _ in range(300):
+    for _ in range(case_count(300)):
         text = "".join(rng.choice(ALPHABET) for _ in range(rng.randint(0, 14)))
         dlm = rng.choice(STRING_DELIMITERS)
         cases.append((f"split {zol_string(text)} {zol_string(dlm)}",
@@ -72,7 +73,7 @@ def expression(rng, depth):
 
 def math_cases(rng):
     cases = []
-    while len(cases) < 400:
+    while len(cases) < case_count(400):
         text = expression(rng, 2)
         want = eval(text)  # the generator writes only digits, operators and parens
         if isinstance(want, int) and -2**31 <= want < 2**31:

@@ -17,7 +17,7 @@ import sys
 from urllib.parse import unquote, urlsplit
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
-from findings import Findings, arguments  # noqa: E402
+from findings import Findings, arguments, case_count  # noqa: E402
 from run_cases import console_lines  # noqa: E402
 
 PCHAR = "abcxyzABC019-._~!$&'()*+,;=:@"
@@ -62,7 +62,7 @@ def url(rng, escapes):
 
 def main():
     zol, seed, rng = arguments()
-    urls = [(url(rng, i % 2 == 0), i % 2 == 0) for i in range(400)]
+    urls = [(url(rng, i % 2 == 0), i % 2 == 0) for i in range(case_count(400))]
     program = []
     for text, _ in urls:
         program.append(
