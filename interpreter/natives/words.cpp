@@ -197,7 +197,10 @@ void print_value(bool new_line) {
     struct Restore {
       NodeRef node;
       int32_t from;
-      ~Restore() { memory::buffer_of(node)->tail = memory::buffer_of(node)->offset + uint32_t(from) * sizeof(Cell); }
+      ~Restore() {
+        SeriesBuffer* b = memory::buffer_of(node);
+        b->set_tail(b->offset + uint32_t(from) * sizeof(Cell));
+      }
     } restore{print_buffer, from};
     reduce_block(value, out);
     if (exits::pending) return;

@@ -90,8 +90,9 @@ void follow(uint32_t word, detail::Follow how, bool pin) {
 
 void walk_cells(SeriesBuffer* b) {
   uint32_t tail = b->tail <= b->size ? b->tail : b->size;
-  auto* first = reinterpret_cast<const Cell*>(b->data() + b->offset);
-  auto* end = reinterpret_cast<const Cell*>(b->data() + tail);
+  const SeriesBuffer& read = *b;   // marking reads: the link stays
+  auto* first = reinterpret_cast<const Cell*>(read.data() + b->offset);
+  auto* end = reinterpret_cast<const Cell*>(read.data() + tail);
   detail::mark_cells(first, end, b->flags, false);
 }
 
@@ -101,7 +102,8 @@ void mark_root_block() {
   SeriesBuffer* root = live_buffer(runtime::root_block, true);
   if (!root) return;
   set_mark(root);
-  detail::mark_cells(root->cells(), root->cell_tail(), root->flags, true);
+  const SeriesBuffer& read = *root;
+  detail::mark_cells(read.cells(), read.cell_tail(), root->flags, true);
 }
 
 void mark_roots() {

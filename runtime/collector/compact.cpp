@@ -122,15 +122,24 @@ size_t copy_live_nodes(Destination& to) {
   return moved;
 }
 
+// Rewrites the node words of a live block's cells; a block whose cells changed loses
+// its link (what was derived from them named the old words).
 void rewrite_buffer_cells(SeriesBuffer* b) {
   const uint32_t live = FLAG_IN_USE | FLAG_MARK;
   if ((b->flags & live) != live || b->unit() != sizeof(Cell)) return;
   uint32_t tail = b->tail <= b->size ? b->tail : b->size;
-  auto* end = reinterpret_cast<Cell*>(b->data() + tail);
-  for (Cell* c = reinterpret_cast<Cell*>(b->data() + b->offset); c < end; c++)
-    for_each_reference(c, b->flags, [](uint32_t& word, Follow how) {
-      if (how != Follow::EXTREF && word) word = forward(word);
+  auto* end = reinterpret_cast<Cell*>(b->raw_data() + tail);
+  bool changed = false;
+  for (Cell* c = reinterpret_cast<Cell*>(b->raw_data() + b->offset); c < end; c++)
+    for_each_reference(c, b->flags, [&changed](uint32_t& word, Follow how) {
+      if (how == Follow::EXTREF || !word) return;
+      NodeRef moved = forward(word);
+      if (moved != word) {
+        word = moved;
+        changed = true;
+      }
     });
+  if (changed) memory::drop_link(b);
 }
 
 void rewrite_all_cells() {
@@ -233,6 +242,7 @@ struct FrameCompactor {
 
   void release_dead(SeriesBuffer* b) {
     flush();
+    memory::drop_link(b);
     if ((b->flags & FLAG_IN_USE) && memory::holds_its_node(b))
       memory::free_node(b->node);
   }

@@ -337,7 +337,8 @@ void collect_words(Cell* spec, const Cell* body) {
         Cell w = *cell_at(spec, i);
         if (w.is(T_WORD)) c.collected.push_back(word_cell::symbol(&w));
       }
-    block::buffer(spec)->tail = block::buffer(spec)->offset + uint32_t(ext) * sizeof(Cell);
+    SeriesBuffer* b = block::buffer(spec);
+    b->set_tail(b->offset + uint32_t(ext) * sizeof(Cell));
   }
   c.walk(body);
   auto named_local = [](uint32_t s) {

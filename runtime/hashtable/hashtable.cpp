@@ -395,7 +395,7 @@ void put_map_pairs(NodeRef table, int32_t from) {
       present[1] = key[1];
       SeriesBuffer* b = block_of(record(table));
       std::memmove(key, key + 2, size_t(b->cell_tail() - (key + 2)) * sizeof(Cell));
-      b->tail -= 2 * sizeof(Cell);
+      b->set_tail(b->tail - 2 * sizeof(Cell));
       continue;
     }
     put_key(table, key);
@@ -529,7 +529,7 @@ void remove(NodeRef table, const Cell* key) {
 void clear(NodeRef table) {
   Table* t = record(table);
   SeriesBuffer* b = block_of(t);
-  b->tail = b->offset;
+  b->set_tail(b->offset);
   if (t->kind == K_HASH) return reset_hash_table(t);
   t->size = t->occupied = 0;
   SeriesBuffer* f = memory::buffer_of(t->flags);

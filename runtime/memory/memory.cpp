@@ -5,6 +5,7 @@
 
 #include <bitset>
 #include <cstring>
+#include <utility>
 
 #include "platform/platform.h"
 #include "runtime/base/asan.h"
@@ -16,6 +17,7 @@ namespace zol::memory {
 
 MemoryRoot root;
 uintptr_t* node_base = nullptr;
+void (*link_dropped)(uint32_t id) = nullptr;
 
 namespace {
 
@@ -76,6 +78,7 @@ SeriesFrame* carve_frame_for(uint32_t needed) {
 // The abandoned buffer's data may not be read again; its header stays readable for
 // the collector's frame walk.
 void abandon(SeriesBuffer* b) {
+  drop_link(b);   // what was derived from this buffer's cells dies with it
   b->node = 0;
   b->flags &= ~FLAG_IN_USE;
   if (b->flags & FLAG_BIG) free_big_series(b);
@@ -291,7 +294,7 @@ SeriesBuffer* alloc_series_buffer(int64_t units, uint32_t unit, int32_t offset) 
   }
   b->size = size;
   b->node = 0;
-  b->reserved = 0;
+  b->link = LINK_NONE;
   b->flags = unit | FLAG_IN_USE | FLAG_ALLOCATED | big;
   uint32_t first;
   if (offset < 0) {
@@ -340,7 +343,7 @@ NodeRef alloc_fixed_cells(int64_t n) {
   uint32_t size = checked_data_size(n, sizeof(Cell));
   SeriesBuffer* b = alloc_big_series(uint64_t(size) + BUFFER_OVERHEAD);
   b->size = size;
-  b->reserved = 0;
+  b->link = LINK_NONE;
   b->flags = sizeof(Cell) | FLAG_IN_USE | FLAG_ALLOCATED | FLAG_BIG;
   b->offset = b->tail = 0;
   NodeRef ref = alloc_node();
@@ -361,7 +364,7 @@ SeriesBuffer* expand_series_copy(SeriesBuffer* buffer, int64_t new_size) {
   SeriesBuffer* nb = replace_buffer(buffer, new_size);
   uint32_t bytes = buffer->size - buffer->offset;
   if (bytes > nb->size) bytes = nb->size;
-  std::memcpy(nb->data(), buffer->head(), bytes);
+  std::memcpy(nb->data(), std::as_const(*buffer).head(), bytes);
   abandon(buffer);
   return nb;
 }
@@ -381,7 +384,7 @@ NodeRef copy_series(SeriesBuffer* buffer) {
   nb->flags = (buffer->flags & ~(FLAG_BIG | FLAG_COLLECTOR_BITS)) | (nb->flags & FLAG_BIG);
   nb->offset = 0;
   nb->tail = buffer->tail - buffer->offset;
-  std::memcpy(nb->data(), buffer->head(), buffer->size - buffer->offset);
+  std::memcpy(nb->data(), std::as_const(*buffer).head(), buffer->size - buffer->offset);
   return ref;
 }
 
@@ -431,13 +434,30 @@ void sweep_big_series() {
       link = &big->next;
       continue;
     }
+    drop_link(b);
     if (holds_its_node(b)) free_node(b->node);
     *link = big->next;
     free_frame(big, big->alloc_size);
   }
 }
 
+namespace {
+
+// Every link still set is dropped first, so that the registry frees what it holds.
+void drop_all_links() {
+  for (SeriesFrame* f = root.series_head; f; f = f->next)
+    for (uint8_t* p = f->data(); p < f->top;) {
+      auto* b = reinterpret_cast<SeriesBuffer*>(p);
+      p += BUFFER_OVERHEAD + b->size;
+      drop_link(b);
+    }
+  for (BigSeries* big = root.big_head; big; big = big->next) drop_link(big->buffer());
+}
+
+}  // namespace
+
 void free_all_frames() {
+  drop_all_links();
   while (root.big_head) {
     BigSeries* big = root.big_head;
     root.big_head = big->next;
@@ -482,3 +502,13 @@ uint8_t* alloc_tail_bytes(NodeRef ref, uint32_t n) {
 uint64_t allocation_count() { return series_allocations; }
 
 }  // namespace zol::memory
+
+namespace zol {
+
+void SeriesBuffer::clear_link() {
+  uint32_t id = link;
+  link = LINK_NONE;
+  if (id >= LINK_FIRST_ID && memory::link_dropped) memory::link_dropped(id);
+}
+
+}  // namespace zol

@@ -45,24 +45,51 @@
 namespace zol {
 
 // Header of a series buffer; the data follows directly.
+//
+// `link` names what the interpreter derived from the buffer's cells while they stay
+// as they are (a block's prepared form): 0 nothing, LINK_RAN_ONCE "ran once, nothing
+// built yet", 2 or more an entry of the interpreter's registry. The barrier keeps it
+// true: every mutable accessor below clears it, so whoever may write the cells
+// drops what was derived from them, and readers that must keep it use the const
+// accessors. A new buffer, and the one expansion or copying makes, starts at 0.
 struct SeriesBuffer {
   uint32_t flags;     // unit size in bits 0-4, plus the FLAG_* bits below
   NodeRef node;       // node that points here; 0 once the buffer is abandoned
   uint32_t size;      // data size in bytes, a multiple of 16
   uint32_t offset;    // byte offset of the first used unit from the data start
   uint32_t tail;      // byte offset just past the last used unit
-  uint32_t reserved;  // keeps the data 8-byte aligned
+  uint32_t link;      // see above; also keeps the data 8-byte aligned
 
-  uint8_t* data() { return reinterpret_cast<uint8_t*>(this + 1); }
-  const uint8_t* data() const { return reinterpret_cast<const uint8_t*>(this + 1); }
+  // Mutable access: the caller may write, so the link goes.
+  uint8_t* data() {
+    if (link) clear_link();
+    return raw_data();
+  }
   uint8_t* head() { return data() + offset; }
   uint8_t* tail_ptr() { return data() + tail; }
   uint8_t* end() { return data() + size; }
+  Cell* cells() { return reinterpret_cast<Cell*>(head()); }
+  Cell* cell_tail() { return reinterpret_cast<Cell*>(tail_ptr()); }
+  // Read-only access keeps the link.
+  const uint8_t* data() const { return reinterpret_cast<const uint8_t*>(this + 1); }
+  const uint8_t* head() const { return data() + offset; }
+  const uint8_t* tail_ptr() const { return data() + tail; }
+  const Cell* cells() const { return reinterpret_cast<const Cell*>(head()); }
+  const Cell* cell_tail() const { return reinterpret_cast<const Cell*>(tail_ptr()); }
+  // Moves the tail of a series in use: its length changes, so the link goes too.
+  void set_tail(uint32_t t) {
+    if (link) clear_link();
+    tail = t;
+  }
   uint32_t unit() const { return flags & 0x1Fu; }
   uint32_t used_bytes() const { return tail - offset; }
   uint32_t length() const { return (tail - offset) / unit(); }
-  Cell* cells() { return reinterpret_cast<Cell*>(head()); }
-  Cell* cell_tail() { return reinterpret_cast<Cell*>(tail_ptr()); }
+  // Sets the link to 0, telling the registry when it named an entry. Out of line
+  // and cold: the accessors above only test the word.
+  [[gnu::cold]] void clear_link();
+  // The data address without touching the link: for the memory manager and the
+  // collector, which move or free bytes without changing what they mean.
+  uint8_t* raw_data() { return reinterpret_cast<uint8_t*>(this + 1); }
 };
 static_assert(sizeof(SeriesBuffer) == 24);
 
@@ -88,6 +115,10 @@ constexpr uint32_t FLAG_FIELDS_OWNED = 0x00010000u;
 constexpr uint32_t FLAG_COLLECTOR_BITS = FLAG_MARK | FLAG_NODE_PINNED | FLAG_PINNED;
 
 constexpr uint32_t BUFFER_OVERHEAD = sizeof(SeriesBuffer);
+// Link values below the first registry id.
+constexpr uint32_t LINK_NONE = 0;
+constexpr uint32_t LINK_RAN_ONCE = 1;
+constexpr uint32_t LINK_FIRST_ID = 2;
 constexpr uint32_t MAX_FRAME_SIZE = 0x200000;      // also the big-series threshold
 constexpr uint32_t DEFAULT_FRAME_SIZE = 0x100000;
 // A frame with less free than 5% of a default frame (rounded down) is not reused.
@@ -147,6 +178,14 @@ struct MemoryRoot {
 namespace memory {
 
 extern MemoryRoot root;
+// Told the id whenever a link of LINK_FIRST_ID or more is cleared or its buffer is
+// freed or abandoned; the interpreter's registry installs it (null: nobody listens).
+extern void (*link_dropped)(uint32_t id);
+// Clears the link of a buffer that dies (freed, abandoned): same as clear_link, for
+// the places that must say so even where nothing reads the data.
+inline void drop_link(SeriesBuffer* b) {
+  if (b->link) b->clear_link();
+}
 extern uintptr_t* node_base;   // the reserved node-slot region, indexed by NodeRef
 constexpr size_t NODE_REGION_BYTES = size_t(MAX_NODE_FRAMES) * NODE_FRAME_STRIDE * sizeof(uintptr_t);
 

@@ -60,13 +60,13 @@ bool at_tail(const Cell* blk) { return head_of(blk) >= whole_length(blk); }
 void truncate_at_head(Cell* blk) {
   SeriesBuffer* b = buffer(blk);
   int32_t h = head_of(blk);
-  if (h < whole_length(blk)) b->tail = b->offset + uint32_t(h) * sizeof(Cell);
+  if (h < whole_length(blk)) b->set_tail(b->offset + uint32_t(h) * sizeof(Cell));
 }
 
 void truncate_at(Cell* blk, int32_t index) {
   SeriesBuffer* b = buffer(blk);
   uint32_t t = b->offset + uint32_t(index < 0 ? 0 : index) * sizeof(Cell);
-  if (t < b->tail) b->tail = t;
+  if (t < b->tail) b->set_tail(t);
 }
 
 Cell* append(Cell* blk, const Cell* value) {
@@ -79,7 +79,7 @@ Cell* append(Cell* blk, const Cell* value) {
 void remove_last(Cell* blk) {
   SeriesBuffer* b = buffer(blk);
   if (b->tail == b->offset) return;
-  b->tail -= sizeof(Cell);
+  b->set_tail(b->tail - sizeof(Cell));
   if (series_cell::head(blk) > whole_length(blk)) series_cell::set_head(blk, whole_length(blk));
 }
 

@@ -287,7 +287,7 @@ Cell* clear(Cell* s) {
   int32_t head = head_index(s), length = buffer_length(s);
   if (NodeRef table = block::hash_table(s)) hashtable::remove_range(table, head, length - head);
   SeriesBuffer* b = buffer(s);
-  b->tail = b->offset + uint32_t(head) * b->unit();
+  b->set_tail(b->offset + uint32_t(head) * b->unit());
   if (told) edited(s, E_CLEAR, &values::none, head, 0);
   return s;
 }
