@@ -8,6 +8,7 @@
 #include "interpreter/eval.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/natives/natives.h"
+#include "interpreter/prepared.h"
 #include "runtime/core/stack.h"
 #include "interpreter/trace.h"
 #include "platform/platform.h"
@@ -457,8 +458,24 @@ static void spend_eval_budget() {
 static void spend_eval_budget() {}
 #endif
 
+namespace {
+
+// Verify mode's stand-in for prepared forms, until the evaluator builds them: every
+// block run walks the link through its states (ran once, then a form-less entry
+// holding a copy of the cells), and each later run checks the cells against that
+// copy, so every block every test runs proves the barrier.
+void verify_forms(const Code& code) {
+  auto* b = const_cast<SeriesBuffer*>(code.buffer());   // only the link word changes
+  if (b->link == LINK_NONE) b->link = LINK_RAN_ONCE;
+  else if (b->link == LINK_RAN_ONCE) prepared::attach(b, nullptr);
+  else prepared::check(b);
+}
+
+}  // namespace
+
 void run_block_at(const Cell* block, Cell* first) {
   Code code = code_of(block);
+  if (prepared::verify) verify_forms(code);
   NearScope near(&code);
   int32_t pos = series_cell::head(block) < 0 ? 0 : series_cell::head(block);
   if (pos >= code.length()) {
@@ -565,6 +582,7 @@ void callback_entry(const Cell* function, NodeRef context, const Cell* name, int
 }  // namespace
 
 void init() {
+  prepared::init(nullptr);   // no forms yet: nothing for the registry to free
   call_function = callback_entry;
   do_block_hook = do_block;
   near_position_hook = near_position;

@@ -11,19 +11,21 @@ namespace zol::interpreter {
 // The block being evaluated. Positions are 0-based indexes into the buffer (the
 // block's head is one); the buffer is read again at every step, since the code may
 // change (and move) the block it runs. `end` can stop evaluation before the tail.
+// Reading code keeps the block's link (runtime/memory/memory.h), so every access
+// here is const: evaluating a block never counts as changing it.
 struct Code {
   Cell block;
   int32_t end;
 
-  SeriesBuffer* buffer() const { return memory::buffer_of(block.w2); }
-  Cell* at(int32_t i) const { return buffer()->cells() + i; }
+  const SeriesBuffer* buffer() const { return memory::buffer_of(block.w2); }
+  const Cell* at(int32_t i) const { return buffer()->cells() + i; }
   int32_t length() const {
     int32_t n = int32_t(buffer()->used_bytes() / sizeof(Cell));
     return n < end ? n : end;
   }
   // The cell at i, or null at or past the end: one reading of the buffer.
   const Cell* peek(int32_t i) const {
-    SeriesBuffer* b = buffer();
+    const SeriesBuffer* b = buffer();
     int32_t n = int32_t(b->used_bytes() / sizeof(Cell));
     return i < n && i < end ? b->cells() + i : nullptr;
   }
