@@ -62,7 +62,7 @@ Cell types_of(const Cell* types) {
   typeset::clear(&set);
   Cell b = *types;
   for (int32_t i = series_cell::head(&b); i < int32_t(block::buffer(&b)->length()); i++) {
-    Cell w = block::buffer(&b)->cells()[i];
+    Cell w = std::as_const(*block::buffer(&b)).cells()[i];
     if (!w.is(T_WORD) || !word_cell::context(&w)) continue;
     const Cell* v = word_value(&w);
     if (v->is(T_DATATYPE) || v->is(T_TYPESET)) typeset::add_type(&set, v);
@@ -94,7 +94,7 @@ class CacheBuilder {
   bool in_locals_ = false;
 
   int32_t length() const { return int32_t(block::buffer(&spec_)->length()); }
-  Cell at(int32_t i) const { return block::buffer(&spec_)->cells()[i]; }
+  Cell at(int32_t i) const { return std::as_const(*block::buffer(&spec_)).cells()[i]; }
   void append(const Cell& c) { block::append(&cache_, &c); }
 
   // The types for the word at i, and the index of the last spec cell it used.
@@ -157,7 +157,7 @@ constexpr int MAX_PLAIN_ARGUMENTS = 255;
 // The plain-spec bits for a cache's header (see the top of this file), 0 when the
 // spec is not plain.
 uint32_t plain_shape(const Cell& cache) {
-  SeriesBuffer* b = block::buffer(&cache);
+  const SeriesBuffer* b = block::buffer(&cache);
   int32_t n = int32_t(b->length());
   int32_t arguments = 0;
   for (int32_t k = 0; k < n; k++) {
@@ -180,7 +180,7 @@ uint32_t plain_shape(const Cell& cache) {
 
 // The cache of a callable, built on its first call.
 const Cell& cache_of(const Cell& callable) {
-  const Cell* slot = function::more(&callable, function::MORE_CACHE);
+  const Cell* slot = function::read_more(&callable, function::MORE_CACHE);
   if (slot->is(T_BLOCK)) [[likely]] return *slot;
   return build_cache(callable);
 }
@@ -197,7 +197,7 @@ bool allows(const Cell& types, uint8_t type) {
 // The word of the spec entry that cache entry `k` was made from, for messages.
 Cell arg_word(const Cell& callable, int32_t k) {
   Cell spec = function::spec_of(&callable);
-  SeriesBuffer* b = block::buffer(&spec);
+  const SeriesBuffer* b = block::buffer(&spec);
   for (int32_t i = 0; i < int32_t(b->length()); i++) {
     Cell c = b->cells()[i];
     bool counted = c.is(T_WORD) || c.is(T_GET_WORD) || c.is(T_LIT_WORD) || c.is(T_SET_WORD) ||
@@ -267,7 +267,7 @@ class Gatherer {
   Gatherer(const Cell& callable, const Code& code, const Cell* name, bool infix, int gathering)
       : callable_(callable), code_(code), name_(*name), infix_(infix),
         frame_slots_(has_frame_slots(callable)), gathering_(gathering) {
-    SeriesBuffer* b = block::buffer(&cache_of(callable));
+    const SeriesBuffer* b = block::buffer(&cache_of(callable));
     entries_ = b->cells();
     count_ = int32_t(b->used_bytes() / sizeof(Cell));
     for (int32_t& slot : refinement_args_) slot = -1;
@@ -415,7 +415,7 @@ class Gatherer {
     Cell p = *path.path;
     path_ = path.path;
     for (int32_t i = path.next; i < int32_t(block::buffer(&p)->length()); i++) {
-      Cell element = block::buffer(&p)->cells()[i];
+      Cell element = std::as_const(*block::buffer(&p)).cells()[i];
       if (!element.is(T_WORD) && !element.is(T_GET_WORD))
         fire(err::script::BAD_REFINE, &element);
       bool on = !element.is(T_GET_WORD) || logic::true_value(word_value(&element));
@@ -495,7 +495,7 @@ class Gatherer {
 // against its types; then a function's locals are made or a native is called.
 int32_t gather_plain(const Cell& callable, const Cell& cache, const Code& code, int32_t pos,
                      const Cell* name, bool infix) {
-  SeriesBuffer* b = block::buffer(&cache);
+  const SeriesBuffer* b = block::buffer(&cache);
   const Cell* entries = b->cells();   // held on the native stack: the buffer stays put
   int32_t count = int32_t(b->used_bytes() / sizeof(Cell));
   int32_t arguments = int32_t(cache.header >> PLAIN_COUNT_SHIFT) & MAX_PLAIN_ARGUMENTS;

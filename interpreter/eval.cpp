@@ -2,6 +2,7 @@
 // interpreter.h and eval.h).
 #include <climits>
 #include <cstring>
+#include <utility>
 
 #include "runtime/core/actions.h"
 #include "runtime/core/callback.h"
@@ -50,16 +51,18 @@ void check_native_stack() {
 
 // --- values of words ------------------------------------------------------------------------
 
-// The value slot of a bound word whose context has its values, else null.
-Cell* bound_slot(const Cell* w) {
+// The value slot of a bound word whose context has its values, else null. Only for
+// reading: the values block is read as const, which keeps its link.
+[[gnu::always_inline]] inline const Cell* bound_slot(const Cell* w) {
   NodeRef ctx = word_cell::context(w);
   int32_t index = word_cell::index(w);
   if (!ctx || index < 0) return nullptr;
-  const Cell* rec = context::record_of(ctx);
+  const Cell* rec = context::read_record(ctx);
   uint32_t values = rec->w2;
   if (!values) return nullptr;
-  Cell* base = (rec->header & context::STACK_VALUES) ? stack::bottom + (values - 1)
-                                                     : memory::buffer_of(values)->cells();
+  const Cell* base = (rec->header & context::STACK_VALUES)
+                         ? stack::bottom + (values - 1)
+                         : std::as_const(*memory::buffer_of(values)).cells();
   return base + index;
 }
 
@@ -227,7 +230,7 @@ bool is_system_word(const Cell* issue) {
 }
 
 int32_t word_expression(const Code& code, int32_t pos, const Cell& word) {
-  Cell* slot = bound_slot(&word);
+  const Cell* slot = bound_slot(&word);
   if (!slot) slot = word_value(&word);
   switch (slot->type()) {
     case T_UNSET: no_value(&word);
@@ -246,8 +249,9 @@ int32_t word_expression(const Code& code, int32_t pos, const Cell& word) {
 
 Code code_of(const Cell* block) { return Code{*block, INT32_MAX}; }
 
+// The slot may be written (a path set on a word's value), so it comes through the
+// context's own, mutable access.
 Cell* word_value(const Cell* word) {
-  if (Cell* slot = bound_slot(word)) return slot;
   if (!word_cell::context(word)) no_value(word);
   return context::get(word);
 }
@@ -464,8 +468,8 @@ namespace {
 // block run walks the link through its states (ran once, then a form-less entry
 // holding a copy of the cells), and each later run checks the cells against that
 // copy, so every block every test runs proves the barrier.
-void verify_forms(const Code& code) {
-  auto* b = const_cast<SeriesBuffer*>(code.buffer());   // only the link word changes
+void verify_forms(NodeRef block) {
+  SeriesBuffer* b = memory::buffer_of(block);   // only the link word changes
   if (b->link == LINK_NONE) b->link = LINK_RAN_ONCE;
   else if (b->link == LINK_RAN_ONCE) prepared::attach(b, nullptr);
   else prepared::check(b);
@@ -475,7 +479,7 @@ void verify_forms(const Code& code) {
 
 void run_block_at(const Cell* block, Cell* first) {
   Code code = code_of(block);
-  if (prepared::verify) verify_forms(code);
+  if (__builtin_expect(prepared::verify, false)) verify_forms(series_cell::node(block));
   NearScope near(&code);
   int32_t pos = series_cell::head(block) < 0 ? 0 : series_cell::head(block);
   if (pos >= code.length()) {
@@ -551,7 +555,7 @@ void run_function(const Cell* function, NodeRef, const Cell* name, int kind) {
   stack::set_return_mark(true);
   uint32_t saved_tracing = trace::tracing;
   trace::tracing = kind ? trace::callback_tracing(kind) : tracing_inside(function);
-  Cell body = *function::more(function, function::MORE_BODY);
+  Cell body = *function::read_more(function, function::MORE_BODY);
   trace::event(trace::PROLOG, &body, series_cell::head(&body), function, name);
   exits::guard(
       exits::RETURN,

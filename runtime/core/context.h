@@ -18,6 +18,7 @@
 // context a case variant of an existing word carries the index of that word's
 // slot instead, so that both spellings share one value.
 #pragma once
+#include <utility>
 #include <cstdint>
 
 #include "runtime/base/assert.h"
@@ -43,11 +44,13 @@ inline Cell* record_of(NodeRef ctx) {
   ZOL_ASSERT(record->is(T_CONTEXT));
   return record;
 }
+// The same for lookups: const access keeps the buffer's link (runtime/memory/memory.h).
+inline const Cell* read_record(NodeRef ctx) { return std::as_const(*memory::buffer_of(ctx)).cells(); }
 // The values block, or while a stack-valued context runs, 1 + its frame position.
-inline uint32_t values_word(NodeRef ctx) { return record_of(ctx)->w2; }
+inline uint32_t values_word(NodeRef ctx) { return read_record(ctx)->w2; }
 inline void set_values_word(NodeRef ctx, uint32_t values) { record_of(ctx)->w2 = values; }
-inline int kind_of(NodeRef ctx) { return int(record_of(ctx)->header >> KIND_SHIFT) & 3; }
-inline bool values_on_stack(NodeRef ctx) { return (record_of(ctx)->header & STACK_VALUES) != 0; }
+inline int kind_of(NodeRef ctx) { return int(read_record(ctx)->header >> KIND_SHIFT) & 3; }
+inline bool values_on_stack(NodeRef ctx) { return (read_record(ctx)->header & STACK_VALUES) != 0; }
 NodeRef word_table(NodeRef ctx);
 
 // `source`: 0, or a context whose word list the new one starts with.

@@ -28,6 +28,7 @@
 // nearest catch frame. A try/all frame on the way stops break, continue, return,
 // exit and throw and turns them into errors.
 #pragma once
+#include <utility>
 #include <functional>
 #include <cstdint>
 
@@ -229,7 +230,7 @@ inline Cell* mark_interp_func(const Cell* word, NodeRef function_context) {
   Cell* args = mark(word, H_INTERP_FUNCTION);
   Frame* f = frame_top - 1;
   f->function_context = function_context;
-  f->saved_values = function_context ? memory::buffer_of(function_context)->cells()->w2 : 0;
+  f->saved_values = function_context ? std::as_const(*memory::buffer_of(function_context)).cells()->w2 : 0;
   return args;
 }
 

@@ -21,6 +21,7 @@
 // the return datatype id (0: none).
 #pragma once
 #include <cstdint>
+#include <utility>
 
 #include "runtime/base/assert.h"
 #include "runtime/core/cell.h"
@@ -66,6 +67,12 @@ inline Cell* more(const Cell* callable, int i) {
   ZOL_ASSERT(is_callable(callable));
   ZOL_ASSERT(i >= 0 && i < MORE_CELLS);
   return memory::buffer_of(callable->w3)->cells() + i;
+}
+// The same for reading: const access keeps the buffer's link.
+inline const Cell* read_more(const Cell* callable, int i) {
+  ZOL_ASSERT(is_callable(callable));
+  ZOL_ASSERT(i >= 0 && i < MORE_CELLS);
+  return std::as_const(*memory::buffer_of(callable->w3)).cells() + i;
 }
 
 // The compare action of every callable type: two values of one type order by

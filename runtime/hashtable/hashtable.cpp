@@ -325,7 +325,8 @@ void replace_buckets(NodeRef table, int32_t buckets, int32_t upper);
 
 }  // namespace
 
-Table* record(NodeRef table) { return reinterpret_cast<Table*>(memory::buffer_of(table)->data()); }
+// The record is raw bytes, never cells: no link to clear.
+Table* record(NodeRef table) { return reinterpret_cast<Table*>(memory::buffer_of(table)->raw_data()); }
 
 NodeRef init(int32_t size, NodeRef block, int32_t kind, int32_t value_cells) {
   NodeRef table = memory::alloc_bytes_filled(sizeof(Table), 0);

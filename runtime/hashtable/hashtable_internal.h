@@ -97,11 +97,13 @@ inline bool may_match(uint32_t stored, uint32_t tag) {
   return stored == tag || (tag & 3u) == F_NONE || (stored & 3u) != (tag & 3u);
 }
 
+// The bucket arrays are raw bytes, never cells, so no link is ever set on them:
+// their hot lookups skip the barrier.
 inline uint32_t* flags_of(const Table* t) {
-  return reinterpret_cast<uint32_t*>(memory::buffer_of(t->flags)->data());
+  return reinterpret_cast<uint32_t*>(memory::buffer_of(t->flags)->raw_data());
 }
 inline BucketKey* keys_of(const Table* t) {
-  return reinterpret_cast<BucketKey*>(memory::buffer_of(t->keys)->data());
+  return reinterpret_cast<BucketKey*>(memory::buffer_of(t->keys)->raw_data());
 }
 inline SeriesBuffer* block_of(const Table* t) { return memory::buffer_of(t->block); }
 inline Cell* cells_of(const Table* t) { return block_of(t)->cells(); }

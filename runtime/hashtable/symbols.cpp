@@ -1,5 +1,7 @@
 // Symbol-keyed lookups (kind 2): interning names in a table over symbol records,
 // and finding or adding a symbol in a context's word list.
+#include <utility>
+
 #include "runtime/core/error.h"
 #include "runtime/hashtable/hashtable_internal.h"
 #include "runtime/core/symbol.h"
@@ -105,7 +107,7 @@ int32_t find_symbol(NodeRef table, uint32_t symbol_id, bool ignore_case, int32_t
   Table* t = record(table);
   const uint32_t* flags = flags_of(t);
   const BucketKey* keys = keys_of(t);
-  const Cell* words = cells_of(t);
+  const Cell* words = std::as_const(*block_of(t)).cells();   // a lookup keeps the link
   int32_t empty = -1;
   uint32_t hash = hash_int(key);
   Probe p(hash, t->buckets);
