@@ -90,6 +90,7 @@ void init(FreeFn free_fn) {
 }
 
 uint32_t attach(SeriesBuffer* b, void* form) {
+  memory::drop_link(b);   // a form already there would be lost: it goes first
   uint32_t id = new_id();
   Entry& e = entry(id);
   e.form = form;

@@ -29,8 +29,9 @@ void init(FreeFn free_form);
 // ZOL_VERIFY_FORMS=1 in the environment.
 extern bool verify;
 
-// Attaches a form (may be null) to a block's current buffer, whose link must be
-// LINK_NONE or LINK_RAN_ONCE: sets the link and answers the id.
+// Attaches a form (may be null) to a block's current buffer, whose link should be
+// LINK_NONE or LINK_RAN_ONCE (a form already attached is dropped): sets the link and
+// answers the id.
 uint32_t attach(SeriesBuffer* b, void* form);
 // The form a link names, or null (link below LINK_FIRST_ID, or dropped).
 void* form_of(uint32_t link);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Checks that includes run down the layers, then builds Zol and runs every test, in
 # the builds users run and in the builds that find faults:
-#   - the optimised g++ build (the README's): the suite, then the suite under the
-#     collector's stress mode (a moving collection at series allocations, freed node
+#   - the optimised g++ build (the README's): the suite, then the suite in verify
+#     mode (ZOL_VERIFY_FORMS=1: a block run again while its link still names its
+#     prepared form must hold the cells it held, so a writer that missed the
+#     barrier aborts the test), then the suite under the collector's stress mode (a moving collection at series allocations, freed node
 #     slots never reused), then under its random mode (ordinary collections at
 #     unforeseen allocations);
 #   - clang -O2, and an optimised build with AddressSanitizer and
@@ -56,6 +58,7 @@ suite() {       # DIR [ENV ASSIGNMENTS...]
 
 configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 suite build
+suite build ZOL_VERIFY_FORMS=1
 suite build ZOL_GC_STRESS="$stride" ZOL_GC_STRESS_OFFSET="$offset"
 suite build ZOL_GC_RANDOM=20 ZOL_GC_SEED="$seed"
 

@@ -63,6 +63,16 @@ TEST_F(Prepared, AttachNamesTheFormUntilItsLinkIsDropped) {
   EXPECT_EQ(prepared::live_forms(), live);
   EXPECT_EQ(prepared::form_of(LINK_NONE), nullptr);
   EXPECT_EQ(prepared::form_of(LINK_RAN_ONCE), nullptr);
+  // A second form attached to the same buffer replaces the first, which is freed.
+  int first = 0, second = 0;
+  uint32_t old_id = prepared::attach(buffer_of(blk), &first);
+  uint32_t new_id = prepared::attach(buffer_of(blk), &second);
+  EXPECT_TRUE(was_freed(&first));
+  EXPECT_EQ(buffer_of(blk)->link, new_id);
+  EXPECT_EQ(prepared::form_of(new_id), &second);
+  if (old_id != new_id) EXPECT_EQ(prepared::form_of(old_id), nullptr);
+  EXPECT_EQ(prepared::live_forms(), live + 1);
+  memory::drop_link(buffer_of(blk));
 }
 
 // A form being run survives its drop until the last runner lets go of it.
