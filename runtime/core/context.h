@@ -18,8 +18,8 @@
 // context a case variant of an existing word carries the index of that word's
 // slot instead, so that both spellings share one value.
 #pragma once
-#include <utility>
 #include <cstdint>
+#include <utility>
 
 #include "runtime/base/assert.h"
 #include "runtime/core/cell.h"

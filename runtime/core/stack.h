@@ -28,9 +28,9 @@
 // nearest catch frame. A try/all frame on the way stops break, continue, return,
 // exit and throw and turns them into errors.
 #pragma once
-#include <utility>
 #include <functional>
 #include <cstdint>
+#include <utility>
 
 #include "runtime/base/assert.h"
 #include "runtime/core/cell.h"
