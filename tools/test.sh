@@ -4,9 +4,9 @@
 #   - the optimised g++ build (the README's): the suite, then the suite in verify
 #     mode (ZOL_VERIFY_FORMS=1: a block run again while its link still names its
 #     prepared form must hold the cells it held, so a writer that missed the
-#     barrier aborts the test), then the suite under the collector's stress mode (a moving collection at series allocations, freed node
-#     slots never reused), then under its random mode (ordinary collections at
-#     unforeseen allocations);
+#     barrier aborts the test), then the suite under the collector's stress mode
+#     (a moving collection at series allocations, freed node slots never reused),
+#     then under its random mode (ordinary collections at unforeseen allocations);
 #   - clang -O2, and an optimised build with AddressSanitizer and
 #     UndefinedBehaviorSanitizer: the suite under stress. Each compiler keeps other
 #     values in registers and on the stack, so each may leave C++ code holding a
