@@ -236,11 +236,15 @@ Cell* untracked_slot(const Cell* word) {
   NodeRef ctx = word_cell::context(word);
   int32_t index = word_cell::index(word);
   if (!ctx || index < 0) return nullptr;
-  const Cell* rec = record_of(ctx);
+  const Cell* rec = read_record(ctx);
   if (!rec->w2) return nullptr;
   if (rec->header & STACK_VALUES) return stack::bottom + (rec->w2 - 1) + index;
-  if (kind_of(ctx) == OBJECT) return nullptr;
-  return memory::buffer_of(rec->w2)->cells() + index;
+  if ((int(rec->header >> KIND_SHIFT) & 3) == OBJECT) return nullptr;
+  // The slot is written: values that carry a link take the tracked path, whose
+  // mutable access clears it, so that this one stays a leaf.
+  const SeriesBuffer* values = memory::buffer_of(rec->w2);
+  if (values->link) return nullptr;
+  return const_cast<Cell*>(values->cells()) + index;
 }
 
 [[gnu::noinline]] Cell* set_tracked(Cell* word, const Cell* value) {
