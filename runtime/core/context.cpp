@@ -239,7 +239,7 @@ Cell* untracked_slot(const Cell* word) {
   const Cell* rec = read_record(ctx);
   if (!rec->w2) return nullptr;
   if (rec->header & STACK_VALUES) return stack::bottom + (rec->w2 - 1) + index;
-  if ((int(rec->header >> KIND_SHIFT) & 3) == OBJECT) return nullptr;
+  if (kind_in(rec) == OBJECT) return nullptr;
   // The slot is written: values that carry a link take the tracked path, whose
   // mutable access clears it, so that this one stays a leaf.
   const SeriesBuffer* values = memory::buffer_of(rec->w2);

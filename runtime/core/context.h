@@ -49,7 +49,8 @@ inline const Cell* read_record(NodeRef ctx) { return std::as_const(*memory::buff
 // The values block, or while a stack-valued context runs, 1 + its frame position.
 inline uint32_t values_word(NodeRef ctx) { return read_record(ctx)->w2; }
 inline void set_values_word(NodeRef ctx, uint32_t values) { record_of(ctx)->w2 = values; }
-inline int kind_of(NodeRef ctx) { return int(read_record(ctx)->header >> KIND_SHIFT) & 3; }
+inline int kind_in(const Cell* record) { return int(record->header >> KIND_SHIFT) & 3; }
+inline int kind_of(NodeRef ctx) { return kind_in(read_record(ctx)); }
 inline bool values_on_stack(NodeRef ctx) { return (read_record(ctx)->header & STACK_VALUES) != 0; }
 NodeRef word_table(NodeRef ctx);
 
