@@ -501,8 +501,9 @@ int32_t gather_plain(const Cell& callable, const Cell& cache, const Code& code, 
   int32_t arguments = int32_t(cache.header >> PLAIN_COUNT_SHIFT) & MAX_PLAIN_ARGUMENTS;
   for (int32_t k = 0; k < arguments; k++) {
     if (k > 0 || !infix) {
-      if (pos >= code.length()) [[unlikely]] missing(callable, *name, k);
-      pos = expression(code, pos, infix);
+      const Cell* at = code.peek(pos);
+      if (!at) [[unlikely]] missing(callable, *name, k);
+      pos = expression_at(code, pos, at, infix);
       if (exits::pending) return pos;
     }
     if (!allows(entries[k], stack::top_type())) [[unlikely]] wrong_type(callable, *name, k);

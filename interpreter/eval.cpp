@@ -72,40 +72,58 @@ void check_native_stack() {
 // comparison code + COMPARE_BASE; -1 when it has none.
 constexpr int COMPARE_BASE = 100;
 
-int fast_operation(uint8_t kind, uint32_t index) {
-  int32_t entry = int32_t(index) + 1;
-  if (kind == T_ACTION) {
-    switch (entry) {
-      case A_ADD: return OP_ADD;
-      case A_SUBTRACT: return OP_SUBTRACT;
-      case A_MULTIPLY: return OP_MULTIPLY;
-      default: return -1;
-    }
+// Each native's operation by its 0-based index, looked up at every infix step:
+// filled once at start-up, since which natives compare never changes.
+int8_t native_operation[native::TABLE_SIZE];
+
+void fill_native_operations() {
+  for (int32_t i = 0; i < native::TABLE_SIZE; i++) {
+    int code = natives::comparison_of(i + 1);
+    native_operation[i] = int8_t(code < 0 ? -1 : COMPARE_BASE + code);
   }
-  if (kind == T_NATIVE) {
-    int code = natives::comparison_of(entry);
-    return code < 0 ? -1 : COMPARE_BASE + code;
-  }
-  return -1;
 }
+
+inline int fast_operation(uint8_t kind, uint32_t index) {
+  if (kind == T_NATIVE) return index < uint32_t(native::TABLE_SIZE) ? native_operation[index] : -1;
+  if (kind != T_ACTION) return -1;
+  switch (int32_t(index) + 1) {
+    case A_ADD: return OP_ADD;
+    case A_SUBTRACT: return OP_SUBTRACT;
+    case A_MULTIPLY: return OP_MULTIPLY;
+    default: return -1;
+  }
+}
+
+// The six ordering comparisons of integers as masks: bit 1 + sign(a - b) is set
+// when the comparison holds. 0 for the comparisons left to the general code.
+constexpr uint8_t ORDER_MASKS[] = {
+    /* C_EQUAL */ 0b010, /* C_NOT_EQUAL */ 0b101, /* C_STRICT_EQUAL */ 0,
+    /* C_LESSER */ 0b001, /* C_LESSER_EQUAL */ 0b011, /* C_GREATER */ 0b100,
+    /* C_GREATER_EQUAL */ 0b110};
+static_assert(C_EQUAL == 0 && C_NOT_EQUAL == 1 && C_LESSER == 3 && C_LESSER_EQUAL == 4 &&
+              C_GREATER == 5 && C_GREATER_EQUAL == 6);
 
 // The commonest integer cases, computed in place: the sum, difference or product
 // when it fits, and the comparisons. Answers false for the rest (overflow, the
-// rarer comparisons), which the general code below handles.
+// rarer comparisons), which the general code below handles. Tests and a mask
+// rather than a switch: a jump table's one indirect branch mispredicts as an
+// expression's operators alternate.
 inline bool integer_short_cut(int operation, Cell* left, int32_t a, int32_t b) {
-  int32_t v;
-  switch (operation) {
-    case OP_ADD: if (__builtin_add_overflow(a, b, &v)) return false; break;
-    case OP_SUBTRACT: if (__builtin_sub_overflow(a, b, &v)) return false; break;
-    case OP_MULTIPLY: if (__builtin_mul_overflow(a, b, &v)) return false; break;
-    case COMPARE_BASE + C_EQUAL: *left = values::logic(a == b); return true;
-    case COMPARE_BASE + C_NOT_EQUAL: *left = values::logic(a != b); return true;
-    case COMPARE_BASE + C_LESSER: *left = values::logic(a < b); return true;
-    case COMPARE_BASE + C_LESSER_EQUAL: *left = values::logic(a <= b); return true;
-    case COMPARE_BASE + C_GREATER: *left = values::logic(a > b); return true;
-    case COMPARE_BASE + C_GREATER_EQUAL: *left = values::logic(a >= b); return true;
-    default: return false;
+  if (operation >= COMPARE_BASE) {
+    uint32_t code = uint32_t(operation - COMPARE_BASE);
+    uint8_t mask = code < std::size(ORDER_MASKS) ? ORDER_MASKS[code] : 0;
+    if (!mask) return false;
+    int order = (a > b) - (a < b);
+    *left = values::logic((mask >> (order + 1)) & 1);
+    return true;
   }
+  int32_t v;
+  bool overflow;
+  if (operation == OP_ADD) overflow = __builtin_add_overflow(a, b, &v);
+  else if (operation == OP_SUBTRACT) overflow = __builtin_sub_overflow(a, b, &v);
+  else if (operation == OP_MULTIPLY) overflow = __builtin_mul_overflow(a, b, &v);
+  else return false;
+  if (overflow) return false;
   left->w2 = uint32_t(v);
   return true;
 }
@@ -140,12 +158,10 @@ bool numeric_short_cut(int operation, Cell* left, const Cell* right) {
 
 // A right operand that is a number in the code or a word holding one takes the
 // short cut with no call at all. Answers whether it applied.
-bool fast_infix(const Cell* op, const Code& code, int32_t pos) {
-  const Cell* right = code.peek(pos);
-  if (trace::tracing || !right) return false;
+bool fast_infix(const Cell& op, const Cell* right) {
   if (right->is(T_WORD)) right = bound_slot(right);
   if (!right) return false;
-  return numeric_short_cut(fast_operation(native::op_kind(op), op->w1), stack::top - 1, right);
+  return numeric_short_cut(fast_operation(native::op_kind(&op), op.w1), stack::top - 1, right);
 }
 
 }  // namespace
@@ -161,17 +177,26 @@ namespace {
 // right; answers the position after the last one.
 int32_t infix_chain(const Code& code, int32_t pos, Cell* start) {
   for (;;) {
-    const Cell* next = code.peek(pos);
-    if (!next || !next->is(T_WORD)) break;
+    const SeriesBuffer* b = code.buffer();
+    int32_t n = code.length_in(b);
+    if (pos >= n) break;
+    const Cell* next = b->cells() + pos;
+    if (!next->is(T_WORD)) break;
     const Cell* slot = bound_slot(next);
     if (!slot || !slot->is(T_OP)) break;
     Cell op = *slot;
     Cell name = *next;
-    trace::event(trace::FETCH, &code.block, pos, &name);
-    stack::top = start + 1;
-    if (fast_infix(&op, code, pos + 1)) {
-      pos += 2;
-      continue;
+    if (trace::tracing) [[unlikely]] {
+      // The tracer runs code, which may move the block: no cell read before it is
+      // used after it, and a traced run takes no short cut.
+      trace::fire(trace::FETCH, &code.block, pos, &name, nullptr);
+      stack::top = start + 1;
+    } else {
+      stack::top = start + 1;
+      if (pos + 1 < n && fast_infix(op, next + 1)) {
+        pos += 2;
+        continue;
+      }
     }
     pos = eval_code(native::op_source(&op), code, pos + 1, &name, nullptr, true);
     if (exits::pending) return pos;
@@ -202,8 +227,9 @@ void eval_paren(const Cell& paren) {
 }
 
 int32_t set_word(const Code& code, int32_t pos, Cell word) {
-  if (pos >= code.length()) fire(err::script::NEED_VALUE, &word);
-  pos = expression(code, pos, false);
+  const Cell* at = code.peek(pos);
+  if (!at) fire(err::script::NEED_VALUE, &word);
+  pos = expression_at(code, pos, at, false);
   if (exits::pending) return pos;
   Cell* value = stack::top - 1;
   if (value->is(T_UNSET)) fire(err::script::NEED_VALUE, &word);
@@ -232,15 +258,17 @@ bool is_system_word(const Cell* issue) {
 int32_t word_expression(const Code& code, int32_t pos, const Cell& word) {
   const Cell* slot = bound_slot(&word);
   if (!slot) slot = word_value(&word);
-  switch (slot->type()) {
-    case T_UNSET: no_value(&word);
-    case T_NATIVE: case T_ACTION: case T_FUNCTION: case T_ROUTINE: {
-      Cell callable = *slot;
-      return eval_code(callable, code, pos, &word, nullptr, false);
-    }
-    case T_OP: fire(err::script::NO_OP_ARG, &word);
-    default: stack::push(slot); return pos;
+  // Tests rather than a switch: a jump table's one indirect branch, shared by
+  // every word, mispredicts as words alternate between values and callables.
+  uint8_t type = slot->type();
+  if (is_callable(type)) {
+    Cell callable = *slot;
+    return eval_code(callable, code, pos, &word, nullptr, false);
   }
+  if (type == T_UNSET) [[unlikely]] no_value(&word);
+  if (type == T_OP) [[unlikely]] fire(err::script::NO_OP_ARG, &word);
+  stack::push(slot);
+  return pos;
 }
 
 }  // namespace
@@ -259,9 +287,6 @@ Cell* word_value(const Cell* word) {
 Cell body_word() { return Cell{T_WORD, 0, stack::body_symbol, 0xFFFFFFFFu}; }
 Cell anon_word() { return Cell{T_WORD, 0, stack::anon_symbol, 0xFFFFFFFFu}; }
 
-bool is_callable(uint8_t t) {
-  return t == T_NATIVE || t == T_ACTION || t == T_FUNCTION || t == T_ROUTINE;
-}
 
 namespace {
 
@@ -304,9 +329,9 @@ bool is_rare(uint8_t type) {
 
 }  // namespace
 
-int32_t expression(const Code& code, int32_t pos, bool prefix) {
+int32_t expression_at(const Code& code, int32_t pos, const Cell* at, bool prefix) {
   Cell* start = stack::top;
-  Cell v = *code.at(pos);
+  Cell v = *at;
   trace::event(trace::FETCH, &code.block, pos, &v);
   pos++;
   uint8_t type = v.type();
@@ -481,20 +506,26 @@ void run_block_at(const Cell* block, Cell* first) {
   Code code = code_of(block);
   if (__builtin_expect(prepared::verify, false)) verify_forms(series_cell::node(block));
   NearScope near(&code);
-  int32_t pos = series_cell::head(block) < 0 ? 0 : series_cell::head(block);
-  if (pos >= code.length()) {
+  int32_t head = series_cell::head(block);
+  int32_t pos = head < 0 ? 0 : head;
+  const Cell* next = code.peek(pos);
+  if (!next) {
     stack::top = first + 1;
     *first = values::unset;
     return;
   }
-  trace::event(trace::ENTER, &code.block, pos, nullptr);
-  while (pos < code.length()) {
+  if (trace::tracing) [[unlikely]] {
+    trace::fire(trace::ENTER, &code.block, pos, nullptr, nullptr);
+    next = code.peek(pos);   // the tracer may have moved or changed the block
+  }
+  while (next) {
     stack::top = first;
     near_now.pos = pos;
     spend_eval_budget();
-    pos = expression(code, pos, false);
+    pos = expression_at(code, pos, next, false);
     if (exits::pending) return;
     trace::event(trace::EXPR, &code.block, pos, first, nullptr);
+    next = code.peek(pos);
   }
   trace::event(trace::EXIT, &code.block, pos, first);
 }
@@ -587,6 +618,7 @@ void callback_entry(const Cell* function, NodeRef context, const Cell* name, int
 
 void init() {
   prepared::init(nullptr);   // no forms yet: nothing for the registry to free
+  fill_native_operations();
   call_function = callback_entry;
   do_block_hook = do_block;
   near_position_hook = near_position;

@@ -19,15 +19,16 @@ struct Code {
 
   const SeriesBuffer* buffer() const { return memory::buffer_of(block.w2); }
   const Cell* at(int32_t i) const { return buffer()->cells() + i; }
-  int32_t length() const {
-    int32_t n = int32_t(buffer()->used_bytes() / sizeof(Cell));
+  // The length as read from a buffer just looked up (b is buffer()).
+  int32_t length_in(const SeriesBuffer* b) const {
+    int32_t n = int32_t(b->used_bytes() / sizeof(Cell));
     return n < end ? n : end;
   }
+  int32_t length() const { return length_in(buffer()); }
   // The cell at i, or null at or past the end: one reading of the buffer.
   const Cell* peek(int32_t i) const {
     const SeriesBuffer* b = buffer();
-    int32_t n = int32_t(b->used_bytes() / sizeof(Cell));
-    return i < n && i < end ? b->cells() + i : nullptr;
+    return i < length_in(b) ? b->cells() + i : nullptr;
   }
 };
 
@@ -35,7 +36,12 @@ Code code_of(const Cell* block);
 
 // One expression at pos, its value pushed; answers the position after it. With
 // prefix no infix operator is applied after the value.
-int32_t expression(const Code& code, int32_t pos, bool prefix);
+// expression_at takes the cell at pos as the caller just read it (Code::peek),
+// which saves a second reading of the buffer: it is copied before any code runs.
+int32_t expression_at(const Code& code, int32_t pos, const Cell* at, bool prefix);
+inline int32_t expression(const Code& code, int32_t pos, bool prefix) {
+  return expression_at(code, pos, code.at(pos), prefix);
+}
 
 // A native or action whose two arguments are in place at `arguments`: when it is a
 // plain math operation or comparison of numbers, its result is computed straight
@@ -86,6 +92,10 @@ Cell* word_value(const Cell* word);
 Cell body_word();
 Cell anon_word();
 
-bool is_callable(uint8_t type);
+inline bool is_callable(uint8_t type) {
+  constexpr uint64_t CALLABLE = 1ull << T_NATIVE | 1ull << T_ACTION | 1ull << T_FUNCTION |
+                                1ull << T_ROUTINE;
+  return type <= T_LAST && (CALLABLE >> type & 1);
+}
 
 }  // namespace zol::interpreter

@@ -363,7 +363,16 @@ void signal_break_or_continue(bool with_value, bool is_continue) {
 
 void signal_return_or_exit(bool with_value, bool keep_current) {
   Cell value = with_value ? *arguments : values::unset;
-  pop_to_receiver(!keep_current, has_return_mark, err::throw_::RETURN, nullptr);
+  Frame* current = frame_top - 1;
+  if (!keep_current && current > frame_base && has_return_mark(current - 1)) {
+    // The common return, straight from a function's body: the receiver is the
+    // frame under return's own, so there is nothing to walk nor to restore.
+    frame_top = current;
+    arguments = saved_arguments(current);
+    top = arguments;
+  } else {
+    pop_to_receiver(!keep_current, has_return_mark, err::throw_::RETURN, nullptr);
+  }
   cell::copy(&value, arguments);
   exits::signal(with_value ? exits::RETURN : exits::EXIT, value);
 }

@@ -70,7 +70,9 @@ TEST_F(Prepared, AttachNamesTheFormUntilItsLinkIsDropped) {
   EXPECT_TRUE(was_freed(&first));
   EXPECT_EQ(buffer_of(blk)->link, new_id);
   EXPECT_EQ(prepared::form_of(new_id), &second);
-  if (old_id != new_id) EXPECT_EQ(prepared::form_of(old_id), nullptr);
+  if (old_id != new_id) {
+    EXPECT_EQ(prepared::form_of(old_id), nullptr);
+  }
   EXPECT_EQ(prepared::live_forms(), live + 1);
   memory::drop_link(buffer_of(blk));
 }
