@@ -14,6 +14,7 @@
 #include "interpreter/eval.h"
 #include "interpreter/prepared.h"
 #include "runtime/collector/collector.h"
+#include "runtime/core/actions.h"
 #include "runtime/core/context.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/block/block.h"
@@ -136,6 +137,11 @@ TEST_F(Prepared, EveryWriterClearsTheLink) {
       {"open a gap", [](Cell& b) {
          bool rebuild = false;
          series::open_gap(&b, 1, 1, false, &rebuild);
+       }},
+      {"open the tail", [](Cell& b) { series::open_tail(&b, 1); }},
+      {"the append action", [&](Cell& b) {
+         Cell target = b;
+         actions::append_typed(&target, &ten, -1, false, 1);
        }},
       {"truncate at the head", [](Cell& b) {
          Cell at_one = b;
