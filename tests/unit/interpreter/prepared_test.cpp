@@ -192,6 +192,20 @@ TEST_F(Prepared, ReadersKeepTheLink) {
   memory::drop_link(buffer_of(blk));
 }
 
+// A loop that walks a block only reads it, whether it sets one word or several: a
+// block that is data to one loop may be code elsewhere, and keeps its form.
+TEST_F(Prepared, ALoopWalkingABlockKeepsItsLink) {
+  Cell blk = test::eval_value("walked: [1 + 2]");
+  test::HeldCells hold(&blk);
+  int form = 0;
+  uint32_t id = prepared::attach(buffer_of(blk), &form);
+  EXPECT_EQ(test::eval("n: 0 foreach x walked [n: n + 1] foreach [a b] walked [n: n + 10] n"),
+            "23");
+  EXPECT_EQ(buffer_of(blk)->link, id);
+  EXPECT_EQ(prepared::form_of(id), &form);
+  memory::drop_link(buffer_of(blk));
+}
+
 // --- the collector ----------------------------------------------------------------------
 
 [[gnu::noinline]] Cell block_of_numbers() { return test::load("1 2 3 4"); }
