@@ -104,10 +104,10 @@ struct LoopWords {
   }
 
   // The j-th word, read again at each step: the body may change the block.
-  Cell word(int32_t j) const {
-    if (!words.is(T_BLOCK)) return words;
+  const Cell* word(int32_t j) const {
+    if (!words.is(T_BLOCK)) return &words;
     const SeriesBuffer* b = series::buffer(&words);
-    return b->cells()[series_cell::head(&words) + j];
+    return b->cells() + series_cell::head(&words) + j;
   }
 
   // Sets the words to the values at the series position and advances it by n;
@@ -118,7 +118,7 @@ struct LoopWords {
     int32_t at = series_cell::head(series);
     for (int32_t j = 0; j < count; j++) {
       Cell value = value_at(*series, at + j);
-      Cell w = word(j);
+      Cell w = *word(j);   // set may cache the word's binding in it: a copy
       if (!block::is_any_word(w.type())) fire(err::script::INVALID_ARG, &w);
       context::set(&w, &value);
     }
