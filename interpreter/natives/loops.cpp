@@ -69,18 +69,27 @@ int32_t count_of(Cell* count) {
   return cell::get_int(count);
 }
 
-// The value at a position of a series (none past its tail).
+// The units of a series' buffer: a block's buffer holds cells, so its length
+// needs no division by the unit.
+int32_t length_of(const Cell& series, const SeriesBuffer* b) {
+  if (block::is_any_block(series.type())) return int32_t(b->used_bytes() / sizeof(Cell));
+  return int32_t(b->length());
+}
+
+// The value at a position of a series (none past its tail). Walking a series only
+// reads it, through const access, so that a block that is also code keeps its
+// prepared form.
 Cell value_at(const Cell& series, int32_t index) {
   if (!series_cell::node(&series)) return values::none;   // an image without pixels
-  SeriesBuffer* b = series::buffer(&series);
-  if (index < 0 || index >= int32_t(b->length())) return values::none;
+  const SeriesBuffer* b = series::buffer(&series);
+  if (index < 0 || index >= length_of(series, b)) return values::none;
   if (block::is_any_block(series.type())) return b->cells()[index];
   return series::element_at(&series, b->head() + size_t(index) * b->unit());
 }
 
 bool at_tail(const Cell& series) {
   if (!series_cell::node(&series)) return true;
-  return series_cell::head(&series) >= int32_t(series::buffer(&series)->length());
+  return series_cell::head(&series) >= length_of(series, series::buffer(&series));
 }
 
 // The words a foreach or remove-each sets: a word, or a block of words (n > 0).
@@ -94,6 +103,13 @@ struct LoopWords {
     if (count < 1) fire(err::script::INVALID_ARG, &words);
   }
 
+  // The j-th word, read again at each step: the body may change the block.
+  const Cell* word(int32_t j) const {
+    if (!words.is(T_BLOCK)) return &words;
+    const SeriesBuffer* b = series::buffer(&words);
+    return b->cells() + series_cell::head(&words) + j;
+  }
+
   // Sets the words to the values at the series position and advances it by n;
   // false at the tail.
   bool step(Cell* series) const {
@@ -102,10 +118,9 @@ struct LoopWords {
     int32_t at = series_cell::head(series);
     for (int32_t j = 0; j < count; j++) {
       Cell value = value_at(*series, at + j);
-      Cell word = words.is(T_BLOCK) ? *block::cell_at(&words, series_cell::head(&words) + j)
-                                    : words;
-      if (!block::is_any_word(word.type())) fire(err::script::INVALID_ARG, &word);
-      context::set(&word, &value);
+      Cell w = *word(j);   // set may cache the word's binding in it: a copy
+      if (!block::is_any_word(w.type())) fire(err::script::INVALID_ARG, &w);
+      context::set(&w, &value);
     }
     series_cell::set_head(series, at + count);
     return true;

@@ -47,12 +47,24 @@ constexpr std::array<Layout, 256> make_layouts() {
 }
 inline constexpr std::array<Layout, 256> LAYOUTS = make_layouts();
 
+// Whether a datatype's cell may refer to anything: most cells of a big block are
+// scalars, and one byte tells so.
+constexpr std::array<bool, 256> make_refers() {
+  std::array<bool, 256> t{};
+  for (size_t i = 0; i < t.size(); i++)
+    t[i] = LAYOUTS[i].w1 != Follow::NONE || LAYOUTS[i].w2 != Follow::NONE ||
+           LAYOUTS[i].w3 != Follow::NONE;
+  return t;
+}
+inline constexpr std::array<bool, 256> REFERS = make_refers();
+
 // Calls fn(word, follow) for each reference word of the cell. `container_flags`
 // are the flags of the buffer holding the cell (0 elsewhere): a context record
 // marked as keeping its values on the stack has no values block to follow.
 template <class CellT, class Fn>
 inline void for_each_reference(CellT* c, uint32_t container_flags, Fn&& fn) {
   uint8_t type = c->type();
+  if (!REFERS[type]) return;
   Layout l = LAYOUTS[type];
   if (type == T_CONTEXT &&
       ((c->header & HEADER_CONTEXT_ON_STACK) || (container_flags & FLAG_STACK_CONTEXT)))

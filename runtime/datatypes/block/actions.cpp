@@ -31,7 +31,8 @@ Cell* (*load_text)(const Cell* text, Cell* out) = nullptr;
 namespace {
 
 Cell* none_result() { return const_cast<Cell*>(&values::none); }
-int32_t whole(const Cell* blk) { return int32_t(buffer(blk)->length()); }
+// Every block buffer holds cells, so the length needs no division by the unit.
+int32_t whole(const Cell* blk) { return int32_t(buffer(blk)->used_bytes() / sizeof(Cell)); }
 
 // Moves a head past the tail back to the tail; answers the head.
 int32_t clip_head(Cell* blk) {
@@ -397,22 +398,19 @@ int32_t checked_total(const Cell* blk, int64_t count, int64_t dup) {
 // Appending one value to a block with no table to index it: the commonest edit,
 // without the spreading, repetition and indexing of the general path.
 Cell* append_one(Cell* blk, const Cell* value) {
-  Cell v = *value;   // the value may sit in the buffer that grows
+  Cell v;   // the value may sit in the buffer that grows
+  std::memcpy(&v, value, sizeof v);   // one move: a member-wise copy costs four
   checked_total(blk, 1, 1);
   int32_t at = whole(blk);
   bool told = series::editing(blk, series::E_APPEND, &v, at, 1);
-  at = whole(blk);   // the owner may have changed the block
-  bool rebuild = false;
-  series::open_gap(blk, at, 1, true, &rebuild);
-  *cell_at(blk, at) = v;
+  if (told) at = whole(blk);   // the owner may have changed the block
+  std::memcpy(series::open_tail(blk, 1), &v, sizeof(Cell));
   if (told) series::edited(blk, series::E_APPEND, &v, at, 1);
   series_cell::set_head(blk, 0);
   return blk;
 }
 
 Cell* insert(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup, bool append) {
-  if (append && dup == 1 && part != 0 && !hash_table(blk) && (only || !is_any_block(value->type())))
-    return append_one(blk, value);
   Source s = source_of(value, only);
   int32_t dups = std::max(dup, 0);
   auto count_of = [&] { return part >= 0 && part <= s.count ? part : s.count; };
@@ -432,6 +430,13 @@ Cell* insert(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup, bool 
   if (told) series::edited(blk, edit, &s.value, at, total);
   series_cell::set_head(blk, append ? 0 : std::min(at + total, whole(blk)));
   return blk;
+}
+
+// append has its own entry so that one value reaches append_one with no call between.
+Cell* append_action(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup, bool) {
+  if (dup == 1 && part != 0 && !hash_table(blk) && (only || !is_any_block(value->type())))
+    return append_one(blk, value);
+  return insert(blk, value, part, only, dup, true);
 }
 
 Cell* change(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup) {
@@ -537,7 +542,7 @@ void init() {
                                                        slot_entry<A_MOLD>(mold),
                                                        slot_entry<A_EVAL_PATH>(eval_path),
                                                        slot_entry<A_COMPARE>(compare),
-                                                       slot_entry<A_APPEND>(insert),
+                                                       slot_entry<A_APPEND>(append_action),
                                                        slot_entry<A_INSERT>(insert),
                                                        slot_entry<A_CHANGE>(change),
                                                        slot_entry<A_COPY>(copy),

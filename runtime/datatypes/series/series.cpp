@@ -130,11 +130,6 @@ const uint32_t* const EDIT_WORDS[][2] = {
     {&words::trim, &words::trimmed},    {&words::random_, &words::randomized},
 };
 
-bool owned(const Cell* s) {
-  NodeRef node = series_cell::node(s);
-  return node && (memory::buffer_of(node)->flags & FLAG_OWNED) != 0;
-}
-
 bool tell_owner(Cell* s, uint32_t action, const Cell* value, int32_t index, int32_t part) {
   Cell word = word::make_global(action);
   Cell new_value = *value;   // the handler may move what value points into
@@ -143,8 +138,8 @@ bool tell_owner(Cell* s, uint32_t action, const Cell* value, int32_t index, int3
 
 }  // namespace
 
-bool editing(Cell* s, Edit edit, const Cell* value, int32_t index, int32_t part) {
-  return owned(s) && tell_owner(s, *EDIT_WORDS[edit][0], value, index, part);
+bool tell_editing(Cell* s, Edit edit, const Cell* value, int32_t index, int32_t part) {
+  return tell_owner(s, *EDIT_WORDS[edit][0], value, index, part);
 }
 
 void edited(Cell* s, Edit edit, const Cell* value, int32_t index, int32_t part) {
@@ -164,16 +159,31 @@ void cut(const Cell* s, int32_t index, int32_t count) {
   if (rebuild) hashtable::rebuild(table, length - count);
 }
 
-uint8_t* open_gap(Cell* s, int32_t index, int32_t count, bool double_room, bool* rebuild) {
+namespace {
+
+// Grows the buffer, when it lacks room for `count` more units after its head, to
+// the size needed (twice that with double_room).
+void make_room(const Cell* s, int32_t count, bool double_room) {
   SeriesBuffer* b = buffer(s);
-  uint32_t unit = b->unit();
-  uint64_t needed = uint64_t(b->used_bytes()) + uint64_t(count) * unit;
+  uint64_t needed = uint64_t(b->used_bytes()) + uint64_t(count) * b->unit();
   if (b->size - b->offset < needed)
     memory::expand_series_copy(b, int64_t(needed) * (double_room ? 2 : 1));
+}
+
+}  // namespace
+
+SeriesBuffer* grow_tail(const Cell* s, int32_t count) {
+  make_room(s, count, true);
+  return buffer(s);
+}
+
+uint8_t* open_gap(Cell* s, int32_t index, int32_t count, bool double_room, bool* rebuild) {
+  make_room(s, count, double_room);
+  uint32_t unit = buffer(s)->unit();
   NodeRef table = block::hash_table(s);
   int32_t length = buffer_length(s);
   *rebuild = table && hashtable::shift_indexes(table, count, index, length - index, true);
-  b = buffer(s);   // re-read: growing and the table's bookkeeping allocate
+  SeriesBuffer* b = buffer(s);   // re-read: the table's bookkeeping allocates
   uint8_t* at = b->head() + size_t(index) * unit;
   std::memmove(at + size_t(count) * unit, at, size_t(length - index) * unit);
   b->tail += uint32_t(count) * unit;

@@ -74,6 +74,18 @@ Cell element_at(const Cell* s, const uint8_t* at);
 // them and, for a hash!, enters them, or rebuilds the table when *rebuild is set.
 void cut(const Cell* s, int32_t index, int32_t count);
 uint8_t* open_gap(Cell* s, int32_t index, int32_t count, bool double_room, bool* rebuild);
+// open_gap at the tail of a series without a hash table (room doubled when it
+// grows): nothing to move, nothing to re-index. Inline, as appending one value is
+// the commonest edit; grow_tail makes the room and answers the new buffer.
+SeriesBuffer* grow_tail(const Cell* s, int32_t count);
+inline uint8_t* open_tail(Cell* s, int32_t count) {
+  SeriesBuffer* b = buffer(s);
+  uint32_t bytes = uint32_t(count) * b->unit();
+  if (b->size - b->tail < bytes) b = grow_tail(s, count);
+  uint8_t* at = b->tail_ptr();
+  b->tail += bytes;
+  return at;
+}
 
 // The shared take and copy on raw units. take_units answers in s the taken units
 // as a new series of the same type with /part, else the element (the shared none
@@ -187,7 +199,17 @@ enum Edit : int {
   E_APPEND, E_INSERT, E_CHANGE, E_CLEAR, E_POKE, E_REMOVE, E_REVERSE, E_TAKE, E_MOVE,
   E_PUT, E_SORT, E_SWAP, E_TRIM, E_RANDOM,
 };
-bool editing(Cell* s, Edit edit, const Cell* value, int32_t index, int32_t part);
+// Whether the series' buffer is owned, so that its edits are announced.
+inline bool owned(const Cell* s) {
+  NodeRef node = series_cell::node(s);
+  return node && (memory::buffer_of(node)->flags & FLAG_OWNED) != 0;
+}
+// Tells the owner of an owned series; the test stays inline because almost no
+// series is owned and every edit asks.
+bool tell_editing(Cell* s, Edit edit, const Cell* value, int32_t index, int32_t part);
+inline bool editing(Cell* s, Edit edit, const Cell* value, int32_t index, int32_t part) {
+  return owned(s) && tell_editing(s, edit, value, index, part);
+}
 void edited(Cell* s, Edit edit, const Cell* value, int32_t index, int32_t part);
 
 }  // namespace zol::series

@@ -14,6 +14,7 @@
 #include "interpreter/eval.h"
 #include "interpreter/prepared.h"
 #include "runtime/collector/collector.h"
+#include "runtime/core/actions.h"
 #include "runtime/core/context.h"
 #include "runtime/core/values.h"
 #include "runtime/datatypes/block/block.h"
@@ -139,6 +140,11 @@ TEST_F(Prepared, EveryWriterClearsTheLink) {
          bool rebuild = false;
          series::open_gap(&b, 1, 1, false, &rebuild);
        }},
+      {"open the tail", [](Cell& b) { series::open_tail(&b, 1); }},
+      {"the append action", [&](Cell& b) {
+         Cell target = b;
+         actions::append_typed(&target, &ten, -1, false, 1);
+       }},
       {"truncate at the head", [](Cell& b) {
          Cell at_one = b;
          series_cell::set_head(&at_one, 1);
@@ -183,6 +189,20 @@ TEST_F(Prepared, ReadersKeepTheLink) {
   EXPECT_EQ(read.cells()[2].w2, 2u);
   memory::copy_series(buffer_of(blk));
   collector::collect();
+  EXPECT_EQ(buffer_of(blk)->link, id);
+  EXPECT_EQ(prepared::form_of(id), &form);
+  memory::drop_link(buffer_of(blk));
+}
+
+// A loop that walks a block only reads it, whether it sets one word or several: a
+// block that is data to one loop may be code elsewhere, and keeps its form.
+TEST_F(Prepared, ALoopWalkingABlockKeepsItsLink) {
+  Cell blk = test::eval_value("walked: [1 + 2]");
+  test::HeldCells hold(&blk);
+  int form = 0;
+  uint32_t id = prepared::attach(buffer_of(blk), &form);
+  EXPECT_EQ(test::eval("n: 0 foreach x walked [n: n + 1] foreach [a b] walked [n: n + 10] n"),
+            "23");
   EXPECT_EQ(buffer_of(blk)->link, id);
   EXPECT_EQ(prepared::form_of(id), &form);
   memory::drop_link(buffer_of(blk));
