@@ -287,7 +287,6 @@ Cell* word_value(const Cell* word) {
 Cell body_word() { return Cell{T_WORD, 0, stack::body_symbol, 0xFFFFFFFFu}; }
 Cell anon_word() { return Cell{T_WORD, 0, stack::anon_symbol, 0xFFFFFFFFu}; }
 
-
 namespace {
 
 // The value types that a step does more with than push them (words, set-words and
