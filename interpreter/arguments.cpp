@@ -269,7 +269,7 @@ class Gatherer {
         frame_slots_(has_frame_slots(callable)), gathering_(gathering) {
     const SeriesBuffer* b = block::buffer(&cache_of(callable));
     entries_ = b->cells();
-    count_ = int32_t(b->used_bytes() / sizeof(Cell));
+    count_ = int32_t(b->cell_count());
     for (int32_t& slot : refinement_args_) slot = -1;
   }
 
@@ -497,7 +497,7 @@ int32_t gather_plain(const Cell& callable, const Cell& cache, const Code& code, 
                      const Cell* name, bool infix) {
   const SeriesBuffer* b = block::buffer(&cache);
   const Cell* entries = b->cells();   // held on the native stack: the buffer stays put
-  int32_t count = int32_t(b->used_bytes() / sizeof(Cell));
+  int32_t count = int32_t(b->cell_count());
   int32_t arguments = int32_t(cache.header >> PLAIN_COUNT_SHIFT) & MAX_PLAIN_ARGUMENTS;
   for (int32_t k = 0; k < arguments; k++) {
     if (k > 0 || !infix) {

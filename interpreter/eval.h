@@ -21,7 +21,7 @@ struct Code {
   const Cell* at(int32_t i) const { return buffer()->cells() + i; }
   // The length as read from a buffer just looked up (b is buffer()).
   int32_t length_in(const SeriesBuffer* b) const {
-    int32_t n = int32_t(b->used_bytes() / sizeof(Cell));
+    int32_t n = int32_t(b->cell_count());
     return n < end ? n : end;
   }
   int32_t length() const { return length_in(buffer()); }

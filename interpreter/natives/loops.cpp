@@ -69,10 +69,9 @@ int32_t count_of(Cell* count) {
   return cell::get_int(count);
 }
 
-// The units of a series' buffer: a block's buffer holds cells, so its length
-// needs no division by the unit.
+// The units of a series' buffer (a block's counted without a division).
 int32_t length_of(const Cell& series, const SeriesBuffer* b) {
-  if (block::is_any_block(series.type())) return int32_t(b->used_bytes() / sizeof(Cell));
+  if (block::is_any_block(series.type())) return int32_t(b->cell_count());
   return int32_t(b->length());
 }
 

@@ -84,6 +84,8 @@ struct SeriesBuffer {
   uint32_t unit() const { return flags & 0x1Fu; }
   uint32_t used_bytes() const { return tail - offset; }
   uint32_t length() const { return (tail - offset) / unit(); }
+  // The length of a buffer known to hold cells: a shift where length() divides.
+  uint32_t cell_count() const { return used_bytes() / sizeof(Cell); }
   // Sets the link to 0, telling the registry when it named an entry. Out of line
   // and cold: the accessors above only test the word.
   [[gnu::cold]] void clear_link();

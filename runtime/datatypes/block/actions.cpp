@@ -31,8 +31,7 @@ Cell* (*load_text)(const Cell* text, Cell* out) = nullptr;
 namespace {
 
 Cell* none_result() { return const_cast<Cell*>(&values::none); }
-// Every block buffer holds cells, so the length needs no division by the unit.
-int32_t whole(const Cell* blk) { return int32_t(buffer(blk)->used_bytes() / sizeof(Cell)); }
+int32_t whole(const Cell* blk) { return int32_t(buffer(blk)->cell_count()); }
 
 // Moves a head past the tail back to the tail; answers the head.
 int32_t clip_head(Cell* blk) {
