@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 zol=$(./build-bench/bench/bench_basecode)
-python=$(python3 - <<'PY'
+python=$(/usr/bin/python3 - <<'PY'
 import base64, os, time
 
 data = os.urandom(100 << 20)

@@ -28,7 +28,7 @@ pngtopam=$(best_of_three "pngtopam -alphapam '$dir/picture.png' > /dev/null")
 jpegtopnm=$(best_of_three "jpegtopnm '$dir/photo.jpg' > /dev/null")
 pngtopam -alphapam "$dir/picture.png" > "$dir/picture.pam"
 pamtopng=$(best_of_three "pamtopng '$dir/picture.pam' > /dev/null")
-inflate=$(python3 - "$dir/picture.png" <<'PY'
+inflate=$(/usr/bin/python3 - "$dir/picture.png" <<'PY'
 import struct, sys, time, zlib
 data = open(sys.argv[1], 'rb').read()
 at, idat = 8, b''

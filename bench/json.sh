@@ -12,7 +12,7 @@ zol=$(realpath "${ZOL:-./build-bench/zol}")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 ./build-bench/bench/bench_load "$dir/doc.json" > /dev/null
-python3 - "$dir" <<'PY'
+/usr/bin/python3 - "$dir" <<'PY'
 import csv, json, sys
 rows = [[str(v) for v in (r.values() if isinstance(r, dict) else r)]
         for r in json.load(open(sys.argv[1] + "/doc.json", encoding="utf-8"))]
@@ -36,7 +36,7 @@ best [rows: load-csv table]
 best [to-csv rows]
 ZOL
 zol_times=$(cd "$dir" && "$zol" < bench.zol | awk '$1 == "time" { print $2 }')
-py_times=$(python3 - "$dir" <<'PY'
+py_times=$(/usr/bin/python3 - "$dir" <<'PY'
 import csv, io, json, sys, time
 def best(f):
     t = None

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 json=$(mktemp)
 trap 'rm -f "$json"' EXIT
 zol=$(./build-bench/bench/bench_load "$json")
-python=$(python3 - "$json" <<'PY'
+python=$(/usr/bin/python3 - "$json" <<'PY'
 import json, sys, time
 text = open(sys.argv[1], encoding="utf-8").read()
 best = min(

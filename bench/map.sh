@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 zol=$(./build-bench/bench/bench_map)
-python=$(python3 - <<'PY'
+python=$(/usr/bin/python3 - <<'PY'
 import random, sys, time
 
 KEYS, OPERATIONS = 100_000, 1_000_000

@@ -12,7 +12,7 @@ seconds() {  # "text 0:00:00.123 N" -> 0.123
 }
 zol_text=$(seconds text)
 zol_block=$(seconds block)
-read -r py_text py_block < <(python3 - <<'PY'
+read -r py_text py_block < <(/usr/bin/python3 - <<'PY'
 import re, time
 text = "alpha,12345,beta gamma,9876.5\n" * 322581
 start = time.perf_counter()

@@ -15,7 +15,7 @@ seconds() {
   awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", e - s }'
 }
 run_zol() { echo 'repeat i 1000000 [print "hello"]' | "$zol"; }
-run_python() { env -u PYTHONUNBUFFERED python3 -c 'for i in range(1000000): print("hello")'; }
+run_python() { env -u PYTHONUNBUFFERED /usr/bin/python3 -c 'for i in range(1000000): print("hello")'; }
 z=$(seconds run_zol)
 p=$(seconds run_python)
 printf "%-24s %8s %8s %10s\n" workload zol python zol/python

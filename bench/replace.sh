@@ -11,7 +11,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 # The same records as Zol source and as JSON, about 20 MB of each.
-python3 - <<'PY'
+/usr/bin/python3 - <<'PY'
 import json, random
 rng = random.Random(1)
 tags = ["red", "green", "blue", "alpha", "beta", "gamma", "delta", "omega"]
@@ -45,7 +45,7 @@ data = json.load(open("records.json"))
 t = time.perf_counter(); json.dump(data, open("saved.json", "w")); print("save", 20, time.perf_counter() - t)
 t = time.perf_counter(); json.load(open("saved.json")); print("load", 20, time.perf_counter() - t)
 PY
-py=$(python3 -c "$python_side")
+py=$(/usr/bin/python3 -c "$python_side")
 seconds() {  # the Zol line "crlf 10 0:00:00.123 N" -> 0.123
   echo "$out" | awk -v w="$1" -v mb="$2" '$1 == w && $2 == mb { split($3, t, ":"); print t[1] * 3600 + t[2] * 60 + t[3] }'
 }

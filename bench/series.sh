@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 zol=$(./build-bench/bench/bench_series)
-python=$(python3 - <<'PY'
+python=$(/usr/bin/python3 - <<'PY'
 import random, time
 
 def timed(fn):

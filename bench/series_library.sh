@@ -12,7 +12,7 @@ seconds() {  # "split 0:00:00.123 N" -> 0.123
 }
 zol_split=$(seconds split)
 zol_collect=$(seconds collect)
-read -r py_split py_collect < <(python3 - <<'PY'
+read -r py_split py_collect < <(/usr/bin/python3 - <<'PY'
 import time
 text = "abcdefghi," * 1000000
 start = time.perf_counter()

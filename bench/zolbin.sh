@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 zol=$(./build-bench/bench/bench_zolbin)
-python=$(python3 - <<'PY'
+python=$(/usr/bin/python3 - <<'PY'
 import pickle, time
 words = ["red", "green", "blue", "alpha", "beta", "gamma", "delta", "omega"]
 shared = [[i, 2, 3] for i in range(100)]
