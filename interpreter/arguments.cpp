@@ -14,15 +14,17 @@
 //                after it), when there are any; native! and action!: the number
 //                of refinements, when there are any
 // The cache's own cell (in the "more" block) also records, in header bits 8-16,
-// whether the spec is plain: only ordinary arguments (no refinements, no get-word,
-// lit-word or return: entries), at most 255 of them. A plain callable called from
-// the code takes the short gathering below, which does what the general one does
-// for such a spec without its bookkeeping.
+// whether the spec is plain: only ordinary arguments (no get-word, lit-word or
+// return: entries; no refinements for a function!, refinements only after the
+// arguments for a native! or action!), at most 255 of them. A plain callable called
+// from the code without refinements takes the short gathering below, which does what
+// the general one does for such a spec without its bookkeeping.
 // A function's frame holds one cell per typeset and refinement entry (arguments,
 // refinements as logic!, refinement arguments) and then its locals. A native's frame
 // holds its fixed arguments, then the arguments of the refinements used, in the
 // order of the path; the native receives per refinement the position of its first
 // argument (-1 when unused).
+#include <array>
 #include <utility>
 
 #include "runtime/core/actions.h"
@@ -155,14 +157,16 @@ constexpr int PLAIN_COUNT_SHIFT = 8;
 constexpr int MAX_PLAIN_ARGUMENTS = 255;
 
 // The plain-spec bits for a cache's header (see the top of this file), 0 when the
-// spec is not plain.
-uint32_t plain_shape(const Cell& cache) {
+// spec is not plain. A native or action whose refinements all follow its ordinary
+// arguments is plain too: a call from the code uses none of them.
+uint32_t plain_shape(const Cell& cache, bool frame_slots) {
   const SeriesBuffer* b = block::buffer(&cache);
   int32_t n = int32_t(b->length());
   int32_t arguments = 0;
   for (int32_t k = 0; k < n; k++) {
     const Cell& e = b->cells()[k];
     if (e.is(T_INTEGER) && k == n - 1) break;   // locals (a native's refinement count never comes alone)
+    if (!frame_slots && e.is(T_REFINEMENT)) break;
     if (!e.is(T_TYPESET) || (e.header & ARG_RETURN)) return 0;
     arguments++;
   }
@@ -171,8 +175,9 @@ uint32_t plain_shape(const Cell& cache) {
 }
 
 [[gnu::noinline]] const Cell& build_cache(const Cell& callable) {
-  Cell cache = CacheBuilder(callable).build(has_frame_slots(callable));
-  cache.header |= plain_shape(cache);
+  bool frame_slots = has_frame_slots(callable);
+  Cell cache = CacheBuilder(callable).build(frame_slots);
+  cache.header |= plain_shape(cache, frame_slots);
   Cell* slot = function::more(&callable, function::MORE_CACHE);
   *slot = cache;
   return *slot;
@@ -490,6 +495,13 @@ class Gatherer {
   }
 };
 
+// Where each refinement's arguments start in a native's frame when the call uses none.
+constexpr auto NO_REFINEMENT_USED = [] {
+  std::array<int32_t, MAX_REFINEMENTS> starts{};
+  starts.fill(-1);
+  return starts;
+}();
+
 // The gathering of a plain spec's arguments from the code: each argument is the
 // next expression (for an infix call the first is already in place), checked
 // against its types; then a function's locals are made or a native is called.
@@ -510,7 +522,9 @@ int32_t gather_plain(const Cell& callable, const Cell& cache, const Code& code, 
   }
   trace::event(trace::CALL, &code.block, pos, &callable, name);
   if (!has_frame_slots(callable)) {
-    call_native(callable, arguments, nullptr, 0);
+    // Past the arguments, a native's cache ends with its number of refinements.
+    int32_t refinements = count > arguments ? cell::get_int(&entries[count - 1]) : 0;
+    call_native(callable, arguments, NO_REFINEMENT_USED.data(), refinements);
   } else if (count > arguments) {
     int32_t locals = cell::get_int(&entries[arguments]);
     if (locals > 0) function::init_locals(locals);
