@@ -27,7 +27,9 @@
 // pointer to the end of that buffer, pinning it and with it its whole frame.
 //
 // Big series. A buffer of 2 MB or more lives alone in its own page allocation,
-// linked into the big-series list; it is never moved.
+// linked into the big-series list; the collector never moves it. Expansion grows it
+// in its mapping (the kernel may move the pages, never copying them), so the series
+// keeps the pages already written.
 //
 // A buffer whose unit is 16 bytes holds value cells between its offset and tail:
 // the collector reads them as cells (and rewrites their node words when it moves
