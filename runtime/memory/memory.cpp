@@ -3,6 +3,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <bitset>
 #include <cstring>
 #include <utility>
@@ -147,6 +148,7 @@ SeriesBuffer* grow_big_series(SeriesBuffer* buffer, uint32_t size) {
   if (!moved) return nullptr;
   ZOL_UNPOISON(moved, rounded);   // the sanitizer sees no remap: the new place may read as freed
   root.total += rounded - old_rounded;
+  root.big_since_cycle += rounded - old_rounded;
   *link = moved;
   moved->alloc_size = rounded;
   moved->size = BUFFER_OVERHEAD + size;
@@ -350,7 +352,8 @@ SeriesBuffer* alloc_series_buffer(int64_t units, uint32_t unit, int32_t offset) 
   SeriesBuffer* b;
   uint32_t big = 0;
   if (needed >= root.max_frame_size) {
-    collector::collect();
+    if (root.big_since_cycle + needed > root.big_budget) collector::collect();
+    root.big_since_cycle += needed;
     b = alloc_big_series(needed);
     big = FLAG_BIG;
   } else {
@@ -509,6 +512,11 @@ void sweep_big_series() {
     *link = big->next;
     free_frame(big, big->alloc_size);
   }
+}
+
+void reset_big_budget() {
+  root.big_since_cycle = 0;
+  root.big_budget = std::max(root.total, MIN_BIG_BUDGET);
 }
 
 namespace {
