@@ -154,14 +154,17 @@ TEST_F(Prepared, EveryWriterClearsTheLink) {
       {"raw bytes", [](Cell& b) { buffer_of(b)->head()[0] = 0; }},
       {"bind", [&](Cell& b) { context::bind(&b, obj.w1, false); }},
   };
-  for (const Writer& w : writers) {
-    Cell blk = test::load("x 2 3");
-    test::HeldCells hold(&blk);
-    uint32_t id = prepared::attach(buffer_of(blk), nullptr);
-    w.write(blk);
-    EXPECT_EQ(buffer_of(blk)->link, LINK_NONE) << w.name;
-    EXPECT_EQ(prepared::form_of(id), nullptr) << w.name;
-  }
+  // A block just loaded has no room to spare, so an append grows it; one with room
+  // takes the append's short path.
+  for (const char* shape : {"[x 2 3]", "append make block! 10 [x 2 3]"})
+    for (const Writer& w : writers) {
+      Cell blk = test::eval_value(shape);
+      test::HeldCells hold(&blk);
+      uint32_t id = prepared::attach(buffer_of(blk), nullptr);
+      w.write(blk);
+      EXPECT_EQ(buffer_of(blk)->link, LINK_NONE) << w.name << " on " << shape;
+      EXPECT_EQ(prepared::form_of(id), nullptr) << w.name << " on " << shape;
+    }
 }
 
 // Growing a block gives it a new buffer without a link; the old buffer's form dies.
