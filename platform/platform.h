@@ -37,6 +37,12 @@ constexpr size_t RUNTIME_STACK_BYTES = size_t(1) << 30;
 // Page-granular blocks for memory frames. Returns nullptr on failure.
 void* allocate_pages(size_t bytes);
 bool free_pages(void* address, size_t bytes);
+// Resizes a block from allocate_pages to new_bytes (page multiples both), keeping
+// its contents: the kernel extends the mapping where it lies or moves its pages to
+// another address without copying them. With `move` the block always lands at a
+// fresh address, so that the old one faults when used. Returns the block's address,
+// or nullptr on failure (the block is then unchanged).
+void* resize_pages(void* address, size_t old_bytes, size_t new_bytes, bool move);
 // Gives the physical pages of a range back to the OS; the range stays mapped and
 // reads as zeros. The range must be page-aligned.
 void discard_pages(void* address, size_t bytes);

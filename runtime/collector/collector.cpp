@@ -29,12 +29,12 @@ namespace zol::collector {
 
 int enabled = 0;
 uint32_t stress_every = 0;
+uint32_t random_every = 0;
 void (*mark_hashtable)(NodeRef) = nullptr;
 void (*mark_table_parts)(NodeRef) = nullptr;
 
 namespace {
 uint32_t stress_offset = 0;   // the test modes (collector.h)
-uint32_t random_every = 0;
 uint64_t random_state = 0;
 bool collecting = false;
 uint64_t cycle_count = 0;
@@ -138,6 +138,7 @@ void run_cycle(bool move_all) {
   detail::compact_series_frames(move_all);
   memory::sweep_big_series();
   memory::trim_node_frames();
+  memory::reset_big_budget();
   cycle_count++;
   collecting = false;
 }

@@ -60,6 +60,7 @@ uint64_t node_compactions();   // cycles that emptied at least one node frame
 // (start_test_modes), unless ZOL_GC_STRESS_STARTUP=1 asks for them from the first
 // allocation; one test does, so start-up is still tried under both.
 extern uint32_t stress_every;
+extern uint32_t random_every;   // N of random mode, 0 when off
 void collect_moving_all();
 // Called by the memory manager before its count-th series allocation.
 void before_allocation(uint64_t count);

@@ -3,6 +3,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <bitset>
 #include <cstring>
 #include <utility>
@@ -85,11 +86,18 @@ void abandon(SeriesBuffer* b) {
   else ZOL_POISON(b->data(), b->size);
 }
 
+// The data size an expansion asks for (0 doubles it), refused when no buffer can
+// have it.
+int64_t expansion_size(const SeriesBuffer* buffer, int64_t new_size) {
+  if (new_size == 0) new_size = int64_t(buffer->size) * 2;
+  if (new_size <= 0 || new_size > int64_t(MAX_DATA_SIZE)) no_memory();
+  return new_size;
+}
+
 // Points the node of `buffer` at a new buffer of `new_size` bytes with the same
 // unit and flags; returns the new buffer. The old one is still intact.
 SeriesBuffer* replace_buffer(SeriesBuffer*& buffer, int64_t new_size) {
-  if (new_size == 0) new_size = int64_t(buffer->size) * 2;
-  if (new_size <= 0 || new_size > int64_t(MAX_DATA_SIZE)) no_memory();
+  new_size = expansion_size(buffer, new_size);
   NodeRef node = buffer->node;
   uint32_t unit = buffer->unit();
   SeriesBuffer* nb = alloc_series_buffer(new_size / unit, unit, 0);
@@ -99,6 +107,67 @@ SeriesBuffer* replace_buffer(SeriesBuffer*& buffer, int64_t new_size) {
   nb->tail = nb->offset + (buffer->tail - buffer->offset);
   if (node) set_buffer(node, nb);
   return nb;
+}
+
+// --- big series in their own mappings ------------------------------------------------
+
+BigSeries* big_series_of(SeriesBuffer* b) { return reinterpret_cast<BigSeries*>(b) - 1; }
+
+// The pages a big series of `bytes` (header and data) takes: 8 bytes more than
+// asked, for the reason frames are never filled to their last byte: a pointer just
+// past the data must not name the next mapping.
+size_t big_mapping_bytes(size_t bytes) { return sizeof(BigSeries) + bytes + sizeof(uintptr_t); }
+
+// The list's link that names `big`, nullptr when it is not listed.
+BigSeries** big_link_to(const BigSeries* big) {
+  for (BigSeries** link = &root.big_head; *link; link = &(*link)->next)
+    if (*link == big) return link;
+  return nullptr;
+}
+
+// Grows a big series with a node in its own mapping and answers it, or nullptr when
+// the pages cannot be resized (the caller copies instead). The kernel extends the
+// mapping or moves its pages elsewhere without copying them, so the pages already
+// written stay in memory: copying a doubling block into fresh pages instead cost a
+// page fault per 4 KB written. The series keeps its node, unit, flags and length;
+// its content moves to the data start as after a copying expansion. In stress mode
+// the pages always move, so that a pointer kept into the old place faults as it
+// would after a copy.
+SeriesBuffer* grow_big_series(SeriesBuffer* buffer, uint32_t size) {
+  NodeRef node = buffer->node;
+  // Growing is an allocation point like any other: the test modes may collect here.
+  collector::before_allocation(++series_allocations);
+  buffer = buffer_of(node);
+  BigSeries* big = big_series_of(buffer);
+  BigSeries** link = big_link_to(big);
+  if (!link) return nullptr;
+  size_t rounded = system::align(big_mapping_bytes(BUFFER_OVERHEAD + size), platform::PAGE_SIZE);
+  size_t old_rounded = big->alloc_size;
+  auto* moved = static_cast<BigSeries*>(
+      platform::resize_pages(big, old_rounded, rounded, collector::stress_every != 0));
+  if (!moved) return nullptr;
+  ZOL_UNPOISON(moved, rounded);   // the sanitizer sees no remap: the new place may read as freed
+  root.total += rounded - old_rounded;
+  root.big_since_cycle += rounded - old_rounded;
+  *link = moved;
+  moved->alloc_size = rounded;
+  moved->size = BUFFER_OVERHEAD + size;
+  SeriesBuffer* b = moved->buffer();
+  drop_link(b);   // as for the buffer an expansion abandons: the form goes
+  b->flags &= ~FLAG_COLLECTOR_BITS;
+  if (b->offset) {
+    std::memmove(b->raw_data(), b->raw_data() + b->offset, b->size - b->offset);
+    b->tail -= b->offset;
+    b->offset = 0;
+  }
+  b->size = size;
+  set_buffer(node, b);
+  return b;
+}
+
+// Whether an expansion of `buffer` to `size` data bytes may grow it in place.
+bool grows_in_place(const SeriesBuffer* buffer, uint32_t size) {
+  return (buffer->flags & FLAG_BIG) && buffer->node && size > buffer->size;
 }
 
 }  // namespace
@@ -283,7 +352,8 @@ SeriesBuffer* alloc_series_buffer(int64_t units, uint32_t unit, int32_t offset) 
   SeriesBuffer* b;
   uint32_t big = 0;
   if (needed >= root.max_frame_size) {
-    collector::collect();
+    if (root.big_since_cycle + needed > root.big_budget) collector::collect();
+    root.big_since_cycle += needed;
     b = alloc_big_series(needed);
     big = FLAG_BIG;
   } else {
@@ -361,6 +431,11 @@ SeriesBuffer* expand_series(SeriesBuffer* buffer, int64_t new_size) {
 }
 
 SeriesBuffer* expand_series_copy(SeriesBuffer* buffer, int64_t new_size) {
+  new_size = expansion_size(buffer, new_size);
+  uint32_t unit = buffer->unit();
+  uint32_t size = checked_data_size(new_size / unit, unit);
+  if (grows_in_place(buffer, size))
+    if (SeriesBuffer* grown = grow_big_series(buffer, size)) return grown;
   SeriesBuffer* nb = replace_buffer(buffer, new_size);
   uint32_t bytes = buffer->size - buffer->offset;
   if (bytes > nb->size) bytes = nb->size;
@@ -398,11 +473,9 @@ void zero_words(uint32_t* from, uint32_t* to) {
 
 // --- big series ----------------------------------------------------------------------
 
-// The pages hold 8 bytes more than asked, for the reason frames are never filled to
-// their last byte: a pointer just past the data must not name the next mapping.
 SeriesBuffer* alloc_big_series(size_t bytes) {
   size_t rounded = 0;
-  auto* big = static_cast<BigSeries*>(alloc_frame(sizeof(BigSeries) + bytes + sizeof(uintptr_t), &rounded));
+  auto* big = static_cast<BigSeries*>(alloc_frame(big_mapping_bytes(bytes), &rounded));
   big->next = nullptr;
   big->alloc_size = rounded;
   big->size = bytes;
@@ -439,6 +512,11 @@ void sweep_big_series() {
     *link = big->next;
     free_frame(big, big->alloc_size);
   }
+}
+
+void reset_big_budget() {
+  root.big_since_cycle = 0;
+  root.big_budget = std::max(root.total, MIN_BIG_BUDGET);
 }
 
 namespace {

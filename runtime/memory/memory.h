@@ -27,7 +27,15 @@
 // pointer to the end of that buffer, pinning it and with it its whole frame.
 //
 // Big series. A buffer of 2 MB or more lives alone in its own page allocation,
-// linked into the big-series list; it is never moved.
+// linked into the big-series list; the collector never moves it. Expansion grows it
+// in its mapping (the kernel may move the pages, never copying them), so the series
+// keeps the pages already written.
+//
+// Filling the frames is what runs the collector for small series; big series lie
+// outside them, so a big allocation runs it once the big series made or grown since
+// the last cycle would pass the memory held after that cycle (at least
+// MIN_BIG_BUDGET): dead big series then never hold much more than the rest of the
+// heap, without a cycle (a mark of everything live) before every big allocation.
 //
 // A buffer whose unit is 16 bytes holds value cells between its offset and tail:
 // the collector reads them as cells (and rewrites their node words when it moves
@@ -126,6 +134,7 @@ constexpr uint32_t DEFAULT_FRAME_SIZE = 0x100000;
 // A frame with less free than 5% of a default frame (rounded down) is not reused.
 constexpr uint32_t MIN_REUSABLE_ROOM = DEFAULT_FRAME_SIZE / 20;
 constexpr uint32_t MAX_DATA_SIZE = 0x7FFFFFF0u;    // largest buffer data size
+constexpr size_t MIN_BIG_BUDGET = size_t(4) * MAX_FRAME_SIZE;
 
 constexpr uint32_t NODE_FRAME_CAPACITY = 10000;
 constexpr uint32_t NODE_FRAME_SHIFT = 14;
@@ -175,6 +184,8 @@ struct MemoryRoot {
   uint32_t current_frame_size = DEFAULT_FRAME_SIZE;
   uint32_t max_frame_size = MAX_FRAME_SIZE;
   BigSeries* big_head = nullptr;
+  size_t big_since_cycle = 0;           // bytes of big series made or grown since the last cycle
+  size_t big_budget = MIN_BIG_BUDGET;   // what they may reach before a big allocation collects
 };
 
 namespace memory {
@@ -288,6 +299,9 @@ bool is_big(const SeriesBuffer* b);
 // After marking: frees every unmarked big series with its node; the others lose
 // the collector's bits.
 void sweep_big_series();
+// At the end of a cycle: big allocations start counting again, against the memory
+// held now.
+void reset_big_budget();
 
 void free_all_frames();
 

@@ -394,9 +394,9 @@ int32_t checked_total(const Cell* blk, int64_t count, int64_t dup) {
   return int32_t(total);
 }
 
-// Appending one value to a block with no table to index it: the commonest edit,
-// without the spreading, repetition and indexing of the general path.
-Cell* append_one(Cell* blk, const Cell* value) {
+// append_one when the block must grow or has an owner to tell: out of line, so that
+// the short path saves no registers for it.
+[[gnu::noinline]] Cell* append_one_growing(Cell* blk, const Cell* value) {
   Cell v;   // the value may sit in the buffer that grows
   std::memcpy(&v, value, sizeof v);   // one move: a member-wise copy costs four
   checked_total(blk, 1, 1);
@@ -407,6 +407,22 @@ Cell* append_one(Cell* blk, const Cell* value) {
   if (told) series::edited(blk, series::E_APPEND, &v, at, 1);
   series_cell::set_head(blk, 0);
   return blk;
+}
+
+// Appending one value to a block with no table to index it: the commonest edit,
+// without the spreading, repetition and indexing of the general path.
+Cell* append_one(Cell* blk, const Cell* value) {
+  // Mostly the block has room and no owner to tell: one reading of its buffer then
+  // serves the whole edit. Room at the tail also means the length is below the
+  // largest buffer's, so no size check is needed.
+  SeriesBuffer* b = buffer(blk);
+  if (!(b->flags & FLAG_OWNED) && b->size - b->tail >= sizeof(Cell)) {
+    std::memcpy(b->tail_ptr(), value, sizeof(Cell));   // the writer's access drops the link
+    b->tail += sizeof(Cell);
+    series_cell::set_head(blk, 0);
+    return blk;
+  }
+  return append_one_growing(blk, value);
 }
 
 Cell* insert(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup, bool append) {

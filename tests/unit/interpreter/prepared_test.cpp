@@ -154,25 +154,34 @@ TEST_F(Prepared, EveryWriterClearsTheLink) {
       {"raw bytes", [](Cell& b) { buffer_of(b)->head()[0] = 0; }},
       {"bind", [&](Cell& b) { context::bind(&b, obj.w1, false); }},
   };
-  for (const Writer& w : writers) {
-    Cell blk = test::load("x 2 3");
-    test::HeldCells hold(&blk);
-    uint32_t id = prepared::attach(buffer_of(blk), nullptr);
-    w.write(blk);
-    EXPECT_EQ(buffer_of(blk)->link, LINK_NONE) << w.name;
-    EXPECT_EQ(prepared::form_of(id), nullptr) << w.name;
-  }
+  // A block just loaded has no room to spare, so an append grows it; one with room
+  // takes the append's short path.
+  for (const char* shape : {"[x 2 3]", "append make block! 10 [x 2 3]"})
+    for (const Writer& w : writers) {
+      Cell blk = test::eval_value(shape);
+      test::HeldCells hold(&blk);
+      uint32_t id = prepared::attach(buffer_of(blk), nullptr);
+      w.write(blk);
+      EXPECT_EQ(buffer_of(blk)->link, LINK_NONE) << w.name << " on " << shape;
+      EXPECT_EQ(prepared::form_of(id), nullptr) << w.name << " on " << shape;
+    }
 }
 
 // Growing a block gives it a new buffer without a link; the old buffer's form dies.
+// A big block grows in its own pages, and its form dies all the same.
 TEST_F(Prepared, ExpansionStartsTheNewBufferWithoutALink) {
-  Cell blk = test::load("1 2 3");
-  int form = 0;
-  prepared::attach(buffer_of(blk), &form);
-  SeriesBuffer* grown = memory::expand_series_copy(buffer_of(blk), 0);
-  EXPECT_EQ(grown, buffer_of(blk));
-  EXPECT_EQ(grown->link, LINK_NONE);
-  EXPECT_TRUE(was_freed(&form));
+  for (const char* code : {"[1 2 3]", "append make block! 200000 [1 2 3]"}) {
+    Cell blk = test::eval_value(code);
+    test::HeldCells hold(&blk);
+    int form = 0;
+    prepared::attach(buffer_of(blk), &form);
+    SeriesBuffer* grown = memory::expand_series_copy(buffer_of(blk), 0);
+    EXPECT_EQ(grown, buffer_of(blk)) << code;
+    EXPECT_EQ(grown->link, LINK_NONE) << code;
+    EXPECT_TRUE(was_freed(&form)) << code;
+    EXPECT_EQ(grown->cell_count(), 3u) << code;
+    EXPECT_EQ(memory::is_big(grown), code[0] == 'a') << code;
+  }
 }
 
 // What only reads a block keeps its form: the evaluator's view of code, const

@@ -3,6 +3,7 @@
 // a model across collections at random points.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <cstdio>
@@ -190,6 +191,60 @@ TEST(Collector, BigSeriesKeepTheirAddressOrAreFreed) {
   for (BigSeries* b = memory::root.big_head; b; b = b->next)
     EXPECT_NE(b->buffer()->unit(), 1u) << "both byte series are freed";
   EXPECT_FALSE(memory::is_live_node(dropped) && buf(dropped)->unit() == 1);
+}
+
+// No collection at allocations but those the memory manager decides on.
+struct TestModesOff {
+  uint32_t stress = collector::stress_every, random = collector::random_every;
+  TestModesOff() { collector::stress_every = collector::random_every = 0; }
+  ~TestModesOff() {
+    collector::stress_every = stress;
+    collector::random_every = random;
+  }
+};
+
+constexpr int64_t GARBAGE_BIG = MAX_FRAME_SIZE;
+
+[[gnu::noinline]] void make_big_garbage() { memory::alloc_bytes(GARBAGE_BIG); }
+
+// Made on a thread of its own, so that no stale word of this thread's stack keeps
+// the series alive once it is dropped.
+size_t grown_size = 0;
+void grow_a_big_series() {
+  NodeRef n = memory::alloc_bytes(GARBAGE_BIG);
+  while (memory::buffer_of(n)->size < grown_size) memory::expand_series_copy(memory::buffer_of(n), 0);
+}
+
+// Big series lie outside the frames, so they run the collector themselves: a big
+// allocation collects once the big series made or grown since the last cycle would
+// pass its budget (the memory held after that cycle), and not before. So the memory
+// held never passes twice the budget, and the budget stays what the live series
+// need, however many big series die.
+TEST(Collector, BigSeriesCollectOnlyPastTheirBudgetAndStayBounded) {
+  TestModesOff modes;
+  collect_on_clean_stack();
+  const size_t budget = memory::root.big_budget;
+  EXPECT_EQ(budget, std::max(memory::root.total, MIN_BIG_BUDGET)) << "what the cycle left held";
+  const uint64_t cycles = collector::cycles();
+  const size_t one = BUFFER_OVERHEAD + GARBAGE_BIG;
+
+  // Up to three allocations short of the budget: a fourth would pass it.
+  for (size_t made = 0; made + 4 * one <= budget; made += one) make_big_garbage();
+  EXPECT_EQ(collector::cycles(), cycles) << "a cycle ran before the budget was spent";
+  grown_size = budget;
+  on_clean_stack(grow_a_big_series);   // one allocation, then growth alone passes the budget
+  EXPECT_EQ(collector::cycles(), cycles) << "growing a big series ran a cycle";
+  make_big_garbage();
+  EXPECT_EQ(collector::cycles(), cycles + 1) << "the allocation past the budget collects";
+
+  // The frames a stale stack word may keep, and the nodes and frames the loop takes.
+  const size_t slack = 4 * MAX_FRAME_SIZE;
+  for (size_t i = 0; i < 8 * budget / one; i++) {
+    make_big_garbage();
+    ASSERT_LE(memory::root.total, 2 * memory::root.big_budget + one + slack) << i;
+  }
+  EXPECT_GT(collector::cycles(), cycles + 2);
+  EXPECT_LE(memory::root.big_budget, budget + slack) << "dead big series outlived cycles";
 }
 
 // --- NodeRefs held outside cells ---------------------------------------------------------

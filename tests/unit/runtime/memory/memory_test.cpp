@@ -116,6 +116,75 @@ TEST(Memory, ExpansionOfBigSeriesFreesTheOldOne) {
   memory::free_node(n);
 }
 
+int big_series_count() {
+  int n = 0;
+  for (BigSeries* b = memory::root.big_head; b; b = b->next) n++;
+  return n;
+}
+
+bool big_list_holds(const SeriesBuffer* buffer) {
+  for (BigSeries* b = memory::root.big_head; b; b = b->next)
+    if (b->buffer() == buffer) return true;
+  return false;
+}
+
+uint8_t pattern_byte(uint32_t i) { return uint8_t(i * 7 + 1); }
+
+// A big series grows in its own pages: whatever the unit, offset and new size, the
+// content from the offset moves to the data start as after a copy, the node and the
+// series' place in the big-series list follow it, and the series listed before and
+// after it stay listed and readable.
+TEST(Memory, ABigSeriesGrowsKeepingItsContentNodeAndNeighbours) {
+  struct Case { const char* what; uint32_t unit; uint32_t offset_units; int64_t new_size; bool filled; };
+  const Case cases[] = {
+      {"bytes doubled", 1, 0, 0, false},
+      {"cells doubled", 16, 0, 0, false},
+      {"cells from an offset", 16, 5, 0, false},
+      {"bytes to a size not a multiple of 16", 1, 3, int64_t(MAX_FRAME_SIZE) * 3 + 5, false},
+      {"wide characters filled past the old size", 4, 2, int64_t(MAX_FRAME_SIZE) * 4, true},
+  };
+  for (const Case& c : cases) {
+    NodeRef before = memory::alloc_bytes_filled(MAX_FRAME_SIZE, 0xB1);
+    NodeRef n = memory::alloc_series(MAX_FRAME_SIZE / c.unit, c.unit, 0);
+    NodeRef after = memory::alloc_bytes_filled(MAX_FRAME_SIZE, 0xA1);
+    int listed = big_series_count();
+    SeriesBuffer* b = buf(n);
+    ASSERT_TRUE(memory::is_big(b)) << c.what;
+    uint32_t old_size = b->size;
+    for (uint32_t i = 0; i < old_size; i++) b->data()[i] = pattern_byte(i);
+    b->offset = c.offset_units * c.unit;
+    b->tail = old_size - c.unit;
+    SeriesBuffer* nb = c.filled ? memory::expand_series_filled(b, c.new_size, 0xEE)
+                                : memory::expand_series_copy(b, c.new_size);
+    uint32_t expected_size = c.new_size ? uint32_t((c.new_size / c.unit * c.unit + 15) / 16 * 16)
+                                        : old_size * 2;
+    EXPECT_EQ(buf(n), nb) << c.what;
+    EXPECT_EQ(nb->node, n) << c.what;
+    EXPECT_TRUE(memory::is_big(nb)) << c.what;
+    EXPECT_EQ(nb->size, expected_size) << c.what;
+    EXPECT_EQ(nb->unit(), c.unit) << c.what;
+    EXPECT_EQ(nb->offset, 0u) << c.what;
+    EXPECT_EQ(nb->tail, old_size - c.unit - c.offset_units * c.unit) << c.what;
+    uint32_t kept = old_size - c.offset_units * c.unit;
+    for (uint32_t i = 0; i < kept; i++)
+      ASSERT_EQ(nb->data()[i], pattern_byte(i + c.offset_units * c.unit)) << c.what << " at " << i;
+    if (c.filled)
+      for (uint32_t i = old_size; i < nb->size; i++) ASSERT_EQ(nb->data()[i], 0xEE) << c.what << " at " << i;
+    nb->data()[nb->size - 1] = 7;   // the whole new area is usable
+    EXPECT_EQ(big_series_count(), listed) << c.what << ": growing adds no series";
+    EXPECT_TRUE(big_list_holds(nb)) << c.what;
+    for (NodeRef neighbour : {before, after}) {
+      EXPECT_TRUE(big_list_holds(buf(neighbour))) << c.what;
+      EXPECT_EQ(buf(neighbour)->data()[MAX_FRAME_SIZE - 1], neighbour == before ? 0xB1 : 0xA1) << c.what;
+    }
+    for (NodeRef freed : {n, before, after}) {
+      memory::free_big_series(buf(freed));
+      memory::free_node(freed);
+    }
+    EXPECT_EQ(big_series_count(), listed - 3) << c.what << ": each is found to be freed";
+  }
+}
+
 TEST(Memory, CopySeriesCopiesFromTheOffset) {
   NodeRef n = memory::alloc_series(8, 4, 0);
   SeriesBuffer* b = buf(n);
