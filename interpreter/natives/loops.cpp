@@ -116,6 +116,7 @@ struct LoopWords {
   // false at the tail.
   bool step(Cell* series) const {
     if (series->is(T_MAP)) return map::foreach_step(series, &words, count);
+    if (count == 1 && block::is_any_block(series->type())) return step_block(series);
     if (at_tail(*series)) return false;
     int32_t at = series_cell::head(series);
     for (int32_t j = 0; j < count; j++) {
@@ -125,6 +126,22 @@ struct LoopWords {
       context::set(&w, &value);
     }
     series_cell::set_head(series, at + count);
+    return true;
+  }
+
+  // The same for one word over a block (the common foreach): one reading of the
+  // buffer serves the tail test and the value.
+  bool step_block(Cell* series) const {
+    NodeRef node = series_cell::node(series);
+    if (!node) return false;
+    const SeriesBuffer* b = memory::buffer_of(node);
+    int32_t at = series_cell::head(series);
+    if (at >= int32_t(b->cell_count())) return false;
+    Cell value = at < 0 ? values::none : b->cells()[at];
+    Cell w = *word(0);   // set may cache the word's binding in it: a copy
+    if (!block::is_any_word(w.type())) fire(err::script::INVALID_ARG, &w);
+    context::set(&w, &value);
+    series_cell::set_head(series, at + 1);
     return true;
   }
 };
