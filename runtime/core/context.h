@@ -105,7 +105,6 @@ NodeRef get_words_node(NodeRef ctx);
 // it): the context, the word, the old value and the slot now holding the new one.
 extern void (*on_change)(NodeRef ctx, const Cell* word, const Cell* old_value, Cell* slot);
 
-
 // --- setting a word -------------------------------------------------------------------------
 
 // The slot of a bound word of a context that has its values and tracks no slot
