@@ -446,14 +446,7 @@ int32_t eval_path(const Cell& path, const Code& code, int32_t pos, bool set, boo
 
 namespace {
 
-// The innermost expression being evaluated. Each evaluation that walks a block
-// records where it stands and gives the place back when it ends, however it ends,
-// so the block named here is always one whose evaluation is still running.
-struct Near {
-  const Code* code = nullptr;
-  int32_t pos = 0;
-};
-Near near_now;
+Near near_now;   // the innermost expression being evaluated
 
 struct NearScope {
   Near saved = near_now;
@@ -499,14 +492,15 @@ void verify_forms(NodeRef block) {
   else prepared::check(b);
 }
 
-}  // namespace
-
-void run_block_at(const Cell* block, Cell* first) {
-  Code code = code_of(block);
-  if (__builtin_expect(prepared::verify, false)) verify_forms(series_cell::node(block));
-  NearScope near(&code);
+// The first position a run of a block starts at: its head, at least 0.
+int32_t start_of(const Cell* block) {
   int32_t head = series_cell::head(block);
-  int32_t pos = head < 0 ? 0 : head;
+  return head < 0 ? 0 : head;
+}
+
+// The expressions of a block from pos on, each starting in first, which the last
+// one's value is left in. The caller has made the code the code near errors.
+[[gnu::always_inline]] inline void run_expressions(const Code& code, int32_t pos, Cell* first) {
   const Cell* next = code.peek(pos);
   if (!next) {
     stack::top = first + 1;
@@ -527,6 +521,31 @@ void run_block_at(const Cell* block, Cell* first) {
     next = code.peek(pos);
   }
   trace::event(trace::EXIT, &code.block, pos, first);
+}
+
+}  // namespace
+
+void run_block_at(const Cell* block, Cell* first) {
+  Code code = code_of(block);
+  if (__builtin_expect(prepared::verify, false)) verify_forms(series_cell::node(block));
+  NearScope near(&code);
+  run_expressions(code, start_of(block), first);
+}
+
+LoopBlock::LoopBlock(const Cell& block)
+    : code_(code_of(&block)), start_(start_of(&block)), first_(stack::arguments),
+      outside_(near_now) {}
+
+void LoopBlock::run() {
+  if (__builtin_expect(prepared::verify, false)) verify_forms(code_.block.w2);
+  // Gives the code near errors back however the run ends, as NearScope does, from
+  // the copy taken once for the loop.
+  struct GiveBack {
+    const Near& outside;
+    ~GiveBack() { near_now = outside; }
+  } give_back{outside_};
+  near_now.code = &code_;
+  run_expressions(code_, start_, first_);
 }
 
 void eval_block(const Cell* block, bool chain) {

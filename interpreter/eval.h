@@ -34,6 +34,31 @@ struct Code {
 
 Code code_of(const Cell* block);
 
+// The code near errors: the innermost expression being evaluated. Each evaluation
+// that walks a block records where it stands and gives the place back when it ends,
+// however it ends, so the code named here always belongs to a running evaluation.
+struct Near {
+  const Code* code = nullptr;
+  int32_t pos = 0;
+};
+
+// A block that a loop runs again and again in its own frame, each run as
+// run_block would run it. What a run derives from the block cell and the frame
+// (the code, its first position, the result slot, the code near errors to give
+// back) is the same for every run of the loop, so it is derived once here. Made
+// in the loop's frame, after the frame is opened.
+class LoopBlock {
+ public:
+  explicit LoopBlock(const Cell& block);
+  void run();
+
+ private:
+  Code code_;
+  int32_t start_;
+  Cell* first_;
+  Near outside_;   // the code near errors between runs
+};
+
 // One expression at pos, its value pushed; answers the position after it. With
 // prefix no infix operator is applied after the value.
 // expression_at takes the cell at pos as the caller just read it (Code::peek),

@@ -70,7 +70,7 @@ void unless(int) {
 }
 
 void either(int) {
-  Cell chosen = logic::arg_true() ? *arg(1) : *arg(2);
+  Cell chosen = logic::condition_true(arg(0)) ? *arg(1) : *arg(2);
   interpreter::run_block(&chosen);
 }
 

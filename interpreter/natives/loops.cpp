@@ -27,11 +27,13 @@ using stack::arg;
 
 enum class Step { DONE, CONTINUED, BROKE, LEFT };
 
+using interpreter::LoopBlock;
+
 // Evaluates a block once in the loop frame and tells how it ended.
-Step run_once(const Cell& body) {
+Step run_once(LoopBlock& body) {
   Step step = Step::DONE;
   exits::guard(
-      exits::BREAK, [&] { interpreter::run_block(&body); },
+      exits::BREAK, [&] { body.run(); },
       [&](uint32_t code) {
         if (code == exits::BREAK) {
           step = Step::BROKE;
@@ -53,8 +55,9 @@ void open_loop() {
 // Runs body in a loop frame for as long as `more()` allows, then hands the frame's
 // result to the loop's own frame. An exit the loop does not take returns at once.
 template <class More>
-void run_loop(const Cell& body, More more) {
+void run_loop(const Cell& block, More more) {
   open_loop();
+  LoopBlock body(block);
   while (more()) {
     Step step = run_once(body);
     if (step == Step::LEFT) return;
@@ -113,6 +116,7 @@ struct LoopWords {
   // false at the tail.
   bool step(Cell* series) const {
     if (series->is(T_MAP)) return map::foreach_step(series, &words, count);
+    if (count == 1 && block::is_any_block(series->type())) return step_block(series);
     if (at_tail(*series)) return false;
     int32_t at = series_cell::head(series);
     for (int32_t j = 0; j < count; j++) {
@@ -124,19 +128,37 @@ struct LoopWords {
     series_cell::set_head(series, at + count);
     return true;
   }
+
+  // The same for one word over a block (the common foreach): one reading of the
+  // buffer serves the tail test and the value.
+  bool step_block(Cell* series) const {
+    NodeRef node = series_cell::node(series);
+    if (!node) return false;
+    const SeriesBuffer* b = memory::buffer_of(node);
+    int32_t at = series_cell::head(series);
+    if (at >= int32_t(b->cell_count())) return false;
+    Cell value = at < 0 ? values::none : b->cells()[at];
+    Cell w = *word(0);   // set may cache the word's binding in it: a copy
+    if (!block::is_any_word(w.type())) fire(err::script::INVALID_ARG, &w);
+    context::set(&w, &value);
+    series_cell::set_head(series, at + 1);
+    return true;
+  }
 };
 
 }  // namespace
 
 void while_(int) {
-  Cell condition = *arg(0);
-  Cell body = *arg(1);
+  Cell condition_block = *arg(0);
+  Cell body_block = *arg(1);
   open_loop();
+  LoopBlock condition(condition_block);
+  LoopBlock body(body_block);
   for (;;) {
     Step tested = run_once(condition);
     if (tested == Step::LEFT) return;
     if (tested != Step::DONE) fire(err::throw_::WHILE_COND);
-    if (!logic::arg_true()) break;
+    if (!logic::condition_true(stack::arguments)) break;
     Step step = run_once(body);
     if (step == Step::LEFT) return;
     if (step == Step::BROKE) break;
@@ -146,13 +168,14 @@ void while_(int) {
 }
 
 void until(int) {
-  Cell body = *arg(0);
+  Cell block = *arg(0);
   open_loop();
+  LoopBlock body(block);
   for (;;) {
     Step step = run_once(body);
     if (step == Step::LEFT) return;
     if (step == Step::BROKE) break;
-    if (step == Step::DONE && logic::arg_true()) break;
+    if (step == Step::DONE && logic::condition_true(stack::arguments)) break;
   }
   stack::unwind_keep();
 }
@@ -193,7 +216,7 @@ void foreach(int) {
 
 void forall(int) {
   Cell word = *arg(0);
-  Cell body = *arg(1);
+  Cell block = *arg(1);
   Cell start = *interpreter::word_value(&word);
   if (start.is(T_UNSET)) fire(err::script::NO_VALUE, &word);
   if (!series::is_series(start.type())) {
@@ -203,6 +226,7 @@ void forall(int) {
     fire(err::script::EXPECT_ARG, &name, &type, &arg_word);
   }
   open_loop();
+  LoopBlock body(block);
   while (!at_tail(*interpreter::word_value(&word))) {
     Step step = run_once(body);
     if (step == Step::LEFT) return;
@@ -220,9 +244,10 @@ void forall(int) {
 void remove_each(int) {
   LoopWords words(*arg(0));
   Cell series = *arg(1);
-  Cell body = *arg(2);
+  Cell block = *arg(2);
   Cell position = series;
   open_loop();
+  LoopBlock body(block);
   while (words.step(&position)) {
     Step step = run_once(body);
     if (step == Step::LEFT) return;

@@ -228,34 +228,8 @@ Cell* set_in(Cell* word, const Cell* value, NodeRef ctx, bool notify) {
   return slot;
 }
 
-namespace {
-
-// The slot of a bound word of a context that has its values and tracks no slot
-// writes (the common case of set), else null.
-Cell* untracked_slot(const Cell* word) {
-  NodeRef ctx = word_cell::context(word);
-  int32_t index = word_cell::index(word);
-  if (!ctx || index < 0) return nullptr;
-  const Cell* rec = read_record(ctx);
-  if (!rec->w2) return nullptr;
-  if (rec->header & STACK_VALUES) return stack::bottom + (rec->w2 - 1) + index;
-  if (kind_in(rec) == OBJECT) return nullptr;
-  // The slot is written: values that carry a link take the tracked path, whose
-  // mutable access clears it, so that this one stays a leaf.
-  const SeriesBuffer* values = memory::buffer_of(rec->w2);
-  if (values->link) return nullptr;
-  return const_cast<Cell*>(values->cells()) + index;
-}
-
 [[gnu::noinline]] Cell* set_tracked(Cell* word, const Cell* value) {
   return set_in(word, value, word_cell::context(word), true);
-}
-
-}  // namespace
-
-Cell* set(Cell* word, const Cell* value) {
-  if (Cell* slot = untracked_slot(word)) return cell::copy(value, slot);
-  return set_tracked(word, value);
 }
 
 void set_integer(Cell* word, int32_t value) {

@@ -23,6 +23,7 @@
 
 #include "runtime/base/assert.h"
 #include "runtime/core/cell.h"
+#include "runtime/core/stack.h"
 #include "runtime/memory/memory.h"
 
 namespace zol::context {
@@ -80,7 +81,10 @@ bool collect_set_words(NodeRef ctx, const Cell* block);
 Cell* get_in(const Cell* word, NodeRef ctx);
 Cell* get(const Cell* word);
 Cell* set_in(Cell* word, const Cell* value, NodeRef ctx, bool notify);
-Cell* set(Cell* word, const Cell* value);
+// Sets a word's value; the change handler of an object hears of it. Inline: the
+// common set (a bound word of a context that tracks no slot writes) is a few loads
+// and a store, which a call would double.
+inline Cell* set(Cell* word, const Cell* value);
 void set_integer(Cell* word, int32_t value);
 Cell* value_of(uint32_t symbol, NodeRef ctx);
 Cell* global_value(uint32_t symbol);
@@ -100,5 +104,35 @@ NodeRef get_words_node(NodeRef ctx);
 // Called after a tracked slot of an object changed (the object datatype installs
 // it): the context, the word, the old value and the slot now holding the new one.
 extern void (*on_change)(NodeRef ctx, const Cell* word, const Cell* old_value, Cell* slot);
+
+// --- setting a word -------------------------------------------------------------------------
+
+// The slot of a bound word of a context that has its values and tracks no slot
+// writes (the common case of set), else null.
+inline Cell* untracked_slot(const Cell* word) {
+  NodeRef ctx = word_cell::context(word);
+  int32_t index = word_cell::index(word);
+  if (!ctx || index < 0) return nullptr;
+  const Cell* rec = read_record(ctx);
+  if (!rec->w2) return nullptr;
+  if (rec->header & STACK_VALUES) return stack::bottom + (rec->w2 - 1) + index;
+  if (kind_in(rec) == OBJECT) return nullptr;
+  // The slot is written: values that carry a link take the tracked path, whose
+  // mutable access clears it, so that this one stays short.
+  const SeriesBuffer* values = memory::buffer_of(rec->w2);
+  if (values->link) return nullptr;
+  return const_cast<Cell*>(values->cells()) + index;
+}
+
+// Every other set: set_in with the change handler told.
+Cell* set_tracked(Cell* word, const Cell* value);
+
+inline Cell* set(Cell* word, const Cell* value) {
+  Cell* slot = untracked_slot(word);
+  if (!slot) [[unlikely]] return set_tracked(word, value);
+  Cell copy = *value;   // a cell copied onto itself stays as it was
+  *slot = copy;
+  return slot;
+}
 
 }  // namespace zol::context

@@ -49,6 +49,16 @@ inline bool get(const Cell* c) { return c->w1 != 0; }
 bool true_value(const Cell* value, bool unset_check = false, const Cell* name = nullptr);
 bool is_true();                           // truth of arguments[0]
 bool arg_true();                          // the same; unset raises no-return
+[[noreturn]] void no_return();            // raises no-return
+// The truth of a condition's value, as arg_true tests it. Inline: loops and
+// conditionals test it at every step, and most conditions give a logic!.
+inline bool condition_true(const Cell* value) {
+  uint8_t type = value->type();
+  if (type == T_LOGIC) return value->w1 != 0;
+  if (type == T_NONE) return false;
+  if (type == T_UNSET) [[unlikely]] no_return();
+  return true;
+}
 bool is_false();                          // negated truth of the last pushed value
 }  // namespace logic
 

@@ -118,10 +118,9 @@ bool true_value(const Cell* value, bool unset_check, const Cell* name) {
 
 bool is_true() { return true_value(stack::arg(0)); }
 
-bool arg_true() {
-  if (stack::arg(0)->is(T_UNSET)) fire(err::script::NO_RETURN);
-  return true_value(stack::arg(0));
-}
+void no_return() { fire(err::script::NO_RETURN); }
+
+bool arg_true() { return condition_true(stack::arg(0)); }
 
 bool is_false() { return !true_value(stack::top_value()); }
 
