@@ -528,4 +528,10 @@ int32_t fetch_arguments(const Cell& callable, const Code& code, int32_t pos, con
   return Gatherer(callable, code, name, infix, gathering).gather(pos, refinements);
 }
 
+int32_t gather_prefix(const Cell& callable, const Code& code, int32_t pos, const Cell* name) {
+  const Cell& cache = cache_of(callable);
+  if (cache.header & PLAIN_SPEC) [[likely]] return gather_plain(callable, cache, code, pos, name, false);
+  return Gatherer(callable, code, name, false, GATHER_CODE).gather(pos, nullptr);
+}
+
 }  // namespace zol::interpreter
