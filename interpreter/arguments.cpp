@@ -506,7 +506,9 @@ int32_t gather_plain(const Cell& callable, const Cell& cache, const Code& code, 
       pos = expression_at(code, pos, at, infix);
       if (exits::pending) return pos;
     }
-    if (!allows(entries[k], stack::top_type())) [[unlikely]] wrong_type(callable, *name, k);
+    // The argument was just pushed (or, for an infix call's first, is the left
+    // operand): the stack is not empty.
+    if (!allows(entries[k], (stack::top - 1)->type())) [[unlikely]] wrong_type(callable, *name, k);
   }
   trace::event(trace::CALL, &code.block, pos, &callable, name);
   if (!has_frame_slots(callable)) {
