@@ -40,8 +40,12 @@ constexpr uintptr_t NATIVE_STACK_MARGIN = uintptr_t(256) << 10;
 
 thread_local uintptr_t native_stack_limit = 0;
 
+// The address of a local rather than the frame address: where this is inlined
+// (the evaluation step), asking for the frame address would make the step keep a
+// frame pointer on every path, calls or not.
 void check_native_stack() {
-  auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+  char probe;
+  auto here = reinterpret_cast<uintptr_t>(&probe);
   if (!native_stack_limit) {
     platform::StackBounds b = platform::current_stack_bounds();
     native_stack_limit = b.low + NATIVE_STACK_MARGIN;
