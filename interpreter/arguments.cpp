@@ -518,7 +518,9 @@ int32_t gather_plain(const Cell& callable, const Cell& cache, const Code& code, 
       pos = expression_at(code, pos, at, infix);
       if (exits::pending) return pos;
     }
-    if (!allows(entries[k], stack::top_type())) [[unlikely]] wrong_type(callable, *name, k);
+    // The argument was just pushed (or, for an infix call's first, is the left
+    // operand): the stack is not empty.
+    if (!allows(entries[k], (stack::top - 1)->type())) [[unlikely]] wrong_type(callable, *name, k);
   }
   trace::event(trace::CALL, &code.block, pos, &callable, name);
   if (!has_frame_slots(callable)) {
@@ -540,6 +542,12 @@ int32_t fetch_arguments(const Cell& callable, const Code& code, int32_t pos, con
   if ((cache.header & PLAIN_SPEC) && !refinements && gathering == GATHER_CODE)
     return gather_plain(callable, cache, code, pos, name, infix);
   return Gatherer(callable, code, name, infix, gathering).gather(pos, refinements);
+}
+
+int32_t gather_prefix(const Cell& callable, const Code& code, int32_t pos, const Cell* name) {
+  const Cell& cache = cache_of(callable);
+  if (cache.header & PLAIN_SPEC) [[likely]] return gather_plain(callable, cache, code, pos, name, false);
+  return Gatherer(callable, code, name, false, GATHER_CODE).gather(pos, nullptr);
 }
 
 }  // namespace zol::interpreter

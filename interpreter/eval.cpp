@@ -40,8 +40,12 @@ constexpr uintptr_t NATIVE_STACK_MARGIN = uintptr_t(256) << 10;
 
 thread_local uintptr_t native_stack_limit = 0;
 
+// The address of a local rather than the frame address: where this is inlined
+// (the evaluation step), asking for the frame address would make the step keep a
+// frame pointer on every path, calls or not.
 void check_native_stack() {
-  auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+  char probe;
+  auto here = reinterpret_cast<uintptr_t>(&probe);
   if (!native_stack_limit) {
     platform::StackBounds b = platform::current_stack_bounds();
     native_stack_limit = b.low + NATIVE_STACK_MARGIN;
@@ -255,6 +259,8 @@ bool is_system_word(const Cell* issue) {
          s == symbol::resolve(words::system_global);
 }
 
+int32_t call_word(const Cell& callable, const Code& code, int32_t pos, const Cell& word);
+
 int32_t word_expression(const Code& code, int32_t pos, const Cell& word) {
   const Cell* slot = bound_slot(&word);
   if (!slot) slot = word_value(&word);
@@ -263,7 +269,7 @@ int32_t word_expression(const Code& code, int32_t pos, const Cell& word) {
   uint8_t type = slot->type();
   if (is_callable(type)) {
     Cell callable = *slot;
-    return eval_code(callable, code, pos, &word, nullptr, false);
+    return call_word(callable, code, pos, word);
   }
   if (type == T_UNSET) [[unlikely]] no_value(&word);
   if (type == T_OP) [[unlikely]] fire(err::script::NO_OP_ARG, &word);
@@ -345,6 +351,36 @@ int32_t expression_at(const Code& code, int32_t pos, const Cell* at, bool prefix
   return pos;
 }
 
+namespace {
+
+// The frame of a call, opened once the result slot is in place: a function's
+// frame records its context and the values word to give back when it ends.
+[[gnu::always_inline]] inline void open_call_frame(const Cell& callable, const Cell* name) {
+  if (callable.is(T_FUNCTION)) stack::mark_interp_func(name, callable.w1);
+  else stack::mark(name, stack::H_INTERP_NATIVE);
+}
+
+// A call whose arguments are in its frame: a function or routine runs (a native or
+// action already ran while its arguments were gathered), and its result replaces
+// the cell at `result`.
+template <class RunFunction>
+[[gnu::always_inline]] inline int32_t finish_call(const Cell& callable, const Code& code,
+                                                  int32_t pos, Cell* result, const Cell* name,
+                                                  RunFunction run) {
+  if (callable.is(T_FUNCTION)) run();
+  else if (callable.is(T_ROUTINE)) routine::exec(&callable);
+  if (exits::pending) return pos;
+  *result = *stack::arguments;
+  stack::unwind();
+  stack::top = result + 1;
+  trace::event(trace::RETURN, &code.block, pos, result, name);
+  return pos;
+}
+
+void run_function_here(const Cell* function, const Cell* name, int kind);
+
+}  // namespace
+
 int32_t eval_code(const Cell& callable, const Code& code, int32_t pos, const Cell* name,
                   const PathRefinements* refinements, bool infix, int gathering) {
   check_native_stack();
@@ -352,20 +388,32 @@ int32_t eval_code(const Cell& callable, const Code& code, int32_t pos, const Cel
   trace::event(trace::OPEN, &code.block, pos, nullptr, &frame_name);
   Cell* result = infix ? stack::top - 1 : stack::push(&callable);
   if (infix) stack::top = result;
-  if (callable.is(T_FUNCTION)) stack::mark_interp_func(&frame_name, callable.w1);
-  else stack::mark(&frame_name, stack::H_INTERP_NATIVE);
+  open_call_frame(callable, &frame_name);
   if (infix) stack::top++;
   pos = fetch_arguments(callable, code, pos, &frame_name, refinements, infix, gathering);
   if (exits::pending) return pos;
-  if (callable.is(T_FUNCTION)) run_function(&callable, 0, &frame_name, 0);
-  else if (callable.is(T_ROUTINE)) routine::exec(&callable);
-  if (exits::pending) return pos;
-  *result = *stack::arguments;
-  stack::unwind();
-  stack::top = result + 1;
-  trace::event(trace::RETURN, &code.block, pos, result, &frame_name);
-  return pos;
+  return finish_call(callable, code, pos, result, &frame_name,
+                     [&] { run_function(&callable, 0, &frame_name, 0); });
 }
+
+namespace {
+
+// What eval_code does for a prefix call named by a word, with no path and no trace
+// running when it starts: the word names the frame as it is, the arguments come
+// from the code, and a function's body runs from here rather than through
+// run_function. A trace starting meanwhile still hears of the rest of the call.
+int32_t call_word(const Cell& callable, const Code& code, int32_t pos, const Cell& word) {
+  if (trace::tracing) [[unlikely]] return eval_code(callable, code, pos, &word, nullptr, false);
+  check_native_stack();
+  Cell* result = stack::push(&callable);
+  open_call_frame(callable, &word);
+  pos = gather_prefix(callable, code, pos, &word);
+  if (exits::pending) return pos;
+  return finish_call(callable, code, pos, result, &word,
+                     [&] { run_function_here(&callable, &word, 0); });
+}
+
+}  // namespace
 
 // --- paths ------------------------------------------------------------------------------------
 
@@ -595,11 +643,11 @@ uint32_t tracing_inside(const Cell* function) {
   return trace::tracing;
 }
 
-}  // namespace
-
-void run_function(const Cell* function, NodeRef, const Cell* name, int kind) {
+// The function's frame is the current one, opened by mark_func or mark_interp_func:
+// its record already holds the context's values word to give back at the end.
+[[gnu::always_inline]] inline void run_function_here(const Cell* function, const Cell* name,
+                                                     int kind) {
   NodeRef ctx = function::context_of(function);
-  uint32_t saved_values = context::values_word(ctx);
   context::set_values_word(ctx, stack::ref_of(stack::arguments));   // the frame holds them
   stack::set_return_mark(true);
   uint32_t saved_tracing = trace::tracing;
@@ -620,7 +668,13 @@ void run_function(const Cell* function, NodeRef, const Cell* name, int kind) {
   trace::tracing = trace::requested ? trace::requested - 1 : saved_tracing;
   if (exits::pending) return;
   stack::set_return_mark(false);
-  context::set_values_word(ctx, saved_values);
+  context::set_values_word(ctx, (stack::frame_top - 1)->saved_values);
+}
+
+}  // namespace
+
+void run_function(const Cell* function, NodeRef, const Cell* name, int kind) {
+  run_function_here(function, name, kind);
 }
 
 namespace {

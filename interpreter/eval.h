@@ -104,6 +104,9 @@ int32_t eval_code(const Cell& callable, const Code& code, int32_t pos, const Cel
 // and, for natives and actions, calls them; answers the position after them.
 int32_t fetch_arguments(const Cell& callable, const Code& code, int32_t pos, const Cell* name,
                         const PathRefinements* refinements, bool infix, int gathering);
+// The same for the commonest call: prefix, named by a word of the code, no path
+// refinements, arguments from the code.
+int32_t gather_prefix(const Cell& callable, const Code& code, int32_t pos, const Cell* name);
 
 // Evaluates a path, pushing its value (set: assigns `value` to its last element and
 // pushes the value); answers the position after what it consumed.

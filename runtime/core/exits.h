@@ -72,7 +72,7 @@ inline void settle() {
 // exception), runs on_exit(code) instead and returns its result. Other exits pass
 // through untouched: an exception goes on, a pending exit stays pending.
 template <class Body, class OnExit>
-auto guard(uint32_t threshold, Body&& body, OnExit&& on_exit) -> decltype(body()) {
+[[gnu::always_inline]] inline auto guard(uint32_t threshold, Body&& body, OnExit&& on_exit) -> decltype(body()) {
   auto take_pending = [&]() -> uint32_t {
     uint32_t code = pending;
     if (!code || code > threshold) return 0;

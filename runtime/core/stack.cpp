@@ -361,18 +361,30 @@ void signal_break_or_continue(bool with_value, bool is_continue) {
   exits::signal(is_continue ? exits::CONTINUE : exits::BREAK, value);
 }
 
+namespace {
+
+// A return or exit whose receiver is further down than the frame under the
+// current one: the frames between are walked and restored.
+[[gnu::noinline]] void return_through_frames(const Cell& value, bool with_value, bool keep_current) {
+  pop_to_receiver(!keep_current, has_return_mark, err::throw_::RETURN, nullptr);
+  cell::copy(&value, arguments);
+  exits::signal(with_value ? exits::RETURN : exits::EXIT, value);
+}
+
+}  // namespace
+
 void signal_return_or_exit(bool with_value, bool keep_current) {
   Cell value = with_value ? *arguments : values::unset;
   Frame* current = frame_top - 1;
-  if (!keep_current && current > frame_base && has_return_mark(current - 1)) {
-    // The common return, straight from a function's body: the receiver is the
-    // frame under return's own, so there is nothing to walk nor to restore.
-    frame_top = current;
-    arguments = saved_arguments(current);
-    top = arguments;
-  } else {
-    pop_to_receiver(!keep_current, has_return_mark, err::throw_::RETURN, nullptr);
+  if (keep_current || current <= frame_base || !has_return_mark(current - 1)) [[unlikely]] {
+    return_through_frames(value, with_value, keep_current);
+    return;
   }
+  // The common return, straight from a function's body: the receiver is the frame
+  // under return's own, so there is nothing to walk nor to restore.
+  frame_top = current;
+  arguments = saved_arguments(current);
+  top = arguments;
   cell::copy(&value, arguments);
   exits::signal(with_value ? exits::RETURN : exits::EXIT, value);
 }
