@@ -502,26 +502,24 @@ constexpr auto NO_REFINEMENT_USED = [] {
   return starts;
 }();
 
-// The gathering of a plain spec's arguments from the code: each argument is the
-// next expression (for an infix call the first is already in place), checked
-// against its types; then a function's locals are made or a native is called.
-int32_t gather_plain(const Cell& callable, const Cell& cache, const Code& code, int32_t pos,
-                     const Cell* name, bool infix) {
-  const SeriesBuffer* b = block::buffer(&cache);
-  const Cell* entries = b->cells();   // held on the native stack: the buffer stays put
-  int32_t count = int32_t(b->cell_count());
-  int32_t arguments = int32_t(cache.header >> PLAIN_COUNT_SHIFT) & MAX_PLAIN_ARGUMENTS;
-  for (int32_t k = 0; k < arguments; k++) {
-    if (k > 0 || !infix) {
-      const Cell* at = code.peek(pos);
-      if (!at) [[unlikely]] missing(callable, *name, k);
-      pos = expression_at(code, pos, at, infix);
-      if (exits::pending) return pos;
-    }
-    // The argument was just pushed (or, for an infix call's first, is the left
-    // operand): the stack is not empty.
-    if (!allows(entries[k], (stack::top - 1)->type())) [[unlikely]] wrong_type(callable, *name, k);
-  }
+int32_t plain_count(const Cell& cache) {
+  return int32_t(cache.header >> PLAIN_COUNT_SHIFT) & MAX_PLAIN_ARGUMENTS;
+}
+
+// Checks the argument just pushed (or an infix call's left operand, in place)
+// against entry k of a plain cache: the stack is not empty.
+[[gnu::always_inline]] inline void check_plain(const Cell& callable, const Cell* entries,
+                                               int32_t k, const Cell* name) {
+  if (!allows(entries[k], (stack::top - 1)->type())) [[unlikely]] wrong_type(callable, *name, k);
+}
+
+// The end of a plain gathering, its arguments in the frame: the call event, then a
+// native is called or a function's locals are made.
+[[gnu::always_inline]] inline void call_plain(const Cell& callable, const SeriesBuffer* cache,
+                                              int32_t arguments, const Code& code, int32_t pos,
+                                              const Cell* name) {
+  const Cell* entries = cache->cells();
+  int32_t count = int32_t(cache->cell_count());
   trace::event(trace::CALL, &code.block, pos, &callable, name);
   if (!has_frame_slots(callable)) {
     // Past the arguments, a native's cache ends with its number of refinements.
@@ -531,6 +529,42 @@ int32_t gather_plain(const Cell& callable, const Cell& cache, const Code& code, 
     int32_t locals = cell::get_int(&entries[arguments]);
     if (locals > 0) function::init_locals(locals);
   }
+}
+
+// The gathering of a plain spec's arguments from the code: each argument is the
+// next expression (for an infix call the first is already in place), checked
+// against its types; then a function's locals are made or a native is called.
+int32_t gather_plain(const Cell& callable, const Cell& cache, const Code& code, int32_t pos,
+                     const Cell* name, bool infix) {
+  const SeriesBuffer* b = block::buffer(&cache);
+  const Cell* entries = b->cells();   // held on the native stack: the buffer stays put
+  int32_t arguments = plain_count(cache);
+  for (int32_t k = 0; k < arguments; k++) {
+    if (k > 0 || !infix) {
+      const Cell* at = code.peek(pos);
+      if (!at) [[unlikely]] missing(callable, *name, k);
+      pos = expression_at(code, pos, at, infix);
+      if (exits::pending) return pos;
+    }
+    check_plain(callable, entries, k, name);
+  }
+  call_plain(callable, b, arguments, code, pos, name);
+  return pos;
+}
+
+// gather_plain for the shape of every op: the left operand in place, then one
+// right operand, the next expression with no operator applied after it.
+int32_t gather_plain_operands(const Cell& callable, const Cell& cache, const Code& code,
+                              int32_t pos, const Cell* name) {
+  const SeriesBuffer* b = block::buffer(&cache);
+  const Cell* entries = b->cells();   // held on the native stack: the buffer stays put
+  check_plain(callable, entries, 0, name);
+  const Cell* at = code.peek(pos);
+  if (!at) [[unlikely]] missing(callable, *name, 1);
+  pos = expression_at(code, pos, at, true);
+  if (exits::pending) return pos;
+  check_plain(callable, entries, 1, name);
+  call_plain(callable, b, 2, code, pos, name);
   return pos;
 }
 
@@ -548,6 +582,13 @@ int32_t gather_prefix(const Cell& callable, const Code& code, int32_t pos, const
   const Cell& cache = cache_of(callable);
   if (cache.header & PLAIN_SPEC) [[likely]] return gather_plain(callable, cache, code, pos, name, false);
   return Gatherer(callable, code, name, false, GATHER_CODE).gather(pos, nullptr);
+}
+
+int32_t gather_infix(const Cell& callable, const Code& code, int32_t pos, const Cell* name) {
+  const Cell& cache = cache_of(callable);
+  if ((cache.header & PLAIN_SPEC) && plain_count(cache) == 2) [[likely]]
+    return gather_plain_operands(callable, cache, code, pos, name);
+  return fetch_arguments(callable, code, pos, name, nullptr, true, GATHER_CODE);
 }
 
 }  // namespace zol::interpreter

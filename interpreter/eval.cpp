@@ -1,5 +1,6 @@
 // Evaluation of blocks, expressions, infix operators, calls and paths (see
 // interpreter.h and eval.h).
+#include <array>
 #include <climits>
 #include <cstring>
 #include <utility>
@@ -87,15 +88,21 @@ void fill_native_operations() {
   }
 }
 
+// Each action's operation by its 0-based slot: a table rather than a switch, for
+// the same reason as the natives' (one load instead of a chain of tests).
+constexpr auto ACTION_OPERATION = [] {
+  std::array<int8_t, ACTION_SLOTS> operations{};
+  operations.fill(-1);
+  operations[A_ADD - 1] = OP_ADD;
+  operations[A_SUBTRACT - 1] = OP_SUBTRACT;
+  operations[A_MULTIPLY - 1] = OP_MULTIPLY;
+  return operations;
+}();
+
 inline int fast_operation(uint8_t kind, uint32_t index) {
   if (kind == T_NATIVE) return index < uint32_t(native::TABLE_SIZE) ? native_operation[index] : -1;
-  if (kind != T_ACTION) return -1;
-  switch (int32_t(index) + 1) {
-    case A_ADD: return OP_ADD;
-    case A_SUBTRACT: return OP_SUBTRACT;
-    case A_MULTIPLY: return OP_MULTIPLY;
-    default: return -1;
-  }
+  if (kind == T_ACTION) return index < uint32_t(ACTION_SLOTS) ? ACTION_OPERATION[index] : -1;
+  return -1;
 }
 
 // The six ordering comparisons of integers as masks: bit 1 + sign(a - b) is set
@@ -177,6 +184,8 @@ bool short_cut(const Cell& callable, Cell* arguments) {
 
 namespace {
 
+int32_t call_infix(const Cell& callable, const Code& code, int32_t pos, const Cell& word);
+
 // Applies the operators that follow a value (start is its stack cell) from left to
 // right; answers the position after the last one.
 int32_t infix_chain(const Code& code, int32_t pos, Cell* start) {
@@ -195,14 +204,15 @@ int32_t infix_chain(const Code& code, int32_t pos, Cell* start) {
       // used after it, and a traced run takes no short cut.
       trace::fire(trace::FETCH, &code.block, pos, &name, nullptr);
       stack::top = start + 1;
+      pos = eval_code(native::op_source(&op), code, pos + 1, &name, nullptr, true);
     } else {
       stack::top = start + 1;
       if (pos + 1 < n && fast_infix(op, next + 1)) {
         pos += 2;
         continue;
       }
+      pos = call_infix(native::op_source(&op), code, pos + 1, name);
     }
-    pos = eval_code(native::op_source(&op), code, pos + 1, &name, nullptr, true);
     if (exits::pending) return pos;
   }
   return pos;
@@ -408,6 +418,23 @@ int32_t call_word(const Cell& callable, const Code& code, int32_t pos, const Cel
   Cell* result = stack::push(&callable);
   open_call_frame(callable, &word);
   pos = gather_prefix(callable, code, pos, &word);
+  if (exits::pending) return pos;
+  return finish_call(callable, code, pos, result, &word,
+                     [&] { run_function_here(&callable, &word, 0); });
+}
+
+// What eval_code does for an infix call with no trace running when it starts: the
+// left operand, on the stack top, becomes the frame's first argument and the result
+// replaces it; the operator's word names the frame as it is, the right operand comes
+// from the code, and a function's body runs from here. A trace starting in the right
+// operand still hears of the rest of the call.
+int32_t call_infix(const Cell& callable, const Code& code, int32_t pos, const Cell& word) {
+  check_native_stack();
+  Cell* result = stack::top - 1;
+  stack::top = result;
+  open_call_frame(callable, &word);
+  stack::top = result + 1;
+  pos = gather_infix(callable, code, pos, &word);
   if (exits::pending) return pos;
   return finish_call(callable, code, pos, result, &word,
                      [&] { run_function_here(&callable, &word, 0); });

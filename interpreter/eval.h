@@ -107,6 +107,9 @@ int32_t fetch_arguments(const Cell& callable, const Code& code, int32_t pos, con
 // The same for the commonest call: prefix, named by a word of the code, no path
 // refinements, arguments from the code.
 int32_t gather_prefix(const Cell& callable, const Code& code, int32_t pos, const Cell* name);
+// The same for an infix call: the left operand is the frame's first argument, in
+// place; no path refinements, arguments from the code.
+int32_t gather_infix(const Cell& callable, const Code& code, int32_t pos, const Cell* name);
 
 // Evaluates a path, pushing its value (set: assigns `value` to its last element and
 // pushes the value); answers the position after what it consumed.
