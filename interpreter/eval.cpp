@@ -408,6 +408,28 @@ int32_t eval_code(const Cell& callable, const Code& code, int32_t pos, const Cel
 
 namespace {
 
+// The `return` native's cell word 1 (its 0-based index), set at start-up.
+uint32_t return_native = UINT32_MAX;
+
+bool is_return(const Cell& callable) {
+  return callable.is(T_NATIVE) && callable.w1 == return_native;
+}
+
+// A `return` named by a word, its frame open: its one argument (any type) is the
+// next expression, and the native's whole work is the signal. This is what the
+// plain gathering and the native's entry do, without reading the arguments cache
+// or dispatching through the natives' table; a missing argument takes that path
+// for its error.
+int32_t call_return(const Cell& callable, const Code& code, int32_t pos, const Cell& word) {
+  const Cell* at = code.peek(pos);
+  if (!at) [[unlikely]] return gather_prefix(callable, code, pos, &word);
+  pos = expression_at(code, pos, at, false);
+  if (exits::pending) return pos;
+  trace::event(trace::CALL, &code.block, pos, &callable, &word);
+  stack::signal_return();
+  return pos;
+}
+
 // What eval_code does for a prefix call named by a word, with no path and no trace
 // running when it starts: the word names the frame as it is, the arguments come
 // from the code, and a function's body runs from here rather than through
@@ -417,6 +439,7 @@ int32_t call_word(const Cell& callable, const Code& code, int32_t pos, const Cel
   check_native_stack();
   Cell* result = stack::push(&callable);
   open_call_frame(callable, &word);
+  if (is_return(callable)) return call_return(callable, code, pos, word);
   pos = gather_prefix(callable, code, pos, &word);
   if (exits::pending) return pos;
   return finish_call(callable, code, pos, result, &word,
@@ -718,6 +741,7 @@ void callback_entry(const Cell* function, NodeRef context, const Cell* name, int
 void init() {
   prepared::init(nullptr);   // no forms yet: nothing for the registry to free
   fill_native_operations();
+  return_native = uint32_t(natives::return_index() - 1);
   call_function = callback_entry;
   do_block_hook = do_block;
   near_position_hook = near_position;

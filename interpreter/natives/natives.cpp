@@ -110,4 +110,6 @@ int comparison_of(int32_t index) {
   return i >= 0 && i < int(std::size(COMPARISONS)) ? COMPARISONS[i].code : -1;
 }
 
+int32_t return_index() { return N_RETURN; }
+
 }  // namespace zol::natives

@@ -69,5 +69,8 @@ constexpr int64_t WAIT_ROUND_MS = 33;
 
 // The comparison code of a comparison native's index, -1 for other natives.
 int comparison_of(int32_t index);
+// The 1-based index of the `return` native, whose calls from the code the
+// evaluator takes on a short path.
+int32_t return_index();
 
 }  // namespace zol::natives

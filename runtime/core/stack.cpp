@@ -375,18 +375,11 @@ namespace {
 
 void signal_return_or_exit(bool with_value, bool keep_current) {
   Cell value = with_value ? *arguments : values::unset;
-  Frame* current = frame_top - 1;
-  if (keep_current || current <= frame_base || !has_return_mark(current - 1)) [[unlikely]] {
+  if (keep_current || !received_below(frame_top - 1)) [[unlikely]] {
     return_through_frames(value, with_value, keep_current);
     return;
   }
-  // The common return, straight from a function's body: the receiver is the frame
-  // under return's own, so there is nothing to walk nor to restore.
-  frame_top = current;
-  arguments = saved_arguments(current);
-  top = arguments;
-  cell::copy(&value, arguments);
-  exits::signal(with_value ? exits::RETURN : exits::EXIT, value);
+  signal_to_frame_below(with_value ? exits::RETURN : exits::EXIT, value);
 }
 
 void signal_throw(uint32_t code) {

@@ -34,6 +34,7 @@
 
 #include "runtime/base/assert.h"
 #include "runtime/core/cell.h"
+#include "runtime/core/exits.h"
 #include "runtime/memory/memory.h"
 
 namespace zol::stack {
@@ -197,6 +198,9 @@ inline void unroll_loop(bool keep) { unroll_to(FT_LOOP, keep); }
 // them returns.
 void signal_break_or_continue(bool with_value, bool is_continue);
 void signal_return_or_exit(bool with_value, bool keep_current);
+// return's signal (with its value, from its own frame), inline where the receiver
+// is the frame under return's: the common return, straight from a function's body.
+inline void signal_return();
 void signal_throw(uint32_t code);
 [[noreturn]] void throw_error(const Cell& error);
 [[noreturn]] void break_or_continue(bool with_value, bool is_continue);
@@ -251,6 +255,30 @@ inline void unwind() {
   Frame* f = --frame_top;
   top = arguments + 1;
   arguments = cell_of(f->saved_arguments);
+}
+
+// Whether an exit of return or exit from the current frame is received by the frame
+// under it (a function's body calling return itself): nothing then to walk.
+inline bool received_below(const Frame* current) {
+  return current > frame_base && ((current - 1)->header & HEADER_RETURN_MARK);
+}
+
+// Closes the current frame and starts the exit `code` carrying value, which also
+// becomes the result of the frame under it.
+inline void signal_to_frame_below(uint32_t code, Cell value) {
+  Frame* current = --frame_top;
+  arguments = cell_of(current->saved_arguments);
+  top = arguments;
+  *arguments = value;
+  exits::signal(code, value);
+}
+
+inline void signal_return() {
+  if (!received_below(frame_top - 1)) [[unlikely]] {
+    signal_return_or_exit(true, false);
+    return;
+  }
+  signal_to_frame_below(exits::RETURN, *arguments);
 }
 
 }  // namespace zol::stack
