@@ -693,12 +693,20 @@ uint32_t tracing_inside(const Cell* function) {
   return trace::tracing;
 }
 
+// A function context's values word, set at each call and given back at its end.
+// The context's record is no code (nothing derives a form from it), so its buffer
+// never carries a link and the write skips the mutable access's test of it.
+[[gnu::always_inline]] inline void set_call_values(NodeRef ctx, uint32_t values) {
+  ZOL_ASSERT(!std::as_const(*memory::buffer_of(ctx)).link);
+  const_cast<Cell*>(context::read_record(ctx))->w2 = values;
+}
+
 // The function's frame is the current one, opened by mark_func or mark_interp_func:
 // its record already holds the context's values word to give back at the end.
 [[gnu::always_inline]] inline void run_function_here(const Cell* function, const Cell* name,
                                                      int kind) {
   NodeRef ctx = function::context_of(function);
-  context::set_values_word(ctx, stack::ref_of(stack::arguments));   // the frame holds them
+  set_call_values(ctx, stack::ref_of(stack::arguments));   // the frame holds them
   stack::set_return_mark(true);
   uint32_t saved_tracing = trace::tracing;
   trace::tracing = kind ? trace::callback_tracing(kind) : tracing_inside(function);
@@ -718,7 +726,7 @@ uint32_t tracing_inside(const Cell* function) {
   trace::tracing = trace::requested ? trace::requested - 1 : saved_tracing;
   if (exits::pending) return;
   stack::set_return_mark(false);
-  context::set_values_word(ctx, (stack::frame_top - 1)->saved_values);
+  set_call_values(ctx, (stack::frame_top - 1)->saved_values);
 }
 
 }  // namespace
