@@ -532,15 +532,17 @@ int32_t plain_count(const Cell& cache) {
 }
 
 // The gathering of a plain spec's arguments from the code: each argument is the
-// next expression (for an infix call the first is already in place), checked
-// against its types; then a function's locals are made or a native is called.
+// next expression, checked against its types; then a function's locals are made or
+// a native is called. With first_in_place the first argument is on the stack top
+// already (an infix call's left operand, or a conditional's condition that the
+// evaluator's short path evaluated before it found branches it does not take).
 int32_t gather_plain(const Cell& callable, const Cell& cache, const Code& code, int32_t pos,
-                     const Cell* name, bool infix) {
+                     const Cell* name, bool infix, bool first_in_place) {
   const SeriesBuffer* b = block::buffer(&cache);
   const Cell* entries = b->cells();   // held on the native stack: the buffer stays put
   int32_t arguments = plain_count(cache);
   for (int32_t k = 0; k < arguments; k++) {
-    if (k > 0 || !infix) {
+    if (k > 0 || !first_in_place) {
       const Cell* at = code.peek(pos);
       if (!at) [[unlikely]] missing(callable, *name, k);
       pos = expression_at(code, pos, at, infix);
@@ -574,14 +576,32 @@ int32_t fetch_arguments(const Cell& callable, const Code& code, int32_t pos, con
                         const PathRefinements* refinements, bool infix, int gathering) {
   const Cell& cache = cache_of(callable);
   if ((cache.header & PLAIN_SPEC) && !refinements && gathering == GATHER_CODE)
-    return gather_plain(callable, cache, code, pos, name, infix);
+    return gather_plain(callable, cache, code, pos, name, infix, infix);
   return Gatherer(callable, code, name, infix, gathering).gather(pos, refinements);
 }
 
 int32_t gather_prefix(const Cell& callable, const Code& code, int32_t pos, const Cell* name) {
   const Cell& cache = cache_of(callable);
-  if (cache.header & PLAIN_SPEC) [[likely]] return gather_plain(callable, cache, code, pos, name, false);
+  if (cache.header & PLAIN_SPEC) [[likely]] return gather_plain(callable, cache, code, pos, name, false, false);
   return Gatherer(callable, code, name, false, GATHER_CODE).gather(pos, nullptr);
+}
+
+int32_t gather_prefix_after_first(const Cell& callable, const Code& code, int32_t pos,
+                                  const Cell* name) {
+  const Cell& cache = cache_of(callable);
+  ZOL_ASSERT(cache.header & PLAIN_SPEC);
+  return gather_plain(callable, cache, code, pos, name, false, true);
+}
+
+uint64_t first_argument_types(const Cell& callable) {
+  const Cell& cache = cache_of(callable);
+  ZOL_ASSERT(cache.header & PLAIN_SPEC);
+  const Cell& types = std::as_const(*block::buffer(&cache)).cells()[0];
+  static_assert(T_LAST < 64);
+  uint64_t allowed = 0;
+  for (int type = 0; type <= T_LAST; type++)
+    if (allows(types, uint8_t(type))) allowed |= uint64_t(1) << type;
+  return allowed;
 }
 
 int32_t gather_infix(const Cell& callable, const Code& code, int32_t pos, const Cell* name) {

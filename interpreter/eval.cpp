@@ -186,6 +186,14 @@ namespace {
 
 int32_t call_infix(const Cell& callable, const Code& code, int32_t pos, const Cell& word);
 
+// The op! a cell of the code names, which applies to the value before it: the value
+// of a word bound to an operator, else null.
+inline const Cell* operator_named(const Cell* cell) {
+  if (!cell->is(T_WORD)) return nullptr;
+  const Cell* slot = bound_slot(cell);
+  return slot && slot->is(T_OP) ? slot : nullptr;
+}
+
 // Applies the operators that follow a value (start is its stack cell) from left to
 // right; answers the position after the last one.
 int32_t infix_chain(const Code& code, int32_t pos, Cell* start) {
@@ -194,9 +202,8 @@ int32_t infix_chain(const Code& code, int32_t pos, Cell* start) {
     int32_t n = code.length_in(b);
     if (pos >= n) break;
     const Cell* next = b->cells() + pos;
-    if (!next->is(T_WORD)) break;
-    const Cell* slot = bound_slot(next);
-    if (!slot || !slot->is(T_OP)) break;
+    const Cell* slot = operator_named(next);
+    if (!slot) break;
     Cell op = *slot;
     Cell name = *next;
     if (trace::tracing) [[unlikely]] {
@@ -422,12 +429,94 @@ bool is_return(const Cell& callable) {
 // for its error.
 int32_t call_return(const Cell& callable, const Code& code, int32_t pos, const Cell& word) {
   const Cell* at = code.peek(pos);
-  if (!at) [[unlikely]] return gather_prefix(callable, code, pos, &word);
+  if (!at) [[unlikely]] return gather_prefix(callable, code, pos, &word);   // raises no-arg
   pos = expression_at(code, pos, at, false);
   if (exits::pending) return pos;
   trace::event(trace::CALL, &code.block, pos, &callable, &word);
   stack::signal_return();
   return pos;
+}
+
+// The conditionals whose calls from the code take a short path, and their
+// natives' cell word 1 (0-based index), set at start-up.
+enum Conditional { NO_CONDITIONAL, IF, UNLESS, EITHER };
+uint32_t if_native = UINT32_MAX;
+uint32_t unless_native = UINT32_MAX;
+uint32_t either_native = UINT32_MAX;
+
+Conditional conditional_of(const Cell& callable) {
+  if (!callable.is(T_NATIVE)) return NO_CONDITIONAL;
+  if (callable.w1 == either_native) return EITHER;
+  if (callable.w1 == if_native) return IF;
+  if (callable.w1 == unless_native) return UNLESS;
+  return NO_CONDITIONAL;
+}
+
+// The datatypes each conditional's condition takes, read from its arguments cache
+// at its first call on the short path (0 until then): one bit to test where the
+// cache costs a call and a walk through four cells. A native's spec and cache
+// never change.
+uint64_t condition_types[EITHER + 1];
+
+bool takes_condition(const Cell& callable, Conditional kind, uint8_t type) {
+  uint64_t& types = condition_types[kind];
+  if (!types) [[unlikely]] types = first_argument_types(callable);
+  return type < 64 && (types >> type & 1);
+}
+
+// The branches that follow a conditional's condition in the code, when they are as
+// the plain gathering would take them without running any code: `count` literal
+// blocks with no operator after the last (which would take it as its left
+// operand). Answers the first of them, else null.
+const Cell* literal_branches(const Code& code, int32_t pos, int32_t count) {
+  const SeriesBuffer* b = code.buffer();
+  int32_t n = code.length_in(b);
+  if (pos + count > n) return nullptr;
+  const Cell* first = b->cells() + pos;
+  for (int32_t i = 0; i < count; i++)
+    if (!first[i].is(T_BLOCK)) return nullptr;
+  if (pos + count < n && operator_named(first + count)) return nullptr;
+  return first;
+}
+
+// A conditional whose arguments the plain gathering takes from pos on, the first
+// (its condition) already on the stack top, and then calls the native.
+int32_t conditional_by_native(const Cell& callable, const Code& code, int32_t pos,
+                              const Cell& word, Cell* result) {
+  pos = gather_prefix_after_first(callable, code, pos, &word);
+  if (exits::pending) return pos;
+  return finish_call(callable, code, pos, result, &word, [] {});
+}
+
+// An `if`, `unless` or `either` named by a word, its frame open. Its condition is
+// the next expression; when no trace runs after it, the condition's type is one the
+// native takes and the branches are literal blocks, the chosen branch runs in the
+// frame as the native would run it (the truth tests are the natives': `either`
+// refuses an unset condition, `if` and `unless` take it as true), without reading
+// the arguments cache, gathering the branches or dispatching through the natives'
+// table. Anything else (a missing argument included) goes on by the plain gathering
+// and the native, for its own events, errors and messages.
+int32_t call_conditional(const Cell& callable, const Code& code, int32_t pos, const Cell& word,
+                         Cell* result, Conditional kind) {
+  const Cell* at = code.peek(pos);
+  if (!at) [[unlikely]] return gather_prefix(callable, code, pos, &word);   // raises no-arg
+  pos = expression_at(code, pos, at, false);
+  if (exits::pending) return pos;
+  Cell* condition = stack::arguments;
+  int32_t count = kind == EITHER ? 2 : 1;
+  const Cell* branches = nullptr;
+  if (!trace::tracing && takes_condition(callable, kind, condition->type()))
+    branches = literal_branches(code, pos, count);
+  if (!branches) return conditional_by_native(callable, code, pos, word, result);
+  Cell chosen;
+  if (kind == EITHER) chosen = branches[logic::condition_true(condition) ? 0 : 1];
+  else if (logic::true_value(condition) == (kind == IF)) chosen = branches[0];
+  else chosen = values::none;
+  pos += count;
+  if (chosen.is(T_BLOCK)) run_block_at(&chosen, condition);
+  else stack::set_last(&values::none);
+  if (exits::pending) return pos;
+  return finish_call(callable, code, pos, result, &word, [] {});
 }
 
 // What eval_code does for a prefix call named by a word, with no path and no trace
@@ -440,6 +529,8 @@ int32_t call_word(const Cell& callable, const Code& code, int32_t pos, const Cel
   Cell* result = stack::push(&callable);
   open_call_frame(callable, &word);
   if (is_return(callable)) return call_return(callable, code, pos, word);
+  if (Conditional kind = conditional_of(callable))
+    return call_conditional(callable, code, pos, word, result, kind);
   pos = gather_prefix(callable, code, pos, &word);
   if (exits::pending) return pos;
   return finish_call(callable, code, pos, result, &word,
@@ -750,6 +841,9 @@ void init() {
   prepared::init(nullptr);   // no forms yet: nothing for the registry to free
   fill_native_operations();
   return_native = uint32_t(natives::return_index() - 1);
+  if_native = uint32_t(natives::if_index() - 1);
+  unless_native = uint32_t(natives::unless_index() - 1);
+  either_native = uint32_t(natives::either_index() - 1);
   call_function = callback_entry;
   do_block_hook = do_block;
   near_position_hook = near_position;

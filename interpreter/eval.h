@@ -110,6 +110,14 @@ int32_t gather_prefix(const Cell& callable, const Code& code, int32_t pos, const
 // The same for an infix call: the left operand is the frame's first argument, in
 // place; no path refinements, arguments from the code.
 int32_t gather_infix(const Cell& callable, const Code& code, int32_t pos, const Cell* name);
+// The rest of a prefix call of plain spec whose first argument the caller has
+// evaluated onto the stack top: its type is checked, the other arguments come from
+// the code at pos, then the native is called as gather_prefix calls it.
+int32_t gather_prefix_after_first(const Cell& callable, const Code& code, int32_t pos,
+                                  const Cell* name);
+// The datatypes the first argument of a callable of plain spec allows, a bit each
+// (bit n for the datatype of id n).
+uint64_t first_argument_types(const Cell& callable);
 
 // Evaluates a path, pushing its value (set: assigns `value` to its last element and
 // pushes the value); answers the position after what it consumed.

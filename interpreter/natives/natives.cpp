@@ -111,5 +111,8 @@ int comparison_of(int32_t index) {
 }
 
 int32_t return_index() { return N_RETURN; }
+int32_t if_index() { return N_IF; }
+int32_t unless_index() { return N_UNLESS; }
+int32_t either_index() { return N_EITHER; }
 
 }  // namespace zol::natives

@@ -72,5 +72,9 @@ int comparison_of(int32_t index);
 // The 1-based index of the `return` native, whose calls from the code the
 // evaluator takes on a short path.
 int32_t return_index();
+// The 1-based indexes of `if`, `unless` and `either`, taken on a short path too.
+int32_t if_index();
+int32_t unless_index();
+int32_t either_index();
 
 }  // namespace zol::natives
