@@ -143,7 +143,7 @@ inline bool integer_short_cut(int operation, Cell* left, int32_t a, int32_t b) {
 // integers compare and do math (an overflow gives a float!), and adding,
 // subtracting or multiplying with a float! is done in double precision. Answers
 // whether it applied.
-bool numeric_short_cut(int operation, Cell* left, const Cell* right) {
+[[gnu::always_inline]] inline bool numeric_short_cut(int operation, Cell* left, const Cell* right) {
   if (operation < 0) return false;
   uint8_t lt = left->type(), rt = right->type();
   if (lt == T_INTEGER && rt == T_INTEGER) {
@@ -169,7 +169,7 @@ bool numeric_short_cut(int operation, Cell* left, const Cell* right) {
 
 // A right operand that is a number in the code or a word holding one takes the
 // short cut with no call at all. Answers whether it applied.
-bool fast_infix(const Cell& op, const Cell* right) {
+[[gnu::always_inline]] inline bool fast_infix(const Cell& op, const Cell* right) {
   if (right->is(T_WORD)) right = bound_slot(right);
   if (!right) return false;
   return numeric_short_cut(fast_operation(native::op_kind(&op), op.w1), stack::top - 1, right);
@@ -194,35 +194,58 @@ inline const Cell* operator_named(const Cell* cell) {
   return slot && slot->is(T_OP) ? slot : nullptr;
 }
 
+// An operator call that takes no short cut (or any, traced): the operator at pos,
+// whose value is in slot, is called with its left operand at start.
+[[gnu::noinline]] int32_t infix_call(const Code& code, int32_t pos, Cell* start,
+                                     const Cell* slot, const Cell* next) {
+  Cell op = *slot;
+  Cell name = *next;
+  if (trace::tracing) [[unlikely]] {
+    // The tracer runs code, which may move the block: no cell read before it is
+    // used after it, and a traced run takes no short cut.
+    trace::fire(trace::FETCH, &code.block, pos, &name, nullptr);
+    stack::top = start + 1;
+    return eval_code(native::op_source(&op), code, pos + 1, &name, nullptr, true);
+  }
+  stack::top = start + 1;
+  return call_infix(native::op_source(&op), code, pos + 1, name);
+}
+
 // Applies the operators that follow a value (start is its stack cell) from left to
-// right; answers the position after the last one.
-int32_t infix_chain(const Code& code, int32_t pos, Cell* start) {
+// right, *pos moving past the last one; answers the cell at *pos as the chain's
+// last reading of the code found it, or null at the end (or when an exit is
+// pending). That reading stays good for the caller as long as no code runs.
+[[gnu::always_inline]] inline const Cell* infix_chain_at(const Code& code, int32_t* at,
+                                                         Cell* start) {
+  int32_t pos = *at;
+  const SeriesBuffer* b = code.buffer();
+  int32_t n = code.length_in(b);
+  const Cell* next = nullptr;
   for (;;) {
-    const SeriesBuffer* b = code.buffer();
-    int32_t n = code.length_in(b);
-    if (pos >= n) break;
-    const Cell* next = b->cells() + pos;
+    if (pos >= n) {
+      next = nullptr;
+      break;
+    }
+    next = b->cells() + pos;
     const Cell* slot = operator_named(next);
     if (!slot) break;
-    Cell op = *slot;
-    Cell name = *next;
-    if (trace::tracing) [[unlikely]] {
-      // The tracer runs code, which may move the block: no cell read before it is
-      // used after it, and a traced run takes no short cut.
-      trace::fire(trace::FETCH, &code.block, pos, &name, nullptr);
+    if (!trace::tracing && pos + 1 < n) {
       stack::top = start + 1;
-      pos = eval_code(native::op_source(&op), code, pos + 1, &name, nullptr, true);
-    } else {
-      stack::top = start + 1;
-      if (pos + 1 < n && fast_infix(op, next + 1)) {
-        pos += 2;
+      if (fast_infix(*slot, next + 1)) {
+        pos += 2;   // a short cut runs no code: the reading still holds
         continue;
       }
-      pos = call_infix(native::op_source(&op), code, pos + 1, name);
     }
-    if (exits::pending) return pos;
+    pos = infix_call(code, pos, start, slot, next);
+    if (exits::pending) {
+      next = nullptr;
+      break;
+    }
+    b = code.buffer();   // the call ran code, which may have changed the block
+    n = code.length_in(b);
   }
-  return pos;
+  *at = pos;
+  return next;
 }
 
 // --- expressions ----------------------------------------------------------------------------
@@ -247,10 +270,90 @@ void eval_paren(const Cell& paren) {
   stack::top = base + 1;
 }
 
+// What a word's value does in a step, by the value's type: a callable is called,
+// unset and op! values are errors, anything else is pushed.
+enum : uint8_t { PUSHED, CALLED, NO_VALUE, AN_OP };
+constexpr auto WORD_VALUE_KIND = [] {
+  std::array<uint8_t, 256> kinds{};
+  for (int type = 0; type < 256; type++)
+    kinds[type] = is_callable(uint8_t(type)) ? CALLED : PUSHED;
+  kinds[T_UNSET] = NO_VALUE;
+  kinds[T_OP] = AN_OP;
+  return kinds;
+}();
+
+// The value types that a step does more with than push them (words, set-words and
+// parens aside).
+bool is_rare(uint8_t type) {
+  switch (type) {
+    case T_SET_PATH: case T_GET_WORD: case T_LIT_WORD: case T_PATH: case T_GET_PATH:
+    case T_LIT_PATH: case T_OP: case T_NATIVE: case T_ACTION: case T_FUNCTION: case T_ROUTINE:
+    case T_ISSUE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+inline int32_t call_word(const Cell& callable, const Code& code, int32_t pos, const Cell& word);
+
+// A set-word's value whose first cell is a word of the code that names a callable
+// (slot holds its value), with no trace running: the step expression_at would take,
+// without its dispatch and the word's second lookup.
+[[gnu::noinline]] int32_t called_word_value(const Code& code, int32_t pos, const Cell* at,
+                                            const Cell* slot) {
+  Cell* start = stack::top;
+  Cell callable = *slot;
+  Cell word = *at;
+  pos = call_word(callable, code, pos + 1, word);
+  if (exits::pending) return pos;
+  trace::event(trace::PUSH, &code.block, pos, start);
+  infix_chain_at(code, &pos, start);
+  return pos;
+}
+
+// The value a step would push for the cell at when pushing it is all the step
+// would do (a value of none of the types above, or a bound word holding one),
+// else null. With no trace running, such a step fires no event and runs no code,
+// so its caller can push the value and go on to the operators itself.
+[[gnu::always_inline]] inline const Cell* plain_value(const Cell* at) {
+  uint8_t type = at->type();
+  if (type == T_WORD) {
+    const Cell* slot = bound_slot(at);
+    return slot && WORD_VALUE_KIND[slot->type()] == PUSHED ? slot : nullptr;
+  }
+  if (type == T_SET_WORD || type == T_PAREN || is_rare(type)) return nullptr;
+  return at;
+}
+
 int32_t set_word(const Code& code, int32_t pos, Cell word) {
   const Cell* at = code.peek(pos);
   if (!at) fire(err::script::NEED_VALUE, &word);
-  pos = expression_at(code, pos, at, false);
+  // The value's first step, when no trace runs and it only pushes a value: the
+  // operators follow at once.
+  Cell* start = stack::top;
+  uint8_t type = at->type();
+  const Cell* slot;
+  if (trace::tracing) [[unlikely]] {
+    pos = expression_at(code, pos, at, false);
+  } else if (type == T_WORD && (slot = bound_slot(at))) {
+    uint8_t kind = WORD_VALUE_KIND[slot->type()];
+    if (kind == PUSHED) {
+      stack::push(slot);
+      pos++;
+      infix_chain_at(code, &pos, start);
+    } else if (kind == CALLED) {
+      pos = called_word_value(code, pos, at, slot);
+    } else {
+      pos = expression_at(code, pos, at, false);
+    }
+  } else if (type != T_WORD && type != T_SET_WORD && type != T_PAREN && !is_rare(type)) {
+    stack::push(at);
+    pos++;
+    infix_chain_at(code, &pos, start);
+  } else {
+    pos = expression_at(code, pos, at, false);
+  }
   if (exits::pending) return pos;
   Cell* value = stack::top - 1;
   if (value->is(T_UNSET)) fire(err::script::NEED_VALUE, &word);
@@ -276,20 +379,23 @@ bool is_system_word(const Cell* issue) {
          s == symbol::resolve(words::system_global);
 }
 
-int32_t call_word(const Cell& callable, const Code& code, int32_t pos, const Cell& word);
+inline int32_t call_word(const Cell& callable, const Code& code, int32_t pos, const Cell& word);
 
 int32_t word_expression(const Code& code, int32_t pos, const Cell& word) {
   const Cell* slot = bound_slot(&word);
   if (!slot) slot = word_value(&word);
   // Tests rather than a switch: a jump table's one indirect branch, shared by
   // every word, mispredicts as words alternate between values and callables.
-  uint8_t type = slot->type();
-  if (is_callable(type)) {
+  // One load from a table by type tells the three cases apart.
+  uint8_t kind = WORD_VALUE_KIND[slot->type()];
+  if (kind == CALLED) {
     Cell callable = *slot;
     return call_word(callable, code, pos, word);
   }
-  if (type == T_UNSET) [[unlikely]] no_value(&word);
-  if (type == T_OP) [[unlikely]] fire(err::script::NO_OP_ARG, &word);
+  if (kind != PUSHED) [[unlikely]] {
+    if (kind == NO_VALUE) no_value(&word);
+    fire(err::script::NO_OP_ARG, &word);
+  }
   stack::push(slot);
   return pos;
 }
@@ -311,19 +417,6 @@ Cell body_word() { return Cell{T_WORD, 0, stack::body_symbol, 0xFFFFFFFFu}; }
 Cell anon_word() { return Cell{T_WORD, 0, stack::anon_symbol, 0xFFFFFFFFu}; }
 
 namespace {
-
-// The value types that a step does more with than push them (words, set-words and
-// parens aside).
-bool is_rare(uint8_t type) {
-  switch (type) {
-    case T_SET_PATH: case T_GET_WORD: case T_LIT_WORD: case T_PATH: case T_GET_PATH:
-    case T_LIT_PATH: case T_OP: case T_NATIVE: case T_ACTION: case T_FUNCTION: case T_ROUTINE:
-    case T_ISSUE:
-      return true;
-    default:
-      return false;
-  }
-}
 
 // The value types that take more than a push or a word lookup: kept out of the
 // common evaluation step so that it stays small.
@@ -351,7 +444,7 @@ bool is_rare(uint8_t type) {
 
 }  // namespace
 
-int32_t expression_at(const Code& code, int32_t pos, const Cell* at, bool prefix) {
+Step expression_step(const Code& code, int32_t pos, const Cell* at, bool prefix) {
   Cell* start = stack::top;
   Cell v = *at;
   trace::event(trace::FETCH, &code.block, pos, &v);
@@ -362,10 +455,11 @@ int32_t expression_at(const Code& code, int32_t pos, const Cell* at, bool prefix
   else if (type == T_PAREN) eval_paren(v);
   else if (!is_rare(type)) stack::push(&v);
   else pos = rare_expression(code, pos, v);
-  if (exits::pending) return pos;
+  if (exits::pending) return {pos, nullptr};
   trace::event(trace::PUSH, &code.block, pos, start);
-  if (!prefix) pos = infix_chain(code, pos, start);
-  return pos;
+  if (prefix) return {pos, nullptr};
+  const Cell* next = infix_chain_at(code, &pos, start);
+  return {pos, next};
 }
 
 namespace {
@@ -427,7 +521,8 @@ bool is_return(const Cell& callable) {
 // plain gathering and the native's entry do, without reading the arguments cache
 // or dispatching through the natives' table; a missing argument takes that path
 // for its error.
-int32_t call_return(const Cell& callable, const Code& code, int32_t pos, const Cell& word) {
+[[gnu::always_inline]] inline int32_t call_return(const Cell& callable, const Code& code,
+                                                  int32_t pos, const Cell& word) {
   const Cell* at = code.peek(pos);
   if (!at) [[unlikely]] return gather_prefix(callable, code, pos, &word);   // raises no-arg
   pos = expression_at(code, pos, at, false);
@@ -523,7 +618,8 @@ int32_t call_conditional(const Cell& callable, const Code& code, int32_t pos, co
 // running when it starts: the word names the frame as it is, the arguments come
 // from the code, and a function's body runs from here rather than through
 // run_function. A trace starting meanwhile still hears of the rest of the call.
-int32_t call_word(const Cell& callable, const Code& code, int32_t pos, const Cell& word) {
+[[gnu::always_inline]] inline int32_t call_word(const Cell& callable, const Code& code,
+                                                int32_t pos, const Cell& word) {
   if (trace::tracing) [[unlikely]] return eval_code(callable, code, pos, &word, nullptr, false);
   check_native_stack();
   Cell* result = stack::push(&callable);
@@ -689,6 +785,7 @@ int32_t start_of(const Cell* block) {
 
 // The expressions of a block from pos on, each starting in first, which the last
 // one's value is left in. The caller has made the code the code near errors.
+template <bool TAKE_PLAIN, bool TAKE_SET = false>
 [[gnu::always_inline]] inline void run_expressions(const Code& code, int32_t pos, Cell* first) {
   const Cell* next = code.peek(pos);
   if (!next) {
@@ -704,10 +801,28 @@ int32_t start_of(const Cell* block) {
     stack::top = first;
     near_now.pos = pos;
     spend_eval_budget();
-    pos = expression_at(code, pos, next, false);
+    const Cell* plain = !TAKE_PLAIN || trace::tracing ? nullptr : plain_value(next);
+    if (plain) {
+      // The step would push the value and go on to the operators: done here.
+      stack::push(plain);
+      pos++;
+      next = infix_chain_at(code, &pos, first);
+    } else if (TAKE_SET && !trace::tracing && next->is(T_SET_WORD)) {
+      Cell word = *next;
+      pos = set_word(code, pos + 1, word);
+      if (exits::pending) return;
+      trace::event(trace::PUSH, &code.block, pos, first);
+      next = infix_chain_at(code, &pos, first);
+    } else {
+      Step step = expression_step(code, pos, next, false);
+      pos = step.pos;
+      next = step.next;   // the operator chain's reading: no code ran since
+    }
     if (exits::pending) return;
-    trace::event(trace::EXPR, &code.block, pos, first, nullptr);
-    next = code.peek(pos);
+    if (trace::tracing) [[unlikely]] {
+      trace::fire(trace::EXPR, &code.block, pos, first, nullptr);
+      next = code.peek(pos);   // the tracer may have moved or changed the block
+    }
   }
   trace::event(trace::EXIT, &code.block, pos, first);
 }
@@ -718,14 +833,15 @@ void run_block_at(const Cell* block, Cell* first) {
   Code code = code_of(block);
   if (__builtin_expect(prepared::verify, false)) verify_forms(series_cell::node(block));
   NearScope near(&code);
-  run_expressions(code, start_of(block), first);
+  run_expressions<false>(code, start_of(block), first);
 }
 
 LoopBlock::LoopBlock(const Cell& block)
     : code_(code_of(&block)), start_(start_of(&block)), first_(stack::arguments),
       outside_(near_now) {}
 
-void LoopBlock::run() {
+template <bool TAKE_PLAIN, bool TAKE_SET>
+[[gnu::always_inline]] inline void LoopBlock::run_as() {
   if (__builtin_expect(prepared::verify, false)) verify_forms(code_.block.w2);
   // Gives the code near errors back however the run ends, as NearScope does, from
   // the copy taken once for the loop.
@@ -734,8 +850,11 @@ void LoopBlock::run() {
     ~GiveBack() { near_now = outside; }
   } give_back{outside_};
   near_now.code = &code_;
-  run_expressions(code_, start_, first_);
+  run_expressions<TAKE_PLAIN, TAKE_SET>(code_, start_, first_);
 }
+
+void LoopBlock::run() { run_as<false, true>(); }
+void LoopBlock::test() { run_as<true, false>(); }
 
 void eval_block(const Cell* block, bool chain) {
   Cell name = body_word();

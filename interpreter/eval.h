@@ -51,8 +51,16 @@ class LoopBlock {
  public:
   explicit LoopBlock(const Cell& block);
   void run();
+  // The same for a condition (while's): an expression whose first value is plain
+  // (a literal, or a word holding no callable) is pushed here and its operators
+  // applied, without a step of its own. Conditions mostly start so (`i < n`);
+  // for other blocks the test costs more than it saves.
+  void test();
 
  private:
+  template <bool TAKE_PLAIN, bool TAKE_SET>
+  void run_as();
+
   Code code_;
   int32_t start_;
   Cell* first_;
@@ -63,7 +71,18 @@ class LoopBlock {
 // prefix no infix operator is applied after the value.
 // expression_at takes the cell at pos as the caller just read it (Code::peek),
 // which saves a second reading of the buffer: it is copied before any code runs.
-int32_t expression_at(const Code& code, int32_t pos, const Cell* at, bool prefix);
+// expression_step answers the cell at the position after the expression too, as
+// its last reading of the code found it (null at the end), when prefix is false
+// and no exit is pending: a block run takes it as its next expression's cell,
+// since no code runs between that reading and the return.
+struct Step {
+  int32_t pos;
+  const Cell* next;
+};
+Step expression_step(const Code& code, int32_t pos, const Cell* at, bool prefix);
+inline int32_t expression_at(const Code& code, int32_t pos, const Cell* at, bool prefix) {
+  return expression_step(code, pos, at, prefix).pos;
+}
 inline int32_t expression(const Code& code, int32_t pos, bool prefix) {
   return expression_at(code, pos, code.at(pos), prefix);
 }
@@ -131,7 +150,7 @@ Cell* word_value(const Cell* word);
 Cell body_word();
 Cell anon_word();
 
-inline bool is_callable(uint8_t type) {
+constexpr bool is_callable(uint8_t type) {
   constexpr uint64_t CALLABLE = 1ull << T_NATIVE | 1ull << T_ACTION | 1ull << T_FUNCTION |
                                 1ull << T_ROUTINE;
   return type <= T_LAST && (CALLABLE >> type & 1);

@@ -29,20 +29,22 @@ enum class Step { DONE, CONTINUED, BROKE, LEFT };
 
 using interpreter::LoopBlock;
 
-// Evaluates a block once in the loop frame and tells how it ended.
-Step run_once(LoopBlock& body) {
-  Step step = Step::DONE;
-  exits::guard(
-      exits::BREAK, [&] { body.run(); },
-      [&](uint32_t code) {
-        if (code == exits::BREAK) {
-          step = Step::BROKE;
-        } else if (code == exits::CONTINUE) {
-          step = Step::CONTINUED;
-        } else {
-          exits::pending = code;
-          step = Step::LEFT;
-        }
+// Evaluates a block once in the loop frame and tells how it ended. The step is the
+// guard's answer rather than a variable its handlers write: such a variable lives
+// in memory for the handlers' sake, and a loop's every step would store it.
+template <bool TEST = false>
+[[gnu::always_inline]] inline Step run_once(LoopBlock& body) {
+  Step step = exits::guard(
+      exits::BREAK,
+      [&] {
+        if constexpr (TEST) body.test(); else body.run();
+        return Step::DONE;
+      },
+      [](uint32_t code) {
+        if (code == exits::BREAK) return Step::BROKE;
+        if (code == exits::CONTINUE) return Step::CONTINUED;
+        exits::pending = code;
+        return Step::LEFT;
       });
   return exits::pending ? Step::LEFT : step;
 }
@@ -155,7 +157,7 @@ void while_(int) {
   LoopBlock condition(condition_block);
   LoopBlock body(body_block);
   for (;;) {
-    Step tested = run_once(condition);
+    Step tested = run_once<true>(condition);
     if (tested == Step::LEFT) return;
     if (tested != Step::DONE) fire(err::throw_::WHILE_COND);
     if (!logic::condition_true(stack::arguments)) break;
