@@ -327,7 +327,7 @@ class Gatherer {
       return pos;
     }
     if (flags) [[unlikely]] return fetch_as_is(code_, pos, flags);
-    if (gathering_ & GATHER_SINGLE) [[unlikely]] return expression(Code{code_.block, pos + 1}, pos, true);
+    if (gathering_ & GATHER_SINGLE) [[unlikely]] return lone_expression(code_, pos);
     return expression(code_, pos, infix_);
   }
 

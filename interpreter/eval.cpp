@@ -404,7 +404,15 @@ int32_t word_expression(const Code& code, int32_t pos, const Cell& word) {
 
 // --- shared helpers -----------------------------------------------------------------------
 
-Code code_of(const Cell* block) { return Code{*block, INT32_MAX}; }
+Code code_of(const Cell* block) { return Code{*block, block->w2}; }
+
+// Past the cell at pos, the code reads an empty buffer of its own, so every reading
+// beyond it finds the end without the general code testing a bound. The cell is read
+// after the allocation, which may move the block's buffer.
+int32_t lone_expression(const Code& code, int32_t pos) {
+  Code alone{code.block, memory::alloc_cells(1)};
+  return expression_at(alone, pos, code.at(pos), true);
+}
 
 // The slot may be written (a path set on a word's value), so it comes through the
 // context's own, mutable access.

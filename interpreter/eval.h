@@ -10,20 +10,19 @@ namespace zol::interpreter {
 
 // The block being evaluated. Positions are 0-based indexes into the buffer (the
 // block's head is one); the buffer is read again at every step, since the code may
-// change (and move) the block it runs. `end` can stop evaluation before the tail.
+// change (and move) the block it runs. The cells are read from `node`, which is the
+// block's own node except in lone_expression: a code that ends early reads another
+// buffer rather than testing a bound at every reading.
 // Reading code keeps the block's link (runtime/memory/memory.h), so every access
 // here is const: evaluating a block never counts as changing it.
 struct Code {
-  Cell block;
-  int32_t end;
+  Cell block;   // what events and the code near errors name
+  NodeRef node;
 
-  const SeriesBuffer* buffer() const { return memory::buffer_of(block.w2); }
+  const SeriesBuffer* buffer() const { return memory::buffer_of(node); }
   const Cell* at(int32_t i) const { return buffer()->cells() + i; }
   // The length as read from a buffer just looked up (b is buffer()).
-  int32_t length_in(const SeriesBuffer* b) const {
-    int32_t n = int32_t(b->cell_count());
-    return n < end ? n : end;
-  }
+  int32_t length_in(const SeriesBuffer* b) const { return int32_t(b->cell_count()); }
   int32_t length() const { return length_in(buffer()); }
   // The cell at i, or null at or past the end: one reading of the buffer.
   const Cell* peek(int32_t i) const {
@@ -86,6 +85,10 @@ inline int32_t expression_at(const Code& code, int32_t pos, const Cell* at, bool
 inline int32_t expression(const Code& code, int32_t pos, bool prefix) {
   return expression_at(code, pos, code.at(pos), prefix);
 }
+// The value at pos alone, as one prefix expression with nothing after it: a
+// callable there finds no arguments and a set-word no value, as at the block's
+// tail, while events still name the block and pos. (apply/safer's arguments.)
+int32_t lone_expression(const Code& code, int32_t pos);
 
 // A native or action whose two arguments are in place at `arguments`: when it is a
 // plain math operation or comparison of numbers, its result is computed straight
