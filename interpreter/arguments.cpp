@@ -28,6 +28,7 @@
 #include <utility>
 
 #include "runtime/core/actions.h"
+#include "interpreter/arguments.h"
 #include "interpreter/eval.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/natives/natives.h"
@@ -44,6 +45,15 @@
 #include "runtime/core/words.h"
 
 namespace zol::interpreter {
+using args::allows;
+using args::cache_of;
+using args::missing;
+using args::plain_count;
+using args::wrong_type;
+using args::MAX_PLAIN_ARGUMENTS;
+using args::PLAIN_COUNT_SHIFT;
+using args::PLAIN_SPEC;
+
 namespace {
 
 constexpr uint32_t ARG_GET = 0x100000;
@@ -152,10 +162,6 @@ class CacheBuilder {
   }
 };
 
-constexpr uint32_t PLAIN_SPEC = 0x10000;
-constexpr int PLAIN_COUNT_SHIFT = 8;
-constexpr int MAX_PLAIN_ARGUMENTS = 255;
-
 // The plain-spec bits for a cache's header (see the top of this file), 0 when the
 // spec is not plain. A native or action whose refinements all follow its ordinary
 // arguments is plain too: a call from the code uses none of them.
@@ -174,7 +180,9 @@ uint32_t plain_shape(const Cell& cache, bool frame_slots) {
   return PLAIN_SPEC | uint32_t(arguments) << PLAIN_COUNT_SHIFT;
 }
 
-[[gnu::noinline]] const Cell& build_cache(const Cell& callable) {
+}  // namespace
+
+[[gnu::noinline]] const Cell& args::build_cache(const Cell& callable) {
   bool frame_slots = has_frame_slots(callable);
   Cell cache = CacheBuilder(callable).build(frame_slots);
   cache.header |= plain_shape(cache, frame_slots);
@@ -183,19 +191,7 @@ uint32_t plain_shape(const Cell& cache, bool frame_slots) {
   return *slot;
 }
 
-// The cache of a callable, built on its first call.
-const Cell& cache_of(const Cell& callable) {
-  const Cell* slot = function::read_more(&callable, function::MORE_CACHE);
-  if (slot->is(T_BLOCK)) [[likely]] return *slot;
-  return build_cache(callable);
-}
-
-// Whether a typeset allows a datatype: the bit test of typeset::has, inline since
-// every argument passes through it.
-bool allows(const Cell& types, uint8_t type) {
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&types.w1);
-  return type < typeset::BITS && (bytes[type >> 3] & (0x80u >> (type & 7))) != 0;
-}
+namespace {
 
 // --- gathering ------------------------------------------------------------------------------
 
@@ -216,16 +212,22 @@ Cell arg_word(const Cell& callable, int32_t k) {
   return values::none;
 }
 
-[[noreturn, gnu::noinline]] void missing(const Cell& callable, const Cell& name, int32_t k) {
+}  // namespace
+
+[[noreturn, gnu::noinline]] void args::missing(const Cell& callable, const Cell& name,
+                                                    int32_t k) {
   Cell word = arg_word(callable, k);
   fire(err::script::NO_ARG, &name, &word);
 }
 
-[[noreturn, gnu::noinline]] void wrong_type(const Cell& callable, const Cell& name, int32_t k) {
+[[noreturn, gnu::noinline]] void args::wrong_type(const Cell& callable, const Cell& name,
+                                                       int32_t k) {
   Cell type = values::of_datatype(stack::top_type());
   Cell word = arg_word(callable, k);
   fire(err::script::EXPECT_ARG, &name, &type, &word);
 }
+
+namespace {
 
 // An argument taken from the code as it stands: a get-word in the spec takes any
 // value, a lit-word evaluates parens, get-words and get-paths.
@@ -502,10 +504,6 @@ constexpr auto NO_REFINEMENT_USED = [] {
   return starts;
 }();
 
-int32_t plain_count(const Cell& cache) {
-  return int32_t(cache.header >> PLAIN_COUNT_SHIFT) & MAX_PLAIN_ARGUMENTS;
-}
-
 // Checks the argument just pushed (or an infix call's left operand, in place)
 // against entry k of a plain cache: the stack is not empty.
 [[gnu::always_inline]] inline void check_plain(const Cell& callable, const Cell* entries,
@@ -525,9 +523,8 @@ int32_t plain_count(const Cell& cache) {
     // Past the arguments, a native's cache ends with its number of refinements.
     int32_t refinements = count > arguments ? cell::get_int(&entries[count - 1]) : 0;
     call_native(callable, arguments, NO_REFINEMENT_USED.data(), refinements);
-  } else if (count > arguments) {
-    int32_t locals = cell::get_int(&entries[arguments]);
-    if (locals > 0) function::init_locals(locals);
+  } else {
+    args::make_locals(cache, arguments);
   }
 }
 
@@ -541,15 +538,9 @@ int32_t gather_plain(const Cell& callable, const Cell& cache, const Code& code, 
   const SeriesBuffer* b = block::buffer(&cache);
   const Cell* entries = b->cells();   // held on the native stack: the buffer stays put
   int32_t arguments = plain_count(cache);
-  for (int32_t k = 0; k < arguments; k++) {
-    if (k > 0 || !first_in_place) {
-      const Cell* at = code.peek(pos);
-      if (!at) [[unlikely]] missing(callable, *name, k);
-      pos = expression_at(code, pos, at, infix);
-      if (exits::pending) return pos;
-    }
-    check_plain(callable, entries, k, name);
-  }
+  pos = args::gather_plain_arguments(callable, entries, arguments, code, pos, name, infix,
+                                     first_in_place);
+  if (exits::pending) return pos;
   call_plain(callable, b, arguments, code, pos, name);
   return pos;
 }

@@ -7,6 +7,7 @@
 
 #include "runtime/core/actions.h"
 #include "runtime/core/callback.h"
+#include "interpreter/arguments.h"
 #include "interpreter/eval.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/natives/natives.h"
@@ -622,6 +623,25 @@ int32_t call_conditional(const Cell& callable, const Code& code, int32_t pos, co
   return finish_call(callable, code, pos, result, &word, [] {});
 }
 
+// The arguments of a prefix call named by a word, as gather_prefix gathers them. A
+// function of plain spec (most are) gathers them here, without the call into the
+// general gathering; a native's call stays there, with its entry.
+[[gnu::always_inline]] inline int32_t gather_call(const Cell& callable, const Code& code,
+                                                  int32_t pos, const Cell& word) {
+  if (!callable.is(T_FUNCTION)) return gather_prefix(callable, code, pos, &word);
+  const Cell& cache = args::cache_of(callable);
+  if (!(cache.header & args::PLAIN_SPEC)) [[unlikely]]
+    return gather_prefix(callable, code, pos, &word);
+  const SeriesBuffer* b = block::buffer(&cache);   // held here: the buffer stays put
+  int32_t arguments = args::plain_count(cache);
+  pos = args::gather_plain_arguments(callable, b->cells(), arguments, code, pos, &word, false,
+                                     false);
+  if (exits::pending) return pos;
+  trace::event(trace::CALL, &code.block, pos, &callable, &word);
+  args::make_locals(b, arguments);
+  return pos;
+}
+
 // What eval_code does for a prefix call named by a word, with no path and no trace
 // running when it starts: the word names the frame as it is, the arguments come
 // from the code, and a function's body runs from here rather than through
@@ -635,7 +655,7 @@ int32_t call_conditional(const Cell& callable, const Code& code, int32_t pos, co
   if (is_return(callable)) return call_return(callable, code, pos, word);
   if (Conditional kind = conditional_of(callable))
     return call_conditional(callable, code, pos, word, result, kind);
-  pos = gather_prefix(callable, code, pos, &word);
+  pos = gather_call(callable, code, pos, word);
   if (exits::pending) return pos;
   return finish_call(callable, code, pos, result, &word,
                      [&] { run_function_here(&callable, &word, 0); });
