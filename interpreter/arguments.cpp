@@ -545,6 +545,19 @@ int32_t gather_plain(const Cell& callable, const Cell& cache, const Code& code, 
   return pos;
 }
 
+// A right operand that is a paren, with no trace running: what the expression
+// step does for it (no fetch event is heard, the paren runs on top of the frame),
+// without the step's dispatch. A trace switched on inside the paren hears the push.
+int32_t paren_operand(const Code& code, int32_t pos, Cell paren) {
+  Cell* base = stack::top;
+  run_block_at(&paren, base);
+  pos++;
+  if (exits::pending) return pos;
+  stack::top = base + 1;
+  trace::event(trace::PUSH, &code.block, pos, base);
+  return pos;
+}
+
 // gather_plain for the shape of every op: the left operand in place, then one
 // right operand, the next expression with no operator applied after it.
 int32_t gather_plain_operands(const Cell& callable, const Cell& cache, const Code& code,
@@ -554,7 +567,8 @@ int32_t gather_plain_operands(const Cell& callable, const Cell& cache, const Cod
   check_plain(callable, entries, 0, name);
   const Cell* at = code.peek(pos);
   if (!at) [[unlikely]] missing(callable, *name, 1);
-  pos = expression_at(code, pos, at, true);
+  if (at->is(T_PAREN) && !trace::tracing) pos = paren_operand(code, pos, *at);
+  else pos = expression_at(code, pos, at, true);
   if (exits::pending) return pos;
   check_plain(callable, entries, 1, name);
   call_plain(callable, b, 2, code, pos, name);

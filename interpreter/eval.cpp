@@ -78,32 +78,30 @@ void check_native_stack() {
 // comparison code + COMPARE_BASE; -1 when it has none.
 constexpr int COMPARE_BASE = 100;
 
-// Each native's operation by its 0-based index, looked up at every infix step:
-// filled once at start-up, since which natives compare never changes.
-int8_t native_operation[native::TABLE_SIZE];
+// Each native's and action's operation, by its callable type and its 0-based index
+// (native! and action! cells name no index past 127): filled once at start-up,
+// since which natives compare never changes. Looked up at every infix step with
+// one load and no tests; the rows of the other types hold -1.
+constexpr int OPERATION_TYPES = 32;
+constexpr int OPERATION_INDEXES = 128;
+static_assert(T_NATIVE < OPERATION_TYPES && T_ACTION < OPERATION_TYPES &&
+              T_FUNCTION < OPERATION_TYPES && T_ROUTINE < OPERATION_TYPES &&
+              native::TABLE_SIZE <= OPERATION_INDEXES && ACTION_SLOTS <= OPERATION_INDEXES);
+int8_t operations[OPERATION_TYPES][OPERATION_INDEXES];
 
-void fill_native_operations() {
+void fill_operations() {
+  std::memset(operations, -1, sizeof operations);
   for (int32_t i = 0; i < native::TABLE_SIZE; i++) {
     int code = natives::comparison_of(i + 1);
-    native_operation[i] = int8_t(code < 0 ? -1 : COMPARE_BASE + code);
+    if (code >= 0) operations[T_NATIVE][i] = int8_t(COMPARE_BASE + code);
   }
+  operations[T_ACTION][A_ADD - 1] = OP_ADD;
+  operations[T_ACTION][A_SUBTRACT - 1] = OP_SUBTRACT;
+  operations[T_ACTION][A_MULTIPLY - 1] = OP_MULTIPLY;
 }
 
-// Each action's operation by its 0-based slot: a table rather than a switch, for
-// the same reason as the natives' (one load instead of a chain of tests).
-constexpr auto ACTION_OPERATION = [] {
-  std::array<int8_t, ACTION_SLOTS> operations{};
-  operations.fill(-1);
-  operations[A_ADD - 1] = OP_ADD;
-  operations[A_SUBTRACT - 1] = OP_SUBTRACT;
-  operations[A_MULTIPLY - 1] = OP_MULTIPLY;
-  return operations;
-}();
-
 inline int fast_operation(uint8_t kind, uint32_t index) {
-  if (kind == T_NATIVE) return index < uint32_t(native::TABLE_SIZE) ? native_operation[index] : -1;
-  if (kind == T_ACTION) return index < uint32_t(ACTION_SLOTS) ? ACTION_OPERATION[index] : -1;
-  return -1;
+  return operations[kind % OPERATION_TYPES][index % OPERATION_INDEXES];
 }
 
 // The six ordering comparisons of integers as masks: bit 1 + sign(a - b) is set
@@ -986,7 +984,7 @@ void callback_entry(const Cell* function, NodeRef context, const Cell* name, int
 
 void init() {
   prepared::init(nullptr);   // no forms yet: nothing for the registry to free
-  fill_native_operations();
+  fill_operations();
   return_native = uint32_t(natives::return_index() - 1);
   if_native = uint32_t(natives::if_index() - 1);
   unless_native = uint32_t(natives::unless_index() - 1);
