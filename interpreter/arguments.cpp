@@ -549,12 +549,10 @@ int32_t gather_plain(const Cell& callable, const Cell& cache, const Code& code, 
 // step does for it (no fetch event is heard, the paren runs on top of the frame),
 // without the step's dispatch. A trace switched on inside the paren hears the push.
 int32_t paren_operand(const Code& code, int32_t pos, Cell paren) {
-  Cell* base = stack::top;
-  run_block_at(&paren, base);
+  args::run_paren_on_top(paren);
   pos++;
   if (exits::pending) return pos;
-  stack::top = base + 1;
-  trace::event(trace::PUSH, &code.block, pos, base);
+  trace::event(trace::PUSH, &code.block, pos, stack::top - 1);
   return pos;
 }
 

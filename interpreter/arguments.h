@@ -1,13 +1,16 @@
 // The arguments cache of a plain spec (arguments.cpp describes the cache) and the
 // gathering of its arguments from the code, inline for the evaluator's call path:
 // a function of plain spec named by a word gathers its arguments in the call
-// itself, without a call into the general gathering.
+// itself, without a call into the general gathering. Also the untraced run of a
+// paren, which the expression step and an operator's right operand share.
 #pragma once
 #include <cstdint>
 #include <cstring>
 
 #include "interpreter/eval.h"
+#include "interpreter/interpreter.h"
 #include "runtime/core/cell.h"
+#include "runtime/core/exits.h"
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/function.h"
@@ -77,6 +80,15 @@ inline void make_locals(const SeriesBuffer* cache, int32_t arguments) {
   if (int32_t(cache->cell_count()) <= arguments) return;
   int32_t locals = cell::get_int(&cache->cells()[arguments]);
   if (locals > 0) function::init_locals(locals);
+}
+
+// A paren run untraced on top of the current frame (eval_paren says why), its value
+// left on the stack top: for the expression step and an operator's right operand.
+inline void run_paren_on_top(const Cell& paren) {
+  Cell* base = stack::top;
+  run_block_at(&paren, base);
+  if (exits::pending) return;
+  stack::top = base + 1;
 }
 
 }  // namespace zol::interpreter::args

@@ -263,10 +263,7 @@ void eval_paren(const Cell& paren) {
     stack::unwind();
     return;
   }
-  Cell* base = stack::top;
-  run_block_at(&paren, base);
-  if (exits::pending) return;
-  stack::top = base + 1;
+  args::run_paren_on_top(paren);
 }
 
 // What a word's value does in a step, by the value's type: a callable is called,
