@@ -32,6 +32,7 @@
 #include "interpreter/eval.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/natives/natives.h"
+#include "interpreter/short_cut.h"
 #include "runtime/core/stack.h"
 #include "interpreter/trace.h"
 #include "runtime/core/context.h"
@@ -511,6 +512,13 @@ constexpr auto NO_REFINEMENT_USED = [] {
   if (!allows(entries[k], (stack::top - 1)->type())) [[unlikely]] wrong_type(callable, *name, k);
 }
 
+// Whether a plain cache of that many arguments names no refinement: past the
+// arguments, a native's cache ends with its number of refinements.
+[[gnu::always_inline]] inline bool no_refinements(const SeriesBuffer* cache, int32_t arguments) {
+  int32_t count = int32_t(cache->cell_count());
+  return count <= arguments || cell::get_int(&cache->cells()[count - 1]) == 0;
+}
+
 // The end of a plain gathering, its arguments in the frame: the call event, then a
 // native is called or a function's locals are made.
 [[gnu::always_inline]] inline void call_plain(const Cell& callable, const SeriesBuffer* cache,
@@ -569,6 +577,12 @@ int32_t gather_plain_operands(const Cell& callable, const Cell& cache, const Cod
   else pos = expression_at(code, pos, at, true);
   if (exits::pending) return pos;
   check_plain(callable, entries, 1, name);
+  // The numeric short cut before the native's entry is looked up: what call_native
+  // would do first, untraced.
+  if (!trace::tracing && no_refinements(b, 2) &&
+      numeric_short_cut(fast_operation(callable.type(), callable.w1), stack::arguments,
+                        stack::arguments + 1))
+    return pos;
   call_plain(callable, b, 2, code, pos, name);
   return pos;
 }
