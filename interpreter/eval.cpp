@@ -77,27 +77,29 @@ void check_native_stack() {
 
 }  // namespace
 
-int8_t operations[OPERATION_TYPES][OPERATION_INDEXES];
+uint8_t operations[OPERATION_TYPES][OPERATION_INDEXES];
 
 namespace {
 
 void fill_operations() {
-  std::memset(operations, -1, sizeof operations);
+  std::memset(operations, NO_OPERATION, sizeof operations);
   for (int32_t i = 0; i < native::TABLE_SIZE; i++) {
     int code = natives::comparison_of(i + 1);
-    if (code >= 0) operations[T_NATIVE][i] = int8_t(COMPARE_BASE + code);
+    if (code >= 0) operations[T_NATIVE][i] = uint8_t(COMPARE_BASE + code);
   }
   operations[T_ACTION][A_ADD - 1] = OP_ADD;
   operations[T_ACTION][A_SUBTRACT - 1] = OP_SUBTRACT;
   operations[T_ACTION][A_MULTIPLY - 1] = OP_MULTIPLY;
 }
 
+uint32_t operation_of(uint8_t kind, uint32_t index) { return fast_operation(kind, index); }
+
 // A right operand that is a number in the code or a word holding one takes the
 // short cut with no call at all. Answers whether it applied.
 [[gnu::always_inline]] inline bool fast_infix(const Cell& op, const Cell* right) {
   if (right->is(T_WORD)) right = bound_slot(right);
   if (!right) return false;
-  return numeric_short_cut(fast_operation(native::op_kind(&op), op.w1), stack::top - 1, right);
+  return numeric_short_cut(int(native::op_operation(&op)), stack::top - 1, right);
 }
 
 }  // namespace
@@ -908,6 +910,7 @@ void callback_entry(const Cell* function, NodeRef context, const Cell* name, int
 void init() {
   prepared::init(nullptr);   // no forms yet: nothing for the registry to free
   fill_operations();
+  native::operation_of = operation_of;
   return_native = uint32_t(natives::return_index() - 1);
   if_native = uint32_t(natives::if_index() - 1);
   unless_native = uint32_t(natives::unless_index() - 1);

@@ -17,19 +17,22 @@
 namespace zol::interpreter {
 
 // The operation a callable's short cut computes on numbers: a math op code, or a
-// comparison code + COMPARE_BASE; -1 when it has none.
-constexpr int COMPARE_BASE = 100;
+// comparison code + COMPARE_BASE; NO_OPERATION when it has none. Six bits, so that
+// an op! cell keeps its own (runtime/datatypes/native.h).
+constexpr int COMPARE_BASE = 32;
+constexpr int NO_OPERATION = int(native::NO_OPERATION);
+static_assert(OP_DIFFERENCE < COMPARE_BASE && COMPARE_BASE + C_FIND < NO_OPERATION);
 
 // Each native's and action's operation, by its callable type and its 0-based index
 // (native! and action! cells name no index past 127): filled once at start-up,
 // since which natives compare never changes. Looked up at every infix step with
-// one load and no tests; the rows of the other types hold -1.
+// one load and no tests; the rows of the other types hold NO_OPERATION.
 constexpr int OPERATION_TYPES = 32;
 constexpr int OPERATION_INDEXES = 128;
 static_assert(T_NATIVE < OPERATION_TYPES && T_ACTION < OPERATION_TYPES &&
               T_FUNCTION < OPERATION_TYPES && T_ROUTINE < OPERATION_TYPES &&
               native::TABLE_SIZE <= OPERATION_INDEXES && ACTION_SLOTS <= OPERATION_INDEXES);
-extern int8_t operations[OPERATION_TYPES][OPERATION_INDEXES];
+extern uint8_t operations[OPERATION_TYPES][OPERATION_INDEXES];
 
 inline int fast_operation(uint8_t kind, uint32_t index) {
   return operations[kind % OPERATION_TYPES][index % OPERATION_INDEXES];
@@ -74,7 +77,7 @@ inline bool integer_short_cut(int operation, Cell* left, int32_t a, int32_t b) {
 // subtracting or multiplying with a float! is done in double precision. Answers
 // whether it applied.
 [[gnu::always_inline]] inline bool numeric_short_cut(int operation, Cell* left, const Cell* right) {
-  if (operation < 0) return false;
+  if (operation == NO_OPERATION) return false;
   uint8_t lt = left->type(), rt = right->type();
   if (lt == T_INTEGER && rt == T_INTEGER) {
     int32_t a = cell::get_int(left), b = cell::get_int(right);

@@ -97,6 +97,7 @@ Cell* make_op(Cell* proto, Cell* value, int) {
   if (!op_spec_ok(&spec)) fire(err::script::BAD_OP_SPEC);
   Cell op = *value;
   op.header = T_OP | uint32_t(kind) << OP_KIND_SHIFT;
+  set_op_operation(&op);
   if (kind == T_FUNCTION || kind == T_ROUTINE) *function::more(value, function::MORE_SOURCE) = *value;
   *proto = op;
   return proto;
@@ -129,6 +130,14 @@ Cell make(uint8_t type, const Cell* spec_in, int32_t index) {
   b->cells()[0] = *context::record_of(ctx);
   b->cells()[1] = values::none;
   return Cell{type, uint32_t(index - 1), series_cell::node(&spec), more};
+}
+
+uint32_t (*operation_of)(uint8_t kind, uint32_t index) = nullptr;
+
+void set_op_operation(Cell* op) {
+  uint32_t operation = operation_of ? operation_of(op_kind(op), op->w1) : NO_OPERATION;
+  op->header = (op->header & ~(NO_OPERATION << OP_OPERATION_SHIFT)) |
+               operation << OP_OPERATION_SHIFT;
 }
 
 bool op_spec_ok(const Cell* spec) {

@@ -7,8 +7,8 @@
 //   word 3  the node of a 2-cell "more" block: cell 0 the record of the context
 //           made from the spec, cell 1 the arguments cache (none until first call)
 // op! cell (type 23): a copy of the callable it was made from (native!, action!,
-// function! or routine!) with the type byte 23 and the source's type id in header
-// bits 16-23. An op! made from a function! or routine! shares its "more" block,
+// function! or routine!) with the type byte 23, the source's type id in header
+// bits 16-23 and the operation of its numeric short cut in bits 24-29. An op! made from a function! or routine! shares its "more" block,
 // whose cell 3 then holds a copy of the source.
 #pragma once
 #include <cstdint>
@@ -24,6 +24,9 @@ constexpr int32_t TABLE_SIZE = 120;   // natives table entries (index 1 to 120)
 // of every width up to this one, and a made native! or action! may not name more.
 constexpr int MAX_REFINEMENTS = 11;
 constexpr int OP_KIND_SHIFT = 16;
+constexpr int OP_OPERATION_SHIFT = 24;
+// The operation field of an op! whose source has no numeric short cut.
+constexpr uint32_t NO_OPERATION = 63;
 
 void init();   // registers native!, action! and op!
 
@@ -41,6 +44,17 @@ inline Cell op_source(const Cell* op) {
   c.header = op_kind(op);
   return c;
 }
+
+// The operation the numeric short cut of a native! or action! computes, by its
+// type and word 1 (NO_OPERATION for the others): the evaluator's, installed at
+// its start-up, before any op! is made.
+extern uint32_t (*operation_of)(uint8_t kind, uint32_t index);
+
+// An op!'s operation, kept in its cell so that an operator step finds it without
+// a lookup; every maker of op! cells sets it with set_op_operation once the
+// header holds the op's kind.
+inline uint32_t op_operation(const Cell* op) { return op->header >> OP_OPERATION_SHIFT & 63; }
+void set_op_operation(Cell* op);
 
 // An op!'s spec: exactly two arguments, the first not literal or get.
 bool op_spec_ok(const Cell* spec);

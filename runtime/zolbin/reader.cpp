@@ -886,6 +886,7 @@ void Reader::op(const Record& r, NodeRef target) {
   Cell* c = cell_at(target, position);
   c->header = (source.header & ~HEADER_TYPE_MASK & ~(0xFFu << native::OP_KIND_SHIFT)) | T_OP |
               uint32_t(kind) << native::OP_KIND_SHIFT;
+  native::set_op_operation(c);
 }
 
 // --- paths ------------------------------------------------------------------------------
