@@ -77,6 +77,7 @@ void check_native_stack() {
 
 }  // namespace
 
+// The table of short_cut.h, filled once at start-up.
 uint8_t operations[OPERATION_TYPES][OPERATION_INDEXES];
 
 namespace {
