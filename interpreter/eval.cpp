@@ -40,7 +40,17 @@ constexpr uintptr_t NATIVE_STACK_MARGIN = uintptr_t(2) << 20;
 constexpr uintptr_t NATIVE_STACK_MARGIN = uintptr_t(256) << 10;
 #endif
 
-thread_local uintptr_t native_stack_limit = 0;
+// Above every address until the thread's first check sets it: the one comparison
+// of each check then also finds a limit not yet known.
+thread_local uintptr_t native_stack_limit = UINTPTR_MAX;
+
+[[gnu::noinline, gnu::cold]] void check_native_stack_slowly(uintptr_t here) {
+  if (native_stack_limit == UINTPTR_MAX) {
+    platform::StackBounds b = platform::current_stack_bounds();
+    native_stack_limit = b.low + NATIVE_STACK_MARGIN;
+  }
+  if (here < native_stack_limit) stack::overflow();
+}
 
 // The address of a local rather than the frame address: where this is inlined
 // (the evaluation step), asking for the frame address would make the step keep a
@@ -48,11 +58,7 @@ thread_local uintptr_t native_stack_limit = 0;
 void check_native_stack() {
   char probe;
   auto here = reinterpret_cast<uintptr_t>(&probe);
-  if (!native_stack_limit) {
-    platform::StackBounds b = platform::current_stack_bounds();
-    native_stack_limit = b.low + NATIVE_STACK_MARGIN;
-  }
-  if (here < native_stack_limit) stack::overflow();
+  if (here < native_stack_limit) [[unlikely]] check_native_stack_slowly(here);
 }
 
 // --- values of words ------------------------------------------------------------------------
@@ -958,7 +964,7 @@ uint32_t tracing_inside(const Cell* function) {
   if (!exits::pending) trace::event(trace::EPILOG, &body, -1, stack::arguments, name);
   trace::tracing = trace::requested ? trace::requested - 1 : saved_tracing;
   if (exits::pending) return;
-  stack::set_return_mark(false);
+  // The return mark stays: every caller closes the frame next.
   set_call_values(ctx, (stack::frame_top - 1)->saved_values);
 }
 
