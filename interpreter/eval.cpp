@@ -484,18 +484,25 @@ namespace {
 // A call whose arguments are in its frame: a function or routine runs (a native or
 // action already ran while its arguments were gathered), and its result replaces
 // the cell at `result`.
-template <class RunFunction>
-[[gnu::always_inline]] inline int32_t finish_call(const Cell& callable, const Code& code,
-                                                  int32_t pos, Cell* result, const Cell* name,
-                                                  RunFunction run) {
-  if (callable.is(T_FUNCTION)) run();
-  else if (callable.is(T_ROUTINE)) routine::exec(&callable);
+// The call's end once it ran: its result replaces the cell at `result` and its
+// frame closes.
+[[gnu::always_inline]] inline int32_t close_call(const Code& code, int32_t pos, Cell* result,
+                                                 const Cell* name) {
   if (exits::pending) return pos;
   *result = *stack::arguments;
   stack::unwind();
   stack::top = result + 1;
   trace::event(trace::RETURN, &code.block, pos, result, name);
   return pos;
+}
+
+template <class RunFunction>
+[[gnu::always_inline]] inline int32_t finish_call(const Cell& callable, const Code& code,
+                                                  int32_t pos, Cell* result, const Cell* name,
+                                                  RunFunction run) {
+  if (callable.is(T_FUNCTION)) run();
+  else if (callable.is(T_ROUTINE)) routine::exec(&callable);
+  return close_call(code, pos, result, name);
 }
 
 void run_function_here(const Cell* function, const Cell* name, int kind);
@@ -624,42 +631,51 @@ int32_t call_conditional(const Cell& callable, const Code& code, int32_t pos, co
   return finish_call(callable, code, pos, result, &word, [] {});
 }
 
-// The arguments of a prefix call named by a word, as gather_prefix gathers them. A
-// function of plain spec (most are) gathers them here, without the call into the
-// general gathering; a native's call stays there, with its entry.
-[[gnu::always_inline]] inline int32_t gather_call(const Cell& callable, const Code& code,
-                                                  int32_t pos, const Cell& word) {
-  if (!callable.is(T_FUNCTION)) return gather_prefix(callable, code, pos, &word);
+// A function named by a word, its frame open: its arguments as gather_prefix
+// gathers them, then its body. A function of plain spec (most are) gathers them
+// here, without the call into the general gathering.
+[[gnu::always_inline]] inline int32_t call_function_word(const Cell& callable, const Code& code,
+                                                         int32_t pos, const Cell& word,
+                                                         Cell* result) {
   const Cell& cache = args::cache_of(callable);
-  if (!(cache.header & args::PLAIN_SPEC)) [[unlikely]]
-    return gather_prefix(callable, code, pos, &word);
-  const SeriesBuffer* b = block::buffer(&cache);   // held here: the buffer stays put
-  int32_t arguments = args::plain_count(cache);
-  pos = args::gather_plain_arguments(callable, b->cells(), arguments, code, pos, &word, false,
-                                     false);
+  if (!(cache.header & args::PLAIN_SPEC)) [[unlikely]] {
+    pos = gather_prefix(callable, code, pos, &word);
+  } else {
+    const SeriesBuffer* b = block::buffer(&cache);   // held here: the buffer stays put
+    int32_t arguments = args::plain_count(cache);
+    pos = args::gather_plain_arguments(callable, b->cells(), arguments, code, pos, &word, false,
+                                       false);
+    if (exits::pending) return pos;
+    trace::event(trace::CALL, &code.block, pos, &callable, &word);
+    args::make_locals(b, arguments);
+  }
   if (exits::pending) return pos;
-  trace::event(trace::CALL, &code.block, pos, &callable, &word);
-  args::make_locals(b, arguments);
-  return pos;
+  run_function_here(&callable, &word, 0);
+  return close_call(code, pos, result, &word);
 }
 
 // What eval_code does for a prefix call named by a word, with no path and no trace
 // running when it starts: the word names the frame as it is, the arguments come
 // from the code, and a function's body runs from here rather than through
 // run_function. A trace starting meanwhile still hears of the rest of the call.
+// The callable's type is tested once: the calls below may write memory, so the
+// compiler would read it again for every test.
 [[gnu::always_inline]] inline int32_t call_word(const Cell& callable, const Code& code,
                                                 int32_t pos, const Cell& word) {
   if (trace::tracing) [[unlikely]] return eval_code(callable, code, pos, &word, nullptr, false);
   check_native_stack();
   Cell* result = stack::push(&callable);
-  open_call_frame(callable, &word);
+  if (callable.is(T_FUNCTION)) {
+    stack::mark_interp_func(&word, callable.w1);
+    return call_function_word(callable, code, pos, word, result);
+  }
+  stack::mark(&word, stack::H_INTERP_NATIVE);
   if (is_return(callable)) return call_return(callable, code, pos, word);
   if (Conditional kind = conditional_of(callable))
     return call_conditional(callable, code, pos, word, result, kind);
-  pos = gather_call(callable, code, pos, word);
+  pos = gather_prefix(callable, code, pos, &word);
   if (exits::pending) return pos;
-  return finish_call(callable, code, pos, result, &word,
-                     [&] { run_function_here(&callable, &word, 0); });
+  return finish_call(callable, code, pos, result, &word, [] {});
 }
 
 // What eval_code does for an infix call with no trace running when it starts: the
