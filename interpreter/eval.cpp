@@ -481,9 +481,6 @@ namespace {
   else stack::mark(name, stack::H_INTERP_NATIVE);
 }
 
-// A call whose arguments are in its frame: a function or routine runs (a native or
-// action already ran while its arguments were gathered), and its result replaces
-// the cell at `result`.
 // The call's end once it ran: its result replaces the cell at `result` and its
 // frame closes.
 [[gnu::always_inline]] inline int32_t close_call(const Code& code, int32_t pos, Cell* result,
@@ -496,6 +493,9 @@ namespace {
   return pos;
 }
 
+// A call whose arguments are in its frame: a function or routine runs (a native or
+// action already ran while its arguments were gathered), and its result replaces
+// the cell at `result`.
 template <class RunFunction>
 [[gnu::always_inline]] inline int32_t finish_call(const Cell& callable, const Code& code,
                                                   int32_t pos, Cell* result, const Cell* name,
