@@ -41,7 +41,17 @@ constexpr uintptr_t NATIVE_STACK_MARGIN = uintptr_t(2) << 20;
 constexpr uintptr_t NATIVE_STACK_MARGIN = uintptr_t(256) << 10;
 #endif
 
-thread_local uintptr_t native_stack_limit = 0;
+// Above every address until the thread's first check sets it: the one comparison
+// of each check then also finds a limit not yet known.
+thread_local uintptr_t native_stack_limit = UINTPTR_MAX;
+
+[[gnu::noinline, gnu::cold]] void check_native_stack_slowly(uintptr_t here) {
+  if (native_stack_limit == UINTPTR_MAX) {
+    platform::StackBounds b = platform::current_stack_bounds();
+    native_stack_limit = b.low + NATIVE_STACK_MARGIN;
+  }
+  if (here < native_stack_limit) stack::overflow();
+}
 
 // The address of a local rather than the frame address: where this is inlined
 // (the evaluation step), asking for the frame address would make the step keep a
@@ -49,11 +59,7 @@ thread_local uintptr_t native_stack_limit = 0;
 void check_native_stack() {
   char probe;
   auto here = reinterpret_cast<uintptr_t>(&probe);
-  if (!native_stack_limit) {
-    platform::StackBounds b = platform::current_stack_bounds();
-    native_stack_limit = b.low + NATIVE_STACK_MARGIN;
-  }
-  if (here < native_stack_limit) stack::overflow();
+  if (here < native_stack_limit) [[unlikely]] check_native_stack_slowly(here);
 }
 
 // --- values of words ------------------------------------------------------------------------
@@ -404,6 +410,18 @@ namespace {
   else stack::mark(name, stack::H_INTERP_NATIVE);
 }
 
+// The call's end once it ran: its result replaces the cell at `result` and its
+// frame closes.
+[[gnu::always_inline]] inline int32_t close_call(const Code& code, int32_t pos, Cell* result,
+                                                 const Cell* name) {
+  if (exits::pending) return pos;
+  *result = *stack::arguments;
+  stack::unwind();
+  stack::top = result + 1;
+  trace::event(trace::RETURN, &code.block, pos, result, name);
+  return pos;
+}
+
 // A call whose arguments are in its frame: a function or routine runs (a native or
 // action already ran while its arguments were gathered), and its result replaces
 // the cell at `result`.
@@ -413,12 +431,7 @@ template <class RunFunction>
                                                   RunFunction run) {
   if (callable.is(T_FUNCTION)) run();
   else if (callable.is(T_ROUTINE)) routine::exec(&callable);
-  if (exits::pending) return pos;
-  *result = *stack::arguments;
-  stack::unwind();
-  stack::top = result + 1;
-  trace::event(trace::RETURN, &code.block, pos, result, name);
-  return pos;
+  return close_call(code, pos, result, name);
 }
 
 void run_function_here(const Cell* function, const Cell* name, int kind);
@@ -547,42 +560,51 @@ int32_t call_conditional(const Cell& callable, const Code& code, int32_t pos, co
   return finish_call(callable, code, pos, result, &word, [] {});
 }
 
-// The arguments of a prefix call named by a word, as gather_prefix gathers them. A
-// function of plain spec (most are) gathers them here, without the call into the
-// general gathering; a native's call stays there, with its entry.
-[[gnu::always_inline]] inline int32_t gather_call(const Cell& callable, const Code& code,
-                                                  int32_t pos, const Cell& word) {
-  if (!callable.is(T_FUNCTION)) return gather_prefix(callable, code, pos, &word);
+// A function named by a word, its frame open: its arguments as gather_prefix
+// gathers them, then its body. A function of plain spec (most are) gathers them
+// here, without the call into the general gathering.
+[[gnu::always_inline]] inline int32_t call_function_word(const Cell& callable, const Code& code,
+                                                         int32_t pos, const Cell& word,
+                                                         Cell* result) {
   const Cell& cache = args::cache_of(callable);
-  if (!(cache.header & args::PLAIN_SPEC)) [[unlikely]]
-    return gather_prefix(callable, code, pos, &word);
-  const SeriesBuffer* b = block::buffer(&cache);   // held here: the buffer stays put
-  int32_t arguments = args::plain_count(cache);
-  pos = args::gather_plain_arguments(callable, b->cells(), arguments, code, pos, &word, false,
-                                     false);
+  if (!(cache.header & args::PLAIN_SPEC)) [[unlikely]] {
+    pos = gather_prefix(callable, code, pos, &word);
+  } else {
+    const SeriesBuffer* b = block::buffer(&cache);   // held here: the buffer stays put
+    int32_t arguments = args::plain_count(cache);
+    pos = args::gather_plain_arguments(callable, b->cells(), arguments, code, pos, &word, false,
+                                       false);
+    if (exits::pending) return pos;
+    trace::event(trace::CALL, &code.block, pos, &callable, &word);
+    args::make_locals(b, arguments);
+  }
   if (exits::pending) return pos;
-  trace::event(trace::CALL, &code.block, pos, &callable, &word);
-  args::make_locals(b, arguments);
-  return pos;
+  run_function_here(&callable, &word, 0);
+  return close_call(code, pos, result, &word);
 }
 
 // What eval_code does for a prefix call named by a word, with no path and no trace
 // running when it starts: the word names the frame as it is, the arguments come
 // from the code, and a function's body runs from here rather than through
 // run_function. A trace starting meanwhile still hears of the rest of the call.
+// The callable's type is tested once: the calls below may write memory, so the
+// compiler would read it again for every test.
 [[gnu::always_inline]] inline int32_t call_word(const Cell& callable, const Code& code,
                                                 int32_t pos, const Cell& word) {
   if (trace::tracing) [[unlikely]] return eval_code(callable, code, pos, &word, nullptr, false);
   check_native_stack();
   Cell* result = stack::push(&callable);
-  open_call_frame(callable, &word);
+  if (callable.is(T_FUNCTION)) {
+    stack::mark_interp_func(&word, callable.w1);
+    return call_function_word(callable, code, pos, word, result);
+  }
+  stack::mark(&word, stack::H_INTERP_NATIVE);
   if (is_return(callable)) return call_return(callable, code, pos, word);
   if (Conditional kind = conditional_of(callable))
     return call_conditional(callable, code, pos, word, result, kind);
-  pos = gather_call(callable, code, pos, word);
+  pos = gather_prefix(callable, code, pos, &word);
   if (exits::pending) return pos;
-  return finish_call(callable, code, pos, result, &word,
-                     [&] { run_function_here(&callable, &word, 0); });
+  return finish_call(callable, code, pos, result, &word, [] {});
 }
 
 // What eval_code does for an infix call with no trace running when it starts: the
@@ -850,9 +872,12 @@ void run_body(const Cell* body) {
 }
 
 uint32_t tracing_inside(const Cell* function) {
-  if (function->header & function::FLAG_NO_TRACE) return 0;
-  if (function->header & function::FLAG_TRACE) return trace::saved_tracing;
-  return trace::tracing;
+  uint32_t header = function->header;
+  // Most functions carry neither flag: one test for both.
+  if (!(header & (function::FLAG_NO_TRACE | function::FLAG_TRACE))) [[likely]]
+    return trace::tracing;
+  if (header & function::FLAG_NO_TRACE) return 0;
+  return trace::saved_tracing;
 }
 
 // A function context's values word, set at each call and given back at its end.
@@ -887,7 +912,7 @@ uint32_t tracing_inside(const Cell* function) {
   if (!exits::pending) trace::event(trace::EPILOG, &body, -1, stack::arguments, name);
   trace::tracing = trace::requested ? trace::requested - 1 : saved_tracing;
   if (exits::pending) return;
-  stack::set_return_mark(false);
+  // The return mark stays: every caller closes the frame next.
   set_call_values(ctx, (stack::frame_top - 1)->saved_values);
 }
 
