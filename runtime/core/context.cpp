@@ -31,14 +31,6 @@ bool is_block_like(uint8_t t) {
          t == T_GET_PATH || t == T_HASH;
 }
 
-// The value slots of a context, or nullptr when it has none.
-Cell* values_base(NodeRef ctx) {
-  const Cell* rec = record_of(ctx);
-  if (rec->w2 == 0) return nullptr;
-  if (rec->header & STACK_VALUES) return stack::bottom + (rec->w2 - 1);
-  return memory::buffer_of(rec->w2)->cells();
-}
-
 // The value slot that the word-list entry at `position` names.
 int32_t slot_of(NodeRef ctx, int32_t position) { return word_cell::index(get_word(ctx, position)); }
 
@@ -70,6 +62,13 @@ void bind_series(NodeRef series, int32_t head, NodeRef ctx, bool self) {
 void mark_global() { collector::mark_context(global); }
 
 }  // namespace
+
+Cell* values_base(NodeRef ctx) {
+  const Cell* rec = record_of(ctx);
+  if (rec->w2 == 0) return nullptr;
+  if (rec->header & STACK_VALUES) return stack::bottom + (rec->w2 - 1);
+  return memory::buffer_of(rec->w2)->cells();
+}
 
 void init() {
   datatype::register_type(T_CONTEXT, 0, "context!", datatype::make_row(nullptr, {}));

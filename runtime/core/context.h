@@ -90,6 +90,9 @@ Cell* value_of(uint32_t symbol, NodeRef ctx);
 Cell* global_value(uint32_t symbol);
 void copy_global_value(uint32_t symbol, Cell* out);
 Cell* value_at(NodeRef ctx, int32_t index);
+// The value slots of a context, in its node or on the stack for a running
+// function's frame; null when it has none (a function not running).
+Cell* values_base(NodeRef ctx);
 // Points a context whose values live on the stack at the running frame (0: none).
 void set_stack_frame(NodeRef ctx, const Cell* first_argument);
 

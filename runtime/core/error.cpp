@@ -462,7 +462,11 @@ bool called_spec(Cell* spec) {
   NodeRef ctx = word_cell::context(&name) ? word_cell::context(&name) : context::global;
   int32_t i = context::find_word(ctx, word_cell::symbol(&name), true);
   if (i < 0) return false;
-  Cell fn = *context::value_at(ctx, word_cell::index(context::get_word(ctx, i)));
+  // The name may be a function's argument (an op passed in): its value is then
+  // on the stack, or gone once the function has returned.
+  const Cell* values = context::values_base(ctx);
+  if (!values) return false;
+  Cell fn = values[word_cell::index(context::get_word(ctx, i))];
   // An operator keeps the spec of the function it was made from.
   if (!function::is_callable(&fn)) return false;
   *spec = function::spec_of(&fn);

@@ -215,10 +215,9 @@ Cell* push_local(NodeRef ctx, int32_t index, uint8_t type) { return push(get_loc
 
 namespace {
 Cell* local_slot(NodeRef ctx, int32_t index) {
-  const Cell* rec = context::record_of(ctx);
-  if (rec->w2 == 0) fire(err::script::NOT_DEFINED, get_local(ctx, index));
-  if (!context::values_on_stack(ctx)) return context::value_at(ctx, index);
-  return stack::bottom + (rec->w2 - 1) + index;
+  Cell* base = context::values_base(ctx);
+  if (!base) fire(err::script::NOT_DEFINED, get_local(ctx, index));
+  return base + index;
 }
 
 Cell* owned_local(NodeRef ctx, int32_t index) {
