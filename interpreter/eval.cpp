@@ -578,6 +578,8 @@ const Cell* literal_branches(const Code& code, int32_t pos, int32_t count) {
   return first;
 }
 
+void run_branch(const Cell* block, Cell* first);
+
 // A conditional whose arguments the plain gathering takes from pos on, the first
 // (its condition) already on the stack top, and then calls the native.
 int32_t conditional_by_native(const Cell& callable, const Code& code, int32_t pos,
@@ -612,7 +614,7 @@ int32_t call_conditional(const Cell& callable, const Code& code, int32_t pos, co
   else if (logic::true_value(condition) == (kind == IF)) chosen = branches[0];
   else chosen = values::none;
   pos += count;
-  if (chosen.is(T_BLOCK)) run_block_at(&chosen, condition);
+  if (chosen.is(T_BLOCK)) run_branch(&chosen, condition);
   else stack::set_last(&values::none);
   if (exits::pending) return pos;
   return finish_call(callable, code, pos, result, &word, [] {});
@@ -848,6 +850,22 @@ template <bool TAKE_PLAIN, bool TAKE_SET = false>
     }
   }
   trace::event(trace::EXIT, &code.block, pos, first);
+}
+
+// A chosen branch, run with no trace running, as run_block_at runs it. A branch that
+// holds one value which its step would only push (`[n]`, `[none]`) needs no run:
+// the step fires no event and runs no code, the code near errors would be given
+// back as found, and the value is the branch's result.
+void run_branch(const Cell* block, Cell* first) {
+  NodeRef node = series_cell::node(block);
+  const SeriesBuffer* b = memory::buffer_of(node);
+  int32_t pos = start_of(block);
+  const Cell* value = pos + 1 == int32_t(b->cell_count()) ? plain_value(b->cells() + pos) : nullptr;
+  if (!value) return run_block_at(block, first);
+  spend_eval_budget();
+  *first = *value;
+  stack::top = first + 1;
+  if (__builtin_expect(prepared::verify, false)) verify_forms(node);
 }
 
 }  // namespace
