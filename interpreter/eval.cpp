@@ -228,19 +228,20 @@ bool is_rare(uint8_t type) {
 
 inline int32_t call_word(const Cell& callable, const Code& code, int32_t pos, const Cell& word);
 
-// A set-word's value whose first cell is a word of the code that names a callable
-// (slot holds its value), with no trace running: the step expression_at would take,
-// without its dispatch and the word's second lookup.
-[[gnu::noinline]] int32_t called_word_value(const Code& code, int32_t pos, const Cell* at,
-                                            const Cell* slot) {
+// A set-word's value, or an expression of a block run, whose first cell is a word of
+// the code that names a callable (slot holds its value), with no trace running: the
+// step expression_step would take, without its dispatch and the word's second
+// lookup. Answers the cell after it as expression_step does.
+[[gnu::noinline]] Step called_word_value(const Code& code, int32_t pos, const Cell* at,
+                                         const Cell* slot) {
   Cell* start = stack::top;
   Cell callable = *slot;
   Cell word = *at;
   pos = call_word(callable, code, pos + 1, word);
-  if (exits::pending) return pos;
+  if (exits::pending) return {pos, nullptr};
   trace::event(trace::PUSH, &code.block, pos, start);
-  infix_chain_at(code, &pos, start);
-  return pos;
+  const Cell* next = infix_chain_at(code, &pos, start);
+  return {pos, next};
 }
 
 // The value a step would push for the cell at when pushing it is all the step
@@ -274,7 +275,7 @@ int32_t set_word(const Code& code, int32_t pos, Cell word) {
       pos++;
       infix_chain_at(code, &pos, start);
     } else if (kind == CALLED) {
-      pos = called_word_value(code, pos, at, slot);
+      pos = called_word_value(code, pos, at, slot).pos;
     } else {
       pos = expression_at(code, pos, at, false);
     }
@@ -520,6 +521,8 @@ const Cell* literal_branches(const Code& code, int32_t pos, int32_t count) {
   return first;
 }
 
+void run_branch(const Cell* block, Cell* first);
+
 // A conditional whose arguments the plain gathering takes from pos on, the first
 // (its condition) already on the stack top, and then calls the native.
 int32_t conditional_by_native(const Cell& callable, const Code& code, int32_t pos,
@@ -554,7 +557,7 @@ int32_t call_conditional(const Cell& callable, const Code& code, int32_t pos, co
   else if (logic::true_value(condition) == (kind == IF)) chosen = branches[0];
   else chosen = values::none;
   pos += count;
-  if (chosen.is(T_BLOCK)) run_block_at(&chosen, condition);
+  if (chosen.is(T_BLOCK)) run_branch(&chosen, condition);
   else stack::set_last(&values::none);
   if (exits::pending) return pos;
   return finish_call(callable, code, pos, result, &word, [] {});
@@ -759,7 +762,7 @@ int32_t start_of(const Cell* block) {
 
 // The expressions of a block from pos on, each starting in first, which the last
 // one's value is left in. The caller has made the code the code near errors.
-template <bool TAKE_PLAIN, bool TAKE_SET = false>
+template <bool TAKE_PLAIN, bool TAKE_SET = false, bool TAKE_CALL = false>
 [[gnu::always_inline]] inline void run_expressions(const Code& code, int32_t pos, Cell* first) {
   const Cell* next = code.peek(pos);
   if (!next) {
@@ -776,7 +779,15 @@ template <bool TAKE_PLAIN, bool TAKE_SET = false>
     near_now.pos = pos;
     spend_eval_budget();
     const Cell* plain = !TAKE_PLAIN || trace::tracing ? nullptr : plain_value(next);
-    if (plain) {
+    const Cell* slot;
+    if (TAKE_CALL && !trace::tracing && next->is(T_WORD) && (slot = bound_slot(next)) &&
+        WORD_VALUE_KIND[slot->type()] == CALLED) {
+      // A call named by a word (a body's `either`, a paren's `fib`): the step
+      // without its dispatch.
+      Step step = called_word_value(code, pos, next, slot);
+      pos = step.pos;
+      next = step.next;
+    } else if (plain) {
       // The step would push the value and go on to the operators: done here.
       stack::push(plain);
       pos++;
@@ -801,13 +812,29 @@ template <bool TAKE_PLAIN, bool TAKE_SET = false>
   trace::event(trace::EXIT, &code.block, pos, first);
 }
 
+// A chosen branch, run with no trace running, as run_block_at runs it. A branch that
+// holds one value which its step would only push (`[n]`, `[none]`) needs no run:
+// the step fires no event and runs no code, the code near errors would be given
+// back as found, and the value is the branch's result.
+void run_branch(const Cell* block, Cell* first) {
+  NodeRef node = series_cell::node(block);
+  const SeriesBuffer* b = memory::buffer_of(node);
+  int32_t pos = start_of(block);
+  const Cell* value = pos + 1 == int32_t(b->cell_count()) ? plain_value(b->cells() + pos) : nullptr;
+  if (!value) return run_block_at(block, first);
+  spend_eval_budget();
+  *first = *value;
+  stack::top = first + 1;
+  if (__builtin_expect(prepared::verify, false)) verify_forms(node);
+}
+
 }  // namespace
 
 void run_block_at(const Cell* block, Cell* first) {
   Code code = code_of(block);
   if (__builtin_expect(prepared::verify, false)) verify_forms(series_cell::node(block));
   NearScope near(&code);
-  run_expressions<false>(code, start_of(block), first);
+  run_expressions<false, false, true>(code, start_of(block), first);
 }
 
 LoopBlock::LoopBlock(const Cell& block)
