@@ -8,8 +8,9 @@
 //           made from the spec, cell 1 the arguments cache (none until first call)
 // op! cell (type 23): a copy of the callable it was made from (native!, action!,
 // function! or routine!) with the type byte 23, the source's type id in header
-// bits 16-23 and the operation of its numeric short cut in bits 24-29. An op! made from a function! or routine! shares its "more" block,
-// whose cell 3 then holds a copy of the source.
+// bits 16-23 and the operation of its numeric short cut in bits 24-29. An op! made
+// from a function! or routine! shares its "more" block, whose cell 3 then holds a
+// copy of the source.
 #pragma once
 #include <cstdint>
 
@@ -53,7 +54,7 @@ extern uint32_t (*operation_of)(uint8_t kind, uint32_t index);
 // An op!'s operation, kept in its cell so that an operator step finds it without
 // a lookup; every maker of op! cells sets it with set_op_operation once the
 // header holds the op's kind.
-inline uint32_t op_operation(const Cell* op) { return op->header >> OP_OPERATION_SHIFT & 63; }
+inline uint32_t op_operation(const Cell* op) { return op->header >> OP_OPERATION_SHIFT & NO_OPERATION; }
 void set_op_operation(Cell* op);
 
 // An op!'s spec: exactly two arguments, the first not literal or get.
